@@ -1,0 +1,11 @@
+// The SMS account indicator on the main dialog: progress bar 1027 and the
+// balance label 1028. Safe to call from any thread; does nothing while no
+// main dialog is open.
+#pragma once
+
+#include <cstdint>
+
+void ResetAccountIndicator();  // range 0..2, step 1, empty, red
+void StepAccountIndicator();
+void SetAccountIndicatorColour(uint8_t red, uint8_t green);
+void ShowSmsBalance(int32_t balance);

@@ -1,0 +1,77 @@
+#include <windows.h>
+
+#include <stdexcept>
+#include <string>
+
+#include "app/fatal_error_win32.h"
+#include "app/start_dialogs_win32.h"
+#include "resources/resource_ids.h"
+#include "settings/settings.h"
+
+namespace {
+
+struct AgreementError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Exactly the resource's bytes: the text has no terminating zero.
+std::string AgreementText()
+{
+    HMODULE module = GetModuleHandleW(nullptr);
+    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(IDR_AGREEMENT_TEXT), L"data");
+    if (!found)
+        throw AgreementError("Can't find EULA resource");
+    DWORD size = SizeofResource(module, found);
+    HGLOBAL loaded = size ? LoadResource(module, found) : nullptr;
+    const char* bytes = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+    if (!bytes)
+        throw AgreementError("Error");
+    return std::string(bytes, size);
+}
+
+struct AgreementDialogData {
+    std::wstring failure;  // set when the text could not be shown
+};
+
+constexpr INT_PTR RESULT_FAILED = -2;
+
+INT_PTR CALLBACK AgreementDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) noexcept
+{
+    switch (message) {
+    case WM_INITDIALOG: {
+        SetWindowLongPtrW(dialog, GWLP_USERDATA, lParam);
+        try {
+            SetDlgItemTextA(dialog, IDC_AGREEMENT_TEXT, AgreementText().c_str());
+        } catch (const AgreementError& error) {
+            auto* data = reinterpret_cast<AgreementDialogData*>(lParam);
+            const std::string what = error.what();
+            data->failure.assign(what.begin(), what.end());
+            EndDialog(dialog, RESULT_FAILED);
+        }
+        return FALSE;
+    }
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK:
+            GetSettings().SetFlag(FLAG_AGREEMENT_PENDING, false);
+            EndDialog(dialog, IDOK);
+            return TRUE;
+        case IDCANCEL:
+            EndDialog(dialog, IDCANCEL);
+            return TRUE;
+        }
+        break;
+    }
+    return FALSE;
+}
+
+}  // namespace
+
+void RunAgreementDialog()
+{
+    AgreementDialogData data;
+    INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_AGREEMENT), nullptr,
+                                     AgreementDialogProc, reinterpret_cast<LPARAM>(&data));
+    if (result == RESULT_FAILED)
+        FatalExit(data.failure.c_str(), 1);
+}

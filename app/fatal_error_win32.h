@@ -1,0 +1,4 @@
+// The program's last word: a "Fatal Error" box, then the process ends.
+#pragma once
+
+[[noreturn]] void FatalExit(const wchar_t* text, int exitCode);

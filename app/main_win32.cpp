@@ -1,0 +1,33 @@
+// kestrova.exe: the entry point. The command line is ignored.
+#include <windows.h>
+
+#include "app/main_dialog_win32.h"
+#include "app/start_dialogs_win32.h"
+#include "app/startup.h"
+#include "app/ui_resources_win32.h"
+#include "guard/guard_thread_win32.h"
+
+namespace {
+
+class Win32StartupShell : public StartupShell {
+public:
+    void EnsureUiResources() override { GetUiResources(); }
+    void RunAgreementDialog() override { ::RunAgreementDialog(); }
+    void RunWarningDialog() override { ::RunWarningDialog(); }
+    int RunMainDialog() override { return ::RunMainDialog(); }
+    void StartGuardThread() override
+    {
+        // Neither waited for nor kept: the guard ends itself at unlock.
+        HANDLE thread = CreateThread(nullptr, 0, GuardThreadMain, nullptr, 0, nullptr);
+        if (thread)
+            CloseHandle(thread);
+    }
+};
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
+{
+    Win32StartupShell shell;
+    return RunStartupBody(shell);
+}

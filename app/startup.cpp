@@ -1,0 +1,33 @@
+#include "app/startup.h"
+
+#include "settings/settings.h"
+
+int RunStartupBody(StartupShell& shell)
+{
+    Settings& settings = GetSettings();
+
+    if (settings.HasFlag(FLAG_AGREEMENT_PENDING)) {
+        shell.EnsureUiResources();
+        shell.RunAgreementDialog();
+    }
+    if (settings.HasFlag(FLAG_AGREEMENT_PENDING)) {
+        // Declined: nothing is saved, so the agreement is asked for again.
+        return 0;
+    }
+
+    if (settings.HasFlag(FLAG_SHOW_WARNING)) {
+        shell.EnsureUiResources();
+        shell.RunWarningDialog();
+    }
+
+    for (;;) {
+        shell.EnsureUiResources();
+        if (shell.RunMainDialog() != MAIN_RESULT_LOCK)
+            break;
+        shell.StartGuardThread();
+    }
+
+    SaveSettings(settings);
+    DestroySettings();
+    return 0;
+}

@@ -1,0 +1,20 @@
+// The start-up body: settings, the agreement gate, the headphone warning,
+// then the main dialog in a loop, each lock starting one guard.
+#pragma once
+
+// What the start-up body asks of the platform, in the order it asks.
+class StartupShell {
+public:
+    virtual ~StartupShell() = default;
+    virtual void EnsureUiResources() = 0;
+    virtual void RunAgreementDialog() = 0;
+    virtual void RunWarningDialog() = 0;
+    virtual int RunMainDialog() = 0;  // the command that ended it, or -1
+    virtual void StartGuardThread() = 0;
+};
+
+// The main dialog's result for the lock command.
+constexpr int MAIN_RESULT_LOCK = 1004;
+
+// Runs the program; returns its exit code, 0 in every case.
+int RunStartupBody(StartupShell& shell);

@@ -1,0 +1,125 @@
+#include "app/ui_resources_win32.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstring>
+#include <stdexcept>
+
+#include "resources/resource_ids.h"
+
+using namespace Gdiplus;
+using namespace Gdiplus::DllExports;
+
+namespace {
+
+// The loader's own failures; they never leave LoadResourcePicture.
+struct PictureError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+const void* LockedResourceBytes(int resourceId, DWORD& size)
+{
+    HMODULE module = GetModuleHandleW(nullptr);
+    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(resourceId), L"data");
+    if (!found)
+        throw PictureError("Can't find resource");
+    size = SizeofResource(module, found);
+    if (size == 0)
+        throw PictureError("DrawImage error");
+    HGLOBAL loaded = LoadResource(module, found);
+    const void* bytes = loaded ? LockResource(loaded) : nullptr;
+    if (!bytes)
+        throw PictureError("DrawImage error");
+    return bytes;
+}
+
+// Decodes bytes copied into a movable block. The block stays locked for the
+// bitmap's lifetime: GDI+ may read the stream again whenever it draws.
+GpBitmap* BitmapFromCopy(const void* bytes, DWORD size)
+{
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
+    if (!block)
+        return nullptr;
+    void* copy = GlobalLock(block);
+    if (!copy) {
+        GlobalFree(block);
+        return nullptr;
+    }
+    std::memcpy(copy, bytes, size);
+
+    IStream* stream = nullptr;
+    GpBitmap* bitmap = nullptr;
+    if (SUCCEEDED(CreateStreamOnHGlobal(block, FALSE, &stream))) {
+        GpStatus status = GdipCreateBitmapFromStream(stream, &bitmap);
+        stream->Release();
+        if (status != Ok && bitmap) {
+            GdipDisposeImage(bitmap);
+            bitmap = nullptr;
+        }
+    }
+    if (!bitmap) {
+        GlobalUnlock(block);
+        GlobalFree(block);
+    }
+    return bitmap;
+}
+
+CUiResources* CreateUiResources()
+{
+    auto* resources = new CUiResources;
+    // The progress class is asked for too: the account indicator is one.
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LINK_CLASS | ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+
+    GdiplusStartupInput input;  // version 1, no debug callback, codecs on
+    GdiplusStartup(&resources->gdiplusToken, &input, nullptr);
+
+    resources->warningPicture = LoadResourcePicture(IDR_WARNING_PICTURE);
+    resources->lockPicture = LoadResourcePicture(IDR_LOCK_PICTURE);
+    return resources;
+}
+
+}  // namespace
+
+CUiResources& GetUiResources()
+{
+    static CUiResources* resources = CreateUiResources();
+    return *resources;
+}
+
+GpBitmap* LoadResourcePicture(int resourceId)
+{
+    try {
+        DWORD size = 0;
+        const void* bytes = LockedResourceBytes(resourceId, size);
+        return BitmapFromCopy(bytes, size);
+    } catch (const PictureError&) {
+        return nullptr;  // the place stays empty; the dialogs work without it
+    }
+}
+
+void DrawPicture(int x, int y, GpBitmap* picture, HWND window)
+{
+    if (!picture)
+        return;
+    UINT width = 0;
+    UINT height = 0;
+    GdipGetImageWidth(picture, &width);
+    GdipGetImageHeight(picture, &height);
+    HDC dc = GetDC(window);
+    GpGraphics* graphics = nullptr;
+    if (GdipCreateFromHDC(dc, &graphics) == Ok) {
+        GdipDrawImageRectI(graphics, picture, x, y, INT(width), INT(height));
+        GdipDeleteGraphics(graphics);
+    }
+    ReleaseDC(window, dc);
+}
+
+void PaintPicture(HWND window, GpBitmap* picture, int x, int y)
+{
+    PAINTSTRUCT paint;
+    BeginPaint(window, &paint);
+    EndPaint(window, &paint);
+    DrawPicture(x, y, picture, window);
+}

@@ -1,0 +1,30 @@
+// The process-wide UI resources: GDI+, the two pictures the program draws
+// itself, and the main dialog's window for the account indicator.
+#pragma once
+
+#include "app/gdiplus_win32.h"
+
+#include <atomic>
+
+class CUiResources {
+public:
+    ULONG_PTR gdiplusToken = 0;
+    std::atomic<HWND> mainWindow{nullptr};
+    Gdiplus::GpBitmap* lockPicture = nullptr;
+    Gdiplus::GpBitmap* warningPicture = nullptr;
+};
+
+// Created on the first call: common controls, GDI+, pictures 150 and 148.
+// Never destroyed.
+CUiResources& GetUiResources();
+
+// A GDI+ bitmap of a "data" resource of this program, or null when it is
+// missing or is not a picture.
+Gdiplus::GpBitmap* LoadResourcePicture(int resourceId);
+
+// Draws the picture at (x, y) of the window's client area at its own size.
+void DrawPicture(int x, int y, Gdiplus::GpBitmap* picture, HWND window);
+
+// A dialog's WM_PAINT: the background is painted and validated first, then
+// the picture drawn over it, so a later erase cannot wipe it out.
+void PaintPicture(HWND window, Gdiplus::GpBitmap* picture, int x, int y);

@@ -1,0 +1,37 @@
+#include <windows.h>
+
+#include "app/start_dialogs_win32.h"
+#include "app/ui_resources_win32.h"
+#include "resources/resource_ids.h"
+#include "settings/settings.h"
+
+namespace {
+
+INT_PTR CALLBACK WarningDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) noexcept
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        return TRUE;
+    case WM_PAINT:
+        PaintPicture(dialog, GetUiResources().warningPicture, 5, 5);
+        return TRUE;
+    case WM_COMMAND: {
+        WORD id = LOWORD(wParam);
+        if (id == IDOK || id == IDCANCEL) {
+            if (IsDlgButtonChecked(dialog, IDC_WARNING_DONT_SHOW) == BST_CHECKED)
+                GetSettings().SetFlag(FLAG_SHOW_WARNING, false);
+            EndDialog(dialog, id);
+            return TRUE;
+        }
+        break;
+    }
+    }
+    return FALSE;
+}
+
+}  // namespace
+
+void RunWarningDialog()
+{
+    DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_WARNING), nullptr, WarningDialogProc, 0);
+}

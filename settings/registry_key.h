@@ -1,0 +1,48 @@
+// A narrow view of one registry key, so the settings codec can run against an
+// in-memory store in tests and against the real registry in kestrova.exe.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+constexpr uint32_t REGISTRY_TYPE_SZ = 1;     // REG_SZ
+constexpr uint32_t REGISTRY_TYPE_DWORD = 4;  // REG_DWORD
+
+// Which of the two Win32 entry points a value goes through: the W calls keep
+// UTF-16 text, the A calls convert to and from the system code page.
+enum class TextWidth { Wide, Narrow };
+
+struct RegistryValue {
+    uint32_t type = 0;
+    std::vector<uint8_t> bytes;
+};
+
+class RegistryKey {
+public:
+    virtual ~RegistryKey() = default;
+    // The value, or nothing when it is missing, unreadable, or larger than
+    // bufferSize bytes.
+    virtual std::optional<RegistryValue> Read(const std::string& name, size_t bufferSize,
+                                              TextWidth width) = 0;
+    // Results are ignored by the only caller, the save at exit.
+    virtual void Write(const std::string& name, const RegistryValue& value, TextWidth width) = 0;
+};
+
+struct OpenedKey {
+    std::unique_ptr<RegistryKey> key;  // null when it could be neither opened nor created
+    bool created = false;
+};
+
+class RegistryStore {
+public:
+    virtual ~RegistryStore() = default;
+    // Opens the program's key, creating it when it does not exist.
+    virtual OpenedKey OpenOrCreate() = 0;
+};
+
+// The store kestrova.exe uses: HKEY_CURRENT_USER\Software\Nobrik\Kestrova.
+std::unique_ptr<RegistryStore> CreatePlatformRegistryStore();

@@ -1,0 +1,77 @@
+#include "settings/registry_store_win32.h"
+
+#include <vector>
+
+const wchar_t SETTINGS_KEY_PATH[] = L"Software\\Nobrik\\Kestrova";
+
+namespace {
+
+std::wstring Widen(const std::string& ascii)
+{
+    return std::wstring(ascii.begin(), ascii.end());
+}
+
+class Win32RegistryKey : public RegistryKey {
+public:
+    explicit Win32RegistryKey(HKEY key) : key_(key) {}
+    ~Win32RegistryKey() override { RegCloseKey(key_); }
+    Win32RegistryKey(const Win32RegistryKey&) = delete;
+    Win32RegistryKey& operator=(const Win32RegistryKey&) = delete;
+
+    std::optional<RegistryValue> Read(const std::string& name, size_t bufferSize, TextWidth width) override
+    {
+        // A value larger than the buffer fails with ERROR_MORE_DATA.
+        std::vector<BYTE> buffer(bufferSize);
+        DWORD type = 0;
+        DWORD size = DWORD(buffer.size());
+        LSTATUS status = width == TextWidth::Wide
+                             ? RegQueryValueExW(key_, Widen(name).c_str(), nullptr, &type, buffer.data(), &size)
+                             : RegQueryValueExA(key_, name.c_str(), nullptr, &type, buffer.data(), &size);
+        if (status != ERROR_SUCCESS || size > bufferSize)
+            return std::nullopt;
+        return RegistryValue{type, std::vector<uint8_t>(buffer.begin(), buffer.begin() + size)};
+    }
+
+    void Write(const std::string& name, const RegistryValue& value, TextWidth width) override
+    {
+        if (width == TextWidth::Wide)
+            RegSetValueExW(key_, Widen(name).c_str(), 0, value.type, value.bytes.data(), DWORD(value.bytes.size()));
+        else
+            RegSetValueExA(key_, name.c_str(), 0, value.type, value.bytes.data(), DWORD(value.bytes.size()));
+    }
+
+private:
+    HKEY key_;
+};
+
+class Win32RegistryStore : public RegistryStore {
+public:
+    Win32RegistryStore(HKEY root, std::wstring path) : root_(root), path_(std::move(path)) {}
+
+    OpenedKey OpenOrCreate() override
+    {
+        HKEY key = nullptr;
+        DWORD disposition = 0;
+        LSTATUS status = RegCreateKeyExW(root_, path_.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                         KEY_ALL_ACCESS, nullptr, &key, &disposition);
+        if (status != ERROR_SUCCESS)
+            return {};
+        return {std::make_unique<Win32RegistryKey>(key), disposition == REG_CREATED_NEW_KEY};
+    }
+
+private:
+    HKEY root_;
+    std::wstring path_;
+};
+
+}  // namespace
+
+std::unique_ptr<RegistryStore> CreateRegistryStore(HKEY root, const std::wstring& path)
+{
+    return std::make_unique<Win32RegistryStore>(root, path);
+}
+
+std::unique_ptr<RegistryStore> CreatePlatformRegistryStore()
+{
+    return CreateRegistryStore(HKEY_CURRENT_USER, SETTINGS_KEY_PATH);
+}

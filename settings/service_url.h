@@ -1,0 +1,9 @@
+// The SMS service's base address: http:// or https://, a host, an optional
+// port, no path and no trailing slash, at most 200 characters.
+#pragma once
+
+#include <string>
+
+constexpr size_t SERVICE_URL_MAX_CHARS = 200;
+
+bool IsWellFormedServiceUrl(const std::string& url);

@@ -1,0 +1,13 @@
+// Loading the settings record from a key and writing it back, value by value.
+#pragma once
+
+#include "settings/registry_key.h"
+#include "settings/settings.h"
+
+// Fills the record from the store: defaults for a new key, otherwise each
+// value read on its own, its default taking the place of any bad one.
+void LoadSettings(Settings& settings, RegistryStore& store);
+
+// Writes every persisted field through the record's key (if it has one),
+// then closes the key and empties the account strings.
+void WriteSettings(Settings& settings);

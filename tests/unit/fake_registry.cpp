@@ -1,0 +1,47 @@
+#include "fake_registry.h"
+
+namespace {
+
+class FakeRegistryKey : public RegistryKey {
+public:
+    explicit FakeRegistryKey(FakeRegistry& registry) : registry_(registry) {}
+
+    std::optional<RegistryValue> Read(const std::string& name, size_t bufferSize, TextWidth) override
+    {
+        auto found = registry_.values.find(name);
+        if (found == registry_.values.end() || found->second.bytes.size() > bufferSize)
+            return std::nullopt;
+        return found->second;
+    }
+
+    void Write(const std::string& name, const RegistryValue& value, TextWidth) override
+    {
+        registry_.values[name] = value;
+        ++registry_.writes;
+    }
+
+private:
+    FakeRegistry& registry_;
+};
+
+}  // namespace
+
+OpenedKey FakeRegistryStore::OpenOrCreate()
+{
+    if (!registry_.openable)
+        return {};
+    bool created = !registry_.exists;
+    registry_.exists = true;
+    return {std::make_unique<FakeRegistryKey>(registry_), created};
+}
+
+FakeRegistry& TestRegistry()
+{
+    static FakeRegistry registry;
+    return registry;
+}
+
+std::unique_ptr<RegistryStore> CreatePlatformRegistryStore()
+{
+    return std::make_unique<FakeRegistryStore>(TestRegistry());
+}

@@ -1,0 +1,27 @@
+// An in-memory registry for the settings tests: values keep their type and
+// bytes, reads obey the buffer size, and a key can be made unopenable.
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "settings/registry_key.h"
+
+struct FakeRegistry {
+    bool exists = false;    // the key has been created
+    bool openable = true;   // false: neither opening nor creating works
+    std::map<std::string, RegistryValue> values;
+    int writes = 0;
+};
+
+// The registry the test's GetSettings sees; reset by each test.
+FakeRegistry& TestRegistry();
+
+class FakeRegistryStore : public RegistryStore {
+public:
+    explicit FakeRegistryStore(FakeRegistry& registry) : registry_(registry) {}
+    OpenedKey OpenOrCreate() override;
+
+private:
+    FakeRegistry& registry_;
+};

@@ -1,0 +1,133 @@
+// The start-up body's order: agreement gate, warning, main dialog loop,
+// save at the end and nowhere else.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/main_dialog_rules.h"
+#include "app/startup.h"
+#include "fake_registry.h"
+#include "resources/resource_ids.h"
+#include "settings/settings.h"
+
+namespace {
+
+class RecordingShell : public StartupShell {
+public:
+    std::vector<std::string> calls;
+    std::function<void()> onAgreement = [] {};
+    std::function<void()> onWarning = [] {};
+    std::vector<int> mainResults;
+
+    void EnsureUiResources() override { calls.push_back("resources"); }
+    void RunAgreementDialog() override
+    {
+        calls.push_back("agreement");
+        onAgreement();
+    }
+    void RunWarningDialog() override
+    {
+        calls.push_back("warning");
+        onWarning();
+    }
+    int RunMainDialog() override
+    {
+        calls.push_back("main");
+        int result = mainResults.empty() ? 2 : mainResults.front();
+        if (!mainResults.empty())
+            mainResults.erase(mainResults.begin());
+        return result;
+    }
+    void StartGuardThread() override { calls.push_back("guard"); }
+};
+
+class Startup : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        DestroySettings();
+        TestRegistry() = FakeRegistry();
+    }
+    void TearDown() override { DestroySettings(); }
+};
+
+void Agree()
+{
+    GetSettings().SetFlag(FLAG_AGREEMENT_PENDING, false);
+}
+
+TEST_F(Startup, DecliningTheAgreementEndsAtOnceAndWritesNothing)
+{
+    RecordingShell shell;
+    EXPECT_EQ(RunStartupBody(shell), 0);
+    EXPECT_EQ(shell.calls, (std::vector<std::string>{"resources", "agreement"}));
+    EXPECT_TRUE(TestRegistry().exists);
+    EXPECT_TRUE(TestRegistry().values.empty());
+}
+
+TEST_F(Startup, AgreeingShowsTheWarningThenTheMainDialogAndSaves)
+{
+    RecordingShell shell;
+    shell.onAgreement = Agree;
+    EXPECT_EQ(RunStartupBody(shell), 0);
+    EXPECT_EQ(shell.calls,
+              (std::vector<std::string>{"resources", "agreement", "resources", "warning", "resources", "main"}));
+    EXPECT_EQ(TestRegistry().values.size(), 8u);
+}
+
+TEST_F(Startup, NoAgreementOrWarningWhenTheirFlagsAreClear)
+{
+    RecordingShell first;
+    first.onAgreement = Agree;
+    first.onWarning = [] { GetSettings().SetFlag(FLAG_SHOW_WARNING, false); };
+    RunStartupBody(first);
+
+    RecordingShell second;
+    EXPECT_EQ(RunStartupBody(second), 0);
+    EXPECT_EQ(second.calls, (std::vector<std::string>{"resources", "main"}));
+}
+
+TEST_F(Startup, EachLockStartsAGuardAndShowsTheMainDialogAgain)
+{
+    RecordingShell shell;
+    shell.onAgreement = Agree;
+    shell.mainResults = {MAIN_RESULT_LOCK, MAIN_RESULT_LOCK, -1};
+    RunStartupBody(shell);
+    std::vector<std::string> tail(shell.calls.end() - 8, shell.calls.end());
+    EXPECT_EQ(tail, (std::vector<std::string>{"resources", "main", "guard", "resources", "main", "guard",
+                                              "resources", "main"}));
+    EXPECT_EQ(TestRegistry().values.size(), 8u) << "a dialog that fails still saves";
+}
+
+TEST(MainDialogRules, CheckBoxesSetAndClearOnlyTheirOwnBits)
+{
+    const bool allTicked[4] = {true, true, true, true};
+    const bool noneTicked[4] = {false, false, false, false};
+    const uint32_t triggers = FLAG_TRIGGER_POWER | FLAG_TRIGGER_USB_MOUSE | FLAG_TRIGGER_MOUSE_MOVE | FLAG_TRIGGER_SHUTDOWN;
+    EXPECT_EQ(FlagsFromCheckBoxes(FLAG_SMS_SERVICE, allTicked), FLAG_SMS_SERVICE | triggers);
+    EXPECT_EQ(FlagsFromCheckBoxes(0xFFFFFFFF, noneTicked), 0xFFFFFFFF & ~triggers);
+
+    const bool onlyMouseMove[4] = {false, false, true, false};
+    EXPECT_EQ(FlagsFromCheckBoxes(DEFAULT_FLAGS, onlyMouseMove),
+              (DEFAULT_FLAGS & ~triggers) | FLAG_TRIGGER_MOUSE_MOVE);
+    EXPECT_EQ(TRIGGER_CHECK_BOXES[2].controlId, IDC_MAIN_TRIGGER_MOUSE_MOVE);
+}
+
+TEST(MainDialogRules, LoginQuestionOnlyWithTheServiceOnAndNoLogin)
+{
+    EXPECT_TRUE(LockNeedsLoginQuestion(FLAG_SMS_SERVICE, false));
+    EXPECT_FALSE(LockNeedsLoginQuestion(FLAG_SMS_SERVICE, true));
+    EXPECT_FALSE(LockNeedsLoginQuestion(DEFAULT_FLAGS, false));
+}
+
+TEST(MainDialogRules, BalanceText)
+{
+    EXPECT_EQ(SmsBalanceText(-1), "SMS Balance: N/A");
+    EXPECT_EQ(SmsBalanceText(-2147483647 - 1), "SMS Balance: N/A");
+    EXPECT_EQ(SmsBalanceText(0), "SMS Balance: 0");
+    EXPECT_EQ(SmsBalanceText(12345), "SMS Balance: 12345");
+}
+
+}  // namespace
