@@ -187,9 +187,9 @@ def make_lock(out, tmp):
          "Enter the unlock password to disarm it."),
         (FONT_BOLD, 13, "#ffffff", 42, 195, "Password:"),
         (FONT, 12, "#8c97a8", fx0, 226,
-         "Press Enter to unlock. Wrong attempts are logged."),
+         "Type the password, then press Enter."),
         (FONT, 12, "#9aa4b3", 40, 359,
-         "Moving, unplugging or closing this laptop sounds the siren."),
+         "Unplugging, moving or switching off this computer may sound the siren."),
     ]
     targs = []
     for font, size, colour, tx, ty, s in text:
@@ -273,24 +273,23 @@ def make_banner(out, tmp):
     k = 3
     W, H = w * k, h * k
     cmds = []
-    # shield outline in the upper part
-    sx, sy, ss = 75 * k, 12 * k, k
+    # shield in the upper part, with a soft drop shadow
+    def shield(half, top, tip, dx=0.0, dy=0.0):
+        cx, cy = 75 * k + dx * k, 12 * k + dy * k
 
-    def S(px, py):
-        return f"{sx + px * ss:.1f},{sy + py * ss:.1f}"
+        def S(px, py):
+            return f"{cx + px * k:.1f},{cy + py * k:.1f}"
+        return (f"path 'M {S(0, top)} L {S(half, top + 10)} "
+                f"L {S(half, 44)} "
+                f"C {S(half, 72 - (42 - half))} {S(half / 2, 88 - (42 - half) / 2)} "
+                f"{S(0, tip)} "
+                f"C {S(-half / 2, 88 - (42 - half) / 2)} "
+                f"{S(-half, 72 - (42 - half))} {S(-half, 44)} "
+                f"L {S(-half, top + 10)} Z'")
 
-    shield = (f"path 'M {S(0, 0)} L {S(42, 12)} L {S(42, 44)} "
-              f"C {S(42, 72)} {S(20, 88)} {S(0, 98)} "
-              f"C {S(-20, 88)} {S(-42, 72)} {S(-42, 44)} "
-              f"L {S(-42, 12)} Z'")
-    cmds += ["stroke none", "fill '#0e1520'",
-             shield.replace(f"{sy + 0 * ss:.1f}", f"{sy + 3 * k:.1f}", 1),
-             "fill '#b3261e'", shield]
-    inner = (f"path 'M {S(0, 6)} L {S(36, 16)} L {S(36, 44)} "
-             f"C {S(36, 68)} {S(17, 82)} {S(0, 91)} "
-             f"C {S(-17, 82)} {S(-36, 68)} {S(-36, 44)} "
-             f"L {S(-36, 16)} Z'")
-    cmds += ["fill '#1f2a3a'", inner]
+    cmds += ["stroke none", "fill '#0a0f17'", shield(42, 0, 98, 2, 3),
+             "fill '#b3261e'", shield(42, 0, 98),
+             "fill '#1f2a3a'", shield(36, 6, 91)]
     cmds += padlock_mvg(75 * k - 27 * k, 28 * k, 0.54 * k)
 
     bg = tmp / "banner_bg.png"
@@ -492,11 +491,11 @@ EULA_SECTIONS = [
      "incidental or consequential damages arising from the use of, or "
      "inability to use, the Software."),
     (None,
-     "The siren is deliberately very loud. Do not wear headphones or "
+     "The siren is deliberately loud. Do not wear headphones or "
      "earphones while the alarm is armed, and keep the computer away from "
      "your ears when testing it. Loud sound can harm hearing. You use the "
      "siren at your own risk and are responsible for complying with any "
-     "local rules on noise."),
+     "local rules about noise."),
     ("5. YOUR RESPONSIBILITIES",
      "You are responsible for choosing an unlock password that you will "
      "remember and for keeping it secret. If you forget it, you may be "
@@ -529,7 +528,7 @@ EULA_SECTIONS = [
 ]
 
 EULA_CLOSING = ("By accepting this agreement you confirm that you have read "
-                "and understood it and agree to its terms. If you do not "
+                "and understood it and accept its terms. If you do not "
                 "agree, do not install or use the Software.")
 
 
