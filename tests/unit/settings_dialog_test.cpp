@@ -1,0 +1,274 @@
+// The settings dialog's drag measurement and what its OK stores.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <string>
+
+#include "fake_registry.h"
+#include "settings/settings.h"
+#include "settings/settings_dialog_rules.h"
+
+namespace {
+
+ScreenPoint At(int32_t x, int32_t y)
+{
+    ScreenPoint point;
+    point.x = x;
+    point.y = y;
+    return point;
+}
+
+// The frame as GetWindowRect reports it.
+const ScreenRect FRAME = {100, 200, 140, 250};
+
+TEST(DragDistance, BackAtTheStartIsZero)
+{
+    EXPECT_EQ(DragDistance(At(321, 654), At(321, 654)), 0);
+    EXPECT_EQ(DragDistance(At(-5, -9), At(-5, -9)), 0);
+}
+
+TEST(DragDistance, ThreeRightFourDownIsFive)
+{
+    EXPECT_EQ(DragDistance(At(110, 210), At(113, 214)), 5);
+    EXPECT_EQ(DragDistance(At(110, 210), At(107, 206)), 5) << "direction does not matter";
+}
+
+TEST(DragDistance, TruncatesTowardZero)
+{
+    EXPECT_EQ(DragDistance(At(0, 0), At(10, 10)), 14);  // 14.14
+    EXPECT_EQ(DragDistance(At(0, 0), At(1, 1)), 1);     // 1.41
+    EXPECT_EQ(DragDistance(At(0, 0), At(2, 3)), 3);     // 3.61, not rounded to 4
+    EXPECT_EQ(DragDistance(At(0, 0), At(6, 8)), 10);    // exact squares stay exact
+}
+
+TEST(DragDistance, LargeJumpsDoNotOverflow)
+{
+    // 50000 squared is already past 32 bits.
+    EXPECT_EQ(DragDistance(At(0, 0), At(50000, 0)), 50000);
+    EXPECT_EQ(DragDistance(At(-40000, -30000), At(40000, 30000)), 100000);
+    const int32_t low = std::numeric_limits<int32_t>::min();
+    const int32_t high = std::numeric_limits<int32_t>::max();
+    EXPECT_EQ(DragDistance(At(low, 0), At(high, 0)), 4294967295LL);
+    EXPECT_EQ(DragDistance(At(0, high), At(0, low)), 4294967295LL);
+    // floor(sqrt(2) * (2^32 - 1)): the sum of the squares passes 64 bits.
+    EXPECT_EQ(DragDistance(At(low, low), At(high, high)), 6074000998LL);
+    EXPECT_EQ(DragDistance(At(0, 0), At(-2147483647, -2147483647)), 3037000498LL);
+}
+
+TEST(DragDistance, StaysExactWhereADoubleSquareRootRoundsUp)
+{
+    // 4232000000^2 + 92000^2 is 4232000001^2 - 1: a double holds it as
+    // 4232000001^2, whose root would show one pixel too many.
+    EXPECT_EQ(DragDistance(At(-2147483647 - 1, 0), At(2084516352, 92000)), 4232000000LL);
+}
+
+TEST(DragFrame, OnlyStrictlyInsideCounts)
+{
+    EXPECT_TRUE(IsStrictlyInside(FRAME, At(101, 201)));
+    EXPECT_TRUE(IsStrictlyInside(FRAME, At(139, 249)));
+    EXPECT_FALSE(IsStrictlyInside(FRAME, At(100, 220))) << "left edge";
+    EXPECT_FALSE(IsStrictlyInside(FRAME, At(120, 200))) << "top edge";
+    EXPECT_FALSE(IsStrictlyInside(FRAME, At(140, 220))) << "right edge";
+    EXPECT_FALSE(IsStrictlyInside(FRAME, At(120, 250))) << "bottom edge";
+    EXPECT_FALSE(IsStrictlyInside(FRAME, At(50, 220)));
+    EXPECT_FALSE(IsStrictlyInside(FRAME, At(120, 500)));
+}
+
+TEST(DragFrame, ClickPositionIsTwoUnsignedWords)
+{
+    ScreenPoint point = ClientPointFromMessage(0x00C80064u);
+    EXPECT_EQ(point.x, 100);
+    EXPECT_EQ(point.y, 200);
+    point = ClientPointFromMessage(0xFFFFFFFEu);
+    EXPECT_EQ(point.x, 65534);
+    EXPECT_EQ(point.y, 65535);
+}
+
+TEST(DragState, ClickOnAnEdgeOrOutsideStartsNothingButRecordsTheStart)
+{
+    for (ScreenPoint click : {At(100, 220), At(120, 200), At(10, 10), At(140, 249)}) {
+        DragState state;
+        EXPECT_FALSE(BeginDrag(state, click, FRAME));
+        EXPECT_FALSE(state.dragging);
+        EXPECT_EQ(state.start.x, click.x);
+        EXPECT_EQ(state.start.y, click.y);
+        EXPECT_FALSE(DragMove(state, true, At(click.x + 30, click.y + 40)).has_value())
+            << "moves without a drag show nothing";
+        EXPECT_EQ(state.sample.x, 0);
+        EXPECT_FALSE(EndDrag(state));
+    }
+}
+
+TEST(DragState, ADragShowsTheDistanceToTheCursorNow)
+{
+    DragState state;
+    state.sample = At(900, 900);  // left over from an earlier drag
+    ASSERT_TRUE(BeginDrag(state, At(110, 210), FRAME));
+    EXPECT_TRUE(state.dragging);
+
+    std::optional<int64_t> shown = DragMove(state, true, At(113, 214));
+    ASSERT_TRUE(shown.has_value());
+    EXPECT_EQ(*shown, 5) << "the first move uses its own sample, not the old one";
+    shown = DragMove(state, true, At(120, 220));
+    ASSERT_TRUE(shown.has_value());
+    EXPECT_EQ(*shown, 14);
+    shown = DragMove(state, true, At(110, 210));
+    ASSERT_TRUE(shown.has_value());
+    EXPECT_EQ(*shown, 0);
+
+    EXPECT_FALSE(DragMove(state, false, At(200, 300)).has_value()) << "button no longer down";
+    EXPECT_EQ(state.sample.x, 110);
+
+    EXPECT_TRUE(EndDrag(state));
+    EXPECT_FALSE(state.dragging);
+    EXPECT_FALSE(EndDrag(state)) << "a second button-up ends nothing";
+    EXPECT_FALSE(DragMove(state, true, At(200, 300)).has_value());
+    EXPECT_EQ(state.start.x, 110) << "the state survives the drag";
+}
+
+TEST(SensitivityText, DecimalCutToTheFieldsBuffer)
+{
+    EXPECT_EQ(SensitivityFieldText(50), "50");
+    EXPECT_EQ(SensitivityFieldText(-7), "-7");
+    EXPECT_EQ(SensitivityFieldText(0), "0");
+    EXPECT_EQ(SensitivityFieldText(123456789), "123456789");
+    EXPECT_EQ(SensitivityFieldText(-2147483647 - 1), "-21474836");
+    EXPECT_EQ(SensitivityFieldText(6074000998LL), "607400099");
+}
+
+TEST(SensitivityText, ParsesLikeAtoi)
+{
+    EXPECT_EQ(ParseSensitivity(" -7x"), -7);
+    EXPECT_EQ(ParseSensitivity("abc"), 0);
+    EXPECT_EQ(ParseSensitivity(""), 0);
+    EXPECT_EQ(ParseSensitivity("-"), 0);
+    EXPECT_EQ(ParseSensitivity("+12"), 12);
+    EXPECT_EQ(ParseSensitivity("\t\n 30 40"), 30);
+    EXPECT_EQ(ParseSensitivity("0042"), 42);
+    EXPECT_EQ(ParseSensitivity("- 5"), 0) << "no space between sign and digits";
+    EXPECT_EQ(ParseSensitivity("5-3"), 5);
+    EXPECT_EQ(ParseSensitivity("x12"), 0);
+}
+
+TEST(SensitivityText, OnlyTheFirstNineCharactersCount)
+{
+    EXPECT_EQ(ParseSensitivity("123456789"), 123456789);
+    EXPECT_EQ(ParseSensitivity("1234567890123"), 123456789);
+    EXPECT_EQ(ParseSensitivity("-9999999999"), -99999999);
+    EXPECT_EQ(ParseSensitivity("        12"), 1) << "eight spaces leave one digit";
+    EXPECT_EQ(ParseSensitivity("         12"), 0);
+}
+
+class SettingsDialogOk : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        DestroySettings();
+        TestRegistry() = FakeRegistry();
+    }
+    void TearDown() override { DestroySettings(); }
+
+    static SettingsDialogEntries Typed(const std::string& sensitivity)
+    {
+        SettingsDialogEntries entries = EntriesFromSettings(GetSettings());
+        entries.sensitivityText = sensitivity;
+        return entries;
+    }
+};
+
+TEST_F(SettingsDialogOk, InitialisationShowsTheRecord)
+{
+    Settings& settings = GetSettings();
+    settings.sensitivity = -123;
+    settings.SetPassword(u"geheim");
+    settings.SetServerUser("owner@example.org");
+    settings.SetServerPass("s3cret");
+    settings.flags = FLAG_SMS_SERVICE;
+
+    SettingsDialogEntries shown = EntriesFromSettings(settings);
+    EXPECT_EQ(shown.sensitivityText, "-123");
+    EXPECT_FALSE(shown.dailyUpdateCheck);
+    EXPECT_TRUE(shown.useSmsService);
+    EXPECT_EQ(shown.password, u"geheim");
+    EXPECT_EQ(shown.serverUser, "owner@example.org");
+    EXPECT_EQ(shown.serverPass, "s3cret");
+
+    settings.flags = FLAG_DAILY_UPDATE_CHECK;
+    shown = EntriesFromSettings(settings);
+    EXPECT_TRUE(shown.dailyUpdateCheck);
+    EXPECT_FALSE(shown.useSmsService);
+}
+
+TEST_F(SettingsDialogOk, StoresTheParsedSensitivityWithoutRangeCheck)
+{
+    Settings& settings = GetSettings();
+    EXPECT_FALSE(StoreSettingsDialogEntries(settings, Typed(" -7x")));
+    EXPECT_EQ(settings.sensitivity.load(), -7);
+    EXPECT_FALSE(StoreSettingsDialogEntries(settings, Typed("letters")));
+    EXPECT_EQ(settings.sensitivity.load(), 0);
+    EXPECT_FALSE(StoreSettingsDialogEntries(settings, Typed("250")));
+    EXPECT_EQ(settings.sensitivity.load(), 250);
+}
+
+TEST_F(SettingsDialogOk, PasswordKeepsNineUnits)
+{
+    Settings& settings = GetSettings();
+    SettingsDialogEntries entries = EntriesFromSettings(settings);
+    entries.password = u"abcdefghijkl";
+    (void)StoreSettingsDialogEntries(settings, entries);
+    EXPECT_EQ(settings.GetPassword(), u"abcdefghi");
+    EXPECT_EQ(settings.password[9], u'\0');
+
+    entries.password = u"密码";
+    (void)StoreSettingsDialogEntries(settings, entries);
+    EXPECT_EQ(settings.GetPassword(), u"密码");
+    EXPECT_EQ(settings.password[2], u'\0') << "the old tail does not survive";
+
+    entries.password.clear();
+    (void)StoreSettingsDialogEntries(settings, entries);
+    EXPECT_EQ(settings.GetPassword(), u"") << "an empty password is accepted";
+}
+
+TEST_F(SettingsDialogOk, AccountTextsKeepNinetyNineBytes)
+{
+    Settings& settings = GetSettings();
+    SettingsDialogEntries entries = EntriesFromSettings(settings);
+    entries.serverUser = std::string(120, 'u');
+    entries.serverPass = std::string(99, 'p') + "!";
+    (void)StoreSettingsDialogEntries(settings, entries);
+    EXPECT_EQ(settings.GetServerUser(), std::string(99, 'u'));
+    EXPECT_EQ(settings.GetServerPass(), std::string(99, 'p'));
+}
+
+TEST_F(SettingsDialogOk, FlagsAreSetAndClearedAndNothingElseMoves)
+{
+    Settings& settings = GetSettings();
+    const uint32_t others = FLAG_TRIGGER_POWER | FLAG_TRIGGER_MOUSE_MOVE | FLAG_RESERVED_200 | 0x80000000u;
+    settings.flags = others;
+    SettingsDialogEntries entries = EntriesFromSettings(settings);
+    entries.dailyUpdateCheck = true;
+    entries.useSmsService = true;
+    EXPECT_TRUE(StoreSettingsDialogEntries(settings, entries)) << "the account check must start";
+    EXPECT_EQ(settings.flags.load(), others | FLAG_DAILY_UPDATE_CHECK | FLAG_SMS_SERVICE);
+
+    entries.dailyUpdateCheck = false;
+    EXPECT_TRUE(StoreSettingsDialogEntries(settings, entries));
+    EXPECT_EQ(settings.flags.load(), others | FLAG_SMS_SERVICE);
+
+    entries.useSmsService = false;
+    EXPECT_FALSE(StoreSettingsDialogEntries(settings, entries)) << "no service, no account check";
+    EXPECT_EQ(settings.flags.load(), others);
+}
+
+TEST_F(SettingsDialogOk, LeavesTheHotKeyAlone)
+{
+    Settings& settings = GetSettings();
+    settings.hotKeyModifiers = 5;
+    settings.hotKeyCode = 0x41;
+    (void)StoreSettingsDialogEntries(settings, Typed("9"));
+    EXPECT_EQ(settings.hotKeyModifiers, 5u);
+    EXPECT_EQ(settings.hotKeyCode, 0x41u);
+}
+
+}  // namespace
