@@ -48,6 +48,8 @@
 #define IDC_SETTINGS_SMS_PASS 1023
 #define IDC_SETTINGS_SIGN_UP 1024
 #define IDC_SETTINGS_USE_SMS 1025
+// The about box's web-address line: set at run time to the service's address.
+#define IDC_SETTINGS_WEB_ADDRESS 1030
 
 // Guard dialog
 #define IDC_GUARD_PASSWORD 1018

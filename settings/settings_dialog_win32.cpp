@@ -1,4 +1,187 @@
-// Placeholder until the settings dialog is built.
+// The settings dialog: password, sensitivity (typed or measured by dragging
+// inside the small frame), daily update check and the SMS account.
 #include "settings/settings_dialog_win32.h"
 
-void RunSettingsDialog(HWND) {}
+#include <shellapi.h>
+
+#include <string>
+
+#include "online/service_calls.h"
+#include "resources/resource_ids.h"
+#include "settings/settings.h"
+#include "settings/settings_dialog_rules.h"
+
+namespace {
+
+// Process-wide on purpose: a drag's start point and cursor sample outlive the
+// dialog, so the next opening starts from what the last drag left.
+DragState& ProcessDragState()
+{
+    static DragState state;
+    return state;
+}
+
+std::string ReadText(HWND dialog, int controlId, size_t bufferBytes)
+{
+    std::string buffer(bufferBytes, '\0');
+    UINT length = GetDlgItemTextA(dialog, controlId, &buffer[0], int(bufferBytes));
+    buffer.resize(length);
+    return buffer;
+}
+
+std::u16string ReadWideText(HWND dialog, int controlId, size_t bufferUnits)
+{
+    std::wstring buffer(bufferUnits, L'\0');
+    UINT length = GetDlgItemTextW(dialog, controlId, &buffer[0], int(bufferUnits));
+    return std::u16string(buffer.begin(), buffer.begin() + length);
+}
+
+bool IsChecked(HWND dialog, int controlId)
+{
+    return SendDlgItemMessageW(dialog, controlId, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void ShowWebAddress(HWND dialog, const std::string& url)
+{
+    // The address is ASCII; widening it byte by byte is exact.
+    std::wstring text(url.begin(), url.end());
+    SetDlgItemTextW(dialog, IDC_SETTINGS_WEB_ADDRESS, text.c_str());
+}
+
+void InitSettingsDialog(HWND dialog)
+{
+    // Typing stops where the read buffers on OK would cut the text anyway.
+    SendDlgItemMessageW(dialog, IDC_SETTINGS_SENSITIVITY, EM_LIMITTEXT, SENSITIVITY_TEXT_BYTES - 1, 0);
+    SendDlgItemMessageW(dialog, IDC_SETTINGS_PASSWORD, EM_LIMITTEXT, PASSWORD_UNITS - 1, 0);
+    SendDlgItemMessageW(dialog, IDC_SETTINGS_SMS_USER, EM_LIMITTEXT, ACCOUNT_BYTES - 1, 0);
+    SendDlgItemMessageW(dialog, IDC_SETTINGS_SMS_PASS, EM_LIMITTEXT, ACCOUNT_BYTES - 1, 0);
+
+    Settings& settings = GetSettings();
+    ShowWebAddress(dialog, settings.serviceUrl);
+    const SettingsDialogEntries shown = EntriesFromSettings(settings);
+    if (shown.dailyUpdateCheck)
+        SendDlgItemMessageW(dialog, IDC_SETTINGS_UPDATE_CHECK, BM_SETCHECK, BST_CHECKED, 0);
+    SetDlgItemTextA(dialog, IDC_SETTINGS_SENSITIVITY, shown.sensitivityText.c_str());
+    const std::wstring password(shown.password.begin(), shown.password.end());
+    SetDlgItemTextW(dialog, IDC_SETTINGS_PASSWORD, password.c_str());
+    SetDlgItemTextA(dialog, IDC_SETTINGS_SMS_PASS, shown.serverPass.c_str());
+    SetDlgItemTextA(dialog, IDC_SETTINGS_SMS_USER, shown.serverUser.c_str());
+    CheckDlgButton(dialog, IDC_SETTINGS_USE_SMS, shown.useSmsService ? BST_CHECKED : BST_UNCHECKED);
+}
+
+void StoreAndClose(HWND dialog)
+{
+    SettingsDialogEntries typed;
+    typed.sensitivityText = ReadText(dialog, IDC_SETTINGS_SENSITIVITY, SENSITIVITY_TEXT_BYTES);
+    typed.dailyUpdateCheck = IsChecked(dialog, IDC_SETTINGS_UPDATE_CHECK);
+    typed.password = ReadWideText(dialog, IDC_SETTINGS_PASSWORD, PASSWORD_UNITS);
+    typed.serverUser = ReadText(dialog, IDC_SETTINGS_SMS_USER, ACCOUNT_BYTES);
+    typed.serverPass = ReadText(dialog, IDC_SETTINGS_SMS_PASS, ACCOUNT_BYTES);
+    typed.useSmsService = IsChecked(dialog, IDC_SETTINGS_USE_SMS);
+    if (StoreSettingsDialogEntries(GetSettings(), typed))
+        StartAccountCheck();
+    EndDialog(dialog, IDOK);
+}
+
+void OpenSignUpPage()
+{
+    const std::string page = GetSettings().serviceUrl + "/signup.php";
+    ShellExecuteA(nullptr, "open", page.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+ScreenRect FrameOnScreen(HWND dialog)
+{
+    RECT rect = {};
+    GetWindowRect(GetDlgItem(dialog, IDC_SETTINGS_MEASURE_FRAME), &rect);
+    ScreenRect frame;
+    frame.left = rect.left;
+    frame.top = rect.top;
+    frame.right = rect.right;
+    frame.bottom = rect.bottom;
+    return frame;
+}
+
+void OnButtonDown(HWND dialog, LPARAM lParam)
+{
+    const ScreenPoint client = ClientPointFromMessage(uint32_t(lParam));
+    POINT point = {client.x, client.y};
+    ClientToScreen(dialog, &point);
+    ScreenPoint start;
+    start.x = point.x;
+    start.y = point.y;
+    if (BeginDrag(ProcessDragState(), start, FrameOnScreen(dialog))) {
+        SetCapture(dialog);
+        SetCursor(LoadCursorW(nullptr, IDC_CROSS));
+    }
+}
+
+void OnMouseMove(HWND dialog, WPARAM wParam)
+{
+    // Sampled before computing, so the value shown is the distance to where
+    // the cursor is now rather than where it was one move ago.
+    POINT cursor = {};
+    GetCursorPos(&cursor);
+    ScreenPoint now;
+    now.x = cursor.x;
+    now.y = cursor.y;
+    const std::optional<int64_t> distance = DragMove(ProcessDragState(), (wParam & MK_LBUTTON) != 0, now);
+    if (distance)
+        SetDlgItemTextA(dialog, IDC_SETTINGS_SENSITIVITY, SensitivityFieldText(*distance).c_str());
+}
+
+void OnButtonUp()
+{
+    if (EndDrag(ProcessDragState())) {
+        ReleaseCapture();
+        SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    }
+}
+
+INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) noexcept
+{
+    try {
+        switch (message) {
+        case WM_INITDIALOG:
+            InitSettingsDialog(dialog);
+            return TRUE;  // the dialog manager sets the default focus
+        case WM_LBUTTONDOWN:
+            OnButtonDown(dialog, lParam);
+            return FALSE;
+        case WM_MOUSEMOVE:
+            OnMouseMove(dialog, wParam);
+            return FALSE;
+        case WM_LBUTTONUP:
+            OnButtonUp();
+            return FALSE;
+        case WM_CAPTURECHANGED:
+            // Closed with Escape mid-drag, or the capture taken away: no
+            // button-up will come, and a later dialog must not think it drags.
+            EndDrag(ProcessDragState());
+            return FALSE;
+        case WM_COMMAND:
+            switch (LOWORD(wParam)) {
+            case IDOK:
+                StoreAndClose(dialog);
+                return TRUE;
+            case IDCANCEL:
+                // Whatever a drag showed is dropped with the dialog.
+                EndDialog(dialog, IDCANCEL);
+                return TRUE;
+            case IDC_SETTINGS_SIGN_UP:
+                OpenSignUpPage();
+                return FALSE;
+            }
+            break;
+        }
+    } catch (...) {
+        // Only allocation can throw here; the dialog carries on as it is.
+    }
+    return FALSE;
+}
+
+}  // namespace
+
+void RunSettingsDialog(HWND owner)
+{
+    DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_SETTINGS), owner, SettingsDialogProc, 0);
+}
