@@ -1,0 +1,114 @@
+// The online service's decisions, apart from the internet library that
+// carries them: request kinds, URLs, what a reply means, the SMS login with
+// its nonce and hash, the alarm notice and the daily update check.
+// Portable: the platform is reached only through CServicePlatform.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+struct Settings;
+
+// Carried with each request and handed back with its completion.
+enum RequestKind : int {
+    KIND_UPDATE_CHECK = 1,
+    KIND_ALARM_NOTICE = 2,
+    KIND_NONCE = 3,
+    KIND_ACCOUNT_INFO = 4,
+};
+
+// Bytes read of a reply of this kind at most; 0 for an unknown kind.
+size_t ReplyReadSize(int kind);
+constexpr size_t REPLY_BUFFER_BYTES = 11;  // the largest read and its zero byte
+
+// A completed request is read only when it succeeded on both levels: no
+// library error and an HTTP status of 2xx. Anything else passes in silence.
+bool ShouldReadReply(int kind, uint32_t errorCode, uint32_t httpStatus);
+
+// RFC 3986: unreserved characters as they are, every other byte as %XX.
+std::string PercentEncode(const std::string& value);
+
+std::string NonceUrl(const std::string& base, const std::string& user);
+std::string AccountInfoUrl(const std::string& base, const std::string& user, int32_t nonce,
+                           const std::string& hash);
+std::string AlarmNoticeUrl(const std::string& base, const std::string& user, int32_t nonce,
+                           const std::string& hash);
+std::string UpdateCheckUrl(const std::string& base);
+std::string HomePageUrl(const std::string& base);
+
+// MD5 of the password's bytes followed by the nonce in decimal, as 32
+// lowercase hex digits.
+std::string MakeLoginHash(const std::string& password, int32_t nonce);
+// The same over the stored password.
+std::string MakeLoginHash(int32_t nonce);
+
+// The leading decimal integer of a text: optional white space, an optional
+// sign, digits; no digits gives 0. Saturates instead of overflowing.
+int32_t LeadingInteger(const std::string& text);
+// The leading decimal number: optional white space, an optional sign, digits
+// with an optional point and fraction; no number gives 0.
+double LeadingNumber(const std::string& text);
+
+// The reply as text: the bytes before the first zero byte.
+std::string ReplyText(const std::string& replyBytes);
+
+struct AccountVerdict {
+    bool valid = false;
+    int32_t balance = 0;
+};
+// "VALID" and at least one more byte read; the balance is what follows.
+AccountVerdict JudgeAccountReply(const std::string& replyBytes);
+
+extern const char* const INVALID_LOGIN_MESSAGE;
+extern const char* const NO_CREDIT_MESSAGE;
+extern const char* const CELL_NOT_VALIDATED_MESSAGE;
+
+// The refusal an alarm reply stands for, or null when the alarm counts as
+// sent. Only a whole reply that is exactly one of the words refuses.
+const char* AlarmRefusal(const std::string& replyBytes);
+
+bool OffersNewerVersion(const std::string& replyBytes);
+
+struct UtcDate {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+};
+
+// Due unless the stored date is today's (equality only: an earlier or a
+// later date lets the check run).
+bool UpdateCheckDue(int8_t lastDay, int8_t lastMonth, int16_t lastYear, const UtcDate& today);
+// Stores today's date as the last answered check (low 8 bits of day and month).
+void RecordUpdateCheck(Settings& settings, const UtcDate& today);
+
+// What the protocol needs from the platform: the requests, the watchdog, the
+// account indicator, the update question and the browser.
+class CServicePlatform {
+public:
+    virtual ~CServicePlatform() = default;
+    virtual void IssueRequest(int kind, const std::string& url) = 0;
+    virtual void StartConnectionWatchdog() = 0;
+    virtual void CancelConnectionWatchdog() = 0;
+    virtual void ResetAccountIndicator() = 0;
+    virtual void StepAccountIndicator() = 0;
+    virtual void SetAccountIndicatorColour(uint8_t red, uint8_t green) = 0;
+    virtual void ShowSmsBalance(int32_t balance) = 0;
+    // The "New Version Available!" question; true for yes. Waits for the answer.
+    virtual bool AskToOpenHomePage() = 0;
+    virtual void OpenWebPage(const std::string& url) = 0;
+    virtual UtcDate CurrentUtcDate() = 0;
+};
+
+void StartAccountCheck(Settings& settings, CServicePlatform& platform);
+void RequestAccountInfo(Settings& settings, CServicePlatform& platform);
+void SendAlarmNotice(Settings& settings, CServicePlatform& platform);
+void CheckForUpdate(Settings& settings, CServicePlatform& platform);
+
+// The steps of a completion that come before its body is read: the nonce
+// reply steps the indicator, the account reply cancels the watchdog.
+void BeforeReplyRead(int kind, CServicePlatform& platform);
+// Routes a reply by its kind. Gives the refusal to show in a "Warning" box,
+// or null.
+const char* HandleServiceReply(int kind, const std::string& replyBytes, Settings& settings,
+                               CServicePlatform& platform);
