@@ -1,0 +1,99 @@
+#include "guard/mixer.h"
+
+COrvekMixer::COrvekMixer(std::unique_ptr<MixerDevice> device) : device_(std::move(device))
+{
+    Open(0);
+}
+
+COrvekMixer::~COrvekMixer()
+{
+    Close();
+}
+
+void COrvekMixer::OpenWithWindow(uintptr_t window)
+{
+    Close();
+    controlId_ = 0;
+    lastResult_ = 0;
+    ready_ = false;
+    Open(window);
+}
+
+void COrvekMixer::Open(uintptr_t window)
+{
+    if (device_->DeviceCount() < 1)
+        throw MixerOpenError();
+    lastResult_ = device_->Open(window);
+    if (lastResult_ != 0)
+        throw MixerOpenError();
+    open_ = true;
+}
+
+void COrvekMixer::Close()
+{
+    if (open_)
+        device_->Close();
+    open_ = false;
+}
+
+void COrvekMixer::SelectControl(uint32_t componentType, uint32_t controlType)
+{
+    MixerLine destination;
+    lastResult_ = device_->GetDestination(MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, destination);
+    if (lastResult_ != 0)
+        return;
+    MixerLine line = destination;
+    if (componentType != MASTER_LINE) {
+        for (uint32_t index = 0; index < destination.connections; ++index) {
+            lastResult_ = device_->GetSource(destination.destination, index, line);
+            if (lastResult_ != 0)
+                return;
+            if (line.componentType == componentType)
+                break;
+        }
+    }
+    uint32_t controlId = 0;
+    lastResult_ = device_->GetControl(line.lineId, controlType, controlId);
+    if (lastResult_ != 0)
+        return;
+    controlId_ = controlId;
+    ready_ = true;
+}
+
+bool COrvekMixer::Read(uint32_t& value)
+{
+    ready_ = false;
+    // Some mixers report success without writing the value.
+    value = 0;
+    lastResult_ = device_->ReadValue(controlId_, value);
+    if (lastResult_ != 0) {
+        value = 0;
+        return false;
+    }
+    return true;
+}
+
+uint32_t COrvekMixer::GetValue()
+{
+    if (!ready_)
+        return 0;
+    uint32_t value = 0;
+    if (!Read(value))
+        return 0;
+    ready_ = true;
+    return value;
+}
+
+bool COrvekMixer::SetValue(uint32_t value)
+{
+    if (!ready_)
+        return false;
+    uint32_t current = 0;
+    if (!Read(current))
+        return false;
+    lastResult_ = device_->WriteValue(controlId_, value);
+    if (lastResult_ != 0)
+        return false;
+    ready_ = true;
+    return true;
+}

@@ -1,0 +1,105 @@
+#include "guard/volume_guard.h"
+
+VolumeGuard::VolumeGuard(std::unique_ptr<MixerDevice> mixer, std::unique_ptr<AudioEndpoint> endpoint)
+    : mixer_(std::move(mixer)), endpoint_(std::move(endpoint))
+{
+}
+
+void VolumeGuard::ForceStep(uint32_t line, uint32_t control, Saved& saved, uint32_t value)
+{
+    mixer_.SelectControl(line, control);
+    if (!saved.valid) {
+        saved.value = mixer_.GetValue();
+        saved.valid = mixer_.IsReady();
+    }
+    mixer_.SetValue(value);
+}
+
+void VolumeGuard::RestoreStep(uint32_t line, uint32_t control, Saved& saved)
+{
+    if (!saved.valid)
+        return;
+    mixer_.SelectControl(line, control);
+    mixer_.SetValue(saved.value);
+    saved.valid = false;
+}
+
+uint32_t VolumeGuard::Read(uint32_t line, uint32_t control)
+{
+    mixer_.SelectControl(line, control);
+    return mixer_.GetValue();
+}
+
+bool VolumeGuard::AttachEndpoint()
+{
+    if (endpoint_ && !endpointAttached_)
+        endpointAttached_ = endpoint_->Attach();
+    return endpointAttached_;
+}
+
+void VolumeGuard::ForceFullVolume()
+{
+    ForceStep(MASTER_LINE, MIXERCONTROL_CONTROLTYPE_VOLUME, masterVolume_, MIXER_FULL_VOLUME);
+    ForceStep(MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, MIXERCONTROL_CONTROLTYPE_VOLUME, waveOutVolume_,
+              MIXER_FULL_VOLUME);
+    if (AttachEndpoint()) {
+        if (!endpointVolumeSaved_)
+            endpointVolumeSaved_ = endpoint_->GetVolume(savedEndpointVolume_);
+        endpoint_->SetVolume(1.0f);
+    }
+}
+
+void VolumeGuard::Unmute()
+{
+    ForceStep(MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, MIXERCONTROL_CONTROLTYPE_MUTE, waveOutMute_, 0);
+    ForceStep(MASTER_LINE, MIXERCONTROL_CONTROLTYPE_MUTE, masterMute_, 0);
+    if (AttachEndpoint()) {
+        if (!endpointMuteSaved_)
+            endpointMuteSaved_ = endpoint_->GetMute(savedEndpointMute_);
+        endpoint_->SetMute(false);
+    }
+}
+
+bool VolumeGuard::IsMuted()
+{
+    if (Read(MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, MIXERCONTROL_CONTROLTYPE_MUTE) != 0)
+        return true;
+    return Read(MASTER_LINE, MIXERCONTROL_CONTROLTYPE_MUTE) != 0;
+}
+
+bool VolumeGuard::IsBelowFull()
+{
+    const uint32_t master = Read(MASTER_LINE, MIXERCONTROL_CONTROLTYPE_VOLUME);
+    const uint32_t waveOut = Read(MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, MIXERCONTROL_CONTROLTYPE_VOLUME);
+    return !(master == MIXER_FULL_VOLUME && waveOut == MIXER_FULL_VOLUME);
+}
+
+void VolumeGuard::Restore()
+{
+    RestoreStep(MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, MIXERCONTROL_CONTROLTYPE_VOLUME, waveOutVolume_);
+    RestoreStep(MASTER_LINE, MIXERCONTROL_CONTROLTYPE_VOLUME, masterVolume_);
+    RestoreStep(MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, MIXERCONTROL_CONTROLTYPE_MUTE, waveOutMute_);
+    RestoreStep(MASTER_LINE, MIXERCONTROL_CONTROLTYPE_MUTE, masterMute_);
+    if (!endpointAttached_)
+        return;
+    if (endpointVolumeSaved_)
+        endpoint_->SetVolume(savedEndpointVolume_);
+    if (endpointMuteSaved_)
+        endpoint_->SetMute(savedEndpointMute_);
+    endpointVolumeSaved_ = false;
+    endpointMuteSaved_ = false;
+    endpoint_->Detach();
+    endpointAttached_ = false;
+}
+
+void VolumeGuard::ReforceEndpoint()
+{
+    if (!endpointAttached_)
+        return;
+    float level = 1.0f;
+    if (endpoint_->GetVolume(level) && level < 1.0f)
+        endpoint_->SetVolume(1.0f);
+    bool muted = false;
+    if (endpoint_->GetMute(muted) && muted)
+        endpoint_->SetMute(false);
+}

@@ -1,0 +1,111 @@
+// StartAlarm and StopAlarm: their order, once per alarm, the SMS notice only
+// when the service is on.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fake_mixer.h"
+#include "fake_registry.h"
+#include "guard/alarm.h"
+#include "guard/volume_guard.h"
+#include "settings/settings.h"
+
+namespace {
+
+class RecordingAlarmShell : public AlarmShell {
+public:
+    std::vector<std::string> log;
+    FakeMixerState mixer = UsualMixer(0x4000, 0x8000, 0, 1);
+    VolumeGuard volume{std::make_unique<FakeMixerDevice>(mixer), nullptr};
+
+    RecordingAlarmShell() { mixer.log = &log; }
+
+    void SendAlarmNotice() override { log.push_back("notice"); }
+    void BringGuardDesktopToFront() override { log.push_back("desktop"); }
+    VolumeGuard& Volume() override { return volume; }
+    void StartSiren() override { log.push_back("siren on"); }
+    void StopSiren() override { log.push_back("siren off"); }
+};
+
+using Log = std::vector<std::string>;
+
+class AlarmTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        DestroySettings();
+        TestRegistry() = FakeRegistry();
+    }
+    void TearDown() override { DestroySettings(); }
+};
+
+TEST_F(AlarmTest, StartsInOrderWithTheNotice)
+{
+    Settings& settings = GetSettings();
+    settings.SetFlag(FLAG_SMS_SERVICE, true);
+    RecordingAlarmShell shell;
+    StartAlarm(settings, shell);
+    EXPECT_TRUE(settings.sirenSounding);
+    EXPECT_EQ(shell.log, (Log{"notice", "desktop", "mixer 1=65535", "mixer 3=65535", "mixer 4=0",
+                              "mixer 2=0", "siren on"}));
+}
+
+TEST_F(AlarmTest, NoNoticeWithoutTheService)
+{
+    Settings& settings = GetSettings();
+    settings.SetFlag(FLAG_SMS_SERVICE, false);
+    RecordingAlarmShell shell;
+    StartAlarm(settings, shell);
+    ASSERT_FALSE(shell.log.empty());
+    EXPECT_EQ(shell.log.front(), "desktop");
+    EXPECT_EQ(shell.log.back(), "siren on");
+}
+
+TEST_F(AlarmTest, ASecondStartDoesNothing)
+{
+    Settings& settings = GetSettings();
+    settings.SetFlag(FLAG_SMS_SERVICE, true);
+    RecordingAlarmShell shell;
+    StartAlarm(settings, shell);
+    const size_t after = shell.log.size();
+    StartAlarm(settings, shell);
+    StartAlarm(settings, shell);
+    EXPECT_EQ(shell.log.size(), after);
+}
+
+TEST_F(AlarmTest, StopSilencesThenRestores)
+{
+    Settings& settings = GetSettings();
+    RecordingAlarmShell shell;
+    StartAlarm(settings, shell);
+    shell.log.clear();
+    StopAlarm(settings, shell);
+    EXPECT_FALSE(settings.sirenSounding);
+    EXPECT_EQ(shell.log, (Log{"siren off", "mixer 3=32768", "mixer 1=16384", "mixer 4=1", "mixer 2=0"}));
+}
+
+TEST_F(AlarmTest, StopWithoutAlarmOnlyStopsTheSiren)
+{
+    Settings& settings = GetSettings();
+    RecordingAlarmShell shell;
+    StopAlarm(settings, shell);
+    EXPECT_EQ(shell.log, (Log{"siren off"}));
+}
+
+TEST_F(AlarmTest, TheNextAlarmNotifiesAgain)
+{
+    Settings& settings = GetSettings();
+    settings.SetFlag(FLAG_SMS_SERVICE, true);
+    RecordingAlarmShell shell;
+    StartAlarm(settings, shell);
+    StopAlarm(settings, shell);
+    shell.log.clear();
+    StartAlarm(settings, shell);
+    ASSERT_FALSE(shell.log.empty());
+    EXPECT_EQ(shell.log.front(), "notice");
+    EXPECT_TRUE(settings.sirenSounding);
+}
+
+}  // namespace

@@ -1,0 +1,346 @@
+// The mixer's line choice and the VolumeGuard's save, force and restore, over
+// an in-memory mixer and endpoint.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "fake_mixer.h"
+#include "guard/mixer.h"
+#include "guard/volume_guard.h"
+
+namespace {
+
+using Writes = std::vector<std::pair<uint32_t, uint32_t>>;
+
+class VolumeGuardTest : public testing::Test {
+protected:
+    FakeMixerState mixer = UsualMixer();
+    FakeEndpointState endpoint;
+
+    std::unique_ptr<VolumeGuard> Make(bool withEndpoint = false)
+    {
+        std::unique_ptr<AudioEndpoint> e;
+        if (withEndpoint)
+            e = std::make_unique<FakeEndpoint>(endpoint);
+        return std::make_unique<VolumeGuard>(std::make_unique<FakeMixerDevice>(mixer), std::move(e));
+    }
+};
+
+TEST_F(VolumeGuardTest, ForcingWritesFullVolumeMasterFirst)
+{
+    auto guard = Make();
+    guard->ForceFullVolume();
+    EXPECT_EQ(mixer.writes, (Writes{{MASTER_VOLUME, 0xFFFF}, {WAVE_VOLUME, 0xFFFF}}));
+}
+
+TEST_F(VolumeGuardTest, UnmutingWritesWaveOutFirst)
+{
+    auto guard = Make();
+    guard->Unmute();
+    EXPECT_EQ(mixer.writes, (Writes{{WAVE_MUTE, 0}, {MASTER_MUTE, 0}}));
+}
+
+TEST_F(VolumeGuardTest, RestoreGivesBackWhatTheOwnerHadInOrder)
+{
+    auto guard = Make();
+    guard->ForceFullVolume();
+    guard->Unmute();
+    mixer.writes.clear();
+    guard->Restore();
+    EXPECT_EQ(mixer.writes,
+              (Writes{{WAVE_VOLUME, 0x8000}, {MASTER_VOLUME, 0x4000}, {WAVE_MUTE, 1}, {MASTER_MUTE, 1}}));
+}
+
+TEST_F(VolumeGuardTest, ReforcingKeepsTheOwnersValues)
+{
+    auto guard = Make();
+    guard->ForceFullVolume();
+    guard->Unmute();
+    // A thief turns it down and mutes; the guard forces again.
+    mixer.values[MASTER_VOLUME] = 0x0100;
+    mixer.values[WAVE_VOLUME] = 0;
+    mixer.values[MASTER_MUTE] = 1;
+    EXPECT_TRUE(guard->IsBelowFull());
+    EXPECT_TRUE(guard->IsMuted());
+    guard->ForceFullVolume();
+    guard->Unmute();
+    EXPECT_EQ(mixer.values[MASTER_VOLUME], 0xFFFFu);
+    EXPECT_EQ(mixer.values[MASTER_MUTE], 0u);
+    guard->Restore();
+    EXPECT_EQ(mixer.values[MASTER_VOLUME], 0x4000u);
+    EXPECT_EQ(mixer.values[WAVE_VOLUME], 0x8000u);
+    EXPECT_EQ(mixer.values[MASTER_MUTE], 1u);
+    EXPECT_EQ(mixer.values[WAVE_MUTE], 1u);
+}
+
+TEST_F(VolumeGuardTest, UnlockWithoutAlarmWritesNothing)
+{
+    auto guard = Make();
+    guard->Restore();
+    EXPECT_TRUE(mixer.writes.empty());
+    guard->ForceFullVolume();
+    guard->Unmute();
+    guard->Restore();
+    mixer.writes.clear();
+    guard->Restore();  // the next unlock, no alarm in between
+    EXPECT_TRUE(mixer.writes.empty());
+}
+
+TEST_F(VolumeGuardTest, ASecondAlarmSavesAnew)
+{
+    auto guard = Make();
+    guard->ForceFullVolume();
+    guard->Unmute();
+    guard->Restore();
+    mixer.values[MASTER_VOLUME] = 0x2000;
+    mixer.values[WAVE_MUTE] = 0;
+    guard->ForceFullVolume();
+    guard->Unmute();
+    guard->Restore();
+    EXPECT_EQ(mixer.values[MASTER_VOLUME], 0x2000u);
+    EXPECT_EQ(mixer.values[WAVE_VOLUME], 0x8000u);
+    EXPECT_EQ(mixer.values[WAVE_MUTE], 0u);
+    EXPECT_EQ(mixer.values[MASTER_MUTE], 1u);
+}
+
+TEST_F(VolumeGuardTest, WithoutWaveOutTheLastSourceIsUsed)
+{
+    mixer.sources = {{10, COMPONENT_SRC_CD}, {12, COMPONENT_SRC_LINE}};
+    mixer.AddControl(12, MIXERCONTROL_CONTROLTYPE_VOLUME, 30, 0x3000);
+    mixer.AddControl(12, MIXERCONTROL_CONTROLTYPE_MUTE, 31, 1);
+    auto guard = Make();
+    guard->ForceFullVolume();
+    guard->Unmute();
+    EXPECT_EQ(mixer.writes, (Writes{{MASTER_VOLUME, 0xFFFF}, {30, 0xFFFF}, {31, 0}, {MASTER_MUTE, 0}}));
+    guard->Restore();
+    EXPECT_EQ(mixer.values[30], 0x3000u);
+    EXPECT_EQ(mixer.values[31], 1u);
+    EXPECT_EQ(mixer.values[20], 0x1111u);  // the CD line was passed over
+}
+
+TEST_F(VolumeGuardTest, WithoutSourcesTheSpeakersLineItselfIsUsed)
+{
+    mixer.sources.clear();
+    auto guard = Make();
+    guard->ForceFullVolume();
+    guard->Unmute();
+    EXPECT_EQ(mixer.writes,
+              (Writes{{MASTER_VOLUME, 0xFFFF}, {MASTER_VOLUME, 0xFFFF}, {MASTER_MUTE, 0}, {MASTER_MUTE, 0}}));
+}
+
+TEST_F(VolumeGuardTest, AFailingReadStopsThatStepsWrite)
+{
+    mixer.failingReads = {MASTER_VOLUME};
+    auto guard = Make();
+    guard->ForceFullVolume();
+    EXPECT_EQ(mixer.writes, (Writes{{WAVE_VOLUME, 0xFFFF}}));
+    EXPECT_EQ(mixer.values[MASTER_VOLUME], 0x4000u);
+    // The unread value is not written back as 0 at unlock.
+    mixer.writes.clear();
+    guard->Restore();
+    EXPECT_EQ(mixer.writes, (Writes{{WAVE_VOLUME, 0x8000}}));
+}
+
+TEST_F(VolumeGuardTest, AFailingSourceLookupLeavesTheLastChoice)
+{
+    auto guard = Make();
+    COrvekMixer& m = guard->Mixer();
+    m.SelectControl(MASTER_LINE, MIXERCONTROL_CONTROLTYPE_VOLUME);
+    ASSERT_TRUE(m.IsReady());
+    mixer.failingSources = {1};
+    m.SelectControl(MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, MIXERCONTROL_CONTROLTYPE_MUTE);
+    EXPECT_EQ(m.ControlId(), MASTER_VOLUME);
+    EXPECT_TRUE(m.IsReady());
+    EXPECT_NE(m.LastResult(), 0u);
+    mixer.failDestination = true;
+    m.SelectControl(MASTER_LINE, MIXERCONTROL_CONTROLTYPE_MUTE);
+    EXPECT_EQ(m.ControlId(), MASTER_VOLUME);
+}
+
+TEST_F(VolumeGuardTest, NothingChosenReadsZeroAndWritesNothing)
+{
+    mixer.failDestination = true;
+    auto guard = Make();
+    COrvekMixer& m = guard->Mixer();
+    m.SelectControl(MASTER_LINE, MIXERCONTROL_CONTROLTYPE_VOLUME);
+    EXPECT_FALSE(m.IsReady());
+    EXPECT_EQ(m.GetValue(), 0u);
+    EXPECT_FALSE(m.SetValue(7));
+    guard->ForceFullVolume();
+    guard->Unmute();
+    guard->Restore();
+    EXPECT_TRUE(mixer.writes.empty());
+}
+
+TEST_F(VolumeGuardTest, AFailingWriteClearsReady)
+{
+    mixer.failingWrites = {MASTER_VOLUME};
+    auto guard = Make();
+    COrvekMixer& m = guard->Mixer();
+    m.SelectControl(MASTER_LINE, MIXERCONTROL_CONTROLTYPE_VOLUME);
+    EXPECT_FALSE(m.SetValue(0xFFFF));
+    EXPECT_FALSE(m.IsReady());
+    EXPECT_EQ(m.GetValue(), 0u);
+    EXPECT_NE(m.LastResult(), 0u);
+}
+
+TEST_F(VolumeGuardTest, ReadsStartFromZero)
+{
+    // A mixer that reports success without writing the value reads as 0.
+    mixer.readsLeaveValue = {WAVE_VOLUME};
+    auto guard = Make();
+    COrvekMixer& m = guard->Mixer();
+    m.SelectControl(MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, MIXERCONTROL_CONTROLTYPE_VOLUME);
+    EXPECT_EQ(m.GetValue(), 0u);
+    m.SetValue(5);
+    for (uint32_t handed : mixer.valuesHandedToReads)
+        EXPECT_EQ(handed, 0u);
+}
+
+TEST_F(VolumeGuardTest, MutedAndBelowFull)
+{
+    mixer = UsualMixer(0xFFFF, 0xFFFF, 0, 0);
+    auto guard = Make();
+    EXPECT_FALSE(guard->IsMuted());
+    EXPECT_FALSE(guard->IsBelowFull());
+    mixer.values[WAVE_MUTE] = 1;
+    EXPECT_TRUE(guard->IsMuted());
+    mixer.values[WAVE_MUTE] = 0;
+    mixer.values[MASTER_MUTE] = 1;
+    EXPECT_TRUE(guard->IsMuted());
+    mixer.values[WAVE_VOLUME] = 0xFFFE;
+    EXPECT_TRUE(guard->IsBelowFull());
+    mixer.values[WAVE_VOLUME] = 0xFFFF;
+    mixer.values[MASTER_VOLUME] = 0;
+    EXPECT_TRUE(guard->IsBelowFull());
+    EXPECT_TRUE(mixer.writes.empty());
+}
+
+TEST_F(VolumeGuardTest, NoDeviceOrAFailedOpenIsFatal)
+{
+    mixer.deviceCount = 0;
+    EXPECT_THROW(Make(), MixerOpenError);
+    EXPECT_EQ(mixer.opens, 0);
+    mixer.deviceCount = 1;
+    mixer.openResult = 2;
+    EXPECT_THROW(Make(), MixerOpenError);
+    EXPECT_EQ(mixer.opens, 1);
+}
+
+TEST_F(VolumeGuardTest, OpenWithWindowReopensForNotices)
+{
+    auto guard = Make();
+    EXPECT_EQ(mixer.window, 0u);
+    guard->Mixer().SelectControl(MASTER_LINE, MIXERCONTROL_CONTROLTYPE_VOLUME);
+    guard->OpenWithWindow(0x1234);
+    EXPECT_EQ(mixer.closes, 1);
+    EXPECT_EQ(mixer.opens, 2);
+    EXPECT_EQ(mixer.window, 0x1234u);
+    EXPECT_FALSE(guard->Mixer().IsReady());  // fields zeroed on reopening
+    guard->CloseMixer();
+    EXPECT_FALSE(mixer.open);
+    mixer.openResult = 4;
+    EXPECT_THROW(guard->OpenWithWindow(0x1234), MixerOpenError);
+    guard->CloseMixer();
+    EXPECT_EQ(mixer.closes, 2);  // nothing open, nothing closed
+}
+
+// The default endpoint, beside the mixer.
+
+TEST_F(VolumeGuardTest, EndpointForcedAndGivenBack)
+{
+    auto guard = Make(true);
+    guard->ForceFullVolume();
+    guard->Unmute();
+    EXPECT_EQ(endpoint.volume, 1.0f);
+    EXPECT_FALSE(endpoint.muted);
+    EXPECT_EQ(endpoint.attaches, 1);
+    guard->Restore();
+    EXPECT_EQ(endpoint.volume, 0.25f);
+    EXPECT_TRUE(endpoint.muted);
+    EXPECT_EQ(endpoint.detaches, 1);
+}
+
+TEST_F(VolumeGuardTest, EndpointReforcedKeepsTheOwnersValues)
+{
+    auto guard = Make(true);
+    guard->ForceFullVolume();
+    guard->Unmute();
+    endpoint.volume = 0.0f;
+    endpoint.muted = true;
+    guard->ReforceEndpoint();
+    EXPECT_EQ(endpoint.volume, 1.0f);
+    EXPECT_FALSE(endpoint.muted);
+    endpoint.volume = 0.5f;
+    guard->ForceFullVolume();  // the mixer's notice forces again too
+    guard->Unmute();
+    EXPECT_EQ(endpoint.attaches, 1);
+    guard->Restore();
+    EXPECT_EQ(endpoint.volume, 0.25f);
+    EXPECT_TRUE(endpoint.muted);
+}
+
+TEST_F(VolumeGuardTest, EndpointReforceWritesOnlyWhatChanged)
+{
+    auto guard = Make(true);
+    guard->ReforceEndpoint();  // not attached: no alarm yet
+    EXPECT_TRUE(endpoint.writes.empty());
+    guard->ForceFullVolume();
+    guard->Unmute();
+    endpoint.writes.clear();
+    guard->ReforceEndpoint();
+    EXPECT_TRUE(endpoint.writes.empty());
+    endpoint.muted = true;
+    guard->ReforceEndpoint();
+    EXPECT_EQ(endpoint.writes, (std::vector<std::string>{"mute off"}));
+}
+
+TEST_F(VolumeGuardTest, EndpointUnlockWithoutAlarmWritesNothing)
+{
+    auto guard = Make(true);
+    guard->Restore();
+    guard->ForceFullVolume();
+    guard->Unmute();
+    guard->Restore();
+    endpoint.writes.clear();
+    guard->Restore();
+    EXPECT_TRUE(endpoint.writes.empty());
+    EXPECT_EQ(endpoint.detaches, 1);
+    // The next alarm reaches the endpoint that is the default then.
+    endpoint.volume = 0.75f;
+    guard->ForceFullVolume();
+    EXPECT_EQ(endpoint.attaches, 2);
+    guard->Restore();
+    EXPECT_EQ(endpoint.volume, 0.75f);
+}
+
+TEST_F(VolumeGuardTest, MissingEndpointLeavesTheMixerPath)
+{
+    endpoint.attachable = false;
+    auto guard = Make(true);
+    guard->ForceFullVolume();
+    guard->Unmute();
+    guard->ReforceEndpoint();
+    guard->Restore();
+    EXPECT_TRUE(endpoint.writes.empty());
+    EXPECT_EQ(mixer.values[MASTER_VOLUME], 0x4000u);
+    EXPECT_EQ(mixer.writes.size(), 8u);
+}
+
+TEST_F(VolumeGuardTest, AnEndpointThatAnswersNothingIsCarriedPast)
+{
+    endpoint.implemented = false;  // every call fails
+    auto guard = Make(true);
+    guard->ForceFullVolume();
+    guard->Unmute();
+    guard->ReforceEndpoint();
+    EXPECT_EQ(mixer.values[MASTER_VOLUME], 0xFFFFu);
+    guard->Restore();
+    EXPECT_EQ(mixer.values[MASTER_VOLUME], 0x4000u);
+    EXPECT_EQ(endpoint.detaches, 1);
+    EXPECT_TRUE(endpoint.writes.empty());
+}
+
+}  // namespace
