@@ -7,17 +7,24 @@
 #include <memory>
 #include <stdexcept>
 
-// Values of the platform's mixer interface.
+// Values of the platform's mixer interface. Windows' own headers define the
+// same names as macros with the same values; then theirs stand.
+#ifndef MIXERLINE_COMPONENTTYPE_DST_SPEAKERS
 constexpr uint32_t MIXERLINE_COMPONENTTYPE_DST_SPEAKERS = 4;
+#endif
+#ifndef MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT
 constexpr uint32_t MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT = 0x1008;
+#endif
+#ifndef MIXERCONTROL_CONTROLTYPE_VOLUME
+constexpr uint32_t MIXERCONTROL_CONTROLTYPE_VOLUME = 0x50030001;
+#endif
+#ifndef MIXERCONTROL_CONTROLTYPE_MUTE
+constexpr uint32_t MIXERCONTROL_CONTROLTYPE_MUTE = 0x20010002;
+#endif
+
 // Selects the speakers destination line itself: one past the last source type.
 constexpr uint32_t MASTER_LINE = 0x100B;
-constexpr uint32_t MIXERCONTROL_CONTROLTYPE_VOLUME = 0x50030001;
-constexpr uint32_t MIXERCONTROL_CONTROLTYPE_MUTE = 0x20010002;
 constexpr uint32_t MIXER_FULL_VOLUME = 0xFFFF;  // written as is, bounds not consulted
-
-// Result code of a mixer call that had no device to ask.
-constexpr uint32_t MIXER_RESULT_NO_DEVICE = 6;
 
 struct MixerLine {
     uint32_t destination = 0;    // index of the destination line

@@ -1,0 +1,14 @@
+// The guard thread's alarm window: a message-only window through which the
+// hooks and the endpoint's change notices reach the guard thread without
+// waiting (see guard/alarm.h). Arm opens it on the guard thread, Disarm
+// closes it.
+#pragma once
+
+#include <windows.h>
+
+void OpenAlarmRelay() noexcept;
+void CloseAlarmRelay() noexcept;
+HWND AlarmRelayWindow() noexcept;  // null when closed
+// Both only post; safe from a hook procedure and from any thread.
+void PostAlarmStart() noexcept;
+void PostEndpointChanged() noexcept;

@@ -1,0 +1,105 @@
+#include "guard/endpoint_volume_win32.h"
+
+#include "guard/alarm_win32.h"
+
+namespace {
+
+const CLSID CLSID_DeviceEnumerator = {0xBCDE0395, 0xE52F, 0x467C, {0x8E, 0x3D, 0xC4, 0x57, 0x92, 0x91, 0x69, 0x2E}};
+
+// Marks the endpoint writes this program makes, so their notices are ignored.
+const GUID OWN_WRITE = {0x6B1C2E5A, 0x93D4, 0x4F0B, {0xA1, 0x7E, 0x2C, 0x58, 0x0D, 0x94, 0xE3, 0x61}};
+
+template <class T>
+void ReleaseAndNull(T*& object)
+{
+    if (object)
+        object->Release();
+    object = nullptr;
+}
+
+}  // namespace
+
+HRESULT STDMETHODCALLTYPE CoreAudioEndpoint::Notice::QueryInterface(REFIID iid, void** object) noexcept
+{
+    if (!object)
+        return E_POINTER;
+    if (IsEqualIID(iid, __uuidof(IUnknown)) || IsEqualIID(iid, __uuidof(IAudioEndpointVolumeCallback))) {
+        *object = static_cast<IAudioEndpointVolumeCallback*>(this);
+        return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+HRESULT STDMETHODCALLTYPE CoreAudioEndpoint::Notice::OnNotify(PAUDIO_VOLUME_NOTIFICATION_DATA data) noexcept
+{
+    if (data && !IsEqualGUID(data->guidEventContext, OWN_WRITE))
+        PostEndpointChanged();
+    return S_OK;
+}
+
+CoreAudioEndpoint::CoreAudioEndpoint() = default;
+
+CoreAudioEndpoint::~CoreAudioEndpoint()
+{
+    Detach();
+}
+
+bool CoreAudioEndpoint::Attach()
+{
+    Detach();
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    comStarted_ = SUCCEEDED(com);  // RPC_E_CHANGED_MODE: the thread's own apartment serves
+    IMMDeviceEnumerator* enumerator = nullptr;
+    IMMDevice* device = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_DeviceEnumerator, nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
+                                   reinterpret_cast<void**>(&enumerator))) &&
+        SUCCEEDED(enumerator->GetDefaultAudioEndpoint(eRender, eConsole, &device))) {
+        if (FAILED(device->Activate(__uuidof(IAudioEndpointVolume), CLSCTX_ALL, nullptr,
+                                    reinterpret_cast<void**>(&volume_))))
+            volume_ = nullptr;
+    }
+    ReleaseAndNull(device);
+    ReleaseAndNull(enumerator);
+    if (!volume_) {
+        Detach();
+        return false;
+    }
+    noticeRegistered_ = SUCCEEDED(volume_->RegisterControlChangeNotify(&notice_));
+    return true;
+}
+
+void CoreAudioEndpoint::Detach()
+{
+    if (volume_ && noticeRegistered_)
+        volume_->UnregisterControlChangeNotify(&notice_);
+    noticeRegistered_ = false;
+    ReleaseAndNull(volume_);
+    if (comStarted_)
+        CoUninitialize();
+    comStarted_ = false;
+}
+
+bool CoreAudioEndpoint::GetVolume(float& level)
+{
+    return volume_ && SUCCEEDED(volume_->GetMasterVolumeLevelScalar(&level));
+}
+
+bool CoreAudioEndpoint::SetVolume(float level)
+{
+    return volume_ && SUCCEEDED(volume_->SetMasterVolumeLevelScalar(level, &OWN_WRITE));
+}
+
+bool CoreAudioEndpoint::GetMute(bool& muted)
+{
+    BOOL value = FALSE;
+    if (!volume_ || FAILED(volume_->GetMute(&value)))
+        return false;
+    muted = value != FALSE;
+    return true;
+}
+
+bool CoreAudioEndpoint::SetMute(bool muted)
+{
+    return volume_ && SUCCEEDED(volume_->SetMute(muted ? TRUE : FALSE, &OWN_WRITE));
+}

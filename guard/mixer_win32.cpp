@@ -1,0 +1,110 @@
+#include "guard/mixer_win32.h"
+
+namespace {
+
+void ToLine(const MIXERLINEW& info, MixerLine& line)
+{
+    line.destination = info.dwDestination;
+    line.lineId = info.dwLineID;
+    line.componentType = info.dwComponentType;
+    line.connections = info.cConnections;
+}
+
+MIXERCONTROLDETAILS OneValue(uint32_t controlId, DWORD& value)
+{
+    MIXERCONTROLDETAILS details = {};
+    details.cbStruct = sizeof(details);
+    details.dwControlID = controlId;
+    details.cChannels = 1;
+    details.cbDetails = sizeof(DWORD);
+    details.paDetails = &value;
+    return details;
+}
+
+}  // namespace
+
+WinmmMixerDevice::~WinmmMixerDevice()
+{
+    Close();
+}
+
+uint32_t WinmmMixerDevice::DeviceCount()
+{
+    return mixerGetNumDevs();
+}
+
+uint32_t WinmmMixerDevice::Open(uintptr_t notifyWindow)
+{
+    const DWORD flags = notifyWindow ? CALLBACK_WINDOW : 0;
+    return mixerOpen(&handle_, 0, DWORD_PTR(notifyWindow), 0, flags);
+}
+
+void WinmmMixerDevice::Close()
+{
+    if (handle_)
+        mixerClose(handle_);
+    handle_ = nullptr;
+}
+
+uint32_t WinmmMixerDevice::GetDestination(uint32_t componentType, MixerLine& line)
+{
+    MIXERLINEW info = {};
+    info.cbStruct = sizeof(info);
+    info.dwComponentType = componentType;
+    const MMRESULT result = mixerGetLineInfoW(HMIXEROBJ(handle_), &info,
+                                              MIXER_OBJECTF_HMIXER | MIXER_GETLINEINFOF_COMPONENTTYPE);
+    if (result == MMSYSERR_NOERROR)
+        ToLine(info, line);
+    return result;
+}
+
+uint32_t WinmmMixerDevice::GetSource(uint32_t destination, uint32_t index, MixerLine& line)
+{
+    MIXERLINEW info = {};
+    info.cbStruct = sizeof(info);
+    info.dwDestination = destination;
+    info.dwSource = index;
+    const MMRESULT result =
+        mixerGetLineInfoW(HMIXEROBJ(handle_), &info, MIXER_OBJECTF_HMIXER | MIXER_GETLINEINFOF_SOURCE);
+    if (result == MMSYSERR_NOERROR)
+        ToLine(info, line);
+    return result;
+}
+
+uint32_t WinmmMixerDevice::GetControl(uint32_t lineId, uint32_t controlType, uint32_t& controlId)
+{
+    MIXERCONTROLW control = {};
+    control.cbStruct = sizeof(control);
+    MIXERLINECONTROLSW controls = {};
+    controls.cbStruct = sizeof(controls);
+    controls.dwLineID = lineId;
+    controls.dwControlType = controlType;
+    controls.cControls = 1;
+    controls.cbmxctrl = sizeof(control);
+    controls.pamxctrl = &control;
+    const MMRESULT result = mixerGetLineControlsW(HMIXEROBJ(handle_), &controls,
+                                                  MIXER_OBJECTF_HMIXER | MIXER_GETLINECONTROLSF_ONEBYTYPE);
+    if (result == MMSYSERR_NOERROR)
+        controlId = control.dwControlID;
+    return result;
+}
+
+uint32_t WinmmMixerDevice::ReadValue(uint32_t controlId, uint32_t& value)
+{
+    // Wine answers a wave-out read with success and leaves the value as it
+    // was: start from 0.
+    DWORD read = 0;
+    MIXERCONTROLDETAILS details = OneValue(controlId, read);
+    const MMRESULT result = mixerGetControlDetailsW(HMIXEROBJ(handle_), &details,
+                                                    MIXER_OBJECTF_HMIXER | MIXER_GETCONTROLDETAILSF_VALUE);
+    value = read;
+    return result;
+}
+
+uint32_t WinmmMixerDevice::WriteValue(uint32_t controlId, uint32_t value)
+{
+    DWORD written = value;
+    MIXERCONTROLDETAILS details = OneValue(controlId, written);
+    return mixerSetControlDetails(HMIXEROBJ(handle_), &details,
+                                  MIXER_OBJECTF_HMIXER | MIXER_SETCONTROLDETAILSF_VALUE);
+}
