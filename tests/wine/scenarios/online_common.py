@@ -1,0 +1,89 @@
+"""Shared by the online scenarios: the stand-in service and a key that
+points kestrova at it."""
+
+import datetime
+import os
+import sys
+import time
+
+sys.path.insert(0, os.path.abspath(os.path.join(os.path.dirname(__file__), "..")))
+
+import kwine  # noqa: E402
+from service_standin import StandIn, login_hash  # noqa: E402,F401
+
+IDOK, IDCANCEL, IDYES, IDNO = 1, 2, 6, 7
+IDC_MAIN_LOCK = 1004
+IDC_MAIN_PROGRESS = 1027
+IDC_MAIN_BALANCE = 1028
+
+CONNECTION_ERROR = "Connection Error"
+WARNING = "Warning"
+NEW_VERSION = "New Version Available!"
+
+INVALID_LOGIN_TEXT = "You supplied an invalid login.\nPlease retype your username and/or password."
+CONNECTION_ERROR_TEXT = ("Could not connect to the server.\nPlease check your internet connection\n"
+                         "and make sure your firewall doesn't\nblock Kestrova")
+LOCK_QUESTION_TEXT = ("You're not logged in. You won't get a SMS warning when the alarm is triggered.\n"
+                      "Are you sure you want to continue?")
+UPDATE_TEXT = ("A new version of Kestrova is avaible!\n Do you want to take full advantage of the new "
+               "features and download it now?")
+
+# Progress bar colours as COLORREF (0x00bbggrr).
+GREEN = "00ff00"
+RED = "0000ff"
+
+
+def box_text(title):
+    return kwine.box_text(title).replace("\r\n", "\n")
+
+
+def packed_date(date):
+    return date.day | (date.month << 8) | (date.year << 16)
+
+
+def utc_today():
+    return datetime.datetime.now(datetime.timezone.utc).date()
+
+
+def free_port():
+    """A loopback port nothing listens on."""
+    service = StandIn()
+    port = service.port
+    service.server.server_close()
+    return port
+
+
+class OnlineScenario(kwine.Scenario):
+    """Starts a stand-in service for each test."""
+
+    def setUp(self):
+        super().setUp()
+        self.service = StandIn().start()
+        self.addCleanup(self.service.stop)
+
+    def settings(self, flags, user="kim", password="secret", url=None, **dwords):
+        kwine.accepted_settings(flags=flags, **dwords)
+        kwine.reg_set_text("ServiceUrl", url or self.service.url)
+        if user is not None:
+            kwine.reg_set_text("ServerUser", user)
+        if password is not None:
+            kwine.reg_set_text("ServerPass", password)
+
+    def balance_text(self):
+        return kwine.text(kwine.MAIN_TITLE, IDC_MAIN_BALANCE)
+
+    def progress(self):
+        return kwine.driver("progress", kwine.MAIN_TITLE, IDC_MAIN_PROGRESS)
+
+    def close_main(self, program):
+        kwine.close(kwine.MAIN_TITLE)
+        self.assertEqual(kwine.wait_exit(program), 0)
+
+    def no_window_for(self, title, seconds):
+        """True when no window of that title appears within seconds."""
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            if kwine.window_exists(title):
+                return False
+            time.sleep(0.3)
+        return not kwine.window_exists(title)
