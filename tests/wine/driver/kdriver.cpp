@@ -1,0 +1,444 @@
+// kdriver.exe: drives kestrova.exe from the Wine tests the way a person
+// would, but by window title and control id instead of screen coordinates.
+//
+//   kdriver COMMAND [ARGS...] [--desktop NAME]
+//
+// Prints its answer on stdout (UTF-8) and exits 0, or prints a reason on
+// stderr and exits 1. Windows are found by their exact title among the
+// top-level windows of the desktop (the default one, or --desktop NAME).
+#include <windows.h>
+#include <commctrl.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::wstring g_desktopName;  // empty: the thread's own desktop
+
+std::string Utf8(const std::wstring& text)
+{
+    if (text.empty())
+        return {};
+    int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), int(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(size_t(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), int(text.size()), &out[0], size, nullptr, nullptr);
+    return out;
+}
+
+void Print(const std::wstring& text)
+{
+    std::string bytes = Utf8(text) + "\n";
+    fwrite(bytes.data(), 1, bytes.size(), stdout);
+    fflush(stdout);
+}
+
+[[noreturn]] void Fail(const std::wstring& why)
+{
+    std::string bytes = Utf8(why) + "\n";
+    fwrite(bytes.data(), 1, bytes.size(), stderr);
+    exit(1);
+}
+
+long Number(const std::wstring& text)
+{
+    return wcstol(text.c_str(), nullptr, 0);
+}
+
+std::wstring WindowText(HWND window)
+{
+    wchar_t buffer[8192] = {};
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutW(window, WM_GETTEXT, ARRAYSIZE(buffer), reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
+                        5000, &copied);
+    return buffer;
+}
+
+std::wstring ClassOf(HWND window)
+{
+    wchar_t name[256] = {};
+    GetClassNameW(window, name, ARRAYSIZE(name));
+    return name;
+}
+
+HDESK OpenNamedDesktop()
+{
+    HDESK desktop = OpenDesktopW(g_desktopName.c_str(), 0, FALSE, GENERIC_ALL);
+    if (!desktop)
+        Fail(L"cannot open desktop " + g_desktopName);
+    return desktop;
+}
+
+std::vector<HWND> TopLevelWindows()
+{
+    std::vector<HWND> windows;
+    WNDENUMPROC collect = [](HWND window, LPARAM list) -> BOOL {
+        reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+        return TRUE;
+    };
+    if (g_desktopName.empty()) {
+        EnumWindows(collect, reinterpret_cast<LPARAM>(&windows));
+    } else {
+        HDESK desktop = OpenNamedDesktop();
+        EnumDesktopWindows(desktop, collect, reinterpret_cast<LPARAM>(&windows));
+        CloseDesktop(desktop);
+    }
+    return windows;
+}
+
+// A top-level window's title without sending it a message: a window still
+// starting up (or hung) cannot hold the search up.
+std::wstring TitleOf(HWND window)
+{
+    wchar_t title[512] = {};
+    GetWindowTextW(window, title, ARRAYSIZE(title));
+    return title;
+}
+
+HWND FindTitled(const std::wstring& title)
+{
+    for (HWND window : TopLevelWindows())
+        if (IsWindowVisible(window) && TitleOf(window) == title)
+            return window;
+    return nullptr;
+}
+
+HWND WaitForWindow(const std::wstring& title, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (HWND window = FindTitled(title))
+            return window;
+        if (GetTickCount() - start > timeoutMs)
+            return nullptr;
+        Sleep(50);
+    }
+}
+
+HWND Window(const std::wstring& title)
+{
+    HWND window = WaitForWindow(title, 5000);
+    if (!window)
+        Fail(L"no window titled \"" + title + L"\"");
+    return window;
+}
+
+HWND Control(const std::wstring& title, const std::wstring& id)
+{
+    HWND control = GetDlgItem(Window(title), int(Number(id)));
+    if (!control)
+        Fail(L"no control " + id + L" in \"" + title + L"\"");
+    return control;
+}
+
+// --- registry ---------------------------------------------------------------
+
+const wchar_t SETTINGS_KEY[] = L"Software\\Nobrik\\Kestrova";
+
+std::wstring Hex(const BYTE* bytes, DWORD size)
+{
+    std::wstring out;
+    wchar_t pair[3];
+    for (DWORD i = 0; i < size; ++i) {
+        swprintf(pair, 3, L"%02x", bytes[i]);
+        out += pair;
+    }
+    return out;
+}
+
+std::vector<BYTE> Unhex(const std::wstring& hex)
+{
+    std::vector<BYTE> bytes;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        bytes.push_back(BYTE(wcstoul(hex.substr(i, 2).c_str(), nullptr, 16)));
+    return bytes;
+}
+
+HKEY OpenSettingsKey(bool create)
+{
+    HKEY key = nullptr;
+    LSTATUS status = create ? RegCreateKeyExW(HKEY_CURRENT_USER, SETTINGS_KEY, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                              nullptr, &key, nullptr)
+                            : RegOpenKeyExW(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key);
+    return status == ERROR_SUCCESS ? key : nullptr;
+}
+
+// name<TAB>type<TAB>hex of the bytes, one value a line; "no key" exits 2.
+void RegistryDump()
+{
+    HKEY key = OpenSettingsKey(false);
+    if (!key) {
+        Print(L"no key");
+        exit(2);
+    }
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[256];
+        DWORD nameLength = ARRAYSIZE(name);
+        BYTE data[4096];
+        DWORD size = sizeof data;
+        DWORD type = 0;
+        if (RegEnumValueW(key, index, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS)
+            break;
+        Print(std::wstring(name) + L"\t" + std::to_wstring(type) + L"\t" + Hex(data, size));
+    }
+    RegCloseKey(key);
+}
+
+void RegistrySet(const std::wstring& name, const std::wstring& type, const std::wstring& hex)
+{
+    HKEY key = OpenSettingsKey(true);
+    if (!key)
+        Fail(L"cannot create the settings key");
+    std::vector<BYTE> bytes = Unhex(hex);
+    RegSetValueExW(key, name.c_str(), 0, DWORD(Number(type)), bytes.data(), DWORD(bytes.size()));
+    RegCloseKey(key);
+}
+
+void RegistrySetText(const std::wstring& name, const std::wstring& text)
+{
+    HKEY key = OpenSettingsKey(true);
+    if (!key)
+        Fail(L"cannot create the settings key");
+    RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                   DWORD((text.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+}
+
+// --- input ------------------------------------------------------------------
+
+// Low-level hooks see only input injected from a thread on their desktop.
+void InputFromDesktop()
+{
+    if (!g_desktopName.empty())
+        SetThreadDesktop(OpenNamedDesktop());
+}
+
+void SendKey(WORD key, bool up)
+{
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    SendInput(1, &input, sizeof input);
+    Sleep(20);
+}
+
+// keys SPEC: comma-separated chords, each a '+'-joined list of virtual-key
+// codes (0x12+0x73 is Alt+F4), pressed in order and released in reverse.
+void SendKeys(const std::wstring& spec)
+{
+    size_t start = 0;
+    while (start <= spec.size()) {
+        size_t end = spec.find(L',', start);
+        std::wstring chord = spec.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
+        std::vector<WORD> keys;
+        size_t from = 0;
+        while (from < chord.size()) {
+            size_t plus = chord.find(L'+', from);
+            keys.push_back(WORD(Number(chord.substr(from, plus == std::wstring::npos ? std::wstring::npos : plus - from))));
+            if (plus == std::wstring::npos)
+                break;
+            from = plus + 1;
+        }
+        for (WORD key : keys)
+            SendKey(key, false);
+        for (auto key = keys.rbegin(); key != keys.rend(); ++key)
+            SendKey(*key, true);
+        if (end == std::wstring::npos)
+            break;
+        start = end + 1;
+    }
+}
+
+void TypeText(const std::wstring& text)
+{
+    for (wchar_t c : text) {
+        INPUT input[2] = {};
+        for (INPUT& one : input) {
+            one.type = INPUT_KEYBOARD;
+            one.ki.wScan = c;
+            one.ki.dwFlags = KEYEVENTF_UNICODE;
+        }
+        input[1].ki.dwFlags |= KEYEVENTF_KEYUP;
+        SendInput(2, input, sizeof(INPUT));
+        Sleep(20);
+    }
+}
+
+void MouseEvent(DWORD flags, LONG dx = 0, LONG dy = 0)
+{
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = dx;
+    input.mi.dy = dy;
+    input.mi.dwFlags = flags;
+    SendInput(1, &input, sizeof input);
+    Sleep(10);
+}
+
+void MoveTo(LONG x, LONG y)
+{
+    LONG width = GetSystemMetrics(SM_CXSCREEN);
+    LONG height = GetSystemMetrics(SM_CYSCREEN);
+    MouseEvent(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, (x * 65535 + width / 2) / (width - 1),
+               (y * 65535 + height / 2) / (height - 1));
+}
+
+int Usage()
+{
+    Print(L"usage: kdriver COMMAND [ARGS] [--desktop NAME]\n"
+          L"  list | wait TITLE [MS] | gone TITLE [MS] | text TITLE ID | set-text TITLE ID TEXT\n"
+          L"  checked TITLE ID | click TITLE ID | command TITLE ID | close TITLE\n"
+          L"  send TITLE MSG WPARAM LPARAM | send-to TITLE ID MSG WPARAM LPARAM | box-text TITLE\n"
+          L"  rect TITLE ID | progress TITLE ID | pid TITLE | desktop-exists NAME\n"
+          L"  reg-dump | reg-set NAME TYPE HEX | reg-set-text NAME TEXT | reg-delete\n"
+          L"  keys CODES | type TEXT | move-to X Y | move-by DX DY | drag X1 Y1 X2 Y2 | cursor");
+    return 1;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    // Texts go out byte for byte: no CR added before each LF.
+    _setmode(_fileno(stdout), _O_BINARY);
+    std::vector<std::wstring> args;
+    for (int i = 1; i < argc; ++i) {
+        if (std::wstring(argv[i]) == L"--desktop" && i + 1 < argc)
+            g_desktopName = argv[++i];
+        else
+            args.push_back(argv[i]);
+    }
+    if (args.empty())
+        return Usage();
+    const std::wstring& command = args[0];
+    auto arg = [&](size_t i) -> const std::wstring& {
+        if (i >= args.size())
+            Fail(L"missing argument for " + command);
+        return args[i];
+    };
+    DWORD_PTR result = 0;
+
+    if (command == L"list") {
+        for (HWND window : TopLevelWindows()) {
+            wchar_t line[64];
+            swprintf(line, 64, L"%p\t%d\t", static_cast<void*>(window), IsWindowVisible(window) ? 1 : 0);
+            Print(line + ClassOf(window) + L"\t" + TitleOf(window));
+        }
+    } else if (command == L"wait") {
+        DWORD timeout = args.size() > 2 ? DWORD(Number(args[2])) : 20000;
+        if (!WaitForWindow(arg(1), timeout))
+            Fail(L"timed out waiting for \"" + arg(1) + L"\"");
+        Print(L"ok");
+    } else if (command == L"gone") {
+        DWORD timeout = args.size() > 2 ? DWORD(Number(args[2])) : 20000;
+        DWORD start = GetTickCount();
+        while (FindTitled(arg(1))) {
+            if (GetTickCount() - start > timeout)
+                Fail(L"\"" + arg(1) + L"\" is still there");
+            Sleep(50);
+        }
+        Print(L"ok");
+    } else if (command == L"text") {
+        Print(WindowText(Control(arg(1), arg(2))));
+    } else if (command == L"set-text") {
+        SendMessageTimeoutW(Control(arg(1), arg(2)), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(arg(3).c_str()),
+                            SMTO_ABORTIFHUNG, 5000, &result);
+        Print(L"ok");
+    } else if (command == L"checked") {
+        SendMessageTimeoutW(Control(arg(1), arg(2)), BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &result);
+        Print(std::to_wstring(result));
+    } else if (command == L"click") {
+        PostMessageW(Control(arg(1), arg(2)), BM_CLICK, 0, 0);
+        Print(L"ok");
+    } else if (command == L"command") {
+        HWND window = Window(arg(1));
+        int id = int(Number(arg(2)));
+        PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
+        Print(L"ok");
+    } else if (command == L"close") {
+        PostMessageW(Window(arg(1)), WM_SYSCOMMAND, SC_CLOSE, 0);
+        Print(L"ok");
+    } else if (command == L"send" || command == L"send-to") {
+        size_t at = command == L"send" ? 2 : 3;
+        HWND target = command == L"send" ? Window(arg(1)) : Control(arg(1), arg(2));
+        SendMessageTimeoutW(target, UINT(Number(arg(at))), WPARAM(Number(arg(at + 1))), LPARAM(Number(arg(at + 2))),
+                            SMTO_ABORTIFHUNG, 10000, &result);
+        Print(std::to_wstring(static_cast<long long>(result)));
+    } else if (command == L"box-text") {
+        // A message box's text is its static control 0xFFFF.
+        Print(WindowText(Control(arg(1), L"0xFFFF")));
+    } else if (command == L"rect") {
+        RECT rect = {};
+        GetWindowRect(Control(arg(1), arg(2)), &rect);
+        Print(std::to_wstring(rect.left) + L" " + std::to_wstring(rect.top) + L" " + std::to_wstring(rect.right) +
+              L" " + std::to_wstring(rect.bottom));
+    } else if (command == L"progress") {
+        HWND bar = Control(arg(1), arg(2));
+        DWORD_PTR position = 0, high = 0, colour = 0;
+        SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 5000, &position);
+        SendMessageTimeoutW(bar, PBM_GETRANGE, FALSE, 0, SMTO_ABORTIFHUNG, 5000, &high);
+        SendMessageTimeoutW(bar, PBM_GETBARCOLOR, 0, 0, SMTO_ABORTIFHUNG, 5000, &colour);
+        wchar_t line[64];
+        swprintf(line, 64, L"%u %u %06x", unsigned(position), unsigned(high), unsigned(colour));
+        Print(line);
+    } else if (command == L"pid") {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(Window(arg(1)), &pid);
+        Print(std::to_wstring(pid));
+    } else if (command == L"desktop-exists") {
+        HDESK desktop = OpenDesktopW(arg(1).c_str(), 0, FALSE, DESKTOP_READOBJECTS);
+        Print(desktop ? L"1" : L"0");
+        if (desktop)
+            CloseDesktop(desktop);
+    } else if (command == L"reg-dump") {
+        RegistryDump();
+    } else if (command == L"reg-set") {
+        RegistrySet(arg(1), arg(2), args.size() > 3 ? args[3] : L"");
+        Print(L"ok");
+    } else if (command == L"reg-set-text") {
+        RegistrySetText(arg(1), arg(2));
+        Print(L"ok");
+    } else if (command == L"reg-delete") {
+        RegDeleteTreeW(HKEY_CURRENT_USER, SETTINGS_KEY);
+        Print(L"ok");
+    } else if (command == L"keys") {
+        InputFromDesktop();
+        SendKeys(arg(1));
+        Print(L"ok");
+    } else if (command == L"type") {
+        InputFromDesktop();
+        TypeText(arg(1));
+        Print(L"ok");
+    } else if (command == L"move-to") {
+        InputFromDesktop();
+        MoveTo(Number(arg(1)), Number(arg(2)));
+        Print(L"ok");
+    } else if (command == L"move-by") {
+        InputFromDesktop();
+        MouseEvent(MOUSEEVENTF_MOVE, Number(arg(1)), Number(arg(2)));
+        MouseEvent(MOUSEEVENTF_MOVE, 0, 0);  // the hook counts a move at the next event
+        Print(L"ok");
+    } else if (command == L"drag") {
+        InputFromDesktop();
+        MoveTo(Number(arg(1)), Number(arg(2)));
+        MouseEvent(MOUSEEVENTF_LEFTDOWN);
+        MoveTo(Number(arg(3)), Number(arg(4)));
+        MoveTo(Number(arg(3)), Number(arg(4)));
+        MouseEvent(MOUSEEVENTF_LEFTUP);
+        Print(L"ok");
+    } else if (command == L"cursor") {
+        InputFromDesktop();
+        POINT point = {};
+        GetCursorPos(&point);
+        Print(std::to_wstring(point.x) + L" " + std::to_wstring(point.y));
+    } else {
+        return Usage();
+    }
+    return 0;
+}

@@ -1,0 +1,202 @@
+"""Helpers for the Wine scenarios: start kestrova.exe, drive it with
+kdriver.exe, read and write its registry key, take screenshots.
+
+The scenarios run inside tools/wine-session (DISPLAY, WINEPREFIX and the
+PulseAudio null sink are set up); CTest passes the paths of the built
+programs in KESTROVA_EXE, KESTROVA_WITHOUT_AGREEMENT_EXE and KDRIVER_EXE.
+"""
+
+import os
+import struct
+import subprocess
+import tempfile
+import time
+import unittest
+
+MAIN_TITLE = "Kestrova v2.0beta"
+AGREEMENT_TITLE = "最终用户许可协议"
+WARNING_TITLE = "警告！"
+
+REG_SZ = 1
+REG_DWORD = 4
+VERSION_1_99 = bytes.fromhex("d7a3703d0ad7ff3f")
+
+# Flag word bits.
+FLAG_TRIGGER_POWER = 0x002
+FLAG_TRIGGER_USB_MOUSE = 0x004
+FLAG_TRIGGER_SHUTDOWN = 0x010
+FLAG_SHOW_WARNING = 0x020
+FLAG_TRIGGER_MOUSE_MOVE = 0x040
+FLAG_DAILY_UPDATE_CHECK = 0x080
+FLAG_AGREEMENT_PENDING = 0x100
+FLAG_SMS_SERVICE = 0x400
+DEFAULT_FLAGS = 0x1FF
+
+KESTROVA_EXE = os.environ.get("KESTROVA_EXE", "")
+KESTROVA_WITHOUT_AGREEMENT_EXE = os.environ.get("KESTROVA_WITHOUT_AGREEMENT_EXE", "")
+KDRIVER_EXE = os.environ.get("KDRIVER_EXE", "")
+SOURCE_DIR = os.environ.get(
+    "KESTROVA_SOURCE_DIR",
+    os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", "..")))
+
+
+class DriverError(RuntimeError):
+    pass
+
+
+def driver(*args, desktop=None, check=True, timeout=60):
+    """Runs one kdriver command and returns its output, stripped."""
+    command = ["wine", KDRIVER_EXE, *[str(a) for a in args]]
+    if desktop:
+        command += ["--desktop", desktop]
+    # Files, not pipes: a Wine service process that the call happens to
+    # start inherits the handles and would hold a pipe open for good.
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        done = subprocess.run(command, stdout=out, stderr=err, timeout=timeout)
+        out.seek(0)
+        err.seek(0)
+        answer = out.read().decode("utf-8", "replace").strip()
+        if check and done.returncode != 0:
+            raise DriverError(f"kdriver {' '.join(map(str, args))}: exit {done.returncode}: "
+                              f"{err.read().decode('utf-8', 'replace').strip()}")
+    return answer
+
+
+def start(exe=None):
+    """Starts kestrova.exe (or another build) and returns its process."""
+    return subprocess.Popen(["wine", exe or KESTROVA_EXE],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def wait_exit(process, timeout=30):
+    """The program's exit code as Windows gave it (-1 reads as 255)."""
+    return process.wait(timeout=timeout)
+
+
+def stop(process):
+    """Ends a program left running by a failed test."""
+    if process.poll() is None:
+        process.kill()
+        try:
+            process.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            pass
+
+
+def wait_window(title, timeout=20.0, desktop=None):
+    driver("wait", title, int(timeout * 1000), desktop=desktop, timeout=timeout + 30)
+
+
+def window_gone(title, timeout=20.0, desktop=None):
+    driver("gone", title, int(timeout * 1000), desktop=desktop, timeout=timeout + 30)
+
+
+def window_exists(title, desktop=None):
+    return driver("wait", title, 0, desktop=desktop, check=False) == "ok"
+
+
+def text(title, control_id, desktop=None):
+    return driver("text", title, control_id, desktop=desktop)
+
+
+def set_text(title, control_id, value, desktop=None):
+    driver("set-text", title, control_id, value, desktop=desktop)
+
+
+def checked(title, control_id):
+    return driver("checked", title, control_id) == "1"
+
+
+def click(title, control_id, desktop=None):
+    driver("click", title, control_id, desktop=desktop)
+
+
+def command(title, control_id, desktop=None):
+    driver("command", title, control_id, desktop=desktop)
+
+
+def close(title, desktop=None):
+    driver("close", title, desktop=desktop)
+
+
+def box_text(title, desktop=None):
+    return driver("box-text", title, desktop=desktop)
+
+
+def until(predicate, timeout=10.0, interval=0.2):
+    """Waits until predicate() is true; returns whether it became true."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if predicate():
+            return True
+        time.sleep(interval)
+    return predicate()
+
+
+# --- registry -----------------------------------------------------------------
+
+def reg_dump():
+    """{name: (type, bytes)} of the settings key, or None when there is none."""
+    out = driver("reg-dump", check=False)
+    if out == "no key":
+        return None
+    values = {}
+    for line in out.splitlines():
+        name, kind, data = (line.split("\t") + [""])[:3]
+        values[name] = (int(kind), bytes.fromhex(data))
+    return values
+
+
+def reg_delete():
+    driver("reg-delete")
+
+
+def reg_set(name, kind, data):
+    driver("reg-set", name, kind, data.hex())
+
+
+def reg_set_dword(name, value):
+    reg_set(name, REG_DWORD, struct.pack("<I", value & 0xFFFFFFFF))
+
+
+def reg_set_text(name, value):
+    driver("reg-set-text", name, value)
+
+
+def dword(values, name):
+    kind, data = values[name]
+    assert kind == REG_DWORD and len(data) == 4, (name, kind, data)
+    return struct.unpack("<I", data)[0]
+
+
+def accepted_settings(flags=DEFAULT_FLAGS & ~(FLAG_AGREEMENT_PENDING | FLAG_SHOW_WARNING),
+                      **values):
+    """A key as left by an owner who accepted the agreement of this version:
+    no agreement, no warning at the next start. Keyword values are DWORDs."""
+    reg_delete()
+    reg_set_dword("Settings", flags)
+    reg_set("LastVersion", REG_DWORD, VERSION_1_99)
+    for name, value in values.items():
+        reg_set_dword(name, value)
+
+
+def screenshot(path):
+    """The whole virtual screen, as a PNG."""
+    subprocess.run(["import", "-window", "root", path], check=True, timeout=30)
+
+
+class Scenario(unittest.TestCase):
+    """A scenario starts from no settings and leaves no program running."""
+
+    def setUp(self):
+        self.processes = []
+        reg_delete()
+
+    def tearDown(self):
+        for process in self.processes:
+            stop(process)
+
+    def launch(self, exe=None):
+        process = start(exe)
+        self.processes.append(process)
+        return process

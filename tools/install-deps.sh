@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs what building and testing Kestrova needs on Debian 12, once.
+# Idempotent: packages already there are left alone.
+set -euo pipefail
+
+packages=(
+    cmake make g++ python3 git
+    googletest libgtest-dev libbenchmark-dev
+    g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
+    wine wine64
+    xvfb xauth x11-utils imagemagick
+    pulseaudio pulseaudio-utils sox
+    fonts-wqy-microhei
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+if [ "$(id -u)" -ne 0 ]; then
+    sudo=sudo
+else
+    sudo=
+fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
