@@ -1,0 +1,389 @@
+// The real low-level hooks under injected input: a hook thread arms them and
+// owns a focused window that records every key message it is given; the test
+// thread injects with SendInput. A key event the filter swallows never
+// reaches the window; a final F13 marks the end of each injected sequence.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <mmsystem.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "guard/alarm.h"
+#include "guard/input_hooks_win32.h"
+#include "settings/settings.h"
+
+namespace {
+
+constexpr WORD SENTINEL = VK_F13;
+constexpr UINT RUN_HERE = WM_APP + 7;
+
+struct KeyMessage {
+    UINT message;
+    WPARAM key;
+};
+
+class HookThread {
+public:
+    HookThread()
+    {
+        thread_ = std::thread([this] { Main(); });
+        std::unique_lock<std::mutex> lock(mutex_);
+        ready_.wait(lock, [this] { return window_ != nullptr; });
+    }
+    ~HookThread()
+    {
+        PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
+        thread_.join();
+    }
+
+    // Runs the function on the hook thread and waits for it.
+    void Run(const std::function<void()>& function)
+    {
+        SendMessageW(window_, RUN_HERE, 0, reinterpret_cast<LPARAM>(&function));
+    }
+
+    HWND Window() const { return window_; }
+    bool CloseAsked() const { return closeAsked_; }
+
+    std::vector<KeyMessage> Keys()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return keys_;
+    }
+    void ClearKeys()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        keys_.clear();
+        closeAsked_ = false;
+    }
+    bool SawSentinel()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return std::any_of(keys_.begin(), keys_.end(),
+                           [](const KeyMessage& k) { return k.message == WM_KEYUP && k.key == SENTINEL; });
+    }
+
+private:
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
+    {
+        auto* self = reinterpret_cast<HookThread*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        switch (message) {
+        case WM_KEYDOWN:
+        case WM_KEYUP:
+        case WM_SYSKEYDOWN:
+        case WM_SYSKEYUP:
+            if (self) {
+                std::lock_guard<std::mutex> lock(self->mutex_);
+                self->keys_.push_back({message, wParam});
+            }
+            break;
+        case WM_CLOSE:
+            if (self)
+                self->closeAsked_ = true;
+            return 0;  // recorded, never obeyed
+        case RUN_HERE:
+            (*reinterpret_cast<const std::function<void()>*>(lParam))();
+            return 0;
+        default:
+            break;
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+
+    void Main()
+    {
+        threadId_ = GetCurrentThreadId();
+        WNDCLASSW windowClass = {};
+        windowClass.lpfnWndProc = Proc;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"GuardHooksTestWindow";
+        RegisterClassW(&windowClass);
+        HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"guard hooks test",
+                                      WS_OVERLAPPEDWINDOW | WS_VISIBLE, 200, 200, 300, 200, nullptr, nullptr,
+                                      windowClass.hInstance, nullptr);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        SetForegroundWindow(window);
+        SetFocus(window);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            window_ = window;
+        }
+        ready_.notify_all();
+        MSG msg;
+        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        DestroyWindow(window);
+    }
+
+    std::thread thread_;
+    DWORD threadId_ = 0;
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    HWND window_ = nullptr;
+    std::vector<KeyMessage> keys_;
+    std::atomic<bool> closeAsked_{false};
+};
+
+void Key(WORD key, bool up)
+{
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    SendInput(1, &input, sizeof input);
+}
+
+// Presses the keys in order and releases them in reverse.
+void Chord(std::initializer_list<WORD> keys)
+{
+    for (WORD key : keys)
+        Key(key, false);
+    for (auto key = std::rbegin(keys); key != std::rend(keys); ++key)
+        Key(*key, true);
+}
+
+void Move(LONG dx, LONG dy)
+{
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = dx;
+    input.mi.dy = dy;
+    input.mi.dwFlags = MOUSEEVENTF_MOVE;
+    SendInput(1, &input, sizeof input);
+}
+
+class GuardHooksTest : public testing::Test {
+protected:
+    HookThread hooks;
+
+    void SetUp() override
+    {
+        GetSettings().SetFlag(FLAG_TRIGGER_MOUSE_MOVE, false);
+        hooks.Run([] { SetFocus(nullptr); });
+        hooks.Run([this] {
+            SetForegroundWindow(hooks.Window());
+            SetFocus(hooks.Window());
+        });
+    }
+
+    // Injects the sentinel and waits until the window has it, so everything
+    // injected before has been through the hooks.
+    void Settle()
+    {
+        Chord({SENTINEL});
+        for (int i = 0; i < 300 && !hooks.SawSentinel(); ++i)
+            Sleep(10);
+        ASSERT_TRUE(hooks.SawSentinel()) << "injected input never reached the test window";
+    }
+
+    bool Reached(WPARAM key)
+    {
+        auto keys = hooks.Keys();
+        return std::any_of(keys.begin(), keys.end(), [key](const KeyMessage& k) { return k.key == key; });
+    }
+
+    bool ReachedDown(WPARAM key)
+    {
+        auto keys = hooks.Keys();
+        return std::any_of(keys.begin(), keys.end(), [key](const KeyMessage& k) {
+            return k.key == key && (k.message == WM_KEYDOWN || k.message == WM_SYSKEYDOWN);
+        });
+    }
+
+    void Arm() { hooks.Run([] { ::Arm(GetSettings()); }); }
+    void Disarm() { hooks.Run([] { ::Disarm(GetSettings()); }); }
+};
+
+TEST_F(GuardHooksTest, UnarmedAltF4AsksTheWindowToClose)
+{
+    // Without the hooks the same injection does reach the window: what the
+    // armed tests see missing is the filter's doing.
+    Chord({VK_LMENU, VK_F4});
+    Settle();
+    EXPECT_TRUE(ReachedDown(VK_F4));
+    EXPECT_TRUE(hooks.CloseAsked());
+}
+
+TEST_F(GuardHooksTest, ArmedShortcutsNeverReachAWindow)
+{
+    Arm();
+    EXPECT_TRUE(GetSettings().HasFlag(FLAG_ARMED));
+    struct Shortcut {
+        const char* name;
+        std::vector<WORD> keys;
+        std::vector<WORD> blocked;  // must reach no window
+    };
+    // With Alt's own events gone, the second key of an Alt chord arrives as a
+    // plain key press (an F4, a Tab), which closes and switches nothing.
+    const Shortcut shortcuts[] = {
+        {"Alt+F4", {VK_LMENU, VK_F4}, {VK_MENU}},
+        {"Alt+Tab", {VK_LMENU, VK_TAB}, {VK_MENU}},
+        {"Alt+Esc", {VK_LMENU, VK_ESCAPE}, {VK_MENU}},
+        {"right Alt+F4", {VK_RMENU, VK_F4}, {VK_MENU}},
+        {"Ctrl+Esc", {VK_LCONTROL, VK_ESCAPE}, {VK_ESCAPE}},
+        {"Ctrl+Shift+Esc", {VK_LCONTROL, VK_LSHIFT, VK_ESCAPE}, {VK_SHIFT, VK_ESCAPE}},
+        {"left Windows key", {VK_LWIN}, {VK_LWIN}},
+        {"right Windows key", {VK_RWIN}, {VK_RWIN}},
+    };
+    for (const Shortcut& shortcut : shortcuts) {
+        hooks.ClearKeys();
+        for (WORD key : shortcut.keys)
+            Key(key, false);
+        for (auto key = shortcut.keys.rbegin(); key != shortcut.keys.rend(); ++key)
+            Key(*key, true);
+        Settle();
+        for (WORD key : shortcut.blocked)
+            EXPECT_FALSE(Reached(key)) << shortcut.name << ": key " << key << " got through";
+        for (const KeyMessage& k : hooks.Keys())
+            EXPECT_TRUE(k.message != WM_SYSKEYDOWN && k.message != WM_SYSKEYUP)
+                << shortcut.name << ": a system key message for key " << k.key;
+        EXPECT_FALSE(hooks.CloseAsked()) << shortcut.name;
+        EXPECT_TRUE(IsWindow(hooks.Window())) << shortcut.name;
+    }
+    Disarm();
+    EXPECT_FALSE(GetSettings().HasFlag(FLAG_ARMED));
+}
+
+TEST_F(GuardHooksTest, ArmedTypingReachesTheWindow)
+{
+    Arm();
+    const WORD typed[] = {'A', 'Z', '0', '7', VK_RETURN, VK_BACK, VK_SHIFT, VK_TAB, VK_ESCAPE};
+    for (WORD key : typed)
+        Chord({key == VK_SHIFT ? WORD(VK_LSHIFT) : key});
+    Settle();
+    for (WORD key : typed)
+        EXPECT_TRUE(ReachedDown(key)) << "key " << key;
+    Disarm();
+}
+
+TEST_F(GuardHooksTest, ArmedTypingStillWorksAfterCtrl)
+{
+    Arm();
+    Chord({VK_LCONTROL});
+    Chord({VK_RCONTROL});
+    Chord({'K'});
+    Chord({'3'});
+    Chord({VK_RETURN});
+    Settle();
+    EXPECT_TRUE(ReachedDown('K'));
+    EXPECT_TRUE(ReachedDown('3'));
+    EXPECT_TRUE(ReachedDown(VK_RETURN));
+    EXPECT_FALSE(GetAsyncKeyState(VK_CONTROL) & 0x8000);
+    Disarm();
+}
+
+TEST_F(GuardHooksTest, DisarmedKeysFlowAgain)
+{
+    Arm();
+    Disarm();
+    Chord({VK_LWIN});
+    Chord({VK_LMENU, VK_TAB});
+    Settle();
+    EXPECT_TRUE(ReachedDown(VK_LWIN));
+    EXPECT_TRUE(ReachedDown(VK_TAB));
+}
+
+std::atomic<int> motionAlarms{0};
+
+long CountMotionAlarm()
+{
+    ++motionAlarms;
+    return 1;
+}
+
+LONG Travel(POINT from, POINT to)
+{
+    // Whole pixels per step, as the detector counts them.
+    const double dx = double(to.x - from.x);
+    const double dy = double(to.y - from.y);
+    return LONG(std::sqrt(dx * dx + dy * dy));
+}
+
+TEST_F(GuardHooksTest, MotionPastTheSensitivityCallsTheCallbackOnce)
+{
+    GetSettings().sensitivity = 50;
+    SetCursorPos(300, 300);
+    Settle();
+    motionAlarms = 0;
+    hooks.Run([] {
+        ResetDistance();
+        SetHook(CountMotionAlarm, GetModuleHandleW(nullptr));
+    });
+    POINT start = {};
+    GetCursorPos(&start);
+    // Five pixels at a time up to 50 (longer relative moves are accelerated);
+    // each move is counted at the next event.
+    LONG travelled = 0;
+    POINT last = start;
+    for (int i = 0; i < 10; ++i) {
+        Move(5, 0);
+        Move(0, 0);
+        Settle();
+        POINT now = {};
+        GetCursorPos(&now);
+        travelled += Travel(last, now);
+        last = now;
+    }
+    ASSERT_EQ(travelled, 50) << "the injected moves were not taken one pixel each";
+    EXPECT_EQ(motionAlarms, 0);
+    Move(0, 1);
+    Move(0, 0);
+    Settle();
+    EXPECT_EQ(motionAlarms, 1);
+    // Clicks and zero moves after it add nothing.
+    Move(0, 0);
+    Move(0, 0);
+    Settle();
+    EXPECT_EQ(motionAlarms, 1);
+    hooks.Run([] { StopHook(); });
+    Move(0, 60);
+    Move(0, 0);
+    Settle();
+    EXPECT_EQ(motionAlarms, 1);
+}
+
+TEST_F(GuardHooksTest, ArmedMotionStartsTheAlarmOnTheGuardThread)
+{
+    if (mixerGetNumDevs() < 1)
+        GTEST_SKIP() << "no mixer device in this prefix";
+    Settings& settings = GetSettings();
+    settings.SetFlag(FLAG_TRIGGER_MOUSE_MOVE, true);
+    settings.SetFlag(FLAG_SMS_SERVICE, false);
+    settings.sensitivity = 20;
+    SetCursorPos(400, 300);
+    Settle();
+    Arm();
+    ASSERT_NE(settings.mouseWatcher, nullptr);
+    for (int i = 0; i < 4; ++i)
+        Move(5, 0);
+    Move(0, 0);
+    Settle();
+    EXPECT_FALSE(settings.sirenSounding);
+    Move(0, 5);
+    Move(0, 0);
+    Settle();
+    // The hook posts; the hook thread's message loop then runs StartAlarm.
+    for (int i = 0; i < 200 && !settings.sirenSounding; ++i)
+        Sleep(10);
+    EXPECT_TRUE(settings.sirenSounding);
+    hooks.Run([&settings] {
+        ::Disarm(settings);
+        StopAlarm(settings);
+    });
+    EXPECT_FALSE(settings.sirenSounding);
+    EXPECT_EQ(settings.mouseWatcher, nullptr);
+    EXPECT_FALSE(settings.HasFlag(FLAG_ARMED));
+}
+
+}  // namespace
