@@ -48,6 +48,9 @@ INT_PTR CALLBACK AgreementDialogProc(HWND dialog, UINT message, WPARAM wParam, L
             data->failure.assign(what.begin(), what.end());
             EndDialog(dialog, RESULT_FAILED);
         }
+        // The focus goes to the agree button ourselves: in the edit it would
+        // select the whole text and scroll it to its end.
+        SetFocus(GetDlgItem(dialog, IDOK));
         return FALSE;
     }
     case WM_COMMAND:
