@@ -224,6 +224,11 @@ void CALLBACK ServiceStatusCallback(HINTERNET, DWORD_PTR context, DWORD status, 
 void StartConnectionWatchdog()
 {
     HWND window = WatchdogWindowOfThisThread();
+    // A login started while another is still being watched replaces it: the
+    // old timer would report a failure after the new login succeeded. Both
+    // are started on the dialog thread, which owns the timer.
+    if (UINT_PTR previous = watchdogId.exchange(0))
+        KillTimer(nullptr, previous);
     watchdogId = SetTimer(nullptr, 1, WATCHDOG_MILLISECONDS, ConnectionWatchdogProc);
     watchdogWindow = window;
 }
