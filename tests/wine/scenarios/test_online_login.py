@@ -44,6 +44,24 @@ class Login(OnlineScenario):
 
         self.close_main(program)
 
+    def test_a_second_login_replaces_the_first_watchdog(self):
+        # The first login's nonce request hangs; a second login from the
+        # settings dialog succeeds. The first watchdog must not fire later.
+        self.service.add_account("kim", "secret", balance=5, nonce=1)
+        self.service.set_reply("lastnonce", delay=25, times=1)
+        self.settings(SMS_FLAGS)
+        program = self.launch()
+        kwine.wait_window(MAIN_TITLE)
+        self.assertTrue(kwine.until(lambda: len(self.service.requests("lastnonce")) == 1))
+        kwine.command(MAIN_TITLE, 1017)  # settings
+        kwine.wait_window("设置")
+        kwine.command("设置", IDOK)
+        kwine.window_gone("设置")
+        self.assertTrue(kwine.until(lambda: self.balance_text() == "SMS Balance: 5", timeout=15),
+                        self.balance_text())
+        self.assertTrue(self.no_window_for(CONNECTION_ERROR, 12))
+        self.close_main(program)
+
     def test_body_arriving_after_the_headers_is_still_read(self):
         self.service.add_account("kim", "secret", balance=7, nonce=3)
         self.service.set_reply("lastnonce", split=0.7)
