@@ -4,9 +4,11 @@ input, and the SMS service box reaching the main dialog's balance label."""
 
 import math
 import subprocess
+import time
 import unittest
 
 import kwine
+from online_common import OnlineScenario
 from kwine import MAIN_TITLE, REG_SZ, Scenario
 
 SETTINGS_TITLE = "设置"
@@ -193,18 +195,56 @@ class SettingsDialog(Scenario):
         self.assertEqual(kwine.dword(values, "Sensitivity"), 77)
         self.assertEqual(values["PW"], (REG_SZ, bytes(20)))
 
-    def test_ok_with_the_sms_service_ticked_shows_no_balance_yet(self):
+
+class SettingsDialogAndService(OnlineScenario):
+    """OK starts the account check with the account just typed, and only when
+    the service box is ticked."""
+
+    FLAGS = kwine.DEFAULT_FLAGS & ~(kwine.FLAG_AGREEMENT_PENDING | kwine.FLAG_SHOW_WARNING |
+                                    kwine.FLAG_DAILY_UPDATE_CHECK | kwine.FLAG_SMS_SERVICE)
+
+    def open_settings(self):
+        self.settings(self.FLAGS, user=None, password=None)
+        self.program = self.launch()
+        kwine.wait_window(MAIN_TITLE)
+        kwine.command(MAIN_TITLE, IDC_MAIN_SETTINGS)
+        kwine.wait_window(SETTINGS_TITLE)
+        kwine.set_text(SETTINGS_TITLE, IDC_SETTINGS_SMS_USER, "kim@example.org")
+        kwine.set_text(SETTINGS_TITLE, IDC_SETTINGS_SMS_PASS, "secret")
+
+    def balance(self):
+        return kwine.text(MAIN_TITLE, IDC_MAIN_BALANCE)
+
+    def test_ok_with_the_service_ticked_shows_no_balance_until_the_reply(self):
+        self.service.add_account("kim@example.org", "secret", balance=42, nonce=41)
+        self.service.set_reply("lastnonce", delay=3.0)
         self.open_settings()
-        before = kwine.text(MAIN_TITLE, IDC_MAIN_BALANCE)
-        self.assertNotEqual(before, "SMS Balance: N/A")
-        self.set_check(IDC_SETTINGS_USE_SMS, True)
+        self.assertNotEqual(self.balance(), "SMS Balance: N/A")
+        kwine.driver("send-to", SETTINGS_TITLE, IDC_SETTINGS_USE_SMS, BM_SETCHECK, 1, 0)
         kwine.command(SETTINGS_TITLE, IDOK)
         kwine.window_gone(SETTINGS_TITLE)
-        self.assertTrue(kwine.until(
-            lambda: kwine.text(MAIN_TITLE, IDC_MAIN_BALANCE) == "SMS Balance: N/A"),
-            kwine.text(MAIN_TITLE, IDC_MAIN_BALANCE))
-        values = self.close_program()
+        self.assertTrue(kwine.until(lambda: self.balance() == "SMS Balance: N/A", timeout=2.5),
+                        self.balance())
+        self.assertTrue(kwine.until(lambda: self.balance() == "SMS Balance: 42", timeout=15),
+                        self.balance())
+        nonce, = self.service.requests("lastnonce")
+        self.assertEqual(nonce["query"], {"e": "kim@example.org"}, "the account typed before OK")
+        self.close_main(self.program)
+        values = kwine.reg_dump()
         self.assertEqual(kwine.dword(values, "Settings") & kwine.FLAG_SMS_SERVICE, kwine.FLAG_SMS_SERVICE)
+        self.assertEqual(account_text(values, "ServerUser"), "kim@example.org")
+
+    def test_ok_with_the_service_unticked_sends_nothing(self):
+        self.service.add_account("kim@example.org", "secret", balance=42, nonce=41)
+        self.open_settings()
+        before = self.balance()
+        kwine.command(SETTINGS_TITLE, IDOK)
+        kwine.window_gone(SETTINGS_TITLE)
+        time.sleep(3)
+        self.assertEqual(self.service.requests(), [])
+        self.assertEqual(self.balance(), before)
+        self.close_main(self.program)
+        self.assertEqual(kwine.dword(kwine.reg_dump(), "Settings") & kwine.FLAG_SMS_SERVICE, 0)
 
 
 if __name__ == "__main__":
