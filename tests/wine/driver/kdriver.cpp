@@ -83,8 +83,8 @@ std::vector<HWND> TopLevelWindows()
     };
     if (g_desktopName.empty()) {
         EnumWindows(collect, reinterpret_cast<LPARAM>(&windows));
-    } else {
-        HDESK desktop = OpenNamedDesktop();
+    } else if (HDESK desktop = OpenDesktopW(g_desktopName.c_str(), 0, FALSE, GENERIC_ALL)) {
+        // A desktop not created yet simply has no windows: waits go on.
         EnumDesktopWindows(desktop, collect, reinterpret_cast<LPARAM>(&windows));
         CloseDesktop(desktop);
     }
@@ -100,10 +100,17 @@ std::wstring TitleOf(HWND window)
     return title;
 }
 
+// The style bit, not IsWindowVisible: Wine reports every window of another
+// desktop as invisible.
+bool HasVisibleStyle(HWND window)
+{
+    return (GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
 HWND FindTitled(const std::wstring& title)
 {
     for (HWND window : TopLevelWindows())
-        if (IsWindowVisible(window) && TitleOf(window) == title)
+        if (HasVisibleStyle(window) && TitleOf(window) == title)
             return window;
     return nullptr;
 }
@@ -295,7 +302,7 @@ int Usage()
           L"  list | wait TITLE [MS] | gone TITLE [MS] | text TITLE ID | set-text TITLE ID TEXT\n"
           L"  checked TITLE ID | click TITLE ID | command TITLE ID | close TITLE\n"
           L"  send TITLE MSG WPARAM LPARAM | send-to TITLE ID MSG WPARAM LPARAM | box-text TITLE\n"
-          L"  rect TITLE ID | progress TITLE ID | pid TITLE | desktop-exists NAME\n"
+          L"  rect TITLE ID | window-rect TITLE | progress TITLE ID | pid TITLE | desktop-exists NAME\n"
           L"  reg-dump | reg-set NAME TYPE HEX | reg-set-text NAME TEXT | reg-delete\n"
           L"  keys CODES | type TEXT | move-to X Y | move-by DX DY | drag X1 Y1 X2 Y2 | cursor");
     return 1;
@@ -327,7 +334,7 @@ int wmain(int argc, wchar_t** argv)
     if (command == L"list") {
         for (HWND window : TopLevelWindows()) {
             wchar_t line[64];
-            swprintf(line, 64, L"%p\t%d\t", static_cast<void*>(window), IsWindowVisible(window) ? 1 : 0);
+            swprintf(line, 64, L"%p\t%d\t", static_cast<void*>(window), HasVisibleStyle(window) ? 1 : 0);
             Print(line + ClassOf(window) + L"\t" + TitleOf(window));
         }
     } else if (command == L"wait") {
@@ -376,6 +383,11 @@ int wmain(int argc, wchar_t** argv)
     } else if (command == L"rect") {
         RECT rect = {};
         GetWindowRect(Control(arg(1), arg(2)), &rect);
+        Print(std::to_wstring(rect.left) + L" " + std::to_wstring(rect.top) + L" " + std::to_wstring(rect.right) +
+              L" " + std::to_wstring(rect.bottom));
+    } else if (command == L"window-rect") {
+        RECT rect = {};
+        GetWindowRect(Window(arg(1)), &rect);
         Print(std::to_wstring(rect.left) + L" " + std::to_wstring(rect.top) + L" " + std::to_wstring(rect.right) +
               L" " + std::to_wstring(rect.bottom));
     } else if (command == L"progress") {

@@ -1,0 +1,68 @@
+#!/usr/bin/env python3
+"""Screenshots of the program's dialogs for the README.
+
+Run inside a Wine session, after building the mingw preset:
+
+    tools/wine-session tools/take_screenshots.py [build/mingw]
+
+The program runs in a virtual desktop of Wine's own explorer, which draws
+window frames and captions (a bare Xvfb has no window manager); each dialog
+is cut out of the screen by its window rectangle into docs/screenshots/.
+"""
+
+import os
+import subprocess
+import sys
+import time
+
+ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
+sys.path.insert(0, os.path.join(ROOT, "tests", "wine", "scenarios"))
+
+BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build", "mingw"))
+os.environ.setdefault("KESTROVA_EXE", os.path.join(BUILD, "resources", "kestrova.exe"))
+os.environ.setdefault("KDRIVER_EXE", os.path.join(BUILD, "tests", "wine", "kdriver.exe"))
+
+import kwine  # noqa: E402
+
+DESKTOP = "screenshots"
+OUT = os.path.join(ROOT, "docs", "screenshots")
+IDOK = 1
+
+
+def capture(title, name, margin=0):
+    """Cuts the window titled title out of the screen into name.png."""
+    kwine.wait_window(title, timeout=30, desktop=DESKTOP)
+    time.sleep(1.5)  # let it finish painting
+    left, top, right, bottom = map(int, kwine.driver("window-rect", title, desktop=DESKTOP).split())
+    whole = os.path.join(OUT, ".screen.png")
+    kwine.screenshot(whole)
+    width, height = right - left + 2 * margin, bottom - top + 2 * margin
+    subprocess.run(["convert", whole, "-crop", f"{width}x{height}+{left - margin}+{top - margin}",
+                    "+repage", "-strip", os.path.join(OUT, name + ".png")], check=True)
+    os.remove(whole)
+    print("wrote", os.path.join("docs", "screenshots", name + ".png"))
+
+
+def start_on_virtual_desktop():
+    return subprocess.Popen(["wine", "explorer", f"/desktop={DESKTOP},1024x720", kwine.KESTROVA_EXE],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def main():
+    os.makedirs(OUT, exist_ok=True)
+    kwine.reg_delete()
+    program = start_on_virtual_desktop()
+    try:
+        capture(kwine.AGREEMENT_TITLE, "agreement")
+        kwine.command(kwine.AGREEMENT_TITLE, IDOK, desktop=DESKTOP)
+        capture(kwine.WARNING_TITLE, "warning")
+        kwine.command(kwine.WARNING_TITLE, IDOK, desktop=DESKTOP)
+        capture(kwine.MAIN_TITLE, "main")
+        kwine.close(kwine.MAIN_TITLE, desktop=DESKTOP)
+        program.wait(timeout=30)
+    finally:
+        kwine.stop(program)
+
+
+if __name__ == "__main__":
+    main()
