@@ -1,0 +1,93 @@
+// guard_probe.exe: the siren, the alarm and the mixer's fatal path of the
+// real program code, step by step for the guard scenarios, which listen at
+// the sound server meanwhile.
+//
+//   guard_probe siren DIR   starts the siren, writes DIR\playing, waits for
+//                           DIR\stop, stops it, writes DIR\stopped, waits for
+//                           DIR\quit
+//   guard_probe alarm DIR   the same with StartAlarm and StopAlarm, after
+//                           setting the master volume to 0x4000; each status
+//                           file holds "master=N" as read then
+//   guard_probe mixer       changes the sensitivity to 77 in memory, then
+//                           opens the mixer (fatal when there is none)
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "guard/alarm.h"
+#include "guard/siren_win32.h"
+#include "guard/volume_guard_win32.h"
+#include "settings/settings.h"
+
+namespace {
+
+bool Exists(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void WaitFor(const std::wstring& path)
+{
+    for (int i = 0; i < 6000 && !Exists(path); ++i)
+        Sleep(10);
+}
+
+void Write(const std::wstring& path, const std::string& text)
+{
+    FILE* file = _wfopen(path.c_str(), L"wb");
+    if (!file)
+        return;
+    fwrite(text.data(), 1, text.size(), file);
+    fclose(file);
+}
+
+uint32_t MasterVolume()
+{
+    COrvekMixer& mixer = GetVolumeGuard().Mixer();
+    mixer.SelectControl(MASTER_LINE, MIXERCONTROL_CONTROLTYPE_VOLUME);
+    return mixer.GetValue();
+}
+
+std::string MasterText()
+{
+    return "master=" + std::to_string(MasterVolume());
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    const std::wstring mode = argc > 1 ? argv[1] : L"";
+    const std::wstring dir = argc > 2 ? std::wstring(argv[2]) + L"\\" : L"";
+    Settings& settings = GetSettings();
+    if (mode == L"siren") {
+        StartSiren();
+        Write(dir + L"playing", "");
+        WaitFor(dir + L"stop");
+        StopSiren();
+        Write(dir + L"stopped", "");
+        WaitFor(dir + L"quit");
+        return 0;
+    }
+    if (mode == L"alarm") {
+        settings.SetFlag(FLAG_SMS_SERVICE, false);
+        COrvekMixer& mixer = GetVolumeGuard().Mixer();
+        mixer.SelectControl(MASTER_LINE, MIXERCONTROL_CONTROLTYPE_VOLUME);
+        mixer.SetValue(0x4000);
+        const std::string before = MasterText();
+        StartAlarm(settings);
+        Write(dir + L"playing", before + "\n" + MasterText());
+        WaitFor(dir + L"stop");
+        StopAlarm(settings);
+        Write(dir + L"stopped", MasterText());
+        WaitFor(dir + L"quit");
+        return 0;
+    }
+    if (mode == L"mixer") {
+        settings.sensitivity = 77;
+        GetVolumeGuard();
+        return 0;
+    }
+    return 2;
+}
