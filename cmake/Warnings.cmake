@@ -20,6 +20,7 @@ function(kestrova_win32_program target)
     if(MSVC)
         set_property(TARGET ${target} PROPERTY MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
     else()
-        target_link_options(${target} PRIVATE -municode -static -static-libgcc -static-libstdc++)
+        target_link_options(${target} PRIVATE -municode -static -static-libgcc -static-libstdc++
+                            $<$<CONFIG:Release,MinSizeRel>:-s>)
     endif()
 endfunction()
