@@ -27,6 +27,9 @@ import kwine  # noqa: E402
 DESKTOP = "screenshots"
 OUT = os.path.join(ROOT, "docs", "screenshots")
 IDOK = 1
+IDCANCEL = 2
+IDC_MAIN_SETTINGS = 1017
+SETTINGS_TITLE = "设置"
 
 
 def capture(title, name, margin=0):
@@ -58,6 +61,10 @@ def main():
         capture(kwine.WARNING_TITLE, "warning")
         kwine.command(kwine.WARNING_TITLE, IDOK, desktop=DESKTOP)
         capture(kwine.MAIN_TITLE, "main")
+        kwine.command(kwine.MAIN_TITLE, IDC_MAIN_SETTINGS, desktop=DESKTOP)
+        capture(SETTINGS_TITLE, "settings")
+        kwine.command(SETTINGS_TITLE, IDCANCEL, desktop=DESKTOP)
+        kwine.window_gone(SETTINGS_TITLE, desktop=DESKTOP)
         kwine.close(kwine.MAIN_TITLE, desktop=DESKTOP)
         program.wait(timeout=30)
     finally:

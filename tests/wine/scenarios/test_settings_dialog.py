@@ -3,7 +3,6 @@ the program ends), what Cancel drops, the drag measurement with real mouse
 input, and the SMS service box reaching the main dialog's balance label."""
 
 import math
-import subprocess
 import time
 import unittest
 
@@ -37,27 +36,6 @@ def account_text(values, name):
     assert kind == REG_SZ, (name, kind)
     text = data.decode("utf-16-le") if len(data) == 200 else data.decode("latin-1")
     return text.split("\0")[0]
-
-
-def quiet_driver(*args, timeout=60):
-    """A kdriver command whose output nobody reads: returns its exit code."""
-    return subprocess.run(["wine", kwine.KDRIVER_EXE, *map(str, args)], stdin=subprocess.DEVNULL,
-                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=timeout).returncode
-
-
-def setUpModule():
-    # Wine starts its desktop and service processes for the first program
-    # that needs them, and they keep that program's output handles: a
-    # captured kdriver that happens to be first never reaches end of file.
-    # One start and close of the program with nothing captured avoids that.
-    kwine.accepted_settings()
-    program = kwine.start()
-    try:
-        quiet_driver("wait", MAIN_TITLE, 30000)
-        quiet_driver("close", MAIN_TITLE)
-        kwine.wait_exit(program)
-    finally:
-        kwine.stop(program)
 
 
 class SettingsDialog(Scenario):
