@@ -30,6 +30,20 @@ uint32_t VolumeGuard::Read(uint32_t line, uint32_t control)
     return mixer_.GetValue();
 }
 
+void VolumeGuard::OpenWithWindow(uintptr_t window)
+{
+    mixer_.OpenWithWindow(window);
+    AttachEndpoint();
+}
+
+void VolumeGuard::CloseMixer()
+{
+    mixer_.Close();
+    if (endpointAttached_)
+        endpoint_->Detach();
+    endpointAttached_ = false;
+}
+
 bool VolumeGuard::AttachEndpoint()
 {
     if (endpoint_ && !endpointAttached_)
@@ -80,16 +94,12 @@ void VolumeGuard::Restore()
     RestoreStep(MASTER_LINE, MIXERCONTROL_CONTROLTYPE_VOLUME, masterVolume_);
     RestoreStep(MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, MIXERCONTROL_CONTROLTYPE_MUTE, waveOutMute_);
     RestoreStep(MASTER_LINE, MIXERCONTROL_CONTROLTYPE_MUTE, masterMute_);
-    if (!endpointAttached_)
-        return;
     if (endpointVolumeSaved_)
         endpoint_->SetVolume(savedEndpointVolume_);
     if (endpointMuteSaved_)
         endpoint_->SetMute(savedEndpointMute_);
     endpointVolumeSaved_ = false;
     endpointMuteSaved_ = false;
-    endpoint_->Detach();
-    endpointAttached_ = false;
 }
 
 void VolumeGuard::ReforceEndpoint()

@@ -44,9 +44,12 @@ public:
     // notices while the siren sounds.
     void ReforceEndpoint();
 
-    // Throws MixerOpenError.
-    void OpenWithWindow(uintptr_t window) { mixer_.OpenWithWindow(window); }
-    void CloseMixer() { mixer_.Close(); }
+    // At arming: reopens the mixer for its change messages (throws
+    // MixerOpenError) and reaches the endpoint now, so that starting the
+    // alarm later costs no device lookup.
+    void OpenWithWindow(uintptr_t window);
+    // At unlock: closes the mixer and lets go of the endpoint.
+    void CloseMixer();
     COrvekMixer& Mixer() { return mixer_; }
 
 private:

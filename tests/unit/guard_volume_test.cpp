@@ -260,7 +260,28 @@ TEST_F(VolumeGuardTest, EndpointForcedAndGivenBack)
     guard->Restore();
     EXPECT_EQ(endpoint.volume, 0.25f);
     EXPECT_TRUE(endpoint.muted);
+    EXPECT_EQ(endpoint.detaches, 0);
+    guard->CloseMixer();
     EXPECT_EQ(endpoint.detaches, 1);
+}
+
+TEST_F(VolumeGuardTest, EndpointReachedAtArmingNotAtTheAlarm)
+{
+    auto guard = Make(true);
+    EXPECT_EQ(endpoint.attaches, 0);
+    guard->OpenWithWindow(0x1234);
+    EXPECT_EQ(endpoint.attaches, 1);
+    EXPECT_TRUE(endpoint.writes.empty());
+    guard->ForceFullVolume();
+    guard->Unmute();
+    EXPECT_EQ(endpoint.attaches, 1);
+    EXPECT_EQ(endpoint.volume, 1.0f);
+    guard->Restore();
+    guard->CloseMixer();
+    EXPECT_EQ(endpoint.detaches, 1);
+    // The next arming reaches the endpoint that is the default then.
+    guard->OpenWithWindow(0x1234);
+    EXPECT_EQ(endpoint.attaches, 2);
 }
 
 TEST_F(VolumeGuardTest, EndpointReforcedKeepsTheOwnersValues)
@@ -307,11 +328,9 @@ TEST_F(VolumeGuardTest, EndpointUnlockWithoutAlarmWritesNothing)
     endpoint.writes.clear();
     guard->Restore();
     EXPECT_TRUE(endpoint.writes.empty());
-    EXPECT_EQ(endpoint.detaches, 1);
-    // The next alarm reaches the endpoint that is the default then.
+    // The next alarm saves anew.
     endpoint.volume = 0.75f;
     guard->ForceFullVolume();
-    EXPECT_EQ(endpoint.attaches, 2);
     guard->Restore();
     EXPECT_EQ(endpoint.volume, 0.75f);
 }
@@ -339,7 +358,6 @@ TEST_F(VolumeGuardTest, AnEndpointThatAnswersNothingIsCarriedPast)
     EXPECT_EQ(mixer.values[MASTER_VOLUME], 0xFFFFu);
     guard->Restore();
     EXPECT_EQ(mixer.values[MASTER_VOLUME], 0x4000u);
-    EXPECT_EQ(endpoint.detaches, 1);
     EXPECT_TRUE(endpoint.writes.empty());
 }
 
