@@ -1,0 +1,98 @@
+#include "guard/guard_filter.h"
+
+namespace {
+
+GuardDecision Handled()
+{
+    GuardDecision decision;
+    decision.handled = true;
+    return decision;
+}
+
+GuardDecision HandledWithResult(intptr_t result)
+{
+    GuardDecision decision = Handled();
+    decision.setsResult = true;
+    decision.result = result;
+    return decision;
+}
+
+bool Has(const GuardState& state, uint32_t bit)
+{
+    return (state.flags & bit) != 0;
+}
+
+}  // namespace
+
+GuardDecision FilterGuardMessage(const GuardMessage& message, const GuardState& state, GuardPlatform& platform)
+{
+    GuardDecision decision;
+    if (!Has(state, FLAG_ARMED))
+        return decision;
+
+    switch (message.message) {
+    case GUARD_WM_QUERYENDSESSION:
+        // Refused whatever the triggers say; the trigger only adds the siren.
+        decision = HandledWithResult(0);
+        if (Has(state, FLAG_TRIGGER_SHUTDOWN))
+            decision.actions = GUARD_ACTION_START_ALARM;
+        return decision;
+
+    case GUARD_WM_TIMER:
+        // Switching away from the guard desktop is caught here, whichever
+        // trigger is on.
+        if (!platform.CanOpenInputDesktop())
+            decision.actions = GUARD_ACTION_START_ALARM;
+        return decision;
+
+    case GUARD_WM_POWERBROADCAST:
+        if (message.wParam == GUARD_PBT_APMQUERYSUSPEND)
+            return HandledWithResult(GUARD_BROADCAST_QUERY_DENY);
+        decision = Handled();
+        // Any change from the status at arming counts, plugging in as well.
+        if (message.wParam == GUARD_PBT_APMPOWERSTATUSCHANGE && platform.AcLineStatus() != state.lastAcLineStatus &&
+            Has(state, FLAG_TRIGGER_POWER))
+            decision.actions = GUARD_ACTION_START_ALARM;
+        return decision;
+
+    case GUARD_WM_DEVICECHANGE:
+        if (message.wParam == GUARD_DBT_DEVICEREMOVECOMPLETE) {
+            // Any HID interface, a keyboard as well as a mouse.
+            const DeviceNotice notice = platform.Notice();
+            if (notice.deviceType == GUARD_DBT_DEVTYP_DEVICEINTERFACE && notice.classGuid == HID_INTERFACE_CLASS &&
+                Has(state, FLAG_TRIGGER_USB_MOUSE))
+                decision.actions = GUARD_ACTION_START_ALARM;
+        }
+        return decision;
+
+    case GUARD_MM_MIXM_LINE_CHANGE:
+    case GUARD_MM_MIXM_CONTROL_CHANGE:
+        // Our own writes send these too; they find full and unmuted and stop.
+        if (state.sirenSounding && (platform.IsMuted() || platform.IsBelowFull()))
+            decision.actions = GUARD_ACTION_REFORCE_VOLUME;
+        return decision;
+
+    default:
+        return decision;
+    }
+}
+
+std::array<char16_t, PASSWORD_UNITS> ReadPasswordEdit(std::u16string_view typed)
+{
+    std::array<char16_t, PASSWORD_UNITS> buffer = {};
+    for (size_t i = 0; i < typed.size() && i + 1 < PASSWORD_UNITS; ++i)
+        buffer[i] = typed[i];
+    return buffer;
+}
+
+bool PasswordMatches(const std::array<char16_t, PASSWORD_UNITS>& typed, const char16_t (&stored)[PASSWORD_UNITS])
+{
+    for (size_t i = 0; i < PASSWORD_UNITS; ++i) {
+        if (typed[i] != stored[i])
+            return false;
+        if (typed[i] == 0)
+            return true;
+    }
+    // Ten equal units and no terminator: neither buffer can hold that.
+    return true;
+}

@@ -1,0 +1,87 @@
+// What the guard dialog does with each message while the machine is armed,
+// over plain values, so the decisions run and are tested without Windows.
+// The dialog procedure translates the message, asks the platform what the
+// decision needs, and carries out the actions it gets back.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+#include "settings/settings.h"
+
+// Message and parameter values the filter looks at (the Windows values).
+constexpr uint32_t GUARD_WM_QUERYENDSESSION = 0x0011;
+constexpr uint32_t GUARD_WM_TIMER = 0x0113;
+constexpr uint32_t GUARD_WM_POWERBROADCAST = 0x0218;
+constexpr uint32_t GUARD_WM_DEVICECHANGE = 0x0219;
+constexpr uint32_t GUARD_MM_MIXM_LINE_CHANGE = 0x03D0;
+constexpr uint32_t GUARD_MM_MIXM_CONTROL_CHANGE = 0x03D1;
+constexpr uintptr_t GUARD_PBT_APMQUERYSUSPEND = 0;
+constexpr uintptr_t GUARD_PBT_APMPOWERSTATUSCHANGE = 10;
+constexpr uintptr_t GUARD_DBT_DEVICEREMOVECOMPLETE = 0x8004;
+constexpr uint32_t GUARD_DBT_DEVTYP_DEVICEINTERFACE = 5;
+constexpr intptr_t GUARD_BROADCAST_QUERY_DENY = 0x424D5144;
+
+// The HID device interface class {4D1E55B2-F16F-11CF-88CB-001111000030} as it
+// lies in memory (the first three fields little-endian).
+constexpr std::array<uint8_t, 16> HID_INTERFACE_CLASS = {0xB2, 0x55, 0x1E, 0x4D, 0x6F, 0xF1, 0xCF, 0x11,
+                                                         0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30};
+
+// A device-change notice's header: its device type, and the class GUID when
+// the type is a device interface (zeros otherwise).
+struct DeviceNotice {
+    uint32_t deviceType = 0;
+    std::array<uint8_t, 16> classGuid = {};
+};
+
+// What the filter may ask of the platform. Each is asked only by the row that
+// needs it, at most once per message.
+class GuardPlatform {
+public:
+    virtual ~GuardPlatform() = default;
+    // ACLineStatus of GetSystemPowerStatus now (0, 1 or 255).
+    virtual uint8_t AcLineStatus() = 0;
+    // Whether the input desktop can be opened for switching (it cannot while
+    // the secure desktop of Ctrl+Alt+Del, or another one we may not open, is
+    // the input desktop); the handle is closed again at once.
+    virtual bool CanOpenInputDesktop() = 0;
+    // The removal notice of a WM_DEVICECHANGE.
+    virtual DeviceNotice Notice() = 0;
+    virtual bool IsMuted() = 0;
+    virtual bool IsBelowFull() = 0;
+};
+
+// Actions the dialog carries out, in the order of the bits.
+constexpr uint32_t GUARD_ACTION_START_ALARM = 0x1;
+constexpr uint32_t GUARD_ACTION_REFORCE_VOLUME = 0x2;  // ForceFullVolume, then Unmute
+
+struct GuardDecision {
+    uint32_t actions = 0;
+    bool handled = false;    // the procedure returns TRUE
+    bool setsResult = false; // the message result is stored first
+    intptr_t result = 0;
+};
+
+struct GuardMessage {
+    uint32_t message = 0;
+    uintptr_t wParam = 0;
+};
+
+struct GuardState {
+    uint32_t flags = 0;
+    bool sirenSounding = false;
+    uint8_t lastAcLineStatus = 0;
+};
+
+// The armed guard's answer to one message; nothing at all while FLAG_ARMED
+// is clear.
+GuardDecision FilterGuardMessage(const GuardMessage& message, const GuardState& state, GuardPlatform& platform);
+
+// The password edit as a 10-unit WM_GETTEXT read leaves it: at most 9 units,
+// then the terminator, the rest zero.
+std::array<char16_t, PASSWORD_UNITS> ReadPasswordEdit(std::u16string_view typed);
+
+// Unit by unit, case-sensitive, up to and including the terminator of either;
+// an empty stored password is matched by an empty edit.
+bool PasswordMatches(const std::array<char16_t, PASSWORD_UNITS>& typed, const char16_t (&stored)[PASSWORD_UNITS]);

@@ -1,0 +1,326 @@
+// The armed guard's message filter: every row, nothing while disarmed, and
+// the platform asked only by the row that needs it.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "guard/guard_filter.h"
+
+namespace {
+
+class FakeGuardPlatform : public GuardPlatform {
+public:
+    uint8_t acLine = 1;
+    bool inputDesktopOpens = true;
+    DeviceNotice notice;
+    bool muted = false;
+    bool belowFull = false;
+
+    int acAsked = 0;
+    int desktopAsked = 0;
+    int noticeAsked = 0;
+    int mutedAsked = 0;
+    int belowFullAsked = 0;
+
+    uint8_t AcLineStatus() override
+    {
+        ++acAsked;
+        return acLine;
+    }
+    bool CanOpenInputDesktop() override
+    {
+        ++desktopAsked;
+        return inputDesktopOpens;
+    }
+    DeviceNotice Notice() override
+    {
+        ++noticeAsked;
+        return notice;
+    }
+    bool IsMuted() override
+    {
+        ++mutedAsked;
+        return muted;
+    }
+    bool IsBelowFull() override
+    {
+        ++belowFullAsked;
+        return belowFull;
+    }
+    int Asked() const { return acAsked + desktopAsked + noticeAsked + mutedAsked + belowFullAsked; }
+};
+
+constexpr uint32_t ALL_TRIGGERS =
+    FLAG_TRIGGER_POWER | FLAG_TRIGGER_USB_MOUSE | FLAG_TRIGGER_SHUTDOWN | FLAG_TRIGGER_MOUSE_MOVE;
+
+GuardState Armed(uint32_t triggers, bool siren = false, uint8_t ac = 1)
+{
+    return GuardState{FLAG_ARMED | triggers, siren, ac};
+}
+
+DeviceNotice HidNotice()
+{
+    DeviceNotice notice;
+    notice.deviceType = GUARD_DBT_DEVTYP_DEVICEINTERFACE;
+    notice.classGuid = HID_INTERFACE_CLASS;
+    return notice;
+}
+
+void ExpectNothing(const GuardDecision& decision)
+{
+    EXPECT_EQ(decision.actions, 0u);
+    EXPECT_FALSE(decision.handled);
+    EXPECT_FALSE(decision.setsResult);
+}
+
+TEST(GuardFilter, QueryEndSessionIsRefusedWithoutTheTrigger)
+{
+    FakeGuardPlatform platform;
+    const GuardDecision decision =
+        FilterGuardMessage({GUARD_WM_QUERYENDSESSION, 0}, Armed(ALL_TRIGGERS & ~FLAG_TRIGGER_SHUTDOWN), platform);
+    EXPECT_TRUE(decision.handled);
+    EXPECT_TRUE(decision.setsResult);
+    EXPECT_EQ(decision.result, 0);
+    EXPECT_EQ(decision.actions, 0u);
+}
+
+TEST(GuardFilter, QueryEndSessionWithTheTriggerAlsoSounds)
+{
+    FakeGuardPlatform platform;
+    const GuardDecision decision = FilterGuardMessage({GUARD_WM_QUERYENDSESSION, 0}, Armed(FLAG_TRIGGER_SHUTDOWN), platform);
+    EXPECT_TRUE(decision.handled);
+    EXPECT_TRUE(decision.setsResult);
+    EXPECT_EQ(decision.result, 0);
+    EXPECT_EQ(decision.actions, GUARD_ACTION_START_ALARM);
+    EXPECT_EQ(platform.Asked(), 0);
+}
+
+TEST(GuardFilter, TimerWithTheInputDesktopReachableDoesNothing)
+{
+    FakeGuardPlatform platform;
+    const GuardDecision decision = FilterGuardMessage({GUARD_WM_TIMER, 1025}, Armed(0), platform);
+    ExpectNothing(decision);
+    EXPECT_EQ(platform.desktopAsked, 1);
+}
+
+TEST(GuardFilter, TimerWithTheInputDesktopOutOfReachSoundsWhateverTheTriggers)
+{
+    FakeGuardPlatform platform;
+    platform.inputDesktopOpens = false;
+    for (uintptr_t timer : {uintptr_t(1025), uintptr_t(7)}) {
+        const GuardDecision decision = FilterGuardMessage({GUARD_WM_TIMER, timer}, Armed(0), platform);
+        EXPECT_EQ(decision.actions, GUARD_ACTION_START_ALARM);
+        EXPECT_FALSE(decision.handled);
+        EXPECT_FALSE(decision.setsResult);
+    }
+}
+
+TEST(GuardFilter, PowerStatusChangeUnpluggedSounds)
+{
+    FakeGuardPlatform platform;
+    platform.acLine = 0;
+    const GuardDecision decision =
+        FilterGuardMessage({GUARD_WM_POWERBROADCAST, GUARD_PBT_APMPOWERSTATUSCHANGE}, Armed(FLAG_TRIGGER_POWER, false, 1),
+                           platform);
+    EXPECT_EQ(decision.actions, GUARD_ACTION_START_ALARM);
+    EXPECT_TRUE(decision.handled);
+    EXPECT_FALSE(decision.setsResult);
+    EXPECT_EQ(platform.acAsked, 1);
+}
+
+TEST(GuardFilter, PowerStatusChangePluggedInSounds)
+{
+    FakeGuardPlatform platform;
+    platform.acLine = 1;
+    const GuardDecision decision =
+        FilterGuardMessage({GUARD_WM_POWERBROADCAST, GUARD_PBT_APMPOWERSTATUSCHANGE}, Armed(FLAG_TRIGGER_POWER, false, 0),
+                           platform);
+    EXPECT_EQ(decision.actions, GUARD_ACTION_START_ALARM);
+    EXPECT_TRUE(decision.handled);
+}
+
+TEST(GuardFilter, PowerStatusChangeFromUnknownCounts)
+{
+    FakeGuardPlatform platform;
+    platform.acLine = 1;
+    const GuardDecision decision = FilterGuardMessage(
+        {GUARD_WM_POWERBROADCAST, GUARD_PBT_APMPOWERSTATUSCHANGE}, Armed(FLAG_TRIGGER_POWER, false, 255), platform);
+    EXPECT_EQ(decision.actions, GUARD_ACTION_START_ALARM);
+}
+
+TEST(GuardFilter, PowerStatusUnchangedDoesNothingButIsHandled)
+{
+    FakeGuardPlatform platform;
+    platform.acLine = 1;
+    const GuardDecision decision =
+        FilterGuardMessage({GUARD_WM_POWERBROADCAST, GUARD_PBT_APMPOWERSTATUSCHANGE}, Armed(ALL_TRIGGERS, false, 1),
+                           platform);
+    EXPECT_EQ(decision.actions, 0u);
+    EXPECT_TRUE(decision.handled);
+}
+
+TEST(GuardFilter, PowerStatusChangeWithoutTheTriggerDoesNothing)
+{
+    FakeGuardPlatform platform;
+    platform.acLine = 0;
+    const GuardDecision decision =
+        FilterGuardMessage({GUARD_WM_POWERBROADCAST, GUARD_PBT_APMPOWERSTATUSCHANGE},
+                           Armed(ALL_TRIGGERS & ~FLAG_TRIGGER_POWER, false, 1), platform);
+    EXPECT_EQ(decision.actions, 0u);
+    EXPECT_TRUE(decision.handled);
+}
+
+TEST(GuardFilter, QuerySuspendIsDeniedWithoutAnyTrigger)
+{
+    FakeGuardPlatform platform;
+    const GuardDecision decision =
+        FilterGuardMessage({GUARD_WM_POWERBROADCAST, GUARD_PBT_APMQUERYSUSPEND}, Armed(0), platform);
+    EXPECT_TRUE(decision.handled);
+    EXPECT_TRUE(decision.setsResult);
+    EXPECT_EQ(decision.result, 0x424D5144);
+    EXPECT_EQ(decision.actions, 0u);
+    EXPECT_EQ(platform.Asked(), 0);
+}
+
+TEST(GuardFilter, OtherPowerEventsAreHandledAndDoNothing)
+{
+    FakeGuardPlatform platform;
+    platform.acLine = 0;  // would sound if it were asked
+    for (uintptr_t event : {uintptr_t(4), uintptr_t(7), uintptr_t(18), uintptr_t(0x8013)}) {
+        const GuardDecision decision =
+            FilterGuardMessage({GUARD_WM_POWERBROADCAST, event}, Armed(ALL_TRIGGERS, false, 1), platform);
+        EXPECT_TRUE(decision.handled) << event;
+        EXPECT_FALSE(decision.setsResult) << event;
+        EXPECT_EQ(decision.actions, 0u) << event;
+    }
+    EXPECT_EQ(platform.Asked(), 0);
+}
+
+TEST(GuardFilter, HidRemovalSounds)
+{
+    FakeGuardPlatform platform;
+    platform.notice = HidNotice();
+    const GuardDecision decision =
+        FilterGuardMessage({GUARD_WM_DEVICECHANGE, GUARD_DBT_DEVICEREMOVECOMPLETE}, Armed(FLAG_TRIGGER_USB_MOUSE), platform);
+    EXPECT_EQ(decision.actions, GUARD_ACTION_START_ALARM);
+    EXPECT_FALSE(decision.handled);
+}
+
+TEST(GuardFilter, HidRemovalWithoutTheTriggerDoesNothing)
+{
+    FakeGuardPlatform platform;
+    platform.notice = HidNotice();
+    ExpectNothing(FilterGuardMessage({GUARD_WM_DEVICECHANGE, GUARD_DBT_DEVICEREMOVECOMPLETE},
+                                     Armed(ALL_TRIGGERS & ~FLAG_TRIGGER_USB_MOUSE), platform));
+}
+
+TEST(GuardFilter, RemovalOfAnotherDeviceTypeIsIgnored)
+{
+    FakeGuardPlatform platform;
+    platform.notice = HidNotice();
+    for (uint32_t type : {0u, 2u, 3u, 6u}) {
+        platform.notice.deviceType = type;
+        ExpectNothing(FilterGuardMessage({GUARD_WM_DEVICECHANGE, GUARD_DBT_DEVICEREMOVECOMPLETE}, Armed(ALL_TRIGGERS),
+                                         platform));
+    }
+}
+
+TEST(GuardFilter, RemovalOfAnotherInterfaceClassIsIgnored)
+{
+    FakeGuardPlatform platform;
+    // Every single byte of the class counts.
+    for (size_t i = 0; i < HID_INTERFACE_CLASS.size(); ++i) {
+        platform.notice = HidNotice();
+        platform.notice.classGuid[i] ^= 0x01;
+        SCOPED_TRACE(i);
+        ExpectNothing(FilterGuardMessage({GUARD_WM_DEVICECHANGE, GUARD_DBT_DEVICEREMOVECOMPLETE}, Armed(ALL_TRIGGERS),
+                                         platform));
+    }
+}
+
+TEST(GuardFilter, ArrivalAndOtherDeviceEventsAreIgnored)
+{
+    FakeGuardPlatform platform;
+    platform.notice = HidNotice();
+    for (uintptr_t event : {uintptr_t(0x8000), uintptr_t(0x8001), uintptr_t(0x8003), uintptr_t(0x0007)})
+        ExpectNothing(FilterGuardMessage({GUARD_WM_DEVICECHANGE, event}, Armed(ALL_TRIGGERS), platform));
+}
+
+TEST(GuardFilter, MixerChangesWhileTheSirenSoundsReforce)
+{
+    for (uint32_t message : {GUARD_MM_MIXM_LINE_CHANGE, GUARD_MM_MIXM_CONTROL_CHANGE}) {
+        FakeGuardPlatform muted;
+        muted.muted = true;
+        const GuardDecision decision = FilterGuardMessage({message, 0}, Armed(0, true), muted);
+        EXPECT_EQ(decision.actions, GUARD_ACTION_REFORCE_VOLUME);
+        EXPECT_FALSE(decision.handled);
+        EXPECT_EQ(muted.belowFullAsked, 0);  // muted already decides
+
+        FakeGuardPlatform low;
+        low.belowFull = true;
+        EXPECT_EQ(FilterGuardMessage({message, 0}, Armed(0, true), low).actions, GUARD_ACTION_REFORCE_VOLUME);
+        EXPECT_EQ(low.mutedAsked, 1);
+        EXPECT_EQ(low.belowFullAsked, 1);
+    }
+}
+
+TEST(GuardFilter, MixerChangesAtFullAndUnmutedDoNothing)
+{
+    FakeGuardPlatform platform;
+    ExpectNothing(FilterGuardMessage({GUARD_MM_MIXM_CONTROL_CHANGE, 0}, Armed(0, true), platform));
+    EXPECT_EQ(platform.mutedAsked, 1);
+    EXPECT_EQ(platform.belowFullAsked, 1);
+}
+
+TEST(GuardFilter, MixerChangesWhileSilentDoNothingAndReadNothing)
+{
+    FakeGuardPlatform platform;
+    platform.muted = true;
+    platform.belowFull = true;
+    ExpectNothing(FilterGuardMessage({GUARD_MM_MIXM_LINE_CHANGE, 0}, Armed(ALL_TRIGGERS, false), platform));
+    ExpectNothing(FilterGuardMessage({GUARD_MM_MIXM_CONTROL_CHANGE, 0}, Armed(ALL_TRIGGERS, false), platform));
+    EXPECT_EQ(platform.Asked(), 0);
+}
+
+TEST(GuardFilter, OtherMessagesDoNothing)
+{
+    FakeGuardPlatform platform;
+    platform.inputDesktopOpens = false;
+    platform.muted = true;
+    for (uint32_t message : {0x0010u, 0x0016u, 0x0110u, 0x0111u, 0x0112u, 0x000Fu, 0x0401u})
+        ExpectNothing(FilterGuardMessage({message, 0x8004}, Armed(ALL_TRIGGERS, true), platform));
+    EXPECT_EQ(platform.Asked(), 0);
+}
+
+// Every row of the table, disarmed: nothing handled, nothing done, nothing
+// asked of the platform.
+TEST(GuardFilter, DisarmedReportsNothingForAnyRow)
+{
+    FakeGuardPlatform platform;
+    platform.acLine = 0;
+    platform.inputDesktopOpens = false;
+    platform.notice = HidNotice();
+    platform.muted = true;
+    platform.belowFull = true;
+    const std::vector<GuardMessage> rows = {
+        {GUARD_WM_QUERYENDSESSION, 0},
+        {GUARD_WM_TIMER, 1025},
+        {GUARD_WM_POWERBROADCAST, GUARD_PBT_APMPOWERSTATUSCHANGE},
+        {GUARD_WM_POWERBROADCAST, GUARD_PBT_APMQUERYSUSPEND},
+        {GUARD_WM_POWERBROADCAST, 7},
+        {GUARD_WM_DEVICECHANGE, GUARD_DBT_DEVICEREMOVECOMPLETE},
+        {GUARD_MM_MIXM_LINE_CHANGE, 0},
+        {GUARD_MM_MIXM_CONTROL_CHANGE, 0},
+        {0x0111, 1},
+    };
+    const GuardState disarmed{ALL_TRIGGERS | FLAG_SMS_SERVICE, true, 1};
+    for (const GuardMessage& row : rows) {
+        const GuardDecision decision = FilterGuardMessage(row, disarmed, platform);
+        EXPECT_EQ(decision.actions, 0u) << row.message;
+        EXPECT_FALSE(decision.handled) << row.message;
+        EXPECT_FALSE(decision.setsResult) << row.message;
+    }
+    EXPECT_EQ(platform.Asked(), 0);
+}
+
+}  // namespace
