@@ -7,7 +7,8 @@
 //                           DIR\quit
 //   guard_probe alarm DIR   the same with StartAlarm and StopAlarm, after
 //                           setting the master volume to 0x4000; each status
-//                           file holds "master=N" as read then
+//                           file holds "master=N" as read then, "playing"
+//                           also "start_us=N", the time StartAlarm took
 //   guard_probe mixer       changes the sensitivity to 77 in memory, then
 //                           opens the mixer (fatal when there is none)
 #include <windows.h>
@@ -72,12 +73,18 @@ int wmain(int argc, wchar_t** argv)
     }
     if (mode == L"alarm") {
         settings.SetFlag(FLAG_SMS_SERVICE, false);
+        OpenMixerWithWindow(nullptr);  // as at arming: the endpoint is reached here
         COrvekMixer& mixer = GetVolumeGuard().Mixer();
         mixer.SelectControl(MASTER_LINE, MIXERCONTROL_CONTROLTYPE_VOLUME);
         mixer.SetValue(0x4000);
         const std::string before = MasterText();
+        LARGE_INTEGER frequency, start, end;
+        QueryPerformanceFrequency(&frequency);
+        QueryPerformanceCounter(&start);
         StartAlarm(settings);
-        Write(dir + L"playing", before + "\n" + MasterText());
+        QueryPerformanceCounter(&end);
+        const long long micros = (end.QuadPart - start.QuadPart) * 1000000 / frequency.QuadPart;
+        Write(dir + L"playing", before + "\n" + MasterText() + "\nstart_us=" + std::to_string(micros));
         WaitFor(dir + L"stop");
         StopAlarm(settings);
         Write(dir + L"stopped", MasterText());

@@ -8,6 +8,7 @@ import math
 import os
 import shutil
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
@@ -124,7 +125,9 @@ class Siren(Scenario):
     def test_alarm_forces_full_volume_and_gives_the_owners_back(self):
         probe = Probe("alarm")
         try:
-            before, during = master(probe.wait_for("playing"))
+            status = probe.wait_for("playing")
+            before, during = master(status)
+            print(f"StartAlarm took {status.split('start_us=')[1].strip()} us", file=sys.stderr)
             playing = heard()
             probe.tell("stop")
             after, = master(probe.wait_for("stopped"))
