@@ -1,0 +1,120 @@
+// The registry adapter against the real registry (Wine's, in a prefix made
+// for the test run), under a key of its own.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "settings/registry_store_win32.h"
+#include "settings/settings_codec.h"
+
+namespace {
+
+const wchar_t TEST_KEY[] = L"Software\\Kestrova Tests\\RegistryStore";
+
+class RegistryStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override { RegDeleteTreeW(HKEY_CURRENT_USER, TEST_KEY); }
+    void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, TEST_KEY); }
+
+    std::unique_ptr<RegistryStore> store = CreateRegistryStore(HKEY_CURRENT_USER, TEST_KEY);
+};
+
+RegistryValue Bytes(uint32_t type, std::vector<uint8_t> bytes)
+{
+    return {type, std::move(bytes)};
+}
+
+TEST_F(RegistryStoreTest, CreatesTheKeyOnceAndSaysSo)
+{
+    OpenedKey first = store->OpenOrCreate();
+    ASSERT_NE(first.key, nullptr);
+    EXPECT_TRUE(first.created);
+    OpenedKey second = store->OpenOrCreate();
+    ASSERT_NE(second.key, nullptr);
+    EXPECT_FALSE(second.created);
+}
+
+TEST_F(RegistryStoreTest, ValuesComeBackWithTheirTypeAndBytes)
+{
+    OpenedKey opened = store->OpenOrCreate();
+    RegistryKey& key = *opened.key;
+    key.Write("Settings", Bytes(REG_DWORD, {0xCA, 0x04, 0, 0}), TextWidth::Wide);
+    // An 8-byte value carrying the 4-byte type, as "LastVersion" is stored.
+    key.Write("LastVersion", Bytes(REG_DWORD, {0xd7, 0xa3, 0x70, 0x3d, 0x0a, 0xd7, 0xff, 0x3f}), TextWidth::Wide);
+
+    std::optional<RegistryValue> settings = key.Read("Settings", 4, TextWidth::Wide);
+    ASSERT_TRUE(settings);
+    EXPECT_EQ(settings->type, uint32_t(REG_DWORD));
+    EXPECT_EQ(settings->bytes, (std::vector<uint8_t>{0xCA, 0x04, 0, 0}));
+
+    std::optional<RegistryValue> version = key.Read("LastVersion", 8, TextWidth::Wide);
+    ASSERT_TRUE(version);
+    EXPECT_EQ(version->type, uint32_t(REG_DWORD));
+    EXPECT_EQ(version->bytes.size(), 8u);
+    EXPECT_EQ(version->bytes[7], 0x3f);
+}
+
+TEST_F(RegistryStoreTest, MissingOrLargerThanTheBufferReadsAsNothing)
+{
+    OpenedKey opened = store->OpenOrCreate();
+    RegistryKey& key = *opened.key;
+    EXPECT_FALSE(key.Read("Sensitivity", 4, TextWidth::Wide));
+    key.Write("PW", Bytes(REG_SZ, std::vector<uint8_t>(24, 'a')), TextWidth::Wide);
+    EXPECT_FALSE(key.Read("PW", 20, TextWidth::Wide));
+    EXPECT_TRUE(key.Read("PW", 24, TextWidth::Wide));
+}
+
+TEST_F(RegistryStoreTest, NarrowTextRoundTripsThroughTheACalls)
+{
+    OpenedKey opened = store->OpenOrCreate();
+    RegistryKey& key = *opened.key;
+    std::vector<uint8_t> field(100, 0);
+    std::memcpy(field.data(), "kim@example.org", 15);
+    key.Write("ServerUser", Bytes(REG_SZ, field), TextWidth::Narrow);
+
+    std::optional<RegistryValue> narrow = key.Read("ServerUser", 100, TextWidth::Narrow);
+    ASSERT_TRUE(narrow);
+    EXPECT_EQ(narrow->type, uint32_t(REG_SZ));
+    EXPECT_EQ(narrow->bytes, field);
+    // The registry keeps it as UTF-16, twice the bytes.
+    std::optional<RegistryValue> wide = key.Read("ServerUser", 200, TextWidth::Wide);
+    ASSERT_TRUE(wide);
+    EXPECT_EQ(wide->bytes.size(), 200u);
+    EXPECT_EQ(wide->bytes[0], 'k');
+    EXPECT_EQ(wide->bytes[1], 0);
+}
+
+TEST_F(RegistryStoreTest, SettingsSurviveASaveAndALoad)
+{
+    {
+        Settings settings;
+        LoadSettings(settings, *store);
+        EXPECT_TRUE(settings.HasFlag(FLAG_AGREEMENT_PENDING));
+        settings.SetFlag(FLAG_AGREEMENT_PENDING, false);
+        settings.sensitivity = 99;
+        settings.SetPassword(u"geheim");
+        settings.SetServerUser("kim");
+        WriteSettings(settings);
+    }
+    Settings again;
+    LoadSettings(again, *store);
+    EXPECT_FALSE(again.HasFlag(FLAG_AGREEMENT_PENDING));
+    EXPECT_EQ(again.sensitivity.load(), 99);
+    EXPECT_EQ(again.GetPassword(), u"geheim");
+    EXPECT_EQ(again.GetServerUser(), "kim");
+}
+
+TEST(RegistryStoreFailure, AKeyThatCannotBeOpenedGivesNoKey)
+{
+    // A path no key can have: names may not be longer than 255 characters.
+    std::unique_ptr<RegistryStore> store =
+        CreateRegistryStore(HKEY_CURRENT_USER, L"Software\\" + std::wstring(300, L'x'));
+    OpenedKey opened = store->OpenOrCreate();
+    EXPECT_EQ(opened.key, nullptr);
+    Settings settings;
+    LoadSettings(settings, *store);
+    EXPECT_EQ(settings.sensitivity.load(), 50);
+    WriteSettings(settings);  // nothing to write to, and no crash
+}
+
+}  // namespace
