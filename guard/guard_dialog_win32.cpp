@@ -1,0 +1,176 @@
+#include "guard/guard_dialog_win32.h"
+
+#include <windows.h>
+
+#include <dbt.h>
+
+#include <cstring>
+#include <string>
+
+#include "app/ui_resources_win32.h"
+#include "guard/alarm.h"
+#include "guard/guard_filter.h"
+#include "guard/input_hooks_win32.h"
+#include "guard/volume_guard_win32.h"
+#include "resource_ids.h"
+#include "settings/settings.h"
+
+namespace {
+
+// What one guard dialog keeps between its messages.
+struct GuardDialogData {
+    HDEVNOTIFY deviceNotice = nullptr;
+};
+
+class Win32GuardPlatform : public GuardPlatform {
+public:
+    explicit Win32GuardPlatform(LPARAM lParam) : lParam_(lParam) {}
+
+    uint8_t AcLineStatus() override
+    {
+        SYSTEM_POWER_STATUS status = {};
+        GetSystemPowerStatus(&status);
+        return status.ACLineStatus;
+    }
+
+    bool CanOpenInputDesktop() override
+    {
+        HDESK desktop = OpenInputDesktop(0, FALSE, DESKTOP_SWITCHDESKTOP);
+        if (!desktop)
+            return false;
+        CloseDesktop(desktop);
+        return true;
+    }
+
+    DeviceNotice Notice() override
+    {
+        DeviceNotice notice;
+        const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam_);
+        if (!header)
+            return notice;
+        notice.deviceType = header->dbch_devicetype;
+        // Only an interface notice carries a class, and only one long enough.
+        if (notice.deviceType == DBT_DEVTYP_DEVICEINTERFACE &&
+            header->dbch_size >= offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name)) {
+            const auto* device = reinterpret_cast<const DEV_BROADCAST_DEVICEINTERFACE_W*>(header);
+            std::memcpy(notice.classGuid.data(), &device->dbcc_classguid, notice.classGuid.size());
+        }
+        return notice;
+    }
+
+    bool IsMuted() override { return GetVolumeGuard().IsMuted(); }
+    bool IsBelowFull() override { return GetVolumeGuard().IsBelowFull(); }
+
+private:
+    LPARAM lParam_;
+};
+
+constexpr GUID HID_CLASS_GUID = {0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
+constexpr wchar_t SHUTDOWN_BLOCK_REASON[] = L"Kestrova alarm is armed";
+
+HDEVNOTIFY RegisterHidNotice(HWND dialog)
+{
+    DEV_BROADCAST_DEVICEINTERFACE_W filter = {};
+    filter.dbcc_size = sizeof filter;  // 32
+    filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    filter.dbcc_classguid = HID_CLASS_GUID;
+    return RegisterDeviceNotificationW(dialog, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+}
+
+void InitGuardDialog(HWND dialog, GuardDialogData& data)
+{
+    Settings& settings = GetSettings();
+    SYSTEM_POWER_STATUS power = {};
+    GetSystemPowerStatus(&power);
+    settings.lastAcLineStatus = power.ACLineStatus;
+    Arm(settings);
+    // Since Vista an idle machine sleeps without asking, and a sleeping one
+    // cannot sound; and a refused shutdown should say why.
+    SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED | ES_DISPLAY_REQUIRED);
+    ShutdownBlockReasonCreate(dialog, SHUTDOWN_BLOCK_REASON);
+    data.deviceNotice = RegisterHidNotice(dialog);
+    OpenMixerWithWindow(dialog);
+    SetTimer(dialog, IDT_GUARD_WATCH, 100, nullptr);
+}
+
+void Unlock(HWND dialog, GuardDialogData& data, WORD id)
+{
+    Settings& settings = GetSettings();
+    Disarm(settings);
+    StopAlarm(settings);
+    if (data.deviceNotice)
+        UnregisterDeviceNotification(data.deviceNotice);
+    data.deviceNotice = nullptr;
+    GetVolumeGuard().CloseMixer();
+    SetThreadExecutionState(ES_CONTINUOUS);
+    ShutdownBlockReasonDestroy(dialog);
+    EndDialog(dialog, id);
+}
+
+bool PasswordTyped(HWND dialog)
+{
+    wchar_t buffer[PASSWORD_UNITS] = {};
+    SendDlgItemMessageW(dialog, IDC_GUARD_PASSWORD, WM_GETTEXT, PASSWORD_UNITS, reinterpret_cast<LPARAM>(buffer));
+    std::u16string typed;
+    for (size_t i = 0; i < PASSWORD_UNITS && buffer[i]; ++i)
+        typed.push_back(char16_t(buffer[i]));
+    return PasswordMatches(ReadPasswordEdit(typed), GetSettings().password);
+}
+
+void CarryOut(uint32_t actions)
+{
+    if (actions & GUARD_ACTION_START_ALARM)
+        StartAlarm(GetSettings());
+    if (actions & GUARD_ACTION_REFORCE_VOLUME) {
+        VolumeGuard& volume = GetVolumeGuard();
+        volume.ForceFullVolume();
+        volume.Unmute();
+    }
+}
+
+INT_PTR CALLBACK GuardDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) noexcept
+{
+    Settings& settings = GetSettings();
+    const GuardState state{settings.flags.load(), settings.sirenSounding.load(), settings.lastAcLineStatus};
+    Win32GuardPlatform platform(lParam);
+    const GuardDecision decision = FilterGuardMessage({message, wParam}, state, platform);
+    CarryOut(decision.actions);
+    if (decision.handled) {
+        if (decision.setsResult)
+            SetWindowLongPtrW(dialog, DWLP_MSGRESULT, decision.result);
+        return TRUE;
+    }
+
+    auto* data = reinterpret_cast<GuardDialogData*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    switch (message) {
+    case WM_INITDIALOG:
+        data = reinterpret_cast<GuardDialogData*>(lParam);
+        SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(data));
+        InitGuardDialog(dialog, *data);
+        return TRUE;
+    case WM_PAINT:
+        // PaintPicture validates before drawing, so nothing is left to do.
+        PaintPicture(dialog, GetUiResources().lockPicture, 0, 0);
+        return TRUE;
+    case WM_COMMAND: {
+        const WORD id = LOWORD(wParam);
+        if (id != IDOK && id != IDCANCEL)
+            return FALSE;
+        // A wrong password changes nothing: no message, no count, no alarm.
+        if (data && PasswordTyped(dialog))
+            Unlock(dialog, *data, id);
+        return TRUE;
+    }
+    default:
+        return FALSE;
+    }
+}
+
+}  // namespace
+
+void RunGuardDialog() noexcept
+{
+    GuardDialogData data;
+    DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_GUARD), nullptr, GuardDialogProc,
+                    reinterpret_cast<LPARAM>(&data));
+}
