@@ -107,11 +107,18 @@ bool HasVisibleStyle(HWND window)
     return (GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
+// "@ID" stands for the visible top-level window that has a child control
+// with that id (for windows without a title, such as the guard dialog).
 HWND FindTitled(const std::wstring& title)
 {
-    for (HWND window : TopLevelWindows())
-        if (HasVisibleStyle(window) && TitleOf(window) == title)
+    const bool byControl = title.size() > 1 && title[0] == L'@';
+    const int controlId = byControl ? int(wcstol(title.c_str() + 1, nullptr, 0)) : 0;
+    for (HWND window : TopLevelWindows()) {
+        if (!HasVisibleStyle(window))
+            continue;
+        if (byControl ? GetDlgItem(window, controlId) != nullptr : TitleOf(window) == title)
             return window;
+    }
     return nullptr;
 }
 
