@@ -1,0 +1,228 @@
+"""The guard end to end in the real kestrova.exe: the lock command, the guard
+dialog on desktop "Kestrova", the motion alarm heard at the null sink with
+the SMS notice at the stand-in service, the swallowed shortcuts, the
+password, and the refused shutdown."""
+
+import os
+import re
+import subprocess
+import tempfile
+import time
+
+import kwine
+from online_common import OnlineScenario, login_hash
+
+GUARD = "@1018"  # the untitled guard dialog, found by its password edit
+DESKTOP = "Kestrova"
+IDC_MAIN_TRIGGER_SHUTDOWN = 1003
+IDC_MAIN_LOCK = 1004
+IDC_MAIN_TRIGGER_MOUSE_MOVE = 1009
+IDC_GUARD_PASSWORD = 1018
+WM_QUERYENDSESSION = 0x11
+WM_POWERBROADCAST = 0x218
+EM_GETPASSWORDCHAR = 0xD2
+BROADCAST_QUERY_DENY = 0x424D5144
+
+VK_RETURN, VK_ESCAPE, VK_TAB, VK_CONTROL, VK_MENU, VK_F4 = 0x0D, 0x1B, 0x09, 0x11, 0x12, 0x73
+VK_LWIN, VK_RWIN, VK_LCONTROL, VK_RCONTROL = 0x5B, 0x5C, 0xA2, 0xA3
+
+SINK = os.environ.get("KESTROVA_SINK", "kestrova_sink")
+# RMS amplitude as sox reports it (full scale 1.0): the siren at full volume
+# is far above AUDIBLE; a null sink with nothing playing gives 0.
+AUDIBLE = 0.02
+SILENT = 0.001
+# Wine starts a process for a new desktop: its first window can take ~12 s.
+GUARD_TIMEOUT = 30.0
+
+
+def sink_level(seconds):
+    """RMS amplitude of what the sink plays during the next seconds."""
+    with tempfile.TemporaryDirectory() as scratch:
+        raw = os.path.join(scratch, "monitor.raw")
+        recorder = subprocess.Popen(
+            ["parec", "-d", SINK + ".monitor", "--raw", "--format=s16le", "--rate=22050",
+             "--channels=1", "--latency-msec=50", raw],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        time.sleep(seconds)
+        recorder.terminate()
+        recorder.wait(timeout=10)
+        if os.path.getsize(raw) < 2:
+            return 0.0
+        done = subprocess.run(["sox", "-t", "raw", "-r", "22050", "-e", "signed", "-b", "16", "-c", "1",
+                               raw, "-n", "stat"], capture_output=True, text=True, timeout=30)
+        match = re.search(r"RMS\s+amplitude:\s+([0-9.eE+-]+)", done.stderr)
+        return float(match.group(1)) if match else 0.0
+
+
+def heard(timeout=15.0):
+    """True once the sink carries sound within the timeout (Wine's output
+    can take a second to start)."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if sink_level(0.5) > AUDIBLE:
+            return True
+    return False
+
+
+def quiet(timeout=10.0):
+    """True once the sink has gone quiet and stays so for 1.5 seconds."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if sink_level(0.5) < SILENT:
+            return sink_level(1.5) < SILENT
+    return False
+
+
+def guard_keys(spec):
+    kwine.driver("keys", spec, desktop=DESKTOP)
+
+
+def guard_type(text):
+    kwine.driver("type", text, desktop=DESKTOP)
+
+
+def guard_up():
+    return kwine.window_exists(GUARD, desktop=DESKTOP)
+
+
+class GuardScenario(OnlineScenario):
+    def start_main(self, flags, password="abc", **settings):
+        self.settings(flags, **settings)
+        kwine.reg_set_text("PW", password)
+        program = self.launch()
+        kwine.wait_window(kwine.MAIN_TITLE, 30)
+        return program
+
+    def lock(self):
+        # Wine starts a new desktop's cursor at (0, 0) and corrects it only at
+        # its first mouse event, which the motion detector would count as a
+        # jump from the place it started from; with the pointer parked at
+        # (0, 0) the two agree. (Windows keeps one cursor for all desktops.)
+        kwine.driver("move-to", 0, 0)
+        kwine.click(kwine.MAIN_TITLE, IDC_MAIN_LOCK)
+        kwine.wait_window(GUARD, GUARD_TIMEOUT, desktop=DESKTOP)
+        # The main dialog comes back on the owner's desktop, not the guard's.
+        self.assertTrue(kwine.until(lambda: kwine.window_exists(kwine.MAIN_TITLE), timeout=10))
+
+    def unlock(self, password):
+        kwine.set_text(GUARD, IDC_GUARD_PASSWORD, "", desktop=DESKTOP)
+        guard_type(password)
+        guard_keys(f"{VK_RETURN:#x}")
+        kwine.window_gone(GUARD, 10, desktop=DESKTOP)
+
+    def still_armed(self, seconds=1.5):
+        time.sleep(seconds)
+        return guard_up()
+
+    def close_main(self, program):
+        kwine.close(kwine.MAIN_TITLE)
+        self.assertEqual(kwine.wait_exit(program), 0)
+
+
+class GuardTest(GuardScenario):
+    def test_lock_with_mouse_ticked_shows_the_guard_on_its_desktop(self):
+        program = self.start_main(kwine.FLAG_TRIGGER_POWER, password="abc")
+        # Tick "移动鼠标" as the owner would, then lock.
+        kwine.click(kwine.MAIN_TITLE, IDC_MAIN_TRIGGER_MOUSE_MOVE)
+        self.assertTrue(kwine.until(lambda: kwine.checked(kwine.MAIN_TITLE, IDC_MAIN_TRIGGER_MOUSE_MOVE)))
+        self.lock()
+        self.assertEqual(kwine.driver("desktop-exists", DESKTOP), "1")
+        self.assertFalse(kwine.window_exists(GUARD), "the guard dialog is on the default desktop")
+        # A password edit: it has a password character.
+        self.assertNotEqual(kwine.driver("send-to", GUARD, IDC_GUARD_PASSWORD, EM_GETPASSWORDCHAR, 0, 0,
+                                         desktop=DESKTOP), "0")
+        # Armed and idle: the desktop watch does not mistake Wine's input
+        # desktop for a foreign one, so nothing sounds.
+        self.assertTrue(quiet(5))
+        self.assertTrue(guard_up())
+        self.unlock("abc")
+        self.assertTrue(kwine.window_exists(kwine.MAIN_TITLE))
+        self.close_main(program)
+        values = kwine.reg_dump()
+        # The tick was taken into the flag word at lock; the armed bit is gone.
+        self.assertEqual(kwine.dword(values, "Settings") & (kwine.FLAG_TRIGGER_MOUSE_MOVE | 1),
+                         kwine.FLAG_TRIGGER_MOUSE_MOVE)
+
+    def test_motion_sounds_and_sends_the_notice_and_only_the_password_ends_it(self):
+        self.service.add_account("kim", "secret", balance=42, nonce=41)
+        program = self.start_main(kwine.FLAG_TRIGGER_MOUSE_MOVE | kwine.FLAG_SMS_SERVICE,
+                                  password="abc", Sensitivity=50)
+        self.assertTrue(kwine.until(lambda: self.balance_text() == "SMS Balance: 42", timeout=20),
+                        self.balance_text())
+        self.lock()
+        # The main dialog that comes back logs in again: the service answers
+        # the nonce 42 the first login left, the account request takes 43.
+        self.assertTrue(kwine.until(lambda: len(self.service.requests("accountinfo")) == 2, timeout=20))
+        self.assertTrue(kwine.until(lambda: self.service.account("kim")["nonce"] == 43, timeout=10))
+        self.assertTrue(quiet(3))
+        self.assertEqual(self.service.requests("alarm"), [])
+        # 45 pixels of travel stay within the sensitivity of 50 (a move is
+        # counted at the event after it, hence each position twice).
+        for x in (20, 20, 45, 45):
+            kwine.driver("move-to", x, 0, desktop=DESKTOP)
+        self.assertTrue(quiet(3), "the siren sounded within the sensitivity")
+        for x in (60, 60):
+            kwine.driver("move-to", x, 0, desktop=DESKTOP)
+        self.assertTrue(heard(), "no siren at the sink after the motion")
+        self.assertTrue(kwine.until(lambda: len(self.service.requests("alarm")) == 1, timeout=15))
+        notice, = self.service.requests("alarm")
+        # The login's nonce (42) + 2.
+        self.assertEqual(notice["query"], {"u": "kim", "n": "44", "h": login_hash("secret", "44")})
+        # More motion while it sounds sends nothing more.
+        kwine.driver("move-by", 200, 200, desktop=DESKTOP)
+        # A wrong password changes nothing.
+        guard_type("abd")
+        guard_keys(f"{VK_RETURN:#x}")
+        self.assertTrue(self.still_armed())
+        self.assertTrue(heard(3))
+        self.assertEqual(len(self.service.requests("alarm")), 1)
+        self.unlock("abc")
+        self.assertTrue(quiet(), "the siren goes on after unlock")
+        self.assertEqual(len(self.service.requests("alarm")), 1)
+        self.close_main(program)
+
+    def test_shortcuts_and_close_requests_leave_the_guard_in_place(self):
+        # With an empty password a close request that got through would
+        # submit the empty edit and unlock.
+        program = self.start_main(0, password="")
+        self.lock()
+        for chord in (f"{VK_MENU:#x}+{VK_F4:#x}", f"{VK_MENU:#x}+{VK_TAB:#x}", f"{VK_LWIN:#x}",
+                      f"{VK_RWIN:#x}", f"{VK_CONTROL:#x}+{VK_ESCAPE:#x}"):
+            guard_keys(chord)
+            self.assertTrue(self.still_armed(1.0), chord)
+        self.assertTrue(quiet(3))
+        # What Alt+F4 would have asked for, a close request, does unlock.
+        kwine.close(GUARD, desktop=DESKTOP)
+        kwine.window_gone(GUARD, 10, desktop=DESKTOP)
+        self.close_main(program)
+
+    def test_the_password_still_unlocks_after_ctrl(self):
+        program = self.start_main(0, password="Ab9")
+        self.lock()
+        guard_keys(f"{VK_CONTROL:#x},{VK_LCONTROL:#x},{VK_RCONTROL:#x}")
+        guard_type("ab9")  # case matters
+        guard_keys(f"{VK_RETURN:#x}")
+        self.assertTrue(self.still_armed())
+        guard_keys(f"{VK_ESCAPE:#x}")  # Esc submits too: still wrong
+        self.assertTrue(self.still_armed())
+        self.unlock("Ab9")
+        self.close_main(program)
+
+    def test_shutdown_is_refused_while_armed_and_sounds_only_with_the_trigger(self):
+        program = self.start_main(0, password="abc")
+        self.lock()
+        self.assertEqual(kwine.driver("send", GUARD, WM_QUERYENDSESSION, 0, 0, desktop=DESKTOP), "0")
+        self.assertEqual(kwine.driver("send", GUARD, WM_POWERBROADCAST, 0, 0, desktop=DESKTOP),
+                         str(BROADCAST_QUERY_DENY))
+        self.assertTrue(quiet(3), "a refused shutdown sounded without the trigger")
+        self.unlock("abc")
+
+        # Tick "关机/注销" and arm again in the same process.
+        kwine.click(kwine.MAIN_TITLE, IDC_MAIN_TRIGGER_SHUTDOWN)
+        self.assertTrue(kwine.until(lambda: kwine.checked(kwine.MAIN_TITLE, IDC_MAIN_TRIGGER_SHUTDOWN)))
+        self.lock()
+        self.assertEqual(kwine.driver("send", GUARD, WM_QUERYENDSESSION, 0, 0, desktop=DESKTOP), "0")
+        self.assertTrue(heard(), "no siren after a shutdown request with the trigger on")
+        self.unlock("abc")
+        self.assertTrue(quiet())
+        self.close_main(program)
