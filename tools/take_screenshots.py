@@ -30,13 +30,16 @@ IDOK = 1
 IDCANCEL = 2
 IDC_MAIN_SETTINGS = 1017
 SETTINGS_TITLE = "设置"
+IDC_MAIN_LOCK = 1004
+GUARD = "@1018"  # the untitled guard dialog, by its password edit
+GUARD_DESKTOP = "Kestrova"
 
 
-def capture(title, name, margin=0):
+def capture(title, name, margin=0, desktop=DESKTOP):
     """Cuts the window titled title out of the screen into name.png."""
-    kwine.wait_window(title, timeout=30, desktop=DESKTOP)
+    kwine.wait_window(title, timeout=30, desktop=desktop)
     time.sleep(1.5)  # let it finish painting
-    left, top, right, bottom = map(int, kwine.driver("window-rect", title, desktop=DESKTOP).split())
+    left, top, right, bottom = map(int, kwine.driver("window-rect", title, desktop=desktop).split())
     whole = os.path.join(OUT, ".screen.png")
     kwine.screenshot(whole)
     width, height = right - left + 2 * margin, bottom - top + 2 * margin
@@ -65,6 +68,13 @@ def main():
         capture(SETTINGS_TITLE, "settings")
         kwine.command(SETTINGS_TITLE, IDCANCEL, desktop=DESKTOP)
         kwine.window_gone(SETTINGS_TITLE, desktop=DESKTOP)
+        # The guard dialog has no title and a desktop of its own; with no
+        # password stored, OK unlocks it.
+        kwine.command(kwine.MAIN_TITLE, IDC_MAIN_LOCK, desktop=DESKTOP)
+        capture(GUARD, "guard", desktop=GUARD_DESKTOP)
+        kwine.command(GUARD, IDOK, desktop=GUARD_DESKTOP)
+        kwine.window_gone(GUARD, desktop=GUARD_DESKTOP)
+        kwine.wait_window(kwine.MAIN_TITLE, desktop=DESKTOP)
         kwine.close(kwine.MAIN_TITLE, desktop=DESKTOP)
         program.wait(timeout=30)
     finally:
