@@ -311,7 +311,8 @@ int Usage()
           L"  send TITLE MSG WPARAM LPARAM | send-to TITLE ID MSG WPARAM LPARAM | box-text TITLE\n"
           L"  rect TITLE ID | window-rect TITLE | progress TITLE ID | pid TITLE | desktop-exists NAME\n"
           L"  reg-dump | reg-set NAME TYPE HEX | reg-set-text NAME TEXT | reg-delete\n"
-          L"  keys CODES | type TEXT | move-to X Y | move-by DX DY | drag X1 Y1 X2 Y2 | cursor");
+          L"  keys CODES | type TEXT | move-to X Y | move-by DX DY | drag X1 Y1 X2 Y2 | cursor\n"
+          L"  timed-move-to X Y | timed-key CODE");
     return 1;
 }
 
@@ -451,6 +452,24 @@ int wmain(int argc, wchar_t** argv)
         MoveTo(Number(arg(3)), Number(arg(4)));
         MouseEvent(MOUSEEVENTF_LEFTUP);
         Print(L"ok");
+    } else if (command == L"timed-move-to" || command == L"timed-key") {
+        // Prints the Unix time in microseconds just before the input that
+        // counts (the motion detector counts a move at the event after it,
+        // so a move is sent twice), for latency figures.
+        InputFromDesktop();
+        const bool move = command == L"timed-move-to";
+        if (move)
+            MoveTo(Number(arg(1)), Number(arg(2)));
+        FILETIME now = {};
+        GetSystemTimePreciseAsFileTime(&now);
+        if (move) {
+            MoveTo(Number(arg(1)), Number(arg(2)));
+        } else {
+            SendKey(WORD(Number(arg(1))), false);
+            SendKey(WORD(Number(arg(1))), true);
+        }
+        const unsigned long long ticks = (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+        Print(std::to_wstring((ticks - 116444736000000000ULL) / 10));
     } else if (command == L"cursor") {
         InputFromDesktop();
         POINT point = {};

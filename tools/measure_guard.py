@@ -1,0 +1,237 @@
+#!/usr/bin/env python3
+"""Guard figures under Wine (printed, not tested). Run inside a Wine session
+after building the mingw preset:
+
+    tools/wine-session tools/measure_guard.py [build/mingw] [trials]
+
+1. Trigger to siren: from the SendInput that takes the cursor's travel past
+   the sensitivity to the first sample above a threshold at the null sink's
+   monitor; beside the floor, a minimal program whose low-level keyboard hook
+   calls PlaySoundW with the same WAVE resource at a key press. Both input
+   times come from kdriver (Windows' precise system time, which Wine takes
+   from the host clock); the sound's time is when parec hands the sample
+   over, so the recording path's own delay is in both figures alike.
+2. CPU of the kestrova.exe process armed and idle for 30 seconds.
+3. Peak memory (VmHWM) of kestrova.exe armed with the siren sounding, beside
+   the minimal program's after it played.
+"""
+
+import array
+import os
+import statistics
+import subprocess
+import sys
+import threading
+import time
+
+ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
+sys.path.insert(0, os.path.join(ROOT, "tests", "wine", "scenarios"))
+BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build", "mingw"))
+TRIALS = int(sys.argv[2]) if len(sys.argv) > 2 else 10
+os.environ.setdefault("KESTROVA_EXE", os.path.join(BUILD, "resources", "kestrova.exe"))
+os.environ.setdefault("KDRIVER_EXE", os.path.join(BUILD, "tests", "wine", "kdriver.exe"))
+
+import kwine  # noqa: E402
+
+MINIMAL = os.path.join(BUILD, "tests", "wine", "bench", "minimal_siren.exe")
+SINK = os.environ.get("KESTROVA_SINK", "kestrova_sink")
+RATE = 22050
+THRESHOLD = 500  # of 32767; the null sink gives exactly 0 with nothing playing
+GUARD, DESKTOP = "@1018", "Kestrova"
+VK_F13, VK_F14 = 0x7C, 0x7D
+IDOK, IDC_MAIN_LOCK = 1, 1004
+
+
+class Monitor:
+    """parec on the sink's monitor; every chunk noted with when it arrived."""
+
+    def __init__(self):
+        self.process = subprocess.Popen(
+            ["parec", "-d", SINK + ".monitor", "--raw", "--format=s16le", f"--rate={RATE}", "--channels=1",
+             "--latency-msec=5"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, bufsize=0)
+        self.lock = threading.Lock()
+        self.chunks = []  # (arrival time, first sample index, samples)
+        self.count = 0
+        self.thread = threading.Thread(target=self._read, daemon=True)
+        self.thread.start()
+
+    def _read(self):
+        pending = b""
+        while True:
+            data = self.process.stdout.read(256)
+            if not data:
+                return
+            now = time.time()
+            pending += data
+            whole = len(pending) // 2 * 2
+            samples = array.array("h")
+            samples.frombytes(pending[:whole])
+            pending = pending[whole:]
+            with self.lock:
+                self.chunks.append((now, self.count, samples))
+                self.count += len(samples)
+                self.chunks = self.chunks[-4000:]
+
+    def onset_after(self, since, timeout=5.0):
+        """Time of the first loud sample that arrived after since."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            with self.lock:
+                chunks = [c for c in self.chunks if c[0] >= since]
+            for arrived, _, samples in chunks:
+                for i, value in enumerate(samples):
+                    if abs(value) > THRESHOLD:
+                        return arrived - (len(samples) - i) / RATE
+            time.sleep(0.02)
+        return None
+
+    def quiet_for(self, seconds):
+        time.sleep(seconds)
+        since = time.time() - seconds
+        with self.lock:
+            return all(max(map(abs, s), default=0) <= THRESHOLD for t, _, s in self.chunks if t >= since)
+
+    def wait_quiet(self, timeout=10.0):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if self.quiet_for(0.5):
+                return True
+        return False
+
+    def stop(self):
+        self.process.kill()
+
+
+def pid_of(name):
+    comm = name[:15]
+    for entry in os.listdir("/proc"):
+        if entry.isdigit():
+            try:
+                with open(f"/proc/{entry}/comm") as f:
+                    if f.read().strip() == comm:
+                        return int(entry)
+            except OSError:
+                pass
+    return None
+
+
+def cpu_ticks(pid):
+    with open(f"/proc/{pid}/stat") as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return int(fields[11]) + int(fields[12])  # utime + stime
+
+
+def status_kb(pid, key):
+    with open(f"/proc/{pid}/status") as f:
+        for line in f:
+            if line.startswith(key + ":"):
+                return int(line.split()[1])
+    return 0
+
+
+def lock():
+    kwine.driver("move-to", 0, 0)  # a new desktop's cursor starts at (0, 0) under Wine
+    kwine.click(kwine.MAIN_TITLE, IDC_MAIN_LOCK)
+    kwine.wait_window(GUARD, 30, desktop=DESKTOP)
+
+
+def unlock():
+    kwine.command(GUARD, IDOK, desktop=DESKTOP)  # no password stored
+    kwine.window_gone(GUARD, 15, desktop=DESKTOP)
+
+
+def kestrova_figures(monitor):
+    kwine.accepted_settings(flags=kwine.FLAG_TRIGGER_MOUSE_MOVE, Sensitivity=50)
+    program = kwine.start()
+    latencies, figures = [], {}
+    try:
+        kwine.wait_window(kwine.MAIN_TITLE, 30)
+        pid = pid_of("kestrova.exe")
+
+        # CPU, armed and idle.
+        lock()
+        time.sleep(2)
+        before, started = cpu_ticks(pid), time.monotonic()
+        time.sleep(30)
+        used = (cpu_ticks(pid) - before) / os.sysconf("SC_CLK_TCK")
+        figures["cpu"] = 100.0 * used / (time.monotonic() - started)
+        unlock()
+
+        discarded = 0
+        while len(latencies) < TRIALS and discarded < TRIALS:
+            lock()
+            if not monitor.quiet_for(1.5):  # sounded before our input: not a trial
+                discarded += 1
+                unlock()
+                monitor.wait_quiet()
+                continue
+            x, y = map(int, kwine.driver("cursor", desktop=DESKTOP).split())
+            sent = int(kwine.driver("timed-move-to", x + 120, y, desktop=DESKTOP)) / 1e6
+            heard = monitor.onset_after(sent - 0.05)
+            if heard is not None:
+                latencies.append((heard - sent) * 1000)
+            if len(latencies) == TRIALS:
+                figures["peak"] = status_kb(pid, "VmHWM")
+                figures["rss"] = status_kb(pid, "VmRSS")
+            unlock()
+            monitor.wait_quiet()
+        figures["discarded"] = discarded
+        kwine.close(kwine.MAIN_TITLE)
+        kwine.wait_exit(program)
+    finally:
+        kwine.stop(program)
+    return latencies, figures
+
+
+def minimal_figures(monitor):
+    program = subprocess.Popen(["wine", MINIMAL], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    latencies, figures = [], {}
+    try:
+        kwine.wait_window("Minimal siren", 30)
+        pid = pid_of(os.path.basename(MINIMAL))
+        for _ in range(TRIALS + 1):  # the first press loads the sound system
+            sent = int(kwine.driver("timed-key", VK_F13)) / 1e6
+            heard = monitor.onset_after(sent - 0.05)
+            if heard is not None:
+                latencies.append((heard - sent) * 1000)
+            kwine.driver("keys", f"{VK_F14:#x}")
+            monitor.wait_quiet()
+        latencies = latencies[1:]
+        figures["peak"] = status_kb(pid, "VmHWM")
+        figures["rss"] = status_kb(pid, "VmRSS")
+        kwine.close("Minimal siren")
+    finally:
+        kwine.stop(program)
+    return latencies, figures
+
+
+def spread(values):
+    if not values:
+        return "no trials"
+    return (f"median {statistics.median(values):6.1f} ms  min {min(values):6.1f}  max {max(values):6.1f}  "
+            f"stdev {statistics.pstdev(values):5.1f}  (n={len(values)})")
+
+
+def main():
+    monitor = Monitor()
+    try:
+        floor, floor_figures = minimal_figures(monitor)
+        guard, guard_figures = kestrova_figures(monitor)
+    finally:
+        monitor.stop()
+    print("trigger to siren")
+    print("  kestrova.exe (mouse motion)  ", spread(guard))
+    print("  minimal PlaySoundW (key)     ", spread(floor))
+    if guard and floor:
+        print(f"  difference of medians        {statistics.median(guard) - statistics.median(floor):6.1f} ms")
+    print("  trials:", ", ".join(f"{v:.0f}" for v in guard), "|", ", ".join(f"{v:.0f}" for v in floor))
+    if guard_figures.get("discarded"):
+        print(f"  ({guard_figures['discarded']} armings sounded before the input and were left out)")
+    print(f"CPU armed idle 30 s: kestrova.exe {guard_figures.get('cpu', float('nan')):.3f} % of one core")
+    print(f"peak memory (VmHWM): kestrova.exe armed, siren on {guard_figures.get('peak', 0) / 1024:.1f} MiB "
+          f"(RSS {guard_figures.get('rss', 0) / 1024:.1f});  minimal program {floor_figures.get('peak', 0) / 1024:.1f} MiB "
+          f"(RSS {floor_figures.get('rss', 0) / 1024:.1f})")
+
+
+if __name__ == "__main__":
+    main()
