@@ -145,7 +145,7 @@ def arch(cx, cy, r, w, bottom, t0=180.0, t1=0.0, steps=48):
 # --------------------------------------------------------------------------
 
 # The program lays a password edit over this rectangle (pixels, inclusive).
-FIELD = (128, 180, 460, 200)
+FIELD = (128, 180, 328, 200)
 
 
 def make_lock(out, tmp):
