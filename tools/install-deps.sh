@@ -8,6 +8,7 @@ packages=(
     googletest libgtest-dev libbenchmark-dev
     g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
     wine wine64
+    wixl
     xvfb xauth x11-utils imagemagick
     pulseaudio pulseaudio-utils sox
     fonts-wqy-microhei
