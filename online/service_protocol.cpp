@@ -41,6 +41,13 @@ std::string SignedRequestQuery(const std::string& user, int32_t nonce, const std
            "&h=" + PercentEncode(hash);
 }
 
+// The stored nonce after one more step, as the atomic left it: past the
+// largest int it wraps, where a plain + 1 would overflow.
+int32_t NextNonce(Settings& settings)
+{
+    return int32_t(uint32_t(settings.nonce.fetch_add(1)) + 1u);
+}
+
 }  // namespace
 
 size_t ReplyReadSize(int kind)
@@ -227,14 +234,14 @@ void RequestAccountInfo(Settings& settings, CServicePlatform& platform)
 {
     // Each signed request uses the next nonce; the guard thread's alarm
     // notice may take one at the same time.
-    int32_t nonce = settings.nonce.fetch_add(1) + 1;
+    int32_t nonce = NextNonce(settings);
     platform.IssueRequest(KIND_ACCOUNT_INFO, AccountInfoUrl(settings.serviceUrl, settings.GetServerUser(), nonce,
                                                             MakeLoginHash(settings.GetServerPass(), nonce)));
 }
 
 void SendAlarmNotice(Settings& settings, CServicePlatform& platform)
 {
-    int32_t nonce = settings.nonce.fetch_add(1) + 1;
+    int32_t nonce = NextNonce(settings);
     platform.IssueRequest(KIND_ALARM_NOTICE, AlarmNoticeUrl(settings.serviceUrl, settings.GetServerUser(), nonce,
                                                             MakeLoginHash(settings.GetServerPass(), nonce)));
 }
