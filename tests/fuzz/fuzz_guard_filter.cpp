@@ -1,0 +1,148 @@
+// The armed guard's decision over any message, parameter, flag word, siren
+// state and platform answers, the device-change notice included (any device
+// type, any class GUID, the HID class often). The removal notice's raw
+// header is read by the Win32 adapter; what reaches this decision is its
+// type and class. Checks each row's rule and that the platform is asked only
+// by the row that needs it, at most once.
+
+#include "fuzz_input.h"
+#include "guard/guard_filter.h"
+
+namespace {
+
+class CScriptedPlatform : public GuardPlatform {
+public:
+    uint8_t acLine = 0;
+    bool canOpen = true;
+    DeviceNotice notice;
+    bool muted = false;
+    bool belowFull = false;
+    int acAsked = 0, desktopAsked = 0, noticeAsked = 0, mutedAsked = 0, fullAsked = 0;
+
+    uint8_t AcLineStatus() override
+    {
+        ++acAsked;
+        return acLine;
+    }
+    bool CanOpenInputDesktop() override
+    {
+        ++desktopAsked;
+        return canOpen;
+    }
+    DeviceNotice Notice() override
+    {
+        ++noticeAsked;
+        return notice;
+    }
+    bool IsMuted() override
+    {
+        ++mutedAsked;
+        return muted;
+    }
+    bool IsBelowFull() override
+    {
+        ++fullAsked;
+        return belowFull;
+    }
+    int Asked() const { return acAsked + desktopAsked + noticeAsked + mutedAsked + fullAsked; }
+};
+
+const uint32_t MESSAGES[] = {GUARD_WM_QUERYENDSESSION, GUARD_WM_TIMER, GUARD_WM_POWERBROADCAST,
+                             GUARD_WM_DEVICECHANGE, GUARD_MM_MIXM_LINE_CHANGE, GUARD_MM_MIXM_CONTROL_CHANGE};
+const uintptr_t PARAMS[] = {GUARD_PBT_APMQUERYSUSPEND, GUARD_PBT_APMPOWERSTATUSCHANGE,
+                            GUARD_DBT_DEVICEREMOVECOMPLETE, 0x8000 /* arrival */, 7 /* resume */};
+
+bool IsNothing(const GuardDecision& decision)
+{
+    return decision.actions == 0 && !decision.handled && !decision.setsResult && decision.result == 0;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    FuzzInput input(data, size);
+    GuardMessage message;
+    uint8_t pick = input.Byte();
+    message.message = pick < 200 ? MESSAGES[pick % 6] : input.Word();
+    pick = input.Byte();
+    message.wParam = pick < 200 ? PARAMS[pick % 5] : uintptr_t(input.Word()) << 32 | input.Word();
+
+    GuardState state;
+    state.flags = input.Word();
+    state.sirenSounding = input.Flag();
+    state.lastAcLineStatus = input.Byte();
+
+    CScriptedPlatform platform;
+    platform.acLine = input.Byte();
+    platform.canOpen = input.Flag();
+    platform.muted = input.Flag();
+    platform.belowFull = input.Flag();
+    platform.notice.deviceType = (input.Byte() & 1) ? GUARD_DBT_DEVTYP_DEVICEINTERFACE : input.Word();
+    platform.notice.classGuid = HID_INTERFACE_CLASS;
+    if (input.Flag())
+        platform.notice.classGuid[input.Byte() % 16] ^= uint8_t(input.Byte() | 1);  // one byte off
+    else if (input.Flag())
+        for (uint8_t& byte : platform.notice.classGuid)
+            byte = input.Byte();
+
+    const GuardDecision decision = FilterGuardMessage(message, state, platform);
+
+    const bool armed = (state.flags & FLAG_ARMED) != 0;
+    FUZZ_CHECK((decision.actions & ~(GUARD_ACTION_START_ALARM | GUARD_ACTION_REFORCE_VOLUME)) == 0);
+    FUZZ_CHECK(!decision.setsResult || decision.handled);
+    FUZZ_CHECK(platform.acAsked <= 1 && platform.desktopAsked <= 1 && platform.noticeAsked <= 1 &&
+               platform.mutedAsked <= 1 && platform.fullAsked <= 1);
+    if (!armed) {
+        FUZZ_CHECK(IsNothing(decision) && platform.Asked() == 0);
+        return 0;
+    }
+
+    const bool alarm = decision.actions == GUARD_ACTION_START_ALARM;
+    switch (message.message) {
+    case GUARD_WM_QUERYENDSESSION:
+        FUZZ_CHECK(decision.handled && decision.setsResult && decision.result == 0);
+        FUZZ_CHECK(alarm == ((state.flags & FLAG_TRIGGER_SHUTDOWN) != 0) && (alarm || decision.actions == 0));
+        FUZZ_CHECK(platform.Asked() == 0);
+        break;
+    case GUARD_WM_TIMER:
+        FUZZ_CHECK(!decision.handled && platform.desktopAsked == 1 && platform.Asked() == 1);
+        FUZZ_CHECK(alarm == !platform.canOpen && (alarm || decision.actions == 0));
+        break;
+    case GUARD_WM_POWERBROADCAST:
+        FUZZ_CHECK(decision.handled && platform.desktopAsked + platform.noticeAsked == 0);
+        if (message.wParam == GUARD_PBT_APMQUERYSUSPEND) {
+            FUZZ_CHECK(decision.setsResult && decision.result == GUARD_BROADCAST_QUERY_DENY && decision.actions == 0);
+        } else {
+            FUZZ_CHECK(!decision.setsResult);
+            const bool changed = message.wParam == GUARD_PBT_APMPOWERSTATUSCHANGE &&
+                                 platform.acLine != state.lastAcLineStatus;
+            FUZZ_CHECK(alarm == (changed && (state.flags & FLAG_TRIGGER_POWER) != 0));
+            FUZZ_CHECK(alarm || decision.actions == 0);
+        }
+        break;
+    case GUARD_WM_DEVICECHANGE: {
+        FUZZ_CHECK(!decision.handled && !decision.setsResult);
+        const bool removal = message.wParam == GUARD_DBT_DEVICEREMOVECOMPLETE;
+        FUZZ_CHECK(platform.noticeAsked == (removal ? 1 : 0) && platform.Asked() == platform.noticeAsked);
+        const bool hid = platform.notice.deviceType == GUARD_DBT_DEVTYP_DEVICEINTERFACE &&
+                         platform.notice.classGuid == HID_INTERFACE_CLASS;
+        FUZZ_CHECK(alarm == (removal && hid && (state.flags & FLAG_TRIGGER_USB_MOUSE) != 0));
+        FUZZ_CHECK(alarm || decision.actions == 0);
+        break;
+    }
+    case GUARD_MM_MIXM_LINE_CHANGE:
+    case GUARD_MM_MIXM_CONTROL_CHANGE:
+        FUZZ_CHECK(!decision.handled && platform.acAsked + platform.desktopAsked + platform.noticeAsked == 0);
+        FUZZ_CHECK((decision.actions == GUARD_ACTION_REFORCE_VOLUME) ==
+                   (state.sirenSounding && (platform.muted || platform.belowFull)));
+        FUZZ_CHECK(decision.actions == 0 || decision.actions == GUARD_ACTION_REFORCE_VOLUME);
+        if (!state.sirenSounding)
+            FUZZ_CHECK(platform.Asked() == 0);
+        break;
+    default:
+        FUZZ_CHECK(IsNothing(decision) && platform.Asked() == 0);
+        break;
+    }
+    return 0;
+}

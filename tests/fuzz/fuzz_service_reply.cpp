@@ -1,0 +1,156 @@
+// Every reply handler with any body: the kind (known or not), the bytes as
+// the callback's read leaves them (at most the kind's read size) and as a
+// whole body of any length. Checks what each kind may do to the record and
+// the platform, whatever the server sent.
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "fuzz_input.h"
+#include "online/service_protocol.h"
+#include "settings/settings.h"
+
+namespace {
+
+class CRecordingPlatform : public CServicePlatform {
+public:
+    bool answerYes = false;
+    std::vector<std::pair<int, std::string>> requests;
+    int watchdogStarts = 0;
+    int watchdogCancels = 0;
+    int indicatorSteps = 0;
+    int colours = 0;
+    std::vector<int32_t> balances;
+    int questions = 0;
+    std::vector<std::string> pages;
+    UtcDate today{2024, 2, 29};
+
+    void IssueRequest(int kind, const std::string& url) override { requests.emplace_back(kind, url); }
+    void StartConnectionWatchdog() override { ++watchdogStarts; }
+    void CancelConnectionWatchdog() override { ++watchdogCancels; }
+    void ResetAccountIndicator() override {}
+    void StepAccountIndicator() override { ++indicatorSteps; }
+    void SetAccountIndicatorColour(uint8_t red, uint8_t green) override
+    {
+        FUZZ_CHECK(red == 0 && green == 255);
+        ++colours;
+    }
+    void ShowSmsBalance(int32_t balance) override { balances.push_back(balance); }
+    bool AskToOpenHomePage() override
+    {
+        ++questions;
+        return answerYes;
+    }
+    void OpenWebPage(const std::string& url) override { pages.push_back(url); }
+    UtcDate CurrentUtcDate() override { return today; }
+};
+
+bool IsLowerHex(const std::string& text)
+{
+    for (char c : text)
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
+            return false;
+    return true;
+}
+
+void HandleOne(int kind, const std::string& body, bool answerYes, int32_t nonceBefore)
+{
+    Settings settings;
+    settings.SetServerUser("owner@example.org");
+    settings.SetServerPass("secret");
+    settings.nonce = nonceBefore;
+    settings.loggedIn = (nonceBefore & 1) != 0;
+    settings.smsBalance = 77;
+    CRecordingPlatform platform;
+    platform.answerYes = answerYes;
+
+    BeforeReplyRead(kind, platform);
+    FUZZ_CHECK(platform.indicatorSteps == (kind == KIND_NONCE ? 1 : 0));
+    FUZZ_CHECK(platform.watchdogCancels == (kind == KIND_ACCOUNT_INFO ? 1 : 0));
+    platform.indicatorSteps = 0;
+
+    const char* refusal = HandleServiceReply(kind, body, settings, platform);
+    FUZZ_CHECK(platform.watchdogStarts == 0);
+
+    switch (kind) {
+    case KIND_UPDATE_CHECK:
+        FUZZ_CHECK(refusal == nullptr && platform.requests.empty());
+        FUZZ_CHECK(platform.questions == (OffersNewerVersion(body) ? 1 : 0));
+        FUZZ_CHECK(platform.pages.size() == (platform.questions && answerYes ? 1u : 0u));
+        if (!platform.pages.empty())
+            FUZZ_CHECK(platform.pages[0] == settings.serviceUrl + "/");
+        FUZZ_CHECK(settings.lastCheckedDay == 29 && settings.lastCheckedMonth == 2 &&
+                   settings.lastCheckedYear == 2024);
+        break;
+    case KIND_ALARM_NOTICE: {
+        FUZZ_CHECK(platform.requests.empty() && platform.balances.empty());
+        const std::string text = ReplyText(body);
+        if (text == "INVALID")
+            FUZZ_CHECK(refusal == INVALID_LOGIN_MESSAGE);
+        else if (text == "NOSMS")
+            FUZZ_CHECK(refusal == NO_CREDIT_MESSAGE);
+        else if (text == "CELL")
+            FUZZ_CHECK(refusal == CELL_NOT_VALIDATED_MESSAGE);
+        else
+            FUZZ_CHECK(refusal == nullptr);
+        break;
+    }
+    case KIND_NONCE: {
+        // One follow-up, signed with the reply's nonce plus one.
+        FUZZ_CHECK(refusal == nullptr && platform.requests.size() == 1);
+        FUZZ_CHECK(platform.requests[0].first == KIND_ACCOUNT_INFO);
+        const int32_t sent = int32_t(uint32_t(LeadingInteger(ReplyText(body))) + 1u);
+        FUZZ_CHECK(settings.nonce == sent);
+        const std::string prefix = settings.serviceUrl + "/beta/accountinfo.php?u=owner%40example.org&n=";
+        const std::string& url = platform.requests[0].second;
+        FUZZ_CHECK(url.compare(0, prefix.size(), prefix) == 0);
+        const std::string rest = url.substr(prefix.size());
+        const std::string digits = std::to_string(sent);  // '-' needs no escape
+        FUZZ_CHECK(rest.compare(0, digits.size() + 3, digits + "&h=") == 0);
+        const std::string hash = rest.substr(digits.size() + 3);
+        FUZZ_CHECK(hash.size() == 32 && IsLowerHex(hash) && hash == MakeLoginHash("secret", sent));
+        break;
+    }
+    case KIND_ACCOUNT_INFO: {
+        FUZZ_CHECK(platform.requests.empty());
+        const bool valid = body.size() >= 6 && body.compare(0, 5, "VALID") == 0;
+        if (valid) {
+            FUZZ_CHECK(refusal == nullptr && settings.loggedIn);
+            FUZZ_CHECK(platform.indicatorSteps == 1 && platform.colours == 1);
+            FUZZ_CHECK(platform.balances.size() == 1 && platform.balances[0] == settings.smsBalance);
+            FUZZ_CHECK(settings.smsBalance == LeadingInteger(ReplyText(body.substr(5))));
+        } else {
+            FUZZ_CHECK(refusal == INVALID_LOGIN_MESSAGE && !settings.loggedIn);
+            FUZZ_CHECK(platform.balances.empty() && platform.colours == 0 && settings.smsBalance == 77);
+        }
+        break;
+    }
+    default:
+        // An unknown kind is never read and changes nothing.
+        FUZZ_CHECK(ReplyReadSize(kind) == 0);
+        FUZZ_CHECK(refusal == nullptr && platform.requests.empty() && platform.balances.empty() &&
+                   platform.questions == 0 && settings.nonce == nonceBefore && settings.smsBalance == 77);
+        break;
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    FuzzInput input(data, size);
+    // Kinds 0 to 5 most of the time, any int now and then.
+    uint8_t pick = input.Byte();
+    int kind = pick < 240 ? pick % 6 : int(input.Word());
+    bool answerYes = input.Flag();
+    int32_t nonceBefore = int32_t(input.Word());
+    const std::string body = input.Rest();
+
+    FUZZ_CHECK(ReplyReadSize(kind) < REPLY_BUFFER_BYTES);
+    // As the callback reads it: at most the read size, then a zero byte.
+    HandleOne(kind, body.substr(0, ReplyReadSize(kind)), answerYes, nonceBefore);
+    // The handlers themselves take a body of any length.
+    HandleOne(kind, body, answerYes, nonceBefore);
+    return 0;
+}
