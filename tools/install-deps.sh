@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
     cmake make g++ python3 git
     googletest libgtest-dev libbenchmark-dev
+    clang-14 libclang-rt-14-dev
     g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
     wine wine64
     wixl
