@@ -37,6 +37,39 @@ uint64_t FloorSqrt(uint64_t n)
     return root;
 }
 
+// A 128-bit unsigned value as two halves, so the overflowing case stays
+// exact without a compiler extension.
+struct WideValue {
+    uint64_t high = 0;
+    uint64_t low = 0;
+};
+
+WideValue Add(WideValue value, uint64_t addend)
+{
+    value.low += addend;
+    if (value.low < addend)
+        ++value.high;
+    return value;
+}
+
+WideValue SquareOf(uint64_t value)
+{
+    const uint64_t high = value >> 32;
+    const uint64_t low = value & 0xFFFFFFFFu;
+    const uint64_t cross = high * low;
+    WideValue square{high * high, low * low};
+    for (int i = 0; i < 2; ++i) {
+        square.high += cross >> 32;
+        square = Add(square, cross << 32);
+    }
+    return square;
+}
+
+bool NotAbove(const WideValue& a, const WideValue& b)
+{
+    return a.high < b.high || (a.high == b.high && a.low <= b.low);
+}
+
 }  // namespace
 
 int64_t DragDistance(const ScreenPoint& start, const ScreenPoint& sample)
@@ -49,7 +82,15 @@ int64_t DragDistance(const ScreenPoint& start, const ScreenPoint& sample)
     uint64_t dy2 = dy * dy;
     if (dx2 <= std::numeric_limits<uint64_t>::max() - dy2)
         return int64_t(FloorSqrt(dx2 + dy2));
-    return int64_t(std::hypot(double(dx), double(dy)));
+    // The double root can be off by one either way here: correct it on the
+    // exact 65-bit sum.
+    const WideValue sum = Add(WideValue{0, dx2}, dy2);
+    uint64_t root = uint64_t(std::hypot(double(dx), double(dy)));
+    while (!NotAbove(SquareOf(root), sum))
+        --root;
+    while (NotAbove(SquareOf(root + 1), sum))
+        ++root;
+    return int64_t(root);
 }
 
 bool BeginDrag(DragState& state, const ScreenPoint& start, const ScreenRect& frame)
