@@ -10,6 +10,15 @@ cmake --preset native >/dev/null
 cmake --build --preset native
 ctest --preset native
 
+# The unit tests again under ASan and UBSan, then each fuzz target briefly
+# (about two minutes when warm).
+cmake --preset native-sanitize >/dev/null
+cmake --build --preset native-sanitize
+ctest --preset native-sanitize
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+ctest --preset fuzz
+
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw
 tools/wine-session ctest --preset mingw
