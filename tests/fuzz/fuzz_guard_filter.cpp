@@ -5,47 +5,11 @@
 // type and class. Checks each row's rule and that the platform is asked only
 // by the row that needs it, at most once.
 
+#include "fake_guard_platform.h"
 #include "fuzz_input.h"
 #include "guard/guard_filter.h"
 
 namespace {
-
-class CScriptedPlatform : public GuardPlatform {
-public:
-    uint8_t acLine = 0;
-    bool canOpen = true;
-    DeviceNotice notice;
-    bool muted = false;
-    bool belowFull = false;
-    int acAsked = 0, desktopAsked = 0, noticeAsked = 0, mutedAsked = 0, fullAsked = 0;
-
-    uint8_t AcLineStatus() override
-    {
-        ++acAsked;
-        return acLine;
-    }
-    bool CanOpenInputDesktop() override
-    {
-        ++desktopAsked;
-        return canOpen;
-    }
-    DeviceNotice Notice() override
-    {
-        ++noticeAsked;
-        return notice;
-    }
-    bool IsMuted() override
-    {
-        ++mutedAsked;
-        return muted;
-    }
-    bool IsBelowFull() override
-    {
-        ++fullAsked;
-        return belowFull;
-    }
-    int Asked() const { return acAsked + desktopAsked + noticeAsked + mutedAsked + fullAsked; }
-};
 
 const uint32_t MESSAGES[] = {GUARD_WM_QUERYENDSESSION, GUARD_WM_TIMER, GUARD_WM_POWERBROADCAST,
                              GUARD_WM_DEVICECHANGE, GUARD_MM_MIXM_LINE_CHANGE, GUARD_MM_MIXM_CONTROL_CHANGE};
@@ -73,9 +37,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     state.sirenSounding = input.Flag();
     state.lastAcLineStatus = input.Byte();
 
-    CScriptedPlatform platform;
+    FakeGuardPlatform platform;
     platform.acLine = input.Byte();
-    platform.canOpen = input.Flag();
+    platform.inputDesktopOpens = input.Flag();
     platform.muted = input.Flag();
     platform.belowFull = input.Flag();
     platform.notice.deviceType = (input.Byte() & 1) ? GUARD_DBT_DEVTYP_DEVICEINTERFACE : input.Word();
@@ -92,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK((decision.actions & ~(GUARD_ACTION_START_ALARM | GUARD_ACTION_REFORCE_VOLUME)) == 0);
     FUZZ_CHECK(!decision.setsResult || decision.handled);
     FUZZ_CHECK(platform.acAsked <= 1 && platform.desktopAsked <= 1 && platform.noticeAsked <= 1 &&
-               platform.mutedAsked <= 1 && platform.fullAsked <= 1);
+               platform.mutedAsked <= 1 && platform.belowFullAsked <= 1);
     if (!armed) {
         FUZZ_CHECK(IsNothing(decision) && platform.Asked() == 0);
         return 0;
@@ -107,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         break;
     case GUARD_WM_TIMER:
         FUZZ_CHECK(!decision.handled && platform.desktopAsked == 1 && platform.Asked() == 1);
-        FUZZ_CHECK(alarm == !platform.canOpen && (alarm || decision.actions == 0));
+        FUZZ_CHECK(alarm == !platform.inputDesktopOpens && (alarm || decision.actions == 0));
         break;
     case GUARD_WM_POWERBROADCAST:
         FUZZ_CHECK(decision.handled && platform.desktopAsked + platform.noticeAsked == 0);

@@ -4,51 +4,10 @@
 
 #include <vector>
 
+#include "fake_guard_platform.h"
 #include "guard/guard_filter.h"
 
 namespace {
-
-class FakeGuardPlatform : public GuardPlatform {
-public:
-    uint8_t acLine = 1;
-    bool inputDesktopOpens = true;
-    DeviceNotice notice;
-    bool muted = false;
-    bool belowFull = false;
-
-    int acAsked = 0;
-    int desktopAsked = 0;
-    int noticeAsked = 0;
-    int mutedAsked = 0;
-    int belowFullAsked = 0;
-
-    uint8_t AcLineStatus() override
-    {
-        ++acAsked;
-        return acLine;
-    }
-    bool CanOpenInputDesktop() override
-    {
-        ++desktopAsked;
-        return inputDesktopOpens;
-    }
-    DeviceNotice Notice() override
-    {
-        ++noticeAsked;
-        return notice;
-    }
-    bool IsMuted() override
-    {
-        ++mutedAsked;
-        return muted;
-    }
-    bool IsBelowFull() override
-    {
-        ++belowFullAsked;
-        return belowFull;
-    }
-    int Asked() const { return acAsked + desktopAsked + noticeAsked + mutedAsked + belowFullAsked; }
-};
 
 constexpr uint32_t ALL_TRIGGERS =
     FLAG_TRIGGER_POWER | FLAG_TRIGGER_USB_MOUSE | FLAG_TRIGGER_SHUTDOWN | FLAG_TRIGGER_MOUSE_MOVE;
@@ -115,59 +74,37 @@ TEST(GuardFilter, TimerWithTheInputDesktopOutOfReachSoundsWhateverTheTriggers)
     }
 }
 
-TEST(GuardFilter, PowerStatusChangeUnpluggedSounds)
-{
-    FakeGuardPlatform platform;
-    platform.acLine = 0;
-    const GuardDecision decision =
-        FilterGuardMessage({GUARD_WM_POWERBROADCAST, GUARD_PBT_APMPOWERSTATUSCHANGE}, Armed(FLAG_TRIGGER_POWER, false, 1),
-                           platform);
-    EXPECT_EQ(decision.actions, GUARD_ACTION_START_ALARM);
-    EXPECT_TRUE(decision.handled);
-    EXPECT_FALSE(decision.setsResult);
-    EXPECT_EQ(platform.acAsked, 1);
-}
+// A status change sounds when the line status differs from the last one seen
+// (an unknown last status included) and the power trigger is on.
+struct PowerCase {
+    const char* name;
+    uint32_t triggers;
+    uint8_t lastAcLine;
+    uint8_t acLineNow;
+    uint32_t actions;
+};
 
-TEST(GuardFilter, PowerStatusChangePluggedInSounds)
-{
-    FakeGuardPlatform platform;
-    platform.acLine = 1;
-    const GuardDecision decision =
-        FilterGuardMessage({GUARD_WM_POWERBROADCAST, GUARD_PBT_APMPOWERSTATUSCHANGE}, Armed(FLAG_TRIGGER_POWER, false, 0),
-                           platform);
-    EXPECT_EQ(decision.actions, GUARD_ACTION_START_ALARM);
-    EXPECT_TRUE(decision.handled);
-}
+const PowerCase POWER_CASES[] = {
+    {"unplugged", FLAG_TRIGGER_POWER, 1, 0, GUARD_ACTION_START_ALARM},
+    {"plugged in", FLAG_TRIGGER_POWER, 0, 1, GUARD_ACTION_START_ALARM},
+    {"from unknown", FLAG_TRIGGER_POWER, 255, 1, GUARD_ACTION_START_ALARM},
+    {"unchanged", ALL_TRIGGERS, 1, 1, 0},
+    {"unplugged without the trigger", ALL_TRIGGERS & ~FLAG_TRIGGER_POWER, 1, 0, 0},
+};
 
-TEST(GuardFilter, PowerStatusChangeFromUnknownCounts)
+TEST(GuardFilter, PowerStatusChangeSoundsOnAChangeWithTheTrigger)
 {
-    FakeGuardPlatform platform;
-    platform.acLine = 1;
-    const GuardDecision decision = FilterGuardMessage(
-        {GUARD_WM_POWERBROADCAST, GUARD_PBT_APMPOWERSTATUSCHANGE}, Armed(FLAG_TRIGGER_POWER, false, 255), platform);
-    EXPECT_EQ(decision.actions, GUARD_ACTION_START_ALARM);
-}
-
-TEST(GuardFilter, PowerStatusUnchangedDoesNothingButIsHandled)
-{
-    FakeGuardPlatform platform;
-    platform.acLine = 1;
-    const GuardDecision decision =
-        FilterGuardMessage({GUARD_WM_POWERBROADCAST, GUARD_PBT_APMPOWERSTATUSCHANGE}, Armed(ALL_TRIGGERS, false, 1),
-                           platform);
-    EXPECT_EQ(decision.actions, 0u);
-    EXPECT_TRUE(decision.handled);
-}
-
-TEST(GuardFilter, PowerStatusChangeWithoutTheTriggerDoesNothing)
-{
-    FakeGuardPlatform platform;
-    platform.acLine = 0;
-    const GuardDecision decision =
-        FilterGuardMessage({GUARD_WM_POWERBROADCAST, GUARD_PBT_APMPOWERSTATUSCHANGE},
-                           Armed(ALL_TRIGGERS & ~FLAG_TRIGGER_POWER, false, 1), platform);
-    EXPECT_EQ(decision.actions, 0u);
-    EXPECT_TRUE(decision.handled);
+    for (const PowerCase& c : POWER_CASES) {
+        SCOPED_TRACE(c.name);
+        FakeGuardPlatform platform;
+        platform.acLine = c.acLineNow;
+        const GuardDecision decision = FilterGuardMessage(
+            {GUARD_WM_POWERBROADCAST, GUARD_PBT_APMPOWERSTATUSCHANGE}, Armed(c.triggers, false, c.lastAcLine), platform);
+        EXPECT_EQ(decision.actions, c.actions);
+        EXPECT_TRUE(decision.handled);
+        EXPECT_FALSE(decision.setsResult);
+        EXPECT_EQ(platform.acAsked, 1);
+    }
 }
 
 TEST(GuardFilter, QuerySuspendIsDeniedWithoutAnyTrigger)
