@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdint>
 #include <limits>
+#include <ostream>
 #include <string>
 
 #include "guard/input_rules.h"
@@ -17,6 +18,15 @@ struct KeyCase {
     bool altFlag;
     bool swallowed;
 };
+
+// Readable in failures and in --gtest_list_tests instead of the struct's bytes.
+void PrintTo(const KeyCase& c, std::ostream* out)
+{
+    const std::ios::fmtflags flags = out->flags();
+    *out << std::boolalpha << '"' << c.name << "\" ctrlDown=" << c.ctrlDown << " keyCode=0x" << std::hex
+         << c.keyCode << " altFlag=" << c.altFlag << " -> " << (c.swallowed ? "swallowed" : "passes");
+    out->flags(flags);
+}
 
 constexpr uint32_t KEY_TAB = 0x09, KEY_ENTER = 0x0D, KEY_ESC = 0x1B, KEY_BACK = 0x08,
                    KEY_SHIFT = 0x10, KEY_LEFT_SHIFT = 0xA0, KEY_RIGHT_SHIFT = 0xA1,
