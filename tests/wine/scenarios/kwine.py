@@ -6,6 +6,8 @@ PulseAudio null sink are set up); CTest passes the paths of the built
 programs in KESTROVA_EXE, KESTROVA_WITHOUT_AGREEMENT_EXE and KDRIVER_EXE.
 """
 
+import array
+import math
 import os
 import struct
 import subprocess
@@ -178,6 +180,66 @@ def accepted_settings(flags=DEFAULT_FLAGS & ~(FLAG_AGREEMENT_PENDING | FLAG_SHOW
     reg_set("LastVersion", REG_DWORD, VERSION_1_99)
     for name, value in values.items():
         reg_set_dword(name, value)
+
+
+# --- sound at the null sink ---------------------------------------------------
+
+SINK = os.environ.get("KESTROVA_SINK", "kestrova_sink")
+SINK_RATE = 22050
+# RMS as a fraction of full scale: the siren at full volume is far above
+# AUDIBLE; a null sink with nothing playing gives 0.
+AUDIBLE = 0.015
+SILENT = 0.001
+
+
+def sink_level(seconds):
+    """RMS level of what the sink plays during the next seconds."""
+    with tempfile.TemporaryDirectory() as scratch:
+        raw = os.path.join(scratch, "monitor.raw")
+        recorder = subprocess.Popen(
+            ["parec", "-d", SINK + ".monitor", "--raw", "--format=s16le", f"--rate={SINK_RATE}",
+             "--channels=1", "--latency-msec=50", raw],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        time.sleep(seconds)
+        recorder.terminate()
+        recorder.wait(timeout=10)
+        with open(raw, "rb") as recording:
+            data = recording.read()
+    samples = array.array("h")
+    samples.frombytes(data[: len(data) // 2 * 2])
+    if not samples:
+        return 0.0
+    return math.sqrt(sum(s * s for s in samples) / len(samples)) / 32768.0
+
+
+def loudest(timeout=15.0):
+    """The first level above AUDIBLE within the timeout, else the loudest:
+    Wine's sound output can take a second or more to start."""
+    top = 0.0
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        level = sink_level(0.5)
+        if level > AUDIBLE:
+            return level
+        top = max(top, level)
+    return top
+
+
+def heard(timeout=15.0):
+    return loudest(timeout) > AUDIBLE
+
+
+def level_after_silence(timeout=10.0):
+    """Once the sink has gone quiet, the level of the next 1.5 seconds: the
+    sound stopped and stays stopped."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline and sink_level(0.5) >= SILENT:
+        pass
+    return sink_level(1.5)
+
+
+def quiet(timeout=10.0):
+    return level_after_silence(timeout) < SILENT
 
 
 def screenshot(path):

@@ -3,8 +3,6 @@ mixer's fatal path; guard_probe.exe runs the program's own code step by
 step while the test listens. Also: kestrova.exe exports the hook functions
 by name."""
 
-import array
-import math
 import os
 import shutil
 import subprocess
@@ -17,56 +15,6 @@ import kwine
 from kwine import Scenario
 
 GUARD_PROBE_EXE = os.environ.get("GUARD_PROBE_EXE", "")
-SINK = os.environ.get("KESTROVA_SINK", "kestrova_sink")
-RATE = 22050
-# RMS of 16-bit samples: the siren at full volume is thousands; a null sink
-# with nothing playing gives 0.
-AUDIBLE = 500.0
-SILENT = 20.0
-
-
-def listen(seconds):
-    """RMS level of what the sink plays during the next seconds."""
-    with tempfile.TemporaryDirectory() as scratch:
-        raw = os.path.join(scratch, "monitor.raw")
-        recorder = subprocess.Popen(
-            ["parec", "-d", SINK + ".monitor", "--raw", "--format=s16le", f"--rate={RATE}",
-             "--channels=1", "--latency-msec=50", raw],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        time.sleep(seconds)
-        recorder.terminate()
-        recorder.wait(timeout=10)
-        with open(raw, "rb") as recording:
-            data = recording.read()
-    samples = array.array("h")
-    samples.frombytes(data[: len(data) // 2 * 2])
-    if not samples:
-        return 0.0
-    return math.sqrt(sum(s * s for s in samples) / len(samples))
-
-
-def heard(timeout=15.0):
-    """The first level above AUDIBLE within the timeout, else the loudest:
-    Wine's sound output can take a second or more to start."""
-    loudest = 0.0
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        level = listen(0.5)
-        if level > AUDIBLE:
-            return level
-        loudest = max(loudest, level)
-    return loudest
-
-
-def silence(timeout=10.0):
-    """Once the sink has gone quiet, the level of the next 1.5 seconds: the
-    sound stopped and stays stopped."""
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline and listen(0.5) >= SILENT:
-        pass
-    return listen(1.5)
-
-
 def wine_path(path):
     return "Z:" + path.replace("/", "\\")
 
@@ -106,21 +54,21 @@ def master(status):
 class Siren(Scenario):
 
     def test_siren_is_heard_while_playing_and_silent_after_stop(self):
-        self.assertLess(listen(1.0), SILENT, "the sink is not quiet before the siren")
+        self.assertLess(kwine.sink_level(1.0), kwine.SILENT, "the sink is not quiet before the siren")
         probe = Probe("siren")
         try:
             probe.wait_for("playing")
-            playing = heard()
+            playing = kwine.loudest()
             time.sleep(2.5)  # longer than the sound itself: it loops
-            looping = listen(0.5)
+            looping = kwine.sink_level(0.5)
             probe.tell("stop")
             probe.wait_for("stopped")
-            stopped = silence()
+            stopped = kwine.level_after_silence()
         finally:
             probe.close()
-        self.assertGreater(playing, AUDIBLE)
-        self.assertGreater(looping, AUDIBLE)
-        self.assertLess(stopped, SILENT)
+        self.assertGreater(playing, kwine.AUDIBLE)
+        self.assertGreater(looping, kwine.AUDIBLE)
+        self.assertLess(stopped, kwine.SILENT)
 
     def test_alarm_forces_full_volume_and_gives_the_owners_back(self):
         probe = Probe("alarm")
@@ -128,17 +76,17 @@ class Siren(Scenario):
             status = probe.wait_for("playing")
             before, during = master(status)
             print(f"StartAlarm took {status.split('start_us=')[1].strip()} us", file=sys.stderr)
-            playing = heard()
+            playing = kwine.loudest()
             probe.tell("stop")
             after, = master(probe.wait_for("stopped"))
-            stopped = silence()
+            stopped = kwine.level_after_silence()
         finally:
             probe.close()
         self.assertEqual(before, 0x4000)
         self.assertEqual(during, 0xFFFF)
         self.assertEqual(after, 0x4000)
-        self.assertGreater(playing, AUDIBLE)
-        self.assertLess(stopped, SILENT)
+        self.assertGreater(playing, kwine.AUDIBLE)
+        self.assertLess(stopped, kwine.SILENT)
 
 
 class NoMixer(Scenario):
