@@ -9,6 +9,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <sddl.h>
+
 #include <fcntl.h>
 #include <io.h>
 
@@ -223,6 +225,24 @@ void RegistrySetText(const std::wstring& name, const std::wstring& text)
     RegCloseKey(key);
 }
 
+// A key whose list grants only reading to everyone: opening it for writing
+// is refused. The owner may still change the list, so "writable" undoes it.
+void RegistrySetAccess(bool writable)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, SETTINGS_KEY, 0, READ_CONTROL | WRITE_DAC, &key) != ERROR_SUCCESS)
+        Fail(L"cannot open the settings key to change its access");
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const wchar_t* sddl = writable ? L"D:P(A;;KA;;;WD)" : L"D:P(A;;KR;;;WD)";
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr))
+        Fail(L"bad security descriptor");
+    LSTATUS status = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor);
+    LocalFree(descriptor);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS)
+        Fail(L"cannot change the settings key's access: " + std::to_wstring(status));
+}
+
 // --- input ------------------------------------------------------------------
 
 // Low-level hooks see only input injected from a thread on their desktop.
@@ -303,6 +323,33 @@ void MoveTo(LONG x, LONG y)
                (y * 65535 + height / 2) / (height - 1));
 }
 
+// COUNT events as fast as SendInput takes them, in batches: moves of no
+// distance and presses of the left Windows key (which the guard swallows),
+// alternately. Prints how many the system accepted.
+UINT Flood(unsigned count)
+{
+    const WORD keyEvents[2] = {0, KEYEVENTF_KEYUP};
+    std::vector<INPUT> batch;
+    UINT sent = 0;
+    for (unsigned i = 0; i < count; ++i) {
+        INPUT input = {};
+        if (i % 2 == 0) {
+            input.type = INPUT_MOUSE;
+            input.mi.dwFlags = MOUSEEVENTF_MOVE;
+        } else {
+            input.type = INPUT_KEYBOARD;
+            input.ki.wVk = VK_LWIN;
+            input.ki.dwFlags = keyEvents[(i / 2) % 2];
+        }
+        batch.push_back(input);
+        if (batch.size() == 100 || i + 1 == count) {
+            sent += SendInput(UINT(batch.size()), batch.data(), sizeof(INPUT));
+            batch.clear();
+        }
+    }
+    return sent;
+}
+
 int Usage()
 {
     Print(L"usage: kdriver COMMAND [ARGS] [--desktop NAME]\n"
@@ -311,6 +358,7 @@ int Usage()
           L"  send TITLE MSG WPARAM LPARAM | send-to TITLE ID MSG WPARAM LPARAM | box-text TITLE\n"
           L"  rect TITLE ID | window-rect TITLE | progress TITLE ID | pid TITLE | desktop-exists NAME\n"
           L"  reg-dump | reg-set NAME TYPE HEX | reg-set-text NAME TEXT | reg-delete\n"
+          L"  reg-access readonly|writable | flood COUNT\n"
           L"  keys CODES | type TEXT | move-to X Y | move-by DX DY | drag X1 Y1 X2 Y2 | cursor\n"
           L"  timed-move-to X Y | timed-key CODE");
     return 1;
@@ -427,6 +475,12 @@ int wmain(int argc, wchar_t** argv)
     } else if (command == L"reg-delete") {
         RegDeleteTreeW(HKEY_CURRENT_USER, SETTINGS_KEY);
         Print(L"ok");
+    } else if (command == L"reg-access") {
+        RegistrySetAccess(arg(1) == L"writable");
+        Print(L"ok");
+    } else if (command == L"flood") {
+        InputFromDesktop();
+        Print(std::to_wstring(Flood(unsigned(Number(arg(1))))));
     } else if (command == L"keys") {
         InputFromDesktop();
         SendKeys(arg(1));
