@@ -54,6 +54,13 @@ public:
         DWORD disposition = 0;
         LSTATUS status = RegCreateKeyExW(root_, path_.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                          KEY_ALL_ACCESS, nullptr, &key, &disposition);
+        if (status == ERROR_ACCESS_DENIED) {
+            // A key we may read but not write (locked by policy or by hand)
+            // still holds the owner's settings, password included: load them
+            // rather than the defaults; the writes at exit then fail.
+            status = RegOpenKeyExW(root_, path_.c_str(), 0, KEY_READ, &key);
+            disposition = REG_OPENED_EXISTING_KEY;
+        }
         if (status != ERROR_SUCCESS)
             return {};
         return {std::make_unique<Win32RegistryKey>(key), disposition == REG_CREATED_NEW_KEY};

@@ -15,7 +15,7 @@ A signed request that is accepted raises the account's nonce to n.
 
 Each endpoint's reply can be replaced per test: another body, another HTTP
 status, a delay before answering, a pause between the headers and the body,
-or a connection closed without any answer. Every request is logged.
+a connection closed without any answer or partway through the body. Every request is logged.
 
 In a test:
     with StandIn() as service:
@@ -69,12 +69,15 @@ class Reply:
     """A replacement for an endpoint's answer. body None: the protocol's
     own answer (or the status's reason phrase when status is not 2xx)."""
 
-    def __init__(self, status=200, body=None, delay=0.0, split=0.0, drop=False, times=None):
+    def __init__(self, status=200, body=None, delay=0.0, split=0.0, drop=False, cut=None, times=None):
         self.status = int(status)
         self.body = body
         self.delay = float(delay)
         self.split = float(split)
         self.drop = bool(drop)
+        # Send only this many bytes of the body (its full length announced),
+        # then close the connection.
+        self.cut = None if cut is None else int(cut)
         self.times = times  # how many requests it applies to; None: all
 
 
@@ -291,8 +294,9 @@ class StandIn:
                     body = self.responses.get(reply.status, ("Error",))[0]
                 data = body.encode("latin-1") if isinstance(body, str) else bytes(body)
                 entry["status"] = reply.status
-                entry["body"] = data.decode("latin-1")
-                self._send(reply.status, data, split=reply.split)
+                entry["body"] = data[:1000].decode("latin-1")
+                entry["body_length"] = len(data)
+                self._send(reply.status, data, split=reply.split, cut=reply.cut)
                 standin._answered(entry)
 
             def do_POST(self):
@@ -307,7 +311,7 @@ class StandIn:
                     return
                 self._send(200, b"ok")
 
-            def _send(self, status, data, content_type="text/html", split=0.0):
+            def _send(self, status, data, content_type="text/html", split=0.0, cut=None):
                 self.send_response(status)
                 self.send_header("Content-Type", content_type)
                 self.send_header("Content-Length", str(len(data)))
@@ -315,8 +319,18 @@ class StandIn:
                 if split:
                     self.wfile.flush()
                     time.sleep(split)
-                self.wfile.write(data)
-                self.wfile.flush()
+                if cut is not None:
+                    self.wfile.write(data[:cut])
+                    self.wfile.flush()
+                    self.close_connection = True
+                    return
+                try:
+                    self.wfile.write(data)
+                    self.wfile.flush()
+                except (BrokenPipeError, ConnectionResetError):
+                    # The client read what it wanted and closed: a long body
+                    # is cut at the read size on purpose.
+                    self.close_connection = True
 
         return Handler
 

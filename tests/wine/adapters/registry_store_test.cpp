@@ -2,6 +2,10 @@
 // for the test run), under a key of its own.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <sddl.h>
+
 #include <cstring>
 
 #include "settings/registry_store_win32.h"
@@ -102,6 +106,47 @@ TEST_F(RegistryStoreTest, SettingsSurviveASaveAndALoad)
     EXPECT_EQ(again.sensitivity.load(), 99);
     EXPECT_EQ(again.GetPassword(), u"geheim");
     EXPECT_EQ(again.GetServerUser(), "kim");
+}
+
+// Leaves only reading (or everything) to everyone; the owner may still
+// change the list.
+void SetKeyAccess(const wchar_t* sddl)
+{
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, TEST_KEY, 0, READ_CONTROL | WRITE_DAC, &key), ERROR_SUCCESS);
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr));
+    EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor), ERROR_SUCCESS);
+    LocalFree(descriptor);
+    RegCloseKey(key);
+}
+
+TEST_F(RegistryStoreTest, AReadOnlyKeyStillLoadsAndTheSaveChangesNothing)
+{
+    {
+        Settings stored;
+        LoadSettings(stored, *store);
+        stored.sensitivity = 77;
+        stored.SetPassword(u"geheim");
+        stored.SetFlag(FLAG_AGREEMENT_PENDING, false);
+        WriteSettings(stored);
+    }
+    SetKeyAccess(L"D:P(A;;KR;;;WD)");
+
+    Settings loaded;
+    LoadSettings(loaded, *store);
+    EXPECT_EQ(loaded.sensitivity.load(), 77);
+    EXPECT_EQ(loaded.GetPassword(), u"geheim");
+    EXPECT_FALSE(loaded.HasFlag(FLAG_AGREEMENT_PENDING));
+    loaded.sensitivity = 5;
+    loaded.SetPassword(u"");
+    WriteSettings(loaded);  // refused value by value, and no crash
+
+    Settings again;
+    LoadSettings(again, *store);
+    EXPECT_EQ(again.sensitivity.load(), 77);
+    EXPECT_EQ(again.GetPassword(), u"geheim");
+    SetKeyAccess(L"D:P(A;;KA;;;WD)");  // so the test can delete it
 }
 
 TEST(RegistryStoreFailure, AKeyThatCannotBeOpenedGivesNoKey)

@@ -1,0 +1,138 @@
+"""Faults on purpose: a service that answers late, with garbage, with 10 MB
+or with half a body, and a settings key that cannot be written at exit.
+Each ends with the program usable and no stored setting changed by the
+fault."""
+
+import random
+import time
+import unittest
+
+import kwine
+from kwine import MAIN_TITLE
+from online_common import (CONNECTION_ERROR, CONNECTION_ERROR_TEXT, GREEN, IDOK, INVALID_LOGIN_TEXT, RED,
+                           WARNING, OnlineScenario, box_text)
+from test_online_login import SMS_FLAGS
+
+IDC_MAIN_TRIGGER_POWER = 1001
+
+
+def stored_meaning(value):
+    """A value as the program reads it back: texts up to their terminator
+    (the program stores them in buffers of fixed size), the rest as bytes."""
+    if value is None:
+        return None
+    kind, data = value
+    if kind == kwine.REG_SZ:
+        return kind, data.decode("utf-16-le", "replace").split("\0")[0]
+    return kind, data
+
+
+class ServiceFaults(OnlineScenario):
+    def start(self):
+        self.service.add_account("kim", "secret", balance=42, nonce=41)
+        self.settings(SMS_FLAGS & ~1)  # the armed bit never survives a start
+        self.stored = kwine.reg_dump()
+        program = self.launch()
+        kwine.wait_window(MAIN_TITLE)
+        return program
+
+    def close_and_check_settings(self, program):
+        self.close_main(program)
+        after = kwine.reg_dump()
+        for name, value in self.stored.items():
+            self.assertEqual(stored_meaning(after.get(name)), stored_meaning(value), name)
+
+    def test_an_answer_after_thirty_seconds_comes_after_the_connection_error(self):
+        self.service.set_reply("accountinfo", delay=30, times=1)
+        program = self.start()
+        asked = time.monotonic()
+        kwine.wait_window(CONNECTION_ERROR, timeout=15)
+        self.assertGreater(time.monotonic() - asked, 8)
+        self.assertEqual(box_text(CONNECTION_ERROR), CONNECTION_ERROR_TEXT)
+        self.assertEqual(self.balance_text(), "SMS Balance: N/A")
+        kwine.command(CONNECTION_ERROR, IDOK)
+        kwine.window_gone(CONNECTION_ERROR)
+        # The late answer is still a valid login: the balance appears then,
+        # and no second box comes.
+        self.assertTrue(kwine.until(lambda: self.balance_text() == "SMS Balance: 42", timeout=40),
+                        self.balance_text())
+        self.assertEqual(self.progress(), "2 2 " + GREEN)
+        self.assertTrue(self.no_window_for(CONNECTION_ERROR, 3))
+        self.assertFalse(kwine.window_exists(WARNING))
+        self.close_and_check_settings(program)
+
+    def test_garbage_answers_are_a_refused_login(self):
+        garbage = bytes(random.Random(7).randrange(256) for _ in range(300))
+        self.assertFalse(garbage.startswith(b"VALID"))
+        self.service.set_reply("accountinfo", body=garbage)
+        program = self.start()
+        kwine.wait_window(WARNING, timeout=15)
+        self.assertEqual(box_text(WARNING), INVALID_LOGIN_TEXT)
+        self.assertEqual(self.balance_text(), "SMS Balance: N/A")
+        self.assertEqual(self.progress(), "1 2 " + RED)
+        kwine.command(WARNING, IDOK)
+        kwine.window_gone(WARNING)
+        # The reply came, so the watchdog was cancelled.
+        self.assertTrue(self.no_window_for(CONNECTION_ERROR, 11))
+        self.close_and_check_settings(program)
+
+    def test_ten_megabytes_are_read_only_as_far_as_the_reply_needs(self):
+        # The nonce reply "41" padded to 10 MB: four bytes count.
+        self.service.set_reply("lastnonce", body="41  " + "9" * (10 * 1024 * 1024))
+        program = self.start()
+        self.assertTrue(kwine.until(lambda: self.balance_text() == "SMS Balance: 42", timeout=20),
+                        self.balance_text())
+        self.assertEqual(self.service.requests("accountinfo")[0]["query"]["n"], "42")
+        self.assertEqual(self.service.requests("lastnonce")[0]["body_length"], 10 * 1024 * 1024 + 4)
+        self.assertTrue(self.no_window_for(CONNECTION_ERROR, 11))
+        self.close_and_check_settings(program)
+
+    def test_a_connection_closed_mid_body_gives_what_had_arrived(self):
+        # "VALID4242" announced, "VALID4" sent, then the connection closes.
+        self.service.set_reply("accountinfo", body="VALID4242", cut=6)
+        program = self.start()
+        self.assertTrue(kwine.until(lambda: self.balance_text() == "SMS Balance: 4", timeout=20),
+                        self.balance_text())
+        self.assertTrue(self.no_window_for(CONNECTION_ERROR, 11))
+        self.assertFalse(kwine.window_exists(WARNING))
+        self.close_and_check_settings(program)
+
+
+class ReadOnlyKey(kwine.Scenario):
+    def tearDown(self):
+        kwine.driver("reg-access", "writable", check=False)
+        super().tearDown()
+
+    def test_a_key_that_cannot_be_written_still_loads_and_keeps_what_it_held(self):
+        kwine.accepted_settings(flags=kwine.FLAG_TRIGGER_POWER, Sensitivity=77)
+        kwine.reg_set_text("PW", "abc")
+        stored = kwine.reg_dump()
+        kwine.driver("reg-access", "readonly")
+        program = self.launch()
+        # The owner's settings, not the defaults: no agreement, power ticked.
+        kwine.wait_window(MAIN_TITLE)
+        self.assertFalse(kwine.window_exists(kwine.AGREEMENT_TITLE))
+        self.assertTrue(kwine.checked(MAIN_TITLE, IDC_MAIN_TRIGGER_POWER))
+        # A change the program would save at exit, where the save fails.
+        kwine.click(MAIN_TITLE, IDC_MAIN_TRIGGER_POWER)
+        self.assertTrue(kwine.until(lambda: not kwine.checked(MAIN_TITLE, IDC_MAIN_TRIGGER_POWER)))
+        kwine.close(MAIN_TITLE)
+        self.assertEqual(kwine.wait_exit(program), 0)
+        self.assertEqual(kwine.reg_dump(), stored, "a value was written or lost")
+
+        # Writable again: the next start finds the same settings and saves.
+        kwine.driver("reg-access", "writable")
+        program = self.launch()
+        kwine.wait_window(MAIN_TITLE)
+        self.assertTrue(kwine.checked(MAIN_TITLE, IDC_MAIN_TRIGGER_POWER))
+        kwine.click(MAIN_TITLE, IDC_MAIN_TRIGGER_POWER)
+        self.assertTrue(kwine.until(lambda: not kwine.checked(MAIN_TITLE, IDC_MAIN_TRIGGER_POWER)))
+        kwine.close(MAIN_TITLE)
+        self.assertEqual(kwine.wait_exit(program), 0)
+        values = kwine.reg_dump()
+        self.assertEqual(kwine.dword(values, "Settings") & kwine.FLAG_TRIGGER_POWER, 0)
+        self.assertEqual(kwine.dword(values, "Sensitivity"), 77)
+
+
+if __name__ == "__main__":
+    unittest.main()
