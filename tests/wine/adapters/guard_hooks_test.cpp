@@ -20,6 +20,7 @@
 #include "guard/alarm.h"
 #include "guard/input_hooks_win32.h"
 #include "settings/settings.h"
+#include "tests/wine/injected_input.h"
 
 namespace {
 
@@ -137,11 +138,7 @@ private:
 
 void Key(WORD key, bool up)
 {
-    INPUT input = {};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = key;
-    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-    SendInput(1, &input, sizeof input);
+    Inject(KeyInput(key, up));
 }
 
 // Presses the keys in order and releases them in reverse.
@@ -155,12 +152,7 @@ void Chord(std::initializer_list<WORD> keys)
 
 void Move(LONG dx, LONG dy)
 {
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dx = dx;
-    input.mi.dy = dy;
-    input.mi.dwFlags = MOUSEEVENTF_MOVE;
-    SendInput(1, &input, sizeof input);
+    Inject(MouseInput(MOUSEEVENTF_MOVE, dx, dy));
 }
 
 class GuardHooksTest : public testing::Test {

@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/wine/injected_input.h"
+
 namespace {
 
 std::wstring g_desktopName;  // empty: the thread's own desktop
@@ -254,11 +256,7 @@ void InputFromDesktop()
 
 void SendKey(WORD key, bool up)
 {
-    INPUT input = {};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = key;
-    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-    SendInput(1, &input, sizeof input);
+    Inject(KeyInput(key, up));
     Sleep(20);
 }
 
@@ -306,12 +304,7 @@ void TypeText(const std::wstring& text)
 
 void MouseEvent(DWORD flags, LONG dx = 0, LONG dy = 0)
 {
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dx = dx;
-    input.mi.dy = dy;
-    input.mi.dwFlags = flags;
-    SendInput(1, &input, sizeof input);
+    Inject(MouseInput(flags, dx, dy));
     Sleep(10);
 }
 
@@ -328,20 +321,10 @@ void MoveTo(LONG x, LONG y)
 // alternately. Prints how many the system accepted.
 UINT Flood(unsigned count)
 {
-    const WORD keyEvents[2] = {0, KEYEVENTF_KEYUP};
     std::vector<INPUT> batch;
     UINT sent = 0;
     for (unsigned i = 0; i < count; ++i) {
-        INPUT input = {};
-        if (i % 2 == 0) {
-            input.type = INPUT_MOUSE;
-            input.mi.dwFlags = MOUSEEVENTF_MOVE;
-        } else {
-            input.type = INPUT_KEYBOARD;
-            input.ki.wVk = VK_LWIN;
-            input.ki.dwFlags = keyEvents[(i / 2) % 2];
-        }
-        batch.push_back(input);
+        batch.push_back(i % 2 == 0 ? MouseInput(MOUSEEVENTF_MOVE) : KeyInput(VK_LWIN, (i / 2) % 2 == 1));
         if (batch.size() == 100 || i + 1 == count) {
             sent += SendInput(UINT(batch.size()), batch.data(), sizeof(INPUT));
             batch.clear();
