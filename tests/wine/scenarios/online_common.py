@@ -69,6 +69,13 @@ class OnlineScenario(kwine.Scenario):
         if password is not None:
             kwine.reg_set_text("ServerPass", password)
 
+    def answer_box(self, title, text, button=IDOK, timeout=15):
+        """Waits for the box, checks its text and answers it."""
+        kwine.wait_window(title, timeout=timeout)
+        self.assertEqual(box_text(title), text)
+        kwine.command(title, button)
+        kwine.window_gone(title)
+
     def balance_text(self):
         return kwine.text(kwine.MAIN_TITLE, IDC_MAIN_BALANCE)
 

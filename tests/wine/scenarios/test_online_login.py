@@ -79,19 +79,13 @@ class Login(OnlineScenario):
         self.settings(SMS_FLAGS, password="wrong")
         program = self.launch()
         kwine.wait_window(MAIN_TITLE)
-        kwine.wait_window(WARNING, timeout=15)
-        self.assertEqual(box_text(WARNING), INVALID_LOGIN_TEXT)
+        self.answer_box(WARNING, INVALID_LOGIN_TEXT)
         self.assertEqual(self.balance_text(), "SMS Balance: N/A")
         self.assertEqual(self.progress(), "1 2 " + RED)
-        kwine.command(WARNING, IDOK)
-        kwine.window_gone(WARNING)
 
         # Not logged in: the lock command asks, and "No" keeps the dialog.
         kwine.command(MAIN_TITLE, IDC_MAIN_LOCK)
-        kwine.wait_window(WARNING)
-        self.assertEqual(box_text(WARNING), LOCK_QUESTION_TEXT)
-        kwine.command(WARNING, IDNO)
-        kwine.window_gone(WARNING)
+        self.answer_box(WARNING, LOCK_QUESTION_TEXT, IDNO)
         self.assertTrue(kwine.window_exists(MAIN_TITLE))
         self.assertEqual(len(self.service.requests("lastnonce")), 1)
         self.assertTrue(self.no_window_for(CONNECTION_ERROR, 11))
@@ -127,12 +121,10 @@ class Login(OnlineScenario):
         self.assertFalse(kwine.window_exists(WARNING))
         self.assertEqual(self.balance_text(), "SMS Balance: N/A")
         self.assertEqual(self.progress(), "1 2 " + RED)
-        kwine.command(CONNECTION_ERROR, IDOK)
+        self.answer_box(CONNECTION_ERROR, CONNECTION_ERROR_TEXT)
 
         kwine.command(MAIN_TITLE, IDC_MAIN_LOCK)
-        kwine.wait_window(WARNING)
-        self.assertEqual(box_text(WARNING), LOCK_QUESTION_TEXT)
-        kwine.command(WARNING, IDNO)
+        self.answer_box(WARNING, LOCK_QUESTION_TEXT, IDNO)
         self.close_main(program)
 
     def test_service_off_sends_nothing(self):
