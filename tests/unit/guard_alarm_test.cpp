@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "fake_mixer.h"
-#include "fake_registry.h"
+#include "fresh_settings_test.h"
 #include "guard/alarm.h"
 #include "guard/volume_guard.h"
 #include "settings/settings.h"
@@ -31,15 +31,7 @@ public:
 
 using Log = std::vector<std::string>;
 
-class AlarmTest : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        DestroySettings();
-        TestRegistry() = FakeRegistry();
-    }
-    void TearDown() override { DestroySettings(); }
-};
+class AlarmTest : public FreshSettingsTest {};
 
 TEST_F(AlarmTest, StartsInOrderWithTheNotice)
 {

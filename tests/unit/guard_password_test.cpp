@@ -4,21 +4,14 @@
 
 #include <string>
 
-#include "fake_registry.h"
+#include "fresh_settings_test.h"
 #include "guard/guard_filter.h"
 #include "settings/settings.h"
 
 namespace {
 
-class GuardPasswordTest : public testing::Test {
+class GuardPasswordTest : public FreshSettingsTest {
 protected:
-    void SetUp() override
-    {
-        DestroySettings();
-        TestRegistry() = FakeRegistry();
-    }
-    void TearDown() override { DestroySettings(); }
-
     bool Unlocks(const std::u16string& stored, const std::u16string& typed)
     {
         Settings& settings = GetSettings();

@@ -4,7 +4,7 @@
 #include <thread>
 #include <vector>
 
-#include "fake_registry.h"
+#include "fresh_settings_test.h"
 #include "online/md5.h"
 #include "online/service_protocol.h"
 #include "settings/settings.h"
@@ -46,18 +46,16 @@ public:
     UtcDate CurrentUtcDate() override { return today; }
 };
 
-class OnlineProtocol : public ::testing::Test {
+class OnlineProtocol : public FreshSettingsTest {
 protected:
     void SetUp() override
     {
-        DestroySettings();
-        TestRegistry() = FakeRegistry();
+        FreshSettingsTest::SetUp();
         settings = &GetSettings();
         settings->serviceUrl = "http://127.0.0.1:5555";
         settings->SetServerUser("kim");
         settings->SetServerPass("secret");
     }
-    void TearDown() override { DestroySettings(); }
 
     // The callback's part for one completed, successful request.
     const char* Complete(int kind, const std::string& body)

@@ -5,7 +5,7 @@
 #include <limits>
 #include <string>
 
-#include "fake_registry.h"
+#include "fresh_settings_test.h"
 #include "settings/settings.h"
 #include "settings/settings_dialog_rules.h"
 
@@ -160,15 +160,8 @@ TEST(SensitivityText, OnlyTheFirstNineCharactersCount)
     EXPECT_EQ(ParseSensitivity("         12"), 0);
 }
 
-class SettingsDialogOk : public ::testing::Test {
+class SettingsDialogOk : public FreshSettingsTest {
 protected:
-    void SetUp() override
-    {
-        DestroySettings();
-        TestRegistry() = FakeRegistry();
-    }
-    void TearDown() override { DestroySettings(); }
-
     static SettingsDialogEntries Typed(const std::string& sensitivity)
     {
         SettingsDialogEntries entries = EntriesFromSettings(GetSettings());

@@ -9,6 +9,7 @@
 #include "app/main_dialog_rules.h"
 #include "app/startup.h"
 #include "fake_registry.h"
+#include "fresh_settings_test.h"
 #include "resources/resource_ids.h"
 #include "settings/settings.h"
 
@@ -43,15 +44,7 @@ public:
     void StartGuardThread() override { calls.push_back("guard"); }
 };
 
-class Startup : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        DestroySettings();
-        TestRegistry() = FakeRegistry();
-    }
-    void TearDown() override { DestroySettings(); }
-};
+class Startup : public FreshSettingsTest {};
 
 void Agree()
 {
