@@ -14,6 +14,9 @@ bool ShouldSwallowKey(bool ctrlDown, uint32_t keyCode, bool altFlag)
     case KEY_MENU:
     case KEY_LEFT_MENU:
     case KEY_RIGHT_MENU:
+    case KEY_VOLUME_MUTE:
+    case KEY_VOLUME_DOWN:
+    case KEY_VOLUME_UP:
         return true;
     default:
         return ctrlDown || altFlag;

@@ -13,10 +13,14 @@ constexpr uint32_t KEY_LEFT_CONTROL = 0xA2;
 constexpr uint32_t KEY_RIGHT_CONTROL = 0xA3;
 constexpr uint32_t KEY_LEFT_MENU = 0xA4;
 constexpr uint32_t KEY_RIGHT_MENU = 0xA5;
+constexpr uint32_t KEY_VOLUME_MUTE = 0xAD;
+constexpr uint32_t KEY_VOLUME_DOWN = 0xAE;
+constexpr uint32_t KEY_VOLUME_UP = 0xAF;
 
 // True when a key event, down or up, must not reach any window: a Windows
-// key, any key while Ctrl is down, any key flagged with Alt down, and the Alt
-// keys themselves. The Ctrl keys' own events always pass: the hook sees Ctrl's
+// key, a volume key (the siren would drop out until the volume is forced
+// again), any key while Ctrl is down, any key flagged with Alt down, and the
+// Alt keys themselves. The Ctrl keys' own events always pass: the hook sees Ctrl's
 // key-up while Ctrl still counts as down, and swallowing it would leave Ctrl
 // stuck down for good, so every later key (the password too) would be lost.
 // Alt is caught by its key code as well because not every system sets the

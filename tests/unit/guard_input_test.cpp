@@ -53,6 +53,12 @@ const KeyCase KEY_CASES[] = {
     {"right Win", false, KEY_RIGHT_WIN, false, true},
     {"left Win with Ctrl", true, KEY_LEFT_WIN, false, true},
     {"right Win with Alt", false, KEY_RIGHT_WIN, true, true},
+    // The volume keys, and only they among their neighbours.
+    {"Volume Mute", false, KEY_VOLUME_MUTE, false, true},
+    {"Volume Down", false, KEY_VOLUME_DOWN, false, true},
+    {"Volume Up", false, KEY_VOLUME_UP, false, true},
+    {"Browser Home (below Mute)", false, 0xAC, false, false},
+    {"Next Track (above Up)", false, 0xB0, false, false},
     // Every key while Ctrl is down: Ctrl+Esc, Ctrl+Shift+Esc, Ctrl+letter.
     {"Ctrl+Esc", true, KEY_ESC, false, true},
     {"Ctrl+Shift (Shift)", true, KEY_SHIFT, false, true},
