@@ -20,6 +20,7 @@ namespace {
 // What one guard dialog keeps between its messages.
 struct GuardDialogData {
     HDEVNOTIFY deviceNotice = nullptr;
+    bool guardDesktopSeen = false;  // the guard's desktop has had the input since arming
 };
 
 class Win32GuardPlatform : public GuardPlatform {
@@ -33,13 +34,21 @@ public:
         return status.ACLineStatus;
     }
 
-    bool CanOpenInputDesktop() override
+    InputDesktop WhichInputDesktop() override
     {
         HDESK desktop = OpenInputDesktop(0, FALSE, DESKTOP_SWITCHDESKTOP);
         if (!desktop)
-            return false;
+            return InputDesktop::Unreachable;
+        // A name that cannot be read reads as empty: another desktop.
+        wchar_t name[256] = {};
+        DWORD needed = 0;
+        if (!GetUserObjectInformationW(desktop, UOI_NAME, name, sizeof name - sizeof name[0], &needed))
+            name[0] = L'\0';
         CloseDesktop(desktop);
-        return true;
+        std::u16string text;
+        for (const wchar_t* c = name; *c; ++c)
+            text.push_back(char16_t(*c));
+        return ClassifyInputDesktop(true, text);
     }
 
     DeviceNotice Notice() override
@@ -65,6 +74,9 @@ private:
     LPARAM lParam_;
 };
 
+// The dialog's result when the sound could not be set up at arming.
+constexpr INT_PTR GUARD_RESULT_NO_SOUND = 3;
+
 constexpr GUID HID_CLASS_GUID = {0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
 constexpr wchar_t SHUTDOWN_BLOCK_REASON[] = L"Kestrova alarm is armed";
 
@@ -89,7 +101,18 @@ void InitGuardDialog(HWND dialog, GuardDialogData& data)
     SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED | ES_DISPLAY_REQUIRED);
     ShutdownBlockReasonCreate(dialog, SHUTDOWN_BLOCK_REASON);
     data.deviceNotice = RegisterHidNotice(dialog);
-    OpenMixerWithWindow(dialog);
+    if (!TryOpenMixerWithWindow(dialog)) {
+        // No siren: take the guard down, hooks first, so that the guard
+        // thread can show the fatal box on the owner's desktop.
+        Disarm(settings);
+        if (data.deviceNotice)
+            UnregisterDeviceNotification(data.deviceNotice);
+        data.deviceNotice = nullptr;
+        SetThreadExecutionState(ES_CONTINUOUS);
+        ShutdownBlockReasonDestroy(dialog);
+        EndDialog(dialog, GUARD_RESULT_NO_SOUND);
+        return;
+    }
     SetTimer(dialog, IDT_GUARD_WATCH, 100, nullptr);
 }
 
@@ -117,10 +140,15 @@ bool PasswordTyped(HWND dialog)
     return PasswordMatches(ReadPasswordEdit(typed), GetSettings().password);
 }
 
-void CarryOut(uint32_t actions)
+void CarryOut(uint32_t actions, GuardDialogData* data)
 {
+    if ((actions & GUARD_ACTION_GUARD_DESKTOP_SEEN) && data)
+        data->guardDesktopSeen = true;
     if (actions & GUARD_ACTION_START_ALARM)
         StartAlarm(GetSettings());
+    // StartAlarm switches once, and only when it starts the siren.
+    if (actions & GUARD_ACTION_SWITCH_TO_GUARD)
+        SwitchDesktop(GetThreadDesktop(GetCurrentThreadId()));
     if (actions & GUARD_ACTION_REFORCE_VOLUME) {
         VolumeGuard& volume = GetVolumeGuard();
         volume.ForceFullVolume();
@@ -131,17 +159,18 @@ void CarryOut(uint32_t actions)
 INT_PTR CALLBACK GuardDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) noexcept
 {
     Settings& settings = GetSettings();
-    const GuardState state{settings.flags.load(), settings.sirenSounding.load(), settings.lastAcLineStatus};
+    auto* data = reinterpret_cast<GuardDialogData*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    GuardState state{settings.flags.load(), settings.sirenSounding.load(), settings.lastAcLineStatus};
+    state.guardDesktopSeen = data && data->guardDesktopSeen;
     Win32GuardPlatform platform(lParam);
     const GuardDecision decision = FilterGuardMessage({message, wParam}, state, platform);
-    CarryOut(decision.actions);
+    CarryOut(decision.actions, data);
     if (decision.handled) {
         if (decision.setsResult)
             SetWindowLongPtrW(dialog, DWLP_MSGRESULT, decision.result);
         return TRUE;
     }
 
-    auto* data = reinterpret_cast<GuardDialogData*>(GetWindowLongPtrW(dialog, DWLP_USER));
     switch (message) {
     case WM_INITDIALOG:
         data = reinterpret_cast<GuardDialogData*>(lParam);
@@ -168,9 +197,9 @@ INT_PTR CALLBACK GuardDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 
 }  // namespace
 
-void RunGuardDialog() noexcept
+bool RunGuardDialog() noexcept
 {
     GuardDialogData data;
-    DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_GUARD), nullptr, GuardDialogProc,
-                    reinterpret_cast<LPARAM>(&data));
+    return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_GUARD), nullptr, GuardDialogProc,
+                           reinterpret_cast<LPARAM>(&data)) != GUARD_RESULT_NO_SOUND;
 }

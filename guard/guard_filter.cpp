@@ -22,6 +22,43 @@ bool Has(const GuardState& state, uint32_t bit)
     return (state.flags & bit) != 0;
 }
 
+char16_t Lower(char16_t c)
+{
+    return (c >= u'A' && c <= u'Z') ? char16_t(c - u'A' + u'a') : c;
+}
+
+// Every tick, whatever the triggers say: a switch away from the guard is a
+// theft attempt. A foreign desktop that can be opened (the owner's, reached
+// through Task Manager) is also switched away from again, tick after tick,
+// until the guard has the input back.
+GuardDecision InputDesktopRow(const GuardState& state, GuardPlatform& platform)
+{
+    GuardDecision decision;
+    switch (platform.WhichInputDesktop()) {
+    case InputDesktop::Unreachable:
+        decision.actions = GUARD_ACTION_START_ALARM;
+        break;
+    case InputDesktop::Guard:
+        if (!state.guardDesktopSeen)
+            decision.actions = GUARD_ACTION_GUARD_DESKTOP_SEEN;
+        break;
+    case InputDesktop::Other:
+        if (state.guardDesktopSeen)
+            decision.actions = GUARD_ACTION_START_ALARM | GUARD_ACTION_SWITCH_TO_GUARD;
+        break;
+    }
+    return decision;
+}
+
+// A screen saver that locks would hand the input to a desktop we may not
+// open, and the siren would sound with nobody near.
+GuardDecision ScreenSaverRow(const GuardMessage& message)
+{
+    if ((message.wParam & 0xFFF0) == GUARD_SC_SCREENSAVE)
+        return HandledWithResult(0);
+    return GuardDecision();
+}
+
 }  // namespace
 
 GuardDecision FilterGuardMessage(const GuardMessage& message, const GuardState& state, GuardPlatform& platform)
@@ -39,11 +76,10 @@ GuardDecision FilterGuardMessage(const GuardMessage& message, const GuardState& 
         return decision;
 
     case GUARD_WM_TIMER:
-        // Switching away from the guard desktop is caught here, whichever
-        // trigger is on.
-        if (!platform.CanOpenInputDesktop())
-            decision.actions = GUARD_ACTION_START_ALARM;
-        return decision;
+        return InputDesktopRow(state, platform);
+
+    case GUARD_WM_SYSCOMMAND:
+        return ScreenSaverRow(message);
 
     case GUARD_WM_POWERBROADCAST:
         if (message.wParam == GUARD_PBT_APMQUERYSUSPEND)
@@ -75,6 +111,20 @@ GuardDecision FilterGuardMessage(const GuardMessage& message, const GuardState& 
     default:
         return decision;
     }
+}
+
+InputDesktop ClassifyInputDesktop(bool opened, std::u16string_view name)
+{
+    if (!opened)
+        return InputDesktop::Unreachable;
+    const std::u16string_view guard = GUARD_DESKTOP_NAME;
+    if (name.size() != guard.size())
+        return InputDesktop::Other;
+    for (size_t i = 0; i < name.size(); ++i) {
+        if (Lower(name[i]) != Lower(guard[i]))
+            return InputDesktop::Other;
+    }
+    return InputDesktop::Guard;
 }
 
 std::array<char16_t, PASSWORD_UNITS> ReadPasswordEdit(std::u16string_view typed)

@@ -12,6 +12,7 @@
 
 // Message and parameter values the filter looks at (the Windows values).
 constexpr uint32_t GUARD_WM_QUERYENDSESSION = 0x0011;
+constexpr uint32_t GUARD_WM_SYSCOMMAND = 0x0112;
 constexpr uint32_t GUARD_WM_TIMER = 0x0113;
 constexpr uint32_t GUARD_WM_POWERBROADCAST = 0x0218;
 constexpr uint32_t GUARD_WM_DEVICECHANGE = 0x0219;
@@ -22,6 +23,21 @@ constexpr uintptr_t GUARD_PBT_APMPOWERSTATUSCHANGE = 10;
 constexpr uintptr_t GUARD_DBT_DEVICEREMOVECOMPLETE = 0x8004;
 constexpr uint32_t GUARD_DBT_DEVTYP_DEVICEINTERFACE = 5;
 constexpr intptr_t GUARD_BROADCAST_QUERY_DENY = 0x424D5144;
+constexpr uintptr_t GUARD_SC_SCREENSAVE = 0xF140;  // the low four bits of the command are the system's own
+
+// The guard's own desktop, as CreateDesktopW is given it.
+constexpr char16_t GUARD_DESKTOP_NAME[] = u"Kestrova";
+
+// Which desktop has the input now.
+enum class InputDesktop {
+    Unreachable,  // none we may open: the secure desktop of Ctrl+Alt+Del, the lock screen
+    Guard,        // the guard's own
+    Other,        // one we may open but not ours: the owner's, after Task Manager
+};
+
+// The answer from whether the input desktop could be opened and, when it
+// could, its name (desktop names compare without regard to case).
+InputDesktop ClassifyInputDesktop(bool opened, std::u16string_view name);
 
 // The HID device interface class {4D1E55B2-F16F-11CF-88CB-001111000030} as it
 // lies in memory (the first three fields little-endian).
@@ -42,10 +58,9 @@ public:
     virtual ~GuardPlatform() = default;
     // ACLineStatus of GetSystemPowerStatus now (0, 1 or 255).
     virtual uint8_t AcLineStatus() = 0;
-    // Whether the input desktop can be opened for switching (it cannot while
-    // the secure desktop of Ctrl+Alt+Del, or another one we may not open, is
-    // the input desktop); the handle is closed again at once.
-    virtual bool CanOpenInputDesktop() = 0;
+    // Which desktop has the input: opened for switching, its name read, the
+    // handle closed again at once.
+    virtual InputDesktop WhichInputDesktop() = 0;
     // The removal notice of a WM_DEVICECHANGE.
     virtual DeviceNotice Notice() = 0;
     virtual bool IsMuted() = 0;
@@ -55,6 +70,10 @@ public:
 // Actions the dialog carries out, in the order of the bits.
 constexpr uint32_t GUARD_ACTION_START_ALARM = 0x1;
 constexpr uint32_t GUARD_ACTION_REFORCE_VOLUME = 0x2;  // ForceFullVolume, then Unmute
+// The input desktop watch: bring the guard desktop to the front again, and
+// remember that the guard's desktop has been seen with the input.
+constexpr uint32_t GUARD_ACTION_SWITCH_TO_GUARD = 0x100;
+constexpr uint32_t GUARD_ACTION_GUARD_DESKTOP_SEEN = 0x200;
 
 struct GuardDecision {
     uint32_t actions = 0;
@@ -72,6 +91,11 @@ struct GuardState {
     uint32_t flags = 0;
     bool sirenSounding = false;
     uint8_t lastAcLineStatus = 0;
+    // The guard's desktop has had the input since this arming. Until then a
+    // foreign input desktop proves nothing: the first switch may not have
+    // happened yet, and Wine names its one input desktop "Default" whatever
+    // was switched to.
+    bool guardDesktopSeen = false;
 };
 
 // The armed guard's answer to one message; nothing at all while FLAG_ARMED

@@ -12,9 +12,12 @@
 namespace {
 
 const uint32_t MESSAGES[] = {GUARD_WM_QUERYENDSESSION, GUARD_WM_TIMER, GUARD_WM_POWERBROADCAST,
-                             GUARD_WM_DEVICECHANGE, GUARD_MM_MIXM_LINE_CHANGE, GUARD_MM_MIXM_CONTROL_CHANGE};
+                             GUARD_WM_DEVICECHANGE, GUARD_MM_MIXM_LINE_CHANGE, GUARD_MM_MIXM_CONTROL_CHANGE,
+                             GUARD_WM_SYSCOMMAND};
 const uintptr_t PARAMS[] = {GUARD_PBT_APMQUERYSUSPEND, GUARD_PBT_APMPOWERSTATUSCHANGE,
-                            GUARD_DBT_DEVICEREMOVECOMPLETE, 0x8000 /* arrival */, 7 /* resume */};
+                            GUARD_DBT_DEVICEREMOVECOMPLETE, 0x8000 /* arrival */, 7 /* resume */,
+                            GUARD_SC_SCREENSAVE};
+const InputDesktop DESKTOPS[] = {InputDesktop::Unreachable, InputDesktop::Guard, InputDesktop::Other};
 
 bool IsNothing(const GuardDecision& decision)
 {
@@ -28,18 +31,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FuzzInput input(data, size);
     GuardMessage message;
     uint8_t pick = input.Byte();
-    message.message = pick < 200 ? MESSAGES[pick % 6] : input.Word();
+    message.message = pick < 200 ? MESSAGES[pick % 7] : input.Word();
     pick = input.Byte();
-    message.wParam = pick < 200 ? PARAMS[pick % 5] : uintptr_t(input.Word()) << 32 | input.Word();
+    message.wParam = pick < 200 ? PARAMS[pick % 6] : uintptr_t(input.Word()) << 32 | input.Word();
 
     GuardState state;
     state.flags = input.Word();
     state.sirenSounding = input.Flag();
     state.lastAcLineStatus = input.Byte();
+    state.guardDesktopSeen = input.Flag();
 
     FakeGuardPlatform platform;
     platform.acLine = input.Byte();
-    platform.inputDesktopOpens = input.Flag();
+    platform.inputDesktop = DESKTOPS[input.Byte() % 3];
     platform.muted = input.Flag();
     platform.belowFull = input.Flag();
     platform.notice.deviceType = (input.Byte() & 1) ? GUARD_DBT_DEVTYP_DEVICEINTERFACE : input.Word();
@@ -53,7 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const GuardDecision decision = FilterGuardMessage(message, state, platform);
 
     const bool armed = (state.flags & FLAG_ARMED) != 0;
-    FUZZ_CHECK((decision.actions & ~(GUARD_ACTION_START_ALARM | GUARD_ACTION_REFORCE_VOLUME)) == 0);
+    FUZZ_CHECK((decision.actions & ~(GUARD_ACTION_START_ALARM | GUARD_ACTION_REFORCE_VOLUME |
+                                     GUARD_ACTION_SWITCH_TO_GUARD | GUARD_ACTION_GUARD_DESKTOP_SEEN)) == 0);
     FUZZ_CHECK(!decision.setsResult || decision.handled);
     FUZZ_CHECK(platform.acAsked <= 1 && platform.desktopAsked <= 1 && platform.noticeAsked <= 1 &&
                platform.mutedAsked <= 1 && platform.belowFullAsked <= 1);
@@ -69,10 +74,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(alarm == ((state.flags & FLAG_TRIGGER_SHUTDOWN) != 0) && (alarm || decision.actions == 0));
         FUZZ_CHECK(platform.Asked() == 0);
         break;
-    case GUARD_WM_TIMER:
-        FUZZ_CHECK(!decision.handled && platform.desktopAsked == 1 && platform.Asked() == 1);
-        FUZZ_CHECK(alarm == !platform.inputDesktopOpens && (alarm || decision.actions == 0));
+    case GUARD_WM_TIMER: {
+        FUZZ_CHECK(!decision.handled && !decision.setsResult && platform.desktopAsked == 1 && platform.Asked() == 1);
+        const InputDesktop which = platform.inputDesktop;
+        const bool sounds = (decision.actions & GUARD_ACTION_START_ALARM) != 0;
+        const bool switches = (decision.actions & GUARD_ACTION_SWITCH_TO_GUARD) != 0;
+        const bool seen = (decision.actions & GUARD_ACTION_GUARD_DESKTOP_SEEN) != 0;
+        // A foreign desktop counts only once the guard's has had the input.
+        FUZZ_CHECK(sounds == (which == InputDesktop::Unreachable ||
+                              (which == InputDesktop::Other && state.guardDesktopSeen)));
+        FUZZ_CHECK(switches == (which == InputDesktop::Other && state.guardDesktopSeen));
+        FUZZ_CHECK(seen == (which == InputDesktop::Guard && !state.guardDesktopSeen));
+        FUZZ_CHECK((decision.actions & GUARD_ACTION_REFORCE_VOLUME) == 0);
         break;
+    }
+    case GUARD_WM_SYSCOMMAND: {
+        const bool screenSaver = (message.wParam & 0xFFF0) == GUARD_SC_SCREENSAVE;
+        FUZZ_CHECK(platform.Asked() == 0 && decision.actions == 0);
+        FUZZ_CHECK(decision.handled == screenSaver && decision.setsResult == screenSaver && decision.result == 0);
+        break;
+    }
     case GUARD_WM_POWERBROADCAST:
         FUZZ_CHECK(decision.handled && platform.desktopAsked + platform.noticeAsked == 0);
         if (message.wParam == GUARD_PBT_APMQUERYSUSPEND) {

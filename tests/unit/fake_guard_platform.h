@@ -10,7 +10,7 @@
 class FakeGuardPlatform : public GuardPlatform {
 public:
     uint8_t acLine = 1;
-    bool inputDesktopOpens = true;
+    InputDesktop inputDesktop = InputDesktop::Guard;
     DeviceNotice notice;
     bool muted = false;
     bool belowFull = false;
@@ -26,10 +26,10 @@ public:
         ++acAsked;
         return acLine;
     }
-    bool CanOpenInputDesktop() override
+    InputDesktop WhichInputDesktop() override
     {
         ++desktopAsked;
-        return inputDesktopOpens;
+        return inputDesktop;
     }
     DeviceNotice Notice() override
     {

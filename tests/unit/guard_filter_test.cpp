@@ -54,24 +54,68 @@ TEST(GuardFilter, QueryEndSessionWithTheTriggerAlsoSounds)
     EXPECT_EQ(platform.Asked(), 0);
 }
 
-TEST(GuardFilter, TimerWithTheInputDesktopReachableDoesNothing)
+// Each tick asks which desktop has the input, whatever the triggers and
+// whichever timer it is.
+struct DesktopCase {
+    const char* name;
+    InputDesktop answer;
+    bool guardSeen;
+    uint32_t actions;
+};
+
+const DesktopCase DESKTOP_CASES[] = {
+    {"secure desktop before the guard was seen", InputDesktop::Unreachable, false, GUARD_ACTION_START_ALARM},
+    {"secure desktop", InputDesktop::Unreachable, true, GUARD_ACTION_START_ALARM},
+    {"guard seen for the first time", InputDesktop::Guard, false, GUARD_ACTION_GUARD_DESKTOP_SEEN},
+    {"guard again", InputDesktop::Guard, true, 0},
+    {"another desktop after the guard was seen", InputDesktop::Other, true,
+     GUARD_ACTION_START_ALARM | GUARD_ACTION_SWITCH_TO_GUARD},
+    // Wine names its one input desktop "Default" whatever was switched to.
+    {"another desktop before the guard was seen", InputDesktop::Other, false, 0},
+};
+
+TEST(GuardFilter, TimerActsOnWhichDesktopHasTheInput)
 {
-    FakeGuardPlatform platform;
-    const GuardDecision decision = FilterGuardMessage({GUARD_WM_TIMER, 1025}, Armed(0), platform);
-    ExpectNothing(decision);
-    EXPECT_EQ(platform.desktopAsked, 1);
+    for (const DesktopCase& c : DESKTOP_CASES) {
+        for (uintptr_t timer : {uintptr_t(1025), uintptr_t(7)}) {
+            SCOPED_TRACE(c.name);
+            FakeGuardPlatform platform;
+            platform.inputDesktop = c.answer;
+            GuardState state = Armed(0);
+            state.guardDesktopSeen = c.guardSeen;
+            const GuardDecision decision = FilterGuardMessage({GUARD_WM_TIMER, timer}, state, platform);
+            EXPECT_EQ(decision.actions, c.actions);
+            EXPECT_FALSE(decision.handled);
+            EXPECT_FALSE(decision.setsResult);
+            EXPECT_EQ(platform.Asked(), 1);
+        }
+    }
 }
 
-TEST(GuardFilter, TimerWithTheInputDesktopOutOfReachSoundsWhateverTheTriggers)
+TEST(GuardFilter, InputDesktopIsTheGuardsOnlyByName)
+{
+    EXPECT_EQ(ClassifyInputDesktop(false, u"Kestrova"), InputDesktop::Unreachable);
+    EXPECT_EQ(ClassifyInputDesktop(true, u"Kestrova"), InputDesktop::Guard);
+    EXPECT_EQ(ClassifyInputDesktop(true, u"KESTROVA"), InputDesktop::Guard);
+    for (const char16_t* other : {u"Default", u"", u"Kestrov", u"Kestrova2", u"Winlogon"})
+        EXPECT_EQ(ClassifyInputDesktop(true, other), InputDesktop::Other);
+}
+
+TEST(GuardFilter, ScreenSaverIsRefusedWhileArmedAndOtherSystemCommandsPass)
 {
     FakeGuardPlatform platform;
-    platform.inputDesktopOpens = false;
-    for (uintptr_t timer : {uintptr_t(1025), uintptr_t(7)}) {
-        const GuardDecision decision = FilterGuardMessage({GUARD_WM_TIMER, timer}, Armed(0), platform);
-        EXPECT_EQ(decision.actions, GUARD_ACTION_START_ALARM);
-        EXPECT_FALSE(decision.handled);
-        EXPECT_FALSE(decision.setsResult);
+    // The system may set the low four bits.
+    for (uintptr_t command : {uintptr_t(0xF140), uintptr_t(0xF142)}) {
+        const GuardDecision decision = FilterGuardMessage({GUARD_WM_SYSCOMMAND, command}, Armed(0), platform);
+        EXPECT_TRUE(decision.handled);
+        EXPECT_TRUE(decision.setsResult);
+        EXPECT_EQ(decision.result, 0);
+        EXPECT_EQ(decision.actions, 0u);
     }
+    // SC_CLOSE, SC_MINIMIZE, SC_MONITORPOWER, SC_KEYMENU.
+    for (uintptr_t command : {uintptr_t(0xF060), uintptr_t(0xF020), uintptr_t(0xF170), uintptr_t(0xF100)})
+        ExpectNothing(FilterGuardMessage({GUARD_WM_SYSCOMMAND, command}, Armed(ALL_TRIGGERS), platform));
+    EXPECT_EQ(platform.Asked(), 0);
 }
 
 // A status change sounds when the line status differs from the last one seen
@@ -222,9 +266,9 @@ TEST(GuardFilter, MixerChangesWhileSilentDoNothingAndReadNothing)
 TEST(GuardFilter, OtherMessagesDoNothing)
 {
     FakeGuardPlatform platform;
-    platform.inputDesktopOpens = false;
+    platform.inputDesktop = InputDesktop::Unreachable;
     platform.muted = true;
-    for (uint32_t message : {0x0010u, 0x0016u, 0x0110u, 0x0111u, 0x0112u, 0x000Fu, 0x0401u})
+    for (uint32_t message : {0x0010u, 0x0016u, 0x0110u, 0x0111u, 0x000Fu, 0x0401u})
         ExpectNothing(FilterGuardMessage({message, 0x8004}, Armed(ALL_TRIGGERS, true), platform));
     EXPECT_EQ(platform.Asked(), 0);
 }
@@ -235,13 +279,14 @@ TEST(GuardFilter, DisarmedReportsNothingForAnyRow)
 {
     FakeGuardPlatform platform;
     platform.acLine = 0;
-    platform.inputDesktopOpens = false;
+    platform.inputDesktop = InputDesktop::Unreachable;
     platform.notice = HidNotice();
     platform.muted = true;
     platform.belowFull = true;
     const std::vector<GuardMessage> rows = {
         {GUARD_WM_QUERYENDSESSION, 0},
         {GUARD_WM_TIMER, 1025},
+        {GUARD_WM_SYSCOMMAND, GUARD_SC_SCREENSAVE},
         {GUARD_WM_POWERBROADCAST, GUARD_PBT_APMPOWERSTATUSCHANGE},
         {GUARD_WM_POWERBROADCAST, GUARD_PBT_APMQUERYSUSPEND},
         {GUARD_WM_POWERBROADCAST, 7},
