@@ -1,9 +1,37 @@
 #include "app/fatal_error_win32.h"
 
-#include <windows.h>
+namespace {
 
-void FatalExit(const wchar_t* text, int exitCode)
+struct FatalBox {
+    const wchar_t* text;
+    HDESK desktop;
+};
+
+void ShowFatalBox(const wchar_t* text)
 {
     MessageBoxW(nullptr, text, L"Fatal Error", MB_ICONERROR);
+}
+
+DWORD WINAPI FatalBoxThread(LPVOID parameter) noexcept
+{
+    const auto* box = static_cast<const FatalBox*>(parameter);
+    // A new thread has no windows yet, so it may still change desktops.
+    SetThreadDesktop(box->desktop);
+    ShowFatalBox(box->text);
+    return 0;
+}
+
+}  // namespace
+
+void FatalExit(const wchar_t* text, int exitCode, HDESK desktop)
+{
+    FatalBox box{text, desktop};
+    HANDLE thread = desktop ? CreateThread(nullptr, 0, FatalBoxThread, &box, 0, nullptr) : nullptr;
+    if (thread) {
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+    } else {
+        ShowFatalBox(text);
+    }
     ExitProcess(UINT(exitCode));
 }

@@ -68,6 +68,10 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDCANCEL:
+            // While armed, ending the program would silence the siren: only
+            // the password ends the guard. (WM_CLOSE arrives here too.)
+            if (GetSettings().HasFlag(FLAG_ARMED))
+                return TRUE;
             TakeTriggerFlags(dialog);
             EndDialog(dialog, IDCANCEL);
             return TRUE;

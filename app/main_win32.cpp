@@ -15,13 +15,9 @@ public:
     void RunAgreementDialog() override { ::RunAgreementDialog(); }
     void RunWarningDialog() override { ::RunWarningDialog(); }
     int RunMainDialog() override { return ::RunMainDialog(); }
-    void StartGuardThread() override
-    {
-        // Neither waited for nor kept: the guard ends itself at unlock.
-        HANDLE thread = CreateThread(nullptr, 0, GuardThreadMain, nullptr, 0, nullptr);
-        if (thread)
-            CloseHandle(thread);
-    }
+    // Neither waited for nor kept: the guard ends itself at unlock.
+    void StartGuardThread() override { ::StartGuardThread(); }
+    void WaitForGuardThreads() override { ::WaitForGuardThreads(); }
 };
 
 }  // namespace

@@ -27,6 +27,9 @@ int RunStartupBody(StartupShell& shell)
         shell.StartGuardThread();
     }
 
+    // A guard still up (the main dialog failed, or closed before the guard
+    // had armed) keeps using the record: the program ends only after unlock.
+    shell.WaitForGuardThreads();
     SaveSettings(settings);
     DestroySettings();
     return 0;

@@ -3,5 +3,6 @@
 #pragma once
 
 // Runs the dialog modally with no owner on the calling thread's desktop;
-// returns at unlock.
-void RunGuardDialog() noexcept;
+// returns at unlock. False when the mixer could not be opened at arming: the
+// guard is then already taken down, and the caller ends the program.
+bool RunGuardDialog() noexcept;

@@ -1,13 +1,31 @@
 #include "guard/guard_thread_win32.h"
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 #include "app/ui_resources_win32.h"
 #include "guard/guard_dialog_win32.h"
+#include "guard/guard_filter.h"
+#include "guard/volume_guard_win32.h"
 
 namespace {
 
-constexpr wchar_t GUARD_DESKTOP_NAME[] = L"Kestrova";
+// wchar_t is UTF-16 on Windows.
+const wchar_t* const GUARD_DESKTOP = reinterpret_cast<const wchar_t*>(GUARD_DESKTOP_NAME);
+
+// Guard threads started and not yet ended.
+std::mutex runningLock;
+std::condition_variable runningEnded;
+int running = 0;
+
+void CountGuardThread(int change)
+{
+    std::lock_guard<std::mutex> lock(runningLock);
+    running += change;
+    if (running == 0)
+        runningEnded.notify_all();
+}
 
 // Set from the moment one guard thread takes the guard until it has switched
 // back. The hooks and the armed bit are one per process: a second guard would
@@ -17,7 +35,7 @@ std::atomic<bool> guardActive{false};
 
 void BringGuardDesktopToFront()
 {
-    HDESK guardDesktop = OpenDesktopW(GUARD_DESKTOP_NAME, 0, FALSE, DESKTOP_SWITCHDESKTOP);
+    HDESK guardDesktop = OpenDesktopW(GUARD_DESKTOP, 0, FALSE, DESKTOP_SWITCHDESKTOP);
     if (!guardDesktop)
         return;
     SwitchDesktop(guardDesktop);
@@ -39,14 +57,16 @@ DWORD WINAPI GuardThreadMain(LPVOID)
     // desktops still guards on the one it has.
     HDESK threadDesktop = GetThreadDesktop(GetCurrentThreadId());
     HDESK inputDesktop = OpenInputDesktop(0, FALSE, DESKTOP_SWITCHDESKTOP);
-    HDESK guardDesktop = CreateDesktopW(GUARD_DESKTOP_NAME, nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    HDESK guardDesktop = CreateDesktopW(GUARD_DESKTOP, nullptr, nullptr, 0, GENERIC_ALL, nullptr);
     SetThreadDesktop(guardDesktop);
     SwitchDesktop(guardDesktop);
 
     GetUiResources();  // the lock picture
-    RunGuardDialog();
+    const bool soundReady = RunGuardDialog();
 
     SwitchDesktop(inputDesktop);
+    if (!soundReady)
+        SoundFatal(threadDesktop);  // the owner's desktop; the hooks are already gone
     SetThreadDesktop(threadDesktop);
     if (guardDesktop)
         CloseDesktop(guardDesktop);
@@ -54,4 +74,31 @@ DWORD WINAPI GuardThreadMain(LPVOID)
         CloseDesktop(inputDesktop);
     guardActive.store(false);
     return 0;
+}
+
+namespace {
+
+DWORD WINAPI CountedGuardThread(LPVOID parameter) noexcept
+{
+    const DWORD result = GuardThreadMain(parameter);
+    CountGuardThread(-1);
+    return result;
+}
+
+}  // namespace
+
+void StartGuardThread() noexcept
+{
+    CountGuardThread(+1);  // before the thread runs: a wait right after this call already waits for it
+    HANDLE thread = CreateThread(nullptr, 0, CountedGuardThread, nullptr, 0, nullptr);
+    if (thread)
+        CloseHandle(thread);
+    else
+        CountGuardThread(-1);
+}
+
+void WaitForGuardThreads() noexcept
+{
+    std::unique_lock<std::mutex> lock(runningLock);
+    runningEnded.wait(lock, [] { return running == 0; });
 }

@@ -9,34 +9,50 @@
 
 namespace {
 
-[[noreturn]] void SoundFatal()
-{
-    // What the owner changed since start-up must survive the exit.
-    SaveSettings(GetSettings());
-    FatalExit(L"Sound Initializing error", -1);
-}
+VolumeGuard* guard = nullptr;  // never destroyed: in use until the process ends
 
-}  // namespace
-
-VolumeGuard& GetVolumeGuard() noexcept
+bool CreateVolumeGuard() noexcept
 {
-    static VolumeGuard* guard = nullptr;  // never destroyed: in use until the process ends
     if (!guard) {
         try {
             guard = new VolumeGuard(std::make_unique<WinmmMixerDevice>(), std::make_unique<CoreAudioEndpoint>());
         } catch (const MixerOpenError&) {
-            SoundFatal();
+            return false;
         }
     }
+    return true;
+}
+
+}  // namespace
+
+void SoundFatal(HDESK showOn) noexcept
+{
+    // What the owner changed since start-up must survive the exit.
+    SaveSettings(GetSettings());
+    FatalExit(L"Sound Initializing error", -1, showOn);
+}
+
+VolumeGuard& GetVolumeGuard() noexcept
+{
+    if (!CreateVolumeGuard())
+        SoundFatal(nullptr);
     return *guard;
+}
+
+bool TryOpenMixerWithWindow(HWND window) noexcept
+{
+    if (!CreateVolumeGuard())
+        return false;
+    try {
+        guard->OpenWithWindow(reinterpret_cast<uintptr_t>(window));
+    } catch (const MixerOpenError&) {
+        return false;
+    }
+    return true;
 }
 
 void OpenMixerWithWindow(HWND window) noexcept
 {
-    VolumeGuard& guard = GetVolumeGuard();
-    try {
-        guard.OpenWithWindow(reinterpret_cast<uintptr_t>(window));
-    } catch (const MixerOpenError&) {
-        SoundFatal();
-    }
+    if (!TryOpenMixerWithWindow(window))
+        SoundFatal(nullptr);
 }

@@ -14,3 +14,9 @@ VolumeGuard& GetVolumeGuard() noexcept;
 // Reopens the mixer so that the window receives MM_MIXM_LINE_CHANGE and
 // MM_MIXM_CONTROL_CHANGE.
 void OpenMixerWithWindow(HWND window) noexcept;
+// The same, but false instead of the fatal error, for a caller that must
+// first take the guard down: the box belongs on the owner's desktop.
+bool TryOpenMixerWithWindow(HWND window) noexcept;
+// Saves the settings, shows "Sound Initializing error" (on the given desktop
+// when there is one) and ends the process with -1.
+[[noreturn]] void SoundFatal(HDESK showOn) noexcept;

@@ -42,6 +42,12 @@ public:
         return result;
     }
     void StartGuardThread() override { calls.push_back("guard"); }
+    void WaitForGuardThreads() override
+    {
+        calls.push_back("wait");
+        onWait();
+    }
+    std::function<void()> onWait = [] {};
 };
 
 class Startup : public FreshSettingsTest {};
@@ -66,7 +72,7 @@ TEST_F(Startup, AgreeingShowsTheWarningThenTheMainDialogAndSaves)
     shell.onAgreement = Agree;
     EXPECT_EQ(RunStartupBody(shell), 0);
     EXPECT_EQ(shell.calls,
-              (std::vector<std::string>{"resources", "agreement", "resources", "warning", "resources", "main"}));
+              (std::vector<std::string>{"resources", "agreement", "resources", "warning", "resources", "main", "wait"}));
     EXPECT_EQ(TestRegistry().values.size(), 8u);
 }
 
@@ -79,7 +85,7 @@ TEST_F(Startup, NoAgreementOrWarningWhenTheirFlagsAreClear)
 
     RecordingShell second;
     EXPECT_EQ(RunStartupBody(second), 0);
-    EXPECT_EQ(second.calls, (std::vector<std::string>{"resources", "main"}));
+    EXPECT_EQ(second.calls, (std::vector<std::string>{"resources", "main", "wait"}));
 }
 
 TEST_F(Startup, EachLockStartsAGuardAndShowsTheMainDialogAgain)
@@ -88,10 +94,28 @@ TEST_F(Startup, EachLockStartsAGuardAndShowsTheMainDialogAgain)
     shell.onAgreement = Agree;
     shell.mainResults = {MAIN_RESULT_LOCK, MAIN_RESULT_LOCK, -1};
     RunStartupBody(shell);
-    std::vector<std::string> tail(shell.calls.end() - 8, shell.calls.end());
+    std::vector<std::string> tail(shell.calls.end() - 9, shell.calls.end());
     EXPECT_EQ(tail, (std::vector<std::string>{"resources", "main", "guard", "resources", "main", "guard",
-                                              "resources", "main"}));
+                                              "resources", "main", "wait"}));
     EXPECT_EQ(TestRegistry().values.size(), 8u) << "a dialog that fails still saves";
+}
+
+TEST_F(Startup, TheSettingsAreSavedAndDestroyedOnlyOnceTheGuardsHaveEnded)
+{
+    RecordingShell shell;
+    shell.onAgreement = Agree;
+    shell.mainResults = {MAIN_RESULT_LOCK, -1};
+    bool savedBeforeTheWait = true;
+    shell.onWait = [&] {
+        savedBeforeTheWait = !TestRegistry().values.empty();
+        GetSettings().sensitivity = 61;  // a guard still at work on the record
+    };
+    RunStartupBody(shell);
+    EXPECT_FALSE(savedBeforeTheWait);
+    // What the guard wrote during the wait is what was saved.
+    const RegistryValue& sensitivity = TestRegistry().values.at("Sensitivity");
+    ASSERT_EQ(sensitivity.bytes.size(), 4u);
+    EXPECT_EQ(sensitivity.bytes[0], 61);
 }
 
 TEST(MainDialogRules, CheckBoxesSetAndClearOnlyTheirOwnBits)
