@@ -22,3 +22,11 @@ void StopAlarm(Settings& settings, AlarmShell& shell)
     shell.StopSiren();
     shell.Volume().Restore();
 }
+
+void FollowDefaultDevice(Settings& settings, AlarmShell& shell)
+{
+    const bool sounding = settings.sirenSounding;
+    shell.Volume().FollowDefaultEndpoint(sounding);
+    if (sounding)
+        shell.StartSiren();
+}

@@ -23,6 +23,8 @@ class VolumeGuard;
 // Messages of the guard thread's alarm window (WM_APP range).
 constexpr unsigned ALARM_MESSAGE_START = 0x8000 + 0x41;
 constexpr unsigned ALARM_MESSAGE_ENDPOINT_CHANGED = 0x8000 + 0x42;
+// Posted by the endpoint's device notices when the default output changes.
+constexpr unsigned ALARM_MESSAGE_DEFAULT_DEVICE_CHANGED = 0x8000 + 0x51;
 
 // Does nothing if the siren already sounds. Otherwise, in this order: marks
 // the siren as sounding, asks the SMS service to text the owner when that is
@@ -45,3 +47,9 @@ public:
 
 void StartAlarm(Settings& settings, AlarmShell& shell);
 void StopAlarm(Settings& settings, AlarmShell& shell);
+
+// The default output device changed (earphones, a headset, a dock): the
+// volume guard reaches the new one; while the siren sounds it forces that one
+// full and unmuted and the siren starts again on it.
+void FollowDefaultDevice(Settings& settings);
+void FollowDefaultDevice(Settings& settings, AlarmShell& shell);

@@ -33,6 +33,9 @@ LRESULT CALLBACK RelayProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         if (GetSettings().sirenSounding)
             GetVolumeGuard().ReforceEndpoint();
         return 0;
+    case ALARM_MESSAGE_DEFAULT_DEVICE_CHANGED:
+        FollowDefaultDevice(GetSettings());
+        return 0;
     default:
         return DefWindowProcW(window, message, wParam, lParam);
     }
@@ -50,6 +53,12 @@ void StopAlarm(Settings& settings)
 {
     Win32AlarmShell shell;
     StopAlarm(settings, shell);
+}
+
+void FollowDefaultDevice(Settings& settings)
+{
+    Win32AlarmShell shell;
+    FollowDefaultDevice(settings, shell);
 }
 
 void OpenAlarmRelay() noexcept

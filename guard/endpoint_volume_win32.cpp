@@ -1,5 +1,6 @@
 #include "guard/endpoint_volume_win32.h"
 
+#include "guard/alarm.h"
 #include "guard/alarm_win32.h"
 
 namespace {
@@ -45,27 +46,68 @@ CoreAudioEndpoint::~CoreAudioEndpoint()
     Detach();
 }
 
+HRESULT STDMETHODCALLTYPE CoreAudioEndpoint::DeviceNotice::QueryInterface(REFIID iid, void** object) noexcept
+{
+    if (!object)
+        return E_POINTER;
+    if (IsEqualIID(iid, __uuidof(IUnknown)) || IsEqualIID(iid, __uuidof(IMMNotificationClient))) {
+        *object = static_cast<IMMNotificationClient*>(this);
+        return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+HRESULT STDMETHODCALLTYPE CoreAudioEndpoint::DeviceNotice::OnDefaultDeviceChanged(EDataFlow flow, ERole role,
+                                                                                  LPCWSTR) noexcept
+{
+    // Once per change: the system calls this for every role.
+    if (flow == eRender && role == eConsole) {
+        if (HWND relay = AlarmRelayWindow())
+            PostMessageW(relay, ALARM_MESSAGE_DEFAULT_DEVICE_CHANGED, 0, 0);
+    }
+    return S_OK;
+}
+
 bool CoreAudioEndpoint::Attach()
+{
+    return Reach(nullptr, true);
+}
+
+bool CoreAudioEndpoint::AttachTo(const std::u16string& id)
+{
+    return Reach(reinterpret_cast<const wchar_t*>(id.c_str()), false);
+}
+
+bool CoreAudioEndpoint::Reach(const wchar_t* id, bool withNotices)
 {
     Detach();
     const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     comStarted_ = SUCCEEDED(com);  // RPC_E_CHANGED_MODE: the thread's own apartment serves
-    IMMDeviceEnumerator* enumerator = nullptr;
     IMMDevice* device = nullptr;
     if (SUCCEEDED(CoCreateInstance(CLSID_DeviceEnumerator, nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
-                                   reinterpret_cast<void**>(&enumerator))) &&
-        SUCCEEDED(enumerator->GetDefaultAudioEndpoint(eRender, eConsole, &device))) {
+                                   reinterpret_cast<void**>(&enumerator_))) &&
+        SUCCEEDED(id ? enumerator_->GetDevice(id, &device)
+                     : enumerator_->GetDefaultAudioEndpoint(eRender, eConsole, &device))) {
         if (FAILED(device->Activate(__uuidof(IAudioEndpointVolume), CLSCTX_ALL, nullptr,
                                     reinterpret_cast<void**>(&volume_))))
             volume_ = nullptr;
+        LPWSTR deviceId = nullptr;
+        if (SUCCEEDED(device->GetId(&deviceId)) && deviceId) {
+            for (const wchar_t* c = deviceId; *c; ++c)
+                id_.push_back(char16_t(*c));
+            CoTaskMemFree(deviceId);
+        }
     }
     ReleaseAndNull(device);
-    ReleaseAndNull(enumerator);
     if (!volume_) {
         Detach();
         return false;
     }
-    noticeRegistered_ = SUCCEEDED(volume_->RegisterControlChangeNotify(&notice_));
+    if (withNotices) {
+        noticeRegistered_ = SUCCEEDED(volume_->RegisterControlChangeNotify(&notice_));
+        deviceNoticeRegistered_ = SUCCEEDED(enumerator_->RegisterEndpointNotificationCallback(&deviceNotice_));
+    }
     return true;
 }
 
@@ -74,7 +116,12 @@ void CoreAudioEndpoint::Detach()
     if (volume_ && noticeRegistered_)
         volume_->UnregisterControlChangeNotify(&notice_);
     noticeRegistered_ = false;
+    if (enumerator_ && deviceNoticeRegistered_)
+        enumerator_->UnregisterEndpointNotificationCallback(&deviceNotice_);
+    deviceNoticeRegistered_ = false;
     ReleaseAndNull(volume_);
+    ReleaseAndNull(enumerator_);
+    id_.clear();
     if (comStarted_)
         CoUninitialize();
     comStarted_ = false;

@@ -8,6 +8,8 @@
 #include <endpointvolume.h>
 #include <mmdeviceapi.h>
 
+#include <string>
+
 #include "guard/volume_guard.h"
 
 class CoreAudioEndpoint : public AudioEndpoint {
@@ -19,7 +21,9 @@ public:
 
     // On the calling thread (COM is started there when it is not yet).
     bool Attach() override;
+    bool AttachTo(const std::u16string& id) override;
     void Detach() override;
+    std::u16string Id() override { return id_; }
     bool GetVolume(float& level) override;
     bool SetVolume(float level) override;
     bool GetMute(bool& muted) override;
@@ -36,8 +40,32 @@ private:
         HRESULT STDMETHODCALLTYPE OnNotify(PAUDIO_VOLUME_NOTIFICATION_DATA data) noexcept override;
     };
 
+    // Default-device changes come on a system thread too: they only post
+    // ALARM_MESSAGE_DEFAULT_DEVICE_CHANGED to the guard thread.
+    class DeviceNotice : public IMMNotificationClient {
+    public:
+        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) noexcept override;
+        ULONG STDMETHODCALLTYPE AddRef() noexcept override { return 1; }
+        ULONG STDMETHODCALLTYPE Release() noexcept override { return 1; }
+        HRESULT STDMETHODCALLTYPE OnDefaultDeviceChanged(EDataFlow flow, ERole role, LPCWSTR id) noexcept override;
+        HRESULT STDMETHODCALLTYPE OnDeviceStateChanged(LPCWSTR, DWORD) noexcept override { return S_OK; }
+        HRESULT STDMETHODCALLTYPE OnDeviceAdded(LPCWSTR) noexcept override { return S_OK; }
+        HRESULT STDMETHODCALLTYPE OnDeviceRemoved(LPCWSTR) noexcept override { return S_OK; }
+        HRESULT STDMETHODCALLTYPE OnPropertyValueChanged(LPCWSTR, const PROPERTYKEY) noexcept override
+        {
+            return S_OK;
+        }
+    };
+
+    // Starts COM and reaches the device: the default one when id is null.
+    bool Reach(const wchar_t* id, bool withNotices);
+
     Notice notice_;
+    DeviceNotice deviceNotice_;
+    IMMDeviceEnumerator* enumerator_ = nullptr;
     IAudioEndpointVolume* volume_ = nullptr;
+    std::u16string id_;
     bool noticeRegistered_ = false;
+    bool deviceNoticeRegistered_ = false;
     bool comStarted_ = false;
 };

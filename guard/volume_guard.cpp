@@ -56,22 +56,43 @@ void VolumeGuard::ForceFullVolume()
     ForceStep(MASTER_LINE, MIXERCONTROL_CONTROLTYPE_VOLUME, masterVolume_, MIXER_FULL_VOLUME);
     ForceStep(MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, MIXERCONTROL_CONTROLTYPE_VOLUME, waveOutVolume_,
               MIXER_FULL_VOLUME);
-    if (AttachEndpoint()) {
-        if (!endpointVolumeSaved_)
-            endpointVolumeSaved_ = endpoint_->GetVolume(savedEndpointVolume_);
-        endpoint_->SetVolume(1.0f);
+    if (AttachEndpoint())
+        ForceEndpointVolume();
+}
+
+VolumeGuard::SavedEndpoint& VolumeGuard::SavedForAttached()
+{
+    const std::u16string id = endpoint_->Id();
+    for (SavedEndpoint& saved : endpointSaved_) {
+        if (saved.id == id)
+            return saved;
     }
+    endpointSaved_.push_back(SavedEndpoint{id});
+    return endpointSaved_.back();
+}
+
+void VolumeGuard::ForceEndpointVolume()
+{
+    SavedEndpoint& saved = SavedForAttached();
+    if (!saved.volumeSaved)
+        saved.volumeSaved = endpoint_->GetVolume(saved.volume);
+    endpoint_->SetVolume(1.0f);
+}
+
+void VolumeGuard::UnmuteEndpoint()
+{
+    SavedEndpoint& saved = SavedForAttached();
+    if (!saved.muteSaved)
+        saved.muteSaved = endpoint_->GetMute(saved.muted);
+    endpoint_->SetMute(false);
 }
 
 void VolumeGuard::Unmute()
 {
     ForceStep(MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, MIXERCONTROL_CONTROLTYPE_MUTE, waveOutMute_, 0);
     ForceStep(MASTER_LINE, MIXERCONTROL_CONTROLTYPE_MUTE, masterMute_, 0);
-    if (AttachEndpoint()) {
-        if (!endpointMuteSaved_)
-            endpointMuteSaved_ = endpoint_->GetMute(savedEndpointMute_);
-        endpoint_->SetMute(false);
-    }
+    if (AttachEndpoint())
+        UnmuteEndpoint();
 }
 
 bool VolumeGuard::IsMuted()
@@ -94,12 +115,42 @@ void VolumeGuard::Restore()
     RestoreStep(MASTER_LINE, MIXERCONTROL_CONTROLTYPE_VOLUME, masterVolume_);
     RestoreStep(MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, MIXERCONTROL_CONTROLTYPE_MUTE, waveOutMute_);
     RestoreStep(MASTER_LINE, MIXERCONTROL_CONTROLTYPE_MUTE, masterMute_);
-    if (endpointVolumeSaved_)
-        endpoint_->SetVolume(savedEndpointVolume_);
-    if (endpointMuteSaved_)
-        endpoint_->SetMute(savedEndpointMute_);
-    endpointVolumeSaved_ = false;
-    endpointMuteSaved_ = false;
+    RestoreEndpoints();
+}
+
+void VolumeGuard::RestoreEndpoints()
+{
+    bool leftTheDefault = false;
+    for (const SavedEndpoint& saved : endpointSaved_) {
+        if (!saved.volumeSaved && !saved.muteSaved)
+            continue;
+        // An endpoint that is no longer the default (the speakers, after
+        // earphones came in) is reached by its id; one that is gone is skipped.
+        if (!endpointAttached_ || endpoint_->Id() != saved.id) {
+            leftTheDefault = true;
+            endpointAttached_ = endpoint_->AttachTo(saved.id);
+            if (!endpointAttached_)
+                continue;
+        }
+        if (saved.volumeSaved)
+            endpoint_->SetVolume(saved.volume);
+        if (saved.muteSaved)
+            endpoint_->SetMute(saved.muted);
+    }
+    endpointSaved_.clear();
+    if (leftTheDefault)
+        endpointAttached_ = endpoint_->Attach();
+}
+
+void VolumeGuard::FollowDefaultEndpoint(bool force)
+{
+    if (!endpoint_)
+        return;
+    endpointAttached_ = endpoint_->Attach();
+    if (force && endpointAttached_) {
+        ForceEndpointVolume();
+        UnmuteEndpoint();
+    }
 }
 
 void VolumeGuard::ReforceEndpoint()

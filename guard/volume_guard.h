@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "guard/mixer.h"
 
@@ -15,10 +17,15 @@
 class AudioEndpoint {
 public:
     virtual ~AudioEndpoint() = default;
-    // Reaches the endpoint that is the default now, with change notices on;
-    // false when there is none.
+    // Reaches the endpoint that is the default now, with change notices on
+    // (its volume, and which endpoint is the default); false when there is
+    // none. Lets go of the one reached before.
     virtual bool Attach() = 0;
+    // Reaches the endpoint with this id, default or not, without notices.
+    virtual bool AttachTo(const std::u16string& id) = 0;
     virtual void Detach() = 0;
+    // The id of the endpoint reached; empty when none.
+    virtual std::u16string Id() = 0;
     virtual bool GetVolume(float& level) = 0;  // 0 to 1
     virtual bool SetVolume(float level) = 0;
     virtual bool GetMute(bool& muted) = 0;
@@ -29,9 +36,20 @@ public:
 // forcing of an alarm: re-forcing during the same alarm (after someone turned
 // the sound down) keeps those values, and Restore drops them once written, so
 // an unlock after no alarm writes nothing. A value whose read failed is not
-// saved and so never written back.
+// saved and so never written back. Endpoint values are kept per endpoint:
+// when the default changes during the alarm (earphones plugged in), the new
+// one is forced too, and each is given back at unlock.
 class VolumeGuard {
 public:
+    // The owner's values of one forced endpoint.
+    struct SavedEndpoint {
+        std::u16string id;
+        float volume = 0;
+        bool volumeSaved = false;
+        bool muted = false;
+        bool muteSaved = false;
+    };
+
     // Opens mixer device 0; throws MixerOpenError. The endpoint may be null.
     VolumeGuard(std::unique_ptr<MixerDevice> mixer, std::unique_ptr<AudioEndpoint> endpoint);
 
@@ -43,6 +61,12 @@ public:
     // Forces the endpoint again if it was turned down or muted; for its change
     // notices while the siren sounds.
     void ReforceEndpoint();
+    // The default endpoint changed: reaches the new one and, when forcing
+    // (the siren sounds), forces it full and unmuted after saving its values.
+    void FollowDefaultEndpoint(bool force);
+    // What Restore would give back to each endpoint, in the order they were
+    // first forced.
+    std::vector<SavedEndpoint> SavedEndpoints() const { return endpointSaved_; }
 
     // At arming: reopens the mixer for its change messages (throws
     // MixerOpenError) and reaches the endpoint now, so that starting the
@@ -61,6 +85,10 @@ private:
     void RestoreStep(uint32_t line, uint32_t control, Saved& saved);
     uint32_t Read(uint32_t line, uint32_t control);
     bool AttachEndpoint();
+    SavedEndpoint& SavedForAttached();
+    void ForceEndpointVolume();
+    void UnmuteEndpoint();
+    void RestoreEndpoints();
 
     Saved waveOutMute_;
     Saved masterMute_;
@@ -70,8 +98,5 @@ private:
 
     std::unique_ptr<AudioEndpoint> endpoint_;
     bool endpointAttached_ = false;
-    float savedEndpointVolume_ = 0;
-    bool endpointVolumeSaved_ = false;
-    bool savedEndpointMute_ = false;
-    bool endpointMuteSaved_ = false;
+    std::vector<SavedEndpoint> endpointSaved_;
 };

@@ -130,15 +130,25 @@ private:
     FakeMixerState& s_;
 };
 
+struct FakeEndpointLevels {
+    float volume = 0.25f;
+    bool muted = true;
+};
+
+// The endpoints of the system: "speakers", whose levels are volume and
+// muted, and any others by id; defaultId names the default one.
 struct FakeEndpointState {
     bool attachable = true;
     bool implemented = true;  // false: every call fails, as Wine's stub does
     float volume = 0.25f;
     bool muted = true;
+    std::map<std::u16string, FakeEndpointLevels> others;
+    std::u16string defaultId = u"speakers";
     int attaches = 0;
     int detaches = 0;
     bool attached = false;
-    std::vector<std::string> writes;
+    std::u16string attachedId;
+    std::vector<std::string> writes;  // those to another endpoint than "speakers" name it first
     std::vector<std::string>* log = nullptr;
 };
 
@@ -149,26 +159,28 @@ public:
     bool Attach() override
     {
         ++s_.attaches;
-        s_.attached = s_.attachable;
-        return s_.attached;
+        return Reach(s_.defaultId);
     }
+    bool AttachTo(const std::u16string& id) override { return Reach(id); }
     void Detach() override
     {
         ++s_.detaches;
         s_.attached = false;
+        s_.attachedId.clear();
     }
+    std::u16string Id() override { return s_.attached ? s_.attachedId : std::u16string(); }
     bool GetVolume(float& level) override
     {
         if (!Usable())
             return false;
-        level = s_.volume;
+        level = *Volume();
         return true;
     }
     bool SetVolume(float level) override
     {
         if (!Usable())
             return false;
-        s_.volume = level;
+        *Volume() = level;
         Note("volume " + std::to_string(level));
         return true;
     }
@@ -176,25 +188,37 @@ public:
     {
         if (!Usable())
             return false;
-        muted = s_.muted;
+        muted = *Muted();
         return true;
     }
     bool SetMute(bool muted) override
     {
         if (!Usable())
             return false;
-        s_.muted = muted;
+        *Muted() = muted;
         Note(muted ? "mute on" : "mute off");
         return true;
     }
 
 private:
+    bool IsSpeakers() const { return s_.attachedId == u"speakers"; }
+    bool Reach(const std::u16string& id)
+    {
+        s_.attached = s_.attachable && (id == u"speakers" || s_.others.count(id));
+        s_.attachedId = s_.attached ? id : std::u16string();
+        return s_.attached;
+    }
+    float* Volume() { return IsSpeakers() ? &s_.volume : &s_.others[s_.attachedId].volume; }
+    bool* Muted() { return IsSpeakers() ? &s_.muted : &s_.others[s_.attachedId].muted; }
     bool Usable() const { return s_.attached && s_.implemented; }
     void Note(const std::string& text)
     {
-        s_.writes.push_back(text);
+        std::string line = text;
+        if (!IsSpeakers())
+            line = std::string(s_.attachedId.begin(), s_.attachedId.end()) + ": " + text;
+        s_.writes.push_back(line);
         if (s_.log)
-            s_.log->push_back("endpoint " + text);
+            s_.log->push_back("endpoint " + line);
     }
     FakeEndpointState& s_;
 };

@@ -18,9 +18,16 @@ class RecordingAlarmShell : public AlarmShell {
 public:
     std::vector<std::string> log;
     FakeMixerState mixer = UsualMixer(0x4000, 0x8000, 0, 1);
-    VolumeGuard volume{std::make_unique<FakeMixerDevice>(mixer), nullptr};
+    FakeEndpointState endpoint;
+    VolumeGuard volume;
 
-    RecordingAlarmShell() { mixer.log = &log; }
+    explicit RecordingAlarmShell(bool withEndpoint = false)
+        : volume(std::make_unique<FakeMixerDevice>(mixer),
+                 withEndpoint ? std::make_unique<FakeEndpoint>(endpoint) : nullptr)
+    {
+        mixer.log = &log;
+        endpoint.log = &log;
+    }
 
     void SendAlarmNotice() override { log.push_back("notice"); }
     void BringGuardDesktopToFront() override { log.push_back("desktop"); }
@@ -98,6 +105,26 @@ TEST_F(AlarmTest, TheNextAlarmNotifiesAgain)
     ASSERT_FALSE(shell.log.empty());
     EXPECT_EQ(shell.log.front(), "notice");
     EXPECT_TRUE(settings.sirenSounding);
+}
+
+// A new default output device (earphones) while armed: reached at once; the
+// siren restarts on it only while it sounds.
+TEST_F(AlarmTest, ANewDefaultDeviceIsForcedAndTheSirenRestartsOnlyWhileSounding)
+{
+    Settings& settings = GetSettings();
+    settings.SetFlag(FLAG_SMS_SERVICE, false);
+    RecordingAlarmShell shell(true);
+    shell.endpoint.others[u"earphones"] = FakeEndpointLevels{0.5f, true};
+    shell.volume.OpenWithWindow(1);
+    shell.endpoint.defaultId = u"earphones";
+    FollowDefaultDevice(settings, shell);
+    EXPECT_TRUE(shell.log.empty());
+
+    StartAlarm(settings, shell);
+    shell.endpoint.defaultId = u"speakers";
+    shell.log.clear();
+    FollowDefaultDevice(settings, shell);
+    EXPECT_EQ(shell.log, (Log{"endpoint volume 1.000000", "endpoint mute off", "siren on"}));
 }
 
 }  // namespace

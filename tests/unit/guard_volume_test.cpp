@@ -361,4 +361,75 @@ TEST_F(VolumeGuardTest, AnEndpointThatAnswersNothingIsCarriedPast)
     EXPECT_TRUE(endpoint.writes.empty());
 }
 
+// Earphones plugged in while the siren sounds: the new default is forced
+// too, and at unlock each endpoint gets back what its owner had.
+TEST_F(VolumeGuardTest, ANewDefaultEndpointIsForcedAndEachIsGivenBack)
+{
+    endpoint.others[u"earphones"] = FakeEndpointLevels{0.1f, true};
+    auto guard = Make(true);
+    guard->OpenWithWindow(0x1234);
+    guard->ForceFullVolume();
+    guard->Unmute();
+    endpoint.defaultId = u"earphones";
+    guard->FollowDefaultEndpoint(true);
+    EXPECT_EQ(endpoint.others[u"earphones"].volume, 1.0f);
+    EXPECT_FALSE(endpoint.others[u"earphones"].muted);
+    // The owner's values, one entry per forced endpoint, in order.
+    const auto saved = guard->SavedEndpoints();
+    ASSERT_EQ(saved.size(), 2u);
+    EXPECT_EQ(saved[0].id, u"speakers");
+    EXPECT_EQ(saved[0].volume, 0.25f);
+    EXPECT_TRUE(saved[0].volumeSaved && saved[0].muted && saved[0].muteSaved);
+    EXPECT_EQ(saved[1].id, u"earphones");
+    EXPECT_EQ(saved[1].volume, 0.1f);
+    EXPECT_TRUE(saved[1].volumeSaved && saved[1].muted && saved[1].muteSaved);
+    // Back and forth again keeps the first values of each.
+    endpoint.defaultId = u"speakers";
+    guard->FollowDefaultEndpoint(true);
+    endpoint.defaultId = u"earphones";
+    guard->FollowDefaultEndpoint(true);
+    EXPECT_EQ(guard->SavedEndpoints().size(), 2u);
+
+    guard->Restore();
+    EXPECT_EQ(endpoint.volume, 0.25f);
+    EXPECT_TRUE(endpoint.muted);
+    EXPECT_EQ(endpoint.others[u"earphones"].volume, 0.1f);
+    EXPECT_TRUE(endpoint.others[u"earphones"].muted);
+    EXPECT_TRUE(guard->SavedEndpoints().empty());
+    // And the guard is on the default endpoint again.
+    EXPECT_EQ(endpoint.attachedId, u"earphones");
+}
+
+TEST_F(VolumeGuardTest, ANewDefaultEndpointBeforeTheAlarmIsOnlyReached)
+{
+    endpoint.others[u"earphones"] = FakeEndpointLevels{0.1f, true};
+    auto guard = Make(true);
+    guard->OpenWithWindow(0x1234);
+    endpoint.defaultId = u"earphones";
+    guard->FollowDefaultEndpoint(false);
+    EXPECT_TRUE(endpoint.writes.empty());
+    EXPECT_TRUE(guard->SavedEndpoints().empty());
+    // The alarm then forces the new default, not the speakers.
+    guard->ForceFullVolume();
+    EXPECT_EQ(endpoint.others[u"earphones"].volume, 1.0f);
+    EXPECT_EQ(endpoint.volume, 0.25f);
+}
+
+TEST_F(VolumeGuardTest, AnEndpointGoneBeforeUnlockIsSkipped)
+{
+    endpoint.others[u"earphones"] = FakeEndpointLevels{0.1f, false};
+    auto guard = Make(true);
+    guard->OpenWithWindow(0x1234);
+    endpoint.defaultId = u"earphones";
+    guard->FollowDefaultEndpoint(true);
+    endpoint.volume = 0.5f;  // the speakers were never forced
+    // Unplugged again: the speakers are the default, the earphones gone.
+    endpoint.others.clear();
+    endpoint.defaultId = u"speakers";
+    guard->FollowDefaultEndpoint(true);
+    endpoint.writes.clear();
+    guard->Restore();
+    EXPECT_EQ(endpoint.writes, (std::vector<std::string>{"volume 0.500000", "mute on"}));
+}
+
 }  // namespace
