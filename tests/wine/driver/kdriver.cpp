@@ -343,7 +343,7 @@ int Usage()
           L"  reg-dump | reg-set NAME TYPE HEX | reg-set-text NAME TEXT | reg-delete\n"
           L"  reg-access readonly|writable | flood COUNT\n"
           L"  keys CODES | type TEXT | move-to X Y | move-by DX DY | drag X1 Y1 X2 Y2 | cursor\n"
-          L"  timed-move-to X Y | timed-key CODE");
+          L"  timed-move-to X Y | timed-key CODE | held CODE");
     return 1;
 }
 
@@ -489,6 +489,17 @@ int wmain(int argc, wchar_t** argv)
         MoveTo(Number(arg(3)), Number(arg(4)));
         MouseEvent(MOUSEEVENTF_LEFTUP);
         Print(L"ok");
+    } else if (command == L"held") {
+        // held CODE: presses the key, reads after a moment whether the
+        // system counts it as down (a swallowed key never is), releases it.
+        InputFromDesktop();
+        const WORD key = WORD(Number(arg(1)));
+        Inject(KeyInput(key, false));
+        Sleep(300);
+        const bool down = (GetAsyncKeyState(key) & 0x8000) != 0;
+        Inject(KeyInput(key, true));
+        Sleep(20);
+        Print(down ? L"1" : L"0");
     } else if (command == L"timed-move-to" || command == L"timed-key") {
         // Prints the Unix time in microseconds just before the input that
         // counts (the motion detector counts a move at the event after it,

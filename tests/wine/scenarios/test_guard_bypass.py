@@ -1,6 +1,7 @@
-"""A thief at the armed guard: keys that would leave it, window messages
-sent from another process, a flood of input, an overlong password, and a
-second lock command while the guard is up."""
+"""A thief at the armed guard: keys that would leave it (the volume keys
+too), window messages sent from another process, closing the main dialog
+while the siren sounds, a flood of input, an overlong password, and a second
+lock command while the guard is up."""
 
 import time
 import unittest
@@ -10,10 +11,12 @@ from test_guard import (DESKTOP, GUARD, GUARD_TIMEOUT, IDC_GUARD_PASSWORD, IDC_M
                         VK_F4, VK_MENU, VK_RETURN, GuardScenario, guard_keys, guard_type, guard_up)
 
 IDOK, IDCANCEL = 1, 2
+VK_SHIFT, VK_VOLUME_MUTE, VK_VOLUME_DOWN, VK_VOLUME_UP = 0x10, 0xAD, 0xAE, 0xAF
 WM_NULL = 0x0000
 WM_CLOSE = 0x0010
 WM_COMMAND = 0x0111
 WM_GETTEXTLENGTH = 0x000E
+WM_QUERYENDSESSION = 0x0011
 DIALOG_CLASS = "#32770"
 
 
@@ -68,6 +71,47 @@ class MessagesFromAnotherProcess(GuardScenario):
         guard_keys(f"{VK_MENU:#x}+{VK_ESCAPE:#x}")
         kwine.window_gone(GUARD, 10, desktop=DESKTOP)
         self.close_main(program)
+
+
+class VolumeKeys(GuardScenario):
+    def test_volume_keys_held_on_the_guard_desktop_never_read_as_down(self):
+        program = self.start_main(0, password="abc")
+        self.lock()
+        # Shift passes the filter: held, it reads as down, so a key that
+        # reads as up was stopped by the filter and not lost on the way.
+        self.assertEqual(kwine.driver("held", f"{VK_SHIFT:#x}", desktop=DESKTOP), "1")
+        for name, key in {"Mute": VK_VOLUME_MUTE, "Volume Down": VK_VOLUME_DOWN, "Volume Up": VK_VOLUME_UP}.items():
+            with self.subTest(name):
+                self.assertEqual(kwine.driver("held", f"{key:#x}", desktop=DESKTOP), "0")
+        self.unlock("abc")
+        self.close_main(program)
+
+
+class MainDialogWhileArmed(GuardScenario):
+    def test_closing_the_main_dialog_leaves_the_sounding_guard_and_the_password_unlocks(self):
+        program = self.start_main(kwine.FLAG_TRIGGER_SHUTDOWN, password="abc")
+        self.lock()
+        # A refused shutdown with the trigger on starts the siren.
+        kwine.driver("send", GUARD, WM_QUERYENDSESSION, 0, 0, desktop=DESKTOP)
+        self.assertTrue(kwine.heard(), "no siren to begin with")
+        attempts = {
+            "IDCANCEL": lambda: kwine.command(kwine.MAIN_TITLE, IDCANCEL),
+            "WM_CLOSE": lambda: kwine.driver("send", kwine.MAIN_TITLE, WM_CLOSE, 0, 0),
+            "SC_CLOSE": lambda: kwine.close(kwine.MAIN_TITLE),
+        }
+        for name, attempt in attempts.items():
+            with self.subTest(name):
+                attempt()
+                time.sleep(1.5)
+                self.assertIsNone(program.poll(), "the program ended")
+                self.assertTrue(kwine.window_exists(kwine.MAIN_TITLE))
+                self.assertTrue(guard_up())
+                self.assertTrue(kwine.heard(3), "the siren stopped")
+        self.unlock("abc")
+        self.assertTrue(kwine.quiet(), "the siren goes on after unlock")
+        # Unlocked, the main dialog closes as ever and the settings are saved.
+        self.close_main(program)
+        self.assertEqual(kwine.dword(kwine.reg_dump(), "Settings") & 1, 0)
 
 
 class InputFlood(GuardScenario):

@@ -15,6 +15,9 @@ import kwine
 from kwine import Scenario
 
 GUARD_PROBE_EXE = os.environ.get("GUARD_PROBE_EXE", "")
+IDC_MAIN_LOCK = 1004
+IDC_MAIN_TRIGGER_MOUSE_MOVE = 1009
+
 def wine_path(path):
     return "Z:" + path.replace("/", "\\")
 
@@ -112,6 +115,25 @@ class NoMixer(Scenario):
         self.assertEqual(kwine.wait_exit(program), 255)  # -1
         # The change made before the failure was saved on the way out.
         self.assertEqual(kwine.dword(kwine.reg_dump(), "Sensitivity"), 77)
+
+    def test_lock_without_a_mixer_shows_the_box_on_the_owners_desktop(self):
+        kwine.accepted_settings(0)
+        kwine.reg_set_text("PW", "abc")
+        program = self.launch()
+        kwine.wait_window(kwine.MAIN_TITLE, 30)
+        kwine.click(kwine.MAIN_TITLE, IDC_MAIN_TRIGGER_MOUSE_MOVE)
+        self.assertTrue(kwine.until(lambda: kwine.checked(kwine.MAIN_TITLE, IDC_MAIN_TRIGGER_MOUSE_MOVE)))
+        kwine.click(kwine.MAIN_TITLE, IDC_MAIN_LOCK)
+        # Wine starts a process for a new desktop: that can take a while.
+        kwine.wait_window("Fatal Error", 40)
+        self.assertEqual(kwine.box_text("Fatal Error"), "Sound Initializing error")
+        self.assertFalse(kwine.window_exists("Fatal Error", desktop="Kestrova"))
+        self.assertFalse(kwine.window_exists("@1018", desktop="Kestrova"), "the guard dialog is still up")
+        kwine.command("Fatal Error", 1)
+        self.assertEqual(kwine.wait_exit(program), 255)  # -1
+        # The tick taken at the lock was saved before the box.
+        self.assertEqual(kwine.dword(kwine.reg_dump(), "Settings") & kwine.FLAG_TRIGGER_MOUSE_MOVE,
+                         kwine.FLAG_TRIGGER_MOUSE_MOVE)
 
 
 class WithMixer(Scenario):
