@@ -53,8 +53,8 @@ bool VolumeGuard::AttachEndpoint()
 
 void VolumeGuard::ForceFullVolume()
 {
-    ForceStep(MASTER_LINE, MIXERCONTROL_CONTROLTYPE_VOLUME, masterVolume_, MIXER_FULL_VOLUME);
-    ForceStep(MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, MIXERCONTROL_CONTROLTYPE_VOLUME, waveOutVolume_,
+    ForceStep(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME, masterVolume_, MIXER_FULL_VOLUME);
+    ForceStep(GUARD_MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME, waveOutVolume_,
               MIXER_FULL_VOLUME);
     if (AttachEndpoint()) {
         if (!endpointVolumeSaved_)
@@ -65,8 +65,8 @@ void VolumeGuard::ForceFullVolume()
 
 void VolumeGuard::Unmute()
 {
-    ForceStep(MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, MIXERCONTROL_CONTROLTYPE_MUTE, waveOutMute_, 0);
-    ForceStep(MASTER_LINE, MIXERCONTROL_CONTROLTYPE_MUTE, masterMute_, 0);
+    ForceStep(GUARD_MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, GUARD_MIXERCONTROL_CONTROLTYPE_MUTE, waveOutMute_, 0);
+    ForceStep(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_MUTE, masterMute_, 0);
     if (AttachEndpoint()) {
         if (!endpointMuteSaved_)
             endpointMuteSaved_ = endpoint_->GetMute(savedEndpointMute_);
@@ -76,24 +76,24 @@ void VolumeGuard::Unmute()
 
 bool VolumeGuard::IsMuted()
 {
-    if (Read(MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, MIXERCONTROL_CONTROLTYPE_MUTE) != 0)
+    if (Read(GUARD_MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, GUARD_MIXERCONTROL_CONTROLTYPE_MUTE) != 0)
         return true;
-    return Read(MASTER_LINE, MIXERCONTROL_CONTROLTYPE_MUTE) != 0;
+    return Read(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_MUTE) != 0;
 }
 
 bool VolumeGuard::IsBelowFull()
 {
-    const uint32_t master = Read(MASTER_LINE, MIXERCONTROL_CONTROLTYPE_VOLUME);
-    const uint32_t waveOut = Read(MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, MIXERCONTROL_CONTROLTYPE_VOLUME);
+    const uint32_t master = Read(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME);
+    const uint32_t waveOut = Read(GUARD_MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME);
     return !(master == MIXER_FULL_VOLUME && waveOut == MIXER_FULL_VOLUME);
 }
 
 void VolumeGuard::Restore()
 {
-    RestoreStep(MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, MIXERCONTROL_CONTROLTYPE_VOLUME, waveOutVolume_);
-    RestoreStep(MASTER_LINE, MIXERCONTROL_CONTROLTYPE_VOLUME, masterVolume_);
-    RestoreStep(MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, MIXERCONTROL_CONTROLTYPE_MUTE, waveOutMute_);
-    RestoreStep(MASTER_LINE, MIXERCONTROL_CONTROLTYPE_MUTE, masterMute_);
+    RestoreStep(GUARD_MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME, waveOutVolume_);
+    RestoreStep(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME, masterVolume_);
+    RestoreStep(GUARD_MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, GUARD_MIXERCONTROL_CONTROLTYPE_MUTE, waveOutMute_);
+    RestoreStep(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_MUTE, masterMute_);
     if (endpointVolumeSaved_)
         endpoint_->SetVolume(savedEndpointVolume_);
     if (endpointMuteSaved_)
