@@ -151,12 +151,14 @@ TEST_F(VolumeGuardTest, AFailingSourceLookupLeavesTheLastChoice)
     ASSERT_TRUE(m.IsReady());
     mixer.failingSources = {1};
     m.SelectControl(GUARD_MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, GUARD_MIXERCONTROL_CONTROLTYPE_MUTE);
-    EXPECT_EQ(m.ControlId(), MASTER_VOLUME);
     EXPECT_TRUE(m.IsReady());
     EXPECT_NE(m.LastResult(), 0u);
     mixer.failDestination = true;
     m.SelectControl(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_MUTE);
-    EXPECT_EQ(m.ControlId(), MASTER_VOLUME);
+    // Still the master volume: that is where the next value goes.
+    mixer.writes.clear();
+    EXPECT_TRUE(m.SetValue(0x1234));
+    EXPECT_EQ(mixer.writes, (Writes{{MASTER_VOLUME, 0x1234}}));
 }
 
 TEST_F(VolumeGuardTest, NothingChosenReadsZeroAndWritesNothing)
