@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "settings/leading_integer.h"
+
 ScreenPoint ClientPointFromMessage(uint32_t lParam)
 {
     ScreenPoint point;
@@ -69,22 +71,7 @@ std::string SensitivityFieldText(int64_t value)
 
 int32_t ParseSensitivity(const std::string& text)
 {
-    // Nine characters hold at most nine digits, so the value always fits.
-    const std::string field = text.substr(0, SENSITIVITY_TEXT_BYTES - 1);
-    size_t pos = 0;
-    while (pos < field.size() && (field[pos] == ' ' || (field[pos] >= '\t' && field[pos] <= '\r')))
-        ++pos;
-    bool negative = false;
-    if (pos < field.size() && (field[pos] == '+' || field[pos] == '-')) {
-        negative = field[pos] == '-';
-        ++pos;
-    }
-    int64_t value = 0;
-    while (pos < field.size() && field[pos] >= '0' && field[pos] <= '9') {
-        value = value * 10 + (field[pos] - '0');
-        ++pos;
-    }
-    return int32_t(negative ? -value : value);
+    return LeadingInteger(text.substr(0, SENSITIVITY_TEXT_BYTES - 1));
 }
 
 SettingsDialogEntries EntriesFromSettings(const Settings& settings)

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "online/service_protocol.h"
+#include "settings/leading_integer.h"
 
 namespace {
 
