@@ -16,7 +16,8 @@ from kwine import Scenario
 
 GUARD_PROBE_EXE = os.environ.get("GUARD_PROBE_EXE", "")
 def wine_path(path):
-    return "Z:" + path.replace("/", "\\")
+    """The path as the probe reads it: Wine's drive Z: is the Unix root."""
+    return "Z:" + path.replace("/", "\\") if kwine.RUNNER else path
 
 
 class Probe:
@@ -24,7 +25,7 @@ class Probe:
 
     def __init__(self, mode):
         self.dir = tempfile.mkdtemp(prefix="guard-probe-")
-        self.process = subprocess.Popen(["wine", GUARD_PROBE_EXE, mode, wine_path(self.dir)],
+        self.process = subprocess.Popen([*kwine.RUNNER, GUARD_PROBE_EXE, mode, wine_path(self.dir)],
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def wait_for(self, name, timeout=60):
@@ -103,7 +104,7 @@ class NoMixer(Scenario):
         super().tearDown()
 
     def test_fatal_box_exit_code_and_settings_saved(self):
-        program = subprocess.Popen(["wine", GUARD_PROBE_EXE, "mixer"],
+        program = subprocess.Popen([*kwine.RUNNER, GUARD_PROBE_EXE, "mixer"],
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.processes.append(program)
         kwine.wait_window("Fatal Error")
@@ -117,7 +118,7 @@ class NoMixer(Scenario):
 class WithMixer(Scenario):
 
     def test_mixer_opens_without_a_box(self):
-        program = subprocess.Popen(["wine", GUARD_PROBE_EXE, "mixer"],
+        program = subprocess.Popen([*kwine.RUNNER, GUARD_PROBE_EXE, "mixer"],
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.processes.append(program)
         self.assertEqual(kwine.wait_exit(program, timeout=60), 0)
