@@ -132,20 +132,6 @@ TEST(SensitivityText, DecimalCutToTheFieldsBuffer)
     EXPECT_EQ(SensitivityFieldText(6074000998LL), "607400099");
 }
 
-TEST(SensitivityText, ParsesLikeAtoi)
-{
-    EXPECT_EQ(ParseSensitivity(" -7x"), -7);
-    EXPECT_EQ(ParseSensitivity("abc"), 0);
-    EXPECT_EQ(ParseSensitivity(""), 0);
-    EXPECT_EQ(ParseSensitivity("-"), 0);
-    EXPECT_EQ(ParseSensitivity("+12"), 12);
-    EXPECT_EQ(ParseSensitivity("\t\n 30 40"), 30);
-    EXPECT_EQ(ParseSensitivity("0042"), 42);
-    EXPECT_EQ(ParseSensitivity("- 5"), 0) << "no space between sign and digits";
-    EXPECT_EQ(ParseSensitivity("5-3"), 5);
-    EXPECT_EQ(ParseSensitivity("x12"), 0);
-}
-
 TEST(SensitivityText, OnlyTheFirstNineCharactersCount)
 {
     EXPECT_EQ(ParseSensitivity("123456789"), 123456789);
