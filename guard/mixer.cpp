@@ -39,7 +39,7 @@ void COrvekMixer::Close()
 void COrvekMixer::SelectControl(uint32_t componentType, uint32_t controlType)
 {
     MixerLine destination;
-    lastResult_ = device_->GetDestination(MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, destination);
+    lastResult_ = device_->GetDestination(GUARD_MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, destination);
     if (lastResult_ != 0)
         return;
     MixerLine line = destination;

@@ -7,20 +7,12 @@
 #include <memory>
 #include <stdexcept>
 
-// Values of the platform's mixer interface. Windows' own headers define the
-// same names as macros with the same values; then theirs stand.
-#ifndef MIXERLINE_COMPONENTTYPE_DST_SPEAKERS
-constexpr uint32_t MIXERLINE_COMPONENTTYPE_DST_SPEAKERS = 4;
-#endif
-#ifndef MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT
-constexpr uint32_t MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT = 0x1008;
-#endif
-#ifndef MIXERCONTROL_CONTROLTYPE_VOLUME
-constexpr uint32_t MIXERCONTROL_CONTROLTYPE_VOLUME = 0x50030001;
-#endif
-#ifndef MIXERCONTROL_CONTROLTYPE_MUTE
-constexpr uint32_t MIXERCONTROL_CONTROLTYPE_MUTE = 0x20010002;
-#endif
+// Values of the platform's mixer interface (the Windows values, under names
+// of their own so that this header and Windows' can be included together).
+constexpr uint32_t GUARD_MIXERLINE_COMPONENTTYPE_DST_SPEAKERS = 4;
+constexpr uint32_t GUARD_MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT = 0x1008;
+constexpr uint32_t GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME = 0x50030001;
+constexpr uint32_t GUARD_MIXERCONTROL_CONTROLTYPE_MUTE = 0x20010002;
 
 // Selects the speakers destination line itself: one past the last source type.
 constexpr uint32_t MASTER_LINE = 0x100B;

@@ -1,5 +1,11 @@
 #include "guard/mixer_win32.h"
 
+// The portable names carry the Windows values unchanged through the device.
+static_assert(GUARD_MIXERLINE_COMPONENTTYPE_DST_SPEAKERS == MIXERLINE_COMPONENTTYPE_DST_SPEAKERS);
+static_assert(GUARD_MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT == MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT);
+static_assert(GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME == MIXERCONTROL_CONTROLTYPE_VOLUME);
+static_assert(GUARD_MIXERCONTROL_CONTROLTYPE_MUTE == MIXERCONTROL_CONTROLTYPE_MUTE);
+
 namespace {
 
 void ToLine(const MIXERLINEW& info, MixerLine& line)

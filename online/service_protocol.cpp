@@ -3,9 +3,9 @@
 #include <cctype>
 #include <charconv>
 #include <cstring>
-#include <limits>
 
 #include "online/md5.h"
+#include "settings/leading_integer.h"
 #include "settings/settings.h"
 
 const char* const INVALID_LOGIN_MESSAGE =
@@ -128,28 +128,6 @@ std::string MakeLoginHash(const std::string& password, int32_t nonce)
 std::string MakeLoginHash(int32_t nonce)
 {
     return MakeLoginHash(GetSettings().GetServerPass(), nonce);
-}
-
-int32_t LeadingInteger(const std::string& text)
-{
-    size_t pos = SkipSpace(text);
-    bool negative = false;
-    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
-        negative = text[pos] == '-';
-        ++pos;
-    }
-    int64_t value = 0;
-    const int64_t limit = int64_t(std::numeric_limits<int32_t>::max()) + 1;
-    for (; pos < text.size() && IsDigit(text[pos]); ++pos) {
-        value = value * 10 + (text[pos] - '0');
-        if (value > limit)
-            value = limit;
-    }
-    if (negative)
-        value = -value;
-    if (value > std::numeric_limits<int32_t>::max())
-        value = std::numeric_limits<int32_t>::max();
-    return int32_t(value);
 }
 
 double LeadingNumber(const std::string& text)

@@ -43,9 +43,6 @@ std::string MakeLoginHash(const std::string& password, int32_t nonce);
 // The same over the stored password.
 std::string MakeLoginHash(int32_t nonce);
 
-// The leading decimal integer of a text: optional white space, an optional
-// sign, digits; no digits gives 0. Saturates instead of overflowing.
-int32_t LeadingInteger(const std::string& text);
 // The leading decimal number: optional white space, an optional sign, digits
 // with an optional point and fraction; no number gives 0.
 double LeadingNumber(const std::string& text);

@@ -38,8 +38,8 @@ ScreenPoint ClientPointFromMessage(uint32_t lParam);
 // A click on the frame's border does not count.
 bool IsStrictlyInside(const ScreenRect& frame, const ScreenPoint& point);
 
-// Straight-line distance in pixels, truncated. Exact for any two 32-bit
-// points: the squares are summed in 64 bits, never in 32.
+// Straight-line distance in pixels, truncated. Each coordinate is first
+// clamped to +-65536, past anything a client point or a cursor reaches.
 int64_t DragDistance(const ScreenPoint& start, const ScreenPoint& sample);
 
 // Button down: records the start point whether or not a drag begins; true

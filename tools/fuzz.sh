@@ -15,7 +15,10 @@ seconds=${1:-600}
 shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-    targets=(fuzz_settings_load fuzz_service_reply fuzz_service_urls fuzz_guard_filter fuzz_settings_dialog)
+    # Every target: one per tests/fuzz/fuzz_*.cpp, as tests/fuzz/CMakeLists.txt builds them.
+    for source in tests/fuzz/fuzz_*.cpp; do
+        targets+=("$(basename "$source" .cpp)")
+    done
 fi
 build=${KESTROVA_FUZZ_BUILD:-build/fuzz}
 work=${KESTROVA_FUZZ_WORK:-build/fuzz-work}

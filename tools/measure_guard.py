@@ -33,7 +33,7 @@ os.environ.setdefault("KDRIVER_EXE", os.path.join(BUILD, "tests", "wine", "kdriv
 
 import kwine  # noqa: E402
 
-MINIMAL = os.path.join(BUILD, "tests", "wine", "bench", "minimal_siren.exe")
+MINIMAL = os.path.join(BUILD, "tests", "bench", "minimal_siren.exe")
 SINK = os.environ.get("KESTROVA_SINK", "kestrova_sink")
 RATE = 22050
 THRESHOLD = 500  # of 32767; the null sink gives exactly 0 with nothing playing

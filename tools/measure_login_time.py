@@ -5,8 +5,8 @@ the median.
 
     tools/wine-session tools/measure_login_time.py [--build build/mingw] [--runs 5]
 
-Needs a MinGW build (kestrova.exe, kdriver.exe); the probe that watches the
-dialog is compiled into the build directory on first use.
+Needs a MinGW build (kestrova.exe, kdriver.exe, and login_probe.exe from
+tests/bench, which watches the dialog).
 """
 
 import argparse
@@ -18,15 +18,6 @@ import sys
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
 sys.path.insert(0, os.path.join(ROOT, "tests", "wine"))
 sys.path.insert(0, os.path.join(ROOT, "tests", "wine", "scenarios"))
-
-
-def build_probe(build_dir):
-    probe = os.path.join(build_dir, "login_probe.exe")
-    source = os.path.join(ROOT, "tools", "login_probe_win32.cpp")
-    if not os.path.exists(probe) or os.path.getmtime(probe) < os.path.getmtime(source):
-        subprocess.run(["x86_64-w64-mingw32-g++", "-O2", "-municode", "-static", "-o", probe, source],
-                       check=True)
-    return probe
 
 
 def main():
@@ -41,7 +32,7 @@ def main():
     import kwine
     from service_standin import StandIn
 
-    probe = build_probe(build)
+    probe = os.path.join(build, "tests", "bench", "login_probe.exe")
     flags = (kwine.DEFAULT_FLAGS & ~(kwine.FLAG_AGREEMENT_PENDING | kwine.FLAG_SHOW_WARNING |
                                      kwine.FLAG_DAILY_UPDATE_CHECK)) | kwine.FLAG_SMS_SERVICE
     times = []

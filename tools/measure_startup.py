@@ -19,7 +19,7 @@ os.environ.setdefault("KDRIVER_EXE", os.path.join(BUILD, "tests", "wine", "kdriv
 
 import kwine  # noqa: E402
 
-PROBE = os.path.join(BUILD, "tests", "wine", "bench", "startup_probe.exe")
+PROBE = os.path.join(BUILD, "tests", "bench", "startup_probe.exe")
 RUNS = 5
 
 
@@ -44,7 +44,7 @@ def main():
     kwine.accepted_settings(flags=kwine.DEFAULT_FLAGS & ~(kwine.FLAG_AGREEMENT_PENDING | kwine.FLAG_SHOW_WARNING
                                                          | kwine.FLAG_DAILY_UPDATE_CHECK))
     report("kestrova.exe", times(kwine.MAIN_TITLE, os.path.join(BUILD, "resources", "kestrova.exe")))
-    report("minimal dialog", times("Minimal dialog", os.path.join(BUILD, "tests", "wine", "bench", "minimal_dialog.exe")))
+    report("minimal dialog", times("Minimal dialog", os.path.join(BUILD, "tests", "bench", "minimal_dialog.exe")))
     size = os.path.getsize(os.path.join(BUILD, "resources", "kestrova.exe"))
     print(f"kestrova.exe size: {size} bytes ({size / 1024:.0f} KiB)")
 

@@ -6,6 +6,10 @@ cd "$(dirname "$0")/.."
 
 tools/install-deps.sh
 
+# The presets name no job count: each build runs one job per core unless
+# CMAKE_BUILD_PARALLEL_LEVEL says otherwise.
+export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}
+
 cmake --preset native >/dev/null
 cmake --build --preset native
 ctest --preset native

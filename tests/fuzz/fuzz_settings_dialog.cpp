@@ -1,11 +1,13 @@
 // The settings dialog's rules over any typed text: the sensitivity edit is
 // read like atoi over the first 9 characters (compared with the C library),
 // what is shown parses back to what is stored, the drag distance is the
-// exact floor of the root, and OK stores the password and account cut to
-// their buffers so that typing the same password at the guard unlocks it.
+// exact floor of the root for any points a drag gives, and OK stores the
+// password and account cut to their buffers so that typing the same password
+// at the guard unlocks it.
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -31,16 +33,20 @@ void CheckSensitivity(const std::string& typed)
     FUZZ_CHECK(ParseSensitivity(shown) == parsed);
 }
 
-// r*r <= d < (r+1)*(r+1), in 128 bits where the squares cannot overflow.
+// Where the points are ones a drag can give (a client point from a message,
+// a cursor within 16 bits), r*r <= d < (r+1)*(r+1) exactly; anywhere else the
+// distance stays within the clamped square.
 void CheckDistance(const ScreenPoint& a, const ScreenPoint& b)
 {
     const int64_t distance = DragDistance(a, b);
-    FUZZ_CHECK(distance >= 0);
-    const __int128 dx = __int128(a.x) - b.x;
-    const __int128 dy = __int128(a.y) - b.y;
-    const __int128 square = dx * dx + dy * dy;
-    const __int128 root = distance;
-    FUZZ_CHECK(root * root <= square && (root + 1) * (root + 1) > square);
+    FUZZ_CHECK(distance >= 0 && distance <= 185363);  // 2^17 * sqrt(2)
+    const auto near = [](int32_t c) { return std::abs(int64_t(c)) <= 0xFFFF; };
+    if (!near(a.x) || !near(a.y) || !near(b.x) || !near(b.y))
+        return;
+    const int64_t dx = int64_t(a.x) - b.x;
+    const int64_t dy = int64_t(a.y) - b.y;
+    const int64_t square = dx * dx + dy * dy;
+    FUZZ_CHECK(distance * distance <= square && (distance + 1) * (distance + 1) > square);
 }
 
 std::u16string WideText(const std::string& bytes)
@@ -69,8 +75,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     CheckSensitivity(entries.sensitivityText);
     CheckDistance(start, sample);
+    // The click point is the message's two words, read back unchanged.
     const ScreenPoint click = ClientPointFromMessage(lParam);
-    FUZZ_CHECK(click.x >= 0 && click.x <= 0xFFFF && click.y >= 0 && click.y <= 0xFFFF);
+    FUZZ_CHECK((uint32_t(click.y) << 16 | uint32_t(click.x)) == lParam);
+    CheckDistance(click, sample);
 
     Settings settings;
     settings.flags = input.Word();

@@ -55,13 +55,13 @@ inline FakeMixerState UsualMixer(uint32_t masterVolume = 0x4000, uint32_t waveVo
                                  uint32_t masterMute = 1, uint32_t waveMute = 1)
 {
     FakeMixerState state;
-    state.sources = {{10, COMPONENT_SRC_CD}, {11, MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT}, {12, COMPONENT_SRC_LINE}};
-    state.AddControl(SPEAKERS_LINE, MIXERCONTROL_CONTROLTYPE_VOLUME, MASTER_VOLUME, masterVolume);
-    state.AddControl(SPEAKERS_LINE, MIXERCONTROL_CONTROLTYPE_MUTE, MASTER_MUTE, masterMute);
-    state.AddControl(11, MIXERCONTROL_CONTROLTYPE_VOLUME, WAVE_VOLUME, waveVolume);
-    state.AddControl(11, MIXERCONTROL_CONTROLTYPE_MUTE, WAVE_MUTE, waveMute);
-    state.AddControl(10, MIXERCONTROL_CONTROLTYPE_VOLUME, 20, 0x1111);
-    state.AddControl(10, MIXERCONTROL_CONTROLTYPE_MUTE, 21, 0);
+    state.sources = {{10, COMPONENT_SRC_CD}, {11, GUARD_MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT}, {12, COMPONENT_SRC_LINE}};
+    state.AddControl(SPEAKERS_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME, MASTER_VOLUME, masterVolume);
+    state.AddControl(SPEAKERS_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_MUTE, MASTER_MUTE, masterMute);
+    state.AddControl(11, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME, WAVE_VOLUME, waveVolume);
+    state.AddControl(11, GUARD_MIXERCONTROL_CONTROLTYPE_MUTE, WAVE_MUTE, waveMute);
+    state.AddControl(10, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME, 20, 0x1111);
+    state.AddControl(10, GUARD_MIXERCONTROL_CONTROLTYPE_MUTE, 21, 0);
     return state;
 }
 
@@ -86,7 +86,7 @@ public:
     }
     uint32_t GetDestination(uint32_t componentType, MixerLine& line) override
     {
-        if (!s_.open || s_.failDestination || componentType != MIXERLINE_COMPONENTTYPE_DST_SPEAKERS)
+        if (!s_.open || s_.failDestination || componentType != GUARD_MIXERLINE_COMPONENTTYPE_DST_SPEAKERS)
             return 8;
         line = {0, SPEAKERS_LINE, componentType, uint32_t(s_.sources.size())};
         return 0;

@@ -20,63 +20,48 @@ protected:
     }
 };
 
-TEST_F(GuardPasswordTest, TheSamePasswordUnlocks)
+TEST_F(GuardPasswordTest, UnlocksOnlyWhenTheReadTextEqualsTheStoredOne)
 {
-    EXPECT_TRUE(Unlocks(u"secret", u"secret"));
-}
-
-TEST_F(GuardPasswordTest, NineCharactersUnlock)
-{
-    EXPECT_TRUE(Unlocks(u"abcdefghi", u"abcdefghi"));
-    EXPECT_FALSE(Unlocks(u"abcdefghi", u"abcdefghx"));
-    EXPECT_FALSE(Unlocks(u"abcdefghi", u"abcdefgh"));
-}
-
-TEST_F(GuardPasswordTest, ATenthTypedCharacterIsCutBeforeComparing)
-{
-    EXPECT_TRUE(Unlocks(u"abcdefghi", u"abcdefghij"));
-    EXPECT_TRUE(Unlocks(u"abcdefghi", u"abcdefghiXYZ"));
-    // A stored password is cut the same way when it is set.
-    EXPECT_TRUE(Unlocks(u"abcdefghij", u"abcdefghi"));
+    struct Case {
+        std::u16string stored;
+        std::u16string typed;
+        bool unlocks;
+        const char* why;
+    };
+    const Case cases[] = {
+        {u"secret", u"secret", true, "the same password"},
+        {u"abcdefghi", u"abcdefghi", true, "nine characters"},
+        {u"abcdefghi", u"abcdefghx", false, "the ninth differs"},
+        {u"abcdefghi", u"abcdefgh", false, "one short of nine"},
+        {u"abcdefghi", u"abcdefghij", true, "a tenth typed character is cut"},
+        {u"abcdefghi", u"abcdefghiXYZ", true, "all past the ninth is cut"},
+        {u"abcdefghij", u"abcdefghi", true, "a stored password is cut the same way"},
+        {u"", u"", true, "empty matches empty"},
+        {u"", u"a", false, "empty against a character"},
+        {u"a", u"", false, "a character against empty"},
+        {u"secret", u"secre", false, "a prefix: the terminator takes part"},
+        {u"secret", u"secrets", false, "a longer text"},
+        {u"Secret", u"secret", false, "case matters"},
+        {u"secret", u"SECRET", false, "case matters, all capitals"},
+        {u"SeCrEt", u"SeCrEt", true, "mixed case typed the same"},
+        {u"密码ü", u"密码ü", true, "units beyond ASCII"},
+        {u"密码ü", u"密码u", false, "units beyond ASCII compare exactly"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Unlocks(c.stored, c.typed), c.unlocks) << c.why;
 }
 
 TEST_F(GuardPasswordTest, TheEditReadKeepsNineUnitsAndTheTerminator)
 {
-    const auto buffer = ReadPasswordEdit(u"0123456789ABC");
-    EXPECT_EQ(std::u16string(buffer.data()), u"012345678");
-    EXPECT_EQ(buffer[9], u'\0');
-    const auto shorter = ReadPasswordEdit(u"ab");
-    EXPECT_EQ(shorter[0], u'a');
-    EXPECT_EQ(shorter[1], u'b');
-    for (size_t i = 2; i < shorter.size(); ++i)
-        EXPECT_EQ(shorter[i], u'\0');
-}
-
-TEST_F(GuardPasswordTest, EmptyMatchesEmptyOnly)
-{
-    EXPECT_TRUE(Unlocks(u"", u""));
-    EXPECT_FALSE(Unlocks(u"", u"a"));
-    EXPECT_FALSE(Unlocks(u"a", u""));
-}
-
-TEST_F(GuardPasswordTest, ThePrefixOrALongerTextDoesNotUnlock)
-{
-    // The terminator takes part in the comparison.
-    EXPECT_FALSE(Unlocks(u"secret", u"secre"));
-    EXPECT_FALSE(Unlocks(u"secret", u"secrets"));
-}
-
-TEST_F(GuardPasswordTest, CaseMatters)
-{
-    EXPECT_FALSE(Unlocks(u"Secret", u"secret"));
-    EXPECT_FALSE(Unlocks(u"secret", u"SECRET"));
-    EXPECT_TRUE(Unlocks(u"SeCrEt", u"SeCrEt"));
-}
-
-TEST_F(GuardPasswordTest, UnitsBeyondAsciiCompareExactly)
-{
-    EXPECT_TRUE(Unlocks(u"密码ü", u"密码ü"));
-    EXPECT_FALSE(Unlocks(u"密码ü", u"密码u"));
+    const struct {
+        std::u16string typed;
+        std::u16string kept;
+    } cases[] = {{u"0123456789ABC", u"012345678"}, {u"ab", u"ab"}, {u"", u""}};
+    for (const auto& c : cases) {
+        const auto buffer = ReadPasswordEdit(c.typed);
+        for (size_t i = 0; i < buffer.size(); ++i)
+            EXPECT_EQ(buffer[i], i < c.kept.size() ? c.kept[i] : u'\0') << "unit " << i;
+    }
 }
 
 TEST_F(GuardPasswordTest, WhatFollowsTheTerminatorIsNotCompared)

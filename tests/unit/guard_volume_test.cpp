@@ -108,8 +108,8 @@ TEST_F(VolumeGuardTest, ASecondAlarmSavesAnew)
 TEST_F(VolumeGuardTest, WithoutWaveOutTheLastSourceIsUsed)
 {
     mixer.sources = {{10, COMPONENT_SRC_CD}, {12, COMPONENT_SRC_LINE}};
-    mixer.AddControl(12, MIXERCONTROL_CONTROLTYPE_VOLUME, 30, 0x3000);
-    mixer.AddControl(12, MIXERCONTROL_CONTROLTYPE_MUTE, 31, 1);
+    mixer.AddControl(12, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME, 30, 0x3000);
+    mixer.AddControl(12, GUARD_MIXERCONTROL_CONTROLTYPE_MUTE, 31, 1);
     auto guard = Make();
     guard->ForceFullVolume();
     guard->Unmute();
@@ -147,16 +147,18 @@ TEST_F(VolumeGuardTest, AFailingSourceLookupLeavesTheLastChoice)
 {
     auto guard = Make();
     COrvekMixer& m = guard->Mixer();
-    m.SelectControl(MASTER_LINE, MIXERCONTROL_CONTROLTYPE_VOLUME);
+    m.SelectControl(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME);
     ASSERT_TRUE(m.IsReady());
     mixer.failingSources = {1};
-    m.SelectControl(MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, MIXERCONTROL_CONTROLTYPE_MUTE);
-    EXPECT_EQ(m.ControlId(), MASTER_VOLUME);
+    m.SelectControl(GUARD_MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, GUARD_MIXERCONTROL_CONTROLTYPE_MUTE);
     EXPECT_TRUE(m.IsReady());
     EXPECT_NE(m.LastResult(), 0u);
     mixer.failDestination = true;
-    m.SelectControl(MASTER_LINE, MIXERCONTROL_CONTROLTYPE_MUTE);
-    EXPECT_EQ(m.ControlId(), MASTER_VOLUME);
+    m.SelectControl(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_MUTE);
+    // Still the master volume: that is where the next value goes.
+    mixer.writes.clear();
+    EXPECT_TRUE(m.SetValue(0x1234));
+    EXPECT_EQ(mixer.writes, (Writes{{MASTER_VOLUME, 0x1234}}));
 }
 
 TEST_F(VolumeGuardTest, NothingChosenReadsZeroAndWritesNothing)
@@ -164,7 +166,7 @@ TEST_F(VolumeGuardTest, NothingChosenReadsZeroAndWritesNothing)
     mixer.failDestination = true;
     auto guard = Make();
     COrvekMixer& m = guard->Mixer();
-    m.SelectControl(MASTER_LINE, MIXERCONTROL_CONTROLTYPE_VOLUME);
+    m.SelectControl(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME);
     EXPECT_FALSE(m.IsReady());
     EXPECT_EQ(m.GetValue(), 0u);
     EXPECT_FALSE(m.SetValue(7));
@@ -179,7 +181,7 @@ TEST_F(VolumeGuardTest, AFailingWriteClearsReady)
     mixer.failingWrites = {MASTER_VOLUME};
     auto guard = Make();
     COrvekMixer& m = guard->Mixer();
-    m.SelectControl(MASTER_LINE, MIXERCONTROL_CONTROLTYPE_VOLUME);
+    m.SelectControl(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME);
     EXPECT_FALSE(m.SetValue(0xFFFF));
     EXPECT_FALSE(m.IsReady());
     EXPECT_EQ(m.GetValue(), 0u);
@@ -192,7 +194,7 @@ TEST_F(VolumeGuardTest, ReadsStartFromZero)
     mixer.readsLeaveValue = {WAVE_VOLUME};
     auto guard = Make();
     COrvekMixer& m = guard->Mixer();
-    m.SelectControl(MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, MIXERCONTROL_CONTROLTYPE_VOLUME);
+    m.SelectControl(GUARD_MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME);
     EXPECT_EQ(m.GetValue(), 0u);
     m.SetValue(5);
     for (uint32_t handed : mixer.valuesHandedToReads)
@@ -233,7 +235,7 @@ TEST_F(VolumeGuardTest, OpenWithWindowReopensForNotices)
 {
     auto guard = Make();
     EXPECT_EQ(mixer.window, 0u);
-    guard->Mixer().SelectControl(MASTER_LINE, MIXERCONTROL_CONTROLTYPE_VOLUME);
+    guard->Mixer().SelectControl(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME);
     guard->OpenWithWindow(0x1234);
     EXPECT_EQ(mixer.closes, 1);
     EXPECT_EQ(mixer.opens, 2);

@@ -37,21 +37,6 @@ TEST(ReplySizes, OnlyA2xxWithoutErrorIsRead)
     EXPECT_FALSE(ShouldReadReply(7, 0, 200));
 }
 
-TEST(LeadingInteger, LikeTheCLibrary)
-{
-    EXPECT_EQ(LeadingInteger("41"), 41);
-    EXPECT_EQ(LeadingInteger("  41x"), 41);
-    EXPECT_EQ(LeadingInteger("\t-12"), -12);
-    EXPECT_EQ(LeadingInteger("+7"), 7);
-    EXPECT_EQ(LeadingInteger(""), 0);
-    EXPECT_EQ(LeadingInteger("abc"), 0);
-    EXPECT_EQ(LeadingInteger("- 5"), 0);
-    EXPECT_EQ(LeadingInteger("0041"), 41);
-    EXPECT_EQ(LeadingInteger("99999999999"), 2147483647);
-    EXPECT_EQ(LeadingInteger("-99999999999"), -2147483647 - 1);
-    EXPECT_EQ(LeadingInteger(std::string(" 1\0" "2", 4)), 1);
-}
-
 TEST(LeadingNumber, DecimalOnly)
 {
     EXPECT_EQ(LeadingNumber("1.99"), 1.99);

@@ -4,7 +4,6 @@
 #include <cctype>
 #include <string>
 
-#include "online/md5.h"
 #include "online/service_protocol.h"
 
 namespace {
@@ -88,26 +87,25 @@ TEST(ServiceUrls, UpdateCheckAndHomePage)
     EXPECT_EQ(HomePageUrl(BASE), BASE + "/");
 }
 
-TEST(LoginHash, PasswordFollowedByNonceDigits)
+TEST(LoginHash, Md5OfThePasswordFollowedByTheNonceDigits)
 {
-    EXPECT_EQ(MakeLoginHash("secret", 42), "5ce06e46867de8252365147b667f1c20");
-    EXPECT_EQ(MakeLoginHash("secret", 42), Md5Hex("secret42"));
-    EXPECT_EQ(MakeLoginHash("pw", -7), "54c72579b6b261db6160161a1c5b1221");
-}
-
-TEST(LoginHash, EmptyPasswordHashesTheDigitsAlone)
-{
-    EXPECT_EQ(MakeLoginHash("", 42), "a1d0c6e83f027327d8461063f4ac58a6");
-}
-
-TEST(LoginHash, ThirtyTwoLowercaseHexDigits)
-{
-    for (int32_t nonce : {0, 1, 9, 10, 2147483647, -2147483647 - 1}) {
-        std::string hash = MakeLoginHash("x", nonce);
-        ASSERT_EQ(hash.size(), 32u);
-        EXPECT_EQ(hash.find_first_not_of("0123456789abcdef"), std::string::npos);
-        EXPECT_EQ(hash, Md5Hex("x" + std::to_string(nonce)));
-    }
+    const struct {
+        const char* password;
+        int32_t nonce;
+        const char* hash;
+    } cases[] = {
+        {"secret", 42, "5ce06e46867de8252365147b667f1c20"},
+        {"pw", -7, "54c72579b6b261db6160161a1c5b1221"},
+        {"", 42, "a1d0c6e83f027327d8461063f4ac58a6"},  // the digits alone
+        {"x", 0, "e50eb7598b580311bab8f39bb8f4815b"},
+        {"x", 1, "6dbf9ac2da09ee1d3debf5a51873ec6d"},
+        {"x", 9, "d0c2225b640deec861a1208f37a77c25"},
+        {"x", 10, "2040a28d572e0889b2b34e9c66814f57"},
+        {"x", 2147483647, "716700c7ff9a180b123cd126ba01b3b8"},
+        {"x", -2147483647 - 1, "123494b5f221a10a7786096ef1ac50df"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(MakeLoginHash(c.password, c.nonce), c.hash) << c.password << c.nonce;
 }
 
 }  // namespace

@@ -8,7 +8,6 @@
 
 #include "online/service_protocol.h"
 #include "settings/settings.h"
-#include "settings/settings_dialog_rules.h"
 
 namespace {
 
@@ -51,20 +50,6 @@ TEST(Robustness, NonceAtTheLargestIntWrapsInsteadOfOverflowing)
     ASSERT_EQ(platform.urls.size(), 2u);
     EXPECT_EQ(settings.nonce.load(), INT32_MIN);
     EXPECT_EQ(NonceField(platform.urls[1]), "-2147483648");
-}
-
-}  // namespace
-
-namespace {
-
-// Points whose squared distance passes 2^64 went through a double root that
-// rounded up: one pixel too many, against the exact-floor contract.
-TEST(Robustness, DragDistanceStaysExactWhereTheSquaresOverflow)
-{
-    EXPECT_EQ(DragDistance({-2146959360, INT32_MIN}, {INT32_MIN, INT32_MAX}), 4294967326);
-    EXPECT_EQ(DragDistance({INT32_MIN, INT32_MIN}, {INT32_MAX, INT32_MAX}), 6074000998);
-    EXPECT_EQ(DragDistance({INT32_MAX, INT32_MAX}, {INT32_MIN, INT32_MIN}), 6074000998);
-    EXPECT_EQ(DragDistance({INT32_MIN, 0}, {INT32_MAX, 0}), 4294967295);
 }
 
 }  // namespace

@@ -2,8 +2,10 @@
 kdriver.exe, read and write its registry key, take screenshots.
 
 The scenarios run inside tools/wine-session (DISPLAY, WINEPREFIX and the
-PulseAudio null sink are set up); CTest passes the paths of the built
-programs in KESTROVA_EXE, KESTROVA_WITHOUT_AGREEMENT_EXE and KDRIVER_EXE.
+PulseAudio null sink are set up), or natively on Windows; CTest passes the
+paths of the built programs in KESTROVA_EXE, KESTROVA_WITHOUT_AGREEMENT_EXE
+and KDRIVER_EXE, and in KESTROVA_RUNNER what starts them ("wine" for a cross
+build, empty on Windows).
 """
 
 import array
@@ -37,6 +39,7 @@ DEFAULT_FLAGS = 0x1FF
 KESTROVA_EXE = os.environ.get("KESTROVA_EXE", "")
 KESTROVA_WITHOUT_AGREEMENT_EXE = os.environ.get("KESTROVA_WITHOUT_AGREEMENT_EXE", "")
 KDRIVER_EXE = os.environ.get("KDRIVER_EXE", "")
+RUNNER = os.environ.get("KESTROVA_RUNNER", "" if os.name == "nt" else "wine").split()
 SOURCE_DIR = os.environ.get(
     "KESTROVA_SOURCE_DIR",
     os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", "..")))
@@ -48,7 +51,7 @@ class DriverError(RuntimeError):
 
 def driver(*args, desktop=None, check=True, timeout=60):
     """Runs one kdriver command and returns its output, stripped."""
-    command = ["wine", KDRIVER_EXE, *[str(a) for a in args]]
+    command = [*RUNNER, KDRIVER_EXE, *[str(a) for a in args]]
     if desktop:
         command += ["--desktop", desktop]
     # Files, not pipes: a Wine service process that the call happens to
@@ -66,7 +69,7 @@ def driver(*args, desktop=None, check=True, timeout=60):
 
 def start(exe=None):
     """Starts kestrova.exe (or another build) and returns its process."""
-    return subprocess.Popen(["wine", exe or KESTROVA_EXE],
+    return subprocess.Popen([*RUNNER, exe or KESTROVA_EXE],
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 

@@ -19,7 +19,8 @@ IDC_MAIN_LOCK = 1004
 IDC_MAIN_TRIGGER_MOUSE_MOVE = 1009
 
 def wine_path(path):
-    return "Z:" + path.replace("/", "\\")
+    """The path as the probe reads it: Wine's drive Z: is the Unix root."""
+    return "Z:" + path.replace("/", "\\") if kwine.RUNNER else path
 
 
 class Probe:
@@ -27,7 +28,7 @@ class Probe:
 
     def __init__(self, mode):
         self.dir = tempfile.mkdtemp(prefix="guard-probe-")
-        self.process = subprocess.Popen(["wine", GUARD_PROBE_EXE, mode, wine_path(self.dir)],
+        self.process = subprocess.Popen([*kwine.RUNNER, GUARD_PROBE_EXE, mode, wine_path(self.dir)],
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def wait_for(self, name, timeout=60):
@@ -106,7 +107,7 @@ class NoMixer(Scenario):
         super().tearDown()
 
     def test_fatal_box_exit_code_and_settings_saved(self):
-        program = subprocess.Popen(["wine", GUARD_PROBE_EXE, "mixer"],
+        program = subprocess.Popen([*kwine.RUNNER, GUARD_PROBE_EXE, "mixer"],
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.processes.append(program)
         kwine.wait_window("Fatal Error")
@@ -139,7 +140,7 @@ class NoMixer(Scenario):
 class WithMixer(Scenario):
 
     def test_mixer_opens_without_a_box(self):
-        program = subprocess.Popen(["wine", GUARD_PROBE_EXE, "mixer"],
+        program = subprocess.Popen([*kwine.RUNNER, GUARD_PROBE_EXE, "mixer"],
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.processes.append(program)
         self.assertEqual(kwine.wait_exit(program, timeout=60), 0)

@@ -46,7 +46,7 @@ void Write(const std::wstring& path, const std::string& text)
 uint32_t MasterVolume()
 {
     COrvekMixer& mixer = GetVolumeGuard().Mixer();
-    mixer.SelectControl(MASTER_LINE, MIXERCONTROL_CONTROLTYPE_VOLUME);
+    mixer.SelectControl(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME);
     return mixer.GetValue();
 }
 
@@ -75,7 +75,7 @@ int wmain(int argc, wchar_t** argv)
         settings.SetFlag(FLAG_SMS_SERVICE, false);
         OpenMixerWithWindow(nullptr);  // as at arming: the endpoint is reached here
         COrvekMixer& mixer = GetVolumeGuard().Mixer();
-        mixer.SelectControl(MASTER_LINE, MIXERCONTROL_CONTROLTYPE_VOLUME);
+        mixer.SelectControl(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME);
         mixer.SetValue(0x4000);
         const std::string before = MasterText();
         LARGE_INTEGER frequency, start, end;

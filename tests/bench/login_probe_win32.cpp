@@ -1,7 +1,7 @@
 // Timing probe for tools/measure_login_time.py: waits for the main dialog,
 // then for its balance label to read the given text, and prints the
 // milliseconds between the two, then those from its own start to the
-// dialog (about the program's start-up, as it is started right after). Built by the script with MinGW.
+// dialog (about the program's start-up, as it is started right after).
 #include <windows.h>
 
 #include <cstdio>
