@@ -8,9 +8,7 @@ uint32_t DpiOrStandard(uint32_t dpi)
 int32_t ScaleToDpi(int32_t pixels, uint32_t dpi)
 {
     const int64_t scaled = int64_t(pixels) * int64_t(DpiOrStandard(dpi));
-    const int64_t half = STANDARD_DPI / 2;
-    const int64_t rounded = scaled >= 0 ? (scaled + half) / STANDARD_DPI : -((-scaled + half) / STANDARD_DPI);
-    return int32_t(rounded);
+    return int32_t((scaled + STANDARD_DPI / 2) / STANDARD_DPI);
 }
 
 PictureRect ScaledPicture(int32_t x, int32_t y, uint32_t width, uint32_t height, uint32_t dpi)

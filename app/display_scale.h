@@ -10,8 +10,8 @@ constexpr uint32_t STANDARD_DPI = 96;
 // call is missing before Windows 10 1607, or the window is gone).
 uint32_t DpiOrStandard(uint32_t dpi);
 
-// A length in pixels at 96 DPI, scaled to dpi, rounded to the nearest
-// pixel (halves away from zero), as the dialog manager scales its units.
+// A length or place of 0 or more pixels at 96 DPI, scaled to dpi and
+// rounded to the nearest pixel (halves up).
 int32_t ScaleToDpi(int32_t pixels, uint32_t dpi);
 
 struct PictureRect {

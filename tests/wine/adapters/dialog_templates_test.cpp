@@ -77,24 +77,6 @@ TEST(DialogTemplates, ZeroSizeControlsAreKeptButAreNoTabStops)
     }
 }
 
-TEST(DialogTemplates, TabFromThePasswordReachesOnlyVisibleControls)
-{
-    BuiltDialog dialog(IDD_SETTINGS);
-    ASSERT_NE(dialog.get(), nullptr);
-    HWND start = GetDlgItem(dialog.get(), IDC_SETTINGS_PASSWORD);
-    HWND control = start;
-    // Once round the whole tab order.
-    for (int step = 0; step < 20; ++step) {
-        control = GetNextDlgTabItem(dialog.get(), control, FALSE);
-        ASSERT_NE(control, nullptr);
-        RECT rect = {};
-        GetWindowRect(control, &rect);
-        EXPECT_GT(rect.right - rect.left, 0) << GetDlgCtrlID(control);
-        if (control == start)
-            break;
-    }
-}
-
 TEST(DialogTemplates, TheNewVersionQuestionAsksYesOrNoInTheOffersWords)
 {
     BuiltDialog dialog(IDD_NEW_VERSION);
