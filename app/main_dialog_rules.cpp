@@ -26,6 +26,14 @@ bool LockNeedsLoginQuestion(uint32_t flags, bool loggedIn)
     return (flags & FLAG_SMS_SERVICE) != 0 && !loggedIn;
 }
 
+SessionEndSteps StepsAtSessionEnd(bool sessionEnds, uint32_t flags)
+{
+    SessionEndSteps steps;
+    steps.save = sessionEnds;
+    steps.endDialog = sessionEnds && (flags & FLAG_ARMED) == 0;
+    return steps;
+}
+
 std::string SmsBalanceText(int32_t balance)
 {
     if (balance < 0)

@@ -18,5 +18,16 @@ uint32_t FlagsFromCheckBoxes(uint32_t flags, const bool ticked[4]);
 // Locking with the SMS service on but no accepted login asks first.
 bool LockNeedsLoginQuestion(uint32_t flags, bool loggedIn);
 
+// What the main dialog does when Windows says whether the session ends.
+struct SessionEndSteps {
+    bool save = false;       // read the check boxes back and save, at once
+    bool endDialog = false;  // end as the close box does
+};
+
+// The process may be ended as soon as the WM_ENDSESSION handler returns, so
+// an ending session saves there. While armed the dialog stays: the guard
+// thread still uses the settings record, and the session end was refused.
+SessionEndSteps StepsAtSessionEnd(bool sessionEnds, uint32_t flags);
+
 // "SMS Balance: 42", or "SMS Balance: N/A" for a negative count.
 std::string SmsBalanceText(int32_t balance);

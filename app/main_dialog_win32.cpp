@@ -64,7 +64,8 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     switch (message) {
     case WM_INITDIALOG:
         InitMainDialog(dialog);
-        return FALSE;  // the focus is left where the dialog manager put it
+        // FALSE: the dialog manager sets no focus, and neither does this.
+        return FALSE;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDCANCEL:
@@ -92,6 +93,16 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
             return TRUE;
         }
         break;
+    case WM_ENDSESSION: {
+        const SessionEndSteps steps = StepsAtSessionEnd(wParam != FALSE, GetSettings().flags);
+        if (steps.save) {
+            TakeTriggerFlags(dialog);
+            SaveSettings(GetSettings());
+        }
+        if (steps.endDialog)
+            EndDialog(dialog, IDCANCEL);
+        return TRUE;
+    }
     case WM_DESTROY:
         // Network replies that come in while no main dialog is open touch
         // no window.

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "app/display_scale.h"
 #include "resources/resource_ids.h"
 
 using namespace Gdiplus;
@@ -82,6 +83,15 @@ CUiResources* CreateUiResources()
 
 }  // namespace
 
+UINT WindowDpi(HWND window)
+{
+    // Windows 10 1607 and later only; older systems draw at 96 DPI.
+    using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    return DpiOrStandard(getDpiForWindow ? getDpiForWindow(window) : 0);
+}
+
 CUiResources& GetUiResources()
 {
     static CUiResources* resources = CreateUiResources();
@@ -107,10 +117,15 @@ void DrawPicture(int x, int y, GpBitmap* picture, HWND window)
     UINT height = 0;
     GdipGetImageWidth(picture, &width);
     GdipGetImageHeight(picture, &height);
+    // The dialog around the picture grows with the display scaling; the
+    // picture and its place grow with it.
+    const PictureRect place = ScaledPicture(x, y, width, height, WindowDpi(window));
     HDC dc = GetDC(window);
     GpGraphics* graphics = nullptr;
     if (GdipCreateFromHDC(dc, &graphics) == Ok) {
-        GdipDrawImageRectI(graphics, picture, x, y, INT(width), INT(height));
+        if (place.width != INT(width) || place.height != INT(height))
+            GdipSetInterpolationMode(graphics, InterpolationModeHighQualityBicubic);
+        GdipDrawImageRectI(graphics, picture, place.x, place.y, place.width, place.height);
         GdipDeleteGraphics(graphics);
     }
     ReleaseDC(window, dc);

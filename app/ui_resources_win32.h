@@ -22,7 +22,12 @@ CUiResources& GetUiResources();
 // missing or is not a picture.
 Gdiplus::GpBitmap* LoadResourcePicture(int resourceId);
 
-// Draws the picture at (x, y) of the window's client area at its own size.
+// The window's dots per inch: GetDpiForWindow where the system has it,
+// else 96.
+UINT WindowDpi(HWND window);
+
+// Draws the picture at (x, y) of the window's client area at its own size,
+// both given at 96 DPI and scaled to the window's DPI.
 void DrawPicture(int x, int y, Gdiplus::GpBitmap* picture, HWND window);
 
 // A dialog's WM_PAINT: the background is painted and validated first, then

@@ -54,6 +54,6 @@
 // Guard dialog
 #define IDC_GUARD_PASSWORD 1018
 
-// The guard dialog's 100 ms desktop watch and the settings dialog's drag use
-// these; kept here so no two timers share an id on one window.
+// The guard dialog's 100 ms desktop watch. The settings dialog's drag needs
+// no timer: it follows the mouse messages under capture.
 #define IDT_GUARD_WATCH 1025

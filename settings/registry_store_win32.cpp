@@ -52,8 +52,11 @@ public:
     {
         HKEY key = nullptr;
         DWORD disposition = 0;
+        // Reading and writing values is all the program does; asking for
+        // more (KEY_ALL_ACCESS) fails where the owner may not change the
+        // key's security, and every save would then be dropped.
         LSTATUS status = RegCreateKeyExW(root_, path_.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                         KEY_ALL_ACCESS, nullptr, &key, &disposition);
+                                         KEY_READ | KEY_WRITE, nullptr, &key, &disposition);
         if (status == ERROR_ACCESS_DENIED) {
             // A key we may read but not write (locked by policy or by hand)
             // still holds the owner's settings, password included: load them

@@ -13,6 +13,7 @@ packages=(
     xvfb xauth x11-utils imagemagick
     pulseaudio pulseaudio-utils sox
     fonts-wqy-microhei
+    fonts-wine
 )
 
 missing=()

@@ -3,13 +3,17 @@
 
 Run inside a Wine session, after building the mingw preset:
 
-    tools/wine-session tools/take_screenshots.py [build/mingw]
+    tools/wine-session tools/take_screenshots.py [build/mingw] [--dpi 144] [--out DIR]
+
+--dpi sets the prefix's display scaling for the run (and puts it back to 96
+after); --out writes the pictures somewhere else than docs/screenshots.
 
 The program runs in a virtual desktop of Wine's own explorer, which draws
 window frames and captions (a bare Xvfb has no window manager); each dialog
 is cut out of the screen by its window rectangle into docs/screenshots/.
 """
 
+import argparse
 import os
 import subprocess
 import sys
@@ -18,14 +22,19 @@ import time
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
 sys.path.insert(0, os.path.join(ROOT, "tests", "wine", "scenarios"))
 
-BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build", "mingw"))
+ARGS = argparse.ArgumentParser(description="Screenshots of the program's dialogs.")
+ARGS.add_argument("build", nargs="?", default=os.path.join(ROOT, "build", "mingw"))
+ARGS.add_argument("--dpi", type=int, default=96)
+ARGS.add_argument("--out", default=os.path.join(ROOT, "docs", "screenshots"))
+OPTIONS = ARGS.parse_args()
+BUILD = os.path.abspath(OPTIONS.build)
 os.environ.setdefault("KESTROVA_EXE", os.path.join(BUILD, "resources", "kestrova.exe"))
 os.environ.setdefault("KDRIVER_EXE", os.path.join(BUILD, "tests", "wine", "kdriver.exe"))
 
 import kwine  # noqa: E402
 
 DESKTOP = "screenshots"
-OUT = os.path.join(ROOT, "docs", "screenshots")
+OUT = os.path.abspath(OPTIONS.out)
 IDOK = 1
 IDCANCEL = 2
 IDC_MAIN_SETTINGS = 1017
@@ -46,17 +55,20 @@ def capture(title, name, margin=0, desktop=DESKTOP):
     subprocess.run(["convert", whole, "-crop", f"{width}x{height}+{left - margin}+{top - margin}",
                     "+repage", "-strip", os.path.join(OUT, name + ".png")], check=True)
     os.remove(whole)
-    print("wrote", os.path.join("docs", "screenshots", name + ".png"))
+    print("wrote", os.path.join(OUT, name + ".png"))
 
 
 def start_on_virtual_desktop():
-    return subprocess.Popen(["wine", "explorer", f"/desktop={DESKTOP},1024x720", kwine.KESTROVA_EXE],
+    # Room for the guard dialog, 1.5 times as large at 144 DPI.
+    size = "1024x720" if OPTIONS.dpi <= 96 else "1280x800"
+    return subprocess.Popen(["wine", "explorer", f"/desktop={DESKTOP},{size}", kwine.KESTROVA_EXE],
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
 def main():
     os.makedirs(OUT, exist_ok=True)
     kwine.reg_delete()
+    kwine.set_dpi(OPTIONS.dpi)
     program = start_on_virtual_desktop()
     try:
         capture(kwine.AGREEMENT_TITLE, "agreement")
@@ -79,6 +91,7 @@ def main():
         program.wait(timeout=30)
     finally:
         kwine.stop(program)
+        kwine.set_dpi(96)
 
 
 if __name__ == "__main__":

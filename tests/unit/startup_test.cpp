@@ -139,6 +139,27 @@ TEST(MainDialogRules, LoginQuestionOnlyWithTheServiceOnAndNoLogin)
     EXPECT_FALSE(LockNeedsLoginQuestion(DEFAULT_FLAGS, false));
 }
 
+TEST(MainDialogRules, AnEndingSessionSavesAndEndsTheDialogOnlyWhenNotArmed)
+{
+    struct Case {
+        bool sessionEnds;
+        uint32_t flags;
+        bool save, endDialog;
+    } const cases[] = {
+        {true, DEFAULT_FLAGS & ~FLAG_ARMED, true, true},
+        {true, FLAG_ARMED | FLAG_TRIGGER_SHUTDOWN, true, false},
+        {true, FLAG_ARMED, true, false},
+        // Another window refused, or the query was answered no: nothing.
+        {false, 0, false, false},
+        {false, FLAG_ARMED, false, false},
+    };
+    for (const Case& c : cases) {
+        const SessionEndSteps steps = StepsAtSessionEnd(c.sessionEnds, c.flags);
+        EXPECT_EQ(steps.save, c.save) << c.sessionEnds << " " << c.flags;
+        EXPECT_EQ(steps.endDialog, c.endDialog) << c.sessionEnds << " " << c.flags;
+    }
+}
+
 TEST(MainDialogRules, BalanceText)
 {
     EXPECT_EQ(SmsBalanceText(-1), "SMS Balance: N/A");

@@ -149,6 +149,26 @@ TEST_F(RegistryStoreTest, AReadOnlyKeyStillLoadsAndTheSaveChangesNothing)
     SetKeyAccess(L"D:P(A;;KA;;;WD)");  // so the test can delete it
 }
 
+TEST_F(RegistryStoreTest, AKeyThatMayBeWrittenButNotSecuredStillSaves)
+{
+    ASSERT_NE(store->OpenOrCreate().key, nullptr);
+    // Values may be read and set; the key's security, owner and deletion
+    // are out of reach, as under a locked-down policy.
+    SetKeyAccess(L"D:P(A;;KRKW;;;WD)");
+    {
+        Settings stored;
+        LoadSettings(stored, *store);
+        stored.sensitivity = 61;
+        stored.SetPassword(u"neu");
+        WriteSettings(stored);
+    }
+    Settings again;
+    LoadSettings(again, *store);
+    EXPECT_EQ(again.sensitivity.load(), 61);
+    EXPECT_EQ(again.GetPassword(), u"neu");
+    SetKeyAccess(L"D:P(A;;KA;;;WD)");
+}
+
 TEST(RegistryStoreFailure, AKeyThatCannotBeOpenedGivesNoKey)
 {
     // A path no key can have: names may not be longer than 255 characters.

@@ -174,6 +174,13 @@ def dword(values, name):
     return struct.unpack("<I", data)[0]
 
 
+def set_dpi(dpi):
+    """The prefix's display scaling (LogPixels), read by each program as it
+    starts; 96 is 100 %."""
+    subprocess.run(["wine", "reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD",
+                    "/d", str(dpi), "/f"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+
+
 def accepted_settings(flags=DEFAULT_FLAGS & ~(FLAG_AGREEMENT_PENDING | FLAG_SHOW_WARNING),
                       **values):
     """A key as left by an owner who accepted the agreement of this version:

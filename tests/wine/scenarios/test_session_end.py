@@ -1,0 +1,70 @@
+"""A log-off while the program runs: the owner's changes reach the registry
+in the WM_ENDSESSION handler itself, with no orderly close first; while
+armed the guard still refuses, and the save happens all the same."""
+
+import kwine
+from kwine import MAIN_TITLE, REG_SZ
+from test_guard import DESKTOP, GUARD, GuardScenario, guard_up
+from test_settings_dialog import SETTINGS_TITLE
+
+IDOK = 1
+IDC_MAIN_TRIGGER_POWER = 1001
+IDC_MAIN_SETTINGS = 1017
+IDC_SETTINGS_SENSITIVITY = 1016
+IDC_SETTINGS_PASSWORD = 1018
+WM_QUERYENDSESSION = 0x11
+WM_ENDSESSION = 0x16
+# ENDSESSION_LOGOFF, 0x80000000; kdriver reads numbers as a signed long.
+ENDSESSION_LOGOFF = -2147483648
+
+class SessionEnd(GuardScenario):
+
+    def change_settings(self, sensitivity, password):
+        kwine.command(MAIN_TITLE, IDC_MAIN_SETTINGS)
+        kwine.wait_window(SETTINGS_TITLE)
+        kwine.set_text(SETTINGS_TITLE, IDC_SETTINGS_SENSITIVITY, str(sensitivity))
+        kwine.set_text(SETTINGS_TITLE, IDC_SETTINGS_PASSWORD, password)
+        kwine.command(SETTINGS_TITLE, IDOK)
+        kwine.window_gone(SETTINGS_TITLE)
+
+    def end_session(self):
+        kwine.driver("send", MAIN_TITLE, WM_ENDSESSION, 1, ENDSESSION_LOGOFF)
+        # Read at once: the process may be gone the moment the handler returns.
+        return kwine.reg_dump()
+
+    def assert_saved(self, values, sensitivity, password):
+        self.assertEqual(kwine.dword(values, "Sensitivity"), sensitivity)
+        self.assertEqual(values["PW"], (REG_SZ, password.encode("utf-16-le").ljust(20, b"\0")))
+
+    def test_a_log_off_saves_the_changes_and_ends(self):
+        program = self.start_main(kwine.DEFAULT_FLAGS & ~(kwine.FLAG_AGREEMENT_PENDING | kwine.FLAG_SHOW_WARNING),
+                                  password="")
+        self.change_settings(77, "neu")
+        kwine.click(MAIN_TITLE, IDC_MAIN_TRIGGER_POWER)
+        self.assertTrue(kwine.until(lambda: not kwine.checked(MAIN_TITLE, IDC_MAIN_TRIGGER_POWER)))
+
+        self.assertNotEqual(kwine.driver("send", MAIN_TITLE, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), "0")
+        values = self.end_session()
+        self.assert_saved(values, 77, "neu")
+        self.assertEqual(kwine.dword(values, "Settings") & kwine.FLAG_TRIGGER_POWER, 0)
+        self.assertEqual(kwine.dword(values, "Settings") & kwine.FLAG_TRIGGER_MOUSE_MOVE,
+                         kwine.FLAG_TRIGGER_MOUSE_MOVE)
+        self.assertEqual(kwine.wait_exit(program), 0)
+
+    def test_while_armed_the_guard_refuses_and_the_changes_are_saved_anyway(self):
+        program = self.start_main(kwine.FLAG_DAILY_UPDATE_CHECK, password="")
+        self.change_settings(33, "abc")
+        self.lock()
+        self.assertEqual(kwine.driver("send", GUARD, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF,
+                                      desktop=DESKTOP), "0")
+        self.assert_saved(self.end_session(), 33, "abc")
+        # The guard still uses the settings: the main dialog stays, and so
+        # does the guard, until the password.
+        self.assertTrue(guard_up())
+        self.assertTrue(kwine.window_exists(MAIN_TITLE))
+        self.unlock("abc")
+        self.close_main(program)
+
+if __name__ == "__main__":
+    import unittest
+    unittest.main()
