@@ -23,6 +23,28 @@ constexpr uintptr_t GUARD_DBT_DEVICEREMOVECOMPLETE = 0x8004;
 constexpr uint32_t GUARD_DBT_DEVTYP_DEVICEINTERFACE = 5;
 constexpr intptr_t GUARD_BROADCAST_QUERY_DENY = 0x424D5144;
 
+// Sleep and the lid: a suspend that happens anyway, the resume from it, and
+// the power-setting notices (the lid switch, the power source).
+constexpr uintptr_t GUARD_PBT_APMSUSPEND = 4;
+constexpr uintptr_t GUARD_PBT_APMRESUMESUSPEND = 7;
+constexpr uintptr_t GUARD_PBT_APMRESUMEAUTOMATIC = 0x12;
+constexpr uintptr_t GUARD_PBT_POWERSETTINGCHANGE = 0x8013;
+constexpr uint32_t GUARD_LID_CLOSED = 0;
+// {BA3E0F4D-B817-4094-A2D1-D56379E6A0F3} and {5D3E9A59-E9D5-4B00-A6BD-FF34FF516548}
+// as they lie in memory.
+constexpr std::array<uint8_t, 16> LIDSWITCH_STATE_CHANGE = {0x4D, 0x0F, 0x3E, 0xBA, 0x17, 0xB8, 0x94, 0x40,
+                                                            0xA2, 0xD1, 0xD5, 0x63, 0x79, 0xE6, 0xA0, 0xF3};
+constexpr std::array<uint8_t, 16> ACDC_POWER_SOURCE = {0x59, 0x9A, 0x3E, 0x5D, 0xD5, 0xE9, 0x00, 0x4B,
+                                                       0xA6, 0xBD, 0xFF, 0x34, 0xFF, 0x51, 0x65, 0x48};
+
+// A power-setting notice: which setting, and its first four data bytes when
+// it carries that many.
+struct PowerSettingNotice {
+    std::array<uint8_t, 16> setting = {};
+    bool hasValue = false;
+    uint32_t value = 0;
+};
+
 // The HID device interface class {4D1E55B2-F16F-11CF-88CB-001111000030} as it
 // lies in memory (the first three fields little-endian).
 constexpr std::array<uint8_t, 16> HID_INTERFACE_CLASS = {0xB2, 0x55, 0x1E, 0x4D, 0x6F, 0xF1, 0xCF, 0x11,
@@ -50,11 +72,14 @@ public:
     virtual DeviceNotice Notice() = 0;
     virtual bool IsMuted() = 0;
     virtual bool IsBelowFull() = 0;
+    // The notice a PBT_POWERSETTINGCHANGE points to.
+    virtual PowerSettingNotice PowerSetting() = 0;
 };
 
 // Actions the dialog carries out, in the order of the bits.
 constexpr uint32_t GUARD_ACTION_START_ALARM = 0x1;
 constexpr uint32_t GUARD_ACTION_REFORCE_VOLUME = 0x2;  // ForceFullVolume, then Unmute
+constexpr uint32_t GUARD_ACTION_LID_STATE_KNOWN = 0x4;  // the first lid notice has come
 
 struct GuardDecision {
     uint32_t actions = 0;
@@ -72,6 +97,8 @@ struct GuardState {
     uint32_t flags = 0;
     bool sirenSounding = false;
     uint8_t lastAcLineStatus = 0;
+    // The first lid notice after registering only reports the lid's state.
+    bool lidStateKnown = false;
 };
 
 // The armed guard's answer to one message; nothing at all while FLAG_ARMED
