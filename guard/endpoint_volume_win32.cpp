@@ -55,6 +55,11 @@ bool CoreAudioEndpoint::Attach()
     if (SUCCEEDED(CoCreateInstance(CLSID_DeviceEnumerator, nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
                                    reinterpret_cast<void**>(&enumerator))) &&
         SUCCEEDED(enumerator->GetDefaultAudioEndpoint(eRender, eConsole, &device))) {
+        LPWSTR id = nullptr;
+        if (SUCCEEDED(device->GetId(&id)) && id)
+            for (const wchar_t* unit = id; *unit; ++unit)
+                id_.push_back(char16_t(*unit));
+        CoTaskMemFree(id);
         if (FAILED(device->Activate(__uuidof(IAudioEndpointVolume), CLSCTX_ALL, nullptr,
                                     reinterpret_cast<void**>(&volume_))))
             volume_ = nullptr;
@@ -75,6 +80,7 @@ void CoreAudioEndpoint::Detach()
         volume_->UnregisterControlChangeNotify(&notice_);
     noticeRegistered_ = false;
     ReleaseAndNull(volume_);
+    id_.clear();
     if (comStarted_)
         CoUninitialize();
     comStarted_ = false;

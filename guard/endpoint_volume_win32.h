@@ -24,6 +24,7 @@ public:
     bool SetVolume(float level) override;
     bool GetMute(bool& muted) override;
     bool SetMute(bool muted) override;
+    std::u16string Id() override { return id_; }
 
 private:
     // Change notices come on a system thread: they only post to the guard
@@ -40,4 +41,5 @@ private:
     IAudioEndpointVolume* volume_ = nullptr;
     bool noticeRegistered_ = false;
     bool comStarted_ = false;
+    std::u16string id_;
 };

@@ -9,8 +9,10 @@
 
 #include "app/ui_resources_win32.h"
 #include "guard/alarm.h"
+#include "guard/give_back_win32.h"
 #include "guard/guard_filter.h"
 #include "guard/input_hooks_win32.h"
+#include "guard/power_notices_win32.h"
 #include "guard/volume_guard_win32.h"
 #include "resource_ids.h"
 #include "settings/settings.h"
@@ -20,6 +22,8 @@ namespace {
 // What one guard dialog keeps between its messages.
 struct GuardDialogData {
     HDEVNOTIFY deviceNotice = nullptr;
+    PowerNotices powerNotices;
+    bool lidStateKnown = false;
 };
 
 class Win32GuardPlatform : public GuardPlatform {
@@ -61,6 +65,19 @@ public:
     bool IsMuted() override { return GetVolumeGuard().IsMuted(); }
     bool IsBelowFull() override { return GetVolumeGuard().IsBelowFull(); }
 
+    PowerSettingNotice PowerSetting() override
+    {
+        PowerSettingNotice notice;
+        const auto* setting = reinterpret_cast<const POWERBROADCAST_SETTING*>(lParam_);
+        if (!setting)
+            return notice;
+        std::memcpy(notice.setting.data(), &setting->PowerSetting, notice.setting.size());
+        notice.hasValue = setting->DataLength >= sizeof(DWORD);
+        if (notice.hasValue)
+            std::memcpy(&notice.value, setting->Data, sizeof(DWORD));
+        return notice;
+    }
+
 private:
     LPARAM lParam_;
 };
@@ -79,6 +96,8 @@ HDEVNOTIFY RegisterHidNotice(HWND dialog)
 
 void InitGuardDialog(HWND dialog, GuardDialogData& data)
 {
+    // What arming changes on the machine is saved before it changes.
+    SaveAndChangeForArming();
     Settings& settings = GetSettings();
     SYSTEM_POWER_STATUS power = {};
     GetSystemPowerStatus(&power);
@@ -89,6 +108,7 @@ void InitGuardDialog(HWND dialog, GuardDialogData& data)
     SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED | ES_DISPLAY_REQUIRED);
     ShutdownBlockReasonCreate(dialog, SHUTDOWN_BLOCK_REASON);
     data.deviceNotice = RegisterHidNotice(dialog);
+    data.powerNotices.Register(dialog);
     OpenMixerWithWindow(dialog);
     SetTimer(dialog, IDT_GUARD_WATCH, 100, nullptr);
 }
@@ -101,7 +121,9 @@ void Unlock(HWND dialog, GuardDialogData& data, WORD id)
     if (data.deviceNotice)
         UnregisterDeviceNotification(data.deviceNotice);
     data.deviceNotice = nullptr;
+    data.powerNotices.Unregister();
     GetVolumeGuard().CloseMixer();
+    GiveBackAtUnlock();
     SetThreadExecutionState(ES_CONTINUOUS);
     ShutdownBlockReasonDestroy(dialog);
     EndDialog(dialog, id);
@@ -117,8 +139,10 @@ bool PasswordTyped(HWND dialog)
     return PasswordMatches(ReadPasswordEdit(typed), GetSettings().password);
 }
 
-void CarryOut(uint32_t actions)
+void CarryOut(uint32_t actions, GuardDialogData* data)
 {
+    if ((actions & GUARD_ACTION_LID_STATE_KNOWN) && data)
+        data->lidStateKnown = true;
     if (actions & GUARD_ACTION_START_ALARM)
         StartAlarm(GetSettings());
     if (actions & GUARD_ACTION_REFORCE_VOLUME) {
@@ -131,17 +155,18 @@ void CarryOut(uint32_t actions)
 INT_PTR CALLBACK GuardDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) noexcept
 {
     Settings& settings = GetSettings();
-    const GuardState state{settings.flags.load(), settings.sirenSounding.load(), settings.lastAcLineStatus};
+    auto* data = reinterpret_cast<GuardDialogData*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    GuardState state{settings.flags.load(), settings.sirenSounding.load(), settings.lastAcLineStatus};
+    state.lidStateKnown = data && data->lidStateKnown;
     Win32GuardPlatform platform(lParam);
     const GuardDecision decision = FilterGuardMessage({message, wParam}, state, platform);
-    CarryOut(decision.actions);
+    CarryOut(decision.actions, data);
     if (decision.handled) {
         if (decision.setsResult)
             SetWindowLongPtrW(dialog, DWLP_MSGRESULT, decision.result);
         return TRUE;
     }
 
-    auto* data = reinterpret_cast<GuardDialogData*>(GetWindowLongPtrW(dialog, DWLP_USER));
     switch (message) {
     case WM_INITDIALOG:
         data = reinterpret_cast<GuardDialogData*>(lParam);

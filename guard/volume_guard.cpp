@@ -11,6 +11,7 @@ void VolumeGuard::ForceStep(uint32_t line, uint32_t control, Saved& saved, uint3
     if (!saved.valid) {
         saved.value = mixer_.GetValue();
         saved.valid = mixer_.IsReady();
+        NoteSaved(saved.valid);
     }
     mixer_.SetValue(value);
 }
@@ -57,8 +58,10 @@ void VolumeGuard::ForceFullVolume()
     ForceStep(MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, MIXERCONTROL_CONTROLTYPE_VOLUME, waveOutVolume_,
               MIXER_FULL_VOLUME);
     if (AttachEndpoint()) {
-        if (!endpointVolumeSaved_)
+        if (!endpointVolumeSaved_) {
             endpointVolumeSaved_ = endpoint_->GetVolume(savedEndpointVolume_);
+            NoteSaved(endpointVolumeSaved_);
+        }
         endpoint_->SetVolume(1.0f);
     }
 }
@@ -68,8 +71,10 @@ void VolumeGuard::Unmute()
     ForceStep(MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, MIXERCONTROL_CONTROLTYPE_MUTE, waveOutMute_, 0);
     ForceStep(MASTER_LINE, MIXERCONTROL_CONTROLTYPE_MUTE, masterMute_, 0);
     if (AttachEndpoint()) {
-        if (!endpointMuteSaved_)
+        if (!endpointMuteSaved_) {
             endpointMuteSaved_ = endpoint_->GetMute(savedEndpointMute_);
+            NoteSaved(endpointMuteSaved_);
+        }
         endpoint_->SetMute(false);
     }
 }
@@ -100,6 +105,7 @@ void VolumeGuard::Restore()
         endpoint_->SetMute(savedEndpointMute_);
     endpointVolumeSaved_ = false;
     endpointMuteSaved_ = false;
+    savedEndpointId_.clear();
 }
 
 void VolumeGuard::ReforceEndpoint()
@@ -112,4 +118,35 @@ void VolumeGuard::ReforceEndpoint()
     bool muted = false;
     if (endpoint_->GetMute(muted) && muted)
         endpoint_->SetMute(false);
+}
+
+void VolumeGuard::NoteSaved(bool saved)
+{
+    if (!saved)
+        return;
+    if (endpointAttached_ && savedEndpointId_.empty())
+        savedEndpointId_ = endpoint_->Id();
+    if (savedListener_)
+        savedListener_();
+}
+
+std::array<SavedWord, MIXER_VALUE_COUNT> VolumeGuard::SavedMixer() const
+{
+    std::array<SavedWord, MIXER_VALUE_COUNT> saved = {};
+    saved[MIXER_WAVE_OUT_VOLUME] = {waveOutVolume_.value, waveOutVolume_.valid};
+    saved[MIXER_MASTER_VOLUME] = {masterVolume_.value, masterVolume_.valid};
+    saved[MIXER_WAVE_OUT_MUTE] = {waveOutMute_.value, waveOutMute_.valid};
+    saved[MIXER_MASTER_MUTE] = {masterMute_.value, masterMute_.valid};
+    for (SavedWord& word : saved)
+        if (!word.saved)
+            word.value = 0;
+    return saved;
+}
+
+std::vector<SavedEndpointVolume> VolumeGuard::SavedEndpoints() const
+{
+    if (savedEndpointId_.empty() || !(endpointVolumeSaved_ || endpointMuteSaved_))
+        return {};
+    return {{savedEndpointId_, endpointVolumeSaved_ ? savedEndpointVolume_ : 0.0f, endpointVolumeSaved_,
+             endpointMuteSaved_ && savedEndpointMute_, endpointMuteSaved_}};
 }

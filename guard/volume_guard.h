@@ -5,8 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <vector>
 
+#include "guard/give_back_record.h"
 #include "guard/mixer.h"
 
 // The system's default playback endpoint (Core Audio on Windows). Every call
@@ -23,6 +26,8 @@ public:
     virtual bool SetVolume(float level) = 0;
     virtual bool GetMute(bool& muted) = 0;
     virtual bool SetMute(bool muted) = 0;
+    // The attached endpoint's id (empty when none is attached or it has none).
+    virtual std::u16string Id() { return {}; }
 };
 
 // One per process. What it saves is what the owner had before the first
@@ -52,6 +57,12 @@ public:
     void CloseMixer();
     COrvekMixer& Mixer() { return mixer_; }
 
+    // Called each time another of the owner's values has been read and before
+    // the first write over it, so it can be kept outside the process first.
+    void SetSavedListener(std::function<void()> listener) { savedListener_ = std::move(listener); }
+    std::array<SavedWord, MIXER_VALUE_COUNT> SavedMixer() const;
+    std::vector<SavedEndpointVolume> SavedEndpoints() const;
+
 private:
     struct Saved {
         uint32_t value = 0;
@@ -74,4 +85,7 @@ private:
     bool endpointVolumeSaved_ = false;
     bool savedEndpointMute_ = false;
     bool endpointMuteSaved_ = false;
+    std::u16string savedEndpointId_;
+    std::function<void()> savedListener_;
+    void NoteSaved(bool saved);
 };
