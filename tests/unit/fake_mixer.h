@@ -138,6 +138,7 @@ struct FakeEndpointState {
     int attaches = 0;
     int detaches = 0;
     bool attached = false;
+    std::u16string id = u"{0.0.0.00000000}.{speakers}";
     std::vector<std::string> writes;
     std::vector<std::string>* log = nullptr;
 };
@@ -187,6 +188,8 @@ public:
         Note(muted ? "mute on" : "mute off");
         return true;
     }
+
+    std::u16string Id() override { return s_.attached ? s_.id : std::u16string(); }
 
 private:
     bool Usable() const { return s_.attached && s_.implemented; }
