@@ -2,6 +2,7 @@
 // give-back in memory, for the give-back tests and fuzz target.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <set>
 #include <utility>
@@ -19,6 +20,7 @@ public:
     std::set<Slot> pinned;       // writes refused, as a policy does
     std::set<Slot> unreadable;
     int applied = 0;
+    std::function<void()> beforeWrite = [] {};
 
     FakePowerStore()
     {
@@ -43,6 +45,7 @@ public:
     {
         if (scheme != valuesScheme || pinned.count({button, source}))
             return false;
+        beforeWrite();
         values[{button, source}] = value;
         return true;
     }
@@ -64,8 +67,11 @@ public:
         on = active[shortcut];
         return readable[shortcut];
     }
+    std::function<void()> beforeWrite = [] {};
+
     bool SetHotKeyActive(Shortcut shortcut, bool on) override
     {
+        beforeWrite();
         ++writes;
         active[shortcut] = on;
         return true;

@@ -37,19 +37,10 @@ TEST(GuardSleepFilter, SuspendAndResumeSoundOnlyWithTheShutdownTrigger)
     }
 }
 
-TEST(GuardSleepFilter, TheFirstLidNoticeOnlyReportsTheLidState)
-{
-    FakeGuardPlatform platform;
-    platform.powerSetting = {LIDSWITCH_STATE_CHANGE, true, GUARD_LID_CLOSED};
-    const GuardDecision decision =
-        PowerBroadcast(GUARD_PBT_POWERSETTINGCHANGE, Armed(FLAG_TRIGGER_SHUTDOWN, false), platform);
-    EXPECT_TRUE(decision.handled);
-    EXPECT_EQ(decision.actions, GUARD_ACTION_LID_STATE_KNOWN);
-    EXPECT_EQ(platform.powerSettingAsked, 1);
-}
-
+// The first notice after registering reports the state the lid is in.
 struct LidCase {
     const char* name;
+    bool lidStateKnown;
     uint32_t triggers;
     bool hasValue;
     uint32_t lid;
@@ -57,10 +48,11 @@ struct LidCase {
 };
 
 const LidCase LID_CASES[] = {
-    {"closed", FLAG_TRIGGER_SHUTDOWN, true, GUARD_LID_CLOSED, GUARD_ACTION_START_ALARM},
-    {"closed without the trigger", FLAG_TRIGGER_POWER | FLAG_TRIGGER_MOUSE_MOVE, true, GUARD_LID_CLOSED, 0},
-    {"opened", FLAG_TRIGGER_SHUTDOWN, true, 1, 0},
-    {"no data", FLAG_TRIGGER_SHUTDOWN, false, GUARD_LID_CLOSED, 0},
+    {"first notice, closed", false, FLAG_TRIGGER_SHUTDOWN, true, GUARD_LID_CLOSED, GUARD_ACTION_LID_STATE_KNOWN},
+    {"closed", true, FLAG_TRIGGER_SHUTDOWN, true, GUARD_LID_CLOSED, GUARD_ACTION_START_ALARM},
+    {"closed without the trigger", true, FLAG_TRIGGER_POWER | FLAG_TRIGGER_MOUSE_MOVE, true, GUARD_LID_CLOSED, 0},
+    {"opened", true, FLAG_TRIGGER_SHUTDOWN, true, 1, 0},
+    {"no data", true, FLAG_TRIGGER_SHUTDOWN, false, GUARD_LID_CLOSED, 0},
 };
 
 TEST(GuardSleepFilter, LidNoticesAfterTheFirstSoundOnClosingWithTheTrigger)
@@ -69,7 +61,7 @@ TEST(GuardSleepFilter, LidNoticesAfterTheFirstSoundOnClosingWithTheTrigger)
         SCOPED_TRACE(c.name);
         FakeGuardPlatform platform;
         platform.powerSetting = {LIDSWITCH_STATE_CHANGE, c.hasValue, c.lid};
-        const GuardDecision decision = PowerBroadcast(GUARD_PBT_POWERSETTINGCHANGE, Armed(c.triggers), platform);
+        const GuardDecision decision = PowerBroadcast(GUARD_PBT_POWERSETTINGCHANGE, Armed(c.triggers, c.lidStateKnown), platform);
         EXPECT_TRUE(decision.handled);
         EXPECT_FALSE(decision.setsResult);
         EXPECT_EQ(decision.actions, c.actions);
