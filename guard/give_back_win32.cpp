@@ -114,7 +114,8 @@ void SaveAndChangeForArming() noexcept
 {
     try {
         GiveBackMachine& machine = Machine();
-        machine.keeper.Arm();
+        // First, because a mixer that will not open ends the process: then
+        // before anything has changed.
         VolumeGuard& volume = GetVolumeGuard();
         volume.SetSavedListener([&machine, &volume] {
             VolumeRecord record;
@@ -122,6 +123,7 @@ void SaveAndChangeForArming() noexcept
             record.endpoints = volume.SavedEndpoints();
             machine.keeper.VolumeSaved(record);
         });
+        machine.keeper.Arm();
     } catch (const std::exception&) {
         // Arming goes on: the guard matters more than what it would give back.
     }
