@@ -5,12 +5,14 @@
 #include "app/start_dialogs_win32.h"
 #include "app/startup.h"
 #include "app/ui_resources_win32.h"
+#include "guard/give_back_win32.h"
 #include "guard/guard_thread_win32.h"
 
 namespace {
 
 class Win32StartupShell : public StartupShell {
 public:
+    void GiveBackLeftOvers() override { GiveBackLeftOverRecord(); }
     void EnsureUiResources() override { GetUiResources(); }
     void RunAgreementDialog() override { ::RunAgreementDialog(); }
     void RunWarningDialog() override { ::RunWarningDialog(); }

@@ -5,6 +5,7 @@
 int RunStartupBody(StartupShell& shell)
 {
     Settings& settings = GetSettings();
+    shell.GiveBackLeftOvers();
 
     if (settings.HasFlag(FLAG_AGREEMENT_PENDING)) {
         shell.EnsureUiResources();

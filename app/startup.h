@@ -6,6 +6,8 @@
 class StartupShell {
 public:
     virtual ~StartupShell() = default;
+    // What an armed process that never unlocked left changed on the machine.
+    virtual void GiveBackLeftOvers() {}
     virtual void EnsureUiResources() = 0;
     virtual void RunAgreementDialog() = 0;
     virtual void RunWarningDialog() = 0;

@@ -9,8 +9,10 @@
 
 #include "app/ui_resources_win32.h"
 #include "guard/alarm.h"
+#include "guard/give_back_win32.h"
 #include "guard/guard_filter.h"
 #include "guard/input_hooks_win32.h"
+#include "guard/power_notices_win32.h"
 #include "guard/volume_guard_win32.h"
 #include "resource_ids.h"
 #include "settings/settings.h"
@@ -21,6 +23,8 @@ namespace {
 struct GuardDialogData {
     HDEVNOTIFY deviceNotice = nullptr;
     bool guardDesktopSeen = false;  // the guard's desktop has had the input since arming
+    PowerNotices powerNotices;
+    bool lidStateKnown = false;
 };
 
 class Win32GuardPlatform : public GuardPlatform {
@@ -70,6 +74,19 @@ public:
     bool IsMuted() override { return GetVolumeGuard().IsMuted(); }
     bool IsBelowFull() override { return GetVolumeGuard().IsBelowFull(); }
 
+    PowerSettingNotice PowerSetting() override
+    {
+        PowerSettingNotice notice;
+        const auto* setting = reinterpret_cast<const POWERBROADCAST_SETTING*>(lParam_);
+        if (!setting)
+            return notice;
+        std::memcpy(notice.setting.data(), &setting->PowerSetting, notice.setting.size());
+        notice.hasValue = setting->DataLength >= sizeof(DWORD);
+        if (notice.hasValue)
+            std::memcpy(&notice.value, setting->Data, sizeof(DWORD));
+        return notice;
+    }
+
 private:
     LPARAM lParam_;
 };
@@ -91,6 +108,15 @@ HDEVNOTIFY RegisterHidNotice(HWND dialog)
 
 void InitGuardDialog(HWND dialog, GuardDialogData& data)
 {
+    // No siren, no guard: checked before anything on the machine changes, so
+    // the guard thread can show the fatal box on the owner's desktop and
+    // nothing is left to give back.
+    if (!TryOpenMixerWithWindow(dialog)) {
+        EndDialog(dialog, GUARD_RESULT_NO_SOUND);
+        return;
+    }
+    // What arming changes on the machine is saved before it changes.
+    SaveAndChangeForArming();
     Settings& settings = GetSettings();
     SYSTEM_POWER_STATUS power = {};
     GetSystemPowerStatus(&power);
@@ -101,18 +127,7 @@ void InitGuardDialog(HWND dialog, GuardDialogData& data)
     SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED | ES_DISPLAY_REQUIRED);
     ShutdownBlockReasonCreate(dialog, SHUTDOWN_BLOCK_REASON);
     data.deviceNotice = RegisterHidNotice(dialog);
-    if (!TryOpenMixerWithWindow(dialog)) {
-        // No siren: take the guard down, hooks first, so that the guard
-        // thread can show the fatal box on the owner's desktop.
-        Disarm(settings);
-        if (data.deviceNotice)
-            UnregisterDeviceNotification(data.deviceNotice);
-        data.deviceNotice = nullptr;
-        SetThreadExecutionState(ES_CONTINUOUS);
-        ShutdownBlockReasonDestroy(dialog);
-        EndDialog(dialog, GUARD_RESULT_NO_SOUND);
-        return;
-    }
+    data.powerNotices.Register(dialog);
     SetTimer(dialog, IDT_GUARD_WATCH, 100, nullptr);
 }
 
@@ -124,7 +139,9 @@ void Unlock(HWND dialog, GuardDialogData& data, WORD id)
     if (data.deviceNotice)
         UnregisterDeviceNotification(data.deviceNotice);
     data.deviceNotice = nullptr;
+    data.powerNotices.Unregister();
     GetVolumeGuard().CloseMixer();
+    GiveBackAtUnlock();
     SetThreadExecutionState(ES_CONTINUOUS);
     ShutdownBlockReasonDestroy(dialog);
     EndDialog(dialog, id);
@@ -144,6 +161,8 @@ void CarryOut(uint32_t actions, GuardDialogData* data)
 {
     if ((actions & GUARD_ACTION_GUARD_DESKTOP_SEEN) && data)
         data->guardDesktopSeen = true;
+    if ((actions & GUARD_ACTION_LID_STATE_KNOWN) && data)
+        data->lidStateKnown = true;
     if (actions & GUARD_ACTION_START_ALARM)
         StartAlarm(GetSettings());
     // StartAlarm switches once, and only when it starts the siren.
@@ -162,6 +181,7 @@ INT_PTR CALLBACK GuardDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     auto* data = reinterpret_cast<GuardDialogData*>(GetWindowLongPtrW(dialog, DWLP_USER));
     GuardState state{settings.flags.load(), settings.sirenSounding.load(), settings.lastAcLineStatus};
     state.guardDesktopSeen = data && data->guardDesktopSeen;
+    state.lidStateKnown = data && data->lidStateKnown;
     Win32GuardPlatform platform(lParam);
     const GuardDecision decision = FilterGuardMessage({message, wParam}, state, platform);
     CarryOut(decision.actions, data);

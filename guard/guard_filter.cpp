@@ -59,6 +59,41 @@ GuardDecision ScreenSaverRow(const GuardMessage& message)
     return GuardDecision();
 }
 
+bool PowerSourceChanged(const GuardState& state, GuardPlatform& platform)
+{
+    // Any change from the status at arming counts, plugging in as well.
+    return platform.AcLineStatus() != state.lastAcLineStatus && Has(state, FLAG_TRIGGER_POWER);
+}
+
+// A sleep that happens anyway, the resume from it, and the lid: sounding only
+// with the shutdown trigger, as a refused shutdown does.
+bool FilterSleepEvent(const GuardMessage& message, const GuardState& state, GuardPlatform& platform,
+                      GuardDecision& decision)
+{
+    switch (message.wParam) {
+    case GUARD_PBT_APMSUSPEND:
+    case GUARD_PBT_APMRESUMESUSPEND:
+    case GUARD_PBT_APMRESUMEAUTOMATIC:
+        if (Has(state, FLAG_TRIGGER_SHUTDOWN))
+            decision.actions = GUARD_ACTION_START_ALARM;
+        return true;
+    case GUARD_PBT_POWERSETTINGCHANGE: {
+        const PowerSettingNotice notice = platform.PowerSetting();
+        if (notice.setting == LIDSWITCH_STATE_CHANGE && notice.hasValue) {
+            if (!state.lidStateKnown)
+                decision.actions = GUARD_ACTION_LID_STATE_KNOWN;
+            else if (notice.value == GUARD_LID_CLOSED && Has(state, FLAG_TRIGGER_SHUTDOWN))
+                decision.actions = GUARD_ACTION_START_ALARM;
+        } else if (notice.setting == ACDC_POWER_SOURCE && PowerSourceChanged(state, platform)) {
+            decision.actions = GUARD_ACTION_START_ALARM;
+        }
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
 }  // namespace
 
 GuardDecision FilterGuardMessage(const GuardMessage& message, const GuardState& state, GuardPlatform& platform)
@@ -85,9 +120,9 @@ GuardDecision FilterGuardMessage(const GuardMessage& message, const GuardState& 
         if (message.wParam == GUARD_PBT_APMQUERYSUSPEND)
             return HandledWithResult(GUARD_BROADCAST_QUERY_DENY);
         decision = Handled();
-        // Any change from the status at arming counts, plugging in as well.
-        if (message.wParam == GUARD_PBT_APMPOWERSTATUSCHANGE && platform.AcLineStatus() != state.lastAcLineStatus &&
-            Has(state, FLAG_TRIGGER_POWER))
+        if (FilterSleepEvent(message, state, platform, decision))
+            return decision;
+        if (message.wParam == GUARD_PBT_APMPOWERSTATUSCHANGE && PowerSourceChanged(state, platform))
             decision.actions = GUARD_ACTION_START_ALARM;
         return decision;
 

@@ -39,6 +39,28 @@ enum class InputDesktop {
 // could, its name (desktop names compare without regard to case).
 InputDesktop ClassifyInputDesktop(bool opened, std::u16string_view name);
 
+// Sleep and the lid: a suspend that happens anyway, the resume from it, and
+// the power-setting notices (the lid switch, the power source).
+constexpr uintptr_t GUARD_PBT_APMSUSPEND = 4;
+constexpr uintptr_t GUARD_PBT_APMRESUMESUSPEND = 7;
+constexpr uintptr_t GUARD_PBT_APMRESUMEAUTOMATIC = 0x12;
+constexpr uintptr_t GUARD_PBT_POWERSETTINGCHANGE = 0x8013;
+constexpr uint32_t GUARD_LID_CLOSED = 0;
+// {BA3E0F4D-B817-4094-A2D1-D56379E6A0F3} and {5D3E9A59-E9D5-4B00-A6BD-FF34FF516548}
+// as they lie in memory.
+constexpr std::array<uint8_t, 16> LIDSWITCH_STATE_CHANGE = {0x4D, 0x0F, 0x3E, 0xBA, 0x17, 0xB8, 0x94, 0x40,
+                                                            0xA2, 0xD1, 0xD5, 0x63, 0x79, 0xE6, 0xA0, 0xF3};
+constexpr std::array<uint8_t, 16> ACDC_POWER_SOURCE = {0x59, 0x9A, 0x3E, 0x5D, 0xD5, 0xE9, 0x00, 0x4B,
+                                                       0xA6, 0xBD, 0xFF, 0x34, 0xFF, 0x51, 0x65, 0x48};
+
+// A power-setting notice: which setting, and its first four data bytes when
+// it carries that many.
+struct PowerSettingNotice {
+    std::array<uint8_t, 16> setting = {};
+    bool hasValue = false;
+    uint32_t value = 0;
+};
+
 // The HID device interface class {4D1E55B2-F16F-11CF-88CB-001111000030} as it
 // lies in memory (the first three fields little-endian).
 constexpr std::array<uint8_t, 16> HID_INTERFACE_CLASS = {0xB2, 0x55, 0x1E, 0x4D, 0x6F, 0xF1, 0xCF, 0x11,
@@ -65,15 +87,18 @@ public:
     virtual DeviceNotice Notice() = 0;
     virtual bool IsMuted() = 0;
     virtual bool IsBelowFull() = 0;
+    // The notice a PBT_POWERSETTINGCHANGE points to.
+    virtual PowerSettingNotice PowerSetting() = 0;
 };
 
 // Actions the dialog carries out, in the order of the bits.
 constexpr uint32_t GUARD_ACTION_START_ALARM = 0x1;
 constexpr uint32_t GUARD_ACTION_REFORCE_VOLUME = 0x2;  // ForceFullVolume, then Unmute
+constexpr uint32_t GUARD_ACTION_LID_STATE_KNOWN = 0x4;  // the first lid notice has come
 // The input desktop watch: bring the guard desktop to the front again, and
 // remember that the guard's desktop has been seen with the input.
-constexpr uint32_t GUARD_ACTION_SWITCH_TO_GUARD = 0x100;
-constexpr uint32_t GUARD_ACTION_GUARD_DESKTOP_SEEN = 0x200;
+constexpr uint32_t GUARD_ACTION_SWITCH_TO_GUARD = 0x8;
+constexpr uint32_t GUARD_ACTION_GUARD_DESKTOP_SEEN = 0x10;
 
 struct GuardDecision {
     uint32_t actions = 0;
@@ -96,6 +121,8 @@ struct GuardState {
     // happened yet, and Wine names its one input desktop "Default" whatever
     // was switched to.
     bool guardDesktopSeen = false;
+    // The first lid notice after registering only reports the lid's state.
+    bool lidStateKnown = false;
 };
 
 // The armed guard's answer to one message; nothing at all while FLAG_ARMED

@@ -11,6 +11,7 @@ void VolumeGuard::ForceStep(uint32_t line, uint32_t control, Saved& saved, uint3
     if (!saved.valid) {
         saved.value = mixer_.GetValue();
         saved.valid = mixer_.IsReady();
+        NoteSaved(saved.valid);
     }
     mixer_.SetValue(value);
 }
@@ -74,16 +75,20 @@ VolumeGuard::SavedEndpoint& VolumeGuard::SavedForAttached()
 void VolumeGuard::ForceEndpointVolume()
 {
     SavedEndpoint& saved = SavedForAttached();
-    if (!saved.volumeSaved)
+    if (!saved.volumeSaved) {
         saved.volumeSaved = endpoint_->GetVolume(saved.volume);
+        NoteSaved(saved.volumeSaved);
+    }
     endpoint_->SetVolume(1.0f);
 }
 
 void VolumeGuard::UnmuteEndpoint()
 {
     SavedEndpoint& saved = SavedForAttached();
-    if (!saved.muteSaved)
+    if (!saved.muteSaved) {
         saved.muteSaved = endpoint_->GetMute(saved.muted);
+        NoteSaved(saved.muteSaved);
+    }
     endpoint_->SetMute(false);
 }
 
@@ -163,4 +168,23 @@ void VolumeGuard::ReforceEndpoint()
     bool muted = false;
     if (endpoint_->GetMute(muted) && muted)
         endpoint_->SetMute(false);
+}
+
+void VolumeGuard::NoteSaved(bool saved)
+{
+    if (saved && savedListener_)
+        savedListener_();
+}
+
+std::array<SavedWord, MIXER_VALUE_COUNT> VolumeGuard::SavedMixer() const
+{
+    std::array<SavedWord, MIXER_VALUE_COUNT> saved = {};
+    saved[MIXER_WAVE_OUT_VOLUME] = {waveOutVolume_.value, waveOutVolume_.valid};
+    saved[MIXER_MASTER_VOLUME] = {masterVolume_.value, masterVolume_.valid};
+    saved[MIXER_WAVE_OUT_MUTE] = {waveOutMute_.value, waveOutMute_.valid};
+    saved[MIXER_MASTER_MUTE] = {masterMute_.value, masterMute_.valid};
+    for (SavedWord& word : saved)
+        if (!word.saved)
+            word.value = 0;
+    return saved;
 }

@@ -5,10 +5,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "guard/give_back_record.h"
 #include "guard/mixer.h"
 
 // The system's default playback endpoint (Core Audio on Windows). Every call
@@ -42,13 +44,7 @@ public:
 class VolumeGuard {
 public:
     // The owner's values of one forced endpoint.
-    struct SavedEndpoint {
-        std::u16string id;
-        float volume = 0;
-        bool volumeSaved = false;
-        bool muted = false;
-        bool muteSaved = false;
-    };
+    using SavedEndpoint = SavedEndpointVolume;
 
     // Opens mixer device 0; throws MixerOpenError. The endpoint may be null.
     VolumeGuard(std::unique_ptr<MixerDevice> mixer, std::unique_ptr<AudioEndpoint> endpoint);
@@ -76,6 +72,11 @@ public:
     void CloseMixer();
     COrvekMixer& Mixer() { return mixer_; }
 
+    // Called each time another of the owner's values has been read and before
+    // the first write over it, so it can be kept outside the process first.
+    void SetSavedListener(std::function<void()> listener) { savedListener_ = std::move(listener); }
+    std::array<SavedWord, MIXER_VALUE_COUNT> SavedMixer() const;
+
 private:
     struct Saved {
         uint32_t value = 0;
@@ -99,4 +100,6 @@ private:
     std::unique_ptr<AudioEndpoint> endpoint_;
     bool endpointAttached_ = false;
     std::vector<SavedEndpoint> endpointSaved_;
+    std::function<void()> savedListener_;
+    void NoteSaved(bool saved);
 };

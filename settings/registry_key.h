@@ -30,6 +30,8 @@ public:
                                               TextWidth width) = 0;
     // Results are ignored by the only caller, the save at exit.
     virtual void Write(const std::string& name, const RegistryValue& value, TextWidth width) = 0;
+    // Removes the value; true when it is gone (or was never there).
+    virtual bool Delete(const std::string& name) = 0;
 };
 
 struct OpenedKey {

@@ -40,6 +40,12 @@ public:
             RegSetValueExA(key_, name.c_str(), 0, value.type, value.bytes.data(), DWORD(value.bytes.size()));
     }
 
+    bool Delete(const std::string& name) override
+    {
+        LSTATUS status = RegDeleteValueW(key_, Widen(name).c_str());
+        return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+    }
+
 private:
     HKEY key_;
 };

@@ -12,12 +12,23 @@
 namespace {
 
 const uint32_t MESSAGES[] = {GUARD_WM_QUERYENDSESSION, GUARD_WM_TIMER, GUARD_WM_POWERBROADCAST,
+const uint32_t MESSAGES[] = {GUARD_WM_QUERYENDSESSION, GUARD_WM_TIMER, GUARD_WM_POWERBROADCAST,
                              GUARD_WM_DEVICECHANGE, GUARD_MM_MIXM_LINE_CHANGE, GUARD_MM_MIXM_CONTROL_CHANGE,
                              GUARD_WM_SYSCOMMAND};
-const uintptr_t PARAMS[] = {GUARD_PBT_APMQUERYSUSPEND, GUARD_PBT_APMPOWERSTATUSCHANGE,
-                            GUARD_DBT_DEVICEREMOVECOMPLETE, 0x8000 /* arrival */, 7 /* resume */,
+constexpr size_t MESSAGE_COUNT = sizeof MESSAGES / sizeof MESSAGES[0];
+const uintptr_t PARAMS[] = {GUARD_PBT_APMQUERYSUSPEND,      GUARD_PBT_APMPOWERSTATUSCHANGE,
+                            GUARD_DBT_DEVICEREMOVECOMPLETE, 0x8000 /* arrival */,
+                            GUARD_PBT_APMRESUMESUSPEND,     GUARD_PBT_APMSUSPEND,
+                            GUARD_PBT_APMRESUMEAUTOMATIC,   GUARD_PBT_POWERSETTINGCHANGE,
                             GUARD_SC_SCREENSAVE};
+constexpr size_t PARAM_COUNT = sizeof PARAMS / sizeof PARAMS[0];
 const InputDesktop DESKTOPS[] = {InputDesktop::Unreachable, InputDesktop::Guard, InputDesktop::Other};
+
+bool IsSleepEvent(uintptr_t wParam)
+{
+    return wParam == GUARD_PBT_APMSUSPEND || wParam == GUARD_PBT_APMRESUMESUSPEND ||
+           wParam == GUARD_PBT_APMRESUMEAUTOMATIC;
+}
 
 bool IsNothing(const GuardDecision& decision)
 {
@@ -31,9 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FuzzInput input(data, size);
     GuardMessage message;
     uint8_t pick = input.Byte();
-    message.message = pick < 200 ? MESSAGES[pick % 7] : input.Word();
+    message.message = pick < 200 ? MESSAGES[pick % MESSAGE_COUNT] : input.Word();
     pick = input.Byte();
-    message.wParam = pick < 200 ? PARAMS[pick % 6] : uintptr_t(input.Word()) << 32 | input.Word();
+    message.wParam = pick < 200 ? PARAMS[pick % PARAM_COUNT] : uintptr_t(input.Word()) << 32 | input.Word();
 
     GuardState state;
     state.flags = input.Word();
@@ -54,14 +65,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         for (uint8_t& byte : platform.notice.classGuid)
             byte = input.Byte();
 
+    // Appended last, so the seeds written before these rows keep their meaning.
+    state.lidStateKnown = input.Flag();
+    const uint8_t settingPick = input.Byte();
+    platform.powerSetting.setting = settingPick % 3 == 0   ? LIDSWITCH_STATE_CHANGE
+                                    : settingPick % 3 == 1 ? ACDC_POWER_SOURCE
+                                                           : HID_INTERFACE_CLASS;
+    platform.powerSetting.hasValue = input.Flag();
+    platform.powerSetting.value = input.Byte() & 1 ? GUARD_LID_CLOSED : input.Word();
+
     const GuardDecision decision = FilterGuardMessage(message, state, platform);
 
     const bool armed = (state.flags & FLAG_ARMED) != 0;
     FUZZ_CHECK((decision.actions & ~(GUARD_ACTION_START_ALARM | GUARD_ACTION_REFORCE_VOLUME |
-                                     GUARD_ACTION_SWITCH_TO_GUARD | GUARD_ACTION_GUARD_DESKTOP_SEEN)) == 0);
+                                     GUARD_ACTION_LID_STATE_KNOWN | GUARD_ACTION_SWITCH_TO_GUARD |
+                                     GUARD_ACTION_GUARD_DESKTOP_SEEN)) == 0);
     FUZZ_CHECK(!decision.setsResult || decision.handled);
     FUZZ_CHECK(platform.acAsked <= 1 && platform.desktopAsked <= 1 && platform.noticeAsked <= 1 &&
-               platform.mutedAsked <= 1 && platform.belowFullAsked <= 1);
+               platform.mutedAsked <= 1 && platform.belowFullAsked <= 1 && platform.powerSettingAsked <= 1);
     if (!armed) {
         FUZZ_CHECK(IsNothing(decision) && platform.Asked() == 0);
         return 0;
@@ -98,6 +119,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(decision.handled && platform.desktopAsked + platform.noticeAsked == 0);
         if (message.wParam == GUARD_PBT_APMQUERYSUSPEND) {
             FUZZ_CHECK(decision.setsResult && decision.result == GUARD_BROADCAST_QUERY_DENY && decision.actions == 0);
+        } else if (IsSleepEvent(message.wParam)) {
+            FUZZ_CHECK(!decision.setsResult && platform.Asked() == 0);
+            FUZZ_CHECK(alarm == ((state.flags & FLAG_TRIGGER_SHUTDOWN) != 0) && (alarm || decision.actions == 0));
+        } else if (message.wParam == GUARD_PBT_POWERSETTINGCHANGE) {
+            const PowerSettingNotice& notice = platform.powerSetting;
+            FUZZ_CHECK(!decision.setsResult && platform.powerSettingAsked == 1);
+            const bool lid = notice.setting == LIDSWITCH_STATE_CHANGE && notice.hasValue;
+            if (lid && !state.lidStateKnown)
+                FUZZ_CHECK(decision.actions == GUARD_ACTION_LID_STATE_KNOWN);
+            else if (lid)
+                FUZZ_CHECK(alarm == (notice.value == GUARD_LID_CLOSED && (state.flags & FLAG_TRIGGER_SHUTDOWN)) &&
+                           (alarm || decision.actions == 0));
+            else if (notice.setting == ACDC_POWER_SOURCE)
+                FUZZ_CHECK(alarm == (platform.acLine != state.lastAcLineStatus &&
+                                     (state.flags & FLAG_TRIGGER_POWER)) && (alarm || decision.actions == 0));
+            else
+                FUZZ_CHECK(decision.actions == 0 && platform.acAsked == 0);
         } else {
             FUZZ_CHECK(!decision.setsResult);
             const bool changed = message.wParam == GUARD_PBT_APMPOWERSTATUSCHANGE &&

@@ -94,6 +94,10 @@ def guard_filter():
         "device_arrival": msg(3, 3, armed), "mixer_muted": msg(4, 0, armed, siren=1, muted=1),
         "mixer_quiet": msg(5, 0, armed, siren=1, below=1), "disarmed": msg(0, 0, 0x1FE),
         "raw_message": b"\xff" + word(0x0010) + b"\x00" + word(armed),
+        "suspend": msg(2, 5, armed), "resume_automatic": msg(2, 6, armed & ~0x10),
+        # then: lid state known, setting (0 lid, 1 power source), has a value, closed
+        "lid_closed": msg(2, 7, armed) + b"\x01\x00\x01\x01", "lid_first_notice": msg(2, 7, armed) + b"\x00\x00\x01\x01",
+        "source_changed": msg(2, 7, armed, ac=0) + b"\x01\x01\x01\x00" + word(1),
     }
 
 
@@ -115,10 +119,36 @@ def settings_dialog():
     }
 
 
+def give_back_record():
+    binary, other_type = b"\x00", b"\xf4"  # type pickers of fuzz_give_back_record
+
+    def saved(value=None):
+        return b"\x00" + word(0) if value is None else b"\x01" + word(value)
+
+    def endpoint(ident, volume=None, muted=None):
+        out = struct.pack("<H", len(ident)) + ident.encode("utf-16-le")
+        out += b"\x00" + word(0) if volume is None else b"\x01" + struct.pack("<f", volume)
+        return out + (b"\x00\x00" if muted is None else b"\x01" + bytes([muted]))
+
+    def record(actions=(None,) * 6, shortcuts=(0, 0, 0), mixer=(None,) * 4, endpoints=(), version=1):
+        out = b"KGBR" + struct.pack("<H", version) + bytes(range(16))
+        out += b"".join(saved(a) for a in actions) + bytes(shortcuts) + b"".join(saved(m) for m in mixer)
+        return out + bytes([len(endpoints)]) + b"".join(endpoints)
+
+    armed = record(actions=(1, 1, 3, 3, 1, 1), shortcuts=(1, 1, 0))
+    sounding = record(actions=(1, 0, 3, None, 1, 1), shortcuts=(1, 0, 1), mixer=(0x8000, 0xFFFF, 0, 1),
+                      endpoints=[endpoint("{0.0.0.00000000}.{a1}", 0.25, 1), endpoint("{0.0.0.00000000}.{b2}")])
+    return {
+        "empty_record": binary + record(), "armed": binary + armed, "sounding": binary + sounding,
+        "truncated": binary + sounding[:-3], "next_version": binary + record(version=2),
+        "wrong_type": other_type + armed, "nothing": binary,
+    }
+
+
 def main():
     for target, seeds in [("fuzz_settings_load", settings_load()), ("fuzz_service_reply", service_reply()),
                           ("fuzz_service_urls", service_urls()), ("fuzz_guard_filter", guard_filter()),
-                          ("fuzz_settings_dialog", settings_dialog())]:
+                          ("fuzz_settings_dialog", settings_dialog()), ("fuzz_give_back_record", give_back_record())]:
         folder = os.path.join(HERE, "corpus", target)
         os.makedirs(folder, exist_ok=True)
         for name, data in seeds.items():

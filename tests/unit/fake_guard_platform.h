@@ -14,12 +14,14 @@ public:
     DeviceNotice notice;
     bool muted = false;
     bool belowFull = false;
+    PowerSettingNotice powerSetting;
 
     int acAsked = 0;
     int desktopAsked = 0;
     int noticeAsked = 0;
     int mutedAsked = 0;
     int belowFullAsked = 0;
+    int powerSettingAsked = 0;
 
     uint8_t AcLineStatus() override
     {
@@ -46,5 +48,13 @@ public:
         ++belowFullAsked;
         return belowFull;
     }
-    int Asked() const { return acAsked + desktopAsked + noticeAsked + mutedAsked + belowFullAsked; }
+    PowerSettingNotice PowerSetting() override
+    {
+        ++powerSettingAsked;
+        return powerSetting;
+    }
+    int Asked() const
+    {
+        return acAsked + desktopAsked + noticeAsked + mutedAsked + belowFullAsked + powerSettingAsked;
+    }
 };

@@ -20,6 +20,12 @@ public:
         ++registry_.writes;
     }
 
+    bool Delete(const std::string& name) override
+    {
+        registry_.values.erase(name);
+        return true;
+    }
+
 private:
     FakeRegistry& registry_;
 };

@@ -167,7 +167,7 @@ TEST(GuardFilter, OtherPowerEventsAreHandledAndDoNothing)
 {
     FakeGuardPlatform platform;
     platform.acLine = 0;  // would sound if it were asked
-    for (uintptr_t event : {uintptr_t(4), uintptr_t(7), uintptr_t(18), uintptr_t(0x8013)}) {
+    for (uintptr_t event : {uintptr_t(6), uintptr_t(9), uintptr_t(11), uintptr_t(0x8000)}) {
         const GuardDecision decision =
             FilterGuardMessage({GUARD_WM_POWERBROADCAST, event}, Armed(ALL_TRIGGERS, false, 1), platform);
         EXPECT_TRUE(decision.handled) << event;
@@ -283,6 +283,7 @@ TEST(GuardFilter, DisarmedReportsNothingForAnyRow)
     platform.notice = HidNotice();
     platform.muted = true;
     platform.belowFull = true;
+    platform.powerSetting = {LIDSWITCH_STATE_CHANGE, true, GUARD_LID_CLOSED};
     const std::vector<GuardMessage> rows = {
         {GUARD_WM_QUERYENDSESSION, 0},
         {GUARD_WM_TIMER, 1025},
@@ -290,6 +291,9 @@ TEST(GuardFilter, DisarmedReportsNothingForAnyRow)
         {GUARD_WM_POWERBROADCAST, GUARD_PBT_APMPOWERSTATUSCHANGE},
         {GUARD_WM_POWERBROADCAST, GUARD_PBT_APMQUERYSUSPEND},
         {GUARD_WM_POWERBROADCAST, 7},
+        {GUARD_WM_POWERBROADCAST, GUARD_PBT_APMSUSPEND},
+        {GUARD_WM_POWERBROADCAST, GUARD_PBT_APMRESUMEAUTOMATIC},
+        {GUARD_WM_POWERBROADCAST, GUARD_PBT_POWERSETTINGCHANGE},
         {GUARD_WM_DEVICECHANGE, GUARD_DBT_DEVICEREMOVECOMPLETE},
         {GUARD_MM_MIXM_LINE_CHANGE, 0},
         {GUARD_MM_MIXM_CONTROL_CHANGE, 0},

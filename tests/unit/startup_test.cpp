@@ -2,6 +2,7 @@
 // save at the end and nowhere else.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -166,6 +167,25 @@ TEST(MainDialogRules, BalanceText)
     EXPECT_EQ(SmsBalanceText(-2147483647 - 1), "SMS Balance: N/A");
     EXPECT_EQ(SmsBalanceText(0), "SMS Balance: 0");
     EXPECT_EQ(SmsBalanceText(12345), "SMS Balance: 12345");
+}
+
+}  // namespace
+
+namespace {
+
+// What an armed process left changed is given back before any dialog.
+class GiveBackShell : public RecordingShell {
+public:
+    void GiveBackLeftOvers() override { calls.push_back("give back"); }
+};
+
+TEST_F(Startup, LeftOversAreGivenBackBeforeAnyDialog)
+{
+    GiveBackShell shell;
+    RunStartupBody(shell);
+    ASSERT_FALSE(shell.calls.empty());
+    EXPECT_EQ(shell.calls.front(), "give back");
+    EXPECT_EQ(std::count(shell.calls.begin(), shell.calls.end(), "give back"), 1);
 }
 
 }  // namespace

@@ -68,6 +68,17 @@ TEST_F(RegistryStoreTest, MissingOrLargerThanTheBufferReadsAsNothing)
     EXPECT_TRUE(key.Read("PW", 24, TextWidth::Wide));
 }
 
+TEST_F(RegistryStoreTest, ADeletedValueIsGoneAndDeletingAMissingOneSucceeds)
+{
+    OpenedKey opened = store->OpenOrCreate();
+    opened.key->Write("GiveBack", RegistryValue{3, {1, 2, 3}}, TextWidth::Wide);
+    opened.key->Write("Settings", RegistryValue{REGISTRY_TYPE_DWORD, {1, 0, 0, 0}}, TextWidth::Wide);
+    EXPECT_TRUE(opened.key->Delete("GiveBack"));
+    EXPECT_FALSE(opened.key->Read("GiveBack", 16, TextWidth::Wide));
+    EXPECT_TRUE(opened.key->Read("Settings", 4, TextWidth::Wide));
+    EXPECT_TRUE(opened.key->Delete("GiveBack"));
+}
+
 TEST_F(RegistryStoreTest, NarrowTextRoundTripsThroughTheACalls)
 {
     OpenedKey opened = store->OpenOrCreate();

@@ -1,0 +1,62 @@
+#include "guard/give_back.h"
+
+GiveBackKeeper::GiveBackKeeper(RegistryKey* key, PowerStore& power, AccessibilityStore& accessibility)
+    : key_(key), power_(power), accessibility_(accessibility)
+{
+}
+
+void GiveBackKeeper::Write()
+{
+    if (key_)
+        key_->Write(GIVE_BACK_VALUE_NAME, RegistryValue{REGISTRY_TYPE_BINARY, EncodeGiveBackRecord(record_)},
+                    TextWidth::Wide);
+}
+
+void GiveBackKeeper::Arm()
+{
+    record_ = GiveBackRecord();
+    record_.power = ReadPowerActions(power_);
+    record_.shortcuts = ReadShortcutHotKeys(accessibility_);
+    Write();
+    RefusePowerSleep(power_, record_.power);
+    ClearShortcutHotKeys(accessibility_, record_.shortcuts);
+}
+
+void GiveBackKeeper::VolumeSaved(const VolumeRecord& volume)
+{
+    record_.volume = volume;
+    Write();
+}
+
+void GiveBackKeeper::Unlock()
+{
+    GiveBackPowerActions(power_, record_.power);
+    GiveBackShortcutHotKeys(accessibility_, record_.shortcuts);
+    record_ = GiveBackRecord();
+    if (key_)
+        key_->Delete(GIVE_BACK_VALUE_NAME);
+}
+
+bool GiveBackLeftOver(RegistryKey& key, PowerStore& power, AccessibilityStore& accessibility,
+                      VolumeGiveBack& volume)
+{
+    std::optional<RegistryValue> value = key.Read(GIVE_BACK_VALUE_NAME, GIVE_BACK_RECORD_MAX_BYTES, TextWidth::Wide);
+    std::optional<GiveBackRecord> record;
+    if (value && value->type == REGISTRY_TYPE_BINARY)
+        record = DecodeGiveBackRecord(value->bytes);
+    if (record) {
+        GiveBackPowerActions(power, record->power);
+        GiveBackShortcutHotKeys(accessibility, record->shortcuts);
+        for (const SavedWord& word : record->volume.mixer)
+            if (word.saved) {
+                volume.GiveBackMixer(record->volume.mixer);
+                break;
+            }
+        for (const SavedEndpointVolume& endpoint : record->volume.endpoints)
+            volume.GiveBackEndpoint(endpoint);
+    }
+    // Given back, or not ours to read (too large, wrong type, bad bytes):
+    // gone either way.
+    key.Delete(GIVE_BACK_VALUE_NAME);
+    return record.has_value();
+}

@@ -1,0 +1,138 @@
+#include "guard/give_back_win32.h"
+
+#include <windows.h>
+
+#include <endpointvolume.h>
+#include <mmdeviceapi.h>
+
+#include <exception>
+#include <memory>
+#include <string>
+
+#include "guard/accessibility_win32.h"
+#include "guard/give_back.h"
+#include "guard/mixer_win32.h"
+#include "guard/power_actions_win32.h"
+#include "guard/volume_guard_win32.h"
+
+namespace {
+
+const CLSID DEVICE_ENUMERATOR = {0xBCDE0395, 0xE52F, 0x467C, {0x8E, 0x3D, 0xC4, 0x57, 0x92, 0x91, 0x69, 0x2E}};
+
+struct MixerControl {
+    uint32_t line;
+    uint32_t control;
+};
+
+// In the order of MixerValue.
+const MixerControl MIXER_CONTROLS[MIXER_VALUE_COUNT] = {
+    {MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, MIXERCONTROL_CONTROLTYPE_VOLUME},
+    {MASTER_LINE, MIXERCONTROL_CONTROLTYPE_VOLUME},
+    {MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, MIXERCONTROL_CONTROLTYPE_MUTE},
+    {MASTER_LINE, MIXERCONTROL_CONTROLTYPE_MUTE},
+};
+
+// The sound after a crash: the process's VolumeGuard is not made for this
+// (a mixer that will not open ends the process), so a mixer of its own.
+class Win32VolumeGiveBack : public VolumeGiveBack {
+public:
+    void GiveBackMixer(const std::array<SavedWord, MIXER_VALUE_COUNT>& values) override
+    {
+        try {
+            COrvekMixer mixer(std::make_unique<WinmmMixerDevice>());
+            for (size_t i = 0; i < MIXER_VALUE_COUNT; ++i)
+                if (values[i].saved) {
+                    mixer.SelectControl(MIXER_CONTROLS[i].line, MIXER_CONTROLS[i].control);
+                    mixer.SetValue(values[i].value);
+                }
+        } catch (const MixerOpenError&) {
+            // No mixer now: nothing of it to give back.
+        }
+    }
+
+    // The endpoint by its id, whether or not it is the default one now.
+    void GiveBackEndpoint(const SavedEndpointVolume& endpoint) override
+    {
+        const std::wstring id(endpoint.id.begin(), endpoint.id.end());
+        const bool comStarted = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+        IMMDeviceEnumerator* enumerator = nullptr;
+        IMMDevice* device = nullptr;
+        IAudioEndpointVolume* volume = nullptr;
+        if (SUCCEEDED(CoCreateInstance(DEVICE_ENUMERATOR, nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
+                                       reinterpret_cast<void**>(&enumerator))) &&
+            SUCCEEDED(enumerator->GetDevice(id.c_str(), &device)) &&
+            SUCCEEDED(device->Activate(__uuidof(IAudioEndpointVolume), CLSCTX_ALL, nullptr,
+                                       reinterpret_cast<void**>(&volume)))) {
+            if (endpoint.volumeSaved)
+                volume->SetMasterVolumeLevelScalar(endpoint.volume, nullptr);
+            if (endpoint.muteSaved)
+                volume->SetMute(endpoint.muted ? TRUE : FALSE, nullptr);
+        }
+        if (volume)
+            volume->Release();
+        if (device)
+            device->Release();
+        if (enumerator)
+            enumerator->Release();
+        if (comStarted)
+            CoUninitialize();
+    }
+};
+
+// A key handle of its own: the settings record's handle is closed at the
+// save at exit, which may come while the guard still runs.
+struct GiveBackMachine {
+    OpenedKey key = CreatePlatformRegistryStore()->OpenOrCreate();
+    PowrprofPowerStore power;
+    Win32AccessibilityStore accessibility;
+    GiveBackKeeper keeper{key.key.get(), power, accessibility};
+};
+
+GiveBackMachine& Machine()
+{
+    // Never destroyed: the guard thread may use it until the process ends.
+    static GiveBackMachine* machine = new GiveBackMachine();
+    return *machine;
+}
+
+}  // namespace
+
+void GiveBackLeftOverRecord() noexcept
+{
+    try {
+        GiveBackMachine& machine = Machine();
+        if (!machine.key.key)
+            return;
+        Win32VolumeGiveBack volume;
+        GiveBackLeftOver(*machine.key.key, machine.power, machine.accessibility, volume);
+    } catch (const std::exception&) {
+        // Out of memory at start-up: the record stays for the next start.
+    }
+}
+
+void SaveAndChangeForArming() noexcept
+{
+    try {
+        GiveBackMachine& machine = Machine();
+        // First, because a mixer that will not open ends the process: then
+        // before anything has changed.
+        VolumeGuard& volume = GetVolumeGuard();
+        volume.SetSavedListener([&machine, &volume] {
+            VolumeRecord record;
+            record.mixer = volume.SavedMixer();
+            record.endpoints = volume.SavedEndpoints();
+            machine.keeper.VolumeSaved(record);
+        });
+        machine.keeper.Arm();
+    } catch (const std::exception&) {
+        // Arming goes on: the guard matters more than what it would give back.
+    }
+}
+
+void GiveBackAtUnlock() noexcept
+{
+    try {
+        Machine().keeper.Unlock();
+    } catch (const std::exception&) {
+    }
+}

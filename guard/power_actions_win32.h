@@ -1,0 +1,37 @@
+// The power schemes through powrprof, loaded at run time: Wine lacks some of
+// these functions, and where any is missing every call fails and arming goes
+// on without them.
+#pragma once
+
+#include <windows.h>
+
+#include "guard/power_actions.h"
+
+class PowrprofPowerStore : public PowerStore {
+public:
+    PowrprofPowerStore();
+    ~PowrprofPowerStore() override;
+    PowrprofPowerStore(const PowrprofPowerStore&) = delete;
+    PowrprofPowerStore& operator=(const PowrprofPowerStore&) = delete;
+
+    bool ActiveScheme(PowerScheme& scheme) override;
+    bool ReadAction(const PowerScheme& scheme, PowerButton button, PowerSource source, uint32_t& value) override;
+    bool WriteAction(const PowerScheme& scheme, PowerButton button, PowerSource source, uint32_t value) override;
+    bool Apply(const PowerScheme& scheme) override;
+
+private:
+    using GetActiveScheme = DWORD(WINAPI*)(HKEY, GUID**);
+    using ReadValueIndex = DWORD(WINAPI*)(HKEY, const GUID*, const GUID*, const GUID*, LPDWORD);
+    using WriteValueIndex = DWORD(WINAPI*)(HKEY, const GUID*, const GUID*, const GUID*, DWORD);
+    using SetActiveScheme = DWORD(WINAPI*)(HKEY, const GUID*);
+    using AccessCheck = DWORD(WINAPI*)(int, const GUID*);
+
+    HMODULE module_ = nullptr;
+    GetActiveScheme getActiveScheme_ = nullptr;
+    ReadValueIndex readAc_ = nullptr;
+    ReadValueIndex readDc_ = nullptr;
+    WriteValueIndex writeAc_ = nullptr;
+    WriteValueIndex writeDc_ = nullptr;
+    SetActiveScheme setActiveScheme_ = nullptr;
+    AccessCheck accessCheck_ = nullptr;  // may be missing alone: then nothing counts as pinned
+};

@@ -1,0 +1,52 @@
+// The give-back record left by an earlier process, holding anything: a whole
+// record must encode back to the very same bytes; anything else is refused
+// and then nothing at all is given back. The value is gone afterwards either
+// way.
+
+#include "fake_give_back.h"
+#include "fake_registry.h"
+#include "fuzz_input.h"
+#include "guard/give_back.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    FuzzInput input(data, size);
+    // Mostly the type the program writes, sometimes another.
+    const uint8_t typePick = input.Byte();
+    RegistryValue value;
+    value.type = typePick < 224 ? REGISTRY_TYPE_BINARY : typePick & 0x0F;
+    std::string rest = input.Rest();
+    value.bytes.assign(rest.begin(), rest.end());
+
+    const std::optional<GiveBackRecord> decoded = DecodeGiveBackRecord(value.bytes);
+    if (decoded)
+        FUZZ_CHECK(EncodeGiveBackRecord(*decoded) == value.bytes);
+
+    FakeRegistry registry;
+    registry.values[GIVE_BACK_VALUE_NAME] = value;
+    FakeRegistryStore store(registry);
+    OpenedKey key = store.OpenOrCreate();
+    FakePowerStore power;
+    const auto owner = power.values;
+    power.values = {};  // as arming left them: every action "Do nothing"
+    for (const auto& [slot, action] : owner)
+        power.values[slot] = POWER_ACTION_DO_NOTHING;
+    FakeAccessibility accessibility;
+    accessibility.active = {false, false, false};
+    FakeVolumeGiveBack volume;
+
+    const bool whole = GiveBackLeftOver(*key.key, power, accessibility, volume);
+    FUZZ_CHECK(whole == (decoded && value.type == REGISTRY_TYPE_BINARY &&
+                         value.bytes.size() <= GIVE_BACK_RECORD_MAX_BYTES));
+    FUZZ_CHECK(registry.values.count(GIVE_BACK_VALUE_NAME) == 0);
+    if (!whole) {
+        FUZZ_CHECK(power.applied == 0 && accessibility.writes == 0);
+        FUZZ_CHECK(volume.mixer.empty() && volume.endpoints.empty());
+        return 0;
+    }
+    FUZZ_CHECK(volume.endpoints == decoded->volume.endpoints);
+    FUZZ_CHECK(volume.mixer.size() <= 1);
+    for (size_t shortcut = 0; shortcut < SHORTCUT_COUNT; ++shortcut)
+        FUZZ_CHECK(accessibility.active[shortcut] == decoded->shortcuts[shortcut]);
+    return 0;
+}

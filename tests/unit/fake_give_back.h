@@ -1,0 +1,88 @@
+// The power schemes, the accessibility shortcuts and the start-up sound
+// give-back in memory, for the give-back tests and fuzz target.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "guard/give_back.h"
+
+class FakePowerStore : public PowerStore {
+public:
+    using Slot = std::pair<PowerButton, PowerSource>;
+    PowerScheme active = {{0x38, 0x1b}};
+    bool hasActive = true;
+    std::map<Slot, uint32_t> values;  // of the scheme below
+    PowerScheme valuesScheme = active;
+    std::set<Slot> pinned;       // writes refused, as a policy does
+    std::set<Slot> unreadable;
+    int applied = 0;
+    std::function<void()> beforeWrite = [] {};
+
+    FakePowerStore()
+    {
+        for (size_t b = 0; b < POWER_BUTTON_COUNT; ++b)
+            for (size_t s = 0; s < POWER_SOURCE_COUNT; ++s)
+                values[{PowerButton(b), PowerSource(s)}] = uint32_t(1 + b);  // sleep, hibernate, shut down
+    }
+
+    bool ActiveScheme(PowerScheme& scheme) override
+    {
+        scheme = active;
+        return hasActive;
+    }
+    bool ReadAction(const PowerScheme& scheme, PowerButton button, PowerSource source, uint32_t& value) override
+    {
+        if (scheme != valuesScheme || unreadable.count({button, source}))
+            return false;
+        value = values[{button, source}];
+        return true;
+    }
+    bool WriteAction(const PowerScheme& scheme, PowerButton button, PowerSource source, uint32_t value) override
+    {
+        if (scheme != valuesScheme || pinned.count({button, source}))
+            return false;
+        beforeWrite();
+        values[{button, source}] = value;
+        return true;
+    }
+    bool Apply(const PowerScheme&) override
+    {
+        ++applied;
+        return true;
+    }
+};
+
+class FakeAccessibility : public AccessibilityStore {
+public:
+    std::array<bool, SHORTCUT_COUNT> active = {true, true, true};
+    std::array<bool, SHORTCUT_COUNT> readable = {true, true, true};
+    int writes = 0;
+
+    bool HotKeyActive(Shortcut shortcut, bool& on) override
+    {
+        on = active[shortcut];
+        return readable[shortcut];
+    }
+    std::function<void()> beforeWrite = [] {};
+
+    bool SetHotKeyActive(Shortcut shortcut, bool on) override
+    {
+        beforeWrite();
+        ++writes;
+        active[shortcut] = on;
+        return true;
+    }
+};
+
+class FakeVolumeGiveBack : public VolumeGiveBack {
+public:
+    std::vector<std::array<SavedWord, MIXER_VALUE_COUNT>> mixer;
+    std::vector<SavedEndpointVolume> endpoints;
+
+    void GiveBackMixer(const std::array<SavedWord, MIXER_VALUE_COUNT>& values) override { mixer.push_back(values); }
+    void GiveBackEndpoint(const SavedEndpointVolume& endpoint) override { endpoints.push_back(endpoint); }
+};

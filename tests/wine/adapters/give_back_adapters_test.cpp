@@ -1,0 +1,40 @@
+// The power and accessibility stores over the real system (Wine offers only
+// part of powrprof): arming switches off what it can, and unlock leaves both
+// as they were.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "guard/accessibility_win32.h"
+#include "guard/give_back.h"
+#include "guard/power_actions_win32.h"
+
+namespace {
+
+TEST(GiveBackAdapters, ArmingThenUnlockLeavesThePowerActionsAndHotKeysAsTheyWere)
+{
+    PowrprofPowerStore power;
+    Win32AccessibilityStore accessibility;
+    const PowerActionsRecord before = ReadPowerActions(power);
+    const ShortcutsCleared hotKeysBefore = ReadShortcutHotKeys(accessibility);
+
+    GiveBackKeeper keeper(nullptr, power, accessibility);
+    keeper.Arm();
+    EXPECT_EQ(ReadShortcutHotKeys(accessibility), ShortcutsCleared{});
+    const PowerActionsRecord armed = ReadPowerActions(power);
+    for (size_t button = 0; button < POWER_BUTTON_COUNT; ++button)
+        for (size_t source = 0; source < POWER_SOURCE_COUNT; ++source)
+            if (armed.actions[button][source].saved && before.actions[button][source].saved) {
+                EXPECT_EQ(armed.actions[button][source].value, POWER_ACTION_DO_NOTHING) << button << source;
+            }
+    keeper.Unlock();
+
+    EXPECT_EQ(ReadShortcutHotKeys(accessibility), hotKeysBefore);
+    const PowerActionsRecord after = ReadPowerActions(power);
+    EXPECT_EQ(after.scheme, before.scheme);
+    EXPECT_EQ(after.actions, before.actions);
+    std::printf("power actions readable: %d; hot keys on: %d %d %d\n", before.Any() ? 1 : 0, hotKeysBefore[0],
+                hotKeysBefore[1], hotKeysBefore[2]);
+}
+
+}  // namespace
