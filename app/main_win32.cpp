@@ -6,6 +6,7 @@
 #include "app/startup.h"
 #include "app/ui_resources_win32.h"
 #include "guard/guard_thread_win32.h"
+#include "online/service_calls.h"
 
 namespace {
 
@@ -22,6 +23,7 @@ public:
         if (thread)
             CloseHandle(thread);
     }
+    void CloseServiceSession() override { ::CloseServiceSession(); }
 };
 
 }  // namespace

@@ -27,6 +27,9 @@ int RunStartupBody(StartupShell& shell)
         shell.StartGuardThread();
     }
 
+    // A reply handled on the network thread must not meet a record that is
+    // being saved or is gone.
+    shell.CloseServiceSession();
     SaveSettings(settings);
     DestroySettings();
     return 0;

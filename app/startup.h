@@ -11,6 +11,8 @@ public:
     virtual void RunWarningDialog() = 0;
     virtual int RunMainDialog() = 0;  // the command that ended it, or -1
     virtual void StartGuardThread() = 0;
+    // Keeps late network replies away from the settings record.
+    virtual void CloseServiceSession() = 0;
 };
 
 // The main dialog's result for the lock command.

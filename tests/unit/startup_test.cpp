@@ -42,6 +42,12 @@ public:
         return result;
     }
     void StartGuardThread() override { calls.push_back("guard"); }
+    void CloseServiceSession() override
+    {
+        calls.push_back("close service");
+        writesBeforeClose = TestRegistry().writes;
+    }
+    int writesBeforeClose = -1;
 };
 
 class Startup : public FreshSettingsTest {};
@@ -66,7 +72,8 @@ TEST_F(Startup, AgreeingShowsTheWarningThenTheMainDialogAndSaves)
     shell.onAgreement = Agree;
     EXPECT_EQ(RunStartupBody(shell), 0);
     EXPECT_EQ(shell.calls,
-              (std::vector<std::string>{"resources", "agreement", "resources", "warning", "resources", "main"}));
+              (std::vector<std::string>{"resources", "agreement", "resources", "warning", "resources", "main",
+                                        "close service"}));
     EXPECT_EQ(TestRegistry().values.size(), 8u);
 }
 
@@ -79,7 +86,7 @@ TEST_F(Startup, NoAgreementOrWarningWhenTheirFlagsAreClear)
 
     RecordingShell second;
     EXPECT_EQ(RunStartupBody(second), 0);
-    EXPECT_EQ(second.calls, (std::vector<std::string>{"resources", "main"}));
+    EXPECT_EQ(second.calls, (std::vector<std::string>{"resources", "main", "close service"}));
 }
 
 TEST_F(Startup, EachLockStartsAGuardAndShowsTheMainDialogAgain)
@@ -88,10 +95,19 @@ TEST_F(Startup, EachLockStartsAGuardAndShowsTheMainDialogAgain)
     shell.onAgreement = Agree;
     shell.mainResults = {MAIN_RESULT_LOCK, MAIN_RESULT_LOCK, -1};
     RunStartupBody(shell);
-    std::vector<std::string> tail(shell.calls.end() - 8, shell.calls.end());
+    std::vector<std::string> tail(shell.calls.end() - 9, shell.calls.end());
     EXPECT_EQ(tail, (std::vector<std::string>{"resources", "main", "guard", "resources", "main", "guard",
-                                              "resources", "main"}));
+                                              "resources", "main", "close service"}));
     EXPECT_EQ(TestRegistry().values.size(), 8u) << "a dialog that fails still saves";
+}
+
+TEST_F(Startup, TheServiceIsClosedBeforeTheRecordIsSaved)
+{
+    RecordingShell shell;
+    shell.onAgreement = Agree;
+    RunStartupBody(shell);
+    EXPECT_EQ(shell.writesBeforeClose, 0);
+    EXPECT_GT(TestRegistry().writes, 0);
 }
 
 TEST(MainDialogRules, CheckBoxesSetAndClearOnlyTheirOwnBits)
