@@ -2,8 +2,6 @@
 
 #include <shellapi.h>
 
-#include <objbase.h>
-
 #include <atomic>
 #include <map>
 #include <memory>
@@ -14,6 +12,7 @@
 #include "online/service_calls.h"
 #include "online/service_protocol.h"
 #include "online/service_requests.h"
+#include "online/web_page_win32.h"
 #include "settings/settings.h"
 
 namespace {
@@ -77,18 +76,6 @@ const char WATCHDOG_MESSAGE[] =
 
 void IssueTaggedRequest(int kind, const std::string& url, uint32_t login);
 
-// Opens a web page from a thread of its own that has initialised COM as a
-// single-threaded apartment, as ShellExecute wants; the network thread has not.
-DWORD WINAPI OpenWebPageThread(void* parameter) noexcept
-{
-    std::unique_ptr<std::string> url(static_cast<std::string*>(parameter));
-    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    ShellExecuteA(nullptr, "open", url->c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-    if (SUCCEEDED(com))
-        CoUninitialize();
-    return 0;
-}
-
 // The platform as one reply sees it: requests it issues belong to its login.
 class CWinInetPlatform final : public CServicePlatform {
 public:
@@ -116,17 +103,7 @@ public:
         return yes;
     }
 
-    void OpenWebPage(const std::string& url) override
-    {
-        std::unique_ptr<std::string> copy(new (std::nothrow) std::string(url));
-        if (!copy)
-            return;
-        HANDLE thread = CreateThread(nullptr, 0, OpenWebPageThread, copy.get(), 0, nullptr);
-        if (!thread)
-            return;
-        copy.release();  // the thread owns it now
-        CloseHandle(thread);
-    }
+    void OpenWebPage(const std::string& url) override { OpenWebPageOnStaThread(url); }
 
     UtcDate CurrentUtcDate() override
     {
