@@ -1,7 +1,5 @@
 #include "online/service_client_win32.h"
 
-#include <shellapi.h>
-
 #include <atomic>
 #include <map>
 #include <memory>
@@ -58,12 +56,26 @@ struct CPendingRequest {
 };
 using RequestPointer = std::shared_ptr<CPendingRequest>;
 
-std::mutex requestsLock;
-std::map<DWORD_PTR, RequestPointer> requests;
-DWORD_PTR lastContext = 0;  // under requestsLock
+struct CRequestTable {
+    std::mutex lock;
+    std::map<DWORD_PTR, RequestPointer> requests;
+    DWORD_PTR lastContext = 0;
+};
+
+// The table and the gate are never destroyed: the library's threads may
+// still call back while the process ends.
+CRequestTable& Requests()
+{
+    static CRequestTable* table = new CRequestTable;
+    return *table;
+}
 
 // Lets reply handlers at the settings record until the program ends.
-CServiceGate gate;
+CServiceGate& Gate()
+{
+    static CServiceGate* gate = new CServiceGate;
+    return *gate;
+}
 std::atomic<uint32_t> newestLogin{0};
 
 // Thrown out of a handler that waited for the owner and came back to a shut
@@ -93,12 +105,12 @@ public:
     // thinks it over, so the gate is left meanwhile.
     bool AskToOpenHomePage() override
     {
-        gate.Leave();
+        Gate().Leave();
         bool yes = MessageBoxW(nullptr,
                                L"A new version of Kestrova is avaible!\n Do you want to take full advantage of the "
                                L"new features and download it now?",
                                L"New Version Available!", MB_TOPMOST | MB_ICONINFORMATION | MB_YESNO) == IDYES;
-        if (!gate.Enter())
+        if (!Gate().Enter())
             throw CServiceClosed();
         return yes;
     }
@@ -157,15 +169,17 @@ void ShowRefusal(const char* text)
 
 RequestPointer FindRequest(DWORD_PTR context)
 {
-    std::lock_guard<std::mutex> hold(requestsLock);
-    auto found = requests.find(context);
-    return found == requests.end() ? nullptr : found->second;
+    CRequestTable& table = Requests();
+    std::lock_guard<std::mutex> hold(table.lock);
+    auto found = table.requests.find(context);
+    return found == table.requests.end() ? nullptr : found->second;
 }
 
 void ForgetRequest(DWORD_PTR context)
 {
-    std::lock_guard<std::mutex> hold(requestsLock);
-    requests.erase(context);
+    CRequestTable& table = Requests();
+    std::lock_guard<std::mutex> hold(table.lock);
+    table.requests.erase(context);
 }
 
 // A reply that was read in full: handed to its handler while the record
@@ -175,7 +189,7 @@ void HandleReply(int kind, uint32_t login, const std::string& reply)
 {
     if (!ReplyStillWanted(kind, login, newestLogin.load()))
         return;
-    if (!gate.Enter())
+    if (!Gate().Enter())
         return;
     const char* refusal = nullptr;
     try {
@@ -185,10 +199,10 @@ void HandleReply(int kind, uint32_t login, const std::string& reply)
     } catch (const CServiceClosed&) {
         return;  // already out of the gate
     } catch (...) {
-        gate.Leave();
+        Gate().Leave();
         throw;
     }
-    gate.Leave();
+    Gate().Leave();
     if (refusal)
         ShowRefusal(refusal);
 }
@@ -282,7 +296,7 @@ void CloseServiceSession()
 {
     // Handlers inside finish; later replies find the gate shut. The session
     // stays open: requests still in flight end on their own.
-    gate.Close();
+    Gate().Close();
 }
 
 namespace {
@@ -296,9 +310,14 @@ void IssueTaggedRequest(int kind, const std::string& url, uint32_t login)
     request->login = login;
     DWORD_PTR context;
     {
-        std::lock_guard<std::mutex> hold(requestsLock);
-        context = ++lastContext;
-        requests[context] = request;
+        CRequestTable& table = Requests();
+        std::lock_guard<std::mutex> hold(table.lock);
+        context = ++table.lastContext;
+        try {
+            table.requests[context] = request;
+        } catch (const std::bad_alloc&) {
+            return;  // out of memory: the request is not sent
+        }
     }
     HINTERNET handle;
     if (kind == KIND_UPDATE_CHECK)
