@@ -43,12 +43,8 @@ struct CPendingRequest {
     // The request's handle, from INTERNET_STATUS_HANDLE_CREATED or the open's
     // result: closed when the request ends, however it ends.
     std::atomic<HINTERNET> handle{nullptr};
-    std::atomic<bool> opened{false};  // the open's completion was taken
+    CRequestSteps steps;  // open, read and end, each taken once
     std::atomic<bool> reading{false};
-    std::atomic<bool> ended{false};
-    // A read that went pending ends once both the call has returned and the
-    // completion has come: the count is then final, whichever wrote it last.
-    std::atomic<int> readParties{2};
     std::atomic<DWORD> readError{0};
     DWORD status = 0;
     char buffer[REPLY_BUFFER_BYTES] = {};
@@ -212,7 +208,7 @@ void HandleReply(int kind, uint32_t login, const std::string& reply)
 // body was read. A failed open or read hands nothing on.
 void EndRequest(DWORD_PTR context, CPendingRequest& request, bool read)
 {
-    if (request.ended.exchange(true))
+    if (!request.steps.TakeEnd())
         return;
     ForgetRequest(context);
     std::string reply;
@@ -246,14 +242,14 @@ void StartRead(DWORD_PTR context, CPendingRequest& request, HINTERNET handle)
     ReadStep step = ReadStepOfCall(returned != FALSE, returned ? 0 : GetLastError());
     if (step != ReadStep::PENDING) {
         EndRead(context, request, step);
-    } else if (request.readParties.fetch_sub(1) == 1) {
+    } else if (request.steps.ReadPartyDone()) {
         EndRead(context, request, ReadStepOfCompletion(request.readError));
     }
 }
 
 void OnOpenComplete(DWORD_PTR context, CPendingRequest& request, HINTERNET handle, DWORD error)
 {
-    if (request.opened.exchange(true))
+    if (!request.steps.TakeOpen())
         return;  // taken already, by the callback or by the issuer
     if (handle)
         request.handle = handle;
@@ -276,7 +272,7 @@ void OnOpenComplete(DWORD_PTR context, CPendingRequest& request, HINTERNET handl
 void OnReadComplete(DWORD_PTR context, CPendingRequest& request, DWORD error)
 {
     request.readError = error;
-    if (request.readParties.fetch_sub(1) == 1)
+    if (request.steps.ReadPartyDone())
         EndRead(context, request, ReadStepOfCompletion(error));
 }
 
@@ -329,7 +325,7 @@ void IssueTaggedRequest(int kind, const std::string& url, uint32_t login)
         OnOpenComplete(context, *request, handle, 0);
     } else if (GetLastError() != ERROR_IO_PENDING) {
         // Refused before it was queued: no completion will come.
-        request->opened = true;
+        request->steps.TakeOpen();
         EndRequest(context, *request, false);
     }
 }

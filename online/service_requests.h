@@ -5,6 +5,7 @@
 // Portable: no Windows headers.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -23,6 +24,25 @@ enum class ReadStep {
 };
 ReadStep ReadStepOfCall(bool returned, uint32_t lastError);
 ReadStep ReadStepOfCompletion(uint32_t errorCode);
+
+// The steps of one request that two threads may reach: the issuer, when the
+// library finishes the open or the read at once, and the library's callback,
+// which may come as well. Each step is taken by exactly one of them.
+class CRequestSteps {
+public:
+    // The open's completion: true for the first to come.
+    bool TakeOpen() { return !opened.exchange(true); }
+    // A pending read: true for the second of the call's return and its
+    // completion, after which the library writes the count no more.
+    bool ReadPartyDone() { return readParties.fetch_sub(1) == 1; }
+    // The end, success or failure: true once.
+    bool TakeEnd() { return !ended.exchange(true); }
+
+private:
+    std::atomic<bool> opened{false};
+    std::atomic<int> readParties{2};
+    std::atomic<bool> ended{false};
+};
 
 // A login is numbered when it starts; its nonce and account requests carry
 // the number. A later login supersedes it: its replies are then dropped, so

@@ -78,6 +78,29 @@ TEST(LoginReplies, OnlyTheNewestLoginIsHandled)
         EXPECT_EQ(ReplyStillWanted(c.kind, c.login, c.newest), c.wanted) << c.kind << " " << c.login;
 }
 
+TEST(RequestSteps, EachStepIsTakenByExactlyOneOfTwoThreads)
+{
+    for (int round = 0; round < 200; ++round) {
+        CRequestSteps steps;
+        int opens = 0, readEnds = 0, ends = 0;  // each written by its winner only
+        auto party = [&] {
+            if (steps.TakeOpen())
+                ++opens;
+            if (steps.ReadPartyDone())
+                ++readEnds;
+            if (steps.TakeEnd())
+                ++ends;
+        };
+        std::thread issuer(party);
+        std::thread callback(party);
+        issuer.join();
+        callback.join();
+        ASSERT_EQ(opens, 1) << round;
+        ASSERT_EQ(readEnds, 1) << round;
+        ASSERT_EQ(ends, 1) << round;
+    }
+}
+
 TEST(ServiceGate, ShutKeepsNewHandlersOutAndDrainWaitsForThoseInside)
 {
     CServiceGate gate;
