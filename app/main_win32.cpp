@@ -7,6 +7,7 @@
 #include "app/ui_resources_win32.h"
 #include "guard/give_back_win32.h"
 #include "guard/guard_thread_win32.h"
+#include "online/service_calls.h"
 
 namespace {
 
@@ -20,6 +21,7 @@ public:
     // Neither waited for nor kept: the guard ends itself at unlock.
     void StartGuardThread() override { ::StartGuardThread(); }
     void WaitForGuardThreads() override { ::WaitForGuardThreads(); }
+    void CloseServiceSession() override { ::CloseServiceSession(); }
 };
 
 }  // namespace

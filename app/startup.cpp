@@ -31,6 +31,9 @@ int RunStartupBody(StartupShell& shell)
     // A guard still up (the main dialog failed, or closed before the guard
     // had armed) keeps using the record: the program ends only after unlock.
     shell.WaitForGuardThreads();
+    // A reply handled on the network thread must not meet a record that is
+    // being saved or is gone.
+    shell.CloseServiceSession();
     SaveSettings(settings);
     DestroySettings();
     return 0;

@@ -15,6 +15,8 @@ public:
     virtual void StartGuardThread() = 0;
     // Returns once no guard thread runs any more.
     virtual void WaitForGuardThreads() = 0;
+    // Keeps late network replies away from the settings record.
+    virtual void CloseServiceSession() = 0;
 };
 
 // The main dialog's result for the lock command.

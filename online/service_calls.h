@@ -3,6 +3,9 @@
 #pragma once
 
 void OpenServiceSession();  // the one session; a second call does nothing
+// Before the settings record goes: waits for the reply handlers at work and
+// keeps every later reply away from the record.
+void CloseServiceSession();
 void StartAccountCheck();   // the SMS login, shown on the account indicator
 void CheckForUpdate();      // once a UTC day, when the daily check is on
 void SendAlarmNotice();     // asks the service to text the owner's phone

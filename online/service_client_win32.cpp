@@ -1,13 +1,16 @@
 #include "online/service_client_win32.h"
 
-#include <shellapi.h>
-
 #include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <new>
 
 #include "app/account_indicator.h"
 #include "online/service_calls.h"
 #include "online/service_protocol.h"
+#include "online/service_requests.h"
+#include "online/web_page_win32.h"
 #include "settings/settings.h"
 
 namespace {
@@ -30,24 +33,63 @@ std::atomic<HWND> watchdogWindow{nullptr};
 HWND ownWatchdogWindow = nullptr;  // only touched by the thread that created it
 DWORD ownWatchdogThread = 0;
 
-// One request in flight; its address is the request's context. The library
-// hands it back with the completion of the open and, when the body had not
-// arrived yet, once more with the completion of the read.
+// One request in flight. Its context value is a number looked up in the
+// table of requests in flight, so a word from the library that comes after
+// the request ended finds nothing. Whoever works on a request holds a
+// reference to it, so a late write by the library still lands in it.
 struct CPendingRequest {
     int kind = 0;
-    bool reading = false;
-    HINTERNET handle = nullptr;
+    uint32_t login = 0;  // the login it belongs to; 0 for none
+    // The request's handle, from INTERNET_STATUS_HANDLE_CREATED or the open's
+    // result: closed when the request ends, however it ends.
+    std::atomic<HINTERNET> handle{nullptr};
+    CRequestSteps steps;  // open, read and end, each taken once
+    std::atomic<bool> reading{false};
+    std::atomic<DWORD> readError{0};
+    DWORD status = 0;
     char buffer[REPLY_BUFFER_BYTES] = {};
-    DWORD bytesRead = 0;
+    INTERNET_BUFFERSA buffers = {};
 };
+using RequestPointer = std::shared_ptr<CPendingRequest>;
+
+struct CRequestTable {
+    std::mutex lock;
+    std::map<DWORD_PTR, RequestPointer> requests;
+    DWORD_PTR lastContext = 0;
+};
+
+// The table and the gate are never destroyed: the library's threads may
+// still call back while the process ends.
+CRequestTable& Requests()
+{
+    static CRequestTable* table = new CRequestTable;
+    return *table;
+}
+
+// Lets reply handlers at the settings record until the program ends.
+CServiceGate& Gate()
+{
+    static CServiceGate* gate = new CServiceGate;
+    return *gate;
+}
+std::atomic<uint32_t> newestLogin{0};
+
+// Thrown out of a handler that waited for the owner and came back to a shut
+// gate: it must not go on to the record.
+struct CServiceClosed {};
 
 const char WATCHDOG_MESSAGE[] =
     "Could not connect to the server.\nPlease check your internet connection\nand make sure your firewall doesn't\n"
     "block Kestrova";
 
+void IssueTaggedRequest(int kind, const std::string& url, uint32_t login);
+
+// The platform as one reply sees it: requests it issues belong to its login.
 class CWinInetPlatform final : public CServicePlatform {
 public:
-    void IssueRequest(int kind, const std::string& url) override { ::IssueRequest(kind, url); }
+    explicit CWinInetPlatform(uint32_t login) : login(login) {}
+
+    void IssueRequest(int kind, const std::string& url) override { IssueTaggedRequest(kind, url, login); }
     void StartConnectionWatchdog() override { ::StartConnectionWatchdog(); }
     void CancelConnectionWatchdog() override { ::CancelConnectionWatchdog(); }
     void ResetAccountIndicator() override { ::ResetAccountIndicator(); }
@@ -55,18 +97,21 @@ public:
     void SetAccountIndicatorColour(uint8_t red, uint8_t green) override { ::SetAccountIndicatorColour(red, green); }
     void ShowSmsBalance(int32_t balance) override { ::ShowSmsBalance(balance); }
 
+    // Only asked from inside the gate. The program may end while the owner
+    // thinks it over, so the gate is left meanwhile.
     bool AskToOpenHomePage() override
     {
-        return MessageBoxW(nullptr,
-                           L"A new version of Kestrova is avaible!\n Do you want to take full advantage of the new "
-                           L"features and download it now?",
-                           L"New Version Available!", MB_TOPMOST | MB_ICONINFORMATION | MB_YESNO) == IDYES;
+        Gate().Leave();
+        bool yes = MessageBoxW(nullptr,
+                               L"A new version of Kestrova is avaible!\n Do you want to take full advantage of the "
+                               L"new features and download it now?",
+                               L"New Version Available!", MB_TOPMOST | MB_ICONINFORMATION | MB_YESNO) == IDYES;
+        if (!Gate().Enter())
+            throw CServiceClosed();
+        return yes;
     }
 
-    void OpenWebPage(const std::string& url) override
-    {
-        ShellExecuteA(nullptr, "open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-    }
+    void OpenWebPage(const std::string& url) override { OpenWebPageOnStaThread(url); }
 
     UtcDate CurrentUtcDate() override
     {
@@ -74,13 +119,10 @@ public:
         GetSystemTime(&now);
         return UtcDate{now.wYear, now.wMonth, now.wDay};
     }
-};
 
-CWinInetPlatform& Platform()
-{
-    static CWinInetPlatform platform;
-    return platform;
-}
+private:
+    uint32_t login;
+};
 
 std::wstring WidenUrl(const std::string& url)
 {
@@ -121,56 +163,117 @@ void ShowRefusal(const char* text)
     MessageBoxA(nullptr, text, "Warning", MB_TOPMOST | MB_ICONWARNING);
 }
 
-// The body has been read (or the read failed: then it is empty). The handle
-// is closed before the reply is judged, since the update question waits for
-// the user.
-void FinishReply(CPendingRequest* request)
+RequestPointer FindRequest(DWORD_PTR context)
 {
-    DWORD length = request->bytesRead < REPLY_BUFFER_BYTES ? request->bytesRead : REPLY_BUFFER_BYTES - 1;
-    request->buffer[length] = '\0';
-    std::string reply(request->buffer, length);
-    int kind = request->kind;
-    InternetCloseHandle(request->handle);
-    delete request;
-    if (const char* refusal = HandleServiceReply(kind, reply, GetSettings(), Platform()))
+    CRequestTable& table = Requests();
+    std::lock_guard<std::mutex> hold(table.lock);
+    auto found = table.requests.find(context);
+    return found == table.requests.end() ? nullptr : found->second;
+}
+
+void ForgetRequest(DWORD_PTR context)
+{
+    CRequestTable& table = Requests();
+    std::lock_guard<std::mutex> hold(table.lock);
+    table.requests.erase(context);
+}
+
+// A reply that was read in full: handed to its handler while the record
+// lives and its login is still the newest. The refusal box comes after the
+// gate is left, as it waits for the owner.
+void HandleReply(int kind, uint32_t login, const std::string& reply)
+{
+    if (!ReplyStillWanted(kind, login, newestLogin.load()))
+        return;
+    if (!Gate().Enter())
+        return;
+    const char* refusal = nullptr;
+    try {
+        CWinInetPlatform platform(login);
+        BeforeReplyRead(kind, platform);
+        refusal = HandleServiceReply(kind, reply, GetSettings(), platform);
+    } catch (const CServiceClosed&) {
+        return;  // already out of the gate
+    } catch (...) {
+        Gate().Leave();
+        throw;
+    }
+    Gate().Leave();
+    if (refusal)
         ShowRefusal(refusal);
 }
 
-void OnOpenComplete(CPendingRequest* request, const INTERNET_ASYNC_RESULT& result)
+// Ends a request once, however it ends: the handle is closed first, since
+// the update question waits for the owner; a reply is handled only when its
+// body was read. A failed open or read hands nothing on.
+void EndRequest(DWORD_PTR context, CPendingRequest& request, bool read)
 {
-    HINTERNET handle = reinterpret_cast<HINTERNET>(result.dwResult);
-    if (result.dwError != 0 || !handle) {
-        delete request;  // the watchdog reports a failed login; the rest fail silently
+    if (!request.steps.TakeEnd())
+        return;
+    ForgetRequest(context);
+    std::string reply;
+    if (read) {
+        DWORD length = request.buffers.dwBufferLength;
+        if (length >= REPLY_BUFFER_BYTES)
+            length = REPLY_BUFFER_BYTES - 1;
+        reply.assign(request.buffer, length);
+    }
+    if (HINTERNET handle = request.handle.exchange(nullptr))
+        InternetCloseHandle(handle);
+    if (read)
+        HandleReply(request.kind, request.login, reply);
+}
+
+void EndRead(DWORD_PTR context, CPendingRequest& request, ReadStep step)
+{
+    if (step != ReadStep::PENDING)
+        EndRequest(context, request, step == ReadStep::DONE);
+}
+
+// One read of the kind's size: a longer body is cut there. The buffer and
+// its count stay with the request while the read is pending.
+void StartRead(DWORD_PTR context, CPendingRequest& request, HINTERNET handle)
+{
+    request.buffers.dwStructSize = sizeof request.buffers;
+    request.buffers.lpvBuffer = request.buffer;
+    request.buffers.dwBufferLength = DWORD(ReplyBytesToRead(request.kind, request.status));
+    request.reading = true;
+    BOOL returned = InternetReadFileExA(handle, &request.buffers, IRF_ASYNC, context);
+    ReadStep step = ReadStepOfCall(returned != FALSE, returned ? 0 : GetLastError());
+    if (step != ReadStep::PENDING) {
+        EndRead(context, request, step);
+    } else if (request.steps.ReadPartyDone()) {
+        EndRead(context, request, ReadStepOfCompletion(request.readError));
+    }
+}
+
+void OnOpenComplete(DWORD_PTR context, CPendingRequest& request, HINTERNET handle, DWORD error)
+{
+    if (!request.steps.TakeOpen())
+        return;  // taken already, by the callback or by the issuer
+    if (handle)
+        request.handle = handle;
+    if (error != 0 || !handle) {
+        EndRequest(context, request, false);  // the watchdog reports a failed login
         return;
     }
     DWORD status = 0;
     DWORD size = sizeof status;
     if (!HttpQueryInfoW(handle, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
         status = 0;
-    if (!ShouldReadReply(request->kind, 0, status)) {
-        InternetCloseHandle(handle);
-        delete request;
+    request.status = status;
+    if (!ShouldReadReply(request.kind, 0, status)) {
+        EndRequest(context, request, false);
         return;
     }
-
-    BeforeReplyRead(request->kind, Platform());
-    request->reading = true;
-    request->handle = handle;
-    // One read of the kind's size: a longer body is cut there. When nothing
-    // has arrived yet the read completes later, with this same context.
-    if (InternetReadFile(handle, request->buffer, DWORD(ReplyReadSize(request->kind)), &request->bytesRead)) {
-        FinishReply(request);
-    } else if (GetLastError() != ERROR_IO_PENDING) {
-        request->bytesRead = 0;
-        FinishReply(request);
-    }
+    StartRead(context, request, handle);
 }
 
-void OnReadComplete(CPendingRequest* request, const INTERNET_ASYNC_RESULT& result)
+void OnReadComplete(DWORD_PTR context, CPendingRequest& request, DWORD error)
 {
-    if (result.dwError != 0)
-        request->bytesRead = 0;
-    FinishReply(request);
+    request.readError = error;
+    if (request.steps.ReadPartyDone())
+        EndRead(context, request, ReadStepOfCompletion(error));
 }
 
 }  // namespace
@@ -185,37 +288,77 @@ void OpenServiceSession()
     session = opened;
 }
 
-void IssueRequest(int kind, const std::string& url)
+void CloseServiceSession()
 {
-    CPendingRequest* request = new (std::nothrow) CPendingRequest;
+    // Handlers inside finish; later replies find the gate shut. The session
+    // stays open: requests still in flight end on their own.
+    Gate().Close();
+}
+
+namespace {
+
+void IssueTaggedRequest(int kind, const std::string& url, uint32_t login)
+{
+    RequestPointer request(new (std::nothrow) CPendingRequest);
     if (!request)
         return;
     request->kind = kind;
-    DWORD_PTR context = reinterpret_cast<DWORD_PTR>(request);
+    request->login = login;
+    DWORD_PTR context;
+    {
+        CRequestTable& table = Requests();
+        std::lock_guard<std::mutex> hold(table.lock);
+        context = ++table.lastContext;
+        try {
+            table.requests[context] = request;
+        } catch (const std::bad_alloc&) {
+            return;  // out of memory: the request is not sent
+        }
+    }
     HINTERNET handle;
     if (kind == KIND_UPDATE_CHECK)
         handle = InternetOpenUrlW(session, WidenUrl(url).c_str(), nullptr, 0, REQUEST_FLAGS, context);
     else
         handle = InternetOpenUrlA(session, url.c_str(), nullptr, 0, REQUEST_FLAGS, context);
-    // The outcome comes through the callback, except for a request refused
-    // before it was queued, which never calls back.
-    if (!handle && GetLastError() != ERROR_IO_PENDING)
-        delete request;
+    if (handle) {
+        // Done at once: a completion may never come, so it is run here.
+        OnOpenComplete(context, *request, handle, 0);
+    } else if (GetLastError() != ERROR_IO_PENDING) {
+        // Refused before it was queued: no completion will come.
+        request->steps.TakeOpen();
+        EndRequest(context, *request, false);
+    }
+}
+
+}  // namespace
+
+void IssueRequest(int kind, const std::string& url)
+{
+    IssueTaggedRequest(kind, url, 0);
 }
 
 void CALLBACK ServiceStatusCallback(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info,
                                     DWORD infoLength) noexcept
 {
-    if (status != INTERNET_STATUS_REQUEST_COMPLETE || !context || !info ||
+    if ((status != INTERNET_STATUS_REQUEST_COMPLETE && status != INTERNET_STATUS_HANDLE_CREATED) || !info ||
         infoLength < sizeof(INTERNET_ASYNC_RESULT))
         return;
-    CPendingRequest* request = reinterpret_cast<CPendingRequest*>(context);
     const INTERNET_ASYNC_RESULT& result = *static_cast<const INTERNET_ASYNC_RESULT*>(info);
     try {
-        if (request->reading)
-            OnReadComplete(request, result);
-        else
-            OnOpenComplete(request, result);
+        RequestPointer request = FindRequest(context);
+        if (!request)
+            return;  // ended already, or not one of ours
+        HINTERNET handle = reinterpret_cast<HINTERNET>(result.dwResult);
+        if (status == INTERNET_STATUS_HANDLE_CREATED) {
+            // Kept, so that a request that fails later is closed all the
+            // same; the last one created is the request's own.
+            if (handle)
+                request->handle = handle;
+        } else if (request->reading) {
+            OnReadComplete(context, *request, result.dwError);
+        } else {
+            OnOpenComplete(context, *request, handle, result.dwError);
+        }
     } catch (...) {
         // Out of memory while handling a reply: the reply is dropped.
     }
@@ -248,15 +391,19 @@ void CALLBACK ConnectionWatchdogProc(HWND window, UINT, UINT_PTR id, DWORD) noex
 
 void StartAccountCheck()
 {
-    StartAccountCheck(GetSettings(), Platform());
+    // A new login supersedes any earlier one still waiting for its replies.
+    CWinInetPlatform platform(++newestLogin);
+    StartAccountCheck(GetSettings(), platform);
 }
 
 void CheckForUpdate()
 {
-    CheckForUpdate(GetSettings(), Platform());
+    CWinInetPlatform platform(0);
+    CheckForUpdate(GetSettings(), platform);
 }
 
 void SendAlarmNotice()
 {
-    SendAlarmNotice(GetSettings(), Platform());
+    CWinInetPlatform platform(0);
+    SendAlarmNotice(GetSettings(), platform);
 }

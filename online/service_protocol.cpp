@@ -68,7 +68,9 @@ size_t ReplyReadSize(int kind)
 
 bool ShouldReadReply(int kind, uint32_t errorCode, uint32_t httpStatus)
 {
-    return ReplyReadSize(kind) != 0 && errorCode == 0 && httpStatus >= 200 && httpStatus <= 299;
+    if (ReplyReadSize(kind) == 0 || errorCode != 0)
+        return false;
+    return kind == KIND_ALARM_NOTICE || (httpStatus >= 200 && httpStatus <= 299);
 }
 
 std::string PercentEncode(const std::string& value)

@@ -23,7 +23,8 @@ size_t ReplyReadSize(int kind);
 constexpr size_t REPLY_BUFFER_BYTES = 11;  // the largest read and its zero byte
 
 // A completed request is read only when it succeeded on both levels: no
-// library error and an HTTP status of 2xx. Anything else passes in silence.
+// library error and an HTTP status of 2xx. Anything else passes in silence,
+// except an alarm reply: its refusal words count whatever the status.
 bool ShouldReadReply(int kind, uint32_t errorCode, uint32_t httpStatus);
 
 // RFC 3986: unreserved characters as they are, every other byte as %XX.
@@ -102,8 +103,9 @@ void RequestAccountInfo(Settings& settings, CServicePlatform& platform);
 void SendAlarmNotice(Settings& settings, CServicePlatform& platform);
 void CheckForUpdate(Settings& settings, CServicePlatform& platform);
 
-// The steps of a completion that come before its body is read: the nonce
-// reply steps the indicator, the account reply cancels the watchdog.
+// The steps of a completion that come first once its body has been read:
+// the nonce reply steps the indicator, the account reply cancels the
+// watchdog. A read that fails takes neither step.
 void BeforeReplyRead(int kind, CServicePlatform& platform);
 // Routes a reply by its kind. Gives the refusal to show in a "Warning" box,
 // or null.

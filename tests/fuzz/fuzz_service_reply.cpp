@@ -9,6 +9,7 @@
 
 #include "fuzz_input.h"
 #include "online/service_protocol.h"
+#include "online/service_requests.h"
 #include "settings/leading_integer.h"
 #include "settings/settings.h"
 
@@ -153,5 +154,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     HandleOne(kind, body.substr(0, ReplyReadSize(kind)), answerYes, nonceBefore);
     // The handlers themselves take a body of any length.
     HandleOne(kind, body, answerYes, nonceBefore);
+
+    // An alarm reply with an error status refuses only when the whole body,
+    // up to a zero byte, is one of the words: no error page passes for one.
+    std::string errorRead = body.substr(0, ReplyBytesToRead(KIND_ALARM_NOTICE, 500));
+    FUZZ_CHECK(errorRead.size() < REPLY_BUFFER_BYTES);
+    if (AlarmRefusal(errorRead)) {
+        std::string whole = ReplyText(body);
+        FUZZ_CHECK(whole == "INVALID" || whole == "NOSMS" || whole == "CELL");
+    }
     return 0;
 }

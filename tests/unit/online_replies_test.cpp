@@ -29,7 +29,8 @@ TEST(ReplySizes, OnlyA2xxWithoutErrorIsRead)
     EXPECT_TRUE(ShouldReadReply(KIND_NONCE, 0, 204));
     EXPECT_TRUE(ShouldReadReply(KIND_ALARM_NOTICE, 0, 299));
     EXPECT_FALSE(ShouldReadReply(KIND_ACCOUNT_INFO, 0, 500));
-    EXPECT_FALSE(ShouldReadReply(KIND_ALARM_NOTICE, 0, 404));
+    EXPECT_TRUE(ShouldReadReply(KIND_ALARM_NOTICE, 0, 404));  // judged by its words alone
+    EXPECT_FALSE(ShouldReadReply(KIND_ALARM_NOTICE, 12029, 200));
     EXPECT_FALSE(ShouldReadReply(KIND_UPDATE_CHECK, 0, 199));
     EXPECT_FALSE(ShouldReadReply(KIND_UPDATE_CHECK, 0, 300));
     EXPECT_FALSE(ShouldReadReply(KIND_NONCE, 0, 0));

@@ -49,6 +49,12 @@ public:
         onWait();
     }
     std::function<void()> onWait = [] {};
+    void CloseServiceSession() override
+    {
+        calls.push_back("close service");
+        writesBeforeClose = TestRegistry().writes;
+    }
+    int writesBeforeClose = -1;
 };
 
 class Startup : public FreshSettingsTest {};
@@ -73,7 +79,7 @@ TEST_F(Startup, AgreeingShowsTheWarningThenTheMainDialogAndSaves)
     shell.onAgreement = Agree;
     EXPECT_EQ(RunStartupBody(shell), 0);
     EXPECT_EQ(shell.calls,
-              (std::vector<std::string>{"resources", "agreement", "resources", "warning", "resources", "main", "wait"}));
+              (std::vector<std::string>{"resources", "agreement", "resources", "warning", "resources", "main", "wait", "close service"}));
     EXPECT_EQ(TestRegistry().values.size(), 8u);
 }
 
@@ -86,7 +92,7 @@ TEST_F(Startup, NoAgreementOrWarningWhenTheirFlagsAreClear)
 
     RecordingShell second;
     EXPECT_EQ(RunStartupBody(second), 0);
-    EXPECT_EQ(second.calls, (std::vector<std::string>{"resources", "main", "wait"}));
+    EXPECT_EQ(second.calls, (std::vector<std::string>{"resources", "main", "wait", "close service"}));
 }
 
 TEST_F(Startup, EachLockStartsAGuardAndShowsTheMainDialogAgain)
@@ -95,9 +101,9 @@ TEST_F(Startup, EachLockStartsAGuardAndShowsTheMainDialogAgain)
     shell.onAgreement = Agree;
     shell.mainResults = {MAIN_RESULT_LOCK, MAIN_RESULT_LOCK, -1};
     RunStartupBody(shell);
-    std::vector<std::string> tail(shell.calls.end() - 9, shell.calls.end());
+    std::vector<std::string> tail(shell.calls.end() - 10, shell.calls.end());
     EXPECT_EQ(tail, (std::vector<std::string>{"resources", "main", "guard", "resources", "main", "guard",
-                                              "resources", "main", "wait"}));
+                                              "resources", "main", "wait", "close service"}));
     EXPECT_EQ(TestRegistry().values.size(), 8u) << "a dialog that fails still saves";
 }
 
@@ -117,6 +123,15 @@ TEST_F(Startup, TheSettingsAreSavedAndDestroyedOnlyOnceTheGuardsHaveEnded)
     const RegistryValue& sensitivity = TestRegistry().values.at("Sensitivity");
     ASSERT_EQ(sensitivity.bytes.size(), 4u);
     EXPECT_EQ(sensitivity.bytes[0], 61);
+}
+
+TEST_F(Startup, TheServiceIsClosedBeforeTheRecordIsSaved)
+{
+    RecordingShell shell;
+    shell.onAgreement = Agree;
+    RunStartupBody(shell);
+    EXPECT_EQ(shell.writesBeforeClose, 0);
+    EXPECT_GT(TestRegistry().writes, 0);
 }
 
 TEST(MainDialogRules, CheckBoxesSetAndClearOnlyTheirOwnBits)

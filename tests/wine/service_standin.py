@@ -15,7 +15,8 @@ A signed request that is accepted raises the account's nonce to n.
 
 Each endpoint's reply can be replaced per test: another body, another HTTP
 status, a delay before answering, a pause between the headers and the body,
-a connection closed without any answer or partway through the body. Every request is logged.
+a connection closed without any answer or partway through the body, or
+reset right after the headers. Every request is logged.
 
 In a test:
     with StandIn() as service:
@@ -35,6 +36,8 @@ import argparse
 import hashlib
 import http.server
 import json
+import socket
+import struct
 import sys
 import threading
 import time
@@ -69,7 +72,8 @@ class Reply:
     """A replacement for an endpoint's answer. body None: the protocol's
     own answer (or the status's reason phrase when status is not 2xx)."""
 
-    def __init__(self, status=200, body=None, delay=0.0, split=0.0, drop=False, cut=None, times=None):
+    def __init__(self, status=200, body=None, delay=0.0, split=0.0, drop=False, cut=None, times=None,
+                 reset=None):
         self.status = int(status)
         self.body = body
         self.delay = float(delay)
@@ -79,6 +83,9 @@ class Reply:
         # then close the connection.
         self.cut = None if cut is None else int(cut)
         self.times = times  # how many requests it applies to; None: all
+        # Send the headers, wait this many seconds (the client is reading the
+        # body by then), then reset the connection instead of sending it.
+        self.reset = None if reset is None else float(reset)
 
 
 class StandIn:
@@ -296,7 +303,11 @@ class StandIn:
                 entry["status"] = reply.status
                 entry["body"] = data[:1000].decode("latin-1")
                 entry["body_length"] = len(data)
-                self._send(reply.status, data, split=reply.split, cut=reply.cut)
+                if reply.reset is not None:
+                    entry["reset"] = True
+                    self._send_then_reset(reply.status, data, reply.reset)
+                else:
+                    self._send(reply.status, data, split=reply.split, cut=reply.cut)
                 standin._answered(entry)
 
             def do_POST(self):
@@ -310,6 +321,18 @@ class StandIn:
                     self._send(400, str(error).encode())
                     return
                 self._send(200, b"ok")
+
+            def _send_then_reset(self, status, data, after):
+                self.send_response(status)
+                self.send_header("Content-Type", "text/html")
+                self.send_header("Content-Length", str(len(data)))
+                self.end_headers()
+                self.wfile.flush()
+                time.sleep(after)
+                # Linger on with a zero time-out: close sends RST, not FIN.
+                self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+                self.connection.close()
+                self.close_connection = True
 
             def _send(self, status, data, content_type="text/html", split=0.0, cut=None):
                 self.send_response(status)

@@ -1,5 +1,6 @@
-"""Faults on purpose: a service that answers late, with garbage, with 10 MB
-or with half a body, and a settings key that cannot be written at exit.
+"""Faults on purpose: a service that answers late, with garbage, with 10 MB,
+with half a body or with a reset after the headers, and a settings key that
+cannot be written at exit.
 Each ends with the program usable and no stored setting changed by the
 fault."""
 
@@ -9,9 +10,13 @@ import unittest
 
 import kwine
 from kwine import MAIN_TITLE
-from online_common import (CONNECTION_ERROR, CONNECTION_ERROR_TEXT, GREEN, INVALID_LOGIN_TEXT, RED,
+from online_common import (CONNECTION_ERROR, CONNECTION_ERROR_TEXT, GREEN, INVALID_LOGIN_TEXT, NEW_VERSION, RED,
                            WARNING, OnlineScenario)
 from test_online_login import SMS_FLAGS
+from test_online_update import UPDATE_FLAGS
+
+# Seconds between the headers and the reset: the program is reading the body.
+RESET_AFTER = 0.7
 
 IDC_MAIN_TRIGGER_POWER = 1001
 
@@ -91,6 +96,43 @@ class ServiceFaults(OnlineScenario):
         self.assertTrue(self.no_window_for(CONNECTION_ERROR, 11))
         self.assertFalse(kwine.window_exists(WARNING))
         self.close_and_check_settings(program)
+
+    def test_an_account_reply_reset_after_its_headers_is_a_connection_error(self):
+        # A body that would log in, had it come.
+        self.service.set_reply("accountinfo", body="VALID42", reset=RESET_AFTER)
+        program = self.start()
+        self.assertEqual(len(self.service.wait_requests("accountinfo", 1)), 1)
+        # Not a refused login: the watchdog was not cancelled and reports it.
+        kwine.wait_window(CONNECTION_ERROR, timeout=15)
+        self.assertFalse(kwine.window_exists(WARNING))
+        self.assertEqual(self.balance_text(), "SMS Balance: N/A")
+        self.assertEqual(self.progress(), "1 2 " + RED)
+        self.answer_box(CONNECTION_ERROR, CONNECTION_ERROR_TEXT)
+        self.close_and_check_settings(program)
+
+    def test_a_nonce_reply_reset_after_its_headers_signs_nothing(self):
+        self.service.set_reply("lastnonce", body="41", reset=RESET_AFTER)
+        program = self.start()
+        self.assertEqual(len(self.service.wait_requests("lastnonce", 1)), 1)
+        kwine.wait_window(CONNECTION_ERROR, timeout=15)
+        # No account request signed with a nonce made of nothing.
+        self.assertEqual(self.service.requests("accountinfo"), [])
+        self.assertFalse(kwine.window_exists(WARNING))
+        self.assertEqual(self.progress(), "0 2 " + RED)
+        self.answer_box(CONNECTION_ERROR, CONNECTION_ERROR_TEXT)
+        self.close_and_check_settings(program)
+
+    def test_an_update_reply_reset_after_its_headers_leaves_the_check_due(self):
+        self.service.set_reply("currentversion", body="2.0", reset=RESET_AFTER)
+        self.settings(UPDATE_FLAGS & ~1, user=None, password=None)  # the armed bit never survives a start
+        self.stored = kwine.reg_dump()
+        program = self.launch()
+        kwine.wait_window(MAIN_TITLE)
+        self.assertEqual(len(self.service.wait_requests("currentversion", 1)), 1)
+        self.assertTrue(self.no_window_for(NEW_VERSION, 3))
+        # No date recorded: the next start asks again.
+        self.close_and_check_settings(program)
+        self.assertEqual(kwine.dword(kwine.reg_dump(), "LastChecked"), 0)
 
 
 class ReadOnlyKey(kwine.Scenario):

@@ -19,6 +19,21 @@ SMS_FLAGS = (DEFAULT_FLAGS & ~(FLAG_AGREEMENT_PENDING | FLAG_SHOW_WARNING | FLAG
 
 class Login(OnlineScenario):
 
+    def log_in_twice(self):
+        """Starts a login whose nonce request the test holds back, then a
+        second one from the settings dialog's OK, which logs in (balance 5)."""
+        self.settings(SMS_FLAGS)
+        program = self.launch()
+        kwine.wait_window(MAIN_TITLE)
+        self.assertTrue(kwine.until(lambda: len(self.service.requests("lastnonce")) == 1))
+        kwine.command(MAIN_TITLE, 1017)  # settings
+        kwine.wait_window("设置")
+        kwine.command("设置", IDOK)
+        kwine.window_gone("设置")
+        self.assertTrue(kwine.until(lambda: self.balance_text() == "SMS Balance: 5", timeout=15),
+                        self.balance_text())
+        return program
+
     def test_login_shows_balance_on_a_green_bar_and_the_watchdog_stays_quiet(self):
         user = "kim+alarm box&co@example.org"
         self.service.add_account(user, "pa ss+&", balance=42, nonce=41)
@@ -49,17 +64,21 @@ class Login(OnlineScenario):
         # settings dialog succeeds. The first watchdog must not fire later.
         self.service.add_account("kim", "secret", balance=5, nonce=1)
         self.service.set_reply("lastnonce", delay=25, times=1)
-        self.settings(SMS_FLAGS)
-        program = self.launch()
-        kwine.wait_window(MAIN_TITLE)
-        self.assertTrue(kwine.until(lambda: len(self.service.requests("lastnonce")) == 1))
-        kwine.command(MAIN_TITLE, 1017)  # settings
-        kwine.wait_window("设置")
-        kwine.command("设置", IDOK)
-        kwine.window_gone("设置")
-        self.assertTrue(kwine.until(lambda: self.balance_text() == "SMS Balance: 5", timeout=15),
-                        self.balance_text())
+        program = self.log_in_twice()
         self.assertTrue(self.no_window_for(CONNECTION_ERROR, 12))
+        self.close_main(program)
+
+    def test_a_superseded_login_answering_late_changes_nothing(self):
+        # The first login's nonce comes after the second login has finished,
+        # with the older value: signing with it would be refused.
+        self.service.add_account("kim", "secret", balance=5, nonce=41)
+        self.service.set_reply("lastnonce", delay=6, body="7", times=1)
+        program = self.log_in_twice()
+        self.assertEqual(len(self.service.wait_requests("lastnonce", 2)), 2)
+        self.assertTrue(self.no_window_for(WARNING, 4))
+        self.assertEqual(len(self.service.requests("accountinfo")), 1)
+        self.assertEqual(self.balance_text(), "SMS Balance: 5")
+        self.assertEqual(self.progress(), "2 2 " + GREEN)
         self.close_main(program)
 
     def test_body_arriving_after_the_headers_is_still_read(self):

@@ -1,0 +1,73 @@
+// The service client's own rules, apart from the internet library: which
+// completions end a request, how much of a body is read, which login a reply
+// still belongs to, and the gate that keeps replies away from the settings
+// record once the program is ending.
+// Portable: no Windows headers.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+
+// Bytes to read of a reply with this status. An alarm reply sent with an
+// error status is read one byte further than its words, so that only a body
+// that is exactly one of them can refuse.
+size_t ReplyBytesToRead(int kind, uint32_t httpStatus);
+
+// What a call or a completion of the one read leaves.
+enum class ReadStep {
+    PENDING,  // the read completes later, through the callback
+    DONE,     // the bytes are there: the reply is handled
+    FAILED,   // a reset or time-out: a failed request, nothing is handled
+};
+ReadStep ReadStepOfCall(bool returned, uint32_t lastError);
+ReadStep ReadStepOfCompletion(uint32_t errorCode);
+
+// The steps of one request that two threads may reach: the issuer, when the
+// library finishes the open or the read at once, and the library's callback,
+// which may come as well. Each step is taken by exactly one of them.
+class CRequestSteps {
+public:
+    // The open's completion: true for the first to come.
+    bool TakeOpen() { return !opened.exchange(true); }
+    // A pending read: true for the second of the call's return and its
+    // completion, after which the library writes the count no more.
+    bool ReadPartyDone() { return readParties.fetch_sub(1) == 1; }
+    // The end, success or failure: true once.
+    bool TakeEnd() { return !ended.exchange(true); }
+
+private:
+    std::atomic<bool> opened{false};
+    std::atomic<int> readParties{2};
+    std::atomic<bool> ended{false};
+};
+
+// A login is numbered when it starts; its nonce and account requests carry
+// the number. A later login supersedes it: its replies are then dropped, so
+// only the newest login writes the nonce, the balance and the logged-in flag.
+// The other kinds belong to no login (0) and are always handled.
+bool ReplyStillWanted(int kind, uint32_t login, uint32_t newestLogin);
+
+// Lets reply handlers in while the settings record lives. Close shuts it and
+// waits for the handlers inside to leave; a handler that waits for the owner
+// steps out meanwhile and may find it shut when it comes back.
+class CServiceGate {
+public:
+    bool Enter();  // false once shut: nothing may be written
+    void Leave();
+    void Shut();   // no handler enters from now on
+    void Drain();  // returns once no handler is inside
+    void Close()
+    {
+        Shut();
+        Drain();
+    }
+
+private:
+    std::mutex lock;
+    std::condition_variable emptied;
+    int inside = 0;
+    bool shut = false;
+};

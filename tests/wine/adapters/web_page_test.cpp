@@ -1,0 +1,52 @@
+// Web pages are opened from a thread that has COM as a single-threaded
+// apartment, whichever thread asks.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <string>
+
+#include "online/web_page_win32.h"
+
+namespace {
+
+HANDLE workDone = nullptr;
+APTTYPE apartment = APTTYPE_CURRENT;
+HRESULT apartmentResult = E_FAIL;
+std::string seenText;
+
+void RecordApartment(const std::string& text)
+{
+    APTTYPEQUALIFIER qualifier;
+    apartmentResult = CoGetApartmentType(&apartment, &qualifier);
+    seenText = text;
+    SetEvent(workDone);
+}
+
+DWORD WINAPI AskFromAThreadWithoutCom(void*) noexcept
+{
+    return RunOnStaThread(RecordApartment, "http://127.0.0.1:9/") ? 0 : 1;
+}
+
+TEST(WebPage, WorkRunsInASingleThreadedApartmentFromAThreadWithoutCom)
+{
+    workDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_NE(workDone, nullptr);
+    // Asked from a thread that never initialised COM, like the network's.
+    HANDLE asker = CreateThread(nullptr, 0, AskFromAThreadWithoutCom, nullptr, 0, nullptr);
+    ASSERT_NE(asker, nullptr);
+    ASSERT_EQ(WaitForSingleObject(asker, 10000), WAIT_OBJECT_0);
+    DWORD started = 1;
+    GetExitCodeThread(asker, &started);
+    CloseHandle(asker);
+    EXPECT_EQ(started, 0u);
+    ASSERT_EQ(WaitForSingleObject(workDone, 10000), WAIT_OBJECT_0);
+    CloseHandle(workDone);
+    EXPECT_EQ(apartmentResult, S_OK);
+    // The first single-threaded apartment of a process is its main one.
+    EXPECT_TRUE(apartment == APTTYPE_STA || apartment == APTTYPE_MAINSTA) << apartment;
+    EXPECT_EQ(seenText, "http://127.0.0.1:9/");
+}
+
+}  // namespace
