@@ -121,14 +121,7 @@ DWORD WINAPI HookThreadMain(LPVOID parameter) noexcept
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
     MSG msg;
     PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);  // the queue, for WM_QUIT
-    const HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW windowClass = {};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = HookWindowProc;
-    windowClass.hInstance = instance;
-    windowClass.lpszClassName = HOOK_WINDOW_CLASS;
-    RegisterClassExW(&windowClass);  // fails harmlessly when already registered
-    hookWindow = CreateWindowExW(0, HOOK_WINDOW_CLASS, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
+    hookWindow = CreateMessageWindow(HOOK_WINDOW_CLASS, HookWindowProc);
     SetEvent(start->ready);  // start is gone from here on
 
     while (GetMessageW(&msg, nullptr, 0, 0) > 0)

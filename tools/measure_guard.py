@@ -107,12 +107,18 @@ class Monitor:
 
 
 def pid_of(name):
+    """The process of that name in this session's Wine prefix (other
+    sessions on the machine run programs of the same name)."""
     comm = name[:15]
+    prefix = ("WINEPREFIX=" + os.environ.get("WINEPREFIX", "")).encode()
     for entry in os.listdir("/proc"):
         if entry.isdigit():
             try:
                 with open(f"/proc/{entry}/comm") as f:
-                    if f.read().strip() == comm:
+                    if f.read().strip() != comm:
+                        continue
+                with open(f"/proc/{entry}/environ", "rb") as f:
+                    if prefix in f.read().split(b"\0"):
                         return int(entry)
             except OSError:
                 pass
