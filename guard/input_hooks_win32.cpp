@@ -12,9 +12,9 @@
 // the guard thread's slow work (the mixer and the endpoint at arming, the SMS
 // request and the first sound at the alarm) never stands between an input
 // event and its answer. The hook thread only posts the alarm start to the
-// guard thread's alarm window. Everything the hooks keep (the handles, the
-// motion state) is touched on the hook thread alone; other threads reach it
-// through RunOnHookThread, which waits.
+// guard thread's alarm window. While it runs, everything the hooks keep (the
+// handles, the motion state) is touched on the hook thread alone; other
+// threads reach it through RunOnHookThread, which waits.
 
 namespace {
 
