@@ -61,17 +61,22 @@ void FollowDefaultDevice(Settings& settings)
     FollowDefaultDevice(settings, shell);
 }
 
-void OpenAlarmRelay() noexcept
+HWND CreateMessageWindow(const wchar_t* className, WNDPROC procedure) noexcept
 {
-    CloseAlarmRelay();
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSEXW windowClass = {};
     windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = RelayProc;
+    windowClass.lpfnWndProc = procedure;
     windowClass.hInstance = instance;
-    windowClass.lpszClassName = RELAY_CLASS;
+    windowClass.lpszClassName = className;
     RegisterClassExW(&windowClass);  // fails harmlessly when already registered
-    relay = CreateWindowExW(0, RELAY_CLASS, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
+    return CreateWindowExW(0, className, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
+}
+
+void OpenAlarmRelay() noexcept
+{
+    CloseAlarmRelay();
+    relay = CreateMessageWindow(RELAY_CLASS, RelayProc);
 }
 
 void CloseAlarmRelay() noexcept

@@ -1,5 +1,6 @@
 #include "guard/input_hooks_win32.h"
 
+#include <atomic>
 #include <new>
 
 #include "guard/alarm_win32.h"
@@ -7,14 +8,30 @@
 
 // The hook procedures do constant work and never wait: the system removes a
 // low-level hook that overruns its time-out, silently, and the guard would go
-// deaf. The alarm itself is started on the guard thread's message loop.
+// deaf. So both hooks live on a thread of their own that does nothing else:
+// the guard thread's slow work (the mixer and the endpoint at arming, the SMS
+// request and the first sound at the alarm) never stands between an input
+// event and its answer. The hook thread only posts the alarm start to the
+// guard thread's alarm window. While it runs, everything the hooks keep (the
+// handles, the motion state) is touched on the hook thread alone; other
+// threads reach it through RunOnHookThread, which waits.
 
 namespace {
 
+constexpr wchar_t HOOK_WINDOW_CLASS[] = L"KestrovaHookThread";
+constexpr UINT HOOK_MESSAGE_RUN = 0x8000 + 0x51;  // lParam: a HookWork
+
+using HookWork = void (*)() noexcept;
+
 HHOOK keyboardHook = nullptr;
 HHOOK mouseHook = nullptr;
-AlarmCallback alarmCallback = nullptr;
+std::atomic<AlarmCallback> alarmCallback{nullptr};
+std::atomic<HINSTANCE> hookInstance{nullptr};
 MotionState motion;
+
+// Owned by the thread that arms (StartHookThread, StopHookThread).
+HANDLE hookThread = nullptr;
+std::atomic<HWND> hookWindow{nullptr};
 
 LRESULT CALLBACK LowLevelKeyboardProc(int code, WPARAM wParam, LPARAM lParam) noexcept
 {
@@ -34,9 +51,10 @@ LRESULT CALLBACK LowLevelMouseProc(int code, WPARAM wParam, LPARAM lParam) noexc
         // move is counted at the event after it.
         POINT cursor = {};
         GetCursorPos(&cursor);
+        const AlarmCallback callback = alarmCallback;
         if (StepMotion(motion, cursor.x, cursor.y, GetSettings().sensitivity.load(std::memory_order_relaxed)) &&
-            alarmCallback)
-            alarmCallback();
+            callback)
+            callback();
     }
     return CallNextHookEx(mouseHook, code, wParam, lParam);
 }
@@ -47,26 +65,136 @@ long PostAlarm()
     return 1;
 }
 
-}  // namespace
+// What runs on the hook thread.
 
-extern "C" void SetHook(AlarmCallback callback, HINSTANCE instance)
+void InstallKeyboardFilter() noexcept
 {
-    alarmCallback = callback;
-    mouseHook = SetWindowsHookExW(WH_MOUSE_LL, LowLevelMouseProc, instance, 0);
+    keyboardHook = SetWindowsHookExW(WH_KEYBOARD_LL, LowLevelKeyboardProc, GetModuleHandleW(nullptr), 0);
 }
 
-extern "C" void StopHook()
+void RemoveKeyboardFilter() noexcept
+{
+    if (keyboardHook)
+        UnhookWindowsHookEx(keyboardHook);
+    keyboardHook = nullptr;
+}
+
+void InstallMouseHook() noexcept
+{
+    mouseHook = SetWindowsHookExW(WH_MOUSE_LL, LowLevelMouseProc, hookInstance, 0);
+}
+
+void RemoveMouseHook() noexcept
 {
     if (mouseHook)
         UnhookWindowsHookEx(mouseHook);
     mouseHook = nullptr;
 }
 
-extern "C" void ResetDistance()
+void ResetMotionHere() noexcept
 {
     POINT cursor = {};
     GetCursorPos(&cursor);
     ResetMotion(motion, cursor.x, cursor.y);
+}
+
+LRESULT CALLBACK HookWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
+{
+    if (message == HOOK_MESSAGE_RUN) {
+        reinterpret_cast<HookWork>(lParam)();
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+struct HookThreadStart {
+    HDESK desktop;
+    HANDLE ready;
+};
+
+DWORD WINAPI HookThreadMain(LPVOID parameter) noexcept
+{
+    const auto* start = static_cast<const HookThreadStart*>(parameter);
+    // Low-level hooks hear only the input of their own thread's desktop, and
+    // a thread can change desktops only before it owns a window or a hook.
+    SetThreadDesktop(start->desktop);
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
+    MSG msg;
+    PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);  // the queue, for WM_QUIT
+    hookWindow = CreateMessageWindow(HOOK_WINDOW_CLASS, HookWindowProc);
+    SetEvent(start->ready);  // start is gone from here on
+
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0)
+        DispatchMessageW(&msg);
+
+    RemoveKeyboardFilter();
+    RemoveMouseHook();
+    if (const HWND window = hookWindow.exchange(nullptr))
+        DestroyWindow(window);
+    return 0;
+}
+
+// Starts the hook thread on the calling thread's desktop, once; returns when
+// it can take work.
+void StartHookThread() noexcept
+{
+    if (hookThread)
+        return;
+    HookThreadStart start = {GetThreadDesktop(GetCurrentThreadId()), CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    if (!start.ready)
+        return;
+    hookThread = CreateThread(nullptr, 0, HookThreadMain, &start, 0, nullptr);
+    if (hookThread) {
+        const HANDLE waits[] = {start.ready, hookThread};
+        WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+    }
+    CloseHandle(start.ready);
+}
+
+// Ends the hook thread, which removes what is left of its hooks, and waits
+// for it.
+void StopHookThread() noexcept
+{
+    if (!hookThread)
+        return;
+    PostThreadMessageW(GetThreadId(hookThread), WM_QUIT, 0, 0);
+    WaitForSingleObject(hookThread, INFINITE);
+    CloseHandle(hookThread);
+    hookThread = nullptr;
+}
+
+// Runs the work on the hook thread and waits for it; on the calling thread
+// when there is no hook thread (it could not be started), so the guard still
+// has its hooks, on the old terms.
+void RunOnHookThread(HookWork work) noexcept
+{
+    const HWND window = hookWindow;
+    if (window)
+        SendMessageW(window, HOOK_MESSAGE_RUN, 0, reinterpret_cast<LPARAM>(work));
+    else
+        work();
+}
+
+}  // namespace
+
+extern "C" void SetHook(AlarmCallback callback, HINSTANCE instance)
+{
+    alarmCallback = callback;
+    hookInstance = instance;
+    StartHookThread();
+    RunOnHookThread(InstallMouseHook);
+}
+
+extern "C" void StopHook()
+{
+    RunOnHookThread(RemoveMouseHook);
+    if (!keyboardHook)  // nothing left for the hook thread
+        StopHookThread();
+}
+
+extern "C" void ResetDistance()
+{
+    RunOnHookThread(ResetMotionHere);
 }
 
 MotionDetector::MotionDetector()
@@ -83,7 +211,8 @@ MotionDetector::~MotionDetector()
 void Arm(Settings& settings)
 {
     OpenAlarmRelay();
-    keyboardHook = SetWindowsHookExW(WH_KEYBOARD_LL, LowLevelKeyboardProc, GetModuleHandleW(nullptr), 0);
+    StartHookThread();
+    RunOnHookThread(InstallKeyboardFilter);
     if (settings.HasFlag(FLAG_TRIGGER_MOUSE_MOVE))
         settings.mouseWatcher.reset(new (std::nothrow) MotionDetector());
     settings.SetFlag(FLAG_ARMED, true);
@@ -91,10 +220,9 @@ void Arm(Settings& settings)
 
 void Disarm(Settings& settings)
 {
-    if (keyboardHook)
-        UnhookWindowsHookEx(keyboardHook);
-    keyboardHook = nullptr;
+    RunOnHookThread(RemoveKeyboardFilter);
     settings.mouseWatcher.reset();
+    StopHookThread();
     settings.SetFlag(FLAG_ARMED, false);
     CloseAlarmRelay();
 }

@@ -1,6 +1,7 @@
 // The low-level hooks of the armed state: the keyboard filter and the
-// mouse-motion detector. Both run their procedures on the thread that
-// installed them (the guard thread), inside its message loop.
+// mouse-motion detector. Both are installed by, and run their procedures on,
+// a hook thread of their own on the arming thread's desktop, which does
+// nothing but answer them; Arm starts it and Disarm ends it.
 #pragma once
 
 #include <windows.h>
@@ -13,9 +14,12 @@ using AlarmCallback = long (*)();
 
 // Exported by name from the program.
 extern "C" {
-// Stores the callback and installs the low-level mouse hook for the instance.
+// Stores the callback and installs the low-level mouse hook for the instance
+// (on the hook thread, started here on the calling thread's desktop if it is
+// not running). The callback runs on the hook thread.
 __declspec(dllexport) void SetHook(AlarmCallback callback, HINSTANCE instance);
-// Removes the mouse hook.
+// Removes the mouse hook; ends the hook thread when the keyboard filter is
+// not installed either.
 __declspec(dllexport) void StopHook();
 // Starts the travel sum again from 0 at the cursor's position now.
 __declspec(dllexport) void ResetDistance();
@@ -32,10 +36,13 @@ public:
     MotionDetector& operator=(const MotionDetector&) = delete;
 };
 
-// On the guard thread, in this order: opens the alarm window, installs the
-// keyboard filter, creates the motion detector when the mouse-move trigger is
-// on, sets FLAG_ARMED.
+// On the guard thread, in this order: opens the alarm window, starts the hook
+// thread on the guard thread's desktop, installs the keyboard filter, creates
+// the motion detector when the mouse-move trigger is on, sets FLAG_ARMED.
+// Each step waits for the hook thread, so the hooks are in place once the
+// armed bit is.
 void Arm(Settings& settings);
 // In this order: removes the keyboard filter, removes and destroys the motion
-// detector, clears FLAG_ARMED, closes the alarm window.
+// detector, ends the hook thread and waits for it, clears FLAG_ARMED, closes
+// the alarm window.
 void Disarm(Settings& settings);

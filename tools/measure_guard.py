@@ -4,13 +4,18 @@ after building the mingw preset:
 
     tools/wine-session tools/measure_guard.py [build/mingw] [trials]
 
-1. Trigger to siren: from the SendInput that takes the cursor's travel past
-   the sensitivity to the first sample above a threshold at the null sink's
-   monitor; beside the floor, a minimal program whose low-level keyboard hook
-   calls PlaySoundW with the same WAVE resource at a key press. Both input
-   times come from kdriver (Windows' precise system time, which Wine takes
-   from the host clock); the sound's time is when parec hands the sample
-   over, so the recording path's own delay is in both figures alike.
+1. Trigger to siren: from the injected mouse move that takes the cursor's
+   travel past the sensitivity to the first sample above a threshold at the
+   null sink's monitor; beside the floor, a minimal program whose low-level
+   mouse hook calls PlaySoundW with the same WAVE resource at a mouse move.
+   Both are timed from the same kdriver command (timed-move-to: the clock is
+   read just before two identical moves sent at once; the guard's detector
+   may cross at either, see kdriver), with Windows' precise system time,
+   which Wine takes from the host clock. The sound's time is when parec
+   hands over the chunk that holds the first loud sample: the null sink
+   renders ahead of its clock, so a sample's place in its chunk says nothing
+   about when it was made, and the recording path's own delay is in both
+   figures alike. A siren before its trigger is an error, not a figure.
 2. CPU of the kestrova.exe process armed and idle for 30 seconds.
 3. Peak memory (VmHWM) of kestrova.exe armed with the siren sounding, beside
    the minimal program's after it played.
@@ -38,7 +43,7 @@ SINK = os.environ.get("KESTROVA_SINK", "kestrova_sink")
 RATE = 22050
 THRESHOLD = 500  # of 32767; the null sink gives exactly 0 with nothing playing
 GUARD, DESKTOP = "@1018", "Kestrova"
-VK_F13, VK_F14 = 0x7C, 0x7D
+VK_F14 = 0x7D
 IDOK, IDC_MAIN_LOCK = 1, 1004
 
 
@@ -73,15 +78,14 @@ class Monitor:
                 self.chunks = self.chunks[-4000:]
 
     def onset_after(self, since, timeout=5.0):
-        """Time of the first loud sample that arrived after since."""
+        """Arrival of the first chunk after since that holds a loud sample."""
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
             with self.lock:
                 chunks = [c for c in self.chunks if c[0] >= since]
             for arrived, _, samples in chunks:
-                for i, value in enumerate(samples):
-                    if abs(value) > THRESHOLD:
-                        return arrived - (len(samples) - i) / RATE
+                if max(map(abs, samples), default=0) > THRESHOLD:
+                    return arrived
             time.sleep(0.02)
         return None
 
@@ -103,12 +107,18 @@ class Monitor:
 
 
 def pid_of(name):
+    """The process of that name in this session's Wine prefix (other
+    sessions on the machine run programs of the same name)."""
     comm = name[:15]
+    prefix = ("WINEPREFIX=" + os.environ.get("WINEPREFIX", "")).encode()
     for entry in os.listdir("/proc"):
         if entry.isdigit():
             try:
                 with open(f"/proc/{entry}/comm") as f:
-                    if f.read().strip() == comm:
+                    if f.read().strip() != comm:
+                        continue
+                with open(f"/proc/{entry}/environ", "rb") as f:
+                    if prefix in f.read().split(b"\0"):
                         return int(entry)
             except OSError:
                 pass
@@ -189,8 +199,8 @@ def minimal_figures(monitor):
     try:
         kwine.wait_window("Minimal siren", 30)
         pid = pid_of(os.path.basename(MINIMAL))
-        for _ in range(TRIALS + 1):  # the first press loads the sound system
-            sent = int(kwine.driver("timed-key", VK_F13)) / 1e6
+        for trial in range(TRIALS + 1):  # the first sound loads the sound system
+            sent = int(kwine.driver("timed-move-to", 300 + 120 * (trial % 2), 300)) / 1e6
             heard = monitor.onset_after(sent - 0.05)
             if heard is not None:
                 latencies.append((heard - sent) * 1000)
@@ -203,6 +213,14 @@ def minimal_figures(monitor):
     finally:
         kwine.stop(program)
     return latencies, figures
+
+
+def checked(name, values):
+    """The trials, or an error when one cannot be right."""
+    if any(v < 0 for v in values):
+        sys.exit(f"error: {name}: a siren before its trigger ({', '.join(f'{v:.1f}' for v in values)} ms); "
+                 "the timed event is not the one that starts it")
+    return values
 
 
 def spread(values):
@@ -219,9 +237,10 @@ def main():
         guard, guard_figures = kestrova_figures(monitor)
     finally:
         monitor.stop()
+    guard, floor = checked("kestrova.exe", guard), checked("minimal program", floor)
     print("trigger to siren")
     print("  kestrova.exe (mouse motion)  ", spread(guard))
-    print("  minimal PlaySoundW (key)     ", spread(floor))
+    print("  minimal PlaySoundW (motion)  ", spread(floor))
     if guard and floor:
         print(f"  difference of medians        {statistics.median(guard) - statistics.median(floor):6.1f} ms")
     print("  trials:", ", ".join(f"{v:.0f}" for v in guard), "|", ", ".join(f"{v:.0f}" for v in floor))

@@ -378,4 +378,40 @@ TEST_F(GuardHooksTest, ArmedMotionStartsTheAlarmOnTheGuardThread)
     EXPECT_FALSE(settings.HasFlag(FLAG_ARMED));
 }
 
+TEST_F(GuardHooksTest, HooksAnswerWhileTheArmingThreadIsBusy)
+{
+    // The arming thread stands still (as in a slow alarm start) until the
+    // injected input has been answered: the hooks must not need it.
+    GetSettings().sensitivity = 20;
+    SetCursorPos(300, 300);
+    Settle();
+    Arm();
+    motionAlarms = 0;
+    hooks.Run([] {
+        ResetDistance();
+        SetHook(CountMotionAlarm, GetModuleHandleW(nullptr));
+    });
+    HANDLE busy = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread blocker([&] {
+        hooks.Run([&] {
+            SetEvent(busy);
+            WaitForSingleObject(release, INFINITE);
+        });
+    });
+    WaitForSingleObject(busy, INFINITE);
+    Chord({VK_LMENU, VK_TAB});
+    Move(30, 0);
+    Move(0, 0);
+    EXPECT_GE(motionAlarms, 1) << "the motion was not counted while the arming thread was busy";
+    SetEvent(release);
+    blocker.join();
+    CloseHandle(busy);
+    CloseHandle(release);
+    Settle();
+    EXPECT_FALSE(Reached(VK_MENU)) << "Alt got through while the arming thread was busy";
+    hooks.Run([] { StopHook(); });
+    Disarm();
+}
+
 }  // namespace

@@ -308,12 +308,18 @@ void MouseEvent(DWORD flags, LONG dx = 0, LONG dy = 0)
     Sleep(10);
 }
 
-void MoveTo(LONG x, LONG y)
+INPUT AbsoluteMove(LONG x, LONG y)
 {
     LONG width = GetSystemMetrics(SM_CXSCREEN);
     LONG height = GetSystemMetrics(SM_CYSCREEN);
-    MouseEvent(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, (x * 65535 + width / 2) / (width - 1),
-               (y * 65535 + height / 2) / (height - 1));
+    return MouseInput(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, (x * 65535 + width / 2) / (width - 1),
+                      (y * 65535 + height / 2) / (height - 1));
+}
+
+void MoveTo(LONG x, LONG y)
+{
+    Inject(AbsoluteMove(x, y));
+    Sleep(10);
 }
 
 // COUNT events as fast as SendInput takes them, in batches: moves of no
@@ -501,17 +507,19 @@ int wmain(int argc, wchar_t** argv)
         Sleep(20);
         Print(down ? L"1" : L"0");
     } else if (command == L"timed-move-to" || command == L"timed-key") {
-        // Prints the Unix time in microseconds just before the input that
-        // counts (the motion detector counts a move at the event after it,
-        // so a move is sent twice), for latency figures.
+        // Prints the Unix time in microseconds just before the first input
+        // event, for latency figures. A move is sent twice at once: the
+        // motion detector counts a move at the event after it, unless the
+        // position it holds is not the one the hook reads (under Wine a
+        // process with no recent input reads the X pointer, which injected
+        // moves never carry), and then the first event crosses already.
         InputFromDesktop();
-        const bool move = command == L"timed-move-to";
-        if (move)
-            MoveTo(Number(arg(1)), Number(arg(2)));
         FILETIME now = {};
         GetSystemTimePreciseAsFileTime(&now);
-        if (move) {
-            MoveTo(Number(arg(1)), Number(arg(2)));
+        if (command == L"timed-move-to") {
+            const INPUT move = AbsoluteMove(Number(arg(1)), Number(arg(2)));
+            Inject(move);
+            Inject(move);
         } else {
             SendKey(WORD(Number(arg(1))), false);
             SendKey(WORD(Number(arg(1))), true);

@@ -1,0 +1,182 @@
+// hook_answer.exe: how long the armed hooks take to answer an injected event
+// while the alarm starts. A stand-in guard thread opens the mixer and arms
+// with the real Arm; each trial moves the cursor past the sensitivity (the
+// real motion detector posts the alarm start, the guard thread runs the real
+// StartAlarm), then times SendInput for key and mouse events sent meanwhile:
+// under Wine SendInput returns once every low-level hook has answered.
+//
+// Two passes: the alarm as it is, and the alarm start held up 500 ms on the
+// guard thread (as a slow SMS request, audio driver or first sound would).
+//
+//   hook_answer [TRIALS]   prints, per pass, the median and the worst over
+//                          the trials of the slowest answer in the alarm's
+//                          first 800 ms, beside the same with no alarm;
+//                          exit code 1 when a figure cannot be right
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "guard/alarm.h"
+#include "guard/alarm_win32.h"
+#include "guard/input_hooks_win32.h"
+#include "guard/volume_guard_win32.h"
+#include "settings/settings.h"
+#include "tests/wine/injected_input.h"
+
+namespace {
+
+constexpr UINT GUARD_STOP_ALARM = WM_APP + 1;
+constexpr double PROBE_SECONDS = 0.8;  // past the held-up start
+constexpr double HOOK_TIME_OUT_MS = 1000;  // beyond it Windows removes the hook
+
+LARGE_INTEGER frequency;
+std::atomic<DWORD> holdMs{0};
+WNDPROC relayProc = nullptr;
+
+// Wrapped round the alarm window: holds the alarm start up on the guard
+// thread (not a repeated start, which does nothing).
+LRESULT CALLBACK SlowRelayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
+{
+    if (message == ALARM_MESSAGE_START && !GetSettings().sirenSounding)
+        Sleep(holdMs);
+    return CallWindowProcW(relayProc, window, message, wParam, lParam);
+}
+
+double Now()
+{
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return double(counter.QuadPart) / double(frequency.QuadPart);
+}
+
+// What the guard thread does: arm, then pump until told to quit.
+DWORD WINAPI GuardThread(LPVOID ready) noexcept
+{
+    MSG msg;
+    PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+    Settings& settings = GetSettings();
+    OpenMixerWithWindow(nullptr);
+    Arm(settings);
+    relayProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(AlarmRelayWindow(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SlowRelayProc)));
+    SetEvent(static_cast<HANDLE>(ready));
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (msg.message == GUARD_STOP_ALARM && !msg.hwnd) {
+            StopAlarm(settings);
+            ResetDistance();
+            continue;
+        }
+        DispatchMessageW(&msg);
+    }
+    Disarm(settings);
+    StopAlarm(settings);
+    GetVolumeGuard().CloseMixer();
+    return 0;
+}
+
+// One timed injection, in milliseconds.
+double TimedInject(INPUT input)
+{
+    const double start = Now();
+    Inject(input);
+    return (Now() - start) * 1000;
+}
+
+// The slowest answer to the key and mouse events sent for PROBE_SECONDS
+// from the given time: Shift and moves of no distance, which both hooks
+// answer and which harm nothing.
+double SlowestAnswer(double from)
+{
+    double slowest = 0;
+    for (int probe = 0; Now() - from < PROBE_SECONDS; ++probe) {
+        const double answer = probe % 2 ? TimedInject(MouseInput(MOUSEEVENTF_MOVE, 0, 0))
+                                        : TimedInject(KeyInput(VK_LSHIFT, probe % 4 == 2));
+        slowest = answer < 0 ? answer : std::max(slowest, answer);
+        if (answer < 0)
+            break;
+    }
+    Inject(KeyInput(VK_LSHIFT, true));
+    return slowest;
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t half = values.size() / 2;
+    return values.size() % 2 ? values[half] : (values[half - 1] + values[half]) / 2;
+}
+
+void Report(DWORD hold, std::vector<double> worst, const std::vector<double>& idle)
+{
+    std::sort(worst.begin(), worst.end());
+    std::printf("alarm start held %lu ms: slowest hook answer per trial of %zu: median %.1f ms, best %.1f, worst %.1f"
+                " (no alarm: median %.1f ms, worst %.1f)\n",
+                static_cast<unsigned long>(hold), worst.size(), Median(worst), worst.front(), worst.back(),
+                Median(idle), *std::max_element(idle.begin(), idle.end()));
+    if (worst.back() >= HOOK_TIME_OUT_MS)
+        std::printf("  at least one answer took the whole hook time-out: that hook would be gone on Windows\n");
+}
+
+int Fail(const char* why)
+{
+    std::printf("error: %s\n", why);
+    return 1;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    const int trials = argc > 1 ? std::max(1, _wtoi(argv[1])) : 12;
+    QueryPerformanceFrequency(&frequency);
+    Settings& settings = GetSettings();
+    settings.SetFlag(FLAG_TRIGGER_MOUSE_MOVE, true);
+    settings.SetFlag(FLAG_SMS_SERVICE, false);
+    settings.sensitivity = 50;
+
+    HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    DWORD guardId = 0;
+    HANDLE guard = ready ? CreateThread(nullptr, 0, GuardThread, ready, 0, &guardId) : nullptr;
+    if (!guard) {
+        if (ready)
+            CloseHandle(ready);
+        return Fail("cannot start the guard thread");
+    }
+    WaitForSingleObject(ready, INFINITE);
+    CloseHandle(ready);
+
+    std::vector<double> idle;
+    for (int trial = 0; trial < trials; ++trial)
+        idle.push_back(SlowestAnswer(Now()));
+    int result = 0;
+    for (DWORD hold : {0, 500}) {
+        holdMs = hold;
+        std::vector<double> worst;  // per trial
+        for (int trial = 0; trial < trials && result == 0; ++trial) {
+            // The detector counts a move at the event after it; back and
+            // forth keeps the cursor off the screen's edges.
+            Inject(MouseInput(MOUSEEVENTF_MOVE, trial % 2 ? -60 : 60, 0));
+            Inject(MouseInput(MOUSEEVENTF_MOVE, 0, 0));
+            worst.push_back(SlowestAnswer(Now()));
+            if (!settings.sirenSounding)
+                result = Fail("the motion never started the alarm");
+            PostThreadMessageW(guardId, GUARD_STOP_ALARM, 0, 0);
+            for (int i = 0; i < 500 && settings.sirenSounding; ++i)
+                Sleep(10);
+            Sleep(300);
+        }
+        if (std::any_of(worst.begin(), worst.end(), [](double value) { return value < 0; }) ||
+            std::any_of(idle.begin(), idle.end(), [](double value) { return value < 0; }))
+            result = Fail("an answer before its question");
+        if (result == 0)
+            Report(hold, worst, idle);
+    }
+    PostThreadMessageW(guardId, WM_QUIT, 0, 0);
+    WaitForSingleObject(guard, INFINITE);
+    CloseHandle(guard);
+    return result;
+}
