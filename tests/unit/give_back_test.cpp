@@ -186,12 +186,9 @@ TEST_F(GiveBack, PinnedUnreadableOrMissingPowerValuesStillArm)
 TEST_F(GiveBack, ABadRecordIsDeletedAndNothingGivenBack)
 {
     const std::vector<uint8_t> good = EncodeGiveBackRecord(FullRecord());
-    std::vector<uint8_t> nextVersion = good;
-    nextVersion[4] = 2;
     const RegistryValue cases[] = {
         {REGISTRY_TYPE_BINARY, std::vector<uint8_t>(good.begin(), good.end() - 1)},
         {REGISTRY_TYPE_DWORD, good},
-        {REGISTRY_TYPE_BINARY, nextVersion},
         {REGISTRY_TYPE_BINARY, std::vector<uint8_t>(GIVE_BACK_RECORD_MAX_BYTES + 1)},
     };
     registry.values["Settings"] = {REGISTRY_TYPE_DWORD, {0x12, 0, 0, 0}};

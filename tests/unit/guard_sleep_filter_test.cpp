@@ -37,63 +37,47 @@ TEST(GuardSleepFilter, SuspendAndResumeSoundOnlyWithTheShutdownTrigger)
     }
 }
 
-// The first notice after registering reports the state the lid is in.
-struct LidCase {
-    const char* name;
-    bool lidStateKnown;
-    uint32_t triggers;
-    bool hasValue;
-    uint32_t lid;
-    uint32_t actions;
-};
-
-const LidCase LID_CASES[] = {
-    {"first notice, closed", false, FLAG_TRIGGER_SHUTDOWN, true, GUARD_LID_CLOSED, GUARD_ACTION_LID_STATE_KNOWN},
-    {"closed", true, FLAG_TRIGGER_SHUTDOWN, true, GUARD_LID_CLOSED, GUARD_ACTION_START_ALARM},
-    {"closed without the trigger", true, FLAG_TRIGGER_POWER | FLAG_TRIGGER_MOUSE_MOVE, true, GUARD_LID_CLOSED, 0},
-    {"opened", true, FLAG_TRIGGER_SHUTDOWN, true, 1, 0},
-    {"no data", true, FLAG_TRIGGER_SHUTDOWN, false, GUARD_LID_CLOSED, 0},
-};
-
-TEST(GuardSleepFilter, LidNoticesAfterTheFirstSoundOnClosingWithTheTrigger)
-{
-    for (const LidCase& c : LID_CASES) {
-        SCOPED_TRACE(c.name);
-        FakeGuardPlatform platform;
-        platform.powerSetting = {LIDSWITCH_STATE_CHANGE, c.hasValue, c.lid};
-        const GuardDecision decision = PowerBroadcast(GUARD_PBT_POWERSETTINGCHANGE, Armed(c.triggers, c.lidStateKnown), platform);
-        EXPECT_TRUE(decision.handled);
-        EXPECT_FALSE(decision.setsResult);
-        EXPECT_EQ(decision.actions, c.actions);
-        EXPECT_EQ(platform.acAsked, 0);
-    }
-}
-
-struct SourceCase {
+// A power setting notice: the lid switch sounds on closing with the shutdown
+// trigger (the first notice after registering only reports the state the
+// lid is in); the power source goes through the line status test.
+struct SettingCase {
     const char* name;
     std::array<uint8_t, 16> setting;
+    bool hasValue;
+    uint32_t value;
+    bool lidStateKnown;
+    uint8_t acLineNow;  // 0 would sound if the power row were asked
     uint32_t triggers;
-    uint8_t acLineNow;
     uint32_t actions;
     int acAsked;
 };
 
-const SourceCase SOURCE_CASES[] = {
-    {"unplugged", ACDC_POWER_SOURCE, FLAG_TRIGGER_POWER, 0, GUARD_ACTION_START_ALARM, 1},
-    {"unchanged (the first notice)", ACDC_POWER_SOURCE, FLAG_TRIGGER_POWER, 1, 0, 1},
-    {"unplugged without the trigger", ACDC_POWER_SOURCE, FLAG_TRIGGER_SHUTDOWN, 0, 0, 1},
-    {"another setting", HID_INTERFACE_CLASS, FLAG_TRIGGER_POWER | FLAG_TRIGGER_SHUTDOWN, 0, 0, 0},
+const SettingCase SETTING_CASES[] = {
+    {"lid, first notice, closed", LIDSWITCH_STATE_CHANGE, true, GUARD_LID_CLOSED, false, 0, FLAG_TRIGGER_SHUTDOWN,
+     GUARD_ACTION_LID_STATE_KNOWN, 0},
+    {"lid closed", LIDSWITCH_STATE_CHANGE, true, GUARD_LID_CLOSED, true, 0, FLAG_TRIGGER_SHUTDOWN,
+     GUARD_ACTION_START_ALARM, 0},
+    {"lid closed without the trigger", LIDSWITCH_STATE_CHANGE, true, GUARD_LID_CLOSED, true, 0,
+     FLAG_TRIGGER_POWER | FLAG_TRIGGER_MOUSE_MOVE, 0, 0},
+    {"lid opened", LIDSWITCH_STATE_CHANGE, true, 1, true, 0, FLAG_TRIGGER_SHUTDOWN, 0, 0},
+    {"lid, no data", LIDSWITCH_STATE_CHANGE, false, GUARD_LID_CLOSED, true, 0, FLAG_TRIGGER_SHUTDOWN, 0, 0},
+    {"unplugged", ACDC_POWER_SOURCE, true, 1, true, 0, FLAG_TRIGGER_POWER, GUARD_ACTION_START_ALARM, 1},
+    {"unchanged (the first notice)", ACDC_POWER_SOURCE, true, 1, true, 1, FLAG_TRIGGER_POWER, 0, 1},
+    {"unplugged without the trigger", ACDC_POWER_SOURCE, true, 1, true, 0, FLAG_TRIGGER_SHUTDOWN, 0, 1},
+    {"another setting", HID_INTERFACE_CLASS, true, 1, true, 0, FLAG_TRIGGER_POWER | FLAG_TRIGGER_SHUTDOWN, 0, 0},
 };
 
-TEST(GuardSleepFilter, APowerSourceNoticeGoesThroughTheLineStatusTest)
+TEST(GuardSleepFilter, APowerSettingNoticeSoundsOnlyForItsTriggersChange)
 {
-    for (const SourceCase& c : SOURCE_CASES) {
+    for (const SettingCase& c : SETTING_CASES) {
         SCOPED_TRACE(c.name);
         FakeGuardPlatform platform;
         platform.acLine = c.acLineNow;
-        platform.powerSetting = {c.setting, true, 1};
-        const GuardDecision decision = PowerBroadcast(GUARD_PBT_POWERSETTINGCHANGE, Armed(c.triggers, true, 1), platform);
+        platform.powerSetting = {c.setting, c.hasValue, c.value};
+        const GuardDecision decision =
+            PowerBroadcast(GUARD_PBT_POWERSETTINGCHANGE, Armed(c.triggers, c.lidStateKnown, 1), platform);
         EXPECT_TRUE(decision.handled);
+        EXPECT_FALSE(decision.setsResult);
         EXPECT_EQ(decision.actions, c.actions);
         EXPECT_EQ(platform.acAsked, c.acAsked);
     }

@@ -377,20 +377,15 @@ TEST_F(VolumeGuardTest, ANewDefaultEndpointIsForcedAndEachIsGivenBack)
     EXPECT_EQ(endpoint.others[u"earphones"].volume, 1.0f);
     EXPECT_FALSE(endpoint.others[u"earphones"].muted);
     // The owner's values, one entry per forced endpoint, in order.
-    const auto saved = guard->SavedEndpoints();
-    ASSERT_EQ(saved.size(), 2u);
-    EXPECT_EQ(saved[0].id, u"speakers");
-    EXPECT_EQ(saved[0].volume, 0.25f);
-    EXPECT_TRUE(saved[0].volumeSaved && saved[0].muted && saved[0].muteSaved);
-    EXPECT_EQ(saved[1].id, u"earphones");
-    EXPECT_EQ(saved[1].volume, 0.1f);
-    EXPECT_TRUE(saved[1].volumeSaved && saved[1].muted && saved[1].muteSaved);
+    const std::vector<SavedEndpointVolume> owners = {{u"speakers", 0.25f, true, true, true},
+                                                     {u"earphones", 0.1f, true, true, true}};
+    EXPECT_EQ(guard->SavedEndpoints(), owners);
     // Back and forth again keeps the first values of each.
     endpoint.defaultId = u"speakers";
     guard->FollowDefaultEndpoint(true);
     endpoint.defaultId = u"earphones";
     guard->FollowDefaultEndpoint(true);
-    EXPECT_EQ(guard->SavedEndpoints().size(), 2u);
+    EXPECT_EQ(guard->SavedEndpoints(), owners);
 
     guard->Restore();
     EXPECT_EQ(endpoint.volume, 0.25f);

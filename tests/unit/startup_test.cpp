@@ -1,8 +1,7 @@
-// The start-up body's order: agreement gate, warning, main dialog loop,
+// The start-up body's order: left-overs given back, agreement gate, warning, main dialog loop,
 // save at the end and nowhere else.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -23,6 +22,7 @@ public:
     std::function<void()> onWarning = [] {};
     std::vector<int> mainResults;
 
+    void GiveBackLeftOvers() override { calls.push_back("give back"); }
     void EnsureUiResources() override { calls.push_back("resources"); }
     void RunAgreementDialog() override
     {
@@ -68,7 +68,7 @@ TEST_F(Startup, DecliningTheAgreementEndsAtOnceAndWritesNothing)
 {
     RecordingShell shell;
     EXPECT_EQ(RunStartupBody(shell), 0);
-    EXPECT_EQ(shell.calls, (std::vector<std::string>{"resources", "agreement"}));
+    EXPECT_EQ(shell.calls, (std::vector<std::string>{"give back", "resources", "agreement"}));
     EXPECT_TRUE(TestRegistry().exists);
     EXPECT_TRUE(TestRegistry().values.empty());
 }
@@ -79,7 +79,8 @@ TEST_F(Startup, AgreeingShowsTheWarningThenTheMainDialogAndSaves)
     shell.onAgreement = Agree;
     EXPECT_EQ(RunStartupBody(shell), 0);
     EXPECT_EQ(shell.calls,
-              (std::vector<std::string>{"resources", "agreement", "resources", "warning", "resources", "main", "wait", "close service"}));
+              (std::vector<std::string>{"give back", "resources", "agreement", "resources", "warning", "resources", "main",
+                                        "wait", "close service"}));
     EXPECT_EQ(TestRegistry().values.size(), 8u);
 }
 
@@ -92,7 +93,7 @@ TEST_F(Startup, NoAgreementOrWarningWhenTheirFlagsAreClear)
 
     RecordingShell second;
     EXPECT_EQ(RunStartupBody(second), 0);
-    EXPECT_EQ(second.calls, (std::vector<std::string>{"resources", "main", "wait", "close service"}));
+    EXPECT_EQ(second.calls, (std::vector<std::string>{"give back", "resources", "main", "wait", "close service"}));
 }
 
 TEST_F(Startup, EachLockStartsAGuardAndShowsTheMainDialogAgain)
@@ -107,7 +108,7 @@ TEST_F(Startup, EachLockStartsAGuardAndShowsTheMainDialogAgain)
     EXPECT_EQ(TestRegistry().values.size(), 8u) << "a dialog that fails still saves";
 }
 
-TEST_F(Startup, TheSettingsAreSavedAndDestroyedOnlyOnceTheGuardsHaveEnded)
+TEST_F(Startup, TheSettingsAreSavedOnlyOnceTheGuardsHaveEndedAndTheServiceIsClosed)
 {
     RecordingShell shell;
     shell.onAgreement = Agree;
@@ -119,19 +120,11 @@ TEST_F(Startup, TheSettingsAreSavedAndDestroyedOnlyOnceTheGuardsHaveEnded)
     };
     RunStartupBody(shell);
     EXPECT_FALSE(savedBeforeTheWait);
+    EXPECT_EQ(shell.writesBeforeClose, 0);
     // What the guard wrote during the wait is what was saved.
     const RegistryValue& sensitivity = TestRegistry().values.at("Sensitivity");
     ASSERT_EQ(sensitivity.bytes.size(), 4u);
     EXPECT_EQ(sensitivity.bytes[0], 61);
-}
-
-TEST_F(Startup, TheServiceIsClosedBeforeTheRecordIsSaved)
-{
-    RecordingShell shell;
-    shell.onAgreement = Agree;
-    RunStartupBody(shell);
-    EXPECT_EQ(shell.writesBeforeClose, 0);
-    EXPECT_GT(TestRegistry().writes, 0);
 }
 
 TEST(MainDialogRules, CheckBoxesSetAndClearOnlyTheirOwnBits)
@@ -182,25 +175,6 @@ TEST(MainDialogRules, BalanceText)
     EXPECT_EQ(SmsBalanceText(-2147483647 - 1), "SMS Balance: N/A");
     EXPECT_EQ(SmsBalanceText(0), "SMS Balance: 0");
     EXPECT_EQ(SmsBalanceText(12345), "SMS Balance: 12345");
-}
-
-}  // namespace
-
-namespace {
-
-// What an armed process left changed is given back before any dialog.
-class GiveBackShell : public RecordingShell {
-public:
-    void GiveBackLeftOvers() override { calls.push_back("give back"); }
-};
-
-TEST_F(Startup, LeftOversAreGivenBackBeforeAnyDialog)
-{
-    GiveBackShell shell;
-    RunStartupBody(shell);
-    ASSERT_FALSE(shell.calls.empty());
-    EXPECT_EQ(shell.calls.front(), "give back");
-    EXPECT_EQ(std::count(shell.calls.begin(), shell.calls.end(), "give back"), 1);
 }
 
 }  // namespace

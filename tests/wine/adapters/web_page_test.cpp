@@ -6,6 +6,7 @@
 #include <objbase.h>
 
 #include <string>
+#include <thread>
 
 #include "online/web_page_win32.h"
 
@@ -24,23 +25,15 @@ void RecordApartment(const std::string& text)
     SetEvent(workDone);
 }
 
-DWORD WINAPI AskFromAThreadWithoutCom(void*) noexcept
-{
-    return RunOnStaThread(RecordApartment, "http://127.0.0.1:9/") ? 0 : 1;
-}
-
 TEST(WebPage, WorkRunsInASingleThreadedApartmentFromAThreadWithoutCom)
 {
     workDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     ASSERT_NE(workDone, nullptr);
     // Asked from a thread that never initialised COM, like the network's.
-    HANDLE asker = CreateThread(nullptr, 0, AskFromAThreadWithoutCom, nullptr, 0, nullptr);
-    ASSERT_NE(asker, nullptr);
-    ASSERT_EQ(WaitForSingleObject(asker, 10000), WAIT_OBJECT_0);
-    DWORD started = 1;
-    GetExitCodeThread(asker, &started);
-    CloseHandle(asker);
-    EXPECT_EQ(started, 0u);
+    bool started = false;
+    std::thread asker([&] { started = RunOnStaThread(RecordApartment, "http://127.0.0.1:9/"); });
+    asker.join();
+    EXPECT_TRUE(started);
     ASSERT_EQ(WaitForSingleObject(workDone, 10000), WAIT_OBJECT_0);
     CloseHandle(workDone);
     EXPECT_EQ(apartmentResult, S_OK);
