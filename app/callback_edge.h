@@ -7,16 +7,17 @@
 // happen; this is the last line behind those. What escapes to it is reported,
 // and while FLAG_ARMED is set it also starts the alarm: a failure never
 // silences the siren and never ends the guard. The alarm start is only
-// posted to the guard thread, which is safe from any thread and any
-// procedure; a failure on the guard thread's own start message posts it
-// again, so the start is retried until it holds. The procedure then returns
-// the safe result its caller names at the site:
+// posted to the guard thread's relay, which is safe from any thread and any
+// procedure; it does nothing when no guard is up, or when the siren already
+// sounds. Nothing is stopped, closed or unhooked here: the guard stays as it
+// is. The procedure then returns the safe result its caller names at the site:
 //   - dialog procedures: FALSE, except the guard dialog: TRUE, so that no
 //     default handling (a close, a session end) runs on its behalf;
 //   - window procedures: 0;
 //   - hook procedures: 1, the event swallowed and the next hook not called
 //     (hooks run only while armed);
-//   - COM notifications: S_OK; thread entries: 0.
+//   - COM notifications: S_OK; thread entries: 0; WinINet and timer
+//     procedures return nothing.
 #pragma once
 
 #include <cstdint>
