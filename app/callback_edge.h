@@ -59,11 +59,8 @@ R RunAtCallbackEdge(CallbackEdgePlatform& platform, R safeResult, F&& body) noex
 template <class F>
 void RunAtCallbackEdge(CallbackEdgePlatform& platform, F&& body) noexcept
 {
-    try {
+    RunAtCallbackEdge(platform, 0, [&] {
         body();
-    } catch (const std::exception& error) {
-        OnCallbackFailure(platform, error.what());
-    } catch (...) {
-        OnCallbackFailure(platform, "an exception of unknown type");
-    }
+        return 0;
+    });
 }
