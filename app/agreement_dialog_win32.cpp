@@ -3,6 +3,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "app/callback_edge_win32.h"
 #include "app/fatal_error_win32.h"
 #include "app/start_dialogs_win32.h"
 #include "resources/resource_ids.h"
@@ -35,7 +36,7 @@ struct AgreementDialogData {
 
 constexpr INT_PTR RESULT_FAILED = -2;
 
-INT_PTR CALLBACK AgreementDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) noexcept
+INT_PTR AgreementDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG: {
@@ -66,6 +67,11 @@ INT_PTR CALLBACK AgreementDialogProc(HWND dialog, UINT message, WPARAM wParam, L
         break;
     }
     return FALSE;
+}
+
+INT_PTR CALLBACK AgreementDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) noexcept
+{
+    return AtCallbackEdge(INT_PTR(FALSE), [&] { return AgreementDialogProcBody(dialog, message, wParam, lParam); });
 }
 
 }  // namespace

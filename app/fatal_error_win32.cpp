@@ -1,4 +1,5 @@
 #include "app/fatal_error_win32.h"
+#include "app/callback_edge_win32.h"
 
 namespace {
 
@@ -12,13 +13,18 @@ void ShowFatalBox(const wchar_t* text)
     MessageBoxW(nullptr, text, L"Fatal Error", MB_ICONERROR);
 }
 
-DWORD WINAPI FatalBoxThread(LPVOID parameter) noexcept
+DWORD FatalBoxThreadBody(LPVOID parameter)
 {
     const auto* box = static_cast<const FatalBox*>(parameter);
     // A new thread has no windows yet, so it may still change desktops.
     SetThreadDesktop(box->desktop);
     ShowFatalBox(box->text);
     return 0;
+}
+
+DWORD WINAPI FatalBoxThread(LPVOID parameter) noexcept
+{
+    return AtCallbackEdge(DWORD(0), [&] { return FatalBoxThreadBody(parameter); });
 }
 
 }  // namespace

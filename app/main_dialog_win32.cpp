@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "app/callback_edge_win32.h"
 #include "app/main_dialog_rules.h"
 #include "app/startup.h"
 #include "app/ui_resources_win32.h"
@@ -59,7 +60,7 @@ void InitMainDialog(HWND dialog)
     CheckForUpdate();
 }
 
-INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) noexcept
+INT_PTR MainDialogProcBody(HWND dialog, UINT message, WPARAM wParam)
 {
     switch (message) {
     case WM_INITDIALOG:
@@ -110,6 +111,11 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         break;
     }
     return FALSE;
+}
+
+INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) noexcept
+{
+    return AtCallbackEdge(INT_PTR(FALSE), [&] { return MainDialogProcBody(dialog, message, wParam); });
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "app/callback_edge_win32.h"
 #include "app/start_dialogs_win32.h"
 #include "app/ui_resources_win32.h"
 #include "resources/resource_ids.h"
@@ -7,7 +8,7 @@
 
 namespace {
 
-INT_PTR CALLBACK WarningDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) noexcept
+INT_PTR WarningDialogProcBody(HWND dialog, UINT message, WPARAM wParam)
 {
     switch (message) {
     case WM_INITDIALOG:
@@ -27,6 +28,11 @@ INT_PTR CALLBACK WarningDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
     }
     }
     return FALSE;
+}
+
+INT_PTR CALLBACK WarningDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) noexcept
+{
+    return AtCallbackEdge(INT_PTR(FALSE), [&] { return WarningDialogProcBody(dialog, message, wParam); });
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "app/callback_edge_win32.h"
 #include "guard/alarm_win32.h"
 #include "guard/siren_win32.h"
 #include "guard/volume_guard_win32.h"
@@ -23,7 +24,7 @@ std::atomic<HWND> relay{nullptr};
 
 constexpr wchar_t RELAY_CLASS[] = L"KestrovaAlarmRelay";
 
-LRESULT CALLBACK RelayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
+LRESULT RelayProcBody(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case ALARM_MESSAGE_START:
@@ -39,6 +40,11 @@ LRESULT CALLBACK RelayProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     default:
         return DefWindowProcW(window, message, wParam, lParam);
     }
+}
+
+LRESULT CALLBACK RelayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
+{
+    return AtCallbackEdge(LRESULT(0), [&] { return RelayProcBody(window, message, wParam, lParam); });
 }
 
 }  // namespace

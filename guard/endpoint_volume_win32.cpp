@@ -1,5 +1,6 @@
 #include "guard/endpoint_volume_win32.h"
 
+#include "app/callback_edge_win32.h"
 #include "guard/alarm.h"
 #include "guard/alarm_win32.h"
 
@@ -34,8 +35,10 @@ HRESULT STDMETHODCALLTYPE CoreAudioEndpoint::Notice::QueryInterface(REFIID iid, 
 
 HRESULT STDMETHODCALLTYPE CoreAudioEndpoint::Notice::OnNotify(PAUDIO_VOLUME_NOTIFICATION_DATA data) noexcept
 {
-    if (data && !IsEqualGUID(data->guidEventContext, OWN_WRITE))
-        PostEndpointChanged();
+    AtCallbackEdge([&] {
+        if (data && !IsEqualGUID(data->guidEventContext, OWN_WRITE))
+            PostEndpointChanged();
+    });
     return S_OK;
 }
 
@@ -61,11 +64,13 @@ HRESULT STDMETHODCALLTYPE CoreAudioEndpoint::DeviceNotice::QueryInterface(REFIID
 HRESULT STDMETHODCALLTYPE CoreAudioEndpoint::DeviceNotice::OnDefaultDeviceChanged(EDataFlow flow, ERole role,
                                                                                   LPCWSTR) noexcept
 {
-    // Once per change: the system calls this for every role.
-    if (flow == eRender && role == eConsole) {
-        if (HWND relay = AlarmRelayWindow())
-            PostMessageW(relay, ALARM_MESSAGE_DEFAULT_DEVICE_CHANGED, 0, 0);
-    }
+    AtCallbackEdge([&] {
+        // Once per change: the system calls this for every role.
+        if (flow == eRender && role == eConsole) {
+            if (HWND relay = AlarmRelayWindow())
+                PostMessageW(relay, ALARM_MESSAGE_DEFAULT_DEVICE_CHANGED, 0, 0);
+        }
+    });
     return S_OK;
 }
 

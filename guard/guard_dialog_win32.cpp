@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/callback_edge_win32.h"
 #include "app/ui_resources_win32.h"
 #include "guard/alarm.h"
 #include "guard/give_back_win32.h"
@@ -175,7 +176,7 @@ void CarryOut(uint32_t actions, GuardDialogData* data)
     }
 }
 
-INT_PTR CALLBACK GuardDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) noexcept
+INT_PTR GuardDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     Settings& settings = GetSettings();
     auto* data = reinterpret_cast<GuardDialogData*>(GetWindowLongPtrW(dialog, DWLP_USER));
@@ -213,6 +214,11 @@ INT_PTR CALLBACK GuardDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     default:
         return FALSE;
     }
+}
+
+INT_PTR CALLBACK GuardDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) noexcept
+{
+    return AtCallbackEdge(INT_PTR(TRUE), [&] { return GuardDialogProcBody(dialog, message, wParam, lParam); });
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "app/callback_edge_win32.h"
 #include "app/ui_resources_win32.h"
 #include "guard/guard_dialog_win32.h"
 #include "guard/guard_filter.h"
@@ -80,7 +81,7 @@ namespace {
 
 DWORD WINAPI CountedGuardThread(LPVOID parameter) noexcept
 {
-    const DWORD result = GuardThreadMain(parameter);
+    const DWORD result = AtCallbackEdge(DWORD(0), [&] { return GuardThreadMain(parameter); });
     CountGuardThread(-1);
     return result;
 }

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <new>
 
+#include "app/callback_edge_win32.h"
 #include "guard/alarm_win32.h"
 #include "guard/input_rules.h"
 
@@ -33,7 +34,7 @@ MotionState motion;
 HANDLE hookThread = nullptr;
 std::atomic<HWND> hookWindow{nullptr};
 
-LRESULT CALLBACK LowLevelKeyboardProc(int code, WPARAM wParam, LPARAM lParam) noexcept
+LRESULT LowLevelKeyboardProcBody(int code, WPARAM wParam, LPARAM lParam)
 {
     if (code != HC_ACTION)
         return CallNextHookEx(keyboardHook, code, wParam, lParam);
@@ -44,7 +45,12 @@ LRESULT CALLBACK LowLevelKeyboardProc(int code, WPARAM wParam, LPARAM lParam) no
     return CallNextHookEx(keyboardHook, code, wParam, lParam);
 }
 
-LRESULT CALLBACK LowLevelMouseProc(int code, WPARAM wParam, LPARAM lParam) noexcept
+LRESULT CALLBACK LowLevelKeyboardProc(int code, WPARAM wParam, LPARAM lParam) noexcept
+{
+    return AtCallbackEdge(LRESULT(1), [&] { return LowLevelKeyboardProcBody(code, wParam, lParam); });
+}
+
+LRESULT LowLevelMouseProcBody(int code, WPARAM wParam, LPARAM lParam)
 {
     if (code == HC_ACTION) {
         // The position before this event, as the system still reports it: a
@@ -57,6 +63,11 @@ LRESULT CALLBACK LowLevelMouseProc(int code, WPARAM wParam, LPARAM lParam) noexc
             callback();
     }
     return CallNextHookEx(mouseHook, code, wParam, lParam);
+}
+
+LRESULT CALLBACK LowLevelMouseProc(int code, WPARAM wParam, LPARAM lParam) noexcept
+{
+    return AtCallbackEdge(LRESULT(1), [&] { return LowLevelMouseProcBody(code, wParam, lParam); });
 }
 
 long PostAlarm()
@@ -98,7 +109,7 @@ void ResetMotionHere() noexcept
     ResetMotion(motion, cursor.x, cursor.y);
 }
 
-LRESULT CALLBACK HookWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
+LRESULT HookWindowProcBody(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == HOOK_MESSAGE_RUN) {
         reinterpret_cast<HookWork>(lParam)();
@@ -107,12 +118,17 @@ LRESULT CALLBACK HookWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
+LRESULT CALLBACK HookWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
+{
+    return AtCallbackEdge(LRESULT(0), [&] { return HookWindowProcBody(window, message, wParam, lParam); });
+}
+
 struct HookThreadStart {
     HDESK desktop;
     HANDLE ready;
 };
 
-DWORD WINAPI HookThreadMain(LPVOID parameter) noexcept
+DWORD HookThreadMainBody(LPVOID parameter)
 {
     const auto* start = static_cast<const HookThreadStart*>(parameter);
     // Low-level hooks hear only the input of their own thread's desktop, and
@@ -132,6 +148,11 @@ DWORD WINAPI HookThreadMain(LPVOID parameter) noexcept
     if (const HWND window = hookWindow.exchange(nullptr))
         DestroyWindow(window);
     return 0;
+}
+
+DWORD WINAPI HookThreadMain(LPVOID parameter) noexcept
+{
+    return AtCallbackEdge(DWORD(0), [&] { return HookThreadMainBody(parameter); });
 }
 
 // Starts the hook thread on the calling thread's desktop, once; returns when

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "app/account_indicator.h"
+#include "app/callback_edge_win32.h"
 #include "online/service_calls.h"
 #include "online/service_protocol.h"
 #include "online/service_requests.h"
@@ -133,13 +134,18 @@ std::wstring WidenUrl(const std::string& url)
     return wide;
 }
 
-LRESULT CALLBACK WatchdogWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
+LRESULT WatchdogWindowProcBody(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_CANCEL_WATCHDOG) {
         KillTimer(nullptr, UINT_PTR(wParam));
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK WatchdogWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
+{
+    return AtCallbackEdge(LRESULT(0), [&] { return WatchdogWindowProcBody(window, message, wParam, lParam); });
 }
 
 HWND WatchdogWindowOfThisThread()
@@ -337,8 +343,9 @@ void IssueRequest(int kind, const std::string& url)
     IssueTaggedRequest(kind, url, 0);
 }
 
-void CALLBACK ServiceStatusCallback(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info,
-                                    DWORD infoLength) noexcept
+namespace {
+
+void ServiceStatusCallbackBody(DWORD_PTR context, DWORD status, LPVOID info, DWORD infoLength)
 {
     if ((status != INTERNET_STATUS_REQUEST_COMPLETE && status != INTERNET_STATUS_HANDLE_CREATED) || !info ||
         infoLength < sizeof(INTERNET_ASYNC_RESULT))
@@ -364,6 +371,14 @@ void CALLBACK ServiceStatusCallback(HINTERNET, DWORD_PTR context, DWORD status, 
     }
 }
 
+}  // namespace
+
+void CALLBACK ServiceStatusCallback(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info,
+                                    DWORD infoLength) noexcept
+{
+    AtCallbackEdge([&] { ServiceStatusCallbackBody(context, status, info, infoLength); });
+}
+
 void StartConnectionWatchdog()
 {
     HWND window = WatchdogWindowOfThisThread();
@@ -385,8 +400,10 @@ void CancelConnectionWatchdog()
 
 void CALLBACK ConnectionWatchdogProc(HWND window, UINT, UINT_PTR id, DWORD) noexcept
 {
-    KillTimer(window, id);
-    MessageBoxA(nullptr, WATCHDOG_MESSAGE, "Connection Error", MB_TOPMOST | MB_ICONERROR);
+    AtCallbackEdge([&] {
+        KillTimer(window, id);
+        MessageBoxA(nullptr, WATCHDOG_MESSAGE, "Connection Error", MB_TOPMOST | MB_ICONERROR);
+    });
 }
 
 void StartAccountCheck()

@@ -1,4 +1,5 @@
 #include "online/web_page_win32.h"
+#include "app/callback_edge_win32.h"
 
 #include <windows.h>
 #include <objbase.h>
@@ -14,7 +15,7 @@ struct CStaWork {
     std::string text;
 };
 
-DWORD WINAPI StaThreadMain(void* parameter) noexcept
+DWORD StaThreadMainBody(void* parameter)
 {
     std::unique_ptr<CStaWork> job(static_cast<CStaWork*>(parameter));
     HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
@@ -26,6 +27,11 @@ DWORD WINAPI StaThreadMain(void* parameter) noexcept
     if (SUCCEEDED(com))
         CoUninitialize();
     return 0;
+}
+
+DWORD WINAPI StaThreadMain(void* parameter) noexcept
+{
+    return AtCallbackEdge(DWORD(0), [&] { return StaThreadMainBody(parameter); });
 }
 
 void OpenInBrowser(const std::string& url)

@@ -1,5 +1,6 @@
 // The settings dialog: password, sensitivity (typed or measured by dragging
 // inside the small frame), daily update check and the SMS account.
+#include "app/callback_edge_win32.h"
 #include "settings/settings_dialog_win32.h"
 
 #include <shellapi.h>
@@ -137,7 +138,7 @@ void OnButtonUp()
     }
 }
 
-INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) noexcept
+INT_PTR SettingsDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     try {
         switch (message) {
@@ -177,6 +178,11 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         // Only allocation can throw here; the dialog carries on as it is.
     }
     return FALSE;
+}
+
+INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) noexcept
+{
+    return AtCallbackEdge(INT_PTR(FALSE), [&] { return SettingsDialogProcBody(dialog, message, wParam, lParam); });
 }
 
 }  // namespace
