@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -29,7 +30,13 @@ public:
         endpoint.log = &log;
     }
 
-    void SendAlarmNotice() override { log.push_back("notice"); }
+    bool noticeFails = false;
+    void SendAlarmNotice() override
+    {
+        log.push_back("notice");
+        if (noticeFails)
+            throw std::bad_alloc();
+    }
     void BringGuardDesktopToFront() override { log.push_back("desktop"); }
     VolumeGuard& Volume() override { return volume; }
     void StartSiren() override { log.push_back("siren on"); }
@@ -49,6 +56,17 @@ TEST_F(AlarmTest, StartsInOrderWithTheNotice)
     EXPECT_TRUE(settings.sirenSounding);
     EXPECT_EQ(shell.log, (Log{"notice", "desktop", "mixer 1=65535", "mixer 3=65535", "mixer 4=0",
                               "mixer 2=0", "siren on"}));
+}
+
+TEST_F(AlarmTest, AFailedNoticeStillStartsTheSirenAndIsPassedOn)
+{
+    Settings& settings = GetSettings();
+    settings.SetFlag(FLAG_SMS_SERVICE, true);
+    RecordingAlarmShell shell;
+    shell.noticeFails = true;
+    EXPECT_THROW(StartAlarm(settings, shell), std::bad_alloc);
+    EXPECT_EQ(shell.log.back(), "siren on");
+    EXPECT_EQ(shell.log.size(), 7u);  // every step, in order
 }
 
 TEST_F(AlarmTest, NoNoticeWithoutTheService)
