@@ -7,6 +7,8 @@
 #include <memory>
 #include <new>
 
+#include "online/service_protocol.h"
+
 namespace {
 
 struct CStaWork {
@@ -52,4 +54,9 @@ bool RunOnStaThread(void (*work)(const std::string&), const std::string& text)
 bool OpenWebPageOnStaThread(const std::string& url)
 {
     return RunOnStaThread(OpenInBrowser, url);
+}
+
+bool OpenSignUpPage(const std::string& serviceUrl)
+{
+    return OpenWebPageOnStaThread(SignUpPageUrl(serviceUrl));
 }

@@ -2,11 +2,10 @@
 // inside the small frame), daily update check and the SMS account.
 #include "settings/settings_dialog_win32.h"
 
-#include <shellapi.h>
-
 #include <string>
 
 #include "online/service_calls.h"
+#include "online/web_page_win32.h"
 #include "resources/resource_ids.h"
 #include "settings/settings.h"
 #include "settings/settings_dialog_rules.h"
@@ -81,12 +80,6 @@ void StoreAndClose(HWND dialog)
     if (StoreSettingsDialogEntries(GetSettings(), typed))
         StartAccountCheck();
     EndDialog(dialog, IDOK);
-}
-
-void OpenSignUpPage()
-{
-    const std::string page = GetSettings().serviceUrl + "/signup.php";
-    ShellExecuteA(nullptr, "open", page.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 ScreenRect FrameOnScreen(HWND dialog)
@@ -168,7 +161,7 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
                 EndDialog(dialog, IDCANCEL);
                 return TRUE;
             case IDC_SETTINGS_SIGN_UP:
-                OpenSignUpPage();
+                OpenSignUpPage(GetSettings().serviceUrl);
                 return FALSE;
             }
             break;
