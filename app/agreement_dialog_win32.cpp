@@ -39,7 +39,6 @@ INT_PTR CALLBACK AgreementDialogProc(HWND dialog, UINT message, WPARAM wParam, L
 {
     switch (message) {
     case WM_INITDIALOG: {
-        SetWindowLongPtrW(dialog, GWLP_USERDATA, lParam);
         try {
             SetDlgItemTextA(dialog, IDC_AGREEMENT_TEXT, AgreementText().c_str());
         } catch (const AgreementError& error) {
