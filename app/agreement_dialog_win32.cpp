@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/callback_edge_win32.h"
+#include "app/data_resource_win32.h"
 #include "app/fatal_error_win32.h"
 #include "app/start_dialogs_win32.h"
 #include "resources/resource_ids.h"
@@ -18,16 +19,12 @@ struct AgreementError : std::runtime_error {
 // Exactly the resource's bytes: the text has no terminating zero.
 std::string AgreementText()
 {
-    HMODULE module = GetModuleHandleW(nullptr);
-    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(IDR_AGREEMENT_TEXT), L"data");
-    if (!found)
+    const DataResource resource = FindDataResource(IDR_AGREEMENT_TEXT);
+    if (!resource.found)
         throw AgreementError("Can't find EULA resource");
-    DWORD size = SizeofResource(module, found);
-    HGLOBAL loaded = size ? LoadResource(module, found) : nullptr;
-    const char* bytes = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
-    if (!bytes)
+    if (!resource.bytes)
         throw AgreementError("Error");
-    return std::string(bytes, size);
+    return std::string(static_cast<const char*>(resource.bytes), resource.size);
 }
 
 struct AgreementDialogData {
@@ -40,7 +37,6 @@ INT_PTR AgreementDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM
 {
     switch (message) {
     case WM_INITDIALOG: {
-        SetWindowLongPtrW(dialog, GWLP_USERDATA, lParam);
         try {
             SetDlgItemTextA(dialog, IDC_AGREEMENT_TEXT, AgreementText().c_str());
         } catch (const AgreementError& error) {

@@ -1,15 +1,13 @@
 #include "app/main_dialog_win32.h"
 
 #include <windows.h>
-#include <shellapi.h>
-
-#include <string>
 
 #include "app/callback_edge_win32.h"
 #include "app/main_dialog_rules.h"
 #include "app/startup.h"
 #include "app/ui_resources_win32.h"
 #include "online/service_calls.h"
+#include "online/web_page_win32.h"
 #include "resources/resource_ids.h"
 #include "settings/settings.h"
 #include "settings/settings_dialog_win32.h"
@@ -39,12 +37,6 @@ bool UserAcceptsLockWithoutLogin(HWND dialog)
                        "You're not logged in. You won't get a SMS warning when the alarm is triggered.\n"
                        "Are you sure you want to continue?",
                        "Warning", MB_YESNO | MB_ICONWARNING) == IDYES;
-}
-
-void OpenSignUpPage()
-{
-    std::string page = GetSettings().serviceUrl + "/signup.php";
-    ShellExecuteA(nullptr, "open", page.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void InitMainDialog(HWND dialog)
@@ -90,7 +82,7 @@ INT_PTR MainDialogProcBody(HWND dialog, UINT message, WPARAM wParam)
             RunSettingsDialog(dialog);
             return TRUE;
         case IDC_MAIN_SIGN_UP:
-            OpenSignUpPage();
+            OpenSignUpPage(GetSettings().serviceUrl);
             return TRUE;
         }
         break;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "app/data_resource_win32.h"
 #include "app/display_scale.h"
 #include "resources/resource_ids.h"
 
@@ -21,18 +22,13 @@ struct PictureError : std::runtime_error {
 
 const void* LockedResourceBytes(int resourceId, DWORD& size)
 {
-    HMODULE module = GetModuleHandleW(nullptr);
-    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(resourceId), L"data");
-    if (!found)
+    const DataResource resource = FindDataResource(resourceId);
+    if (!resource.found)
         throw PictureError("Can't find resource");
-    size = SizeofResource(module, found);
-    if (size == 0)
+    if (!resource.bytes)
         throw PictureError("DrawImage error");
-    HGLOBAL loaded = LoadResource(module, found);
-    const void* bytes = loaded ? LockResource(loaded) : nullptr;
-    if (!bytes)
-        throw PictureError("DrawImage error");
-    return bytes;
+    size = resource.size;
+    return resource.bytes;
 }
 
 // Decodes bytes copied into a movable block. The block stays locked for the

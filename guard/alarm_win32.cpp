@@ -4,6 +4,7 @@
 
 #include "app/callback_edge_win32.h"
 #include "guard/alarm_win32.h"
+#include "guard/message_window_win32.h"
 #include "guard/siren_win32.h"
 #include "guard/volume_guard_win32.h"
 #include "online/service_calls.h"
@@ -65,18 +66,6 @@ void FollowDefaultDevice(Settings& settings)
 {
     Win32AlarmShell shell;
     FollowDefaultDevice(settings, shell);
-}
-
-HWND CreateMessageWindow(const wchar_t* className, WNDPROC procedure) noexcept
-{
-    const HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW windowClass = {};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = procedure;
-    windowClass.hInstance = instance;
-    windowClass.lpszClassName = className;
-    RegisterClassExW(&windowClass);  // fails harmlessly when already registered
-    return CreateWindowExW(0, className, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
 }
 
 void OpenAlarmRelay() noexcept

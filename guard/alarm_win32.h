@@ -6,9 +6,6 @@
 
 #include <windows.h>
 
-// A message-only window of the class (registered here) on the calling thread.
-HWND CreateMessageWindow(const wchar_t* className, WNDPROC procedure) noexcept;
-
 void OpenAlarmRelay() noexcept;
 void CloseAlarmRelay() noexcept;
 HWND AlarmRelayWindow() noexcept;  // null when closed

@@ -11,6 +11,20 @@ const CLSID CLSID_DeviceEnumerator = {0xBCDE0395, 0xE52F, 0x467C, {0x8E, 0x3D, 0
 // Marks the endpoint writes this program makes, so their notices are ignored.
 const GUID OWN_WRITE = {0x6B1C2E5A, 0x93D4, 0x4F0B, {0xA1, 0x7E, 0x2C, 0x58, 0x0D, 0x94, 0xE3, 0x61}};
 
+// QueryInterface of a notice object that is one interface besides IUnknown.
+template <class Interface>
+HRESULT QueryOneInterface(Interface* self, REFIID iid, void** object) noexcept
+{
+    if (!object)
+        return E_POINTER;
+    if (IsEqualIID(iid, __uuidof(IUnknown)) || IsEqualIID(iid, __uuidof(Interface))) {
+        *object = self;
+        return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
 template <class T>
 void ReleaseAndNull(T*& object)
 {
@@ -23,14 +37,7 @@ void ReleaseAndNull(T*& object)
 
 HRESULT STDMETHODCALLTYPE CoreAudioEndpoint::Notice::QueryInterface(REFIID iid, void** object) noexcept
 {
-    if (!object)
-        return E_POINTER;
-    if (IsEqualIID(iid, __uuidof(IUnknown)) || IsEqualIID(iid, __uuidof(IAudioEndpointVolumeCallback))) {
-        *object = static_cast<IAudioEndpointVolumeCallback*>(this);
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
+    return QueryOneInterface<IAudioEndpointVolumeCallback>(this, iid, object);
 }
 
 HRESULT STDMETHODCALLTYPE CoreAudioEndpoint::Notice::OnNotify(PAUDIO_VOLUME_NOTIFICATION_DATA data) noexcept
@@ -51,14 +58,7 @@ CoreAudioEndpoint::~CoreAudioEndpoint()
 
 HRESULT STDMETHODCALLTYPE CoreAudioEndpoint::DeviceNotice::QueryInterface(REFIID iid, void** object) noexcept
 {
-    if (!object)
-        return E_POINTER;
-    if (IsEqualIID(iid, __uuidof(IUnknown)) || IsEqualIID(iid, __uuidof(IMMNotificationClient))) {
-        *object = static_cast<IMMNotificationClient*>(this);
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
+    return QueryOneInterface<IMMNotificationClient>(this, iid, object);
 }
 
 HRESULT STDMETHODCALLTYPE CoreAudioEndpoint::DeviceNotice::OnDefaultDeviceChanged(EDataFlow flow, ERole role,

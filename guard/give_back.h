@@ -33,8 +33,6 @@ public:
     // record deleted.
     void Unlock();
 
-    const GiveBackRecord& Record() const { return record_; }
-
 private:
     void Write();
 

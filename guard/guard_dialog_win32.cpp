@@ -4,6 +4,7 @@
 
 #include <dbt.h>
 
+#include <array>
 #include <cstring>
 #include <string>
 
@@ -95,7 +96,18 @@ private:
 // The dialog's result when the sound could not be set up at arming.
 constexpr INT_PTR GUARD_RESULT_NO_SOUND = 3;
 
-constexpr GUID HID_CLASS_GUID = {0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
+// A GUID from its bytes as they lie in memory (the first three fields
+// little-endian), the way a notice's class is copied out for the filter.
+constexpr GUID GuidFromBytes(const std::array<uint8_t, 16>& b)
+{
+    return {DWORD(b[0]) | DWORD(b[1]) << 8 | DWORD(b[2]) << 16 | DWORD(b[3]) << 24,
+            WORD(b[4] | b[5] << 8),
+            WORD(b[6] | b[7] << 8),
+            {b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]}};
+}
+
+// Registered for the class the filter compares, so the two cannot differ.
+constexpr GUID HID_CLASS_GUID = GuidFromBytes(HID_INTERFACE_CLASS);
 constexpr wchar_t SHUTDOWN_BLOCK_REASON[] = L"Kestrova alarm is armed";
 
 HDEVNOTIFY RegisterHidNotice(HWND dialog)

@@ -34,7 +34,8 @@ void CountGuardThread(int change)
 // unlock) and its unlock would disarm the guard still on screen.
 std::atomic<bool> guardActive{false};
 
-void BringGuardDesktopToFront()
+// From a thread other than the guard's: the guard desktop is found by its name.
+void SwitchToGuardDesktopByName()
 {
     HDESK guardDesktop = OpenDesktopW(GUARD_DESKTOP, 0, FALSE, DESKTOP_SWITCHDESKTOP);
     if (!guardDesktop)
@@ -50,7 +51,7 @@ DWORD WINAPI GuardThreadMain(LPVOID)
     // A lock command while a guard is up (only reachable by leaving the
     // guard's desktop) shows that guard again instead of stacking another.
     if (guardActive.exchange(true)) {
-        BringGuardDesktopToFront();
+        SwitchToGuardDesktopByName();
         return 0;
     }
 

@@ -6,6 +6,7 @@
 #include "app/callback_edge_win32.h"
 #include "guard/alarm_win32.h"
 #include "guard/input_rules.h"
+#include "guard/message_window_win32.h"
 
 // The hook procedures do constant work and never wait: the system removes a
 // low-level hook that overruns its time-out, silently, and the guard would go

@@ -72,8 +72,6 @@ public:
     bool SetValue(uint32_t value);
 
     bool IsReady() const { return ready_; }
-    uint32_t LastResult() const { return lastResult_; }
-    uint32_t ControlId() const { return controlId_; }
 
 private:
     void Open(uintptr_t window);

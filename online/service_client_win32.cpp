@@ -8,6 +8,7 @@
 
 #include "app/account_indicator.h"
 #include "app/callback_edge_win32.h"
+#include "guard/message_window_win32.h"
 #include "online/service_calls.h"
 #include "online/service_protocol.h"
 #include "online/service_requests.h"
@@ -152,14 +153,7 @@ HWND WatchdogWindowOfThisThread()
 {
     if (ownWatchdogWindow && ownWatchdogThread == GetCurrentThreadId())
         return ownWatchdogWindow;
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSW windowClass = {};
-    windowClass.lpfnWndProc = WatchdogWindowProc;
-    windowClass.hInstance = instance;
-    windowClass.lpszClassName = WATCHDOG_WINDOW_CLASS;
-    RegisterClassW(&windowClass);  // fails harmlessly when already registered
-    ownWatchdogWindow =
-        CreateWindowExW(0, WATCHDOG_WINDOW_CLASS, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
+    ownWatchdogWindow = CreateMessageWindow(WATCHDOG_WINDOW_CLASS, WatchdogWindowProc);
     ownWatchdogThread = GetCurrentThreadId();
     return ownWatchdogWindow;
 }

@@ -118,6 +118,11 @@ std::string HomePageUrl(const std::string& base)
     return base + "/";
 }
 
+std::string SignUpPageUrl(const std::string& base)
+{
+    return base + "/signup.php";
+}
+
 std::string MakeLoginHash(const std::string& password, int32_t nonce)
 {
     CMd5 md5;

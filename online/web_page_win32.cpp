@@ -8,6 +8,8 @@
 #include <memory>
 #include <new>
 
+#include "online/service_protocol.h"
+
 namespace {
 
 struct CStaWork {
@@ -58,4 +60,9 @@ bool RunOnStaThread(void (*work)(const std::string&), const std::string& text)
 bool OpenWebPageOnStaThread(const std::string& url)
 {
     return RunOnStaThread(OpenInBrowser, url);
+}
+
+bool OpenSignUpPage(const std::string& serviceUrl)
+{
+    return OpenWebPageOnStaThread(SignUpPageUrl(serviceUrl));
 }

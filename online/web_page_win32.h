@@ -9,6 +9,9 @@
 // Returns at once; false when the thread could not be started.
 bool OpenWebPageOnStaThread(const std::string& url);
 
+// The service's sign-up page, the same way; both dialogs' sign-up buttons.
+bool OpenSignUpPage(const std::string& serviceUrl);
+
 // The same thread for any work: runs work(text) there, COM initialised as a
 // single-threaded apartment (or as the system allows).
 bool RunOnStaThread(void (*work)(const std::string&), const std::string& text);

@@ -3,11 +3,10 @@
 #include "app/callback_edge_win32.h"
 #include "settings/settings_dialog_win32.h"
 
-#include <shellapi.h>
-
 #include <string>
 
 #include "online/service_calls.h"
+#include "online/web_page_win32.h"
 #include "resources/resource_ids.h"
 #include "settings/settings.h"
 #include "settings/settings_dialog_rules.h"
@@ -82,12 +81,6 @@ void StoreAndClose(HWND dialog)
     if (StoreSettingsDialogEntries(GetSettings(), typed))
         StartAccountCheck();
     EndDialog(dialog, IDOK);
-}
-
-void OpenSignUpPage()
-{
-    const std::string page = GetSettings().serviceUrl + "/signup.php";
-    ShellExecuteA(nullptr, "open", page.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 ScreenRect FrameOnScreen(HWND dialog)
@@ -169,7 +162,7 @@ INT_PTR SettingsDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM 
                 EndDialog(dialog, IDCANCEL);
                 return TRUE;
             case IDC_SETTINGS_SIGN_UP:
-                OpenSignUpPage();
+                OpenSignUpPage(GetSettings().serviceUrl);
                 return FALSE;
             }
             break;

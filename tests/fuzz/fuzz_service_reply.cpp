@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "fake_service_platform.h"
 #include "fuzz_input.h"
 #include "online/service_protocol.h"
 #include "online/service_requests.h"
@@ -14,39 +15,6 @@
 #include "settings/settings.h"
 
 namespace {
-
-class CRecordingPlatform : public CServicePlatform {
-public:
-    bool answerYes = false;
-    std::vector<std::pair<int, std::string>> requests;
-    int watchdogStarts = 0;
-    int watchdogCancels = 0;
-    int indicatorSteps = 0;
-    int colours = 0;
-    std::vector<int32_t> balances;
-    int questions = 0;
-    std::vector<std::string> pages;
-    UtcDate today{2024, 2, 29};
-
-    void IssueRequest(int kind, const std::string& url) override { requests.emplace_back(kind, url); }
-    void StartConnectionWatchdog() override { ++watchdogStarts; }
-    void CancelConnectionWatchdog() override { ++watchdogCancels; }
-    void ResetAccountIndicator() override {}
-    void StepAccountIndicator() override { ++indicatorSteps; }
-    void SetAccountIndicatorColour(uint8_t red, uint8_t green) override
-    {
-        FUZZ_CHECK(red == 0 && green == 255);
-        ++colours;
-    }
-    void ShowSmsBalance(int32_t balance) override { balances.push_back(balance); }
-    bool AskToOpenHomePage() override
-    {
-        ++questions;
-        return answerYes;
-    }
-    void OpenWebPage(const std::string& url) override { pages.push_back(url); }
-    UtcDate CurrentUtcDate() override { return today; }
-};
 
 bool IsLowerHex(const std::string& text)
 {
@@ -64,29 +32,34 @@ void HandleOne(int kind, const std::string& body, bool answerYes, int32_t nonceB
     settings.nonce = nonceBefore;
     settings.loggedIn = (nonceBefore & 1) != 0;
     settings.smsBalance = 77;
-    CRecordingPlatform platform;
+    FakeServicePlatform platform;
     platform.answerYes = answerYes;
+    platform.today = UtcDate{2024, 2, 29};
 
     BeforeReplyRead(kind, platform);
-    FUZZ_CHECK(platform.indicatorSteps == (kind == KIND_NONCE ? 1 : 0));
-    FUZZ_CHECK(platform.watchdogCancels == (kind == KIND_ACCOUNT_INFO ? 1 : 0));
-    platform.indicatorSteps = 0;
+    FUZZ_CHECK(platform.Count("step") == (kind == KIND_NONCE ? 1u : 0u));
+    FUZZ_CHECK(platform.Count("watchdog cancel") == (kind == KIND_ACCOUNT_INFO ? 1u : 0u));
+    platform.calls.clear();
 
     const char* refusal = HandleServiceReply(kind, body, settings, platform);
-    FUZZ_CHECK(platform.watchdogStarts == 0);
+    FUZZ_CHECK(platform.Count("watchdog start") == 0);
+    // The indicator only ever turns green.
+    FUZZ_CHECK(platform.CountStartingWith("colour ") == platform.Count("colour 0,255"));
+    const size_t questions = platform.Count("ask");
+    const size_t pages = platform.CountStartingWith("open ");
+    const size_t balances = platform.CountStartingWith("balance ");
 
     switch (kind) {
     case KIND_UPDATE_CHECK:
         FUZZ_CHECK(refusal == nullptr && platform.requests.empty());
-        FUZZ_CHECK(platform.questions == (OffersNewerVersion(body) ? 1 : 0));
-        FUZZ_CHECK(platform.pages.size() == (platform.questions && answerYes ? 1u : 0u));
-        if (!platform.pages.empty())
-            FUZZ_CHECK(platform.pages[0] == settings.serviceUrl + "/");
+        FUZZ_CHECK(questions == (OffersNewerVersion(body) ? 1u : 0u));
+        FUZZ_CHECK(pages == (questions && answerYes ? 1u : 0u));
+        FUZZ_CHECK(platform.Count("open " + settings.serviceUrl + "/") == pages);
         FUZZ_CHECK(settings.lastCheckedDay == 29 && settings.lastCheckedMonth == 2 &&
                    settings.lastCheckedYear == 2024);
         break;
     case KIND_ALARM_NOTICE: {
-        FUZZ_CHECK(platform.requests.empty() && platform.balances.empty());
+        FUZZ_CHECK(platform.requests.empty() && balances == 0);
         const std::string text = ReplyText(body);
         if (text == "INVALID")
             FUZZ_CHECK(refusal == INVALID_LOGIN_MESSAGE);
@@ -101,11 +74,11 @@ void HandleOne(int kind, const std::string& body, bool answerYes, int32_t nonceB
     case KIND_NONCE: {
         // One follow-up, signed with the reply's nonce plus one.
         FUZZ_CHECK(refusal == nullptr && platform.requests.size() == 1);
-        FUZZ_CHECK(platform.requests[0].first == KIND_ACCOUNT_INFO);
+        FUZZ_CHECK(platform.requests[0].kind == KIND_ACCOUNT_INFO);
         const int32_t sent = int32_t(uint32_t(LeadingInteger(ReplyText(body))) + 1u);
         FUZZ_CHECK(settings.nonce == sent);
         const std::string prefix = settings.serviceUrl + "/beta/accountinfo.php?u=owner%40example.org&n=";
-        const std::string& url = platform.requests[0].second;
+        const std::string& url = platform.requests[0].url;
         FUZZ_CHECK(url.compare(0, prefix.size(), prefix) == 0);
         const std::string rest = url.substr(prefix.size());
         const std::string digits = std::to_string(sent);  // '-' needs no escape
@@ -119,20 +92,20 @@ void HandleOne(int kind, const std::string& body, bool answerYes, int32_t nonceB
         const bool valid = body.size() >= 6 && body.compare(0, 5, "VALID") == 0;
         if (valid) {
             FUZZ_CHECK(refusal == nullptr && settings.loggedIn);
-            FUZZ_CHECK(platform.indicatorSteps == 1 && platform.colours == 1);
-            FUZZ_CHECK(platform.balances.size() == 1 && platform.balances[0] == settings.smsBalance);
+            FUZZ_CHECK(platform.Count("step") == 1 && platform.CountStartingWith("colour ") == 1);
+            FUZZ_CHECK(balances == 1 && platform.Count("balance " + std::to_string(settings.smsBalance)) == 1);
             FUZZ_CHECK(settings.smsBalance == LeadingInteger(ReplyText(body.substr(5))));
         } else {
             FUZZ_CHECK(refusal == INVALID_LOGIN_MESSAGE && !settings.loggedIn);
-            FUZZ_CHECK(platform.balances.empty() && platform.colours == 0 && settings.smsBalance == 77);
+            FUZZ_CHECK(balances == 0 && platform.CountStartingWith("colour ") == 0 && settings.smsBalance == 77);
         }
         break;
     }
     default:
         // An unknown kind is never read and changes nothing.
         FUZZ_CHECK(ReplyReadSize(kind) == 0);
-        FUZZ_CHECK(refusal == nullptr && platform.requests.empty() && platform.balances.empty() &&
-                   platform.questions == 0 && settings.nonce == nonceBefore && settings.smsBalance == 77);
+        FUZZ_CHECK(refusal == nullptr && platform.requests.empty() && balances == 0 && questions == 0 &&
+                   settings.nonce == nonceBefore && settings.smsBalance == 77);
         break;
     }
 }

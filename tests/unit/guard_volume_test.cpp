@@ -152,7 +152,6 @@ TEST_F(VolumeGuardTest, AFailingSourceLookupLeavesTheLastChoice)
     mixer.failingSources = {1};
     m.SelectControl(GUARD_MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, GUARD_MIXERCONTROL_CONTROLTYPE_MUTE);
     EXPECT_TRUE(m.IsReady());
-    EXPECT_NE(m.LastResult(), 0u);
     mixer.failDestination = true;
     m.SelectControl(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_MUTE);
     // Still the master volume: that is where the next value goes.
@@ -185,7 +184,6 @@ TEST_F(VolumeGuardTest, AFailingWriteClearsReady)
     EXPECT_FALSE(m.SetValue(0xFFFF));
     EXPECT_FALSE(m.IsReady());
     EXPECT_EQ(m.GetValue(), 0u);
-    EXPECT_NE(m.LastResult(), 0u);
 }
 
 TEST_F(VolumeGuardTest, ReadsStartFromZero)

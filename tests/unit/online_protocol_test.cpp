@@ -4,47 +4,13 @@
 #include <thread>
 #include <vector>
 
+#include "fake_service_platform.h"
 #include "fresh_settings_test.h"
 #include "online/md5.h"
 #include "online/service_protocol.h"
 #include "settings/settings.h"
 
 namespace {
-
-// Records what the protocol asked of the platform, in order.
-class CFakePlatform : public CServicePlatform {
-public:
-    struct Request {
-        int kind;
-        std::string url;
-    };
-    std::vector<Request> requests;
-    std::vector<std::string> calls;
-    bool answerYes = false;
-    UtcDate today{2024, 3, 15};
-
-    void IssueRequest(int kind, const std::string& url) override
-    {
-        requests.push_back({kind, url});
-        calls.push_back("request " + std::to_string(kind));
-    }
-    void StartConnectionWatchdog() override { calls.push_back("watchdog start"); }
-    void CancelConnectionWatchdog() override { calls.push_back("watchdog cancel"); }
-    void ResetAccountIndicator() override { calls.push_back("reset"); }
-    void StepAccountIndicator() override { calls.push_back("step"); }
-    void SetAccountIndicatorColour(uint8_t red, uint8_t green) override
-    {
-        calls.push_back("colour " + std::to_string(red) + "," + std::to_string(green));
-    }
-    void ShowSmsBalance(int32_t balance) override { calls.push_back("balance " + std::to_string(balance)); }
-    bool AskToOpenHomePage() override
-    {
-        calls.push_back("ask");
-        return answerYes;
-    }
-    void OpenWebPage(const std::string& url) override { calls.push_back("open " + url); }
-    UtcDate CurrentUtcDate() override { return today; }
-};
 
 class OnlineProtocol : public FreshSettingsTest {
 protected:
@@ -65,7 +31,7 @@ protected:
     }
 
     Settings* settings = nullptr;
-    CFakePlatform platform;
+    FakeServicePlatform platform;
 };
 
 TEST_F(OnlineProtocol, AccountCheckResetsIssuesTheNonceRequestThenStartsTheWatchdog)
@@ -146,7 +112,7 @@ TEST_F(OnlineProtocol, SignedRequestsFromTwoThreadsNeverShareANonce)
 {
     // The guard's alarm and the callback's account request both take the
     // next nonce; every request must get its own.
-    CFakePlatform other;
+    FakeServicePlatform other;
     std::thread guard([&] {
         for (int i = 0; i < 500; ++i)
             SendAlarmNotice(*settings, other);

@@ -81,10 +81,11 @@ TEST(ServiceUrls, NegativeNonceKeepsItsSign)
     EXPECT_EQ(AlarmNoticeUrl(BASE, "kim", -7, "x"), BASE + "/beta/alarm.php?u=kim&n=-7&h=x");
 }
 
-TEST(ServiceUrls, UpdateCheckAndHomePage)
+TEST(ServiceUrls, UpdateCheckHomePageAndSignUp)
 {
     EXPECT_EQ(UpdateCheckUrl(BASE), BASE + "/beta/currentversion.php?v=1.99");
     EXPECT_EQ(HomePageUrl(BASE), BASE + "/");
+    EXPECT_EQ(SignUpPageUrl(BASE), BASE + "/signup.php");
 }
 
 TEST(LoginHash, Md5OfThePasswordFollowedByTheNonceDigits)

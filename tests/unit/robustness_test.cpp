@@ -4,28 +4,12 @@
 
 #include <climits>
 #include <string>
-#include <vector>
 
+#include "fake_service_platform.h"
 #include "online/service_protocol.h"
 #include "settings/settings.h"
 
 namespace {
-
-class CRequestLog : public CServicePlatform {
-public:
-    std::vector<std::string> urls;
-
-    void IssueRequest(int, const std::string& url) override { urls.push_back(url); }
-    void StartConnectionWatchdog() override {}
-    void CancelConnectionWatchdog() override {}
-    void ResetAccountIndicator() override {}
-    void StepAccountIndicator() override {}
-    void SetAccountIndicatorColour(uint8_t, uint8_t) override {}
-    void ShowSmsBalance(int32_t) override {}
-    bool AskToOpenHomePage() override { return false; }
-    void OpenWebPage(const std::string&) override {}
-    UtcDate CurrentUtcDate() override { return {}; }
-};
 
 std::string NonceField(const std::string& url)
 {
@@ -39,17 +23,17 @@ std::string NonceField(const std::string& url)
 TEST(Robustness, NonceAtTheLargestIntWrapsInsteadOfOverflowing)
 {
     Settings settings;
-    CRequestLog platform;
+    FakeServicePlatform platform;
     EXPECT_EQ(HandleServiceReply(KIND_NONCE, "2147483647", settings, platform), nullptr);
-    ASSERT_EQ(platform.urls.size(), 1u);
+    ASSERT_EQ(platform.requests.size(), 1u);
     EXPECT_EQ(settings.nonce.load(), INT32_MIN);
-    EXPECT_EQ(NonceField(platform.urls[0]), "-2147483648");
+    EXPECT_EQ(NonceField(platform.requests[0].url), "-2147483648");
 
     settings.nonce = INT32_MAX;
     SendAlarmNotice(settings, platform);
-    ASSERT_EQ(platform.urls.size(), 2u);
+    ASSERT_EQ(platform.requests.size(), 2u);
     EXPECT_EQ(settings.nonce.load(), INT32_MIN);
-    EXPECT_EQ(NonceField(platform.urls[1]), "-2147483648");
+    EXPECT_EQ(NonceField(platform.requests[1].url), "-2147483648");
 }
 
 }  // namespace

@@ -82,6 +82,16 @@ class OnlineScenario(kwine.Scenario):
     def progress(self):
         return kwine.driver("progress", kwine.MAIN_TITLE, IDC_MAIN_PROGRESS)
 
+    def answer_failed_account_request(self):
+        """The account request got no usable reply: the watchdog's connection
+        error comes (no refusal), no balance, the indicator red after two
+        steps; answers the box."""
+        kwine.wait_window(CONNECTION_ERROR, timeout=15)
+        self.assertFalse(kwine.window_exists(WARNING))
+        self.assertEqual(self.balance_text(), "SMS Balance: N/A")
+        self.assertEqual(self.progress(), "1 2 " + RED)
+        self.answer_box(CONNECTION_ERROR, CONNECTION_ERROR_TEXT)
+
     def close_main(self, program):
         kwine.close(kwine.MAIN_TITLE)
         self.assertEqual(kwine.wait_exit(program), 0)

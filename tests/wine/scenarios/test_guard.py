@@ -57,6 +57,19 @@ class GuardScenario(OnlineScenario):
         # The main dialog comes back on the owner's desktop, not the guard's.
         self.assertTrue(kwine.until(lambda: kwine.window_exists(kwine.MAIN_TITLE), timeout=10))
 
+    def lock_logged_in(self):
+        """Logs kim in (balance 42, nonce 41), locks with the motion trigger
+        and the password "abc", and waits until the main dialog that comes
+        back has logged in again; returns the program."""
+        self.service.add_account("kim", "secret", balance=42, nonce=41)
+        program = self.start_main(kwine.FLAG_TRIGGER_MOUSE_MOVE | kwine.FLAG_SMS_SERVICE,
+                                  password="abc", Sensitivity=50)
+        self.assertTrue(kwine.until(lambda: self.balance_text() == "SMS Balance: 42", timeout=20),
+                        self.balance_text())
+        self.lock()
+        self.assertTrue(kwine.until(lambda: len(self.service.requests("accountinfo")) == 2, timeout=20))
+        return program
+
     def unlock(self, password):
         kwine.set_text(GUARD, IDC_GUARD_PASSWORD, "", desktop=DESKTOP)
         guard_type(password)
@@ -97,15 +110,9 @@ class GuardTest(GuardScenario):
                          kwine.FLAG_TRIGGER_MOUSE_MOVE)
 
     def test_motion_sounds_and_sends_the_notice_and_only_the_password_ends_it(self):
-        self.service.add_account("kim", "secret", balance=42, nonce=41)
-        program = self.start_main(kwine.FLAG_TRIGGER_MOUSE_MOVE | kwine.FLAG_SMS_SERVICE,
-                                  password="abc", Sensitivity=50)
-        self.assertTrue(kwine.until(lambda: self.balance_text() == "SMS Balance: 42", timeout=20),
-                        self.balance_text())
-        self.lock()
-        # The main dialog that comes back logs in again: the service answers
-        # the nonce 42 the first login left, the account request takes 43.
-        self.assertTrue(kwine.until(lambda: len(self.service.requests("accountinfo")) == 2, timeout=20))
+        program = self.lock_logged_in()
+        # The second login took the nonce 42 the first one left; the account
+        # request then took 43.
         self.assertTrue(kwine.until(lambda: self.service.account("kim")["nonce"] == 43, timeout=10))
         self.assertTrue(kwine.quiet(3))
         self.assertEqual(self.service.requests("alarm"), [])

@@ -14,14 +14,7 @@ class AlarmReply(GuardScenario):
     def sound_the_alarm(self):
         """Logs in, locks with the motion trigger, moves the mouse; returns
         the program once the alarm notice has been answered."""
-        self.service.add_account("kim", "secret", balance=42, nonce=41)
-        program = self.start_main(kwine.FLAG_TRIGGER_MOUSE_MOVE | kwine.FLAG_SMS_SERVICE,
-                                  password="abc", Sensitivity=50)
-        self.assertTrue(kwine.until(lambda: self.balance_text() == "SMS Balance: 42", timeout=20),
-                        self.balance_text())
-        self.lock()
-        # The main dialog shown again logs in again; wait for it to settle.
-        self.assertTrue(kwine.until(lambda: len(self.service.requests("accountinfo")) == 2, timeout=20))
+        program = self.lock_logged_in()
         for x in (80, 80, 160, 160):
             kwine.driver("move-to", x, 0, desktop=DESKTOP)
         self.assertEqual(len(self.service.wait_requests("alarm", 1)), 1)

@@ -136,11 +136,7 @@ class Login(OnlineScenario):
         program = self.launch()
         kwine.wait_window(MAIN_TITLE)
         self.assertEqual(len(self.service.wait_requests("accountinfo", 1)), 1)
-        kwine.wait_window(CONNECTION_ERROR, timeout=15)
-        self.assertFalse(kwine.window_exists(WARNING))
-        self.assertEqual(self.balance_text(), "SMS Balance: N/A")
-        self.assertEqual(self.progress(), "1 2 " + RED)
-        self.answer_box(CONNECTION_ERROR, CONNECTION_ERROR_TEXT)
+        self.answer_failed_account_request()
 
         kwine.command(MAIN_TITLE, IDC_MAIN_LOCK)
         self.answer_box(WARNING, LOCK_QUESTION_TEXT, IDNO)
