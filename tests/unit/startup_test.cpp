@@ -57,7 +57,16 @@ public:
     int writesBeforeClose = -1;
 };
 
-class Startup : public FreshSettingsTest {};
+// The body loads the record itself, from the store the test hands it.
+class Startup : public FreshSettingsTest {
+protected:
+    void SetUp() override
+    {
+        FreshSettingsTest::SetUp();
+        DestroySettings();
+        TestRegistry() = FakeRegistry();
+    }
+};
 
 void Agree()
 {
@@ -67,7 +76,7 @@ void Agree()
 TEST_F(Startup, DecliningTheAgreementEndsAtOnceAndWritesNothing)
 {
     RecordingShell shell;
-    EXPECT_EQ(RunStartupBody(shell), 0);
+    EXPECT_EQ(RunStartupBody(shell, store), 0);
     EXPECT_EQ(shell.calls, (std::vector<std::string>{"resources", "agreement"}));
     EXPECT_TRUE(TestRegistry().exists);
     EXPECT_TRUE(TestRegistry().values.empty());
@@ -77,7 +86,7 @@ TEST_F(Startup, AgreeingShowsTheWarningThenTheMainDialogAndSaves)
 {
     RecordingShell shell;
     shell.onAgreement = Agree;
-    EXPECT_EQ(RunStartupBody(shell), 0);
+    EXPECT_EQ(RunStartupBody(shell, store), 0);
     EXPECT_EQ(shell.calls,
               (std::vector<std::string>{"resources", "agreement", "resources", "warning", "resources", "main", "wait", "close service"}));
     EXPECT_EQ(TestRegistry().values.size(), 8u);
@@ -88,10 +97,10 @@ TEST_F(Startup, NoAgreementOrWarningWhenTheirFlagsAreClear)
     RecordingShell first;
     first.onAgreement = Agree;
     first.onWarning = [] { GetSettings().SetFlag(FLAG_SHOW_WARNING, false); };
-    RunStartupBody(first);
+    RunStartupBody(first, store);
 
     RecordingShell second;
-    EXPECT_EQ(RunStartupBody(second), 0);
+    EXPECT_EQ(RunStartupBody(second, store), 0);
     EXPECT_EQ(second.calls, (std::vector<std::string>{"resources", "main", "wait", "close service"}));
 }
 
@@ -100,7 +109,7 @@ TEST_F(Startup, EachLockStartsAGuardAndShowsTheMainDialogAgain)
     RecordingShell shell;
     shell.onAgreement = Agree;
     shell.mainResults = {MAIN_RESULT_LOCK, MAIN_RESULT_LOCK, -1};
-    RunStartupBody(shell);
+    RunStartupBody(shell, store);
     std::vector<std::string> tail(shell.calls.end() - 10, shell.calls.end());
     EXPECT_EQ(tail, (std::vector<std::string>{"resources", "main", "guard", "resources", "main", "guard",
                                               "resources", "main", "wait", "close service"}));
@@ -117,7 +126,7 @@ TEST_F(Startup, TheSettingsAreSavedAndDestroyedOnlyOnceTheGuardsHaveEnded)
         savedBeforeTheWait = !TestRegistry().values.empty();
         GetSettings().sensitivity = 61;  // a guard still at work on the record
     };
-    RunStartupBody(shell);
+    RunStartupBody(shell, store);
     EXPECT_FALSE(savedBeforeTheWait);
     // What the guard wrote during the wait is what was saved.
     const RegistryValue& sensitivity = TestRegistry().values.at("Sensitivity");
@@ -129,7 +138,7 @@ TEST_F(Startup, TheServiceIsClosedBeforeTheRecordIsSaved)
 {
     RecordingShell shell;
     shell.onAgreement = Agree;
-    RunStartupBody(shell);
+    RunStartupBody(shell, store);
     EXPECT_EQ(shell.writesBeforeClose, 0);
     EXPECT_GT(TestRegistry().writes, 0);
 }
@@ -197,7 +206,7 @@ public:
 TEST_F(Startup, LeftOversAreGivenBackBeforeAnyDialog)
 {
     GiveBackShell shell;
-    RunStartupBody(shell);
+    RunStartupBody(shell, store);
     ASSERT_FALSE(shell.calls.empty());
     EXPECT_EQ(shell.calls.front(), "give back");
     EXPECT_EQ(std::count(shell.calls.begin(), shell.calls.end(), "give back"), 1);
