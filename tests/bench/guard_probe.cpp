@@ -17,7 +17,7 @@
 #include <memory>
 #include <string>
 
-#include "guard/alarm.h"
+#include "guard/alarm_win32.h"
 #include "guard/siren_win32.h"
 #include "guard/volume_guard_win32.h"
 #include "settings/registry_store_win32.h"

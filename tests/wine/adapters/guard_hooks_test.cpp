@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "guard/alarm.h"
+#include "guard/alarm_win32.h"
 #include "guard/input_hooks_win32.h"
 #include "settings/settings.h"
 #include "tests/unit/fake_registry.h"
