@@ -9,7 +9,7 @@
 #include "app/ui_resources_win32.h"
 #include "guard/give_back_win32.h"
 #include "guard/guard_thread_win32.h"
-#include "online/service_calls.h"
+#include "online/service_calls_win32.h"
 #include "settings/registry_store_win32.h"
 
 namespace {

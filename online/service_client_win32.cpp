@@ -6,8 +6,8 @@
 #include <mutex>
 #include <new>
 
-#include "app/account_indicator.h"
-#include "online/service_calls.h"
+#include "app/account_indicator_win32.h"
+#include "online/service_calls_win32.h"
 #include "online/service_protocol.h"
 #include "online/service_requests.h"
 #include "online/web_page_win32.h"

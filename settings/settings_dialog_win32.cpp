@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "online/service_calls.h"
+#include "online/service_calls_win32.h"
 #include "resources/resource_ids.h"
 #include "settings/settings.h"
 #include "settings/settings_dialog_rules.h"
