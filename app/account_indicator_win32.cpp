@@ -1,4 +1,4 @@
-#include "app/account_indicator.h"
+#include "app/account_indicator_win32.h"
 
 #include <windows.h>
 #include <commctrl.h>

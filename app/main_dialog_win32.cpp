@@ -6,7 +6,7 @@
 #include "app/main_dialog_rules.h"
 #include "app/startup.h"
 #include "app/ui_resources_win32.h"
-#include "online/service_calls.h"
+#include "online/service_calls_win32.h"
 #include "online/web_page_win32.h"
 #include "resources/resource_ids.h"
 #include "settings/settings.h"

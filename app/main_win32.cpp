@@ -1,13 +1,16 @@
 // kestrova.exe: the entry point. The command line is ignored.
 #include <windows.h>
 
+#include <memory>
+
 #include "app/main_dialog_win32.h"
 #include "app/start_dialogs_win32.h"
 #include "app/startup.h"
 #include "app/ui_resources_win32.h"
 #include "guard/give_back_win32.h"
 #include "guard/guard_thread_win32.h"
-#include "online/service_calls.h"
+#include "online/service_calls_win32.h"
+#include "settings/registry_store_win32.h"
 
 namespace {
 
@@ -29,5 +32,6 @@ public:
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
     Win32StartupShell shell;
-    return RunStartupBody(shell);
+    std::unique_ptr<RegistryStore> store = CreateSettingsRegistryStore();
+    return RunStartupBody(shell, *store);
 }

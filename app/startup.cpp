@@ -2,9 +2,9 @@
 
 #include "settings/settings.h"
 
-int RunStartupBody(StartupShell& shell)
+int RunStartupBody(StartupShell& shell, RegistryStore& store)
 {
-    Settings& settings = GetSettings();
+    Settings& settings = LoadSettingsFrom(store);
     shell.GiveBackLeftOvers();
 
     if (settings.HasFlag(FLAG_AGREEMENT_PENDING)) {

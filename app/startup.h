@@ -2,6 +2,8 @@
 // then the main dialog in a loop, each lock starting one guard.
 #pragma once
 
+class RegistryStore;
+
 // What the start-up body asks of the platform, in the order it asks.
 class StartupShell {
 public:
@@ -22,5 +24,6 @@ public:
 // The main dialog's result for the lock command.
 constexpr int MAIN_RESULT_LOCK = 1004;
 
-// Runs the program; returns its exit code, 0 in every case.
-int RunStartupBody(StartupShell& shell);
+// Runs the program over the settings kept in the store; returns its exit
+// code, 0 in every case.
+int RunStartupBody(StartupShell& shell, RegistryStore& store);

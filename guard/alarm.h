@@ -1,5 +1,6 @@
 // Starting and ending the alarm: the siren at forced full volume, the SMS
-// notice, the guard desktop brought back to the front.
+// notice, the guard desktop brought back to the front. The decisions live
+// here over AlarmShell; guard/alarm_win32.h runs them on the real machine.
 //
 // Threads: both run on the guard thread, the thread that runs the guard
 // dialog and called Arm (guard/input_hooks_win32.h). The low-level hooks never
@@ -26,14 +27,6 @@ constexpr unsigned ALARM_MESSAGE_ENDPOINT_CHANGED = 0x8000 + 0x42;
 // Posted by the endpoint's device notices when the default output changes.
 constexpr unsigned ALARM_MESSAGE_DEFAULT_DEVICE_CHANGED = 0x8000 + 0x51;
 
-// Does nothing if the siren already sounds. Otherwise, in this order: marks
-// the siren as sounding, asks the SMS service to text the owner when that is
-// on, brings the calling thread's desktop to the front, forces full volume,
-// unmutes, starts the looping siren.
-void StartAlarm(Settings& settings);
-// Marks the siren silent, stops it, and gives back what the owner had.
-void StopAlarm(Settings& settings);
-
 // What the alarm asks of the platform.
 class AlarmShell {
 public:
@@ -45,11 +38,15 @@ public:
     virtual void StopSiren() = 0;
 };
 
+// Does nothing if the siren already sounds. Otherwise, in this order: marks
+// the siren as sounding, asks the SMS service to text the owner when that is
+// on, brings the calling thread's desktop to the front, forces full volume,
+// unmutes, starts the looping siren.
 void StartAlarm(Settings& settings, AlarmShell& shell);
+// Marks the siren silent, stops it, and gives back what the owner had.
 void StopAlarm(Settings& settings, AlarmShell& shell);
 
 // The default output device changed (earphones, a headset, a dock): the
 // volume guard reaches the new one; while the siren sounds it forces that one
 // full and unmuted and the siren starts again on it.
-void FollowDefaultDevice(Settings& settings);
 void FollowDefaultDevice(Settings& settings, AlarmShell& shell);

@@ -7,7 +7,7 @@
 #include "guard/message_window_win32.h"
 #include "guard/siren_win32.h"
 #include "guard/volume_guard_win32.h"
-#include "online/service_calls.h"
+#include "online/service_calls_win32.h"
 #include "settings/settings.h"
 
 namespace {

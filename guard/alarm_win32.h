@@ -12,3 +12,11 @@ HWND AlarmRelayWindow() noexcept;  // null when closed
 // Both only post; safe from a hook procedure and from any thread.
 void PostAlarmStart() noexcept;
 void PostEndpointChanged() noexcept;
+
+struct Settings;
+
+// The alarm of guard/alarm.h over the real machine: the SMS service, the
+// guard desktop, the volume guard and the siren.
+void StartAlarm(Settings& settings);
+void StopAlarm(Settings& settings);
+void FollowDefaultDevice(Settings& settings);

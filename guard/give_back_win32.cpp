@@ -14,6 +14,7 @@
 #include "guard/mixer_win32.h"
 #include "guard/power_actions_win32.h"
 #include "guard/volume_guard_win32.h"
+#include "settings/registry_store_win32.h"
 
 namespace {
 
@@ -79,10 +80,10 @@ public:
     }
 };
 
-// A key handle of its own: the settings record's handle is closed at the
-// save at exit, which may come while the guard still runs.
+// A key handle of its own on the settings key: the settings record's handle
+// is closed at the save at exit, which may come while the guard still runs.
 struct GiveBackMachine {
-    OpenedKey key = CreatePlatformRegistryStore()->OpenOrCreate();
+    OpenedKey key = CreateSettingsRegistryStore()->OpenOrCreate();
     PowrprofPowerStore power;
     Win32AccessibilityStore accessibility;
     GiveBackKeeper keeper{key.key.get(), power, accessibility};

@@ -10,7 +10,7 @@
 
 #include "app/callback_edge_win32.h"
 #include "app/ui_resources_win32.h"
-#include "guard/alarm.h"
+#include "guard/alarm_win32.h"
 #include "guard/give_back_win32.h"
 #include "guard/guard_filter.h"
 #include "guard/input_hooks_win32.h"

@@ -6,10 +6,10 @@
 #include <mutex>
 #include <new>
 
-#include "app/account_indicator.h"
+#include "app/account_indicator_win32.h"
 #include "app/callback_edge_win32.h"
 #include "guard/message_window_win32.h"
-#include "online/service_calls.h"
+#include "online/service_calls_win32.h"
 #include "online/service_protocol.h"
 #include "online/service_requests.h"
 #include "online/web_page_win32.h"

@@ -45,6 +45,3 @@ public:
     // Opens the program's key, creating it when it does not exist.
     virtual OpenedKey OpenOrCreate() = 0;
 };
-
-// The store kestrova.exe uses: HKEY_CURRENT_USER\Software\Nobrik\Kestrova.
-std::unique_ptr<RegistryStore> CreatePlatformRegistryStore();

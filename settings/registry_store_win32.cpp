@@ -87,7 +87,7 @@ std::unique_ptr<RegistryStore> CreateRegistryStore(HKEY root, const std::wstring
     return std::make_unique<Win32RegistryStore>(root, path);
 }
 
-std::unique_ptr<RegistryStore> CreatePlatformRegistryStore()
+std::unique_ptr<RegistryStore> CreateSettingsRegistryStore()
 {
     return CreateRegistryStore(HKEY_CURRENT_USER, SETTINGS_KEY_PATH);
 }

@@ -66,17 +66,30 @@ std::unique_ptr<Settings>& Record()
     return record;
 }
 
+// A store whose key opens nowhere: the record then holds the defaults and
+// saves nothing.
+class NoRegistryStore : public RegistryStore {
+public:
+    OpenedKey OpenOrCreate() override { return {}; }
+};
+
 }  // namespace
+
+Settings& LoadSettingsFrom(RegistryStore& store)
+{
+    std::unique_ptr<Settings>& record = Record();
+    record = std::make_unique<Settings>();
+    LoadSettings(*record, store);
+    return *record;
+}
 
 Settings& GetSettings()
 {
-    std::unique_ptr<Settings>& record = Record();
-    if (!record) {
-        record = std::make_unique<Settings>();
-        std::unique_ptr<RegistryStore> store = CreatePlatformRegistryStore();
-        LoadSettings(*record, *store);
+    if (!Record()) {
+        NoRegistryStore nowhere;
+        return LoadSettingsFrom(nowhere);
     }
-    return *record;
+    return *Record();
 }
 
 void SaveSettings(Settings& settings)

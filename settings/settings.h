@@ -1,7 +1,8 @@
 // The one process-wide settings record: what survives a restart (flags,
 // sensitivity, unlock password, SMS account, last update check, hot key) and
 // the run-time state the threads share (armed, siren, login, nonce, balance).
-// Portable: no Windows headers. Reached through GetSettings().
+// Portable: no Windows headers. Loaded once by LoadSettingsFrom, then reached
+// through GetSettings().
 #pragma once
 
 #include <atomic>
@@ -37,6 +38,7 @@ constexpr size_t PASSWORD_UNITS = 10;
 constexpr size_t ACCOUNT_BYTES = 100;
 
 class RegistryKey;
+class RegistryStore;
 
 // The mouse-movement watcher of the guard; owned by the record while armed.
 class MouseWatcher {
@@ -96,7 +98,12 @@ private:
     std::string serverPass;
 };
 
-// The record, created and loaded from the registry on first use.
+// Creates the record and fills it from the store, replacing any earlier one.
+// The entry calls it once, on the main thread, before anything reads the
+// settings; tests hand in an in-memory store.
+Settings& LoadSettingsFrom(RegistryStore& store);
+// The record LoadSettingsFrom made. Without one, a record with the defaults
+// that saves nothing.
 Settings& GetSettings();
 // Writes every persisted field, closes the key and empties the account.
 void SaveSettings(Settings& settings);

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "online/service_calls.h"
+#include "online/service_calls_win32.h"
 #include "online/web_page_win32.h"
 #include "resources/resource_ids.h"
 #include "settings/settings.h"

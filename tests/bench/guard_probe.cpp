@@ -14,11 +14,13 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
-#include "guard/alarm.h"
+#include "guard/alarm_win32.h"
 #include "guard/siren_win32.h"
 #include "guard/volume_guard_win32.h"
+#include "settings/registry_store_win32.h"
 #include "settings/settings.h"
 
 namespace {
@@ -61,7 +63,9 @@ int wmain(int argc, wchar_t** argv)
 {
     const std::wstring mode = argc > 1 ? argv[1] : L"";
     const std::wstring dir = argc > 2 ? std::wstring(argv[2]) + L"\\" : L"";
-    Settings& settings = GetSettings();
+    // The program's own key: the scenarios read what the fatal path saved.
+    std::unique_ptr<RegistryStore> store = CreateSettingsRegistryStore();
+    Settings& settings = LoadSettingsFrom(*store);
     if (mode == L"siren") {
         StartSiren();
         Write(dir + L"playing", "");

@@ -18,12 +18,14 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "guard/alarm.h"
 #include "guard/alarm_win32.h"
 #include "guard/input_hooks_win32.h"
 #include "guard/volume_guard_win32.h"
+#include "settings/registry_store_win32.h"
 #include "settings/settings.h"
 #include "tests/wine/injected_input.h"
 
@@ -133,7 +135,9 @@ int wmain(int argc, wchar_t** argv)
 {
     const int trials = argc > 1 ? std::max(1, _wtoi(argv[1])) : 12;
     QueryPerformanceFrequency(&frequency);
-    Settings& settings = GetSettings();
+    // The program's own key, as the guard it times would have.
+    std::unique_ptr<RegistryStore> store = CreateSettingsRegistryStore();
+    Settings& settings = LoadSettingsFrom(*store);
     settings.SetFlag(FLAG_TRIGGER_MOUSE_MOVE, true);
     settings.SetFlag(FLAG_SMS_SERVICE, false);
     settings.sensitivity = 50;

@@ -46,8 +46,3 @@ FakeRegistry& TestRegistry()
     static FakeRegistry registry;
     return registry;
 }
-
-std::unique_ptr<RegistryStore> CreatePlatformRegistryStore()
-{
-    return std::make_unique<FakeRegistryStore>(TestRegistry());
-}

@@ -14,7 +14,8 @@ struct FakeRegistry {
     int writes = 0;
 };
 
-// The registry the test's GetSettings sees; reset by each test.
+// The registry the settings record of a test is loaded from; reset by each
+// test.
 FakeRegistry& TestRegistry();
 
 class FakeRegistryStore : public RegistryStore {

@@ -13,6 +13,9 @@ protected:
     {
         DestroySettings();
         TestRegistry() = FakeRegistry();
+        LoadSettingsFrom(store);
     }
     void TearDown() override { DestroySettings(); }
+
+    FakeRegistryStore store{TestRegistry()};
 };

@@ -286,4 +286,28 @@ TEST(SettingsRecord, TextsAreCutToTheirFields)
     EXPECT_EQ(settings.GetServerUser().size(), 99u);
 }
 
+TEST(SettingsRecord, ComesFromTheStoreHandedInAndALaterLoadReplacesIt)
+{
+    FakeRegistry saved = SavedRegistry();
+    FakeRegistryStore savedStore(saved);
+    Settings& loaded = LoadSettingsFrom(savedStore);
+    EXPECT_EQ(&loaded, &GetSettings());
+    EXPECT_EQ(GetSettings().sensitivity.load(), 120);
+
+    FakeRegistry empty;
+    FakeRegistryStore emptyStore(empty);
+    LoadSettingsFrom(emptyStore);
+    ExpectDefaults(GetSettings());
+    DestroySettings();
+}
+
+TEST(SettingsRecord, WithoutALoadHoldsTheDefaultsAndSavesNowhere)
+{
+    DestroySettings();
+    Settings& settings = GetSettings();
+    ExpectDefaults(settings);
+    EXPECT_EQ(settings.key, nullptr);
+    DestroySettings();
+}
+
 }  // namespace

@@ -57,7 +57,16 @@ public:
     int writesBeforeClose = -1;
 };
 
-class Startup : public FreshSettingsTest {};
+// The body loads the record itself, from the store the test hands it.
+class Startup : public FreshSettingsTest {
+protected:
+    void SetUp() override
+    {
+        FreshSettingsTest::SetUp();
+        DestroySettings();
+        TestRegistry() = FakeRegistry();
+    }
+};
 
 void Agree()
 {
@@ -67,7 +76,7 @@ void Agree()
 TEST_F(Startup, DecliningTheAgreementEndsAtOnceAndWritesNothing)
 {
     RecordingShell shell;
-    EXPECT_EQ(RunStartupBody(shell), 0);
+    EXPECT_EQ(RunStartupBody(shell, store), 0);
     EXPECT_EQ(shell.calls, (std::vector<std::string>{"give back", "resources", "agreement"}));
     EXPECT_TRUE(TestRegistry().exists);
     EXPECT_TRUE(TestRegistry().values.empty());
@@ -77,7 +86,7 @@ TEST_F(Startup, AgreeingShowsTheWarningThenTheMainDialogAndSaves)
 {
     RecordingShell shell;
     shell.onAgreement = Agree;
-    EXPECT_EQ(RunStartupBody(shell), 0);
+    EXPECT_EQ(RunStartupBody(shell, store), 0);
     EXPECT_EQ(shell.calls,
               (std::vector<std::string>{"give back", "resources", "agreement", "resources", "warning", "resources", "main",
                                         "wait", "close service"}));
@@ -89,10 +98,10 @@ TEST_F(Startup, NoAgreementOrWarningWhenTheirFlagsAreClear)
     RecordingShell first;
     first.onAgreement = Agree;
     first.onWarning = [] { GetSettings().SetFlag(FLAG_SHOW_WARNING, false); };
-    RunStartupBody(first);
+    RunStartupBody(first, store);
 
     RecordingShell second;
-    EXPECT_EQ(RunStartupBody(second), 0);
+    EXPECT_EQ(RunStartupBody(second, store), 0);
     EXPECT_EQ(second.calls, (std::vector<std::string>{"give back", "resources", "main", "wait", "close service"}));
 }
 
@@ -101,7 +110,7 @@ TEST_F(Startup, EachLockStartsAGuardAndShowsTheMainDialogAgain)
     RecordingShell shell;
     shell.onAgreement = Agree;
     shell.mainResults = {MAIN_RESULT_LOCK, MAIN_RESULT_LOCK, -1};
-    RunStartupBody(shell);
+    RunStartupBody(shell, store);
     std::vector<std::string> tail(shell.calls.end() - 10, shell.calls.end());
     EXPECT_EQ(tail, (std::vector<std::string>{"resources", "main", "guard", "resources", "main", "guard",
                                               "resources", "main", "wait", "close service"}));
@@ -118,7 +127,7 @@ TEST_F(Startup, TheSettingsAreSavedOnlyOnceTheGuardsHaveEndedAndTheServiceIsClos
         savedBeforeTheWait = !TestRegistry().values.empty();
         GetSettings().sensitivity = 61;  // a guard still at work on the record
     };
-    RunStartupBody(shell);
+    RunStartupBody(shell, store);
     EXPECT_FALSE(savedBeforeTheWait);
     EXPECT_EQ(shell.writesBeforeClose, 0);
     // What the guard wrote during the wait is what was saved.

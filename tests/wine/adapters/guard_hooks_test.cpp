@@ -17,9 +17,10 @@
 #include <thread>
 #include <vector>
 
-#include "guard/alarm.h"
+#include "guard/alarm_win32.h"
 #include "guard/input_hooks_win32.h"
 #include "settings/settings.h"
+#include "tests/unit/fake_registry.h"
 #include "tests/wine/injected_input.h"
 
 namespace {
@@ -158,6 +159,16 @@ void Move(LONG dx, LONG dy)
 class GuardHooksTest : public testing::Test {
 protected:
     HookThread hooks;
+
+    // One record for the suite, loaded before any hook runs, from a registry
+    // of the test's own.
+    static void SetUpTestSuite()
+    {
+        static FakeRegistry registry;
+        static FakeRegistryStore store(registry);
+        LoadSettingsFrom(store);
+    }
+    static void TearDownTestSuite() { DestroySettings(); }
 
     void SetUp() override
     {
