@@ -10,14 +10,6 @@ const CLSID CLSID_DeviceEnumerator = {0xBCDE0395, 0xE52F, 0x467C, {0x8E, 0x3D, 0
 // Marks the endpoint writes this program makes, so their notices are ignored.
 const GUID OWN_WRITE = {0x6B1C2E5A, 0x93D4, 0x4F0B, {0xA1, 0x7E, 0x2C, 0x58, 0x0D, 0x94, 0xE3, 0x61}};
 
-template <class T>
-void ReleaseAndNull(T*& object)
-{
-    if (object)
-        object->Release();
-    object = nullptr;
-}
-
 }  // namespace
 
 HRESULT STDMETHODCALLTYPE CoreAudioEndpoint::Notice::QueryInterface(REFIID iid, void** object) noexcept
@@ -82,31 +74,30 @@ bool CoreAudioEndpoint::AttachTo(const std::u16string& id)
 bool CoreAudioEndpoint::Reach(const wchar_t* id, bool withNotices)
 {
     Detach();
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    comStarted_ = SUCCEEDED(com);  // RPC_E_CHANGED_MODE: the thread's own apartment serves
-    IMMDevice* device = nullptr;
+    com_.Start(COINIT_MULTITHREADED);  // RPC_E_CHANGED_MODE: the thread's own apartment serves
+    ScopedComPtr<IMMDevice> device;
     if (SUCCEEDED(CoCreateInstance(CLSID_DeviceEnumerator, nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
-                                   reinterpret_cast<void**>(&enumerator_))) &&
-        SUCCEEDED(id ? enumerator_->GetDevice(id, &device)
-                     : enumerator_->GetDefaultAudioEndpoint(eRender, eConsole, &device))) {
-        if (FAILED(device->Activate(__uuidof(IAudioEndpointVolume), CLSCTX_ALL, nullptr,
-                                    reinterpret_cast<void**>(&volume_))))
-            volume_ = nullptr;
+                                   reinterpret_cast<void**>(enumerator_.Receive()))) &&
+        SUCCEEDED(id ? enumerator_.Get()->GetDevice(id, device.Receive())
+                     : enumerator_.Get()->GetDefaultAudioEndpoint(eRender, eConsole, device.Receive()))) {
+        if (FAILED(device.Get()->Activate(__uuidof(IAudioEndpointVolume), CLSCTX_ALL, nullptr,
+                                          reinterpret_cast<void**>(volume_.Receive()))))
+            volume_.Take();  // a failed call may leave anything there
         LPWSTR deviceId = nullptr;
-        if (SUCCEEDED(device->GetId(&deviceId)) && deviceId) {
+        if (SUCCEEDED(device.Get()->GetId(&deviceId)) && deviceId) {
             for (const wchar_t* c = deviceId; *c; ++c)
                 id_.push_back(char16_t(*c));
             CoTaskMemFree(deviceId);
         }
     }
-    ReleaseAndNull(device);
+    device.Reset();
     if (!volume_) {
         Detach();
         return false;
     }
     if (withNotices) {
-        noticeRegistered_ = SUCCEEDED(volume_->RegisterControlChangeNotify(&notice_));
-        deviceNoticeRegistered_ = SUCCEEDED(enumerator_->RegisterEndpointNotificationCallback(&deviceNotice_));
+        noticeRegistered_ = SUCCEEDED(volume_.Get()->RegisterControlChangeNotify(&notice_));
+        deviceNoticeRegistered_ = SUCCEEDED(enumerator_.Get()->RegisterEndpointNotificationCallback(&deviceNotice_));
     }
     return true;
 }
@@ -114,33 +105,31 @@ bool CoreAudioEndpoint::Reach(const wchar_t* id, bool withNotices)
 void CoreAudioEndpoint::Detach()
 {
     if (volume_ && noticeRegistered_)
-        volume_->UnregisterControlChangeNotify(&notice_);
+        volume_.Get()->UnregisterControlChangeNotify(&notice_);
     noticeRegistered_ = false;
     if (enumerator_ && deviceNoticeRegistered_)
-        enumerator_->UnregisterEndpointNotificationCallback(&deviceNotice_);
+        enumerator_.Get()->UnregisterEndpointNotificationCallback(&deviceNotice_);
     deviceNoticeRegistered_ = false;
-    ReleaseAndNull(volume_);
-    ReleaseAndNull(enumerator_);
+    volume_.Reset();
+    enumerator_.Reset();
     id_.clear();
-    if (comStarted_)
-        CoUninitialize();
-    comStarted_ = false;
+    com_.Reset();
 }
 
 bool CoreAudioEndpoint::GetVolume(float& level)
 {
-    return volume_ && SUCCEEDED(volume_->GetMasterVolumeLevelScalar(&level));
+    return volume_ && SUCCEEDED(volume_.Get()->GetMasterVolumeLevelScalar(&level));
 }
 
 bool CoreAudioEndpoint::SetVolume(float level)
 {
-    return volume_ && SUCCEEDED(volume_->SetMasterVolumeLevelScalar(level, &OWN_WRITE));
+    return volume_ && SUCCEEDED(volume_.Get()->SetMasterVolumeLevelScalar(level, &OWN_WRITE));
 }
 
 bool CoreAudioEndpoint::GetMute(bool& muted)
 {
     BOOL value = FALSE;
-    if (!volume_ || FAILED(volume_->GetMute(&value)))
+    if (!volume_ || FAILED(volume_.Get()->GetMute(&value)))
         return false;
     muted = value != FALSE;
     return true;
@@ -148,5 +137,5 @@ bool CoreAudioEndpoint::GetMute(bool& muted)
 
 bool CoreAudioEndpoint::SetMute(bool muted)
 {
-    return volume_ && SUCCEEDED(volume_->SetMute(muted ? TRUE : FALSE, &OWN_WRITE));
+    return volume_ && SUCCEEDED(volume_.Get()->SetMute(muted ? TRUE : FALSE, &OWN_WRITE));
 }
