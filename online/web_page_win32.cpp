@@ -7,6 +7,8 @@
 #include <memory>
 #include <new>
 
+#include "app/scoped_win32.h"
+
 namespace {
 
 struct CStaWork {
@@ -17,14 +19,12 @@ struct CStaWork {
 DWORD WINAPI StaThreadMain(void* parameter) noexcept
 {
     std::unique_ptr<CStaWork> job(static_cast<CStaWork*>(parameter));
-    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    const ScopedComApartment com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     try {
         job->work(job->text);
     } catch (...) {
         // Out of memory in the work: nothing is opened.
     }
-    if (SUCCEEDED(com))
-        CoUninitialize();
     return 0;
 }
 
@@ -41,11 +41,10 @@ bool RunOnStaThread(void (*work)(const std::string&), const std::string& text)
     if (!job)
         return false;
     // Neither waited for nor kept: it ends with its work.
-    HANDLE thread = CreateThread(nullptr, 0, StaThreadMain, job.get(), 0, nullptr);
+    const ScopedHandle thread(CreateThread(nullptr, 0, StaThreadMain, job.get(), 0, nullptr));
     if (!thread)
         return false;
     job.release();  // the thread owns it now
-    CloseHandle(thread);
     return true;
 }
 
