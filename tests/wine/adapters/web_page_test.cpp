@@ -7,11 +7,12 @@
 
 #include <string>
 
+#include "app/scoped_win32.h"
 #include "online/web_page_win32.h"
 
 namespace {
 
-HANDLE workDone = nullptr;
+ScopedHandle workDone;
 APTTYPE apartment = APTTYPE_CURRENT;
 HRESULT apartmentResult = E_FAIL;
 std::string seenText;
@@ -21,7 +22,7 @@ void RecordApartment(const std::string& text)
     APTTYPEQUALIFIER qualifier;
     apartmentResult = CoGetApartmentType(&apartment, &qualifier);
     seenText = text;
-    SetEvent(workDone);
+    SetEvent(workDone.Get());
 }
 
 DWORD WINAPI AskFromAThreadWithoutCom(void*) noexcept
@@ -31,18 +32,17 @@ DWORD WINAPI AskFromAThreadWithoutCom(void*) noexcept
 
 TEST(WebPage, WorkRunsInASingleThreadedApartmentFromAThreadWithoutCom)
 {
-    workDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    ASSERT_NE(workDone, nullptr);
+    workDone.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    ASSERT_TRUE(workDone);
     // Asked from a thread that never initialised COM, like the network's.
-    HANDLE asker = CreateThread(nullptr, 0, AskFromAThreadWithoutCom, nullptr, 0, nullptr);
-    ASSERT_NE(asker, nullptr);
-    ASSERT_EQ(WaitForSingleObject(asker, 10000), WAIT_OBJECT_0);
+    const ScopedHandle asker(CreateThread(nullptr, 0, AskFromAThreadWithoutCom, nullptr, 0, nullptr));
+    ASSERT_TRUE(asker);
+    ASSERT_EQ(WaitForSingleObject(asker.Get(), 10000), WAIT_OBJECT_0);
     DWORD started = 1;
-    GetExitCodeThread(asker, &started);
-    CloseHandle(asker);
+    GetExitCodeThread(asker.Get(), &started);
     EXPECT_EQ(started, 0u);
-    ASSERT_EQ(WaitForSingleObject(workDone, 10000), WAIT_OBJECT_0);
-    CloseHandle(workDone);
+    ASSERT_EQ(WaitForSingleObject(workDone.Get(), 10000), WAIT_OBJECT_0);
+    workDone.Reset();
     EXPECT_EQ(apartmentResult, S_OK);
     // The first single-threaded apartment of a process is its main one.
     EXPECT_TRUE(apartment == APTTYPE_STA || apartment == APTTYPE_MAINSTA) << apartment;
