@@ -1,6 +1,8 @@
 #include "app/fatal_error_win32.h"
 #include "app/callback_edge_win32.h"
 
+#include "app/scoped_win32.h"
+
 namespace {
 
 struct FatalBox {
@@ -27,17 +29,20 @@ DWORD WINAPI FatalBoxThread(LPVOID parameter) noexcept
     return AtCallbackEdge(DWORD(0), [&] { return FatalBoxThreadBody(parameter); });
 }
 
+void ShowFatalBoxOn(const wchar_t* text, HDESK desktop)
+{
+    FatalBox box{text, desktop};
+    const ScopedHandle thread(desktop ? CreateThread(nullptr, 0, FatalBoxThread, &box, 0, nullptr) : nullptr);
+    if (thread)
+        WaitForSingleObject(thread.Get(), INFINITE);
+    else
+        ShowFatalBox(text);
+}
+
 }  // namespace
 
 void FatalExit(const wchar_t* text, int exitCode, HDESK desktop)
 {
-    FatalBox box{text, desktop};
-    HANDLE thread = desktop ? CreateThread(nullptr, 0, FatalBoxThread, &box, 0, nullptr) : nullptr;
-    if (thread) {
-        WaitForSingleObject(thread, INFINITE);
-        CloseHandle(thread);
-    } else {
-        ShowFatalBox(text);
-    }
+    ShowFatalBoxOn(text, desktop);
     ExitProcess(UINT(exitCode));
 }

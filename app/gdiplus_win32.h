@@ -1,5 +1,5 @@
-// GDI+ for our Win32 code. Its headers want min and max, which NOMINMAX
-// keeps out of windows.h.
+// GDI+ for our Win32 code, and owners for its flat-API objects. Its headers
+// want min and max, which NOMINMAX keeps out of windows.h.
 #pragma once
 
 #include <windows.h>
@@ -11,3 +11,14 @@ using std::min;
 }  // namespace Gdiplus
 #include <objidl.h>
 #include <gdiplus.h>
+
+#include "app/scoped_win32.h"
+
+struct GdiplusImageCloser {
+    static void Close(Gdiplus::GpImage* image) noexcept { Gdiplus::DllExports::GdipDisposeImage(image); }
+};
+struct GdiplusGraphicsCloser {
+    static void Close(Gdiplus::GpGraphics* graphics) noexcept { Gdiplus::DllExports::GdipDeleteGraphics(graphics); }
+};
+using ScopedGdiplusBitmap = UniqueHandle<Gdiplus::GpBitmap*, GdiplusImageCloser>;
+using ScopedGdiplusGraphics = UniqueHandle<Gdiplus::GpGraphics*, GdiplusGraphicsCloser>;

@@ -35,31 +35,28 @@ const void* LockedResourceBytes(int resourceId, DWORD& size)
 // bitmap's lifetime: GDI+ may read the stream again whenever it draws.
 GpBitmap* BitmapFromCopy(const void* bytes, DWORD size)
 {
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
+    ScopedGlobal block(GlobalAlloc(GMEM_MOVEABLE, size));
     if (!block)
         return nullptr;
-    void* copy = GlobalLock(block);
-    if (!copy) {
-        GlobalFree(block);
+    void* copy = GlobalLock(block.Get());
+    if (!copy)
         return nullptr;
-    }
     std::memcpy(copy, bytes, size);
 
-    IStream* stream = nullptr;
-    GpBitmap* bitmap = nullptr;
-    if (SUCCEEDED(CreateStreamOnHGlobal(block, FALSE, &stream))) {
-        GpStatus status = GdipCreateBitmapFromStream(stream, &bitmap);
-        stream->Release();
-        if (status != Ok && bitmap) {
-            GdipDisposeImage(bitmap);
-            bitmap = nullptr;
+    ScopedGdiplusBitmap bitmap;
+    {
+        ScopedComPtr<IStream> stream;
+        if (SUCCEEDED(CreateStreamOnHGlobal(block.Get(), FALSE, stream.Receive()))) {
+            if (GdipCreateBitmapFromStream(stream.Get(), bitmap.Receive()) != Ok)
+                bitmap.Reset();
         }
     }
     if (!bitmap) {
-        GlobalUnlock(block);
-        GlobalFree(block);
+        GlobalUnlock(block.Get());
+        return nullptr;
     }
-    return bitmap;
+    block.Take();  // kept, locked, for as long as the bitmap lives
+    return bitmap.Take();
 }
 
 CUiResources* CreateUiResources()
@@ -116,15 +113,13 @@ void DrawPicture(int x, int y, GpBitmap* picture, HWND window)
     // The dialog around the picture grows with the display scaling; the
     // picture and its place grow with it.
     const PictureRect place = ScaledPicture(x, y, width, height, WindowDpi(window));
-    HDC dc = GetDC(window);
-    GpGraphics* graphics = nullptr;
-    if (GdipCreateFromHDC(dc, &graphics) == Ok) {
+    const ScopedWindowDC dc(window);
+    ScopedGdiplusGraphics graphics;
+    if (GdipCreateFromHDC(dc.Get(), graphics.Receive()) == Ok) {
         if (place.width != INT(width) || place.height != INT(height))
-            GdipSetInterpolationMode(graphics, InterpolationModeHighQualityBicubic);
-        GdipDrawImageRectI(graphics, picture, place.x, place.y, place.width, place.height);
-        GdipDeleteGraphics(graphics);
+            GdipSetInterpolationMode(graphics.Get(), InterpolationModeHighQualityBicubic);
+        GdipDrawImageRectI(graphics.Get(), picture, place.x, place.y, place.width, place.height);
     }
-    ReleaseDC(window, dc);
 }
 
 void PaintPicture(HWND window, GpBitmap* picture, int x, int y)

@@ -25,14 +25,6 @@ HRESULT QueryOneInterface(Interface* self, REFIID iid, void** object) noexcept
     return E_NOINTERFACE;
 }
 
-template <class T>
-void ReleaseAndNull(T*& object)
-{
-    if (object)
-        object->Release();
-    object = nullptr;
-}
-
 }  // namespace
 
 HRESULT STDMETHODCALLTYPE CoreAudioEndpoint::Notice::QueryInterface(REFIID iid, void** object) noexcept
@@ -87,31 +79,30 @@ bool CoreAudioEndpoint::AttachTo(const std::u16string& id)
 bool CoreAudioEndpoint::Reach(const wchar_t* id, bool withNotices)
 {
     Detach();
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    comStarted_ = SUCCEEDED(com);  // RPC_E_CHANGED_MODE: the thread's own apartment serves
-    IMMDevice* device = nullptr;
+    com_.Start(COINIT_MULTITHREADED);  // RPC_E_CHANGED_MODE: the thread's own apartment serves
+    ScopedComPtr<IMMDevice> device;
     if (SUCCEEDED(CoCreateInstance(CLSID_DeviceEnumerator, nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
-                                   reinterpret_cast<void**>(&enumerator_))) &&
-        SUCCEEDED(id ? enumerator_->GetDevice(id, &device)
-                     : enumerator_->GetDefaultAudioEndpoint(eRender, eConsole, &device))) {
-        if (FAILED(device->Activate(__uuidof(IAudioEndpointVolume), CLSCTX_ALL, nullptr,
-                                    reinterpret_cast<void**>(&volume_))))
-            volume_ = nullptr;
+                                   reinterpret_cast<void**>(enumerator_.Receive()))) &&
+        SUCCEEDED(id ? enumerator_.Get()->GetDevice(id, device.Receive())
+                     : enumerator_.Get()->GetDefaultAudioEndpoint(eRender, eConsole, device.Receive()))) {
+        if (FAILED(device.Get()->Activate(__uuidof(IAudioEndpointVolume), CLSCTX_ALL, nullptr,
+                                          reinterpret_cast<void**>(volume_.Receive()))))
+            volume_.Take();  // a failed call may leave anything there
         LPWSTR deviceId = nullptr;
-        if (SUCCEEDED(device->GetId(&deviceId)) && deviceId) {
+        if (SUCCEEDED(device.Get()->GetId(&deviceId)) && deviceId) {
             for (const wchar_t* c = deviceId; *c; ++c)
                 id_.push_back(char16_t(*c));
             CoTaskMemFree(deviceId);
         }
     }
-    ReleaseAndNull(device);
+    device.Reset();
     if (!volume_) {
         Detach();
         return false;
     }
     if (withNotices) {
-        noticeRegistered_ = SUCCEEDED(volume_->RegisterControlChangeNotify(&notice_));
-        deviceNoticeRegistered_ = SUCCEEDED(enumerator_->RegisterEndpointNotificationCallback(&deviceNotice_));
+        noticeRegistered_ = SUCCEEDED(volume_.Get()->RegisterControlChangeNotify(&notice_));
+        deviceNoticeRegistered_ = SUCCEEDED(enumerator_.Get()->RegisterEndpointNotificationCallback(&deviceNotice_));
     }
     return true;
 }
@@ -119,33 +110,31 @@ bool CoreAudioEndpoint::Reach(const wchar_t* id, bool withNotices)
 void CoreAudioEndpoint::Detach()
 {
     if (volume_ && noticeRegistered_)
-        volume_->UnregisterControlChangeNotify(&notice_);
+        volume_.Get()->UnregisterControlChangeNotify(&notice_);
     noticeRegistered_ = false;
     if (enumerator_ && deviceNoticeRegistered_)
-        enumerator_->UnregisterEndpointNotificationCallback(&deviceNotice_);
+        enumerator_.Get()->UnregisterEndpointNotificationCallback(&deviceNotice_);
     deviceNoticeRegistered_ = false;
-    ReleaseAndNull(volume_);
-    ReleaseAndNull(enumerator_);
+    volume_.Reset();
+    enumerator_.Reset();
     id_.clear();
-    if (comStarted_)
-        CoUninitialize();
-    comStarted_ = false;
+    com_.Reset();
 }
 
 bool CoreAudioEndpoint::GetVolume(float& level)
 {
-    return volume_ && SUCCEEDED(volume_->GetMasterVolumeLevelScalar(&level));
+    return volume_ && SUCCEEDED(volume_.Get()->GetMasterVolumeLevelScalar(&level));
 }
 
 bool CoreAudioEndpoint::SetVolume(float level)
 {
-    return volume_ && SUCCEEDED(volume_->SetMasterVolumeLevelScalar(level, &OWN_WRITE));
+    return volume_ && SUCCEEDED(volume_.Get()->SetMasterVolumeLevelScalar(level, &OWN_WRITE));
 }
 
 bool CoreAudioEndpoint::GetMute(bool& muted)
 {
     BOOL value = FALSE;
-    if (!volume_ || FAILED(volume_->GetMute(&value)))
+    if (!volume_ || FAILED(volume_.Get()->GetMute(&value)))
         return false;
     muted = value != FALSE;
     return true;
@@ -153,5 +142,5 @@ bool CoreAudioEndpoint::GetMute(bool& muted)
 
 bool CoreAudioEndpoint::SetMute(bool muted)
 {
-    return volume_ && SUCCEEDED(volume_->SetMute(muted ? TRUE : FALSE, &OWN_WRITE));
+    return volume_ && SUCCEEDED(volume_.Get()->SetMute(muted ? TRUE : FALSE, &OWN_WRITE));
 }

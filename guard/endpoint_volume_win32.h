@@ -10,6 +10,7 @@
 
 #include <string>
 
+#include "app/scoped_win32.h"
 #include "guard/volume_guard.h"
 
 class CoreAudioEndpoint : public AudioEndpoint {
@@ -62,10 +63,10 @@ private:
 
     Notice notice_;
     DeviceNotice deviceNotice_;
-    IMMDeviceEnumerator* enumerator_ = nullptr;
-    IAudioEndpointVolume* volume_ = nullptr;
+    ScopedComApartment com_;  // before the pointers, which must go first
+    ScopedComPtr<IMMDeviceEnumerator> enumerator_;
+    ScopedComPtr<IAudioEndpointVolume> volume_;
     std::u16string id_;
     bool noticeRegistered_ = false;
     bool deviceNoticeRegistered_ = false;
-    bool comStarted_ = false;
 };

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "app/scoped_win32.h"
 #include "guard/accessibility_win32.h"
 #include "guard/give_back.h"
 #include "guard/mixer_win32.h"
@@ -55,28 +56,21 @@ public:
     void GiveBackEndpoint(const SavedEndpointVolume& endpoint) override
     {
         const std::wstring id(endpoint.id.begin(), endpoint.id.end());
-        const bool comStarted = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
-        IMMDeviceEnumerator* enumerator = nullptr;
-        IMMDevice* device = nullptr;
-        IAudioEndpointVolume* volume = nullptr;
+        // Released in the reverse order, COM last.
+        const ScopedComApartment com(COINIT_MULTITHREADED);
+        ScopedComPtr<IMMDeviceEnumerator> enumerator;
+        ScopedComPtr<IMMDevice> device;
+        ScopedComPtr<IAudioEndpointVolume> volume;
         if (SUCCEEDED(CoCreateInstance(DEVICE_ENUMERATOR, nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
-                                       reinterpret_cast<void**>(&enumerator))) &&
-            SUCCEEDED(enumerator->GetDevice(id.c_str(), &device)) &&
-            SUCCEEDED(device->Activate(__uuidof(IAudioEndpointVolume), CLSCTX_ALL, nullptr,
-                                       reinterpret_cast<void**>(&volume)))) {
+                                       reinterpret_cast<void**>(enumerator.Receive()))) &&
+            SUCCEEDED(enumerator.Get()->GetDevice(id.c_str(), device.Receive())) &&
+            SUCCEEDED(device.Get()->Activate(__uuidof(IAudioEndpointVolume), CLSCTX_ALL, nullptr,
+                                             reinterpret_cast<void**>(volume.Receive())))) {
             if (endpoint.volumeSaved)
-                volume->SetMasterVolumeLevelScalar(endpoint.volume, nullptr);
+                volume.Get()->SetMasterVolumeLevelScalar(endpoint.volume, nullptr);
             if (endpoint.muteSaved)
-                volume->SetMute(endpoint.muted ? TRUE : FALSE, nullptr);
+                volume.Get()->SetMute(endpoint.muted ? TRUE : FALSE, nullptr);
         }
-        if (volume)
-            volume->Release();
-        if (device)
-            device->Release();
-        if (enumerator)
-            enumerator->Release();
-        if (comStarted)
-            CoUninitialize();
     }
 };
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/callback_edge_win32.h"
+#include "app/scoped_win32.h"
 #include "app/ui_resources_win32.h"
 #include "guard/alarm_win32.h"
 #include "guard/give_back_win32.h"
@@ -23,7 +24,7 @@ namespace {
 
 // What one guard dialog keeps between its messages.
 struct GuardDialogData {
-    HDEVNOTIFY deviceNotice = nullptr;
+    ScopedDeviceNotice deviceNotice;
     bool guardDesktopSeen = false;  // the guard's desktop has had the input since arming
     PowerNotices powerNotices;
     bool lidStateKnown = false;
@@ -42,15 +43,14 @@ public:
 
     InputDesktop WhichInputDesktop() override
     {
-        HDESK desktop = OpenInputDesktop(0, FALSE, DESKTOP_SWITCHDESKTOP);
+        const ScopedDesktop desktop(OpenInputDesktop(0, FALSE, DESKTOP_SWITCHDESKTOP));
         if (!desktop)
             return InputDesktop::Unreachable;
         // A name that cannot be read reads as empty: another desktop.
         wchar_t name[256] = {};
         DWORD needed = 0;
-        if (!GetUserObjectInformationW(desktop, UOI_NAME, name, sizeof name - sizeof name[0], &needed))
+        if (!GetUserObjectInformationW(desktop.Get(), UOI_NAME, name, sizeof name - sizeof name[0], &needed))
             name[0] = L'\0';
-        CloseDesktop(desktop);
         std::u16string text;
         for (const wchar_t* c = name; *c; ++c)
             text.push_back(char16_t(*c));
@@ -139,7 +139,7 @@ void InitGuardDialog(HWND dialog, GuardDialogData& data)
     // cannot sound; and a refused shutdown should say why.
     SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED | ES_DISPLAY_REQUIRED);
     ShutdownBlockReasonCreate(dialog, SHUTDOWN_BLOCK_REASON);
-    data.deviceNotice = RegisterHidNotice(dialog);
+    data.deviceNotice.Reset(RegisterHidNotice(dialog));
     data.powerNotices.Register(dialog);
     SetTimer(dialog, IDT_GUARD_WATCH, 100, nullptr);
 }
@@ -149,9 +149,7 @@ void Unlock(HWND dialog, GuardDialogData& data, WORD id)
     Settings& settings = GetSettings();
     Disarm(settings);
     StopAlarm(settings);
-    if (data.deviceNotice)
-        UnregisterDeviceNotification(data.deviceNotice);
-    data.deviceNotice = nullptr;
+    data.deviceNotice.Reset();
     data.powerNotices.Unregister();
     GetVolumeGuard().CloseMixer();
     GiveBackAtUnlock();

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "app/callback_edge_win32.h"
+#include "app/scoped_win32.h"
 #include "app/ui_resources_win32.h"
 #include "guard/guard_dialog_win32.h"
 #include "guard/guard_filter.h"
@@ -37,11 +38,9 @@ std::atomic<bool> guardActive{false};
 // From a thread other than the guard's: the guard desktop is found by its name.
 void SwitchToGuardDesktopByName()
 {
-    HDESK guardDesktop = OpenDesktopW(GUARD_DESKTOP, 0, FALSE, DESKTOP_SWITCHDESKTOP);
-    if (!guardDesktop)
-        return;
-    SwitchDesktop(guardDesktop);
-    CloseDesktop(guardDesktop);
+    const ScopedDesktop guardDesktop(OpenDesktopW(GUARD_DESKTOP, 0, FALSE, DESKTOP_SWITCHDESKTOP));
+    if (guardDesktop)
+        SwitchDesktop(guardDesktop.Get());
 }
 
 }  // namespace
@@ -58,22 +57,21 @@ DWORD WINAPI GuardThreadMain(LPVOID)
     // None of these results is looked at: a guard that could not switch
     // desktops still guards on the one it has.
     HDESK threadDesktop = GetThreadDesktop(GetCurrentThreadId());
-    HDESK inputDesktop = OpenInputDesktop(0, FALSE, DESKTOP_SWITCHDESKTOP);
-    HDESK guardDesktop = CreateDesktopW(GUARD_DESKTOP, nullptr, nullptr, 0, GENERIC_ALL, nullptr);
-    SetThreadDesktop(guardDesktop);
-    SwitchDesktop(guardDesktop);
+    ScopedDesktop inputDesktop(OpenInputDesktop(0, FALSE, DESKTOP_SWITCHDESKTOP));
+    ScopedDesktop guardDesktop(CreateDesktopW(GUARD_DESKTOP, nullptr, nullptr, 0, GENERIC_ALL, nullptr));
+    SetThreadDesktop(guardDesktop.Get());
+    SwitchDesktop(guardDesktop.Get());
 
     GetUiResources();  // the lock picture
     const bool soundReady = RunGuardDialog();
 
-    SwitchDesktop(inputDesktop);
+    SwitchDesktop(inputDesktop.Get());
     if (!soundReady)
         SoundFatal(threadDesktop);  // the owner's desktop; the hooks are already gone
     SetThreadDesktop(threadDesktop);
-    if (guardDesktop)
-        CloseDesktop(guardDesktop);
-    if (inputDesktop)
-        CloseDesktop(inputDesktop);
+    // Closed after the switch back, and before another guard may start.
+    guardDesktop.Reset();
+    inputDesktop.Reset();
     guardActive.store(false);
     return 0;
 }
@@ -92,10 +90,8 @@ DWORD WINAPI CountedGuardThread(LPVOID parameter) noexcept
 void StartGuardThread() noexcept
 {
     CountGuardThread(+1);  // before the thread runs: a wait right after this call already waits for it
-    HANDLE thread = CreateThread(nullptr, 0, CountedGuardThread, nullptr, 0, nullptr);
-    if (thread)
-        CloseHandle(thread);
-    else
+    const ScopedHandle thread(CreateThread(nullptr, 0, CountedGuardThread, nullptr, 0, nullptr));
+    if (!thread)
         CountGuardThread(-1);
 }
 

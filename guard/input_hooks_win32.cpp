@@ -4,6 +4,7 @@
 #include <new>
 
 #include "app/callback_edge_win32.h"
+#include "app/scoped_win32.h"
 #include "guard/alarm_win32.h"
 #include "guard/input_rules.h"
 #include "guard/message_window_win32.h"
@@ -25,25 +26,25 @@ constexpr UINT HOOK_MESSAGE_RUN = 0x8000 + 0x51;  // lParam: a HookWork
 
 using HookWork = void (*)() noexcept;
 
-HHOOK keyboardHook = nullptr;
-HHOOK mouseHook = nullptr;
+ScopedHook keyboardHook;
+ScopedHook mouseHook;
 std::atomic<AlarmCallback> alarmCallback{nullptr};
 std::atomic<HINSTANCE> hookInstance{nullptr};
 MotionState motion;
 
 // Owned by the thread that arms (StartHookThread, StopHookThread).
-HANDLE hookThread = nullptr;
+ScopedHandle hookThread;
 std::atomic<HWND> hookWindow{nullptr};
 
 LRESULT LowLevelKeyboardProcBody(int code, WPARAM wParam, LPARAM lParam)
 {
     if (code != HC_ACTION)
-        return CallNextHookEx(keyboardHook, code, wParam, lParam);
+        return CallNextHookEx(keyboardHook.Get(), code, wParam, lParam);
     const auto* key = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
     const bool ctrlDown = (GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0;
     if (ShouldSwallowKey(ctrlDown, key->vkCode, (key->flags & LLKHF_ALTDOWN) != 0))
         return 1;
-    return CallNextHookEx(keyboardHook, code, wParam, lParam);
+    return CallNextHookEx(keyboardHook.Get(), code, wParam, lParam);
 }
 
 LRESULT CALLBACK LowLevelKeyboardProc(int code, WPARAM wParam, LPARAM lParam) noexcept
@@ -63,7 +64,7 @@ LRESULT LowLevelMouseProcBody(int code, WPARAM wParam, LPARAM lParam)
             callback)
             callback();
     }
-    return CallNextHookEx(mouseHook, code, wParam, lParam);
+    return CallNextHookEx(mouseHook.Get(), code, wParam, lParam);
 }
 
 LRESULT CALLBACK LowLevelMouseProc(int code, WPARAM wParam, LPARAM lParam) noexcept
@@ -81,26 +82,22 @@ long PostAlarm()
 
 void InstallKeyboardFilter() noexcept
 {
-    keyboardHook = SetWindowsHookExW(WH_KEYBOARD_LL, LowLevelKeyboardProc, GetModuleHandleW(nullptr), 0);
+    keyboardHook.Reset(SetWindowsHookExW(WH_KEYBOARD_LL, LowLevelKeyboardProc, GetModuleHandleW(nullptr), 0));
 }
 
 void RemoveKeyboardFilter() noexcept
 {
-    if (keyboardHook)
-        UnhookWindowsHookEx(keyboardHook);
-    keyboardHook = nullptr;
+    keyboardHook.Reset();
 }
 
 void InstallMouseHook() noexcept
 {
-    mouseHook = SetWindowsHookExW(WH_MOUSE_LL, LowLevelMouseProc, hookInstance, 0);
+    mouseHook.Reset(SetWindowsHookExW(WH_MOUSE_LL, LowLevelMouseProc, hookInstance, 0));
 }
 
 void RemoveMouseHook() noexcept
 {
-    if (mouseHook)
-        UnhookWindowsHookEx(mouseHook);
-    mouseHook = nullptr;
+    mouseHook.Reset();
 }
 
 void ResetMotionHere() noexcept
@@ -162,15 +159,15 @@ void StartHookThread() noexcept
 {
     if (hookThread)
         return;
-    HookThreadStart start = {GetThreadDesktop(GetCurrentThreadId()), CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-    if (!start.ready)
+    const ScopedHandle ready(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!ready)
         return;
-    hookThread = CreateThread(nullptr, 0, HookThreadMain, &start, 0, nullptr);
+    HookThreadStart start = {GetThreadDesktop(GetCurrentThreadId()), ready.Get()};
+    hookThread.Reset(CreateThread(nullptr, 0, HookThreadMain, &start, 0, nullptr));
     if (hookThread) {
-        const HANDLE waits[] = {start.ready, hookThread};
+        const HANDLE waits[] = {ready.Get(), hookThread.Get()};
         WaitForMultipleObjects(2, waits, FALSE, INFINITE);
     }
-    CloseHandle(start.ready);
 }
 
 // Ends the hook thread, which removes what is left of its hooks, and waits
@@ -179,10 +176,9 @@ void StopHookThread() noexcept
 {
     if (!hookThread)
         return;
-    PostThreadMessageW(GetThreadId(hookThread), WM_QUIT, 0, 0);
-    WaitForSingleObject(hookThread, INFINITE);
-    CloseHandle(hookThread);
-    hookThread = nullptr;
+    PostThreadMessageW(GetThreadId(hookThread.Get()), WM_QUIT, 0, 0);
+    WaitForSingleObject(hookThread.Get(), INFINITE);
+    hookThread.Reset();  // only once it has ended
 }
 
 // Runs the work on the hook thread and waits for it; on the calling thread

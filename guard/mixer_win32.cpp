@@ -29,11 +29,6 @@ MIXERCONTROLDETAILS OneValue(uint32_t controlId, DWORD& value)
 
 }  // namespace
 
-WinmmMixerDevice::~WinmmMixerDevice()
-{
-    Close();
-}
-
 uint32_t WinmmMixerDevice::DeviceCount()
 {
     return mixerGetNumDevs();
@@ -42,14 +37,12 @@ uint32_t WinmmMixerDevice::DeviceCount()
 uint32_t WinmmMixerDevice::Open(uintptr_t notifyWindow)
 {
     const DWORD flags = notifyWindow ? CALLBACK_WINDOW : 0;
-    return mixerOpen(&handle_, 0, DWORD_PTR(notifyWindow), 0, flags);
+    return mixerOpen(handle_.Receive(), 0, DWORD_PTR(notifyWindow), 0, flags);
 }
 
 void WinmmMixerDevice::Close()
 {
-    if (handle_)
-        mixerClose(handle_);
-    handle_ = nullptr;
+    handle_.Reset();
 }
 
 uint32_t WinmmMixerDevice::GetDestination(uint32_t componentType, MixerLine& line)
@@ -57,7 +50,7 @@ uint32_t WinmmMixerDevice::GetDestination(uint32_t componentType, MixerLine& lin
     MIXERLINEW info = {};
     info.cbStruct = sizeof(info);
     info.dwComponentType = componentType;
-    const MMRESULT result = mixerGetLineInfoW(HMIXEROBJ(handle_), &info,
+    const MMRESULT result = mixerGetLineInfoW(HMIXEROBJ(handle_.Get()), &info,
                                               MIXER_OBJECTF_HMIXER | MIXER_GETLINEINFOF_COMPONENTTYPE);
     if (result == MMSYSERR_NOERROR)
         ToLine(info, line);
@@ -71,7 +64,7 @@ uint32_t WinmmMixerDevice::GetSource(uint32_t destination, uint32_t index, Mixer
     info.dwDestination = destination;
     info.dwSource = index;
     const MMRESULT result =
-        mixerGetLineInfoW(HMIXEROBJ(handle_), &info, MIXER_OBJECTF_HMIXER | MIXER_GETLINEINFOF_SOURCE);
+        mixerGetLineInfoW(HMIXEROBJ(handle_.Get()), &info, MIXER_OBJECTF_HMIXER | MIXER_GETLINEINFOF_SOURCE);
     if (result == MMSYSERR_NOERROR)
         ToLine(info, line);
     return result;
@@ -88,7 +81,7 @@ uint32_t WinmmMixerDevice::GetControl(uint32_t lineId, uint32_t controlType, uin
     controls.cControls = 1;
     controls.cbmxctrl = sizeof(control);
     controls.pamxctrl = &control;
-    const MMRESULT result = mixerGetLineControlsW(HMIXEROBJ(handle_), &controls,
+    const MMRESULT result = mixerGetLineControlsW(HMIXEROBJ(handle_.Get()), &controls,
                                                   MIXER_OBJECTF_HMIXER | MIXER_GETLINECONTROLSF_ONEBYTYPE);
     if (result == MMSYSERR_NOERROR)
         controlId = control.dwControlID;
@@ -101,7 +94,7 @@ uint32_t WinmmMixerDevice::ReadValue(uint32_t controlId, uint32_t& value)
     // was: start from 0.
     DWORD read = 0;
     MIXERCONTROLDETAILS details = OneValue(controlId, read);
-    const MMRESULT result = mixerGetControlDetailsW(HMIXEROBJ(handle_), &details,
+    const MMRESULT result = mixerGetControlDetailsW(HMIXEROBJ(handle_.Get()), &details,
                                                     MIXER_OBJECTF_HMIXER | MIXER_GETCONTROLDETAILSF_VALUE);
     value = read;
     return result;
@@ -111,6 +104,6 @@ uint32_t WinmmMixerDevice::WriteValue(uint32_t controlId, uint32_t value)
 {
     DWORD written = value;
     MIXERCONTROLDETAILS details = OneValue(controlId, written);
-    return mixerSetControlDetails(HMIXEROBJ(handle_), &details,
+    return mixerSetControlDetails(HMIXEROBJ(handle_.Get()), &details,
                                   MIXER_OBJECTF_HMIXER | MIXER_SETCONTROLDETAILSF_VALUE);
 }

@@ -5,11 +5,11 @@
 
 #include <mmsystem.h>
 
+#include "app/scoped_win32.h"
 #include "guard/mixer.h"
 
 class WinmmMixerDevice : public MixerDevice {
 public:
-    ~WinmmMixerDevice() override;
     uint32_t DeviceCount() override;
     uint32_t Open(uintptr_t notifyWindow) override;
     void Close() override;
@@ -20,5 +20,5 @@ public:
     uint32_t WriteValue(uint32_t controlId, uint32_t value) override;
 
 private:
-    HMIXER handle_ = nullptr;
+    ScopedMixer handle_;
 };

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/scoped_win32.h"
 #include "guard/system_function_win32.h"
 
 namespace {
@@ -38,31 +39,24 @@ HMODULE LoadPowrprof()
 
 PowrprofPowerStore::PowrprofPowerStore() : module_(LoadPowrprof())
 {
-    getActiveScheme_ = SystemFunction<GetActiveScheme>(module_, "PowerGetActiveScheme");
-    readAc_ = SystemFunction<ReadValueIndex>(module_, "PowerReadACValueIndex");
-    readDc_ = SystemFunction<ReadValueIndex>(module_, "PowerReadDCValueIndex");
-    writeAc_ = SystemFunction<WriteValueIndex>(module_, "PowerWriteACValueIndex");
-    writeDc_ = SystemFunction<WriteValueIndex>(module_, "PowerWriteDCValueIndex");
-    setActiveScheme_ = SystemFunction<SetActiveScheme>(module_, "PowerSetActiveScheme");
-    accessCheck_ = SystemFunction<AccessCheck>(module_, "PowerSettingAccessCheck");
+    getActiveScheme_ = SystemFunction<GetActiveScheme>(module_.Get(), "PowerGetActiveScheme");
+    readAc_ = SystemFunction<ReadValueIndex>(module_.Get(), "PowerReadACValueIndex");
+    readDc_ = SystemFunction<ReadValueIndex>(module_.Get(), "PowerReadDCValueIndex");
+    writeAc_ = SystemFunction<WriteValueIndex>(module_.Get(), "PowerWriteACValueIndex");
+    writeDc_ = SystemFunction<WriteValueIndex>(module_.Get(), "PowerWriteDCValueIndex");
+    setActiveScheme_ = SystemFunction<SetActiveScheme>(module_.Get(), "PowerSetActiveScheme");
+    accessCheck_ = SystemFunction<AccessCheck>(module_.Get(), "PowerSettingAccessCheck");
     // Half a set would read what it cannot give back, or write what it never read.
     if (!getActiveScheme_ || !readAc_ || !readDc_ || !writeAc_ || !writeDc_ || !setActiveScheme_)
         getActiveScheme_ = nullptr;
 }
 
-PowrprofPowerStore::~PowrprofPowerStore()
-{
-    if (module_)
-        FreeLibrary(module_);
-}
-
 bool PowrprofPowerStore::ActiveScheme(PowerScheme& scheme)
 {
-    GUID* active = nullptr;
-    if (!getActiveScheme_ || getActiveScheme_(nullptr, &active) != ERROR_SUCCESS || !active)
+    ScopedLocal<GUID> active;
+    if (!getActiveScheme_ || getActiveScheme_(nullptr, active.Receive()) != ERROR_SUCCESS || !active)
         return false;
-    std::memcpy(scheme.data(), active, scheme.size());
-    LocalFree(active);
+    std::memcpy(scheme.data(), active.Get(), scheme.size());
     return true;
 }
 

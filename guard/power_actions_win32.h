@@ -5,12 +5,12 @@
 
 #include <windows.h>
 
+#include "app/scoped_win32.h"
 #include "guard/power_actions.h"
 
 class PowrprofPowerStore : public PowerStore {
 public:
     PowrprofPowerStore();
-    ~PowrprofPowerStore() override;
     PowrprofPowerStore(const PowrprofPowerStore&) = delete;
     PowrprofPowerStore& operator=(const PowrprofPowerStore&) = delete;
 
@@ -26,7 +26,7 @@ private:
     using SetActiveScheme = DWORD(WINAPI*)(HKEY, const GUID*);
     using AccessCheck = DWORD(WINAPI*)(int, const GUID*);
 
-    HMODULE module_ = nullptr;
+    ScopedLibrary module_;
     GetActiveScheme getActiveScheme_ = nullptr;
     ReadValueIndex readAc_ = nullptr;
     ReadValueIndex readDc_ = nullptr;

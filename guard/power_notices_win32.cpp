@@ -9,20 +9,10 @@ const GUID ACDC_POWER_SOURCE_GUID = {0x5D3E9A59, 0xE9D5, 0x4B00, {0xA6, 0xBD, 0x
 
 using RegisterSuspendResume = HANDLE(WINAPI*)(HANDLE, DWORD);
 using RegisterPowerSetting = HANDLE(WINAPI*)(HANDLE, LPCGUID, DWORD);
-using UnregisterNotice = BOOL(WINAPI*)(HANDLE);
 
 HMODULE User32()
 {
     return GetModuleHandleW(L"user32.dll");
-}
-
-void UnregisterWith(const char* name, HANDLE& notice)
-{
-    if (!notice)
-        return;
-    if (auto unregister = SystemFunction<UnregisterNotice>(User32(), name))
-        unregister(notice);
-    notice = nullptr;
 }
 
 }  // namespace
@@ -30,16 +20,19 @@ void UnregisterWith(const char* name, HANDLE& notice)
 void PowerNotices::Register(HWND window) noexcept
 {
     if (auto suspendResume = SystemFunction<RegisterSuspendResume>(User32(), "RegisterSuspendResumeNotification"))
-        suspendResume_ = suspendResume(window, DEVICE_NOTIFY_WINDOW_HANDLE);
+        suspendResume_.Reset(suspendResume(window, DEVICE_NOTIFY_WINDOW_HANDLE),
+                             SystemFunction<ScopedNotice::Unregister>(User32(), "UnregisterSuspendResumeNotification"));
     if (auto powerSetting = SystemFunction<RegisterPowerSetting>(User32(), "RegisterPowerSettingNotification")) {
-        lidSwitch_ = powerSetting(window, &LIDSWITCH_STATE_CHANGE_GUID, DEVICE_NOTIFY_WINDOW_HANDLE);
-        powerSource_ = powerSetting(window, &ACDC_POWER_SOURCE_GUID, DEVICE_NOTIFY_WINDOW_HANDLE);
+        const auto unregister =
+            SystemFunction<ScopedNotice::Unregister>(User32(), "UnregisterPowerSettingNotification");
+        lidSwitch_.Reset(powerSetting(window, &LIDSWITCH_STATE_CHANGE_GUID, DEVICE_NOTIFY_WINDOW_HANDLE), unregister);
+        powerSource_.Reset(powerSetting(window, &ACDC_POWER_SOURCE_GUID, DEVICE_NOTIFY_WINDOW_HANDLE), unregister);
     }
 }
 
 void PowerNotices::Unregister() noexcept
 {
-    UnregisterWith("UnregisterSuspendResumeNotification", suspendResume_);
-    UnregisterWith("UnregisterPowerSettingNotification", lidSwitch_);
-    UnregisterWith("UnregisterPowerSettingNotification", powerSource_);
+    suspendResume_.Reset();
+    lidSwitch_.Reset();
+    powerSource_.Reset();
 }

@@ -7,18 +7,15 @@
 
 #include <windows.h>
 
+#include "app/scoped_win32.h"
+
 class PowerNotices {
 public:
-    PowerNotices() = default;
-    ~PowerNotices() { Unregister(); }
-    PowerNotices(const PowerNotices&) = delete;
-    PowerNotices& operator=(const PowerNotices&) = delete;
-
     void Register(HWND window) noexcept;
     void Unregister() noexcept;
 
 private:
-    HANDLE suspendResume_ = nullptr;
-    HANDLE lidSwitch_ = nullptr;
-    HANDLE powerSource_ = nullptr;
+    ScopedNotice suspendResume_;
+    ScopedNotice lidSwitch_;
+    ScopedNotice powerSource_;
 };

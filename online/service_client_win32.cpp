@@ -8,6 +8,7 @@
 
 #include "app/account_indicator_win32.h"
 #include "app/callback_edge_win32.h"
+#include "app/scoped_win32.h"
 #include "guard/message_window_win32.h"
 #include "online/service_calls_win32.h"
 #include "online/service_protocol.h"
@@ -218,8 +219,10 @@ void EndRequest(DWORD_PTR context, CPendingRequest& request, bool read)
             length = REPLY_BUFFER_BYTES - 1;
         reply.assign(request.buffer, length);
     }
-    if (HINTERNET handle = request.handle.exchange(nullptr))
-        InternetCloseHandle(handle);
+    {
+        // Whoever takes the handle from the request closes it, once.
+        const ScopedInternet closing(request.handle.exchange(nullptr));
+    }
     if (read)
         HandleReply(request.kind, request.login, reply);
 }

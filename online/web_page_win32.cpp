@@ -8,6 +8,7 @@
 #include <memory>
 #include <new>
 
+#include "app/scoped_win32.h"
 #include "online/service_protocol.h"
 
 namespace {
@@ -20,14 +21,12 @@ struct CStaWork {
 DWORD StaThreadMainBody(void* parameter)
 {
     std::unique_ptr<CStaWork> job(static_cast<CStaWork*>(parameter));
-    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    const ScopedComApartment com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     try {
         job->work(job->text);
     } catch (...) {
         // Out of memory in the work: nothing is opened.
     }
-    if (SUCCEEDED(com))
-        CoUninitialize();
     return 0;
 }
 
@@ -49,11 +48,10 @@ bool RunOnStaThread(void (*work)(const std::string&), const std::string& text)
     if (!job)
         return false;
     // Neither waited for nor kept: it ends with its work.
-    HANDLE thread = CreateThread(nullptr, 0, StaThreadMain, job.get(), 0, nullptr);
+    const ScopedHandle thread(CreateThread(nullptr, 0, StaThreadMain, job.get(), 0, nullptr));
     if (!thread)
         return false;
     job.release();  // the thread owns it now
-    CloseHandle(thread);
     return true;
 }
 

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "app/scoped_win32.h"
+
 const wchar_t SETTINGS_KEY_PATH[] = L"Software\\Nobrik\\Kestrova";
 
 namespace {
@@ -13,10 +15,7 @@ std::wstring Widen(const std::string& ascii)
 
 class Win32RegistryKey : public RegistryKey {
 public:
-    explicit Win32RegistryKey(HKEY key) : key_(key) {}
-    ~Win32RegistryKey() override { RegCloseKey(key_); }
-    Win32RegistryKey(const Win32RegistryKey&) = delete;
-    Win32RegistryKey& operator=(const Win32RegistryKey&) = delete;
+    explicit Win32RegistryKey(ScopedKey key) : key_(std::move(key)) {}
 
     std::optional<RegistryValue> Read(const std::string& name, size_t bufferSize, TextWidth width) override
     {
@@ -25,8 +24,8 @@ public:
         DWORD type = 0;
         DWORD size = DWORD(buffer.size());
         LSTATUS status = width == TextWidth::Wide
-                             ? RegQueryValueExW(key_, Widen(name).c_str(), nullptr, &type, buffer.data(), &size)
-                             : RegQueryValueExA(key_, name.c_str(), nullptr, &type, buffer.data(), &size);
+                             ? RegQueryValueExW(key_.Get(), Widen(name).c_str(), nullptr, &type, buffer.data(), &size)
+                             : RegQueryValueExA(key_.Get(), name.c_str(), nullptr, &type, buffer.data(), &size);
         if (status != ERROR_SUCCESS || size > bufferSize)
             return std::nullopt;
         return RegistryValue{type, std::vector<uint8_t>(buffer.begin(), buffer.begin() + size)};
@@ -35,19 +34,20 @@ public:
     void Write(const std::string& name, const RegistryValue& value, TextWidth width) override
     {
         if (width == TextWidth::Wide)
-            RegSetValueExW(key_, Widen(name).c_str(), 0, value.type, value.bytes.data(), DWORD(value.bytes.size()));
+            RegSetValueExW(key_.Get(), Widen(name).c_str(), 0, value.type, value.bytes.data(),
+                           DWORD(value.bytes.size()));
         else
-            RegSetValueExA(key_, name.c_str(), 0, value.type, value.bytes.data(), DWORD(value.bytes.size()));
+            RegSetValueExA(key_.Get(), name.c_str(), 0, value.type, value.bytes.data(), DWORD(value.bytes.size()));
     }
 
     bool Delete(const std::string& name) override
     {
-        LSTATUS status = RegDeleteValueW(key_, Widen(name).c_str());
+        LSTATUS status = RegDeleteValueW(key_.Get(), Widen(name).c_str());
         return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
     }
 
 private:
-    HKEY key_;
+    ScopedKey key_;
 };
 
 class Win32RegistryStore : public RegistryStore {
@@ -56,23 +56,23 @@ public:
 
     OpenedKey OpenOrCreate() override
     {
-        HKEY key = nullptr;
+        ScopedKey key;
         DWORD disposition = 0;
         // Reading and writing values is all the program does; asking for
         // more (KEY_ALL_ACCESS) fails where the owner may not change the
         // key's security, and every save would then be dropped.
         LSTATUS status = RegCreateKeyExW(root_, path_.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                         KEY_READ | KEY_WRITE, nullptr, &key, &disposition);
+                                         KEY_READ | KEY_WRITE, nullptr, key.Receive(), &disposition);
         if (status == ERROR_ACCESS_DENIED) {
             // A key we may read but not write (locked by policy or by hand)
             // still holds the owner's settings, password included: load them
             // rather than the defaults; the writes at exit then fail.
-            status = RegOpenKeyExW(root_, path_.c_str(), 0, KEY_READ, &key);
+            status = RegOpenKeyExW(root_, path_.c_str(), 0, KEY_READ, key.Receive());
             disposition = REG_OPENED_EXISTING_KEY;
         }
         if (status != ERROR_SUCCESS)
             return {};
-        return {std::make_unique<Win32RegistryKey>(key), disposition == REG_CREATED_NEW_KEY};
+        return {std::make_unique<Win32RegistryKey>(std::move(key)), disposition == REG_CREATED_NEW_KEY};
     }
 
 private:

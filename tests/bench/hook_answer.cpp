@@ -21,6 +21,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/scoped_win32.h"
 #include "guard/alarm.h"
 #include "guard/alarm_win32.h"
 #include "guard/input_hooks_win32.h"
@@ -142,16 +143,16 @@ int wmain(int argc, wchar_t** argv)
     settings.SetFlag(FLAG_SMS_SERVICE, false);
     settings.sensitivity = 50;
 
-    HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     DWORD guardId = 0;
-    HANDLE guard = ready ? CreateThread(nullptr, 0, GuardThread, ready, 0, &guardId) : nullptr;
-    if (!guard) {
+    ScopedHandle guard;
+    {
+        const ScopedHandle ready(CreateEventW(nullptr, TRUE, FALSE, nullptr));
         if (ready)
-            CloseHandle(ready);
-        return Fail("cannot start the guard thread");
+            guard.Reset(CreateThread(nullptr, 0, GuardThread, ready.Get(), 0, &guardId));
+        if (!guard)
+            return Fail("cannot start the guard thread");
+        WaitForSingleObject(ready.Get(), INFINITE);
     }
-    WaitForSingleObject(ready, INFINITE);
-    CloseHandle(ready);
 
     std::vector<double> idle;
     for (int trial = 0; trial < trials; ++trial)
@@ -180,7 +181,6 @@ int wmain(int argc, wchar_t** argv)
             Report(hold, worst, idle);
     }
     PostThreadMessageW(guardId, WM_QUIT, 0, 0);
-    WaitForSingleObject(guard, INFINITE);
-    CloseHandle(guard);
+    WaitForSingleObject(guard.Get(), INFINITE);
     return result;
 }

@@ -17,6 +17,8 @@
 #include <thread>
 #include <vector>
 
+#include "app/scoped_win32.h"
+#include "guard/alarm.h"
 #include "guard/alarm_win32.h"
 #include "guard/input_hooks_win32.h"
 #include "settings/settings.h"
@@ -402,23 +404,21 @@ TEST_F(GuardHooksTest, HooksAnswerWhileTheArmingThreadIsBusy)
         ResetDistance();
         SetHook(CountMotionAlarm, GetModuleHandleW(nullptr));
     });
-    HANDLE busy = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    const ScopedHandle busy(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    const ScopedHandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     std::thread blocker([&] {
         hooks.Run([&] {
-            SetEvent(busy);
-            WaitForSingleObject(release, INFINITE);
+            SetEvent(busy.Get());
+            WaitForSingleObject(release.Get(), INFINITE);
         });
     });
-    WaitForSingleObject(busy, INFINITE);
+    WaitForSingleObject(busy.Get(), INFINITE);
     Chord({VK_LMENU, VK_TAB});
     Move(30, 0);
     Move(0, 0);
     EXPECT_GE(motionAlarms, 1) << "the motion was not counted while the arming thread was busy";
-    SetEvent(release);
+    SetEvent(release.Get());
     blocker.join();
-    CloseHandle(busy);
-    CloseHandle(release);
     Settle();
     EXPECT_FALSE(Reached(VK_MENU)) << "Alt got through while the arming thread was busy";
     hooks.Run([] { StopHook(); });

@@ -8,6 +8,7 @@
 
 #include <cstring>
 
+#include "app/scoped_win32.h"
 #include "settings/registry_store_win32.h"
 #include "settings/settings_codec.h"
 
@@ -123,13 +124,12 @@ TEST_F(RegistryStoreTest, SettingsSurviveASaveAndALoad)
 // change the list.
 void SetKeyAccess(const wchar_t* sddl)
 {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, TEST_KEY, 0, READ_CONTROL | WRITE_DAC, &key), ERROR_SUCCESS);
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr));
-    EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor), ERROR_SUCCESS);
-    LocalFree(descriptor);
-    RegCloseKey(key);
+    ScopedKey key;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, TEST_KEY, 0, READ_CONTROL | WRITE_DAC, key.Receive()), ERROR_SUCCESS);
+    ScopedLocal<void> descriptor;
+    ASSERT_TRUE(
+        ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, descriptor.Receive(), nullptr));
+    EXPECT_EQ(RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, descriptor.Get()), ERROR_SUCCESS);
 }
 
 TEST_F(RegistryStoreTest, AReadOnlyKeyStillLoadsAndTheSaveChangesNothing)

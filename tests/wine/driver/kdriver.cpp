@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "app/scoped_win32.h"
 #include "tests/wine/injected_input.h"
 
 namespace {
@@ -70,6 +71,7 @@ std::wstring ClassOf(HWND window)
     return name;
 }
 
+// Not closed: it becomes the thread's desktop for the rest of the run.
 HDESK OpenNamedDesktop()
 {
     HDESK desktop = OpenDesktopW(g_desktopName.c_str(), 0, FALSE, GENERIC_ALL);
@@ -87,10 +89,9 @@ std::vector<HWND> TopLevelWindows()
     };
     if (g_desktopName.empty()) {
         EnumWindows(collect, reinterpret_cast<LPARAM>(&windows));
-    } else if (HDESK desktop = OpenDesktopW(g_desktopName.c_str(), 0, FALSE, GENERIC_ALL)) {
+    } else if (const ScopedDesktop desktop{OpenDesktopW(g_desktopName.c_str(), 0, FALSE, GENERIC_ALL)}) {
         // A desktop not created yet simply has no windows: waits go on.
-        EnumDesktopWindows(desktop, collect, reinterpret_cast<LPARAM>(&windows));
-        CloseDesktop(desktop);
+        EnumDesktopWindows(desktop.Get(), collect, reinterpret_cast<LPARAM>(&windows));
     }
     return windows;
 }
@@ -177,19 +178,21 @@ std::vector<BYTE> Unhex(const std::wstring& hex)
     return bytes;
 }
 
-HKEY OpenSettingsKey(bool create)
+ScopedKey OpenSettingsKey(bool create)
 {
-    HKEY key = nullptr;
+    ScopedKey key;
     LSTATUS status = create ? RegCreateKeyExW(HKEY_CURRENT_USER, SETTINGS_KEY, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                              nullptr, &key, nullptr)
-                            : RegOpenKeyExW(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key);
-    return status == ERROR_SUCCESS ? key : nullptr;
+                                              nullptr, key.Receive(), nullptr)
+                            : RegOpenKeyExW(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, key.Receive());
+    if (status != ERROR_SUCCESS)
+        key.Take();  // nothing was opened
+    return key;
 }
 
 // name<TAB>type<TAB>hex of the bytes, one value a line; "no key" exits 2.
 void RegistryDump()
 {
-    HKEY key = OpenSettingsKey(false);
+    const ScopedKey key = OpenSettingsKey(false);
     if (!key) {
         Print(L"no key");
         exit(2);
@@ -200,47 +203,45 @@ void RegistryDump()
         BYTE data[4096];
         DWORD size = sizeof data;
         DWORD type = 0;
-        if (RegEnumValueW(key, index, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS)
+        if (RegEnumValueW(key.Get(), index, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS)
             break;
         Print(std::wstring(name) + L"\t" + std::to_wstring(type) + L"\t" + Hex(data, size));
     }
-    RegCloseKey(key);
 }
 
 void RegistrySet(const std::wstring& name, const std::wstring& type, const std::wstring& hex)
 {
-    HKEY key = OpenSettingsKey(true);
+    const ScopedKey key = OpenSettingsKey(true);
     if (!key)
         Fail(L"cannot create the settings key");
     std::vector<BYTE> bytes = Unhex(hex);
-    RegSetValueExW(key, name.c_str(), 0, DWORD(Number(type)), bytes.data(), DWORD(bytes.size()));
-    RegCloseKey(key);
+    RegSetValueExW(key.Get(), name.c_str(), 0, DWORD(Number(type)), bytes.data(), DWORD(bytes.size()));
 }
 
 void RegistrySetText(const std::wstring& name, const std::wstring& text)
 {
-    HKEY key = OpenSettingsKey(true);
+    const ScopedKey key = OpenSettingsKey(true);
     if (!key)
         Fail(L"cannot create the settings key");
-    RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+    RegSetValueExW(key.Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                    DWORD((text.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
 }
 
 // A key whose list grants only reading to everyone: opening it for writing
 // is refused. The owner may still change the list, so "writable" undoes it.
 void RegistrySetAccess(bool writable)
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, SETTINGS_KEY, 0, READ_CONTROL | WRITE_DAC, &key) != ERROR_SUCCESS)
-        Fail(L"cannot open the settings key to change its access");
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    const wchar_t* sddl = writable ? L"D:P(A;;KA;;;WD)" : L"D:P(A;;KR;;;WD)";
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr))
-        Fail(L"bad security descriptor");
-    LSTATUS status = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor);
-    LocalFree(descriptor);
-    RegCloseKey(key);
+    LSTATUS status;
+    {
+        ScopedKey key;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, SETTINGS_KEY, 0, READ_CONTROL | WRITE_DAC, key.Receive()) != ERROR_SUCCESS)
+            Fail(L"cannot open the settings key to change its access");
+        ScopedLocal<void> descriptor;
+        const wchar_t* sddl = writable ? L"D:P(A;;KA;;;WD)" : L"D:P(A;;KR;;;WD)";
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, descriptor.Receive(), nullptr))
+            Fail(L"bad security descriptor");
+        status = RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, descriptor.Get());
+    }
     if (status != ERROR_SUCCESS)
         Fail(L"cannot change the settings key's access: " + std::to_wstring(status));
 }
@@ -449,10 +450,8 @@ int wmain(int argc, wchar_t** argv)
         GetWindowThreadProcessId(Window(arg(1)), &pid);
         Print(std::to_wstring(pid));
     } else if (command == L"desktop-exists") {
-        HDESK desktop = OpenDesktopW(arg(1).c_str(), 0, FALSE, DESKTOP_READOBJECTS);
+        const ScopedDesktop desktop(OpenDesktopW(arg(1).c_str(), 0, FALSE, DESKTOP_READOBJECTS));
         Print(desktop ? L"1" : L"0");
-        if (desktop)
-            CloseDesktop(desktop);
     } else if (command == L"reg-dump") {
         RegistryDump();
     } else if (command == L"reg-set") {

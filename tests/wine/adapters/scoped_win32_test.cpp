@@ -1,0 +1,55 @@
+// The handle owners: each handle closed once, by its last owner.
+#include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
+
+#include "app/scoped_win32.h"
+
+namespace {
+
+std::vector<int> closed;
+
+struct RecordingCloser {
+    static void Close(int handle) noexcept { closed.push_back(handle); }
+};
+using Owned = UniqueHandle<int, RecordingCloser>;
+
+TEST(ScopedWin32, AHandleMovedOnIsClosedOnceByItsLastOwner)
+{
+    closed.clear();
+    {
+        Owned first(7);
+        Owned second(std::move(first));
+        Owned third;
+        third = std::move(second);
+        Owned empty;
+        EXPECT_TRUE(closed.empty());
+    }
+    EXPECT_EQ(closed, std::vector<int>{7});
+}
+
+TEST(ScopedWin32, AnOwnerGivenAnotherHandleClosesItsOwnFirst)
+{
+    closed.clear();
+    Owned owner(1);
+    owner.Reset(2);
+    *owner.Receive() = 3;
+    Owned other(4);
+    owner = std::move(other);
+    EXPECT_EQ(closed, (std::vector<int>{1, 2, 3}));
+}
+
+TEST(ScopedWin32, AHandleTakenIsNotClosed)
+{
+    closed.clear();
+    {
+        Owned owner(5);
+        EXPECT_EQ(owner.Take(), 5);
+        EXPECT_FALSE(owner);
+        owner.Reset();
+    }
+    EXPECT_TRUE(closed.empty());
+}
+
+}  // namespace
