@@ -14,7 +14,7 @@
 
 namespace {
 
-class Win32StartupShell : public StartupShell {
+class Win32StartupPlatform : public StartupPlatform {
 public:
     void GiveBackLeftOvers() override { GiveBackLeftOverRecord(); }
     void EnsureUiResources() override { GetUiResources(); }
@@ -31,7 +31,7 @@ public:
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
-    Win32StartupShell shell;
+    Win32StartupPlatform platform;
     std::unique_ptr<RegistryStore> store = CreateSettingsRegistryStore();
-    return RunStartupBody(shell, *store);
+    return RunStartupBody(platform, *store);
 }

@@ -2,14 +2,14 @@
 
 #include "settings/settings.h"
 
-int RunStartupBody(StartupShell& shell, RegistryStore& store)
+int RunStartupBody(StartupPlatform& platform, RegistryStore& store)
 {
     Settings& settings = LoadSettingsFrom(store);
-    shell.GiveBackLeftOvers();
+    platform.GiveBackLeftOvers();
 
     if (settings.HasFlag(FLAG_AGREEMENT_PENDING)) {
-        shell.EnsureUiResources();
-        shell.RunAgreementDialog();
+        platform.EnsureUiResources();
+        platform.RunAgreementDialog();
     }
     if (settings.HasFlag(FLAG_AGREEMENT_PENDING)) {
         // Declined: nothing is saved, so the agreement is asked for again.
@@ -17,23 +17,23 @@ int RunStartupBody(StartupShell& shell, RegistryStore& store)
     }
 
     if (settings.HasFlag(FLAG_SHOW_WARNING)) {
-        shell.EnsureUiResources();
-        shell.RunWarningDialog();
+        platform.EnsureUiResources();
+        platform.RunWarningDialog();
     }
 
     for (;;) {
-        shell.EnsureUiResources();
-        if (shell.RunMainDialog() != MAIN_RESULT_LOCK)
+        platform.EnsureUiResources();
+        if (platform.RunMainDialog() != MAIN_RESULT_LOCK)
             break;
-        shell.StartGuardThread();
+        platform.StartGuardThread();
     }
 
     // A guard still up (the main dialog failed, or closed before the guard
     // had armed) keeps using the record: the program ends only after unlock.
-    shell.WaitForGuardThreads();
+    platform.WaitForGuardThreads();
     // A reply handled on the network thread must not meet a record that is
     // being saved or is gone.
-    shell.CloseServiceSession();
+    platform.CloseServiceSession();
     SaveSettings(settings);
     DestroySettings();
     return 0;

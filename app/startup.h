@@ -5,9 +5,9 @@
 class RegistryStore;
 
 // What the start-up body asks of the platform, in the order it asks.
-class StartupShell {
+class StartupPlatform {
 public:
-    virtual ~StartupShell() = default;
+    virtual ~StartupPlatform() = default;
     // What an armed process that never unlocked left changed on the machine.
     virtual void GiveBackLeftOvers() {}
     virtual void EnsureUiResources() = 0;
@@ -26,4 +26,4 @@ constexpr int MAIN_RESULT_LOCK = 1004;
 
 // Runs the program over the settings kept in the store; returns its exit
 // code, 0 in every case.
-int RunStartupBody(StartupShell& shell, RegistryStore& store);
+int RunStartupBody(StartupPlatform& platform, RegistryStore& store);

@@ -22,7 +22,7 @@ void TryBeforeSiren(Step step, std::exception_ptr& failure)
 
 }  // namespace
 
-void StartAlarm(Settings& settings, AlarmShell& shell)
+void StartAlarm(Settings& settings, AlarmPlatform& platform)
 {
     if (settings.sirenSounding.exchange(true))
         return;
@@ -30,31 +30,31 @@ void StartAlarm(Settings& settings, AlarmShell& shell)
     // whatever fails on the way, it must still start.
     std::exception_ptr failure;
     if (settings.HasFlag(FLAG_SMS_SERVICE))
-        TryBeforeSiren([&] { shell.SendAlarmNotice(); }, failure);
-    TryBeforeSiren([&] { shell.BringGuardDesktopToFront(); }, failure);
+        TryBeforeSiren([&] { platform.SendAlarmNotice(); }, failure);
+    TryBeforeSiren([&] { platform.BringGuardDesktopToFront(); }, failure);
     TryBeforeSiren(
         [&] {
-            VolumeGuard& volume = shell.Volume();
+            VolumeGuard& volume = platform.Volume();
             volume.ForceFullVolume();
             volume.Unmute();
         },
         failure);
-    shell.StartSiren();
+    platform.StartSiren();
     if (failure)
         std::rethrow_exception(failure);
 }
 
-void StopAlarm(Settings& settings, AlarmShell& shell)
+void StopAlarm(Settings& settings, AlarmPlatform& platform)
 {
     settings.sirenSounding = false;
-    shell.StopSiren();
-    shell.Volume().Restore();
+    platform.StopSiren();
+    platform.Volume().Restore();
 }
 
-void FollowDefaultDevice(Settings& settings, AlarmShell& shell)
+void FollowDefaultDevice(Settings& settings, AlarmPlatform& platform)
 {
     const bool sounding = settings.sirenSounding;
-    shell.Volume().FollowDefaultEndpoint(sounding);
+    platform.Volume().FollowDefaultEndpoint(sounding);
     if (sounding)
-        shell.StartSiren();
+        platform.StartSiren();
 }

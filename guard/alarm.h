@@ -1,6 +1,6 @@
 // Starting and ending the alarm: the siren at forced full volume, the SMS
 // notice, the guard desktop brought back to the front. The decisions live
-// here over AlarmShell; guard/alarm_win32.h runs them on the real machine.
+// here over AlarmPlatform; guard/alarm_win32.h runs them on the real machine.
 //
 // Threads: both run on the guard thread, the thread that runs the guard
 // dialog and called Arm (guard/input_hooks_win32.h). The low-level hooks never
@@ -28,9 +28,9 @@ constexpr unsigned ALARM_MESSAGE_ENDPOINT_CHANGED = 0x8000 + 0x42;
 constexpr unsigned ALARM_MESSAGE_DEFAULT_DEVICE_CHANGED = 0x8000 + 0x51;
 
 // What the alarm asks of the platform.
-class AlarmShell {
+class AlarmPlatform {
 public:
-    virtual ~AlarmShell() = default;
+    virtual ~AlarmPlatform() = default;
     virtual void SendAlarmNotice() = 0;
     virtual void BringGuardDesktopToFront() = 0;
     virtual VolumeGuard& Volume() = 0;
@@ -42,11 +42,11 @@ public:
 // the siren as sounding, asks the SMS service to text the owner when that is
 // on, brings the calling thread's desktop to the front, forces full volume,
 // unmutes, starts the looping siren.
-void StartAlarm(Settings& settings, AlarmShell& shell);
+void StartAlarm(Settings& settings, AlarmPlatform& platform);
 // Marks the siren silent, stops it, and gives back what the owner had.
-void StopAlarm(Settings& settings, AlarmShell& shell);
+void StopAlarm(Settings& settings, AlarmPlatform& platform);
 
 // The default output device changed (earphones, a headset, a dock): the
 // volume guard reaches the new one; while the siren sounds it forces that one
 // full and unmuted and the siren starts again on it.
-void FollowDefaultDevice(Settings& settings, AlarmShell& shell);
+void FollowDefaultDevice(Settings& settings, AlarmPlatform& platform);

@@ -12,7 +12,7 @@
 
 namespace {
 
-class Win32AlarmShell : public AlarmShell {
+class Win32AlarmPlatform : public AlarmPlatform {
 public:
     void SendAlarmNotice() override { ::SendAlarmNotice(); }
     void BringGuardDesktopToFront() override { SwitchDesktop(GetThreadDesktop(GetCurrentThreadId())); }
@@ -52,20 +52,20 @@ LRESULT CALLBACK RelayProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 
 void StartAlarm(Settings& settings)
 {
-    Win32AlarmShell shell;
-    StartAlarm(settings, shell);
+    Win32AlarmPlatform platform;
+    StartAlarm(settings, platform);
 }
 
 void StopAlarm(Settings& settings)
 {
-    Win32AlarmShell shell;
-    StopAlarm(settings, shell);
+    Win32AlarmPlatform platform;
+    StopAlarm(settings, platform);
 }
 
 void FollowDefaultDevice(Settings& settings)
 {
-    Win32AlarmShell shell;
-    FollowDefaultDevice(settings, shell);
+    Win32AlarmPlatform platform;
+    FollowDefaultDevice(settings, platform);
 }
 
 void OpenAlarmRelay() noexcept

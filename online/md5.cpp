@@ -30,12 +30,12 @@ constexpr uint32_t SINES[64] = {
 
 }  // namespace
 
-CMd5::CMd5()
+Md5Context::Md5Context()
 {
     Reset();
 }
 
-void CMd5::Reset()
+void Md5Context::Reset()
 {
     state[0] = 0x67452301;
     state[1] = 0xefcdab89;
@@ -45,7 +45,7 @@ void CMd5::Reset()
     buffered = 0;
 }
 
-void CMd5::Transform(const uint8_t block[64])
+void Md5Context::Transform(const uint8_t block[64])
 {
     uint32_t words[16];
     for (int i = 0; i < 16; ++i)
@@ -86,7 +86,7 @@ void CMd5::Transform(const uint8_t block[64])
     state[3] += d;
 }
 
-void CMd5::Update(const void* data, size_t length)
+void Md5Context::Update(const void* data, size_t length)
 {
     const uint8_t* bytes = static_cast<const uint8_t*>(data);
     totalBytes += length;
@@ -105,7 +105,7 @@ void CMd5::Update(const void* data, size_t length)
     }
 }
 
-Md5Digest CMd5::Final()
+Md5Digest Md5Context::Final()
 {
     uint64_t bitLength = totalBytes * 8;
     static const uint8_t PADDING[64] = {0x80};
@@ -125,7 +125,7 @@ Md5Digest CMd5::Final()
 
 Md5Digest Md5(const void* data, size_t length)
 {
-    CMd5 md5;
+    Md5Context md5;
     md5.Update(data, length);
     return md5.Final();
 }

@@ -9,9 +9,9 @@
 
 using Md5Digest = std::array<uint8_t, 16>;
 
-class CMd5 {
+class Md5Context {
 public:
-    CMd5();
+    Md5Context();
     void Update(const void* data, size_t length);
     // Pads, appends the bit length and gives the digest; the object is then
     // spent until Reset.

@@ -40,22 +40,22 @@ DWORD ownWatchdogThread = 0;
 // table of requests in flight, so a word from the library that comes after
 // the request ended finds nothing. Whoever works on a request holds a
 // reference to it, so a late write by the library still lands in it.
-struct CPendingRequest {
+struct PendingRequest {
     int kind = 0;
     uint32_t login = 0;  // the login it belongs to; 0 for none
     // The request's handle, from INTERNET_STATUS_HANDLE_CREATED or the open's
     // result: closed when the request ends, however it ends.
     std::atomic<HINTERNET> handle{nullptr};
-    CRequestSteps steps;  // open, read and end, each taken once
+    RequestSteps steps;  // open, read and end, each taken once
     std::atomic<bool> reading{false};
     std::atomic<DWORD> readError{0};
     DWORD status = 0;
     char buffer[REPLY_BUFFER_BYTES] = {};
     INTERNET_BUFFERSA buffers = {};
 };
-using RequestPointer = std::shared_ptr<CPendingRequest>;
+using RequestPointer = std::shared_ptr<PendingRequest>;
 
-struct CRequestTable {
+struct RequestTable {
     std::mutex lock;
     std::map<DWORD_PTR, RequestPointer> requests;
     DWORD_PTR lastContext = 0;
@@ -63,23 +63,23 @@ struct CRequestTable {
 
 // The table and the gate are never destroyed: the library's threads may
 // still call back while the process ends.
-CRequestTable& Requests()
+RequestTable& Requests()
 {
-    static CRequestTable* table = new CRequestTable;
+    static RequestTable* table = new RequestTable;
     return *table;
 }
 
 // Lets reply handlers at the settings record until the program ends.
-CServiceGate& Gate()
+ServiceGate& Gate()
 {
-    static CServiceGate* gate = new CServiceGate;
+    static ServiceGate* gate = new ServiceGate;
     return *gate;
 }
 std::atomic<uint32_t> newestLogin{0};
 
 // Thrown out of a handler that waited for the owner and came back to a shut
 // gate: it must not go on to the record.
-struct CServiceClosed {};
+struct ServiceClosed {};
 
 const char WATCHDOG_MESSAGE[] =
     "Could not connect to the server.\nPlease check your internet connection\nand make sure your firewall doesn't\n"
@@ -88,9 +88,9 @@ const char WATCHDOG_MESSAGE[] =
 void IssueTaggedRequest(int kind, const std::string& url, uint32_t login);
 
 // The platform as one reply sees it: requests it issues belong to its login.
-class CWinInetPlatform final : public CServicePlatform {
+class WinInetPlatform final : public ServicePlatform {
 public:
-    explicit CWinInetPlatform(uint32_t login) : login(login) {}
+    explicit WinInetPlatform(uint32_t login) : login(login) {}
 
     void IssueRequest(int kind, const std::string& url) override { IssueTaggedRequest(kind, url, login); }
     void StartConnectionWatchdog() override { ::StartConnectionWatchdog(); }
@@ -110,7 +110,7 @@ public:
                                L"new features and download it now?",
                                L"New Version Available!", MB_TOPMOST | MB_ICONINFORMATION | MB_YESNO) == IDYES;
         if (!Gate().Enter())
-            throw CServiceClosed();
+            throw ServiceClosed();
         return yes;
     }
 
@@ -166,7 +166,7 @@ void ShowRefusal(const char* text)
 
 RequestPointer FindRequest(DWORD_PTR context)
 {
-    CRequestTable& table = Requests();
+    RequestTable& table = Requests();
     std::lock_guard<std::mutex> hold(table.lock);
     auto found = table.requests.find(context);
     return found == table.requests.end() ? nullptr : found->second;
@@ -174,7 +174,7 @@ RequestPointer FindRequest(DWORD_PTR context)
 
 void ForgetRequest(DWORD_PTR context)
 {
-    CRequestTable& table = Requests();
+    RequestTable& table = Requests();
     std::lock_guard<std::mutex> hold(table.lock);
     table.requests.erase(context);
 }
@@ -190,10 +190,10 @@ void HandleReply(int kind, uint32_t login, const std::string& reply)
         return;
     const char* refusal = nullptr;
     try {
-        CWinInetPlatform platform(login);
+        WinInetPlatform platform(login);
         BeforeReplyRead(kind, platform);
         refusal = HandleServiceReply(kind, reply, GetSettings(), platform);
-    } catch (const CServiceClosed&) {
+    } catch (const ServiceClosed&) {
         return;  // already out of the gate
     } catch (...) {
         Gate().Leave();
@@ -207,7 +207,7 @@ void HandleReply(int kind, uint32_t login, const std::string& reply)
 // Ends a request once, however it ends: the handle is closed first, since
 // the update question waits for the owner; a reply is handled only when its
 // body was read. A failed open or read hands nothing on.
-void EndRequest(DWORD_PTR context, CPendingRequest& request, bool read)
+void EndRequest(DWORD_PTR context, PendingRequest& request, bool read)
 {
     if (!request.steps.TakeEnd())
         return;
@@ -227,7 +227,7 @@ void EndRequest(DWORD_PTR context, CPendingRequest& request, bool read)
         HandleReply(request.kind, request.login, reply);
 }
 
-void EndRead(DWORD_PTR context, CPendingRequest& request, ReadStep step)
+void EndRead(DWORD_PTR context, PendingRequest& request, ReadStep step)
 {
     if (step != ReadStep::PENDING)
         EndRequest(context, request, step == ReadStep::DONE);
@@ -235,7 +235,7 @@ void EndRead(DWORD_PTR context, CPendingRequest& request, ReadStep step)
 
 // One read of the kind's size: a longer body is cut there. The buffer and
 // its count stay with the request while the read is pending.
-void StartRead(DWORD_PTR context, CPendingRequest& request, HINTERNET handle)
+void StartRead(DWORD_PTR context, PendingRequest& request, HINTERNET handle)
 {
     request.buffers.dwStructSize = sizeof request.buffers;
     request.buffers.lpvBuffer = request.buffer;
@@ -250,7 +250,7 @@ void StartRead(DWORD_PTR context, CPendingRequest& request, HINTERNET handle)
     }
 }
 
-void OnOpenComplete(DWORD_PTR context, CPendingRequest& request, HINTERNET handle, DWORD error)
+void OnOpenComplete(DWORD_PTR context, PendingRequest& request, HINTERNET handle, DWORD error)
 {
     if (!request.steps.TakeOpen())
         return;  // taken already, by the callback or by the issuer
@@ -272,7 +272,7 @@ void OnOpenComplete(DWORD_PTR context, CPendingRequest& request, HINTERNET handl
     StartRead(context, request, handle);
 }
 
-void OnReadComplete(DWORD_PTR context, CPendingRequest& request, DWORD error)
+void OnReadComplete(DWORD_PTR context, PendingRequest& request, DWORD error)
 {
     request.readError = error;
     if (request.steps.ReadPartyDone())
@@ -302,14 +302,14 @@ namespace {
 
 void IssueTaggedRequest(int kind, const std::string& url, uint32_t login)
 {
-    RequestPointer request(new (std::nothrow) CPendingRequest);
+    RequestPointer request(new (std::nothrow) PendingRequest);
     if (!request)
         return;
     request->kind = kind;
     request->login = login;
     DWORD_PTR context;
     {
-        CRequestTable& table = Requests();
+        RequestTable& table = Requests();
         std::lock_guard<std::mutex> hold(table.lock);
         context = ++table.lastContext;
         try {
@@ -406,18 +406,18 @@ void CALLBACK ConnectionWatchdogProc(HWND window, UINT, UINT_PTR id, DWORD) noex
 void StartAccountCheck()
 {
     // A new login supersedes any earlier one still waiting for its replies.
-    CWinInetPlatform platform(++newestLogin);
+    WinInetPlatform platform(++newestLogin);
     StartAccountCheck(GetSettings(), platform);
 }
 
 void CheckForUpdate()
 {
-    CWinInetPlatform platform(0);
+    WinInetPlatform platform(0);
     CheckForUpdate(GetSettings(), platform);
 }
 
 void SendAlarmNotice()
 {
-    CWinInetPlatform platform(0);
+    WinInetPlatform platform(0);
     SendAlarmNotice(GetSettings(), platform);
 }

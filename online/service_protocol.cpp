@@ -125,7 +125,7 @@ std::string SignUpPageUrl(const std::string& base)
 
 std::string MakeLoginHash(const std::string& password, int32_t nonce)
 {
-    CMd5 md5;
+    Md5Context md5;
     md5.Update(password.data(), password.size());
     std::string digits = std::to_string(nonce);
     md5.Update(digits.data(), digits.size());
@@ -207,7 +207,7 @@ void RecordUpdateCheck(Settings& settings, const UtcDate& today)
     settings.lastCheckedYear = int16_t(uint16_t(today.year & 0xFFFF));
 }
 
-void StartAccountCheck(Settings& settings, CServicePlatform& platform)
+void StartAccountCheck(Settings& settings, ServicePlatform& platform)
 {
     platform.ResetAccountIndicator();
     platform.ShowSmsBalance(-1);
@@ -215,7 +215,7 @@ void StartAccountCheck(Settings& settings, CServicePlatform& platform)
     platform.StartConnectionWatchdog();
 }
 
-void RequestAccountInfo(Settings& settings, CServicePlatform& platform)
+void RequestAccountInfo(Settings& settings, ServicePlatform& platform)
 {
     // Each signed request uses the next nonce; the guard thread's alarm
     // notice may take one at the same time.
@@ -224,14 +224,14 @@ void RequestAccountInfo(Settings& settings, CServicePlatform& platform)
                                                             MakeLoginHash(settings.GetServerPass(), nonce)));
 }
 
-void SendAlarmNotice(Settings& settings, CServicePlatform& platform)
+void SendAlarmNotice(Settings& settings, ServicePlatform& platform)
 {
     int32_t nonce = NextNonce(settings);
     platform.IssueRequest(KIND_ALARM_NOTICE, AlarmNoticeUrl(settings.serviceUrl, settings.GetServerUser(), nonce,
                                                             MakeLoginHash(settings.GetServerPass(), nonce)));
 }
 
-void CheckForUpdate(Settings& settings, CServicePlatform& platform)
+void CheckForUpdate(Settings& settings, ServicePlatform& platform)
 {
     settings.SetFlag(FLAG_RESERVED_200, false);
     if (!settings.HasFlag(FLAG_DAILY_UPDATE_CHECK))
@@ -242,7 +242,7 @@ void CheckForUpdate(Settings& settings, CServicePlatform& platform)
     platform.IssueRequest(KIND_UPDATE_CHECK, UpdateCheckUrl(settings.serviceUrl));
 }
 
-void BeforeReplyRead(int kind, CServicePlatform& platform)
+void BeforeReplyRead(int kind, ServicePlatform& platform)
 {
     if (kind == KIND_NONCE)
         platform.StepAccountIndicator();
@@ -251,7 +251,7 @@ void BeforeReplyRead(int kind, CServicePlatform& platform)
 }
 
 const char* HandleServiceReply(int kind, const std::string& replyBytes, Settings& settings,
-                               CServicePlatform& platform)
+                               ServicePlatform& platform)
 {
     switch (kind) {
     case KIND_UPDATE_CHECK:

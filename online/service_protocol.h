@@ -1,7 +1,7 @@
 // The online service's decisions, apart from the internet library that
 // carries them: request kinds, URLs, what a reply means, the SMS login with
 // its nonce and hash, the alarm notice and the daily update check.
-// Portable: the platform is reached only through CServicePlatform.
+// Portable: the platform is reached only through ServicePlatform.
 #pragma once
 
 #include <cstddef>
@@ -83,9 +83,9 @@ void RecordUpdateCheck(Settings& settings, const UtcDate& today);
 
 // What the protocol needs from the platform: the requests, the watchdog, the
 // account indicator, the update question and the browser.
-class CServicePlatform {
+class ServicePlatform {
 public:
-    virtual ~CServicePlatform() = default;
+    virtual ~ServicePlatform() = default;
     virtual void IssueRequest(int kind, const std::string& url) = 0;
     virtual void StartConnectionWatchdog() = 0;
     virtual void CancelConnectionWatchdog() = 0;
@@ -99,16 +99,16 @@ public:
     virtual UtcDate CurrentUtcDate() = 0;
 };
 
-void StartAccountCheck(Settings& settings, CServicePlatform& platform);
-void RequestAccountInfo(Settings& settings, CServicePlatform& platform);
-void SendAlarmNotice(Settings& settings, CServicePlatform& platform);
-void CheckForUpdate(Settings& settings, CServicePlatform& platform);
+void StartAccountCheck(Settings& settings, ServicePlatform& platform);
+void RequestAccountInfo(Settings& settings, ServicePlatform& platform);
+void SendAlarmNotice(Settings& settings, ServicePlatform& platform);
+void CheckForUpdate(Settings& settings, ServicePlatform& platform);
 
 // The steps of a completion that come first once its body has been read:
 // the nonce reply steps the indicator, the account reply cancels the
 // watchdog. A read that fails takes neither step.
-void BeforeReplyRead(int kind, CServicePlatform& platform);
+void BeforeReplyRead(int kind, ServicePlatform& platform);
 // Routes a reply by its kind. Gives the refusal to show in a "Warning" box,
 // or null.
 const char* HandleServiceReply(int kind, const std::string& replyBytes, Settings& settings,
-                               CServicePlatform& platform);
+                               ServicePlatform& platform);

@@ -40,7 +40,7 @@ bool ReplyStillWanted(int kind, uint32_t login, uint32_t newestLogin)
     return login == newestLogin;
 }
 
-bool CServiceGate::Enter()
+bool ServiceGate::Enter()
 {
     std::lock_guard<std::mutex> hold(lock);
     if (shut)
@@ -49,20 +49,20 @@ bool CServiceGate::Enter()
     return true;
 }
 
-void CServiceGate::Leave()
+void ServiceGate::Leave()
 {
     std::lock_guard<std::mutex> hold(lock);
     if (--inside == 0)
         emptied.notify_all();
 }
 
-void CServiceGate::Shut()
+void ServiceGate::Shut()
 {
     std::lock_guard<std::mutex> hold(lock);
     shut = true;
 }
 
-void CServiceGate::Drain()
+void ServiceGate::Drain()
 {
     std::unique_lock<std::mutex> hold(lock);
     emptied.wait(hold, [this] { return inside == 0; });

@@ -28,7 +28,7 @@ ReadStep ReadStepOfCompletion(uint32_t errorCode);
 // The steps of one request that two threads may reach: the issuer, when the
 // library finishes the open or the read at once, and the library's callback,
 // which may come as well. Each step is taken by exactly one of them.
-class CRequestSteps {
+class RequestSteps {
 public:
     // The open's completion: true for the first to come.
     bool TakeOpen() { return !opened.exchange(true); }
@@ -53,7 +53,7 @@ bool ReplyStillWanted(int kind, uint32_t login, uint32_t newestLogin);
 // Lets reply handlers in while the settings record lives. Close shuts it and
 // waits for the handlers inside to leave; a handler that waits for the owner
 // steps out meanwhile and may find it shut when it comes back.
-class CServiceGate {
+class ServiceGate {
 public:
     bool Enter();  // false once shut: nothing may be written
     void Leave();

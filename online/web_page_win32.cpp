@@ -13,14 +13,14 @@
 
 namespace {
 
-struct CStaWork {
+struct StaWork {
     void (*work)(const std::string&);
     std::string text;
 };
 
 DWORD StaThreadMainBody(void* parameter)
 {
-    std::unique_ptr<CStaWork> job(static_cast<CStaWork*>(parameter));
+    std::unique_ptr<StaWork> job(static_cast<StaWork*>(parameter));
     const ScopedComApartment com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     try {
         job->work(job->text);
@@ -44,7 +44,7 @@ void OpenInBrowser(const std::string& url)
 
 bool RunOnStaThread(void (*work)(const std::string&), const std::string& text)
 {
-    std::unique_ptr<CStaWork> job(new (std::nothrow) CStaWork{work, text});
+    std::unique_ptr<StaWork> job(new (std::nothrow) StaWork{work, text});
     if (!job)
         return false;
     // Neither waited for nor kept: it ends with its work.

@@ -94,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // The hash is the MD5 of the password's bytes and the nonce's digits, fed
     // in any split: pieces across a block boundary give the one digest.
     const std::string message = password + std::to_string(nonce);
-    CMd5 split;
+    Md5Context split;
     const size_t cut = user.size() % (message.size() + 1);
     split.Update(message.data(), cut);
     split.Update(message.data() + cut, message.size() - cut);

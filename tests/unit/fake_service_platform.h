@@ -10,7 +10,7 @@
 
 #include "online/service_protocol.h"
 
-class FakeServicePlatform : public CServicePlatform {
+class FakeServicePlatform : public ServicePlatform {
 public:
     struct Request {
         int kind;

@@ -15,14 +15,14 @@
 
 namespace {
 
-class RecordingAlarmShell : public AlarmShell {
+class RecordingAlarmPlatform : public AlarmPlatform {
 public:
     std::vector<std::string> log;
     FakeMixerState mixer = UsualMixer(0x4000, 0x8000, 0, 1);
     FakeEndpointState endpoint;
     VolumeGuard volume;
 
-    explicit RecordingAlarmShell(bool withEndpoint = false)
+    explicit RecordingAlarmPlatform(bool withEndpoint = false)
         : volume(std::make_unique<FakeMixerDevice>(mixer),
                  withEndpoint ? std::make_unique<FakeEndpoint>(endpoint) : nullptr)
     {
@@ -51,10 +51,10 @@ TEST_F(AlarmTest, StartsInOrderWithTheNotice)
 {
     Settings& settings = GetSettings();
     settings.SetFlag(FLAG_SMS_SERVICE, true);
-    RecordingAlarmShell shell;
-    StartAlarm(settings, shell);
+    RecordingAlarmPlatform platform;
+    StartAlarm(settings, platform);
     EXPECT_TRUE(settings.sirenSounding);
-    EXPECT_EQ(shell.log, (Log{"notice", "desktop", "mixer 1=65535", "mixer 3=65535", "mixer 4=0",
+    EXPECT_EQ(platform.log, (Log{"notice", "desktop", "mixer 1=65535", "mixer 3=65535", "mixer 4=0",
                               "mixer 2=0", "siren on"}));
 }
 
@@ -62,66 +62,66 @@ TEST_F(AlarmTest, AFailedNoticeStillStartsTheSirenAndIsPassedOn)
 {
     Settings& settings = GetSettings();
     settings.SetFlag(FLAG_SMS_SERVICE, true);
-    RecordingAlarmShell shell;
-    shell.noticeFails = true;
-    EXPECT_THROW(StartAlarm(settings, shell), std::bad_alloc);
-    EXPECT_EQ(shell.log.back(), "siren on");
-    EXPECT_EQ(shell.log.size(), 7u);  // every step, in order
+    RecordingAlarmPlatform platform;
+    platform.noticeFails = true;
+    EXPECT_THROW(StartAlarm(settings, platform), std::bad_alloc);
+    EXPECT_EQ(platform.log.back(), "siren on");
+    EXPECT_EQ(platform.log.size(), 7u);  // every step, in order
 }
 
 TEST_F(AlarmTest, NoNoticeWithoutTheService)
 {
     Settings& settings = GetSettings();
     settings.SetFlag(FLAG_SMS_SERVICE, false);
-    RecordingAlarmShell shell;
-    StartAlarm(settings, shell);
-    ASSERT_FALSE(shell.log.empty());
-    EXPECT_EQ(shell.log.front(), "desktop");
-    EXPECT_EQ(shell.log.back(), "siren on");
+    RecordingAlarmPlatform platform;
+    StartAlarm(settings, platform);
+    ASSERT_FALSE(platform.log.empty());
+    EXPECT_EQ(platform.log.front(), "desktop");
+    EXPECT_EQ(platform.log.back(), "siren on");
 }
 
 TEST_F(AlarmTest, ASecondStartDoesNothing)
 {
     Settings& settings = GetSettings();
     settings.SetFlag(FLAG_SMS_SERVICE, true);
-    RecordingAlarmShell shell;
-    StartAlarm(settings, shell);
-    const size_t after = shell.log.size();
-    StartAlarm(settings, shell);
-    StartAlarm(settings, shell);
-    EXPECT_EQ(shell.log.size(), after);
+    RecordingAlarmPlatform platform;
+    StartAlarm(settings, platform);
+    const size_t after = platform.log.size();
+    StartAlarm(settings, platform);
+    StartAlarm(settings, platform);
+    EXPECT_EQ(platform.log.size(), after);
 }
 
 TEST_F(AlarmTest, StopSilencesThenRestores)
 {
     Settings& settings = GetSettings();
-    RecordingAlarmShell shell;
-    StartAlarm(settings, shell);
-    shell.log.clear();
-    StopAlarm(settings, shell);
+    RecordingAlarmPlatform platform;
+    StartAlarm(settings, platform);
+    platform.log.clear();
+    StopAlarm(settings, platform);
     EXPECT_FALSE(settings.sirenSounding);
-    EXPECT_EQ(shell.log, (Log{"siren off", "mixer 3=32768", "mixer 1=16384", "mixer 4=1", "mixer 2=0"}));
+    EXPECT_EQ(platform.log, (Log{"siren off", "mixer 3=32768", "mixer 1=16384", "mixer 4=1", "mixer 2=0"}));
 }
 
 TEST_F(AlarmTest, StopWithoutAlarmOnlyStopsTheSiren)
 {
     Settings& settings = GetSettings();
-    RecordingAlarmShell shell;
-    StopAlarm(settings, shell);
-    EXPECT_EQ(shell.log, (Log{"siren off"}));
+    RecordingAlarmPlatform platform;
+    StopAlarm(settings, platform);
+    EXPECT_EQ(platform.log, (Log{"siren off"}));
 }
 
 TEST_F(AlarmTest, TheNextAlarmNotifiesAgain)
 {
     Settings& settings = GetSettings();
     settings.SetFlag(FLAG_SMS_SERVICE, true);
-    RecordingAlarmShell shell;
-    StartAlarm(settings, shell);
-    StopAlarm(settings, shell);
-    shell.log.clear();
-    StartAlarm(settings, shell);
-    ASSERT_FALSE(shell.log.empty());
-    EXPECT_EQ(shell.log.front(), "notice");
+    RecordingAlarmPlatform platform;
+    StartAlarm(settings, platform);
+    StopAlarm(settings, platform);
+    platform.log.clear();
+    StartAlarm(settings, platform);
+    ASSERT_FALSE(platform.log.empty());
+    EXPECT_EQ(platform.log.front(), "notice");
     EXPECT_TRUE(settings.sirenSounding);
 }
 
@@ -131,18 +131,18 @@ TEST_F(AlarmTest, ANewDefaultDeviceIsForcedAndTheSirenRestartsOnlyWhileSounding)
 {
     Settings& settings = GetSettings();
     settings.SetFlag(FLAG_SMS_SERVICE, false);
-    RecordingAlarmShell shell(true);
-    shell.endpoint.others[u"earphones"] = FakeEndpointLevels{0.5f, true};
-    shell.volume.OpenWithWindow(1);
-    shell.endpoint.defaultId = u"earphones";
-    FollowDefaultDevice(settings, shell);
-    EXPECT_TRUE(shell.log.empty());
+    RecordingAlarmPlatform platform(true);
+    platform.endpoint.others[u"earphones"] = FakeEndpointLevels{0.5f, true};
+    platform.volume.OpenWithWindow(1);
+    platform.endpoint.defaultId = u"earphones";
+    FollowDefaultDevice(settings, platform);
+    EXPECT_TRUE(platform.log.empty());
 
-    StartAlarm(settings, shell);
-    shell.endpoint.defaultId = u"speakers";
-    shell.log.clear();
-    FollowDefaultDevice(settings, shell);
-    EXPECT_EQ(shell.log, (Log{"endpoint volume 1.000000", "endpoint mute off", "siren on"}));
+    StartAlarm(settings, platform);
+    platform.endpoint.defaultId = u"speakers";
+    platform.log.clear();
+    FollowDefaultDevice(settings, platform);
+    EXPECT_EQ(platform.log, (Log{"endpoint volume 1.000000", "endpoint mute off", "siren on"}));
 }
 
 }  // namespace

@@ -46,7 +46,7 @@ TEST(Md5, PiecewiseUpdatesGiveTheSameDigest)
     for (size_t length : {55u, 56u, 63u, 64u, 65u, 119u, 120u, 128u, 130u}) {
         std::string message = PatternMessage(length);
         for (size_t piece : {1u, 3u, 7u, 63u, 64u}) {
-            CMd5 md5;
+            Md5Context md5;
             for (size_t at = 0; at < length; at += piece)
                 md5.Update(message.data() + at, std::min(piece, length - at));
             EXPECT_EQ(DigestToHex(md5.Final()), PATTERN_DIGESTS[length]) << length << " in pieces of " << piece;
@@ -56,7 +56,7 @@ TEST(Md5, PiecewiseUpdatesGiveTheSameDigest)
 
 TEST(Md5, ResetStartsOver)
 {
-    CMd5 md5;
+    Md5Context md5;
     md5.Update("junk", 4);
     md5.Final();
     md5.Reset();

@@ -81,7 +81,7 @@ TEST(LoginReplies, OnlyTheNewestLoginIsHandled)
 TEST(RequestSteps, EachStepIsTakenByExactlyOneOfTwoThreads)
 {
     for (int round = 0; round < 200; ++round) {
-        CRequestSteps steps;
+        RequestSteps steps;
         int opens = 0, readEnds = 0, ends = 0;  // each written by its winner only
         auto party = [&] {
             if (steps.TakeOpen())
@@ -103,7 +103,7 @@ TEST(RequestSteps, EachStepIsTakenByExactlyOneOfTwoThreads)
 
 TEST(ServiceGate, ShutKeepsNewHandlersOutAndDrainWaitsForThoseInside)
 {
-    CServiceGate gate;
+    ServiceGate gate;
     ASSERT_TRUE(gate.Enter());
     gate.Shut();
     EXPECT_FALSE(gate.Enter());

@@ -15,7 +15,7 @@
 
 namespace {
 
-class RecordingShell : public StartupShell {
+class RecordingStartupPlatform : public StartupPlatform {
 public:
     std::vector<std::string> calls;
     std::function<void()> onAgreement = [] {};
@@ -75,19 +75,19 @@ void Agree()
 
 TEST_F(Startup, DecliningTheAgreementEndsAtOnceAndWritesNothing)
 {
-    RecordingShell shell;
-    EXPECT_EQ(RunStartupBody(shell, store), 0);
-    EXPECT_EQ(shell.calls, (std::vector<std::string>{"give back", "resources", "agreement"}));
+    RecordingStartupPlatform platform;
+    EXPECT_EQ(RunStartupBody(platform, store), 0);
+    EXPECT_EQ(platform.calls, (std::vector<std::string>{"give back", "resources", "agreement"}));
     EXPECT_TRUE(TestRegistry().exists);
     EXPECT_TRUE(TestRegistry().values.empty());
 }
 
 TEST_F(Startup, AgreeingShowsTheWarningThenTheMainDialogAndSaves)
 {
-    RecordingShell shell;
-    shell.onAgreement = Agree;
-    EXPECT_EQ(RunStartupBody(shell, store), 0);
-    EXPECT_EQ(shell.calls,
+    RecordingStartupPlatform platform;
+    platform.onAgreement = Agree;
+    EXPECT_EQ(RunStartupBody(platform, store), 0);
+    EXPECT_EQ(platform.calls,
               (std::vector<std::string>{"give back", "resources", "agreement", "resources", "warning", "resources", "main",
                                         "wait", "close service"}));
     EXPECT_EQ(TestRegistry().values.size(), 8u);
@@ -95,23 +95,23 @@ TEST_F(Startup, AgreeingShowsTheWarningThenTheMainDialogAndSaves)
 
 TEST_F(Startup, NoAgreementOrWarningWhenTheirFlagsAreClear)
 {
-    RecordingShell first;
+    RecordingStartupPlatform first;
     first.onAgreement = Agree;
     first.onWarning = [] { GetSettings().SetFlag(FLAG_SHOW_WARNING, false); };
     RunStartupBody(first, store);
 
-    RecordingShell second;
+    RecordingStartupPlatform second;
     EXPECT_EQ(RunStartupBody(second, store), 0);
     EXPECT_EQ(second.calls, (std::vector<std::string>{"give back", "resources", "main", "wait", "close service"}));
 }
 
 TEST_F(Startup, EachLockStartsAGuardAndShowsTheMainDialogAgain)
 {
-    RecordingShell shell;
-    shell.onAgreement = Agree;
-    shell.mainResults = {MAIN_RESULT_LOCK, MAIN_RESULT_LOCK, -1};
-    RunStartupBody(shell, store);
-    std::vector<std::string> tail(shell.calls.end() - 10, shell.calls.end());
+    RecordingStartupPlatform platform;
+    platform.onAgreement = Agree;
+    platform.mainResults = {MAIN_RESULT_LOCK, MAIN_RESULT_LOCK, -1};
+    RunStartupBody(platform, store);
+    std::vector<std::string> tail(platform.calls.end() - 10, platform.calls.end());
     EXPECT_EQ(tail, (std::vector<std::string>{"resources", "main", "guard", "resources", "main", "guard",
                                               "resources", "main", "wait", "close service"}));
     EXPECT_EQ(TestRegistry().values.size(), 8u) << "a dialog that fails still saves";
@@ -119,17 +119,17 @@ TEST_F(Startup, EachLockStartsAGuardAndShowsTheMainDialogAgain)
 
 TEST_F(Startup, TheSettingsAreSavedOnlyOnceTheGuardsHaveEndedAndTheServiceIsClosed)
 {
-    RecordingShell shell;
-    shell.onAgreement = Agree;
-    shell.mainResults = {MAIN_RESULT_LOCK, -1};
+    RecordingStartupPlatform platform;
+    platform.onAgreement = Agree;
+    platform.mainResults = {MAIN_RESULT_LOCK, -1};
     bool savedBeforeTheWait = true;
-    shell.onWait = [&] {
+    platform.onWait = [&] {
         savedBeforeTheWait = !TestRegistry().values.empty();
         GetSettings().sensitivity = 61;  // a guard still at work on the record
     };
-    RunStartupBody(shell, store);
+    RunStartupBody(platform, store);
     EXPECT_FALSE(savedBeforeTheWait);
-    EXPECT_EQ(shell.writesBeforeClose, 0);
+    EXPECT_EQ(platform.writesBeforeClose, 0);
     // What the guard wrote during the wait is what was saved.
     const RegistryValue& sensitivity = TestRegistry().values.at("Sensitivity");
     ASSERT_EQ(sensitivity.bytes.size(), 4u);
