@@ -26,49 +26,47 @@ public:
 
 constexpr uint32_t OTHER_FLAGS = FLAG_SHOW_WARNING | FLAG_AGREEMENT_PENDING;
 
-TEST(CallbackEdge, AFailureIsReportedAndStartsTheAlarmOnlyWhileArmed)
+TEST(CallbackEdge, AFailureIsReportedAndStartsTheAlarmOnlyWhileArmedAResultPassesAlone)
 {
+    enum Body { RETURNS, THROWS_STD, THROWS_OTHER };
     struct Case {
         uint32_t flags;
-        bool stdException;
+        Body body;
+        long result;
         int alarmStarts;
         const char* report;
-    };
-    const Case cases[] = {
-        {FLAG_ARMED, true, 1, "disk gone"},
-        {FLAG_ARMED | OTHER_FLAGS, false, 1, "an exception of unknown type"},
-        {0, true, 0, "disk gone"},
-        {OTHER_FLAGS, false, 0, "an exception of unknown type"},
+    } const cases[] = {
+        {FLAG_ARMED, THROWS_STD, 7, 1, "disk gone"},
+        {FLAG_ARMED | OTHER_FLAGS, THROWS_OTHER, 7, 1, "an exception of unknown type"},
+        {0, THROWS_STD, 7, 0, "disk gone"},
+        {OTHER_FLAGS, THROWS_OTHER, 7, 0, "an exception of unknown type"},
+        {FLAG_ARMED, RETURNS, 3, 0, ""},
+        {0, RETURNS, 3, 0, ""},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "flags " << c.flags << (c.stdException ? ", std" : ", other"));
+        SCOPED_TRACE(testing::Message() << "flags " << c.flags << ", body " << c.body);
         RecordingEdge edge(c.flags);
         const long result = RunAtCallbackEdge(edge, 7L, [&]() -> long {
-            if (c.stdException)
+            if (c.body == THROWS_STD)
                 throw std::runtime_error("disk gone");
-            throw 42;
+            if (c.body == THROWS_OTHER)
+                throw 42;
+            return 3L;
         });
-        EXPECT_EQ(result, 7L);
+        EXPECT_EQ(result, c.result);
         EXPECT_EQ(edge.alarmStarts, c.alarmStarts);
         EXPECT_EQ(edge.reports, c.report);
 
         RecordingEdge voidEdge(c.flags);
-        RunAtCallbackEdge(voidEdge, [] { throw std::bad_alloc(); });
-        EXPECT_EQ(voidEdge.alarmStarts, c.alarmStarts);
-        EXPECT_FALSE(voidEdge.reports.empty());
-    }
-}
-
-TEST(CallbackEdge, ABodyThatReturnsPassesItsResultAndNothingElseHappens)
-{
-    for (const uint32_t flags : {uint32_t(FLAG_ARMED), uint32_t(0)}) {
-        RecordingEdge edge(flags);
-        EXPECT_EQ(RunAtCallbackEdge(edge, 0L, [] { return 3L; }), 3L);
         bool ran = false;
-        RunAtCallbackEdge(edge, [&] { ran = true; });
+        RunAtCallbackEdge(voidEdge, [&] {
+            ran = true;
+            if (c.body != RETURNS)
+                throw std::bad_alloc();
+        });
         EXPECT_TRUE(ran);
-        EXPECT_EQ(edge.alarmStarts, 0);
-        EXPECT_EQ(edge.reports, "");
+        EXPECT_EQ(voidEdge.alarmStarts, c.alarmStarts);
+        EXPECT_EQ(voidEdge.reports.empty(), c.body == RETURNS);
     }
 }
 

@@ -13,11 +13,10 @@
 class FakePowerStore : public PowerStore {
 public:
     using Slot = std::pair<PowerButton, PowerSource>;
-    PowerScheme active = {{0x38, 0x1b}};
+    const PowerScheme active = {{0x38, 0x1b}};
     bool hasActive = true;
-    std::map<Slot, uint32_t> values;  // of the scheme below
-    PowerScheme valuesScheme = active;
-    std::set<Slot> pinned;       // writes refused, as a policy does
+    std::map<Slot, uint32_t> values;  // of the active scheme
+    std::set<Slot> pinned;            // writes refused, as a policy does
     std::set<Slot> unreadable;
     int applied = 0;
     std::function<void()> beforeWrite = [] {};
@@ -36,38 +35,33 @@ public:
     }
     bool ReadAction(const PowerScheme& scheme, PowerButton button, PowerSource source, uint32_t& value) override
     {
-        if (scheme != valuesScheme || unreadable.count({button, source}))
+        if (scheme != active || unreadable.count({button, source}))
             return false;
         value = values[{button, source}];
         return true;
     }
     bool WriteAction(const PowerScheme& scheme, PowerButton button, PowerSource source, uint32_t value) override
     {
-        if (scheme != valuesScheme || pinned.count({button, source}))
+        if (scheme != active || pinned.count({button, source}))
             return false;
         beforeWrite();
         values[{button, source}] = value;
         return true;
     }
-    bool Apply(const PowerScheme&) override
-    {
-        ++applied;
-        return true;
-    }
+    bool Apply(const PowerScheme&) override { return ++applied > 0; }
 };
 
 class FakeAccessibility : public AccessibilityStore {
 public:
     std::array<bool, SHORTCUT_COUNT> active = {true, true, true};
     int writes = 0;
+    std::function<void()> beforeWrite = [] {};
 
     bool HotKeyActive(Shortcut shortcut, bool& on) override
     {
         on = active[shortcut];
         return true;
     }
-    std::function<void()> beforeWrite = [] {};
-
     bool SetHotKeyActive(Shortcut shortcut, bool on) override
     {
         beforeWrite();

@@ -1,7 +1,9 @@
-// The armed guard's message filter: every row, nothing while disarmed, and
-// the platform asked only by the row that needs it.
+// The armed guard's message filter: every row (sleep, lid and power source
+// included), nothing while disarmed, and the platform asked only by the row
+// that needs it.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <vector>
 
 #include "fake_guard_platform.h"
@@ -163,18 +165,70 @@ TEST(GuardFilter, QuerySuspendIsDeniedWithoutAnyTrigger)
     EXPECT_EQ(platform.Asked(), 0);
 }
 
-TEST(GuardFilter, OtherPowerEventsAreHandledAndDoNothing)
+TEST(GuardFilter, SuspendAndResumeSoundOnlyWithTheShutdownTriggerOtherPowerEventsDoNothing)
 {
-    FakeGuardPlatform platform;
-    platform.acLine = 0;  // would sound if it were asked
-    for (uintptr_t event : {uintptr_t(6), uintptr_t(9), uintptr_t(11), uintptr_t(0x8000)}) {
-        const GuardDecision decision =
-            FilterGuardMessage({GUARD_WM_POWERBROADCAST, event}, Armed(ALL_TRIGGERS, false, 1), platform);
-        EXPECT_TRUE(decision.handled) << event;
-        EXPECT_FALSE(decision.setsResult) << event;
-        EXPECT_EQ(decision.actions, 0u) << event;
+    const uintptr_t events[] = {GUARD_PBT_APMSUSPEND, GUARD_PBT_APMRESUMESUSPEND, GUARD_PBT_APMRESUMEAUTOMATIC,
+                                6, 9, 11, 0x8000};  // the first three: sleep
+    const uint32_t others = ALL_TRIGGERS & ~uint32_t(FLAG_TRIGGER_SHUTDOWN);
+    for (const uintptr_t& event : events) {
+        const bool isSleep = &event < events + 3;
+        for (uint32_t triggers : {ALL_TRIGGERS, uint32_t(FLAG_TRIGGER_SHUTDOWN), others, 0u}) {
+            FakeGuardPlatform platform;
+            platform.acLine = 0;  // would sound if the power row were asked
+            const GuardDecision decision =
+                FilterGuardMessage({GUARD_WM_POWERBROADCAST, event}, Armed(triggers, false, 1), platform);
+            EXPECT_TRUE(decision.handled) << event;
+            EXPECT_FALSE(decision.setsResult) << event;
+            EXPECT_EQ(decision.actions, isSleep && (triggers & FLAG_TRIGGER_SHUTDOWN) ? GUARD_ACTION_START_ALARM : 0u)
+                << event << " " << triggers;
+            EXPECT_EQ(platform.Asked(), 0);
+        }
     }
-    EXPECT_EQ(platform.Asked(), 0);
+}
+
+// A power setting notice: the lid switch sounds on closing with the shutdown
+// trigger (the first notice after registering only reports the state the
+// lid is in); the power source goes through the line status test.
+TEST(GuardFilter, APowerSettingNoticeSoundsOnlyForItsTriggersChange)
+{
+    struct Case {
+        const char* name;
+        std::array<uint8_t, 16> setting;
+        bool hasValue;
+        uint32_t value;
+        bool lidStateKnown;
+        uint8_t acLineNow;  // 0 would sound if the power row were asked
+        uint32_t triggers;
+        uint32_t actions;
+        int acAsked;
+    } const cases[] = {
+        {"lid, first notice, closed", LIDSWITCH_STATE_CHANGE, true, GUARD_LID_CLOSED, false, 0, FLAG_TRIGGER_SHUTDOWN,
+         GUARD_ACTION_LID_STATE_KNOWN, 0},
+        {"lid closed", LIDSWITCH_STATE_CHANGE, true, GUARD_LID_CLOSED, true, 0, FLAG_TRIGGER_SHUTDOWN,
+         GUARD_ACTION_START_ALARM, 0},
+        {"lid closed without the trigger", LIDSWITCH_STATE_CHANGE, true, GUARD_LID_CLOSED, true, 0,
+         FLAG_TRIGGER_POWER | FLAG_TRIGGER_MOUSE_MOVE, 0, 0},
+        {"lid opened", LIDSWITCH_STATE_CHANGE, true, 1, true, 0, FLAG_TRIGGER_SHUTDOWN, 0, 0},
+        {"lid, no data", LIDSWITCH_STATE_CHANGE, false, GUARD_LID_CLOSED, true, 0, FLAG_TRIGGER_SHUTDOWN, 0, 0},
+        {"unplugged", ACDC_POWER_SOURCE, true, 1, true, 0, FLAG_TRIGGER_POWER, GUARD_ACTION_START_ALARM, 1},
+        {"unchanged (the first notice)", ACDC_POWER_SOURCE, true, 1, true, 1, FLAG_TRIGGER_POWER, 0, 1},
+        {"unplugged without the trigger", ACDC_POWER_SOURCE, true, 1, true, 0, FLAG_TRIGGER_SHUTDOWN, 0, 1},
+        {"another setting", HID_INTERFACE_CLASS, true, 1, true, 0, FLAG_TRIGGER_POWER | FLAG_TRIGGER_SHUTDOWN, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeGuardPlatform platform;
+        platform.acLine = c.acLineNow;
+        platform.powerSetting = {c.setting, c.hasValue, c.value};
+        GuardState state = Armed(c.triggers, false, 1);
+        state.lidStateKnown = c.lidStateKnown;
+        const GuardDecision decision =
+            FilterGuardMessage({GUARD_WM_POWERBROADCAST, GUARD_PBT_POWERSETTINGCHANGE}, state, platform);
+        EXPECT_TRUE(decision.handled);
+        EXPECT_FALSE(decision.setsResult);
+        EXPECT_EQ(decision.actions, c.actions);
+        EXPECT_EQ(platform.acAsked, c.acAsked);
+    }
 }
 
 TEST(GuardFilter, HidRemovalSounds)

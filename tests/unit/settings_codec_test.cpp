@@ -286,8 +286,12 @@ TEST(SettingsRecord, TextsAreCutToTheirFields)
     EXPECT_EQ(settings.GetServerUser().size(), 99u);
 }
 
-TEST(SettingsRecord, ComesFromTheStoreHandedInAndALaterLoadReplacesIt)
+TEST(SettingsRecord, HoldsTheDefaultsUntilLoadedFromTheStoreHandedInAndALaterLoadReplacesIt)
 {
+    DestroySettings();
+    ExpectDefaults(GetSettings());
+    EXPECT_EQ(GetSettings().key, nullptr);  // saves nowhere
+
     FakeRegistry saved = SavedRegistry();
     FakeRegistryStore savedStore(saved);
     Settings& loaded = LoadSettingsFrom(savedStore);
@@ -298,15 +302,6 @@ TEST(SettingsRecord, ComesFromTheStoreHandedInAndALaterLoadReplacesIt)
     FakeRegistryStore emptyStore(empty);
     LoadSettingsFrom(emptyStore);
     ExpectDefaults(GetSettings());
-    DestroySettings();
-}
-
-TEST(SettingsRecord, WithoutALoadHoldsTheDefaultsAndSavesNowhere)
-{
-    DestroySettings();
-    Settings& settings = GetSettings();
-    ExpectDefaults(settings);
-    EXPECT_EQ(settings.key, nullptr);
     DestroySettings();
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "app/scoped_win32.h"
 #include "resources/resource_ids.h"
 
 namespace {
@@ -18,28 +19,19 @@ INT_PTR CALLBACK PlainDialogProc(HWND, UINT message, WPARAM, LPARAM) noexcept
     return message == WM_INITDIALOG;
 }
 
-// Owns a modeless copy of one dialog, never shown.
-class BuiltDialog {
-public:
-    explicit BuiltDialog(int dialogId)
-    {
-        INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LINK_CLASS | ICC_PROGRESS_CLASS};
-        InitCommonControlsEx(&controls);
-        window_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(dialogId), nullptr,
-                                     PlainDialogProc, 0);
-    }
-    ~BuiltDialog()
-    {
-        if (window_)
-            DestroyWindow(window_);
-    }
-    BuiltDialog(const BuiltDialog&) = delete;
-    BuiltDialog& operator=(const BuiltDialog&) = delete;
-    HWND get() const { return window_; }
-
-private:
-    HWND window_ = nullptr;
+struct WindowCloser {
+    static void Close(HWND window) noexcept { DestroyWindow(window); }
 };
+using BuiltDialog = UniqueHandle<HWND, WindowCloser>;
+
+// A modeless copy of one dialog, never shown.
+BuiltDialog Build(int dialogId)
+{
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LINK_CLASS | ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+    return BuiltDialog(
+        CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(dialogId), nullptr, PlainDialogProc, 0));
+}
 
 std::wstring ControlText(HWND control)
 {
@@ -56,9 +48,9 @@ TEST(DialogTemplates, ZeroSizeControlsAreKeptButAreNoTabStops)
         {IDD_SETTINGS, IDC_SETTINGS_SIGN_UP},   {IDD_SETTINGS, IDC_SETTINGS_USE_SMS},
     };
     for (const auto& [dialogId, controlId] : hidden) {
-        BuiltDialog dialog(dialogId);
-        ASSERT_NE(dialog.get(), nullptr) << dialogId;
-        HWND control = GetDlgItem(dialog.get(), controlId);
+        const BuiltDialog dialog = Build(dialogId);
+        ASSERT_NE(dialog.Get(), nullptr) << dialogId;
+        HWND control = GetDlgItem(dialog.Get(), controlId);
         ASSERT_NE(control, nullptr) << controlId;
         EXPECT_EQ(GetWindowLongW(control, GWL_STYLE) & WS_TABSTOP, 0) << controlId;
         RECT rect = {};
@@ -70,14 +62,14 @@ TEST(DialogTemplates, ZeroSizeControlsAreKeptButAreNoTabStops)
 
 TEST(DialogTemplates, TheNewVersionQuestionAsksYesOrNoInTheOffersWords)
 {
-    BuiltDialog dialog(IDD_NEW_VERSION);
-    ASSERT_NE(dialog.get(), nullptr);
-    EXPECT_EQ(ControlText(dialog.get()), L"New Version Available!");
-    ASSERT_NE(GetDlgItem(dialog.get(), IDYES), nullptr);
-    ASSERT_NE(GetDlgItem(dialog.get(), IDNO), nullptr);
-    EXPECT_EQ(SendMessageW(dialog.get(), DM_GETDEFID, 0, 0), MAKELRESULT(IDYES, DC_HASDEFID));
+    const BuiltDialog dialog = Build(IDD_NEW_VERSION);
+    ASSERT_NE(dialog.Get(), nullptr);
+    EXPECT_EQ(ControlText(dialog.Get()), L"New Version Available!");
+    ASSERT_NE(GetDlgItem(dialog.Get(), IDYES), nullptr);
+    ASSERT_NE(GetDlgItem(dialog.Get(), IDNO), nullptr);
+    EXPECT_EQ(SendMessageW(dialog.Get(), DM_GETDEFID, 0, 0), MAKELRESULT(IDYES, DC_HASDEFID));
     bool found = false;
-    for (HWND child = GetWindow(dialog.get(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    for (HWND child = GetWindow(dialog.Get(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         found = found || ControlText(child) ==
                              L"A new version of Kestrova is avaible!\n Do you want to take full advantage of the "
                              L"new features and download it now?";

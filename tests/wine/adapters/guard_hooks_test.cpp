@@ -145,11 +145,11 @@ void Key(WORD key, bool up)
 }
 
 // Presses the keys in order and releases them in reverse.
-void Chord(std::initializer_list<WORD> keys)
+void Chord(const std::vector<WORD>& keys)
 {
     for (WORD key : keys)
         Key(key, false);
-    for (auto key = std::rbegin(keys); key != std::rend(keys); ++key)
+    for (auto key = keys.rbegin(); key != keys.rend(); ++key)
         Key(*key, true);
 }
 
@@ -243,10 +243,7 @@ TEST_F(GuardHooksTest, ArmedShortcutsNeverReachAWindow)
     };
     for (const Shortcut& shortcut : shortcuts) {
         hooks.ClearKeys();
-        for (WORD key : shortcut.keys)
-            Key(key, false);
-        for (auto key = shortcut.keys.rbegin(); key != shortcut.keys.rend(); ++key)
-            Key(*key, true);
+        Chord(shortcut.keys);
         Settle();
         for (WORD key : shortcut.blocked)
             EXPECT_FALSE(Reached(key)) << shortcut.name << ": key " << key << " got through";

@@ -15,7 +15,7 @@ struct RecordingCloser {
 };
 using Owned = UniqueHandle<int, RecordingCloser>;
 
-TEST(ScopedWin32, AHandleMovedOnIsClosedOnceByItsLastOwner)
+TEST(ScopedWin32, AHandleMovedOnIsClosedOnceByItsLastOwnerAndATakenOneNever)
 {
     closed.clear();
     {
@@ -24,6 +24,10 @@ TEST(ScopedWin32, AHandleMovedOnIsClosedOnceByItsLastOwner)
         Owned third;
         third = std::move(second);
         Owned empty;
+        Owned taken(5);
+        EXPECT_EQ(taken.Take(), 5);
+        EXPECT_FALSE(taken);
+        taken.Reset();
         EXPECT_TRUE(closed.empty());
     }
     EXPECT_EQ(closed, std::vector<int>{7});
@@ -38,18 +42,6 @@ TEST(ScopedWin32, AnOwnerGivenAnotherHandleClosesItsOwnFirst)
     Owned other(4);
     owner = std::move(other);
     EXPECT_EQ(closed, (std::vector<int>{1, 2, 3}));
-}
-
-TEST(ScopedWin32, AHandleTakenIsNotClosed)
-{
-    closed.clear();
-    {
-        Owned owner(5);
-        EXPECT_EQ(owner.Take(), 5);
-        EXPECT_FALSE(owner);
-        owner.Reset();
-    }
-    EXPECT_TRUE(closed.empty());
 }
 
 }  // namespace

@@ -33,9 +33,9 @@ def stored_meaning(value):
 
 
 class ServiceFaults(OnlineScenario):
-    def start(self):
+    def start(self, flags=SMS_FLAGS, **settings):
         self.service.add_account("kim", "secret", balance=42, nonce=41)
-        self.settings(SMS_FLAGS & ~1)  # the armed bit never survives a start
+        self.settings(flags & ~1, **settings)  # the armed bit never survives a start
         self.stored = kwine.reg_dump()
         program = self.launch()
         kwine.wait_window(MAIN_TITLE)
@@ -120,10 +120,7 @@ class ServiceFaults(OnlineScenario):
 
     def test_an_update_reply_reset_after_its_headers_leaves_the_check_due(self):
         self.service.set_reply("currentversion", body="2.0", reset=RESET_AFTER)
-        self.settings(UPDATE_FLAGS & ~1, user=None, password=None)  # the armed bit never survives a start
-        self.stored = kwine.reg_dump()
-        program = self.launch()
-        kwine.wait_window(MAIN_TITLE)
+        program = self.start(UPDATE_FLAGS, user=None, password=None)
         self.assertEqual(len(self.service.wait_requests("currentversion", 1)), 1)
         self.assertTrue(self.no_window_for(NEW_VERSION, 3))
         # No date recorded: the next start asks again.

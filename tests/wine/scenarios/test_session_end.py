@@ -44,8 +44,6 @@ class SessionEnd(GuardScenario):
         values = self.end_session()
         self.assert_saved(values, 77, "neu")
         self.assertEqual(kwine.dword(values, "Settings") & kwine.FLAG_TRIGGER_POWER, 0)
-        self.assertEqual(kwine.dword(values, "Settings") & kwine.FLAG_TRIGGER_MOUSE_MOVE,
-                         kwine.FLAG_TRIGGER_MOUSE_MOVE)
         self.assertEqual(kwine.wait_exit(program), 0)
 
     def test_while_armed_the_changes_are_saved_anyway(self):
