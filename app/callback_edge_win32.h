@@ -14,11 +14,9 @@ class Win32CallbackEdgePlatform final : public CallbackEdgePlatform {
 public:
     uint32_t Flags() noexcept override
     {
-        try {
-            return GetSettings().flags.load();
-        } catch (...) {
-            return FLAG_ARMED;  // no record to read: the guarding side is the safe one
-        }
+        const Settings* settings = LoadedSettings();
+        // No record to read: the guarding side is the safe one.
+        return settings ? settings->flags.load() : FLAG_ARMED;
     }
     void PostAlarmStart() noexcept override { ::PostAlarmStart(); }
     void Report(const char* what) noexcept override

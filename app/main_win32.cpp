@@ -21,7 +21,7 @@ public:
     void RunAgreementDialog() override { ::RunAgreementDialog(); }
     void RunWarningDialog() override { ::RunWarningDialog(); }
     int RunMainDialog() override { return ::RunMainDialog(); }
-    // Neither waited for nor kept: the guard ends itself at unlock.
+    // Not kept: the guard ends itself at unlock, and WaitForGuardThreads waits for it at exit.
     void StartGuardThread() override { ::StartGuardThread(); }
     void WaitForGuardThreads() override { ::WaitForGuardThreads(); }
     void CloseServiceSession() override { ::CloseServiceSession(); }

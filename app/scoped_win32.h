@@ -79,6 +79,9 @@ struct GlobalCloser {
 struct LocalCloser {
     static void Close(void* block) noexcept { LocalFree(block); }
 };
+struct CoTaskMemCloser {
+    static void Close(void* block) noexcept { CoTaskMemFree(block); }
+};
 struct KernelCloser {
     static void Close(HANDLE handle) noexcept { CloseHandle(handle); }
 };
@@ -104,6 +107,8 @@ using ScopedKey = UniqueHandle<HKEY, KeyCloser>;
 using ScopedGlobal = UniqueHandle<HGLOBAL, GlobalCloser>;
 template <class T>
 using ScopedLocal = UniqueHandle<T*, LocalCloser>;
+template <class T>
+using ScopedCoTaskMem = UniqueHandle<T*, CoTaskMemCloser>;
 using ScopedHandle = UniqueHandle<HANDLE, KernelCloser>;  // threads and events
 using ScopedMixer = UniqueHandle<HMIXER, MixerCloser>;
 using ScopedLibrary = UniqueHandle<HMODULE, LibraryCloser>;

@@ -90,9 +90,8 @@ bool CoreAudioEndpoint::Reach(const wchar_t* id, bool withNotices)
             volume_.Take();  // a failed call may leave anything there
         LPWSTR deviceId = nullptr;
         if (SUCCEEDED(device.Get()->GetId(&deviceId)) && deviceId) {
-            for (const wchar_t* c = deviceId; *c; ++c)
-                id_.push_back(char16_t(*c));
-            CoTaskMemFree(deviceId);
+            const ScopedCoTaskMem<wchar_t> owned(deviceId);
+            id_.assign(reinterpret_cast<const char16_t*>(deviceId));  // wchar_t is UTF-16 on Windows
         }
     }
     device.Reset();

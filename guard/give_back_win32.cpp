@@ -109,8 +109,7 @@ void SaveAndChangeForArming() noexcept
 {
     try {
         GiveBackMachine& machine = Machine();
-        // First, because a mixer that will not open ends the process: then
-        // before anything has changed.
+        // The listener is in place before the first forcing reads a value.
         VolumeGuard& volume = GetVolumeGuard();
         volume.SetSavedListener([&machine, &volume] {
             VolumeRecord record;

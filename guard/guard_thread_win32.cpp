@@ -62,8 +62,20 @@ DWORD WINAPI GuardThreadMain(LPVOID)
     SetThreadDesktop(guardDesktop.Get());
     SwitchDesktop(guardDesktop.Get());
 
-    GetUiResources();  // the lock picture
-    const bool soundReady = RunGuardDialog();
+    bool soundReady = true;
+    try {
+        GetUiResources();  // the lock picture
+        soundReady = RunGuardDialog();
+    } catch (...) {
+        // Nothing is armed yet: back to the owner's desktop, and the next
+        // lock may try again, instead of a guard desktop nobody can leave.
+        SwitchDesktop(inputDesktop.Get());
+        SetThreadDesktop(threadDesktop);
+        guardDesktop.Reset();
+        inputDesktop.Reset();
+        guardActive.store(false);
+        throw;
+    }
 
     SwitchDesktop(inputDesktop.Get());
     if (!soundReady)

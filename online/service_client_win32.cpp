@@ -46,6 +46,7 @@ struct PendingRequest {
     // The request's handle, from INTERNET_STATUS_HANDLE_CREATED or the open's
     // result: closed when the request ends, however it ends.
     std::atomic<HINTERNET> handle{nullptr};
+    std::atomic<bool> ended{false};  // set before the handle is taken for closing
     RequestSteps steps;  // open, read and end, each taken once
     std::atomic<bool> reading{false};
     std::atomic<DWORD> readError{0};
@@ -219,6 +220,7 @@ void EndRequest(DWORD_PTR context, PendingRequest& request, bool read)
             length = REPLY_BUFFER_BYTES - 1;
         reply.assign(request.buffer, length);
     }
+    request.ended = true;
     {
         // Whoever takes the handle from the request closes it, once.
         const ScopedInternet closing(request.handle.exchange(nullptr));
@@ -356,8 +358,12 @@ void ServiceStatusCallbackBody(DWORD_PTR context, DWORD status, LPVOID info, DWO
         if (status == INTERNET_STATUS_HANDLE_CREATED) {
             // Kept, so that a request that fails later is closed all the
             // same; the last one created is the request's own.
-            if (handle)
+            if (handle) {
                 request->handle = handle;
+                // Created after the request ended: nobody else will close it.
+                if (request->ended)
+                    const ScopedInternet closing(request->handle.exchange(nullptr));
+            }
         } else if (request->reading) {
             OnReadComplete(context, *request, result.dwError);
         } else {

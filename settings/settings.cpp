@@ -92,6 +92,11 @@ Settings& GetSettings()
     return *Record();
 }
 
+Settings* LoadedSettings() noexcept
+{
+    return Record().get();
+}
+
 void SaveSettings(Settings& settings)
 {
     WriteSettings(settings);

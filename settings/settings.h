@@ -105,6 +105,9 @@ Settings& LoadSettingsFrom(RegistryStore& store);
 // The record LoadSettingsFrom made. Without one, a record with the defaults
 // that saves nothing.
 Settings& GetSettings();
+// The record if one is loaded, else null; never makes one (for callbacks
+// that may run after the record is gone at exit).
+Settings* LoadedSettings() noexcept;
 // Writes every persisted field, closes the key and empties the account.
 void SaveSettings(Settings& settings);
 // Destroys the record; the next GetSettings starts from nothing.
