@@ -8,6 +8,7 @@
 
 #include "app/data_resource_win32.h"
 #include "app/display_scale.h"
+#include "app/system_function_win32.h"
 #include "resources/resource_ids.h"
 
 using namespace Gdiplus;
@@ -80,8 +81,8 @@ UINT WindowDpi(HWND window)
 {
     // Windows 10 1607 and later only; older systems draw at 96 DPI.
     using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
-    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFunction>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    static const auto getDpiForWindow =
+        SystemFunction<GetDpiForWindowFunction>(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
     return DpiOrStandard(getDpiForWindow ? getDpiForWindow(window) : 0);
 }
 

@@ -2,15 +2,12 @@
 
 #include <windows.h>
 
-#include <endpointvolume.h>
-#include <mmdeviceapi.h>
-
 #include <exception>
 #include <memory>
 #include <string>
 
-#include "app/scoped_win32.h"
 #include "guard/accessibility_win32.h"
+#include "guard/endpoint_volume_win32.h"
 #include "guard/give_back.h"
 #include "guard/mixer_win32.h"
 #include "guard/power_actions_win32.h"
@@ -18,8 +15,6 @@
 #include "settings/registry_store_win32.h"
 
 namespace {
-
-const CLSID DEVICE_ENUMERATOR = {0xBCDE0395, 0xE52F, 0x467C, {0x8E, 0x3D, 0xC4, 0x57, 0x92, 0x91, 0x69, 0x2E}};
 
 struct MixerControl {
     uint32_t line;
@@ -53,24 +48,15 @@ public:
     }
 
     // The endpoint by its id, whether or not it is the default one now.
-    void GiveBackEndpoint(const SavedEndpointVolume& endpoint) override
+    void GiveBackEndpoint(const SavedEndpointVolume& saved) override
     {
-        const std::wstring id(endpoint.id.begin(), endpoint.id.end());
-        // Released in the reverse order, COM last.
-        const ScopedComApartment com(COINIT_MULTITHREADED);
-        ScopedComPtr<IMMDeviceEnumerator> enumerator;
-        ScopedComPtr<IMMDevice> device;
-        ScopedComPtr<IAudioEndpointVolume> volume;
-        if (SUCCEEDED(CoCreateInstance(DEVICE_ENUMERATOR, nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
-                                       reinterpret_cast<void**>(enumerator.Receive()))) &&
-            SUCCEEDED(enumerator.Get()->GetDevice(id.c_str(), device.Receive())) &&
-            SUCCEEDED(device.Get()->Activate(__uuidof(IAudioEndpointVolume), CLSCTX_ALL, nullptr,
-                                             reinterpret_cast<void**>(volume.Receive())))) {
-            if (endpoint.volumeSaved)
-                volume.Get()->SetMasterVolumeLevelScalar(endpoint.volume, nullptr);
-            if (endpoint.muteSaved)
-                volume.Get()->SetMute(endpoint.muted ? TRUE : FALSE, nullptr);
-        }
+        CoreAudioEndpoint endpoint;
+        if (!endpoint.AttachTo(saved.id))
+            return;
+        if (saved.volumeSaved)
+            endpoint.SetVolume(saved.volume);
+        if (saved.muteSaved)
+            endpoint.SetMute(saved.muted);
     }
 };
 

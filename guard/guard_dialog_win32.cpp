@@ -14,6 +14,7 @@
 #include "guard/alarm_win32.h"
 #include "guard/give_back_win32.h"
 #include "guard/guard_filter.h"
+#include "guard/guid_win32.h"
 #include "guard/input_hooks_win32.h"
 #include "guard/power_notices_win32.h"
 #include "guard/volume_guard_win32.h"
@@ -94,17 +95,6 @@ private:
 // The dialog's result when the sound could not be set up at arming.
 constexpr INT_PTR GUARD_RESULT_NO_SOUND = 3;
 
-// A GUID from its bytes as they lie in memory (the first three fields
-// little-endian), the way a notice's class is copied out for the filter.
-constexpr GUID GuidFromBytes(const std::array<uint8_t, 16>& b)
-{
-    return {DWORD(b[0]) | DWORD(b[1]) << 8 | DWORD(b[2]) << 16 | DWORD(b[3]) << 24,
-            WORD(b[4] | b[5] << 8),
-            WORD(b[6] | b[7] << 8),
-            {b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]}};
-}
-
-// Registered for the class the filter compares, so the two cannot differ.
 constexpr GUID HID_CLASS_GUID = GuidFromBytes(HID_INTERFACE_CLASS);
 constexpr wchar_t SHUTDOWN_BLOCK_REASON[] = L"Kestrova alarm is armed";
 

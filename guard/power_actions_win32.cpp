@@ -4,7 +4,7 @@
 #include <string>
 
 #include "app/scoped_win32.h"
-#include "guard/system_function_win32.h"
+#include "app/system_function_win32.h"
 
 namespace {
 

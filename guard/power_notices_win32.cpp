@@ -1,11 +1,14 @@
 #include "guard/power_notices_win32.h"
 
-#include "guard/system_function_win32.h"
+#include "app/system_function_win32.h"
+#include "guard/guard_filter.h"
+#include "guard/guid_win32.h"
 
 namespace {
 
-const GUID LIDSWITCH_STATE_CHANGE_GUID = {0xBA3E0F4D, 0xB817, 0x4094, {0xA2, 0xD1, 0xD5, 0x63, 0x79, 0xE6, 0xA0, 0xF3}};
-const GUID ACDC_POWER_SOURCE_GUID = {0x5D3E9A59, 0xE9D5, 0x4B00, {0xA6, 0xBD, 0xFF, 0x34, 0xFF, 0x51, 0x65, 0x48}};
+// Registered for the settings the filter compares.
+constexpr GUID LIDSWITCH_STATE_CHANGE_GUID = GuidFromBytes(LIDSWITCH_STATE_CHANGE);
+constexpr GUID ACDC_POWER_SOURCE_GUID = GuidFromBytes(ACDC_POWER_SOURCE);
 
 using RegisterSuspendResume = HANDLE(WINAPI*)(HANDLE, DWORD);
 using RegisterPowerSetting = HANDLE(WINAPI*)(HANDLE, LPCGUID, DWORD);
