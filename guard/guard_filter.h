@@ -118,8 +118,7 @@ struct GuardState {
     uint8_t lastAcLineStatus = 0;
     // The guard's desktop has had the input since this arming. Until then a
     // foreign input desktop proves nothing: the first switch may not have
-    // happened yet, and Wine names its one input desktop "Default" whatever
-    // was switched to.
+    // happened yet.
     bool guardDesktopSeen = false;
     // The first lid notice after registering only reports the lid's state.
     bool lidStateKnown = false;
