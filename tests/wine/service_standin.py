@@ -13,6 +13,11 @@ The four endpoints keep the protocol's rules:
   /beta/currentversion.php?v=...      the current version ("1.99")
 A signed request that is accepted raises the account's nonce to n.
 
+It also stands in for a push server in the ntfy publish format: a POST to
+any other path is a message for the topic that path names (plain-text body,
+headers Title, Priority, Tags and Authorization), logged as endpoint "push"
+and answered 200 with the message as JSON.
+
 Each endpoint's reply can be replaced per test: another body, another HTTP
 status, a delay before answering, a pause between the headers and the body,
 a connection closed without any answer or partway through the body, or
@@ -139,7 +144,7 @@ class StandIn:
     def set_reply(self, endpoint, **reply):
         """Replaces the answer of one endpoint ("lastnonce", "accountinfo",
         "alarm", "currentversion"); see Reply for the keywords."""
-        if endpoint not in ENDPOINTS.values():
+        if endpoint not in ENDPOINTS.values() and endpoint != "push":
             raise ValueError("no endpoint " + endpoint)
         with self.lock:
             self.replies[endpoint] = Reply(**reply)
@@ -312,7 +317,7 @@ class StandIn:
 
             def do_POST(self):
                 if urllib.parse.urlsplit(self.path).path != "/_control/config":
-                    self._send(404, b"Not Found")
+                    self._publish()
                     return
                 length = int(self.headers.get("Content-Length", "0"))
                 try:
@@ -321,6 +326,25 @@ class StandIn:
                     self._send(400, str(error).encode())
                     return
                 self._send(200, b"ok")
+
+            def _publish(self):
+                body = self.rfile.read(int(self.headers.get("Content-Length", "0")))
+                entry = {"time": time.time(), "monotonic": time.monotonic(), "endpoint": "push",
+                         "path": self.path, "body": body.decode("utf-8", "replace"), "answered": False}
+                for header in ("Title", "Priority", "Tags", "Authorization", "Content-Type"):
+                    entry[header.lower()] = self.headers.get(header)
+                standin._record(entry)
+                reply = standin._take_reply("push") or Reply()
+                if reply.delay:
+                    time.sleep(reply.delay)
+                entry["status"] = reply.status
+                if reply.drop:
+                    self.close_connection = True
+                else:
+                    answer = reply.body if reply.body is not None else json.dumps(
+                        {"event": "message", "topic": self.path.lstrip("/"), "message": entry["body"]})
+                    self._send(reply.status, answer.encode(), "application/json")
+                standin._answered(entry)
 
             def _send_then_reset(self, status, data, after):
                 self.send_response(status)
