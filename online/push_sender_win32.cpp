@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -111,8 +112,10 @@ DWORD SenderThreadBody()
                 settled = sender.queue.Settle(job, outcome.Taken(), NowMs());
             }
             LogEvent(PushTryLogLine(job, outcome, settled));
-        } catch (const std::bad_alloc&) {
-            // Out of memory: the message in hand is lost, the thread goes on.
+        } catch (const std::exception& error) {
+            // Out of memory, most likely: the message in hand is lost, the
+            // thread and the messages still queued go on.
+            LogEvent(std::string("Push message lost: ") + error.what());
             Sleep(1000);
         }
     }
