@@ -248,6 +248,7 @@ const char* NetworkErrorWords(uint32_t error)
         return "the server's certificate is not valid";
     case 12170:
         return "the server's certificate has been revoked";
+    case 12157:
     case 12175:
         return "the secure connection to the server failed";
     default:

@@ -41,7 +41,9 @@ import argparse
 import hashlib
 import http.server
 import json
+import os
 import socket
+import ssl
 import struct
 import sys
 import threading
@@ -93,8 +95,13 @@ class Reply:
         self.reset = None if reset is None else float(reset)
 
 
+# A self-signed certificate for 127.0.0.1 that nothing trusts: an https
+# stand-in behind it shows that the program checks certificates.
+UNTRUSTED_PEM = os.path.join(os.path.dirname(os.path.abspath(__file__)), "untrusted_test.pem")
+
+
 class StandIn:
-    def __init__(self, port=0, log_path=None):
+    def __init__(self, port=0, log_path=None, untrusted_tls=False):
         self.lock = threading.Lock()
         self.accounts = {}
         self.replies = {}
@@ -104,6 +111,12 @@ class StandIn:
         self.changed = threading.Condition(self.lock)
         self.server = http.server.ThreadingHTTPServer(("127.0.0.1", port), self._handler_class())
         self.server.daemon_threads = True
+        self.scheme = "http"
+        if untrusted_tls:
+            context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+            context.load_cert_chain(UNTRUSTED_PEM)
+            self.server.socket = context.wrap_socket(self.server.socket, server_side=True)
+            self.scheme = "https"
         self.thread = None
 
     # --- life ---------------------------------------------------------------
@@ -114,7 +127,7 @@ class StandIn:
 
     @property
     def url(self):
-        return "http://127.0.0.1:%d" % self.port
+        return "%s://127.0.0.1:%d" % (self.scheme, self.port)
 
     def start(self):
         self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)

@@ -1,6 +1,7 @@
 """The owner's push messages at a stand-in push server (the ntfy publish
 format, plain HTTP on 127.0.0.1): the settings dialog's test button (taken,
-refused, unreachable) and its refusal of a plain-http address at OK; an
+refused, unreachable, and an https server whose certificate nothing trusts)
+and its refusal of a plain-http address at OK; an
 alarm sent while the server is down that arrives once it comes up 20 s
 later, then the disarmed message with the wrong password counted."""
 
@@ -54,6 +55,11 @@ class PushMessages(GuardScenario):
         unreachable = self.press_test("http://127.0.0.1:%d/kim-laptop" % free_port())
         self.assertRegex(unreachable, r"^The test message was not sent: [a-z' ]+ \(error 120\d\d\)\.$")
         self.assertNotIn("a network error", unreachable)
+        untrusted = StandIn(untrusted_tls=True).start()
+        self.addCleanup(untrusted.stop)
+        self.assertRegex(self.press_test(untrusted.url + "/kim-laptop"),
+                         r"^The test message was not sent: .*(certificate|secure).* \(error 12\d\d\d\)\.$")
+        self.assertEqual(untrusted.requests("push"), [])
 
         kwine.set_text(SETTINGS_TITLE, IDC_SETTINGS_NOTIFY_URL, "http://ntfy.sh/kim-laptop")
         kwine.command(SETTINGS_TITLE, IDOK)
