@@ -65,7 +65,7 @@ def main():
             ", ".join(str(t) for t in times)
         if server:
             lags = [lag * 1000 for _, lag in runs]
-            line += f"; message at the server {statistics.median(lags):.0f} ms after the status file (median)"
+            line += f"; message at the server {statistics.median(lags):.0f} ms after the status file was read (median; below 0: before)"
         print(line, flush=True)
     prompt.stop()
     slow.stop()
