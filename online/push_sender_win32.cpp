@@ -183,8 +183,8 @@ void QueueAlarmPush(AlarmCause cause) noexcept
         }
         if (std::optional<PushTarget> target = CurrentTarget())
             Queue(*target, AlarmPush(cause, ComputerName(), LocalNow()));
-    } catch (const std::bad_alloc&) {
-        // Out of memory: the siren sounds all the same.
+    } catch (const std::exception&) {
+        // Out of memory, most likely: the siren sounds all the same.
     }
 }
 
@@ -206,7 +206,7 @@ void QueueUnlockPush(uint32_t wrongPasswords) noexcept
             return;
         if (std::optional<PushMessage> message = UnlockPush(sirenSeconds, wrongPasswords, ComputerName(), LocalNow()))
             Queue(*target, *message);
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) {
     }
 }
 
@@ -215,7 +215,7 @@ void QueueGiveBackPush() noexcept
     try {
         if (std::optional<PushTarget> target = CurrentTarget())
             Queue(*target, GiveBackPush(ComputerName(), LocalNow()));
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) {
     }
 }
 
@@ -230,7 +230,7 @@ bool StartPushTest(HWND window, UINT message, const std::string& url) noexcept
         }
         job.release();  // the thread owns it now
         return true;
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) {
         return false;
     }
 }
