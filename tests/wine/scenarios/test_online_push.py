@@ -3,8 +3,11 @@ format, plain HTTP on 127.0.0.1): the settings dialog's test button (taken,
 refused, unreachable, and an https server whose certificate nothing trusts)
 and its refusal of a plain-http address at OK; an
 alarm sent while the server is down that arrives once it comes up 20 s
-later, then the disarmed message with the wrong password counted."""
+later, then the disarmed message with the wrong password counted, each
+try in the owner's log."""
 
+import glob
+import os
 import re
 import time
 
@@ -17,6 +20,16 @@ IDOK = 1
 IDC_MAIN_SETTINGS = 1017
 IDC_SETTINGS_NOTIFY_URL = 1031
 IDC_SETTINGS_NOTIFY_TEST = 1032
+
+
+def owner_log():
+    """The owner's log as the program left it (in the Wine prefix, or the
+    user's own folder on Windows)."""
+    local = os.environ.get("LOCALAPPDATA") if os.name == "nt" else os.path.join(
+        os.environ["WINEPREFIX"], "drive_c", "users", "*", "AppData", "Local")
+    found = glob.glob(os.path.join(local, "Kestrova", "kestrova.log"))
+    with open(found[0], encoding="utf-8") as log:
+        return log.read()
 
 
 class PushMessages(GuardScenario):
@@ -102,3 +115,8 @@ class PushMessages(GuardScenario):
         self.assertTrue(seconds, disarmed["body"])
         self.assertGreaterEqual(int(seconds[1] or 0) * 60 + int(seconds[2]), 20)
         self.close_main(program)
+        log = owner_log()
+        for line in (r'"Kestrova alarm", try 1: not sent: .+ \(WinHttp\w+ error 12\d\d\d\); next try in 5 s',
+                     r'"Kestrova alarm", try 2: not sent: .+; next try in 15 s',
+                     r'"Kestrova alarm", try [34]: taken \(HTTP 200\)', r'"Kestrova disarmed", try 1: taken'):
+            self.assertRegex(log, line)
