@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "online/push_notice.h"
 #include "settings/settings_dialog_rules.h"
@@ -87,8 +88,9 @@ TEST(PushMessages, SayWhatHappenedWhereAndWhen)
     // An arming where nothing happened tells the phone nothing.
     EXPECT_FALSE(UnlockPush(std::nullopt, 0, "KIM-PC", time));
     EXPECT_EQ(EventTimeText({2027, 1, 2, 3, 4, 5, -570}), "2027-01-02 03:04:05 (UTC-09:30)");
-    for (const auto& [seconds, text] : {std::pair<int64_t, const char*>{0, "0 s"}, {59, "59 s"}, {60, "1 min 0 s"},
-                                        {3605, "1 h 0 min 5 s"}, {-3, "0 s"}})
+    const std::pair<int64_t, const char*> durations[] = {
+        {0, "0 s"}, {59, "59 s"}, {60, "1 min 0 s"}, {3605, "1 h 0 min 5 s"}, {-3, "0 s"}};
+    for (const auto& [seconds, text] : durations)
         EXPECT_EQ(DurationText(seconds), text);
 }
 
