@@ -3,12 +3,15 @@
 
 #include <memory>
 
+#include "app/event_log.h"
+#include "app/event_log_win32.h"
 #include "app/main_dialog_win32.h"
 #include "app/start_dialogs_win32.h"
 #include "app/startup.h"
 #include "app/ui_resources_win32.h"
 #include "guard/give_back_win32.h"
 #include "guard/guard_thread_win32.h"
+#include "online/push_sender_win32.h"
 #include "online/service_calls_win32.h"
 #include "settings/registry_store_win32.h"
 
@@ -16,7 +19,11 @@ namespace {
 
 class Win32StartupPlatform : public StartupPlatform {
 public:
-    void GiveBackLeftOvers() override { GiveBackLeftOverRecord(); }
+    void GiveBackLeftOvers() override
+    {
+        if (GiveBackLeftOverRecord())
+            QueueGiveBackPush();
+    }
     void EnsureUiResources() override { GetUiResources(); }
     void RunAgreementDialog() override { ::RunAgreementDialog(); }
     void RunWarningDialog() override { ::RunWarningDialog(); }
@@ -31,7 +38,10 @@ public:
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
+    StartWin32EventLog();
     Win32StartupPlatform platform;
     std::unique_ptr<RegistryStore> store = CreateSettingsRegistryStore();
-    return RunStartupBody(platform, *store);
+    const int result = RunStartupBody(platform, *store);
+    FlushEventLog();
+    return result;
 }

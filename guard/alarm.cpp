@@ -22,7 +22,7 @@ void TryBeforeSiren(Step step, std::exception_ptr& failure)
 
 }  // namespace
 
-void StartAlarm(Settings& settings, AlarmPlatform& platform)
+void StartAlarm(Settings& settings, AlarmPlatform& platform, AlarmCause cause)
 {
     if (settings.sirenSounding.exchange(true))
         return;
@@ -40,6 +40,8 @@ void StartAlarm(Settings& settings, AlarmPlatform& platform)
         },
         failure);
     platform.StartSiren();
+    // After the siren, so that the message can never hold it up.
+    platform.QueueAlarmPush(cause);
     if (failure)
         std::rethrow_exception(failure);
 }

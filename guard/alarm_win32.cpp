@@ -7,6 +7,7 @@
 #include "guard/message_window_win32.h"
 #include "guard/siren_win32.h"
 #include "guard/volume_guard_win32.h"
+#include "online/push_sender_win32.h"
 #include "online/service_calls_win32.h"
 #include "settings/settings.h"
 
@@ -19,6 +20,7 @@ public:
     VolumeGuard& Volume() override { return GetVolumeGuard(); }
     void StartSiren() override { ::StartSiren(); }
     void StopSiren() override { ::StopSiren(); }
+    void QueueAlarmPush(AlarmCause cause) override { ::QueueAlarmPush(cause); }
 };
 
 std::atomic<HWND> relay{nullptr};
@@ -29,7 +31,7 @@ LRESULT RelayProcBody(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case ALARM_MESSAGE_START:
-        StartAlarm(GetSettings());
+        StartAlarm(GetSettings(), static_cast<AlarmCause>(wParam));
         return 0;
     case ALARM_MESSAGE_ENDPOINT_CHANGED:
         if (GetSettings().sirenSounding)
@@ -50,10 +52,10 @@ LRESULT CALLBACK RelayProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 
 }  // namespace
 
-void StartAlarm(Settings& settings)
+void StartAlarm(Settings& settings, AlarmCause cause)
 {
     Win32AlarmPlatform platform;
-    StartAlarm(settings, platform);
+    StartAlarm(settings, platform, cause);
 }
 
 void StopAlarm(Settings& settings)
@@ -86,11 +88,11 @@ HWND AlarmRelayWindow() noexcept
     return relay;
 }
 
-void PostAlarmStart() noexcept
+void PostAlarmStart(AlarmCause cause) noexcept
 {
     const HWND window = relay;
     if (window)
-        PostMessageW(window, ALARM_MESSAGE_START, 0, 0);
+        PostMessageW(window, ALARM_MESSAGE_START, WPARAM(cause), 0);
 }
 
 void PostEndpointChanged() noexcept

@@ -18,6 +18,7 @@
 #include "guard/input_hooks_win32.h"
 #include "guard/power_notices_win32.h"
 #include "guard/volume_guard_win32.h"
+#include "online/push_sender_win32.h"
 #include "resource_ids.h"
 #include "settings/settings.h"
 
@@ -29,6 +30,7 @@ struct GuardDialogData {
     bool guardDesktopSeen = false;  // the guard's desktop has had the input since arming
     PowerNotices powerNotices;
     bool lidStateKnown = false;
+    uint32_t wrongPasswords = 0;  // for the owner's disarmed message
 };
 
 class Win32GuardPlatform : public GuardPlatform {
@@ -141,6 +143,7 @@ void Unlock(HWND dialog, GuardDialogData& data, WORD id)
     data.powerNotices.Unregister();
     GetVolumeGuard().CloseMixer();
     GiveBackAtUnlock();
+    QueueUnlockPush(data.wrongPasswords);
     SetThreadExecutionState(ES_CONTINUOUS);
     ShutdownBlockReasonDestroy(dialog);
     EndDialog(dialog, id);
@@ -156,14 +159,14 @@ bool PasswordTyped(HWND dialog)
     return PasswordMatches(ReadPasswordEdit(typed), GetSettings().password);
 }
 
-void CarryOut(uint32_t actions, GuardDialogData* data)
+void CarryOut(uint32_t actions, AlarmCause cause, GuardDialogData* data)
 {
     if ((actions & GUARD_ACTION_GUARD_DESKTOP_SEEN) && data)
         data->guardDesktopSeen = true;
     if ((actions & GUARD_ACTION_LID_STATE_KNOWN) && data)
         data->lidStateKnown = true;
     if (actions & GUARD_ACTION_START_ALARM)
-        StartAlarm(GetSettings());
+        StartAlarm(GetSettings(), cause);
     // StartAlarm switches once, and only when it starts the siren.
     if (actions & GUARD_ACTION_SWITCH_TO_GUARD)
         SwitchDesktop(GetThreadDesktop(GetCurrentThreadId()));
@@ -183,7 +186,7 @@ INT_PTR GuardDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     state.lidStateKnown = data && data->lidStateKnown;
     Win32GuardPlatform platform(lParam);
     const GuardDecision decision = FilterGuardMessage({message, wParam}, state, platform);
-    CarryOut(decision.actions, data);
+    CarryOut(decision.actions, decision.cause, data);
     if (decision.handled) {
         if (decision.setsResult)
             SetWindowLongPtrW(dialog, DWLP_MSGRESULT, decision.result);
@@ -204,9 +207,12 @@ INT_PTR GuardDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         const WORD id = LOWORD(wParam);
         if (id != IDOK && id != IDCANCEL)
             return FALSE;
-        // A wrong password changes nothing: no message, no count, no alarm.
+        // A wrong password changes nothing but the count the owner is told
+        // at unlock: no message here, no alarm.
         if (data && PasswordTyped(dialog))
             Unlock(dialog, *data, id);
+        else if (data)
+            ++data->wrongPasswords;
         return TRUE;
     }
     default:

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "guard/alarm_cause.h"
 #include "settings/settings.h"
 
 // Message and parameter values the filter looks at (the Windows values).
@@ -102,6 +103,7 @@ constexpr uint32_t GUARD_ACTION_GUARD_DESKTOP_SEEN = 0x10;
 
 struct GuardDecision {
     uint32_t actions = 0;
+    AlarmCause cause = AlarmCause::Unknown;  // with GUARD_ACTION_START_ALARM: why
     bool handled = false;    // the procedure returns TRUE
     bool setsResult = false; // the message result is stored first
     intptr_t result = 0;

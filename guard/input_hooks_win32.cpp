@@ -74,7 +74,7 @@ LRESULT CALLBACK LowLevelMouseProc(int code, WPARAM wParam, LPARAM lParam) noexc
 
 long PostAlarm()
 {
-    PostAlarmStart();
+    PostAlarmStart(AlarmCause::MouseMoved);
     return 1;
 }
 

@@ -1,5 +1,5 @@
 // StartAlarm and StopAlarm: their order, once per alarm, the SMS notice only
-// when the service is on.
+// when the service is on, the push message after the siren with its cause.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -41,6 +41,7 @@ public:
     VolumeGuard& Volume() override { return volume; }
     void StartSiren() override { log.push_back("siren on"); }
     void StopSiren() override { log.push_back("siren off"); }
+    void QueueAlarmPush(AlarmCause cause) override { log.push_back(std::string("push: ") + AlarmCauseText(cause)); }
 };
 
 using Log = std::vector<std::string>;
@@ -52,10 +53,10 @@ TEST_F(AlarmTest, StartsInOrderWithTheNotice)
     Settings& settings = GetSettings();
     settings.SetFlag(FLAG_SMS_SERVICE, true);
     RecordingAlarmPlatform platform;
-    StartAlarm(settings, platform);
+    StartAlarm(settings, platform, AlarmCause::MouseMoved);
     EXPECT_TRUE(settings.sirenSounding);
     EXPECT_EQ(platform.log, (Log{"notice", "desktop", "mixer 1=65535", "mixer 3=65535", "mixer 4=0",
-                              "mixer 2=0", "siren on"}));
+                              "mixer 2=0", "siren on", "push: the mouse was moved"}));
 }
 
 TEST_F(AlarmTest, AFailedNoticeStillStartsTheSirenAndIsPassedOn)
@@ -64,9 +65,9 @@ TEST_F(AlarmTest, AFailedNoticeStillStartsTheSirenAndIsPassedOn)
     settings.SetFlag(FLAG_SMS_SERVICE, true);
     RecordingAlarmPlatform platform;
     platform.noticeFails = true;
-    EXPECT_THROW(StartAlarm(settings, platform), std::bad_alloc);
-    EXPECT_EQ(platform.log.back(), "siren on");
-    EXPECT_EQ(platform.log.size(), 7u);  // every step, in order
+    EXPECT_THROW(StartAlarm(settings, platform, AlarmCause::MouseMoved), std::bad_alloc);
+    EXPECT_EQ(platform.log.back(), "push: the mouse was moved");
+    EXPECT_EQ(platform.log.size(), 8u);  // every step, in order
 }
 
 TEST_F(AlarmTest, NoNoticeWithoutTheService)
@@ -74,10 +75,10 @@ TEST_F(AlarmTest, NoNoticeWithoutTheService)
     Settings& settings = GetSettings();
     settings.SetFlag(FLAG_SMS_SERVICE, false);
     RecordingAlarmPlatform platform;
-    StartAlarm(settings, platform);
+    StartAlarm(settings, platform, AlarmCause::MouseMoved);
     ASSERT_FALSE(platform.log.empty());
     EXPECT_EQ(platform.log.front(), "desktop");
-    EXPECT_EQ(platform.log.back(), "siren on");
+    EXPECT_EQ(platform.log.back(), "push: the mouse was moved");
 }
 
 TEST_F(AlarmTest, ASecondStartDoesNothing)
@@ -85,10 +86,10 @@ TEST_F(AlarmTest, ASecondStartDoesNothing)
     Settings& settings = GetSettings();
     settings.SetFlag(FLAG_SMS_SERVICE, true);
     RecordingAlarmPlatform platform;
-    StartAlarm(settings, platform);
+    StartAlarm(settings, platform, AlarmCause::MouseMoved);
     const size_t after = platform.log.size();
-    StartAlarm(settings, platform);
-    StartAlarm(settings, platform);
+    StartAlarm(settings, platform, AlarmCause::MouseMoved);
+    StartAlarm(settings, platform, AlarmCause::MouseMoved);
     EXPECT_EQ(platform.log.size(), after);
 }
 
@@ -96,7 +97,7 @@ TEST_F(AlarmTest, StopSilencesThenRestores)
 {
     Settings& settings = GetSettings();
     RecordingAlarmPlatform platform;
-    StartAlarm(settings, platform);
+    StartAlarm(settings, platform, AlarmCause::MouseMoved);
     platform.log.clear();
     StopAlarm(settings, platform);
     EXPECT_FALSE(settings.sirenSounding);
@@ -116,10 +117,10 @@ TEST_F(AlarmTest, TheNextAlarmNotifiesAgain)
     Settings& settings = GetSettings();
     settings.SetFlag(FLAG_SMS_SERVICE, true);
     RecordingAlarmPlatform platform;
-    StartAlarm(settings, platform);
+    StartAlarm(settings, platform, AlarmCause::MouseMoved);
     StopAlarm(settings, platform);
     platform.log.clear();
-    StartAlarm(settings, platform);
+    StartAlarm(settings, platform, AlarmCause::MouseMoved);
     ASSERT_FALSE(platform.log.empty());
     EXPECT_EQ(platform.log.front(), "notice");
     EXPECT_TRUE(settings.sirenSounding);
@@ -138,7 +139,7 @@ TEST_F(AlarmTest, ANewDefaultDeviceIsForcedAndTheSirenRestartsOnlyWhileSounding)
     FollowDefaultDevice(settings, platform);
     EXPECT_TRUE(platform.log.empty());
 
-    StartAlarm(settings, platform);
+    StartAlarm(settings, platform, AlarmCause::MouseMoved);
     platform.endpoint.defaultId = u"speakers";
     platform.log.clear();
     FollowDefaultDevice(settings, platform);
