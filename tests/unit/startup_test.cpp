@@ -152,6 +152,25 @@ TEST(MainDialogRules, LoginQuestionOnlyWithTheServiceOnAndNoLogin)
     EXPECT_FALSE(LockNeedsLoginQuestion(DEFAULT_FLAGS, false));
 }
 
+TEST(MainDialogRules, CloseAndSettingsAreRefusedOnlyWhileArmed)
+{
+    struct Case {
+        int command;
+        uint32_t flags;
+        bool refused;
+    } const cases[] = {
+        {MAIN_COMMAND_CLOSE, FLAG_ARMED, true},
+        {IDC_MAIN_SETTINGS, FLAG_ARMED | FLAG_SMS_SERVICE, true},
+        {MAIN_COMMAND_CLOSE, DEFAULT_FLAGS & ~FLAG_ARMED, false},
+        {IDC_MAIN_SETTINGS, DEFAULT_FLAGS & ~FLAG_ARMED, false},
+        // The lock brings the running guard back; the sign-up page is harmless.
+        {IDC_MAIN_LOCK, FLAG_ARMED, false},
+        {IDC_MAIN_SIGN_UP, FLAG_ARMED, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(RefusedWhileArmed(c.command, c.flags), c.refused) << c.command << " " << c.flags;
+}
+
 TEST(MainDialogRules, AnEndingSessionSavesAndEndsTheDialogOnlyWhenNotArmed)
 {
     struct Case {

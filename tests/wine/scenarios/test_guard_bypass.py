@@ -7,10 +7,12 @@ import time
 import unittest
 
 import kwine
+from test_settings_dialog import SETTINGS_TITLE
 from test_guard import (DESKTOP, GUARD, GUARD_TIMEOUT, IDC_GUARD_PASSWORD, IDC_MAIN_LOCK, VK_ESCAPE,
                         VK_F4, VK_MENU, VK_RETURN, GuardScenario, guard_keys, guard_type, guard_up)
 
 IDOK, IDCANCEL = 1, 2
+IDC_MAIN_SETTINGS = 1017
 VK_SHIFT, VK_VOLUME_MUTE, VK_VOLUME_DOWN, VK_VOLUME_UP = 0x10, 0xAD, 0xAE, 0xAF
 WM_NULL = 0x0000
 WM_CLOSE = 0x0010
@@ -88,7 +90,7 @@ class VolumeKeys(GuardScenario):
 
 
 class MainDialogWhileArmed(GuardScenario):
-    def test_closing_the_main_dialog_leaves_the_sounding_guard_and_the_password_unlocks(self):
+    def test_closing_the_main_dialog_or_its_settings_leave_the_sounding_guard_and_the_password_unlocks(self):
         program = self.start_main(kwine.FLAG_TRIGGER_SHUTDOWN, password="abc")
         self.lock()
         # A refused shutdown with the trigger on starts the siren.
@@ -98,6 +100,7 @@ class MainDialogWhileArmed(GuardScenario):
             "IDCANCEL": lambda: kwine.command(kwine.MAIN_TITLE, IDCANCEL),
             "WM_CLOSE": lambda: kwine.driver("send", kwine.MAIN_TITLE, WM_CLOSE, 0, 0),
             "SC_CLOSE": lambda: kwine.close(kwine.MAIN_TITLE),
+            "settings": lambda: kwine.command(kwine.MAIN_TITLE, IDC_MAIN_SETTINGS),
         }
         for name, attempt in attempts.items():
             with self.subTest(name):
@@ -105,6 +108,7 @@ class MainDialogWhileArmed(GuardScenario):
                 time.sleep(1.5)
                 self.assertIsNone(program.poll(), "the program ended")
                 self.assertTrue(kwine.window_exists(kwine.MAIN_TITLE))
+                self.assertFalse(kwine.window_exists(SETTINGS_TITLE), "the settings opened")
                 self.assertTrue(guard_up())
                 self.assertTrue(kwine.heard(3), "the siren stopped")
         self.unlock("abc")
