@@ -116,7 +116,7 @@ TEST_F(GiveBack, ArmingSavesFirstRefusesSleepAndUnlockGivesEverythingBack)
     power.beforeWrite = recordHoldsTheOwnersValues;
     accessibility.beforeWrite = recordHoldsTheOwnersValues;
     GiveBackKeeper keeper(key.key.get(), power, accessibility);
-    keeper.Arm();
+    EXPECT_TRUE(keeper.Arm());
     EXPECT_EQ(changes, 6 + 3);
     for (const auto& [slot, value] : power.values)
         EXPECT_EQ(value, POWER_ACTION_DO_NOTHING);
@@ -180,6 +180,22 @@ TEST_F(GiveBack, PinnedUnreadableOrMissingPowerValuesStillArm)
         EXPECT_FALSE(shortcuts.active[SHORTCUT_STICKY_KEYS]);  // the rest of arming went on
         keeper.Unlock();
         EXPECT_EQ(store.values, owner);
+    }
+}
+
+TEST_F(GiveBack, WithoutAWrittenRecordArmingChangesNothing)
+{
+    for (const bool noKey : {false, true}) {
+        SCOPED_TRACE(noKey ? "no key" : "read-only key");
+        registry.writable = noKey;
+        GiveBackKeeper keeper(noKey ? nullptr : key.key.get(), power, accessibility);
+        EXPECT_FALSE(keeper.Arm());
+        keeper.VolumeSaved(VolumeRecord());
+        keeper.Unlock();
+        EXPECT_EQ(power.values, owner);
+        EXPECT_EQ(power.applied, 0);
+        EXPECT_EQ(accessibility.writes, 0);
+        EXPECT_FALSE(Stored());
     }
 }
 
