@@ -1,6 +1,7 @@
 #include "app/fatal_error_win32.h"
 #include "app/callback_edge_win32.h"
 
+#include "app/event_log.h"
 #include "app/scoped_win32.h"
 
 namespace {
@@ -44,5 +45,6 @@ void ShowFatalBoxOn(const wchar_t* text, HDESK desktop)
 void FatalExit(const wchar_t* text, int exitCode, HDESK desktop)
 {
     ShowFatalBoxOn(text, desktop);
+    FlushEventLog();
     ExitProcess(UINT(exitCode));
 }

@@ -3,6 +3,8 @@
 
 #include <memory>
 
+#include "app/event_log.h"
+#include "app/event_log_win32.h"
 #include "app/main_dialog_win32.h"
 #include "app/start_dialogs_win32.h"
 #include "app/startup.h"
@@ -31,7 +33,10 @@ public:
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
+    StartWin32EventLog();
     Win32StartupPlatform platform;
     std::unique_ptr<RegistryStore> store = CreateSettingsRegistryStore();
-    return RunStartupBody(platform, *store);
+    const int result = RunStartupBody(platform, *store);
+    FlushEventLog();
+    return result;
 }
