@@ -22,6 +22,10 @@ public:
     std::function<void()> onWarning = [] {};
     std::vector<int> mainResults;
 
+    bool otherProgram = false;
+
+    bool OnlyProgramInSession() override { return !otherProgram; }
+    void ShowOtherProgram() override { calls.push_back("show other"); }
     void GiveBackLeftOvers() override { calls.push_back("give back"); }
     void EnsureUiResources() override { calls.push_back("resources"); }
     void RunAgreementDialog() override
@@ -80,6 +84,16 @@ TEST_F(Startup, DecliningTheAgreementEndsAtOnceAndWritesNothing)
     EXPECT_EQ(platform.calls, (std::vector<std::string>{"give back", "resources", "agreement"}));
     EXPECT_TRUE(TestRegistry().exists);
     EXPECT_TRUE(TestRegistry().values.empty());
+}
+
+TEST_F(Startup, ASecondCopyShowsTheFirstAndNeitherLoadsNorGivesBackNorSaves)
+{
+    RecordingStartupPlatform platform;
+    platform.otherProgram = true;
+    EXPECT_EQ(RunStartupBody(platform, store), 0);
+    EXPECT_EQ(platform.calls, (std::vector<std::string>{"show other"}));
+    EXPECT_FALSE(TestRegistry().exists);  // the key was not even opened
+    EXPECT_EQ(LoadedSettings(), nullptr);
 }
 
 TEST_F(Startup, AgreeingShowsTheWarningThenTheMainDialogAndSaves)

@@ -1,7 +1,8 @@
 """A thief at the armed guard: keys that would leave it (the volume keys
 too), window messages sent from another process, closing the main dialog
-while the siren sounds, a flood of input, an overlong password, and a second
-lock command while the guard is up."""
+while the siren sounds, a flood of input, an overlong password, a second
+lock command while the guard is up, and a second copy of the program
+started while armed."""
 
 import time
 import unittest
@@ -17,6 +18,7 @@ VK_SHIFT, VK_VOLUME_MUTE, VK_VOLUME_DOWN, VK_VOLUME_UP = 0x10, 0xAD, 0xAE, 0xAF
 WM_NULL = 0x0000
 WM_CLOSE = 0x0010
 WM_COMMAND = 0x0111
+WM_SYSCOMMAND, SC_MINIMIZE = 0x0112, 0xF020
 WM_GETTEXTLENGTH = 0x000E
 WM_QUERYENDSESSION = 0x0011
 DIALOG_CLASS = "#32770"
@@ -180,6 +182,24 @@ class SecondLock(GuardScenario):
         values = kwine.reg_dump()
         self.assertEqual(kwine.dword(values, "Settings") & 1, 0)
         self.assertEqual(kwine.dword(values, "Sensitivity"), 77)
+
+
+class SecondCopy(GuardScenario):
+    def test_a_second_start_while_armed_shows_the_first_and_changes_nothing(self):
+        program = self.start_main(0, password="abc", Sensitivity=77)
+        self.lock()
+        kwine.driver("send", kwine.MAIN_TITLE, WM_SYSCOMMAND, SC_MINIMIZE, 0)
+        self.assertEqual(kwine.driver("front", kwine.MAIN_TITLE), "0")
+        armed = kwine.reg_dump()
+        self.assertIn("GiveBack", armed)
+        second = self.launch()
+        self.assertEqual(kwine.wait_exit(second), 0)
+        # The live record is neither given back nor deleted, nothing is saved.
+        self.assertEqual(kwine.reg_dump(), armed)
+        self.assertTrue(kwine.until(lambda: kwine.driver("front", kwine.MAIN_TITLE) == "1"))
+        self.assertTrue(guard_up())
+        self.unlock("abc")
+        self.close_main(program)
 
 
 if __name__ == "__main__":
