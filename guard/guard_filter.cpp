@@ -65,8 +65,9 @@ bool PowerSourceChanged(const GuardState& state, GuardPlatform& platform)
     return platform.AcLineStatus() != state.lastAcLineStatus && Has(state, FLAG_TRIGGER_POWER);
 }
 
-// A sleep that happens anyway, the resume from it, and the lid: sounding only
-// with the shutdown trigger, as a refused shutdown does.
+// A sleep that happens anyway, the resume from it, the lid, and the display
+// going off (Modern Standby's sleep): sounding only with the shutdown
+// trigger, as a refused shutdown does.
 bool FilterSleepEvent(const GuardMessage& message, const GuardState& state, GuardPlatform& platform,
                       GuardDecision& decision)
 {
@@ -83,6 +84,9 @@ bool FilterSleepEvent(const GuardMessage& message, const GuardState& state, Guar
             if (!state.lidStateKnown)
                 decision.actions = GUARD_ACTION_LID_STATE_KNOWN;
             else if (notice.value == GUARD_LID_CLOSED && Has(state, FLAG_TRIGGER_SHUTDOWN))
+                decision.actions = GUARD_ACTION_START_ALARM;
+        } else if (notice.setting == CONSOLE_DISPLAY_STATE) {
+            if (notice.hasValue && notice.value == GUARD_DISPLAY_OFF && Has(state, FLAG_TRIGGER_SHUTDOWN))
                 decision.actions = GUARD_ACTION_START_ALARM;
         } else if (notice.setting == ACDC_POWER_SOURCE && PowerSourceChanged(state, platform)) {
             decision.actions = GUARD_ACTION_START_ALARM;

@@ -58,12 +58,18 @@ constexpr std::array<uint8_t, 16> ACDC_POWER_SOURCE = {0x59, 0x9A, 0x3E, 0x5D, 0
 struct PowerSettingNotice {
     std::array<uint8_t, 16> setting = {};
     bool hasValue = false;
+constexpr uint32_t GUARD_DISPLAY_OFF = 0;  // of GUID_CONSOLE_DISPLAY_STATE: 0 off, 1 on, 2 dimmed
     uint32_t value = 0;
 };
 
 // The HID device interface class {4D1E55B2-F16F-11CF-88CB-001111000030} as it
 // lies in memory (the first three fields little-endian).
 constexpr std::array<uint8_t, 16> HID_INTERFACE_CLASS = {0xB2, 0x55, 0x1E, 0x4D, 0x6F, 0xF1, 0xCF, 0x11,
+// GUID_CONSOLE_DISPLAY_STATE {6FE69556-704A-47A0-8F24-C28D936FDA47}: on a
+// Modern Standby laptop, where Sleep cannot be refused, the display going off
+// while the guard holds it on is the sleep itself beginning.
+constexpr std::array<uint8_t, 16> CONSOLE_DISPLAY_STATE = {0x56, 0x95, 0xE6, 0x6F, 0x4A, 0x70, 0xA0, 0x47,
+                                                           0x8F, 0x24, 0xC2, 0x8D, 0x93, 0x6F, 0xDA, 0x47};
                                                          0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30};
 
 // A device-change notice's header: its device type, and the class GUID when

@@ -12,7 +12,7 @@
 
 class FakePowerStore : public PowerStore {
 public:
-    using Slot = std::pair<PowerButton, PowerSource>;
+    using Slot = std::pair<HeldPowerSetting, PowerSource>;
     const PowerScheme active = {{0x38, 0x1b}};
     bool hasActive = true;
     std::map<Slot, uint32_t> values;  // of the active scheme
@@ -23,9 +23,10 @@ public:
 
     FakePowerStore()
     {
-        for (size_t b = 0; b < POWER_BUTTON_COUNT; ++b)
+        for (size_t b = 0; b < HELD_POWER_SETTING_COUNT; ++b)
             for (size_t s = 0; s < POWER_SOURCE_COUNT; ++s)
-                values[{PowerButton(b), PowerSource(s)}] = uint32_t(1 + b);  // sleep, hibernate, shut down
+                // sleep, hibernate, shut down; sleep states allowed
+                values[{HeldPowerSetting(b), PowerSource(s)}] = b == POWER_ALLOW_STANDBY ? 1 : uint32_t(1 + b);
     }
 
     bool ActiveScheme(PowerScheme& scheme) override
@@ -33,19 +34,19 @@ public:
         scheme = active;
         return hasActive;
     }
-    bool ReadAction(const PowerScheme& scheme, PowerButton button, PowerSource source, uint32_t& value) override
+    bool ReadAction(const PowerScheme& scheme, HeldPowerSetting setting, PowerSource source, uint32_t& value) override
     {
-        if (scheme != active || unreadable.count({button, source}))
+        if (scheme != active || unreadable.count({setting, source}))
             return false;
-        value = values[{button, source}];
+        value = values[{setting, source}];
         return true;
     }
-    bool WriteAction(const PowerScheme& scheme, PowerButton button, PowerSource source, uint32_t value) override
+    bool WriteAction(const PowerScheme& scheme, HeldPowerSetting setting, PowerSource source, uint32_t value) override
     {
-        if (scheme != active || pinned.count({button, source}))
+        if (scheme != active || pinned.count({setting, source}))
             return false;
         beforeWrite();
-        values[{button, source}] = value;
+        values[{setting, source}] = value;
         return true;
     }
     bool Apply(const PowerScheme&) override { return ++applied > 0; }

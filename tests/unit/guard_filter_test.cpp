@@ -243,6 +243,13 @@ TEST(GuardFilter, HidRemovalSounds)
 
 TEST(GuardFilter, HidRemovalWithoutTheTriggerDoesNothing)
 {
+        {"display off (Modern Standby)", CONSOLE_DISPLAY_STATE, true, GUARD_DISPLAY_OFF, false, 0,
+         FLAG_TRIGGER_SHUTDOWN, GUARD_ACTION_START_ALARM, 0},
+        {"display off without the trigger", CONSOLE_DISPLAY_STATE, true, GUARD_DISPLAY_OFF, true, 0,
+         FLAG_TRIGGER_POWER, 0, 0},
+        {"display dimmed", CONSOLE_DISPLAY_STATE, true, 2, true, 0, FLAG_TRIGGER_SHUTDOWN, 0, 0},
+        {"display on", CONSOLE_DISPLAY_STATE, true, 1, true, 0, FLAG_TRIGGER_SHUTDOWN, 0, 0},
+        {"display, no data", CONSOLE_DISPLAY_STATE, false, GUARD_DISPLAY_OFF, true, 0, FLAG_TRIGGER_SHUTDOWN, 0, 0},
     FakeGuardPlatform platform;
     platform.notice = HidNotice();
     ExpectNothing(FilterGuardMessage({GUARD_WM_DEVICECHANGE, GUARD_DBT_DEVICEREMOVECOMPLETE},

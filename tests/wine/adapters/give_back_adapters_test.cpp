@@ -26,7 +26,7 @@ TEST(GiveBackAdapters, ArmingThenUnlockLeavesThePowerActionsAndHotKeysAsTheyWere
     ASSERT_TRUE(keeper.Arm());
     EXPECT_EQ(ReadShortcutHotKeys(accessibility), ShortcutsCleared{});
     const PowerActionsRecord armed = ReadPowerActions(power);
-    for (size_t button = 0; button < POWER_BUTTON_COUNT; ++button)
+    for (size_t button = 0; button < HELD_POWER_SETTING_COUNT; ++button)
         for (size_t source = 0; source < POWER_SOURCE_COUNT; ++source)
             if (armed.actions[button][source].saved && before.actions[button][source].saved) {
                 EXPECT_EQ(armed.actions[button][source].value, POWER_ACTION_DO_NOTHING) << button << source;
