@@ -44,6 +44,25 @@ void StartAlarm(Settings& settings, AlarmPlatform& platform)
         std::rethrow_exception(failure);
 }
 
+void RestartAlarmSound(Settings& settings, AlarmPlatform& platform)
+{
+    if (!settings.sirenSounding)
+        return;
+    std::exception_ptr failure;
+    TryBeforeSiren([&] { platform.BringGuardDesktopToFront(); }, failure);
+    TryBeforeSiren(
+        [&] {
+            VolumeGuard& volume = platform.Volume();
+            volume.FollowDefaultEndpoint(true);
+            volume.ForceFullVolume();
+            volume.Unmute();
+        },
+        failure);
+    platform.StartSiren();
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
 void StopAlarm(Settings& settings, AlarmPlatform& platform)
 {
     settings.sirenSounding = false;

@@ -46,6 +46,13 @@ void StartAlarm(Settings& settings, AlarmPlatform& platform);
 // Marks the siren silent, stops it, and gives back what the owner had.
 void StopAlarm(Settings& settings, AlarmPlatform& platform);
 
+// The session has the console again while the siren sounds (after Switch
+// user, or a remote session): the system closed the siren's stream meanwhile,
+// and the default device may be another. Brings the guard's desktop to the
+// front, reaches the default device now and forces it, forces the volume,
+// and starts the siren again. Does nothing while the siren is silent.
+void RestartAlarmSound(Settings& settings, AlarmPlatform& platform);
+
 // The default output device changed (earphones, a headset, a dock): the
 // volume guard reaches the new one; while the siren sounds it forces that one
 // full and unmuted and the siren starts again on it.

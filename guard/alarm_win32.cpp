@@ -68,6 +68,12 @@ void FollowDefaultDevice(Settings& settings)
     FollowDefaultDevice(settings, platform);
 }
 
+void RestartAlarmSound(Settings& settings)
+{
+    Win32AlarmPlatform platform;
+    RestartAlarmSound(settings, platform);
+}
+
 void OpenAlarmRelay() noexcept
 {
     CloseAlarmRelay();

@@ -20,3 +20,4 @@ struct Settings;
 void StartAlarm(Settings& settings);
 void StopAlarm(Settings& settings);
 void FollowDefaultDevice(Settings& settings);
+void RestartAlarmSound(Settings& settings);

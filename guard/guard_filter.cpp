@@ -98,6 +98,30 @@ bool FilterSleepEvent(const GuardMessage& message, const GuardState& state, Guar
     }
 }
 
+// Switch user (another account takes the console) or a remote session
+// taking it: the owner's session goes on unseen and unheard, so it is a theft
+// attempt whatever the triggers say. When the session has the console again,
+// a siren that was sounding sounds again.
+GuardDecision SessionChangeRow(const GuardMessage& message, const GuardState& state)
+{
+    GuardDecision decision;
+    switch (message.wParam) {
+    case GUARD_WTS_CONSOLE_DISCONNECT:
+    case GUARD_WTS_REMOTE_CONNECT:
+        decision.actions = GUARD_ACTION_START_ALARM;
+        break;
+    case GUARD_WTS_CONSOLE_CONNECT:
+    case GUARD_WTS_REMOTE_DISCONNECT:
+    case GUARD_WTS_SESSION_UNLOCK:
+        if (state.sirenSounding)
+            decision.actions = GUARD_ACTION_RESTART_SOUND;
+        break;
+    default:
+        break;
+    }
+    return decision;
+}
+
 }  // namespace
 
 GuardDecision FilterGuardMessage(const GuardMessage& message, const GuardState& state, GuardPlatform& platform)
@@ -115,7 +139,11 @@ GuardDecision FilterGuardMessage(const GuardMessage& message, const GuardState& 
         return decision;
 
     case GUARD_WM_TIMER:
+    case GUARD_MESSAGE_DESKTOP_SWITCHED:
         return InputDesktopRow(state, platform);
+
+    case GUARD_WM_WTSSESSION_CHANGE:
+        return SessionChangeRow(message, state);
 
     case GUARD_WM_SYSCOMMAND:
         return ScreenSaverRow(message);

@@ -125,6 +125,31 @@ TEST_F(AlarmTest, TheNextAlarmNotifiesAgain)
     EXPECT_TRUE(settings.sirenSounding);
 }
 
+// The console back after Switch user: a sounding siren starts again at
+// forced volume on the default device of now; a silent one stays silent.
+TEST_F(AlarmTest, TheConsoleBackRestartsOnlyASoundingSirenAtForcedVolume)
+{
+    Settings& settings = GetSettings();
+    settings.SetFlag(FLAG_SMS_SERVICE, true);
+    RecordingAlarmPlatform platform(true);
+    RestartAlarmSound(settings, platform);
+    EXPECT_TRUE(platform.log.empty());
+
+    platform.volume.OpenWithWindow(1);
+    StartAlarm(settings, platform);
+    platform.mixer.values[1] = 0;  // the system's volume while away
+    platform.endpoint.defaultId = u"headset";
+    platform.endpoint.others[u"headset"] = FakeEndpointLevels{0.2f, true};
+    platform.log.clear();
+    RestartAlarmSound(settings, platform);
+    const Log forced = {"endpoint headset: volume 1.000000", "endpoint headset: mute off"};
+    ASSERT_GE(platform.log.size(), 5u);
+    EXPECT_EQ(platform.log.front(), "desktop");
+    EXPECT_EQ(Log(platform.log.begin() + 1, platform.log.begin() + 3), forced);
+    EXPECT_EQ(platform.log[3], "mixer 1=65535");
+    EXPECT_EQ(platform.log.back(), "siren on");
+}
+
 // A new default output device (earphones) while armed: reached at once; the
 // siren restarts on it only while it sounds.
 TEST_F(AlarmTest, ANewDefaultDeviceIsForcedAndTheSirenRestartsOnlyWhileSounding)

@@ -1,9 +1,10 @@
 """A thief at the armed guard: keys that would leave it (the volume keys
 too), window messages sent from another process, closing the main dialog
 while the siren sounds, a flood of input, an overlong password, a second
-lock command while the guard is up, and a second copy of the program
-started while armed."""
+lock command while the guard is up, Switch user and back (through posted
+session notices), and a second copy of the program started while armed."""
 
+import subprocess
 import time
 import unittest
 
@@ -19,6 +20,8 @@ WM_NULL = 0x0000
 WM_CLOSE = 0x0010
 WM_COMMAND = 0x0111
 WM_SYSCOMMAND, SC_MINIMIZE = 0x0112, 0xF020
+WM_WTSSESSION_CHANGE = 0x02B1
+WTS_CONSOLE_CONNECT, WTS_CONSOLE_DISCONNECT, WTS_REMOTE_CONNECT, WTS_SESSION_UNLOCK = 1, 2, 3, 8
 WM_GETTEXTLENGTH = 0x000E
 WM_QUERYENDSESSION = 0x0011
 DIALOG_CLASS = "#32770"
@@ -182,6 +185,44 @@ class SecondLock(GuardScenario):
         values = kwine.reg_dump()
         self.assertEqual(kwine.dword(values, "Settings") & 1, 0)
         self.assertEqual(kwine.dword(values, "Sensitivity"), 77)
+
+
+def silence_streams():
+    """Mutes every stream playing into the sink for good, as Windows closes a
+    session's audio while another user has the console: only a stream opened
+    afresh is heard again. Returns how many there were."""
+    listed = subprocess.run(["pactl", "list", "short", "sink-inputs"], capture_output=True, text=True,
+                            check=True, timeout=30).stdout
+    streams = [line.split()[0] for line in listed.splitlines() if line.strip()]
+    for stream in streams:
+        subprocess.run(["pactl", "set-sink-input-mute", stream, "1"], check=True, timeout=30)
+    return len(streams)
+
+
+class SwitchUser(GuardScenario):
+    def test_losing_the_console_sounds_and_getting_it_back_sounds_again(self):
+        # No trigger ticked: losing the console sounds whatever they say.
+        program = self.start_main(0, password="abc")
+        self.lock()
+        self.assertTrue(kwine.quiet(2))
+        kwine.driver("send", GUARD, WM_WTSSESSION_CHANGE, WTS_CONSOLE_DISCONNECT, 0, desktop=DESKTOP)
+        self.assertTrue(kwine.heard(), "no siren when another user took the console")
+        for back in {"console connect": WTS_CONSOLE_CONNECT, "session unlock": WTS_SESSION_UNLOCK}.values():
+            self.assertGreater(silence_streams(), 0)
+            self.assertTrue(kwine.quiet(), "the siren outlived its silenced stream")
+            kwine.driver("send", GUARD, WM_WTSSESSION_CHANGE, back, 0, desktop=DESKTOP)
+            self.assertTrue(kwine.heard(), f"no siren again after reason {back}")
+        self.unlock("abc")
+        self.assertTrue(kwine.quiet())
+        self.close_main(program)
+
+    def test_a_remote_session_taking_the_console_sounds(self):
+        program = self.start_main(0, password="abc")
+        self.lock()
+        kwine.driver("send", GUARD, WM_WTSSESSION_CHANGE, WTS_REMOTE_CONNECT, 0, desktop=DESKTOP)
+        self.assertTrue(kwine.heard(), "no siren when a remote session took the console")
+        self.unlock("abc")
+        self.close_main(program)
 
 
 class SecondCopy(GuardScenario):
