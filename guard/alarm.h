@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 struct Settings;
 class VolumeGuard;
@@ -36,12 +37,20 @@ public:
     virtual VolumeGuard& Volume() = 0;
     virtual void StartSiren() = 0;
     virtual void StopSiren() = 0;
+    // A second looping siren on the endpoint with this id, beside the one on
+    // the default device; starting it again on the same endpoint changes
+    // nothing.
+    virtual void StartSirenOn(const std::u16string& endpoint) = 0;
+    virtual void StopSirenOn() = 0;
 };
 
 // Does nothing if the siren already sounds. Otherwise, in this order: marks
 // the siren as sounding, asks the SMS service to text the owner when that is
 // on, brings the calling thread's desktop to the front, forces full volume,
-// unmutes, starts the looping siren.
+// unmutes, starts the looping siren; and when the default output device is no
+// longer the one of arming, forces that one too and sounds the siren there
+// as well (the laptop's own speakers go on sounding after a USB or Bluetooth
+// device made itself the default).
 void StartAlarm(Settings& settings, AlarmPlatform& platform);
 // Marks the siren silent, stops it, and gives back what the owner had.
 void StopAlarm(Settings& settings, AlarmPlatform& platform);

@@ -19,6 +19,8 @@ public:
     VolumeGuard& Volume() override { return GetVolumeGuard(); }
     void StartSiren() override { ::StartSiren(); }
     void StopSiren() override { ::StopSiren(); }
+    void StartSirenOn(const std::u16string& endpoint) override { ::StartSirenOn(endpoint); }
+    void StopSirenOn() override { ::StopSirenOn(); }
 };
 
 std::atomic<HWND> relay{nullptr};
