@@ -22,8 +22,8 @@ constexpr wchar_t SESSION_MUTEX_NAME[] = L"Local\\Kestrova.Program";
 
 // The other copy's windows by their titles, the main dialog first: before it
 // the agreement or the warning may be up.
-const wchar_t* const OTHER_PROGRAM_TITLES[] = {L"Kestrova v2.0beta", L"\u6700\u7EC8\u7528\u6237\u8BB8\u53EF\u534F\u8BAE",
-                                               L"\u8B66\u544A\uFF01"};
+const wchar_t* const OTHER_PROGRAM_TITLES[] = {
+    L"Kestrova v2.0beta", L"\u6700\u7EC8\u7528\u6237\u8BB8\u53EF\u534F\u8BAE", L"\u8B66\u544A\uFF01"};
 
 class Win32StartupPlatform : public StartupPlatform {
 public:

@@ -23,9 +23,11 @@ class PowerStore {
 public:
     virtual ~PowerStore() = default;
     virtual bool ActiveScheme(PowerScheme& scheme) = 0;
-    virtual bool ReadAction(const PowerScheme& scheme, HeldPowerSetting setting, PowerSource source, uint32_t& value) = 0;
+    virtual bool ReadAction(const PowerScheme& scheme, HeldPowerSetting setting, PowerSource source,
+                            uint32_t& value) = 0;
     // False, writing nothing, where a policy pins the value.
-    virtual bool WriteAction(const PowerScheme& scheme, HeldPowerSetting setting, PowerSource source, uint32_t value) = 0;
+    virtual bool WriteAction(const PowerScheme& scheme, HeldPowerSetting setting, PowerSource source,
+                             uint32_t value) = 0;
     // Makes the scheme's written values take effect.
     virtual bool Apply(const PowerScheme& scheme) = 0;
 };

@@ -136,13 +136,11 @@ def give_back_record():
         return out + bytes([len(endpoints)]) + b"".join(endpoints)
 
     armed = record(actions=(1, 1, 3, 3, 1, 1, 1, 1), shortcuts=(1, 1, 0))
-    before_update = record(actions=(1, 1, 3, 3, 1, 1), shortcuts=(1, 1, 0), version=1)
     sounding = record(actions=(1, 0, 3, None, 1, 1, None, 1), shortcuts=(1, 0, 1), mixer=(0x8000, 0xFFFF, 0, 1),
                       endpoints=[endpoint("{0.0.0.00000000}.{a1}", 0.25, 1), endpoint("{0.0.0.00000000}.{b2}")])
     return {
         "empty_record": binary + record(), "armed": binary + armed, "sounding": binary + sounding,
         "truncated": binary + sounding[:-3], "next_version": binary + record(version=3),
-        "version_1": binary + before_update,
         "wrong_type": other_type + armed, "nothing": binary,
     }
 

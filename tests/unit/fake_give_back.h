@@ -25,7 +25,6 @@ public:
     {
         for (size_t b = 0; b < HELD_POWER_SETTING_COUNT; ++b)
             for (size_t s = 0; s < POWER_SOURCE_COUNT; ++s)
-                // sleep, hibernate, shut down; sleep states allowed
                 values[{HeldPowerSetting(b), PowerSource(s)}] = b == POWER_ALLOW_STANDBY ? 1 : uint32_t(1 + b);
     }
 
@@ -34,19 +33,19 @@ public:
         scheme = active;
         return hasActive;
     }
-    bool ReadAction(const PowerScheme& scheme, HeldPowerSetting setting, PowerSource source, uint32_t& value) override
+    bool ReadAction(const PowerScheme& scheme, HeldPowerSetting button, PowerSource source, uint32_t& value) override
     {
-        if (scheme != active || unreadable.count({setting, source}))
+        if (scheme != active || unreadable.count({button, source}))
             return false;
-        value = values[{setting, source}];
+        value = values[{button, source}];
         return true;
     }
-    bool WriteAction(const PowerScheme& scheme, HeldPowerSetting setting, PowerSource source, uint32_t value) override
+    bool WriteAction(const PowerScheme& scheme, HeldPowerSetting button, PowerSource source, uint32_t value) override
     {
-        if (scheme != active || pinned.count({setting, source}))
+        if (scheme != active || pinned.count({button, source}))
             return false;
         beforeWrite();
-        values[{setting, source}] = value;
+        values[{button, source}] = value;
         return true;
     }
     bool Apply(const PowerScheme&) override { return ++applied > 0; }

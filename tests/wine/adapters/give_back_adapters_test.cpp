@@ -19,7 +19,6 @@ TEST(GiveBackAdapters, ArmingThenUnlockLeavesThePowerActionsAndHotKeysAsTheyWere
     const PowerActionsRecord before = ReadPowerActions(power);
     const ShortcutsCleared hotKeysBefore = ReadShortcutHotKeys(accessibility);
 
-    // Nothing changes without a record on disk: one under a key of its own.
     const wchar_t* const path = L"Software\\Kestrova Tests\\GiveBack";
     OpenedKey key = CreateRegistryStore(HKEY_CURRENT_USER, path)->OpenOrCreate();
     GiveBackKeeper keeper(key.key.get(), power, accessibility);

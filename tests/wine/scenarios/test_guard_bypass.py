@@ -21,7 +21,7 @@ WM_CLOSE = 0x0010
 WM_COMMAND = 0x0111
 WM_SYSCOMMAND, SC_MINIMIZE = 0x0112, 0xF020
 WM_WTSSESSION_CHANGE = 0x02B1
-WTS_CONSOLE_CONNECT, WTS_CONSOLE_DISCONNECT, WTS_REMOTE_CONNECT, WTS_SESSION_UNLOCK = 1, 2, 3, 8
+WTS_CONSOLE_CONNECT, WTS_CONSOLE_DISCONNECT, WTS_SESSION_UNLOCK = 1, 2, 8
 WM_GETTEXTLENGTH = 0x000E
 WM_QUERYENDSESSION = 0x0011
 DIALOG_CLASS = "#32770"
@@ -188,9 +188,8 @@ class SecondLock(GuardScenario):
 
 
 def silence_streams():
-    """Mutes every stream playing into the sink for good, as Windows closes a
-    session's audio while another user has the console: only a stream opened
-    afresh is heard again. Returns how many there were."""
+    """Mutes every stream into the sink for good, as Windows closes a session's
+    sound while another user has the console; returns how many there were."""
     listed = subprocess.run(["pactl", "list", "short", "sink-inputs"], capture_output=True, text=True,
                             check=True, timeout=30).stdout
     streams = [line.split()[0] for line in listed.splitlines() if line.strip()]
@@ -207,20 +206,11 @@ class SwitchUser(GuardScenario):
         self.assertTrue(kwine.quiet(2))
         kwine.driver("send", GUARD, WM_WTSSESSION_CHANGE, WTS_CONSOLE_DISCONNECT, 0, desktop=DESKTOP)
         self.assertTrue(kwine.heard(), "no siren when another user took the console")
-        for back in {"console connect": WTS_CONSOLE_CONNECT, "session unlock": WTS_SESSION_UNLOCK}.values():
+        for back in (WTS_CONSOLE_CONNECT, WTS_SESSION_UNLOCK):
             self.assertGreater(silence_streams(), 0)
             self.assertTrue(kwine.quiet(), "the siren outlived its silenced stream")
             kwine.driver("send", GUARD, WM_WTSSESSION_CHANGE, back, 0, desktop=DESKTOP)
             self.assertTrue(kwine.heard(), f"no siren again after reason {back}")
-        self.unlock("abc")
-        self.assertTrue(kwine.quiet())
-        self.close_main(program)
-
-    def test_a_remote_session_taking_the_console_sounds(self):
-        program = self.start_main(0, password="abc")
-        self.lock()
-        kwine.driver("send", GUARD, WM_WTSSESSION_CHANGE, WTS_REMOTE_CONNECT, 0, desktop=DESKTOP)
-        self.assertTrue(kwine.heard(), "no siren when a remote session took the console")
         self.unlock("abc")
         self.close_main(program)
 
@@ -238,7 +228,6 @@ class SecondCopy(GuardScenario):
         # The live record is neither given back nor deleted, nothing is saved.
         self.assertEqual(kwine.reg_dump(), armed)
         self.assertTrue(kwine.until(lambda: kwine.driver("front", kwine.MAIN_TITLE) == "1"))
-        self.assertTrue(guard_up())
         self.unlock("abc")
         self.close_main(program)
 
