@@ -26,6 +26,11 @@ bool LockNeedsLoginQuestion(uint32_t flags, bool loggedIn)
     return (flags & FLAG_SMS_SERVICE) != 0 && !loggedIn;
 }
 
+bool RefusedWhileArmed(int command, uint32_t flags)
+{
+    return (flags & FLAG_ARMED) != 0 && (command == MAIN_COMMAND_CLOSE || command == IDC_MAIN_SETTINGS);
+}
+
 SessionEndSteps StepsAtSessionEnd(bool sessionEnds, uint32_t flags)
 {
     SessionEndSteps steps;

@@ -18,6 +18,14 @@ uint32_t FlagsFromCheckBoxes(uint32_t flags, const bool ticked[4]);
 // Locking with the SMS service on but no accepted login asks first.
 bool LockNeedsLoginQuestion(uint32_t flags, bool loggedIn);
 
+// The close box, Esc and WM_CLOSE (IDCANCEL).
+constexpr int MAIN_COMMAND_CLOSE = 2;
+
+// While armed, the commands that would end the program (close) or change
+// what the guard compares (the settings: password, sensitivity) are refused;
+// only the password at the guard ends the armed state.
+bool RefusedWhileArmed(int command, uint32_t flags);
+
 // What the main dialog does when Windows says whether the session ends.
 struct SessionEndSteps {
     bool save = false;       // read the check boxes back and save, at once

@@ -12,6 +12,8 @@
 #include "settings/settings.h"
 #include "settings/settings_dialog_win32.h"
 
+static_assert(MAIN_COMMAND_CLOSE == IDCANCEL, "the close command is IDCANCEL");
+
 namespace {
 
 void ShowTriggerFlags(HWND dialog, uint32_t flags)
@@ -60,12 +62,12 @@ INT_PTR MainDialogProcBody(HWND dialog, UINT message, WPARAM wParam)
         // FALSE: the dialog manager sets no focus, and neither does this.
         return FALSE;
     case WM_COMMAND:
+        // While armed, ending the program would silence the siren, and the
+        // settings would change the password the guard compares.
+        if (RefusedWhileArmed(LOWORD(wParam), GetSettings().flags))
+            return TRUE;
         switch (LOWORD(wParam)) {
         case IDCANCEL:
-            // While armed, ending the program would silence the siren: only
-            // the password ends the guard. (WM_CLOSE arrives here too.)
-            if (GetSettings().HasFlag(FLAG_ARMED))
-                return TRUE;
             TakeTriggerFlags(dialog);
             EndDialog(dialog, IDCANCEL);
             return TRUE;

@@ -91,6 +91,9 @@ struct MixerCloser {
 struct LibraryCloser {
     static void Close(HMODULE module) noexcept { FreeLibrary(module); }
 };
+struct WinEventCloser {
+    static void Close(HWINEVENTHOOK hook) noexcept { UnhookWinEvent(hook); }
+};
 struct ComReleaser {
     template <class Interface>
     static void Close(Interface* object) noexcept
@@ -101,6 +104,7 @@ struct ComReleaser {
 
 using ScopedDesktop = UniqueHandle<HDESK, DesktopCloser>;  // not for GetThreadDesktop's, which is never closed
 using ScopedHook = UniqueHandle<HHOOK, HookCloser>;
+using ScopedWinEvent = UniqueHandle<HWINEVENTHOOK, WinEventCloser>;
 using ScopedInternet = UniqueHandle<HINTERNET, InternetCloser>;
 using ScopedDeviceNotice = UniqueHandle<HDEVNOTIFY, DeviceNoticeCloser>;
 using ScopedKey = UniqueHandle<HKEY, KeyCloser>;

@@ -4,6 +4,12 @@
 
 int RunStartupBody(StartupPlatform& platform, RegistryStore& store)
 {
+    // The other copy may be armed: giving back its live record, or saving
+    // over what it will save, would undo its guard. This one changes nothing.
+    if (!platform.OnlyProgramInSession()) {
+        platform.ShowOtherProgram();
+        return 0;
+    }
     Settings& settings = LoadSettingsFrom(store);
     platform.GiveBackLeftOvers();
 

@@ -8,6 +8,10 @@ class RegistryStore;
 class StartupPlatform {
 public:
     virtual ~StartupPlatform() = default;
+    // False when another copy of the program runs in this session.
+    virtual bool OnlyProgramInSession() { return true; }
+    // Brings that other copy's window to the front.
+    virtual void ShowOtherProgram() {}
     // What an armed process that never unlocked left changed on the machine.
     virtual void GiveBackLeftOvers() {}
     virtual void EnsureUiResources() = 0;

@@ -7,10 +7,10 @@
 
 namespace {
 
-// Runs one step before the siren; a failure is kept for later instead of
-// keeping the siren silent.
+// Runs one step of the alarm; a failure is kept for later instead of keeping
+// the siren silent.
 template <class Step>
-void TryBeforeSiren(Step step, std::exception_ptr& failure)
+void TryAlarmStep(Step step, std::exception_ptr& failure)
 {
     try {
         step();
@@ -18,6 +18,20 @@ void TryBeforeSiren(Step step, std::exception_ptr& failure)
         if (!failure)
             failure = std::current_exception();
     }
+}
+
+// While the siren sounds: the device of arming sounds it too when it is no
+// longer the default, and is forced full like the default one.
+void SoundOnArmingDevice(AlarmPlatform& platform)
+{
+    VolumeGuard& volume = platform.Volume();
+    const std::u16string device = volume.ArmingEndpointBesideDefault();
+    if (device.empty()) {
+        platform.StopSirenOn();
+        return;
+    }
+    volume.ForceArmingEndpoint();
+    platform.StartSirenOn(device);
 }
 
 }  // namespace
@@ -30,9 +44,9 @@ void StartAlarm(Settings& settings, AlarmPlatform& platform, AlarmCause cause)
     // whatever fails on the way, it must still start.
     std::exception_ptr failure;
     if (settings.HasFlag(FLAG_SMS_SERVICE))
-        TryBeforeSiren([&] { platform.SendAlarmNotice(); }, failure);
-    TryBeforeSiren([&] { platform.BringGuardDesktopToFront(); }, failure);
-    TryBeforeSiren(
+        TryAlarmStep([&] { platform.SendAlarmNotice(); }, failure);
+    TryAlarmStep([&] { platform.BringGuardDesktopToFront(); }, failure);
+    TryAlarmStep(
         [&] {
             VolumeGuard& volume = platform.Volume();
             volume.ForceFullVolume();
@@ -40,8 +54,29 @@ void StartAlarm(Settings& settings, AlarmPlatform& platform, AlarmCause cause)
         },
         failure);
     platform.StartSiren();
-    // After the siren, so that the message can never hold it up.
+    TryAlarmStep([&] { SoundOnArmingDevice(platform); }, failure);
+    // After the sirens, so that the message can never hold them up.
     platform.QueueAlarmPush(cause);
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void RestartAlarmSound(Settings& settings, AlarmPlatform& platform)
+{
+    if (!settings.sirenSounding)
+        return;
+    std::exception_ptr failure;
+    TryAlarmStep([&] { platform.BringGuardDesktopToFront(); }, failure);
+    TryAlarmStep(
+        [&] {
+            VolumeGuard& volume = platform.Volume();
+            volume.FollowDefaultEndpoint(true);
+            volume.ForceFullVolume();
+            volume.Unmute();
+        },
+        failure);
+    platform.StartSiren();
+    TryAlarmStep([&] { SoundOnArmingDevice(platform); }, failure);
     if (failure)
         std::rethrow_exception(failure);
 }
@@ -50,6 +85,7 @@ void StopAlarm(Settings& settings, AlarmPlatform& platform)
 {
     settings.sirenSounding = false;
     platform.StopSiren();
+    platform.StopSirenOn();
     platform.Volume().Restore();
 }
 
@@ -57,6 +93,8 @@ void FollowDefaultDevice(Settings& settings, AlarmPlatform& platform)
 {
     const bool sounding = settings.sirenSounding;
     platform.Volume().FollowDefaultEndpoint(sounding);
-    if (sounding)
+    if (sounding) {
         platform.StartSiren();
+        SoundOnArmingDevice(platform);
+    }
 }

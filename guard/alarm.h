@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "guard/alarm_cause.h"
 
@@ -41,16 +42,31 @@ public:
     // Hands the owner's phone message to the push sender's own thread and
     // returns at once.
     virtual void QueueAlarmPush(AlarmCause cause) = 0;
+    // A second looping siren on the endpoint with this id, beside the one on
+    // the default device; starting it again on the same endpoint changes
+    // nothing.
+    virtual void StartSirenOn(const std::u16string& endpoint) = 0;
+    virtual void StopSirenOn() = 0;
 };
 
 // Does nothing if the siren already sounds. Otherwise, in this order: marks
 // the siren as sounding, asks the SMS service to text the owner when that is
 // on, brings the calling thread's desktop to the front, forces full volume,
-// unmutes, starts the looping siren, then queues the push message that says
+// unmutes, starts the looping siren; when the default output device is no
+// longer the one of arming, forces that one too and sounds the siren there
+// as well (the laptop's own speakers go on sounding after a USB or Bluetooth
+// device made itself the default); then queues the push message that says
 // why.
 void StartAlarm(Settings& settings, AlarmPlatform& platform, AlarmCause cause);
 // Marks the siren silent, stops it, and gives back what the owner had.
 void StopAlarm(Settings& settings, AlarmPlatform& platform);
+
+// The session has the console again while the siren sounds (after Switch
+// user, or a remote session): the system closed the siren's stream meanwhile,
+// and the default device may be another. Brings the guard's desktop to the
+// front, reaches the default device now and forces it, forces the volume,
+// and starts the siren again. Does nothing while the siren is silent.
+void RestartAlarmSound(Settings& settings, AlarmPlatform& platform);
 
 // The default output device changed (earphones, a headset, a dock): the
 // volume guard reaches the new one; while the siren sounds it forces that one

@@ -21,6 +21,8 @@ public:
     void StartSiren() override { ::StartSiren(); }
     void StopSiren() override { ::StopSiren(); }
     void QueueAlarmPush(AlarmCause cause) override { ::QueueAlarmPush(cause); }
+    void StartSirenOn(const std::u16string& endpoint) override { ::StartSirenOn(endpoint); }
+    void StopSirenOn() override { ::StopSirenOn(); }
 };
 
 std::atomic<HWND> relay{nullptr};
@@ -68,6 +70,12 @@ void FollowDefaultDevice(Settings& settings)
 {
     Win32AlarmPlatform platform;
     FollowDefaultDevice(settings, platform);
+}
+
+void RestartAlarmSound(Settings& settings)
+{
+    Win32AlarmPlatform platform;
+    RestartAlarmSound(settings, platform);
 }
 
 void OpenAlarmRelay() noexcept

@@ -22,3 +22,4 @@ struct Settings;
 void StartAlarm(Settings& settings, AlarmCause cause);
 void StopAlarm(Settings& settings);
 void FollowDefaultDevice(Settings& settings);
+void RestartAlarmSound(Settings& settings);

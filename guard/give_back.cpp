@@ -5,26 +5,33 @@ GiveBackKeeper::GiveBackKeeper(RegistryKey* key, PowerStore& power, Accessibilit
 {
 }
 
-void GiveBackKeeper::Write()
+bool GiveBackKeeper::Write()
 {
-    if (key_)
-        key_->Write(GIVE_BACK_VALUE_NAME, RegistryValue{REGISTRY_TYPE_BINARY, EncodeGiveBackRecord(record_)},
-                    TextWidth::Wide);
+    return key_ && key_->Write(GIVE_BACK_VALUE_NAME,
+                               RegistryValue{REGISTRY_TYPE_BINARY, EncodeGiveBackRecord(record_)}, TextWidth::Wide);
 }
 
-void GiveBackKeeper::Arm()
+bool GiveBackKeeper::Arm()
 {
     record_ = GiveBackRecord();
     record_.power = ReadPowerActions(power_);
     record_.shortcuts = ReadShortcutHotKeys(accessibility_);
-    Write();
+    // A change whose record is not on disk would outlive a crash for good
+    // (the lid left at "Do nothing"): without one, nothing is changed.
+    if (!Write()) {
+        record_ = GiveBackRecord();
+        return false;
+    }
     RefusePowerSleep(power_, record_.power);
     ClearShortcutHotKeys(accessibility_, record_.shortcuts);
+    return true;
 }
 
 void GiveBackKeeper::VolumeSaved(const VolumeRecord& volume)
 {
     record_.volume = volume;
+    // The siren is forced loud whether or not this write works: the alarm
+    // matters more than the owner's volume after a crash.
     Write();
 }
 

@@ -24,8 +24,9 @@ public:
     GiveBackKeeper(RegistryKey* key, PowerStore& power, AccessibilityStore& accessibility);
 
     // The owner's actions and shortcuts saved, then sleep refused and the
-    // shortcuts switched off.
-    void Arm();
+    // shortcuts switched off. False, changing nothing, when the record could
+    // not be written (no key, a read-only key, a failed write).
+    bool Arm();
     // The volume guard saved more of the owner's sound and is about to force
     // it: the record is written again first.
     void VolumeSaved(const VolumeRecord& volume);
@@ -34,7 +35,7 @@ public:
     void Unlock();
 
 private:
-    void Write();
+    bool Write();
 
     RegistryKey* key_;
     PowerStore& power_;

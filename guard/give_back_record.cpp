@@ -200,15 +200,16 @@ std::optional<GiveBackRecord> DecodeGiveBackRecord(const std::vector<uint8_t>& b
             return std::nullopt;
     }
     uint16_t version = 0;
-    if (!in.Half(version) || version != GIVE_BACK_RECORD_VERSION)
+    if (!in.Half(version) || (version != GIVE_BACK_RECORD_VERSION && version != 1))
         return std::nullopt;
 
     GiveBackRecord record;
     for (uint8_t& byte : record.power.scheme)
         if (!in.Byte(byte))
             return std::nullopt;
-    for (auto& button : record.power.actions)
-        for (SavedWord& word : button)
+    const size_t held = version == 1 ? HELD_POWER_SETTINGS_VERSION_1 : HELD_POWER_SETTING_COUNT;
+    for (size_t setting = 0; setting < held; ++setting)
+        for (SavedWord& word : record.power.actions[setting])
             if (!in.Saved(word))
                 return std::nullopt;
     for (bool& cleared : record.shortcuts)

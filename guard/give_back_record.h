@@ -12,7 +12,7 @@
 // The value's name under the settings key, and its registry type (REG_BINARY).
 constexpr char GIVE_BACK_VALUE_NAME[] = "GiveBack";
 constexpr uint32_t REGISTRY_TYPE_BINARY = 3;
-constexpr uint16_t GIVE_BACK_RECORD_VERSION = 1;
+constexpr uint16_t GIVE_BACK_RECORD_VERSION = 2;
 // Larger than any record this version writes; a bigger value is not ours.
 constexpr size_t GIVE_BACK_RECORD_MAX_BYTES = 16384;
 constexpr size_t GIVE_BACK_MAX_ENDPOINTS = 8;
@@ -25,14 +25,24 @@ struct SavedWord {
     bool operator==(const SavedWord& other) const { return value == other.value && saved == other.saved; }
 };
 
-// The lid, power-button and sleep-button actions, on mains and on battery.
-enum PowerButton : size_t { POWER_LID_CLOSE, POWER_BUTTON, POWER_SLEEP_BUTTON, POWER_BUTTON_COUNT };
+// The power settings held while armed, on mains and on battery: the lid,
+// power-button and sleep-button actions, and whether sleep states (S1 to S3)
+// are allowed at all, which is what the power menu's Sleep asks for.
+enum HeldPowerSetting : size_t {
+    POWER_LID_CLOSE,
+    POWER_BUTTON,
+    POWER_SLEEP_BUTTON,
+    POWER_ALLOW_STANDBY,
+    HELD_POWER_SETTING_COUNT
+};
+// A record of version 1 held the first three only.
+constexpr size_t HELD_POWER_SETTINGS_VERSION_1 = 3;
 enum PowerSource : size_t { POWER_ON_AC, POWER_ON_DC, POWER_SOURCE_COUNT };
 using PowerScheme = std::array<uint8_t, 16>;  // the scheme GUID as it lies in memory
 
 struct PowerActionsRecord {
     PowerScheme scheme = {};
-    std::array<std::array<SavedWord, POWER_SOURCE_COUNT>, POWER_BUTTON_COUNT> actions = {};
+    std::array<std::array<SavedWord, POWER_SOURCE_COUNT>, HELD_POWER_SETTING_COUNT> actions = {};
     bool Any() const;
 };
 
@@ -80,6 +90,7 @@ struct GiveBackRecord {
 // Endpoints past the limit, ids longer than the limit and volumes outside 0..1
 // are left out, so that what is written always decodes.
 std::vector<uint8_t> EncodeGiveBackRecord(const GiveBackRecord& record);
-// Nothing unless the bytes are a whole record of this version: right magic and
-// version, every flag 0 or 1, volumes within 0..1, no byte left over.
+// Nothing unless the bytes are a whole record of this version or of version 1
+// (left by the program before an update): right magic and version, every flag
+// 0 or 1, volumes within 0..1, no byte left over.
 std::optional<GiveBackRecord> DecodeGiveBackRecord(const std::vector<uint8_t>& bytes);

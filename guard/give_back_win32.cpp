@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "app/event_log.h"
 #include "guard/accessibility_win32.h"
 #include "guard/endpoint_volume_win32.h"
 #include "guard/give_back.h"
@@ -104,7 +105,9 @@ void SaveAndChangeForArming() noexcept
             record.endpoints = volume.SavedEndpoints();
             machine.keeper.VolumeSaved(record);
         });
-        machine.keeper.Arm();
+        if (!machine.keeper.Arm())
+            LogEvent("Armed without holding the lid, the buttons, sleep and the shortcuts: "
+                     "their give-back record could not be written.");
     } catch (const std::exception&) {
         // Arming goes on: the guard matters more than what it would give back.
     }

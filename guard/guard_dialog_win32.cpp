@@ -3,12 +3,14 @@
 #include <windows.h>
 
 #include <dbt.h>
+#include <wtsapi32.h>
 
 #include <array>
 #include <cstring>
 #include <string>
 
 #include "app/callback_edge_win32.h"
+#include "app/event_log_win32.h"
 #include "app/scoped_win32.h"
 #include "app/ui_resources_win32.h"
 #include "guard/alarm_win32.h"
@@ -24,6 +26,33 @@
 
 namespace {
 
+// Session notices (Switch user, a remote session, unlock) for one window,
+// given up at unlock or when the window's data goes.
+class SessionNotices {
+public:
+    SessionNotices() = default;
+    SessionNotices(const SessionNotices&) = delete;
+    SessionNotices& operator=(const SessionNotices&) = delete;
+    ~SessionNotices() { Unregister(); }
+
+    void Register(HWND window) noexcept
+    {
+        if (WTSRegisterSessionNotification(window, NOTIFY_FOR_THIS_SESSION))
+            window_ = window;
+        else
+            LogFailedCall("WTSRegisterSessionNotification", GetLastError());
+    }
+    void Unregister() noexcept
+    {
+        if (window_)
+            WTSUnRegisterSessionNotification(window_);
+        window_ = nullptr;
+    }
+
+private:
+    HWND window_ = nullptr;
+};
+
 // What one guard dialog keeps between its messages.
 struct GuardDialogData {
     ScopedDeviceNotice deviceNotice;
@@ -31,7 +60,24 @@ struct GuardDialogData {
     PowerNotices powerNotices;
     bool lidStateKnown = false;
     uint32_t wrongPasswords = 0;  // for the owner's disarmed message
+    SessionNotices sessionNotices;
+    ScopedWinEvent desktopSwitch;
 };
+
+// The one guard dialog, for the desktop-switch event, which names no window
+// of ours. Set and read on the guard thread only.
+HWND guardDialog = nullptr;
+
+// Out of context, so it runs on the guard thread, from the dialog's message
+// loop, as soon as the switch is announced: judged at once, not at the next
+// tick.
+void CALLBACK DesktopSwitched(HWINEVENTHOOK, DWORD, HWND, LONG, LONG, DWORD, DWORD) noexcept
+{
+    AtCallbackEdge([] {
+        if (guardDialog)
+            SendMessageW(guardDialog, GUARD_MESSAGE_DESKTOP_SWITCHED, 0, 0);
+    });
+}
 
 class Win32GuardPlatform : public GuardPlatform {
 public:
@@ -131,6 +177,15 @@ void InitGuardDialog(HWND dialog, GuardDialogData& data)
     ShutdownBlockReasonCreate(dialog, SHUTDOWN_BLOCK_REASON);
     data.deviceNotice.Reset(RegisterHidNotice(dialog));
     data.powerNotices.Register(dialog);
+    // Switch user or a remote session takes the console without any other
+    // notice reaching the guard.
+    data.sessionNotices.Register(dialog);
+    guardDialog = dialog;
+    data.desktopSwitch.Reset(SetWinEventHook(EVENT_SYSTEM_DESKTOPSWITCH, EVENT_SYSTEM_DESKTOPSWITCH, nullptr,
+                                             DesktopSwitched, 0, 0, WINEVENT_OUTOFCONTEXT));
+    if (!data.desktopSwitch)
+        LogFailedCall("SetWinEventHook", GetLastError());
+    // Kept beside the event: a switch whose event never comes is still seen.
     SetTimer(dialog, IDT_GUARD_WATCH, 100, nullptr);
 }
 
@@ -141,6 +196,9 @@ void Unlock(HWND dialog, GuardDialogData& data, WORD id)
     StopAlarm(settings);
     data.deviceNotice.Reset();
     data.powerNotices.Unregister();
+    data.sessionNotices.Unregister();
+    data.desktopSwitch.Reset();
+    guardDialog = nullptr;
     GetVolumeGuard().CloseMixer();
     GiveBackAtUnlock();
     QueueUnlockPush(data.wrongPasswords);
@@ -170,6 +228,8 @@ void CarryOut(uint32_t actions, AlarmCause cause, GuardDialogData* data)
     // StartAlarm switches once, and only when it starts the siren.
     if (actions & GUARD_ACTION_SWITCH_TO_GUARD)
         SwitchDesktop(GetThreadDesktop(GetCurrentThreadId()));
+    if (actions & GUARD_ACTION_RESTART_SOUND)
+        RestartAlarmSound(GetSettings());
     if (actions & GUARD_ACTION_REFORCE_VOLUME) {
         VolumeGuard& volume = GetVolumeGuard();
         volume.ForceFullVolume();

@@ -71,8 +71,9 @@ bool PowerSourceChanged(const GuardState& state, GuardPlatform& platform)
     return platform.AcLineStatus() != state.lastAcLineStatus && Has(state, FLAG_TRIGGER_POWER);
 }
 
-// A sleep that happens anyway, the resume from it, and the lid: sounding only
-// with the shutdown trigger, as a refused shutdown does.
+// A sleep that happens anyway, the resume from it, the lid, and the display
+// going off (Modern Standby's sleep): sounding only with the shutdown
+// trigger, as a refused shutdown does.
 bool FilterSleepEvent(const GuardMessage& message, const GuardState& state, GuardPlatform& platform,
                       GuardDecision& decision)
 {
@@ -90,6 +91,9 @@ bool FilterSleepEvent(const GuardMessage& message, const GuardState& state, Guar
                 decision.actions = GUARD_ACTION_LID_STATE_KNOWN;
             else if (notice.value == GUARD_LID_CLOSED && Has(state, FLAG_TRIGGER_SHUTDOWN))
                 SoundFor(decision, AlarmCause::LidClosed);
+        } else if (notice.setting == CONSOLE_DISPLAY_STATE) {
+            if (notice.hasValue && notice.value == GUARD_DISPLAY_OFF && Has(state, FLAG_TRIGGER_SHUTDOWN))
+                SoundFor(decision, AlarmCause::Sleep);
         } else if (notice.setting == ACDC_POWER_SOURCE && PowerSourceChanged(state, platform)) {
             SoundFor(decision, AlarmCause::PowerSource);
         }
@@ -98,6 +102,30 @@ bool FilterSleepEvent(const GuardMessage& message, const GuardState& state, Guar
     default:
         return false;
     }
+}
+
+// Switch user (another account takes the console) or a remote session
+// taking it: the owner's session goes on unseen and unheard, so it is a theft
+// attempt whatever the triggers say. When the session has the console again,
+// a siren that was sounding sounds again.
+GuardDecision SessionChangeRow(const GuardMessage& message, const GuardState& state)
+{
+    GuardDecision decision;
+    switch (message.wParam) {
+    case GUARD_WTS_CONSOLE_DISCONNECT:
+    case GUARD_WTS_REMOTE_CONNECT:
+        SoundFor(decision, AlarmCause::SessionChange);
+        break;
+    case GUARD_WTS_CONSOLE_CONNECT:
+    case GUARD_WTS_REMOTE_DISCONNECT:
+    case GUARD_WTS_SESSION_UNLOCK:
+        if (state.sirenSounding)
+            decision.actions = GUARD_ACTION_RESTART_SOUND;
+        break;
+    default:
+        break;
+    }
+    return decision;
 }
 
 }  // namespace
@@ -117,7 +145,11 @@ GuardDecision FilterGuardMessage(const GuardMessage& message, const GuardState& 
         return decision;
 
     case GUARD_WM_TIMER:
+    case GUARD_MESSAGE_DESKTOP_SWITCHED:
         return InputDesktopRow(state, platform);
+
+    case GUARD_WM_WTSSESSION_CHANGE:
+        return SessionChangeRow(message, state);
 
     case GUARD_WM_SYSCOMMAND:
         return ScreenSaverRow(message);

@@ -19,12 +19,24 @@ constexpr uint32_t GUARD_WM_POWERBROADCAST = 0x0218;
 constexpr uint32_t GUARD_WM_DEVICECHANGE = 0x0219;
 constexpr uint32_t GUARD_MM_MIXM_LINE_CHANGE = 0x03D0;
 constexpr uint32_t GUARD_MM_MIXM_CONTROL_CHANGE = 0x03D1;
+constexpr uint32_t GUARD_WM_WTSSESSION_CHANGE = 0x02B1;
+// Not a Windows message: the guard dialog's own, sent to itself when the
+// desktop-switch event (EVENT_SYSTEM_DESKTOPSWITCH) comes, so the switch is
+// judged at once rather than at the next tick.
+constexpr uint32_t GUARD_MESSAGE_DESKTOP_SWITCHED = 0x8000 + 0x61;
 constexpr uintptr_t GUARD_PBT_APMQUERYSUSPEND = 0;
 constexpr uintptr_t GUARD_PBT_APMPOWERSTATUSCHANGE = 10;
 constexpr uintptr_t GUARD_DBT_DEVICEREMOVECOMPLETE = 0x8004;
 constexpr uint32_t GUARD_DBT_DEVTYP_DEVICEINTERFACE = 5;
 constexpr intptr_t GUARD_BROADCAST_QUERY_DENY = 0x424D5144;
 constexpr uintptr_t GUARD_SC_SCREENSAVE = 0xF140;  // the low four bits of the command are the system's own
+
+// WM_WTSSESSION_CHANGE's reasons the guard acts on.
+constexpr uintptr_t GUARD_WTS_CONSOLE_CONNECT = 1;
+constexpr uintptr_t GUARD_WTS_CONSOLE_DISCONNECT = 2;
+constexpr uintptr_t GUARD_WTS_REMOTE_CONNECT = 3;
+constexpr uintptr_t GUARD_WTS_REMOTE_DISCONNECT = 4;
+constexpr uintptr_t GUARD_WTS_SESSION_UNLOCK = 8;
 
 // The guard's own desktop, as CreateDesktopW is given it.
 constexpr char16_t GUARD_DESKTOP_NAME[] = u"Kestrova";
@@ -47,12 +59,18 @@ constexpr uintptr_t GUARD_PBT_APMRESUMESUSPEND = 7;
 constexpr uintptr_t GUARD_PBT_APMRESUMEAUTOMATIC = 0x12;
 constexpr uintptr_t GUARD_PBT_POWERSETTINGCHANGE = 0x8013;
 constexpr uint32_t GUARD_LID_CLOSED = 0;
+constexpr uint32_t GUARD_DISPLAY_OFF = 0;  // of GUID_CONSOLE_DISPLAY_STATE: 0 off, 1 on, 2 dimmed
 // {BA3E0F4D-B817-4094-A2D1-D56379E6A0F3} and {5D3E9A59-E9D5-4B00-A6BD-FF34FF516548}
 // as they lie in memory.
 constexpr std::array<uint8_t, 16> LIDSWITCH_STATE_CHANGE = {0x4D, 0x0F, 0x3E, 0xBA, 0x17, 0xB8, 0x94, 0x40,
                                                             0xA2, 0xD1, 0xD5, 0x63, 0x79, 0xE6, 0xA0, 0xF3};
 constexpr std::array<uint8_t, 16> ACDC_POWER_SOURCE = {0x59, 0x9A, 0x3E, 0x5D, 0xD5, 0xE9, 0x00, 0x4B,
                                                        0xA6, 0xBD, 0xFF, 0x34, 0xFF, 0x51, 0x65, 0x48};
+// GUID_CONSOLE_DISPLAY_STATE {6FE69556-704A-47A0-8F24-C28D936FDA47}: on a
+// Modern Standby laptop, where Sleep cannot be refused, the display going off
+// while the guard holds it on is the sleep itself beginning.
+constexpr std::array<uint8_t, 16> CONSOLE_DISPLAY_STATE = {0x56, 0x95, 0xE6, 0x6F, 0x4A, 0x70, 0xA0, 0x47,
+                                                           0x8F, 0x24, 0xC2, 0x8D, 0x93, 0x6F, 0xDA, 0x47};
 
 // A power-setting notice: which setting, and its first four data bytes when
 // it carries that many.
@@ -100,6 +118,9 @@ constexpr uint32_t GUARD_ACTION_LID_STATE_KNOWN = 0x4;  // the first lid notice 
 // remember that the guard's desktop has been seen with the input.
 constexpr uint32_t GUARD_ACTION_SWITCH_TO_GUARD = 0x8;
 constexpr uint32_t GUARD_ACTION_GUARD_DESKTOP_SEEN = 0x10;
+// The session has the console again: the system closed its audio streams
+// while it had not, so the sounding siren starts again at forced volume.
+constexpr uint32_t GUARD_ACTION_RESTART_SOUND = 0x20;
 
 struct GuardDecision {
     uint32_t actions = 0;

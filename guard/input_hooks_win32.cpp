@@ -4,6 +4,7 @@
 #include <new>
 
 #include "app/callback_edge_win32.h"
+#include "app/event_log_win32.h"
 #include "app/scoped_win32.h"
 #include "guard/alarm_win32.h"
 #include "guard/input_rules.h"
@@ -23,6 +24,11 @@ namespace {
 
 constexpr wchar_t HOOK_WINDOW_CLASS[] = L"KestrovaHookThread";
 constexpr UINT HOOK_MESSAGE_RUN = 0x8000 + 0x51;  // lParam: a HookWork
+constexpr UINT_PTR HOOK_TIMER_RENEW = 1;
+// Windows 7 and later remove a low-level hook that overran its time-out
+// without a word, and nothing tells whether a hook is still installed: so
+// both are installed afresh at this interval.
+constexpr UINT HOOK_RENEW_MS = 1000;
 
 using HookWork = void (*)() noexcept;
 
@@ -100,6 +106,26 @@ void RemoveMouseHook() noexcept
     mouseHook.Reset();
 }
 
+// The fresh hook first, so no event finds neither; then the old one goes.
+// The travel sum lives outside the hooks and is kept.
+void RenewHook(ScopedHook& hook, int type, HOOKPROC procedure, HINSTANCE instance) noexcept
+{
+    if (!hook)
+        return;
+    const HHOOK fresh = SetWindowsHookExW(type, procedure, instance, 0);
+    if (!fresh) {
+        LogFailedCall("SetWindowsHookExW", GetLastError());
+        return;  // the old one may still be there: better than none
+    }
+    hook.Reset(fresh);
+}
+
+void RenewHooksHere() noexcept
+{
+    RenewHook(keyboardHook, WH_KEYBOARD_LL, LowLevelKeyboardProc, GetModuleHandleW(nullptr));
+    RenewHook(mouseHook, WH_MOUSE_LL, LowLevelMouseProc, hookInstance);
+}
+
 void ResetMotionHere() noexcept
 {
     POINT cursor = {};
@@ -111,6 +137,10 @@ LRESULT HookWindowProcBody(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 {
     if (message == HOOK_MESSAGE_RUN) {
         reinterpret_cast<HookWork>(lParam)();
+        return 0;
+    }
+    if (message == WM_TIMER && wParam == HOOK_TIMER_RENEW) {
+        RenewHooksHere();
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
@@ -136,6 +166,8 @@ DWORD HookThreadMainBody(LPVOID parameter)
     MSG msg;
     PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);  // the queue, for WM_QUIT
     hookWindow = CreateMessageWindow(HOOK_WINDOW_CLASS, HookWindowProc);
+    if (hookWindow && !SetTimer(hookWindow, HOOK_TIMER_RENEW, HOOK_RENEW_MS, nullptr))
+        LogFailedCall("SetTimer", GetLastError());
     SetEvent(start->ready);  // start is gone from here on
 
     while (GetMessageW(&msg, nullptr, 0, 0) > 0)
@@ -213,6 +245,11 @@ extern "C" void StopHook()
 extern "C" void ResetDistance()
 {
     RunOnHookThread(ResetMotionHere);
+}
+
+void RenewHooks() noexcept
+{
+    RunOnHookThread(RenewHooksHere);
 }
 
 MotionDetector::MotionDetector()

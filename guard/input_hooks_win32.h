@@ -25,6 +25,12 @@ __declspec(dllexport) void StopHook();
 __declspec(dllexport) void ResetDistance();
 }
 
+// Installs each hook that is installed afresh (new first, then the old one
+// removed), keeping the travel sum; the hook thread does this by itself about
+// every second, so a hook Windows removed comes back. Waits for the hook
+// thread; for tests and the hook benchmark.
+void RenewHooks() noexcept;
+
 // Exists while the mouse hook is installed: ResetDistance, then SetHook with
 // a callback that posts the alarm start to the guard thread's alarm window.
 // Destroying it removes the hook.

@@ -10,15 +10,20 @@ bool IsActive(PowerStore& store, const PowerScheme& scheme)
 
 }  // namespace
 
+uint32_t HeldPowerValue(HeldPowerSetting setting)
+{
+    return setting == POWER_ALLOW_STANDBY ? POWER_SLEEP_STATES_OFF : POWER_ACTION_DO_NOTHING;
+}
+
 PowerActionsRecord ReadPowerActions(PowerStore& store)
 {
     PowerActionsRecord record;
     if (!store.ActiveScheme(record.scheme))
         return PowerActionsRecord();
-    for (size_t button = 0; button < POWER_BUTTON_COUNT; ++button)
+    for (size_t setting = 0; setting < HELD_POWER_SETTING_COUNT; ++setting)
         for (size_t source = 0; source < POWER_SOURCE_COUNT; ++source) {
-            SavedWord& saved = record.actions[button][source];
-            saved.saved = store.ReadAction(record.scheme, PowerButton(button), PowerSource(source), saved.value);
+            SavedWord& saved = record.actions[setting][source];
+            saved.saved = store.ReadAction(record.scheme, HeldPowerSetting(setting), PowerSource(source), saved.value);
             if (!saved.saved)
                 saved.value = 0;
         }
@@ -28,12 +33,12 @@ PowerActionsRecord ReadPowerActions(PowerStore& store)
 void RefusePowerSleep(PowerStore& store, const PowerActionsRecord& owner)
 {
     bool written = false;
-    for (size_t button = 0; button < POWER_BUTTON_COUNT; ++button)
+    for (size_t setting = 0; setting < HELD_POWER_SETTING_COUNT; ++setting)
         for (size_t source = 0; source < POWER_SOURCE_COUNT; ++source) {
-            const SavedWord& saved = owner.actions[button][source];
-            if (saved.saved && saved.value != POWER_ACTION_DO_NOTHING)
-                written |= store.WriteAction(owner.scheme, PowerButton(button), PowerSource(source),
-                                             POWER_ACTION_DO_NOTHING);
+            const SavedWord& saved = owner.actions[setting][source];
+            const uint32_t held = HeldPowerValue(HeldPowerSetting(setting));
+            if (saved.saved && saved.value != held)
+                written |= store.WriteAction(owner.scheme, HeldPowerSetting(setting), PowerSource(source), held);
         }
     // Arming goes on whatever failed: the events still sound the alarm.
     if (written)
@@ -45,11 +50,11 @@ void GiveBackPowerActions(PowerStore& store, const PowerActionsRecord& owner)
     if (!owner.Any())
         return;
     bool written = false;
-    for (size_t button = 0; button < POWER_BUTTON_COUNT; ++button)
+    for (size_t setting = 0; setting < HELD_POWER_SETTING_COUNT; ++setting)
         for (size_t source = 0; source < POWER_SOURCE_COUNT; ++source) {
-            const SavedWord& saved = owner.actions[button][source];
+            const SavedWord& saved = owner.actions[setting][source];
             if (saved.saved)
-                written |= store.WriteAction(owner.scheme, PowerButton(button), PowerSource(source), saved.value);
+                written |= store.WriteAction(owner.scheme, HeldPowerSetting(setting), PowerSource(source), saved.value);
         }
     if (written && IsActive(store, owner.scheme))
         store.Apply(owner.scheme);

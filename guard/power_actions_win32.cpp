@@ -3,16 +3,28 @@
 #include <cstring>
 #include <string>
 
+#include "app/event_log.h"
+#include "app/event_log_win32.h"
 #include "app/scoped_win32.h"
 #include "app/system_function_win32.h"
 
 namespace {
 
 const GUID SYSTEM_BUTTON_SUBGROUP = {0x4F971E89, 0xEEBD, 0x4455, {0xA8, 0xDE, 0x9E, 0x59, 0x04, 0x0E, 0x73, 0x47}};
-const GUID BUTTON_SETTINGS[POWER_BUTTON_COUNT] = {
-    {0x5CA83367, 0x6E45, 0x459F, {0xA2, 0x7B, 0x47, 0x6B, 0x1D, 0x01, 0xC9, 0x36}},  // GUID_LIDCLOSE_ACTION
-    {0x7648EFA3, 0xDD9C, 0x4E3E, {0xB5, 0x66, 0x50, 0xF9, 0x29, 0x38, 0x62, 0x80}},  // GUID_POWERBUTTON_ACTION
-    {0x96996BC0, 0xAD50, 0x47EC, {0x92, 0x3B, 0x6F, 0x41, 0x87, 0x4D, 0xD9, 0xEB}},  // GUID_SLEEPBUTTON_ACTION
+const GUID SLEEP_SUBGROUP = {0x238C9FA8, 0x0AAD, 0x41ED, {0x83, 0xF4, 0x97, 0xBE, 0x24, 0x2C, 0x8F, 0x20}};
+
+struct PowerSettingPlace {
+    const GUID* subgroup;
+    GUID setting;
+};
+
+// In the order of HeldPowerSetting: GUID_LIDCLOSE_ACTION, GUID_POWERBUTTON_ACTION,
+// GUID_SLEEPBUTTON_ACTION, and ALLOWSTANDBY (hidden, "Allow sleep states").
+const PowerSettingPlace HELD_SETTINGS[HELD_POWER_SETTING_COUNT] = {
+    {&SYSTEM_BUTTON_SUBGROUP, {0x5CA83367, 0x6E45, 0x459F, {0xA2, 0x7B, 0x47, 0x6B, 0x1D, 0x01, 0xC9, 0x36}}},
+    {&SYSTEM_BUTTON_SUBGROUP, {0x7648EFA3, 0xDD9C, 0x4E3E, {0xB5, 0x66, 0x50, 0xF9, 0x29, 0x38, 0x62, 0x80}}},
+    {&SYSTEM_BUTTON_SUBGROUP, {0x96996BC0, 0xAD50, 0x47EC, {0x92, 0x3B, 0x6F, 0x41, 0x87, 0x4D, 0xD9, 0xEB}}},
+    {&SLEEP_SUBGROUP, {0xABFC2519, 0x3608, 0x4C2A, {0x94, 0xEA, 0x17, 0x1B, 0x0E, 0xD5, 0x46, 0xAB}}},
 };
 // POWER_DATA_ACCESSOR: ACCESS_AC_POWER_SETTING_INDEX, ACCESS_DC_POWER_SETTING_INDEX.
 constexpr int ACCESSORS[POWER_SOURCE_COUNT] = {0, 1};
@@ -47,20 +59,27 @@ PowrprofPowerStore::PowrprofPowerStore() : module_(LoadPowrprof())
     setActiveScheme_ = SystemFunction<SetActiveScheme>(module_.Get(), "PowerSetActiveScheme");
     accessCheck_ = SystemFunction<AccessCheck>(module_.Get(), "PowerSettingAccessCheck");
     // Half a set would read what it cannot give back, or write what it never read.
-    if (!getActiveScheme_ || !readAc_ || !readDc_ || !writeAc_ || !writeDc_ || !setActiveScheme_)
+    if (!getActiveScheme_ || !readAc_ || !readDc_ || !writeAc_ || !writeDc_ || !setActiveScheme_) {
         getActiveScheme_ = nullptr;
+        LogEvent("powrprof lacks the power scheme functions: arming will not hold the lid, the buttons or sleep.");
+    }
 }
 
 bool PowrprofPowerStore::ActiveScheme(PowerScheme& scheme)
 {
     ScopedLocal<GUID> active;
-    if (!getActiveScheme_ || getActiveScheme_(nullptr, active.Receive()) != ERROR_SUCCESS || !active)
+    if (!getActiveScheme_)
         return false;
+    const DWORD status = getActiveScheme_(nullptr, active.Receive());
+    if (status != ERROR_SUCCESS || !active) {
+        LogFailedCall("PowerGetActiveScheme", status);
+        return false;
+    }
     std::memcpy(scheme.data(), active.Get(), scheme.size());
     return true;
 }
 
-bool PowrprofPowerStore::ReadAction(const PowerScheme& scheme, PowerButton button, PowerSource source,
+bool PowrprofPowerStore::ReadAction(const PowerScheme& scheme, HeldPowerSetting setting, PowerSource source,
                                     uint32_t& value)
 {
     if (!getActiveScheme_)
@@ -68,23 +87,36 @@ bool PowrprofPowerStore::ReadAction(const PowerScheme& scheme, PowerButton butto
     const GUID guid = ToGuid(scheme);
     DWORD index = 0;
     ReadValueIndex read = source == POWER_ON_AC ? readAc_ : readDc_;
-    if (read(nullptr, &guid, &SYSTEM_BUTTON_SUBGROUP, &BUTTON_SETTINGS[button], &index) != ERROR_SUCCESS)
+    const PowerSettingPlace& place = HELD_SETTINGS[setting];
+    const DWORD status = read(nullptr, &guid, place.subgroup, &place.setting, &index);
+    if (status != ERROR_SUCCESS) {
+        LogFailedCall(source == POWER_ON_AC ? "PowerReadACValueIndex" : "PowerReadDCValueIndex", status);
         return false;
+    }
     value = index;
     return true;
 }
 
-bool PowrprofPowerStore::WriteAction(const PowerScheme& scheme, PowerButton button, PowerSource source,
+bool PowrprofPowerStore::WriteAction(const PowerScheme& scheme, HeldPowerSetting setting, PowerSource source,
                                      uint32_t value)
 {
     if (!getActiveScheme_)
         return false;
+    const PowerSettingPlace& place = HELD_SETTINGS[setting];
     // A value that a policy sets cannot be changed by us, and should not be.
-    if (accessCheck_ && accessCheck_(ACCESSORS[source], &BUTTON_SETTINGS[button]) != ERROR_SUCCESS)
-        return false;
+    if (accessCheck_) {
+        const DWORD access = accessCheck_(ACCESSORS[source], &place.setting);
+        if (access != ERROR_SUCCESS) {
+            LogFailedCall("PowerSettingAccessCheck", access);
+            return false;
+        }
+    }
     const GUID guid = ToGuid(scheme);
     WriteValueIndex write = source == POWER_ON_AC ? writeAc_ : writeDc_;
-    return write(nullptr, &guid, &SYSTEM_BUTTON_SUBGROUP, &BUTTON_SETTINGS[button], value) == ERROR_SUCCESS;
+    const DWORD status = write(nullptr, &guid, place.subgroup, &place.setting, value);
+    if (status != ERROR_SUCCESS)
+        LogFailedCall(source == POWER_ON_AC ? "PowerWriteACValueIndex" : "PowerWriteDCValueIndex", status);
+    return status == ERROR_SUCCESS;
 }
 
 bool PowrprofPowerStore::Apply(const PowerScheme& scheme)
@@ -92,5 +124,8 @@ bool PowrprofPowerStore::Apply(const PowerScheme& scheme)
     if (!getActiveScheme_)
         return false;
     const GUID guid = ToGuid(scheme);
-    return setActiveScheme_(nullptr, &guid) == ERROR_SUCCESS;
+    const DWORD status = setActiveScheme_(nullptr, &guid);
+    if (status != ERROR_SUCCESS)
+        LogFailedCall("PowerSetActiveScheme", status);
+    return status == ERROR_SUCCESS;
 }

@@ -15,8 +15,8 @@ public:
     PowrprofPowerStore& operator=(const PowrprofPowerStore&) = delete;
 
     bool ActiveScheme(PowerScheme& scheme) override;
-    bool ReadAction(const PowerScheme& scheme, PowerButton button, PowerSource source, uint32_t& value) override;
-    bool WriteAction(const PowerScheme& scheme, PowerButton button, PowerSource source, uint32_t value) override;
+    bool ReadAction(const PowerScheme& scheme, HeldPowerSetting setting, PowerSource source, uint32_t& value) override;
+    bool WriteAction(const PowerScheme& scheme, HeldPowerSetting setting, PowerSource source, uint32_t value) override;
     bool Apply(const PowerScheme& scheme) override;
 
 private:

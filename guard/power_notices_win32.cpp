@@ -1,5 +1,6 @@
 #include "guard/power_notices_win32.h"
 
+#include "app/event_log_win32.h"
 #include "app/system_function_win32.h"
 #include "guard/guard_filter.h"
 #include "guard/guid_win32.h"
@@ -9,6 +10,7 @@ namespace {
 // Registered for the settings the filter compares.
 constexpr GUID LIDSWITCH_STATE_CHANGE_GUID = GuidFromBytes(LIDSWITCH_STATE_CHANGE);
 constexpr GUID ACDC_POWER_SOURCE_GUID = GuidFromBytes(ACDC_POWER_SOURCE);
+constexpr GUID CONSOLE_DISPLAY_STATE_GUID = GuidFromBytes(CONSOLE_DISPLAY_STATE);
 
 using RegisterSuspendResume = HANDLE(WINAPI*)(HANDLE, DWORD);
 using RegisterPowerSetting = HANDLE(WINAPI*)(HANDLE, LPCGUID, DWORD);
@@ -30,6 +32,10 @@ void PowerNotices::Register(HWND window) noexcept
             SystemFunction<ScopedNotice::Unregister>(User32(), "UnregisterPowerSettingNotification");
         lidSwitch_.Reset(powerSetting(window, &LIDSWITCH_STATE_CHANGE_GUID, DEVICE_NOTIFY_WINDOW_HANDLE), unregister);
         powerSource_.Reset(powerSetting(window, &ACDC_POWER_SOURCE_GUID, DEVICE_NOTIFY_WINDOW_HANDLE), unregister);
+        const HANDLE displayState = powerSetting(window, &CONSOLE_DISPLAY_STATE_GUID, DEVICE_NOTIFY_WINDOW_HANDLE);
+        if (!displayState)
+            LogFailedCall("RegisterPowerSettingNotification", GetLastError());
+        displayState_.Reset(displayState, unregister);
     }
 }
 
@@ -38,4 +44,5 @@ void PowerNotices::Unregister() noexcept
     suspendResume_.Reset();
     lidSwitch_.Reset();
     powerSource_.Reset();
+    displayState_.Reset();
 }

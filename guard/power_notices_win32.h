@@ -1,6 +1,6 @@
 // Power notices for the guard dialog: a window on a desktop of its own gets
 // suspend and resume only when registered for them, and the lid switch and
-// the power source only through power-setting notices. The functions come
+// the power source and the display state only through power-setting notices. The functions come
 // from user32 at run time (Windows 8 and later, Wine in part); without them
 // the guard does without these notices.
 #pragma once
@@ -18,4 +18,5 @@ private:
     ScopedNotice suspendResume_;
     ScopedNotice lidSwitch_;
     ScopedNotice powerSource_;
+    ScopedNotice displayState_;
 };

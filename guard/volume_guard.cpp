@@ -34,7 +34,7 @@ uint32_t VolumeGuard::Read(uint32_t line, uint32_t control)
 void VolumeGuard::OpenWithWindow(uintptr_t window)
 {
     mixer_.OpenWithWindow(window);
-    AttachEndpoint();
+    armingEndpointId_ = AttachEndpoint() ? endpoint_->Id() : std::u16string();
 }
 
 void VolumeGuard::CloseMixer()
@@ -43,6 +43,27 @@ void VolumeGuard::CloseMixer()
     if (endpointAttached_)
         endpoint_->Detach();
     endpointAttached_ = false;
+    armingEndpointId_.clear();
+}
+
+std::u16string VolumeGuard::ArmingEndpointBesideDefault()
+{
+    if (armingEndpointId_.empty() || (AttachEndpoint() && endpoint_->Id() == armingEndpointId_))
+        return std::u16string();
+    return armingEndpointId_;
+}
+
+void VolumeGuard::ForceArmingEndpoint()
+{
+    const std::u16string id = ArmingEndpointBesideDefault();
+    if (id.empty())
+        return;
+    if (endpoint_->AttachTo(id)) {
+        ForceEndpointVolume();
+        UnmuteEndpoint();
+    }
+    // Back to the default one, whose change notices the guard listens to.
+    endpointAttached_ = endpoint_->Attach();
 }
 
 bool VolumeGuard::AttachEndpoint()

@@ -60,6 +60,13 @@ public:
     // The default endpoint changed: reaches the new one and, when forcing
     // (the siren sounds), forces it full and unmuted after saving its values.
     void FollowDefaultEndpoint(bool force);
+    // The endpoint that was the default at arming, when another one is the
+    // default now (a USB or Bluetooth device plugged in made itself the
+    // default): the siren keeps sounding there too. Empty otherwise.
+    std::u16string ArmingEndpointBesideDefault();
+    // Forces that endpoint full and unmuted (its values saved first, like
+    // any forced endpoint's), then reaches the default one again.
+    void ForceArmingEndpoint();
     // What Restore would give back to each endpoint, in the order they were
     // first forced.
     std::vector<SavedEndpoint> SavedEndpoints() const { return endpointSaved_; }
@@ -99,6 +106,7 @@ private:
 
     std::unique_ptr<AudioEndpoint> endpoint_;
     bool endpointAttached_ = false;
+    std::u16string armingEndpointId_;  // the default at OpenWithWindow
     std::vector<SavedEndpoint> endpointSaved_;
     std::function<void()> savedListener_;
     void NoteSaved(bool saved);

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "app/event_log_win32.h"
 #include "app/scoped_win32.h"
 
 const wchar_t SETTINGS_KEY_PATH[] = L"Software\\Nobrik\\Kestrova";
@@ -31,13 +32,17 @@ public:
         return RegistryValue{type, std::vector<uint8_t>(buffer.begin(), buffer.begin() + size)};
     }
 
-    void Write(const std::string& name, const RegistryValue& value, TextWidth width) override
+    bool Write(const std::string& name, const RegistryValue& value, TextWidth width) override
     {
-        if (width == TextWidth::Wide)
-            RegSetValueExW(key_.Get(), Widen(name).c_str(), 0, value.type, value.bytes.data(),
-                           DWORD(value.bytes.size()));
-        else
-            RegSetValueExA(key_.Get(), name.c_str(), 0, value.type, value.bytes.data(), DWORD(value.bytes.size()));
+        const LSTATUS status =
+            width == TextWidth::Wide
+                ? RegSetValueExW(key_.Get(), Widen(name).c_str(), 0, value.type, value.bytes.data(),
+                                 DWORD(value.bytes.size()))
+                : RegSetValueExA(key_.Get(), name.c_str(), 0, value.type, value.bytes.data(),
+                                 DWORD(value.bytes.size()));
+        if (status != ERROR_SUCCESS)
+            LogFailedCall(width == TextWidth::Wide ? "RegSetValueExW" : "RegSetValueExA", DWORD(status));
+        return status == ERROR_SUCCESS;
     }
 
     bool Delete(const std::string& name) override

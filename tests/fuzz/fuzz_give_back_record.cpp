@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     value.bytes.assign(rest.begin(), rest.end());
 
     const std::optional<GiveBackRecord> decoded = DecodeGiveBackRecord(value.bytes);
-    if (decoded)
+    // A version-1 record is written again as the current version.
+    if (decoded && value.bytes[4] == GIVE_BACK_RECORD_VERSION)
         FUZZ_CHECK(EncodeGiveBackRecord(*decoded) == value.bytes);
 
     FakeRegistry registry;

@@ -13,7 +13,7 @@ namespace {
 
 const uint32_t MESSAGES[] = {GUARD_WM_QUERYENDSESSION, GUARD_WM_TIMER, GUARD_WM_POWERBROADCAST,
                              GUARD_WM_DEVICECHANGE, GUARD_MM_MIXM_LINE_CHANGE, GUARD_MM_MIXM_CONTROL_CHANGE,
-                             GUARD_WM_SYSCOMMAND};
+                             GUARD_WM_SYSCOMMAND, GUARD_MESSAGE_DESKTOP_SWITCHED, GUARD_WM_WTSSESSION_CHANGE};
 constexpr size_t MESSAGE_COUNT = sizeof MESSAGES / sizeof MESSAGES[0];
 const uintptr_t PARAMS[] = {GUARD_PBT_APMQUERYSUSPEND,      GUARD_PBT_APMPOWERSTATUSCHANGE,
                             GUARD_DBT_DEVICEREMOVECOMPLETE, 0x8000 /* arrival */,
@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const bool armed = (state.flags & FLAG_ARMED) != 0;
     FUZZ_CHECK((decision.actions & ~(GUARD_ACTION_START_ALARM | GUARD_ACTION_REFORCE_VOLUME |
                                      GUARD_ACTION_LID_STATE_KNOWN | GUARD_ACTION_SWITCH_TO_GUARD |
-                                     GUARD_ACTION_GUARD_DESKTOP_SEEN)) == 0);
+                                     GUARD_ACTION_GUARD_DESKTOP_SEEN | GUARD_ACTION_RESTART_SOUND)) == 0);
     FUZZ_CHECK(!decision.setsResult || decision.handled);
     FUZZ_CHECK(platform.acAsked <= 1 && platform.desktopAsked <= 1 && platform.noticeAsked <= 1 &&
                platform.mutedAsked <= 1 && platform.belowFullAsked <= 1 && platform.powerSettingAsked <= 1);
@@ -94,7 +94,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(alarm == ((state.flags & FLAG_TRIGGER_SHUTDOWN) != 0) && (alarm || decision.actions == 0));
         FUZZ_CHECK(platform.Asked() == 0);
         break;
-    case GUARD_WM_TIMER: {
+    case GUARD_WM_TIMER:
+    case GUARD_MESSAGE_DESKTOP_SWITCHED: {
         FUZZ_CHECK(!decision.handled && !decision.setsResult && platform.desktopAsked == 1 && platform.Asked() == 1);
         const InputDesktop which = platform.inputDesktop;
         const bool sounds = (decision.actions & GUARD_ACTION_START_ALARM) != 0;
@@ -106,6 +107,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(switches == (which == InputDesktop::Other && state.guardDesktopSeen));
         FUZZ_CHECK(seen == (which == InputDesktop::Guard && !state.guardDesktopSeen));
         FUZZ_CHECK((decision.actions & GUARD_ACTION_REFORCE_VOLUME) == 0);
+        break;
+    }
+    case GUARD_WM_WTSSESSION_CHANGE: {
+        const uintptr_t why = message.wParam;
+        const bool lost = why == GUARD_WTS_CONSOLE_DISCONNECT || why == GUARD_WTS_REMOTE_CONNECT;
+        const bool back =
+            why == GUARD_WTS_CONSOLE_CONNECT || why == GUARD_WTS_REMOTE_DISCONNECT || why == GUARD_WTS_SESSION_UNLOCK;
+        FUZZ_CHECK(!decision.handled && platform.Asked() == 0 && decision.actions ==
+                   (lost ? GUARD_ACTION_START_ALARM : back && state.sirenSounding ? GUARD_ACTION_RESTART_SOUND : 0u));
         break;
     }
     case GUARD_WM_SYSCOMMAND: {

@@ -130,17 +130,17 @@ def give_back_record():
         out += b"\x00" + word(0) if volume is None else b"\x01" + struct.pack("<f", volume)
         return out + (b"\x00\x00" if muted is None else b"\x01" + bytes([muted]))
 
-    def record(actions=(None,) * 6, shortcuts=(0, 0, 0), mixer=(None,) * 4, endpoints=(), version=1):
+    def record(actions=(None,) * 8, shortcuts=(0, 0, 0), mixer=(None,) * 4, endpoints=(), version=2):
         out = b"KGBR" + struct.pack("<H", version) + bytes(range(16))
         out += b"".join(saved(a) for a in actions) + bytes(shortcuts) + b"".join(saved(m) for m in mixer)
         return out + bytes([len(endpoints)]) + b"".join(endpoints)
 
-    armed = record(actions=(1, 1, 3, 3, 1, 1), shortcuts=(1, 1, 0))
-    sounding = record(actions=(1, 0, 3, None, 1, 1), shortcuts=(1, 0, 1), mixer=(0x8000, 0xFFFF, 0, 1),
+    armed = record(actions=(1, 1, 3, 3, 1, 1, 1, 1), shortcuts=(1, 1, 0))
+    sounding = record(actions=(1, 0, 3, None, 1, 1, None, 1), shortcuts=(1, 0, 1), mixer=(0x8000, 0xFFFF, 0, 1),
                       endpoints=[endpoint("{0.0.0.00000000}.{a1}", 0.25, 1), endpoint("{0.0.0.00000000}.{b2}")])
     return {
         "empty_record": binary + record(), "armed": binary + armed, "sounding": binary + sounding,
-        "truncated": binary + sounding[:-3], "next_version": binary + record(version=2),
+        "truncated": binary + sounding[:-3], "next_version": binary + record(version=3),
         "wrong_type": other_type + armed, "nothing": binary,
     }
 

@@ -12,7 +12,7 @@
 
 class FakePowerStore : public PowerStore {
 public:
-    using Slot = std::pair<PowerButton, PowerSource>;
+    using Slot = std::pair<HeldPowerSetting, PowerSource>;
     const PowerScheme active = {{0x38, 0x1b}};
     bool hasActive = true;
     std::map<Slot, uint32_t> values;  // of the active scheme
@@ -23,9 +23,9 @@ public:
 
     FakePowerStore()
     {
-        for (size_t b = 0; b < POWER_BUTTON_COUNT; ++b)
+        for (size_t b = 0; b < HELD_POWER_SETTING_COUNT; ++b)
             for (size_t s = 0; s < POWER_SOURCE_COUNT; ++s)
-                values[{PowerButton(b), PowerSource(s)}] = uint32_t(1 + b);  // sleep, hibernate, shut down
+                values[{HeldPowerSetting(b), PowerSource(s)}] = b == POWER_ALLOW_STANDBY ? 1 : uint32_t(1 + b);
     }
 
     bool ActiveScheme(PowerScheme& scheme) override
@@ -33,14 +33,14 @@ public:
         scheme = active;
         return hasActive;
     }
-    bool ReadAction(const PowerScheme& scheme, PowerButton button, PowerSource source, uint32_t& value) override
+    bool ReadAction(const PowerScheme& scheme, HeldPowerSetting button, PowerSource source, uint32_t& value) override
     {
         if (scheme != active || unreadable.count({button, source}))
             return false;
         value = values[{button, source}];
         return true;
     }
-    bool WriteAction(const PowerScheme& scheme, PowerButton button, PowerSource source, uint32_t value) override
+    bool WriteAction(const PowerScheme& scheme, HeldPowerSetting button, PowerSource source, uint32_t value) override
     {
         if (scheme != active || pinned.count({button, source}))
             return false;

@@ -14,10 +14,13 @@ public:
         return found->second;
     }
 
-    void Write(const std::string& name, const RegistryValue& value, TextWidth) override
+    bool Write(const std::string& name, const RegistryValue& value, TextWidth) override
     {
+        if (!registry_.writable)
+            return false;
         registry_.values[name] = value;
         ++registry_.writes;
+        return true;
     }
 
     bool Delete(const std::string& name) override

@@ -10,6 +10,7 @@
 struct FakeRegistry {
     bool exists = false;    // the key has been created
     bool openable = true;   // false: neither opening nor creating works
+    bool writable = true;   // false: every write fails, as on a read-only key
     std::map<std::string, RegistryValue> values;
     int writes = 0;
 };

@@ -42,6 +42,16 @@ TEST(GiveBackRecord, WhatIsWrittenDecodesToTheSame)
     }
 }
 
+TEST(GiveBackRecord, AVersionOneRecordLeftBeforeAnUpdateIsStillGivenBack)
+{
+    // Version 1 held three power settings: the fourth's two 5-byte words go.
+    std::vector<uint8_t> bytes = EncodeGiveBackRecord(FullRecord());
+    bytes[4] = 1;
+    bytes.erase(bytes.begin() + 52, bytes.begin() + 62);
+    std::optional<GiveBackRecord> decoded = DecodeGiveBackRecord(bytes);
+    EXPECT_TRUE(decoded && decoded->power.actions == FullRecord().power.actions);
+}
+
 TEST(GiveBackRecord, EndpointsThatCannotBeWrittenWhollyAreLeftOut)
 {
     GiveBackRecord record;
@@ -66,11 +76,11 @@ TEST(GiveBackRecord, ShortenedLongerOrAlteredRecordsAreRefused)
     EXPECT_FALSE(DecodeGiveBackRecord(longer));
 
     const size_t firstFlag = 4 + 2 + 16;  // after magic, version, scheme
-    const size_t endpointCount = firstFlag + 30 + 3 + 20;
+    const size_t endpointCount = firstFlag + 40 + 3 + 20;
     const size_t firstVolumeTop = endpointCount + 1 + 2 + 2 * 27 + 1 + 3;  // 0.25f: 00 00 80 3E
     const std::pair<size_t, uint8_t> alterations[] = {
         {0, 'X'},                   // magic
-        {4, 2},                     // the next version
+        {4, 3},                     // the next version
         {firstFlag, 2},             // a flag byte other than 0 or 1
         {firstFlag + 5 + 1, 7},     // a value behind an unsaved flag
         {endpointCount, 9},         // more endpoints than are ever written
@@ -116,8 +126,8 @@ TEST_F(GiveBack, ArmingSavesFirstRefusesSleepAndUnlockGivesEverythingBack)
     power.beforeWrite = recordHoldsTheOwnersValues;
     accessibility.beforeWrite = recordHoldsTheOwnersValues;
     GiveBackKeeper keeper(key.key.get(), power, accessibility);
-    keeper.Arm();
-    EXPECT_EQ(changes, 6 + 3);
+    EXPECT_TRUE(keeper.Arm());
+    EXPECT_EQ(changes, 8 + 3);
     for (const auto& [slot, value] : power.values)
         EXPECT_EQ(value, POWER_ACTION_DO_NOTHING);
     EXPECT_EQ(power.applied, 1);
@@ -158,11 +168,13 @@ TEST_F(GiveBack, PinnedUnreadableOrMissingPowerValuesStillArm)
     struct Case {
         const char* name;
         std::function<void(FakePowerStore&)> set;
-        size_t doNothing;  // of the six actions
+        size_t doNothing;  // of the eight settings held
     } const cases[] = {
-        {"lid pinned on battery", [](FakePowerStore& p) { p.pinned.insert({POWER_LID_CLOSE, POWER_ON_DC}); }, 5},
+        {"lid pinned on battery", [](FakePowerStore& p) { p.pinned.insert({POWER_LID_CLOSE, POWER_ON_DC}); }, 7},
+        {"sleep states pinned on mains", [](FakePowerStore& p) { p.pinned.insert({POWER_ALLOW_STANDBY, POWER_ON_AC}); },
+         7},
         {"every write refused", [](FakePowerStore& p) { for (const auto& v : p.values) p.pinned.insert(v.first); }, 0},
-        {"power button unreadable", [](FakePowerStore& p) { p.unreadable.insert({POWER_BUTTON, POWER_ON_AC}); }, 5},
+        {"power button unreadable", [](FakePowerStore& p) { p.unreadable.insert({POWER_BUTTON, POWER_ON_AC}); }, 7},
         {"no active scheme", [](FakePowerStore& p) { p.hasActive = false; }, 0},
     };
     for (const Case& c : cases) {
@@ -180,6 +192,17 @@ TEST_F(GiveBack, PinnedUnreadableOrMissingPowerValuesStillArm)
         EXPECT_FALSE(shortcuts.active[SHORTCUT_STICKY_KEYS]);  // the rest of arming went on
         keeper.Unlock();
         EXPECT_EQ(store.values, owner);
+    }
+}
+
+TEST_F(GiveBack, WithoutAWrittenRecordArmingChangesNothing)
+{
+    for (const bool noKey : {false, true}) {
+        registry.writable = noKey;  // a read-only key, or none at all
+        GiveBackKeeper keeper(noKey ? nullptr : key.key.get(), power, accessibility);
+        EXPECT_FALSE(keeper.Arm()) << noKey;
+        keeper.Unlock();
+        EXPECT_TRUE(power.values == owner && power.applied == 0 && accessibility.writes == 0 && !Stored()) << noKey;
     }
 }
 

@@ -2,6 +2,7 @@
 // when the service is on, the push message after the siren with its cause.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <new>
 #include <string>
@@ -42,6 +43,9 @@ public:
     void StartSiren() override { log.push_back("siren on"); }
     void StopSiren() override { log.push_back("siren off"); }
     void QueueAlarmPush(AlarmCause cause) override { log.push_back(std::string("push: ") + AlarmCauseText(cause)); }
+    std::u16string secondSiren;  // the endpoint the second siren sounds on
+    void StartSirenOn(const std::u16string& endpoint) override { secondSiren = endpoint; }
+    void StopSirenOn() override { secondSiren.clear(); }
 };
 
 using Log = std::vector<std::string>;
@@ -144,6 +148,37 @@ TEST_F(AlarmTest, ANewDefaultDeviceIsForcedAndTheSirenRestartsOnlyWhileSounding)
     platform.log.clear();
     FollowDefaultDevice(settings, platform);
     EXPECT_EQ(platform.log, (Log{"endpoint volume 1.000000", "endpoint mute off", "siren on"}));
+}
+
+// A dongle made itself the default, then Switch user and back: the device of
+// arming keeps a forced siren of its own; all given back at unlock.
+TEST_F(AlarmTest, TheDeviceOfArmingKeepsSoundingThroughANewDefaultAndSwitchUser)
+{
+    Settings& settings = GetSettings();
+    settings.SetFlag(FLAG_SMS_SERVICE, false);
+    RecordingAlarmPlatform platform(true);
+    platform.endpoint.others[u"dongle"] = FakeEndpointLevels{0.5f, false};
+    platform.volume.OpenWithWindow(1);  // the speakers are the default at arming
+    platform.endpoint.defaultId = u"dongle";
+    FollowDefaultDevice(settings, platform);
+    RestartAlarmSound(settings, platform);
+    EXPECT_TRUE(platform.secondSiren.empty() && platform.log.empty());  // silent until the alarm
+
+    StartAlarm(settings, platform, AlarmCause::MouseMoved);
+    EXPECT_EQ(platform.endpoint.others[u"dongle"].volume, 1.0f);
+    EXPECT_EQ(platform.endpoint.attachedId, u"dongle");  // its notices still heard
+    platform.endpoint.volume = 0.1f;  // lowered while another user had the console
+    platform.log.clear();
+    RestartAlarmSound(settings, platform);
+    EXPECT_EQ(platform.log.front(), "desktop");
+    EXPECT_NE(std::find(platform.log.begin(), platform.log.end(), "siren on"), platform.log.end());
+    EXPECT_TRUE(platform.endpoint.volume == 1.0f && platform.secondSiren == u"speakers");
+
+    platform.endpoint.defaultId = u"speakers";  // the dongle pulled out
+    FollowDefaultDevice(settings, platform);
+    EXPECT_TRUE(platform.secondSiren.empty());
+    StopAlarm(settings, platform);
+    EXPECT_TRUE(platform.endpoint.volume == 0.25f && platform.endpoint.others[u"dongle"].volume == 0.5f);
 }
 
 }  // namespace

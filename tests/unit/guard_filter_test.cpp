@@ -76,16 +76,17 @@ const DesktopCase DESKTOP_CASES[] = {
     {"another desktop before the guard was seen", InputDesktop::Other, false, 0},
 };
 
-TEST(GuardFilter, TimerActsOnWhichDesktopHasTheInput)
+TEST(GuardFilter, TimerAndDesktopSwitchEventActOnWhichDesktopHasTheInput)
 {
+    const GuardMessage messages[] = {{GUARD_WM_TIMER, 1025}, {GUARD_WM_TIMER, 7}, {GUARD_MESSAGE_DESKTOP_SWITCHED, 0}};
     for (const DesktopCase& c : DESKTOP_CASES) {
-        for (uintptr_t timer : {uintptr_t(1025), uintptr_t(7)}) {
+        for (const GuardMessage& message : messages) {
             SCOPED_TRACE(c.name);
             FakeGuardPlatform platform;
             platform.inputDesktop = c.answer;
             GuardState state = Armed(0);
             state.guardDesktopSeen = c.guardSeen;
-            const GuardDecision decision = FilterGuardMessage({GUARD_WM_TIMER, timer}, state, platform);
+            const GuardDecision decision = FilterGuardMessage(message, state, platform);
             EXPECT_EQ(decision.actions, c.actions);
             EXPECT_FALSE(decision.handled);
             EXPECT_FALSE(decision.setsResult);
@@ -117,6 +118,20 @@ TEST(GuardFilter, ScreenSaverIsRefusedWhileArmedAndOtherSystemCommandsPass)
     // SC_CLOSE, SC_MINIMIZE, SC_MONITORPOWER, SC_KEYMENU.
     for (uintptr_t command : {uintptr_t(0xF060), uintptr_t(0xF020), uintptr_t(0xF170), uintptr_t(0xF100)})
         ExpectNothing(FilterGuardMessage({GUARD_WM_SYSCOMMAND, command}, Armed(ALL_TRIGGERS), platform));
+    EXPECT_EQ(platform.Asked(), 0);
+}
+
+// Losing the console sounds; getting it back restarts only a sounding siren.
+TEST(GuardFilter, LosingTheConsoleSoundsAndGettingItBackRestartsASoundingSiren)
+{
+    FakeGuardPlatform platform;
+    const auto actions = [&platform](uintptr_t reason, bool siren) {
+        return FilterGuardMessage({GUARD_WM_WTSSESSION_CHANGE, reason}, Armed(0, siren), platform).actions;
+    };
+    EXPECT_EQ(actions(GUARD_WTS_CONSOLE_DISCONNECT, false), GUARD_ACTION_START_ALARM);
+    EXPECT_EQ(actions(GUARD_WTS_REMOTE_CONNECT, true), GUARD_ACTION_START_ALARM);
+    EXPECT_EQ(actions(GUARD_WTS_SESSION_UNLOCK, true), GUARD_ACTION_RESTART_SOUND);
+    EXPECT_EQ(actions(GUARD_WTS_CONSOLE_CONNECT, false), 0u);
     EXPECT_EQ(platform.Asked(), 0);
 }
 
@@ -213,6 +228,11 @@ TEST(GuardFilter, APowerSettingNoticeSoundsOnlyForItsTriggersChange)
         {"unplugged", ACDC_POWER_SOURCE, true, 1, true, 0, FLAG_TRIGGER_POWER, GUARD_ACTION_START_ALARM, 1},
         {"unchanged (the first notice)", ACDC_POWER_SOURCE, true, 1, true, 1, FLAG_TRIGGER_POWER, 0, 1},
         {"unplugged without the trigger", ACDC_POWER_SOURCE, true, 1, true, 0, FLAG_TRIGGER_SHUTDOWN, 0, 1},
+        {"display off", CONSOLE_DISPLAY_STATE, true, GUARD_DISPLAY_OFF, false, 0, FLAG_TRIGGER_SHUTDOWN,
+         GUARD_ACTION_START_ALARM, 0},
+        {"display off without the trigger", CONSOLE_DISPLAY_STATE, true, 0, true, 0, FLAG_TRIGGER_POWER, 0, 0},
+        {"display dimmed", CONSOLE_DISPLAY_STATE, true, 2, true, 0, FLAG_TRIGGER_SHUTDOWN, 0, 0},
+        {"display, no data", CONSOLE_DISPLAY_STATE, false, GUARD_DISPLAY_OFF, true, 0, FLAG_TRIGGER_SHUTDOWN, 0, 0},
         {"another setting", HID_INTERFACE_CLASS, true, 1, true, 0, FLAG_TRIGGER_POWER | FLAG_TRIGGER_SHUTDOWN, 0, 0},
     };
     for (const Case& c : cases) {

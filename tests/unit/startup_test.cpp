@@ -22,6 +22,9 @@ public:
     std::function<void()> onWarning = [] {};
     std::vector<int> mainResults;
 
+    bool otherProgram = false;
+    bool OnlyProgramInSession() override { return !otherProgram; }
+    void ShowOtherProgram() override { calls.push_back("show other"); }
     void GiveBackLeftOvers() override { calls.push_back("give back"); }
     void EnsureUiResources() override { calls.push_back("resources"); }
     void RunAgreementDialog() override
@@ -80,6 +83,15 @@ TEST_F(Startup, DecliningTheAgreementEndsAtOnceAndWritesNothing)
     EXPECT_EQ(platform.calls, (std::vector<std::string>{"give back", "resources", "agreement"}));
     EXPECT_TRUE(TestRegistry().exists);
     EXPECT_TRUE(TestRegistry().values.empty());
+}
+
+TEST_F(Startup, ASecondCopyShowsTheFirstAndNeitherLoadsNorGivesBackNorSaves)
+{
+    RecordingStartupPlatform platform;
+    platform.otherProgram = true;
+    EXPECT_EQ(RunStartupBody(platform, store), 0);
+    EXPECT_EQ(platform.calls, (std::vector<std::string>{"show other"}));
+    EXPECT_FALSE(TestRegistry().exists);  // the key was not even opened
 }
 
 TEST_F(Startup, AgreeingShowsTheWarningThenTheMainDialogAndSaves)
@@ -150,6 +162,15 @@ TEST(MainDialogRules, LoginQuestionOnlyWithTheServiceOnAndNoLogin)
     EXPECT_TRUE(LockNeedsLoginQuestion(FLAG_SMS_SERVICE, false));
     EXPECT_FALSE(LockNeedsLoginQuestion(FLAG_SMS_SERVICE, true));
     EXPECT_FALSE(LockNeedsLoginQuestion(DEFAULT_FLAGS, false));
+}
+
+TEST(MainDialogRules, CloseAndSettingsAreRefusedOnlyWhileArmed)
+{
+    for (int command : {MAIN_COMMAND_CLOSE, IDC_MAIN_SETTINGS, IDC_MAIN_LOCK, IDC_MAIN_SIGN_UP}) {
+        const bool closeOrSettings = command == MAIN_COMMAND_CLOSE || command == IDC_MAIN_SETTINGS;
+        EXPECT_EQ(RefusedWhileArmed(command, FLAG_ARMED | FLAG_SMS_SERVICE), closeOrSettings) << command;
+        EXPECT_FALSE(RefusedWhileArmed(command, DEFAULT_FLAGS & ~FLAG_ARMED)) << command;
+    }
 }
 
 TEST(MainDialogRules, AnEndingSessionSavesAndEndsTheDialogOnlyWhenNotArmed)

@@ -8,6 +8,7 @@
 #include "guard/accessibility_win32.h"
 #include "guard/give_back.h"
 #include "guard/power_actions_win32.h"
+#include "settings/registry_store_win32.h"
 
 namespace {
 
@@ -18,16 +19,19 @@ TEST(GiveBackAdapters, ArmingThenUnlockLeavesThePowerActionsAndHotKeysAsTheyWere
     const PowerActionsRecord before = ReadPowerActions(power);
     const ShortcutsCleared hotKeysBefore = ReadShortcutHotKeys(accessibility);
 
-    GiveBackKeeper keeper(nullptr, power, accessibility);
-    keeper.Arm();
+    const wchar_t* const path = L"Software\\Kestrova Tests\\GiveBack";
+    OpenedKey key = CreateRegistryStore(HKEY_CURRENT_USER, path)->OpenOrCreate();
+    GiveBackKeeper keeper(key.key.get(), power, accessibility);
+    ASSERT_TRUE(keeper.Arm());
     EXPECT_EQ(ReadShortcutHotKeys(accessibility), ShortcutsCleared{});
     const PowerActionsRecord armed = ReadPowerActions(power);
-    for (size_t button = 0; button < POWER_BUTTON_COUNT; ++button)
+    for (size_t button = 0; button < HELD_POWER_SETTING_COUNT; ++button)
         for (size_t source = 0; source < POWER_SOURCE_COUNT; ++source)
             if (armed.actions[button][source].saved && before.actions[button][source].saved) {
                 EXPECT_EQ(armed.actions[button][source].value, POWER_ACTION_DO_NOTHING) << button << source;
             }
     keeper.Unlock();
+    RegDeleteTreeW(HKEY_CURRENT_USER, path);
 
     EXPECT_EQ(ReadShortcutHotKeys(accessibility), hotKeysBefore);
     const PowerActionsRecord after = ReadPowerActions(power);

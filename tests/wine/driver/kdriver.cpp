@@ -506,6 +506,10 @@ int wmain(int argc, wchar_t** argv)
         wchar_t line[64];
         swprintf(line, 64, L"%u %u %06x", unsigned(position), unsigned(high), unsigned(colour));
         Print(line);
+    } else if (command == L"front") {
+        // 1 when the window is the foreground window and not minimised.
+        const HWND window = Window(arg(1));
+        Print(GetForegroundWindow() == window && !IsIconic(window) ? L"1" : L"0");
     } else if (command == L"pid") {
         DWORD pid = 0;
         GetWindowThreadProcessId(Window(arg(1)), &pid);

@@ -1,20 +1,27 @@
 """A thief at the armed guard: keys that would leave it (the volume keys
 too), window messages sent from another process, closing the main dialog
-while the siren sounds, a flood of input, an overlong password, and a second
-lock command while the guard is up."""
+while the siren sounds, a flood of input, an overlong password, a second
+lock command while the guard is up, Switch user and back (through posted
+session notices), and a second copy of the program started while armed."""
 
+import subprocess
 import time
 import unittest
 
 import kwine
+from test_settings_dialog import SETTINGS_TITLE
 from test_guard import (DESKTOP, GUARD, GUARD_TIMEOUT, IDC_GUARD_PASSWORD, IDC_MAIN_LOCK, VK_ESCAPE,
                         VK_F4, VK_MENU, VK_RETURN, GuardScenario, guard_keys, guard_type, guard_up, input_desktop)
 
 IDOK, IDCANCEL = 1, 2
+IDC_MAIN_SETTINGS = 1017
 VK_SHIFT, VK_VOLUME_MUTE, VK_VOLUME_DOWN, VK_VOLUME_UP = 0x10, 0xAD, 0xAE, 0xAF
 WM_NULL = 0x0000
 WM_CLOSE = 0x0010
 WM_COMMAND = 0x0111
+WM_SYSCOMMAND, SC_MINIMIZE = 0x0112, 0xF020
+WM_WTSSESSION_CHANGE = 0x02B1
+WTS_CONSOLE_CONNECT, WTS_CONSOLE_DISCONNECT, WTS_SESSION_UNLOCK = 1, 2, 8
 WM_GETTEXTLENGTH = 0x000E
 WM_QUERYENDSESSION = 0x0011
 DIALOG_CLASS = "#32770"
@@ -88,7 +95,7 @@ class VolumeKeys(GuardScenario):
 
 
 class MainDialogWhileArmed(GuardScenario):
-    def test_closing_the_main_dialog_leaves_the_sounding_guard_and_the_password_unlocks(self):
+    def test_closing_the_main_dialog_or_its_settings_leave_the_sounding_guard_and_the_password_unlocks(self):
         program = self.start_main(kwine.FLAG_TRIGGER_SHUTDOWN, password="abc")
         self.lock()
         # A refused shutdown with the trigger on starts the siren.
@@ -98,6 +105,7 @@ class MainDialogWhileArmed(GuardScenario):
             "IDCANCEL": lambda: kwine.command(kwine.MAIN_TITLE, IDCANCEL),
             "WM_CLOSE": lambda: kwine.driver("send", kwine.MAIN_TITLE, WM_CLOSE, 0, 0),
             "SC_CLOSE": lambda: kwine.close(kwine.MAIN_TITLE),
+            "settings": lambda: kwine.command(kwine.MAIN_TITLE, IDC_MAIN_SETTINGS),
         }
         for name, attempt in attempts.items():
             with self.subTest(name):
@@ -105,6 +113,7 @@ class MainDialogWhileArmed(GuardScenario):
                 time.sleep(1.5)
                 self.assertIsNone(program.poll(), "the program ended")
                 self.assertTrue(kwine.window_exists(kwine.MAIN_TITLE))
+                self.assertFalse(kwine.window_exists(SETTINGS_TITLE), "the settings opened")
                 self.assertTrue(guard_up())
                 self.assertTrue(kwine.heard(3), "the siren stopped")
         self.unlock("abc")
@@ -177,6 +186,51 @@ class SecondLock(GuardScenario):
         values = kwine.reg_dump()
         self.assertEqual(kwine.dword(values, "Settings") & 1, 0)
         self.assertEqual(kwine.dword(values, "Sensitivity"), 77)
+
+
+def silence_streams():
+    """Mutes every stream into the sink for good, as Windows closes a session's
+    sound while another user has the console; returns how many there were."""
+    listed = subprocess.run(["pactl", "list", "short", "sink-inputs"], capture_output=True, text=True,
+                            check=True, timeout=30).stdout
+    streams = [line.split()[0] for line in listed.splitlines() if line.strip()]
+    for stream in streams:
+        subprocess.run(["pactl", "set-sink-input-mute", stream, "1"], check=True, timeout=30)
+    return len(streams)
+
+
+class SwitchUser(GuardScenario):
+    def test_losing_the_console_sounds_and_getting_it_back_sounds_again(self):
+        # No trigger ticked: losing the console sounds whatever they say.
+        program = self.start_main(0, password="abc")
+        self.lock()
+        self.assertTrue(kwine.quiet(2))
+        kwine.driver("send", GUARD, WM_WTSSESSION_CHANGE, WTS_CONSOLE_DISCONNECT, 0, desktop=DESKTOP)
+        self.assertTrue(kwine.heard(), "no siren when another user took the console")
+        for back in (WTS_CONSOLE_CONNECT, WTS_SESSION_UNLOCK):
+            self.assertGreater(silence_streams(), 0)
+            self.assertTrue(kwine.quiet(), "the siren outlived its silenced stream")
+            kwine.driver("send", GUARD, WM_WTSSESSION_CHANGE, back, 0, desktop=DESKTOP)
+            self.assertTrue(kwine.heard(), f"no siren again after reason {back}")
+        self.unlock("abc")
+        self.close_main(program)
+
+
+class SecondCopy(GuardScenario):
+    def test_a_second_start_while_armed_shows_the_first_and_changes_nothing(self):
+        program = self.start_main(0, password="abc", Sensitivity=77)
+        self.lock()
+        kwine.driver("send", kwine.MAIN_TITLE, WM_SYSCOMMAND, SC_MINIMIZE, 0)
+        self.assertEqual(kwine.driver("front", kwine.MAIN_TITLE), "0")
+        armed = kwine.reg_dump()
+        self.assertIn("GiveBack", armed)
+        second = self.launch()
+        self.assertEqual(kwine.wait_exit(second), 0)
+        # The live record is neither given back nor deleted, nothing is saved.
+        self.assertEqual(kwine.reg_dump(), armed)
+        self.assertTrue(kwine.until(lambda: kwine.driver("front", kwine.MAIN_TITLE) == "1"))
+        self.unlock("abc")
+        self.close_main(program)
 
 
 if __name__ == "__main__":
