@@ -18,6 +18,8 @@
 
 #include <cstdint>
 
+#include "guard/guard_events.h"
+
 struct Settings;
 class VolumeGuard;
 
@@ -41,8 +43,8 @@ public:
 // Does nothing if the siren already sounds. Otherwise, in this order: marks
 // the siren as sounding, asks the SMS service to text the owner when that is
 // on, brings the calling thread's desktop to the front, forces full volume,
-// unmutes, starts the looping siren.
-void StartAlarm(Settings& settings, AlarmPlatform& platform);
+// unmutes, starts the looping siren. The owner's log names the cause.
+void StartAlarm(Settings& settings, AlarmPlatform& platform, AlarmCause cause);
 // Marks the siren silent, stops it, and gives back what the owner had.
 void StopAlarm(Settings& settings, AlarmPlatform& platform);
 

@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "app/callback_edge_win32.h"
+#include "app/event_log_win32.h"
 #include "guard/alarm_win32.h"
 #include "guard/message_window_win32.h"
 #include "guard/siren_win32.h"
@@ -15,7 +16,11 @@ namespace {
 class Win32AlarmPlatform : public AlarmPlatform {
 public:
     void SendAlarmNotice() override { ::SendAlarmNotice(); }
-    void BringGuardDesktopToFront() override { SwitchDesktop(GetThreadDesktop(GetCurrentThreadId())); }
+    void BringGuardDesktopToFront() override
+    {
+        if (!SwitchDesktop(GetThreadDesktop(GetCurrentThreadId())))
+            LogFailedCall("SwitchDesktop", GetLastError());
+    }
     VolumeGuard& Volume() override { return GetVolumeGuard(); }
     void StartSiren() override { ::StartSiren(); }
     void StopSiren() override { ::StopSiren(); }
@@ -29,7 +34,7 @@ LRESULT RelayProcBody(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case ALARM_MESSAGE_START:
-        StartAlarm(GetSettings());
+        StartAlarm(GetSettings(), static_cast<AlarmCause>(wParam));
         return 0;
     case ALARM_MESSAGE_ENDPOINT_CHANGED:
         if (GetSettings().sirenSounding)
@@ -50,10 +55,10 @@ LRESULT CALLBACK RelayProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 
 }  // namespace
 
-void StartAlarm(Settings& settings)
+void StartAlarm(Settings& settings, AlarmCause cause)
 {
     Win32AlarmPlatform platform;
-    StartAlarm(settings, platform);
+    StartAlarm(settings, platform, cause);
 }
 
 void StopAlarm(Settings& settings)
@@ -86,11 +91,11 @@ HWND AlarmRelayWindow() noexcept
     return relay;
 }
 
-void PostAlarmStart() noexcept
+void PostAlarmStart(AlarmCause cause) noexcept
 {
     const HWND window = relay;
     if (window)
-        PostMessageW(window, ALARM_MESSAGE_START, 0, 0);
+        PostMessageW(window, ALARM_MESSAGE_START, WPARAM(cause), 0);
 }
 
 void PostEndpointChanged() noexcept

@@ -6,17 +6,20 @@
 
 #include <windows.h>
 
+#include "guard/guard_events.h"
+
 void OpenAlarmRelay() noexcept;
 void CloseAlarmRelay() noexcept;
 HWND AlarmRelayWindow() noexcept;  // null when closed
 // Both only post; safe from a hook procedure and from any thread.
-void PostAlarmStart() noexcept;
+// The cause goes with the start; the callback edge's is a failure.
+void PostAlarmStart(AlarmCause cause = AlarmCause::CallbackFailure) noexcept;
 void PostEndpointChanged() noexcept;
 
 struct Settings;
 
 // The alarm of guard/alarm.h over the real machine: the SMS service, the
 // guard desktop, the volume guard and the siren.
-void StartAlarm(Settings& settings);
+void StartAlarm(Settings& settings, AlarmCause cause);
 void StopAlarm(Settings& settings);
 void FollowDefaultDevice(Settings& settings);

@@ -1,5 +1,7 @@
 #include "guard/give_back.h"
 
+#include "app/event_log.h"
+
 GiveBackKeeper::GiveBackKeeper(RegistryKey* key, PowerStore& power, AccessibilityStore& accessibility)
     : key_(key), power_(power), accessibility_(accessibility)
 {
@@ -45,6 +47,8 @@ bool GiveBackLeftOver(RegistryKey& key, PowerStore& power, AccessibilityStore& a
     if (value && value->type == REGISTRY_TYPE_BINARY)
         record = DecodeGiveBackRecord(value->bytes);
     if (record) {
+        LogEvent("Gave back the power, shortcut and sound settings of a run that ended while armed "
+                 "(it crashed, was ended, or the session ended)");
         GiveBackPowerActions(power, record->power);
         GiveBackShortcutHotKeys(accessibility, record->shortcuts);
         for (const SavedWord& word : record->volume.mixer)

@@ -9,6 +9,8 @@
 #include <string>
 
 #include "app/callback_edge_win32.h"
+#include "app/event_log.h"
+#include "app/event_log_win32.h"
 #include "app/scoped_win32.h"
 #include "app/ui_resources_win32.h"
 #include "guard/alarm_win32.h"
@@ -29,6 +31,7 @@ struct GuardDialogData {
     bool guardDesktopSeen = false;  // the guard's desktop has had the input since arming
     PowerNotices powerNotices;
     bool lidStateKnown = false;
+    unsigned wrongPasswords = 0;  // since arming, for the owner's log
 };
 
 class Win32GuardPlatform : public GuardPlatform {
@@ -123,11 +126,15 @@ void InitGuardDialog(HWND dialog, GuardDialogData& data)
     GetSystemPowerStatus(&power);
     settings.lastAcLineStatus = power.ACLineStatus;
     Arm(settings);
+    LogEvent(ArmedEventText(settings.flags.load()));
     // Since Vista an idle machine sleeps without asking, and a sleeping one
     // cannot sound; and a refused shutdown should say why.
-    SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED | ES_DISPLAY_REQUIRED);
+    if (!SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED | ES_DISPLAY_REQUIRED))
+        LogFailedCall("SetThreadExecutionState", GetLastError());
     ShutdownBlockReasonCreate(dialog, SHUTDOWN_BLOCK_REASON);
     data.deviceNotice.Reset(RegisterHidNotice(dialog));
+    if (!data.deviceNotice)
+        LogFailedCall("RegisterDeviceNotificationW", GetLastError());
     data.powerNotices.Register(dialog);
     SetTimer(dialog, IDT_GUARD_WATCH, 100, nullptr);
 }
@@ -143,6 +150,9 @@ void Unlock(HWND dialog, GuardDialogData& data, WORD id)
     GiveBackAtUnlock();
     SetThreadExecutionState(ES_CONTINUOUS);
     ShutdownBlockReasonDestroy(dialog);
+    LogEvent(data.wrongPasswords == 0
+                 ? std::string("Unlocked")
+                 : "Unlocked after " + std::to_string(data.wrongPasswords) + " wrong password(s)");
     EndDialog(dialog, id);
 }
 
@@ -156,17 +166,17 @@ bool PasswordTyped(HWND dialog)
     return PasswordMatches(ReadPasswordEdit(typed), GetSettings().password);
 }
 
-void CarryOut(uint32_t actions, GuardDialogData* data)
+void CarryOut(uint32_t actions, AlarmCause cause, GuardDialogData* data)
 {
     if ((actions & GUARD_ACTION_GUARD_DESKTOP_SEEN) && data)
         data->guardDesktopSeen = true;
     if ((actions & GUARD_ACTION_LID_STATE_KNOWN) && data)
         data->lidStateKnown = true;
     if (actions & GUARD_ACTION_START_ALARM)
-        StartAlarm(GetSettings());
+        StartAlarm(GetSettings(), cause);
     // StartAlarm switches once, and only when it starts the siren.
-    if (actions & GUARD_ACTION_SWITCH_TO_GUARD)
-        SwitchDesktop(GetThreadDesktop(GetCurrentThreadId()));
+    if ((actions & GUARD_ACTION_SWITCH_TO_GUARD) && !SwitchDesktop(GetThreadDesktop(GetCurrentThreadId())))
+        LogFailedCall("SwitchDesktop", GetLastError());
     if (actions & GUARD_ACTION_REFORCE_VOLUME) {
         VolumeGuard& volume = GetVolumeGuard();
         volume.ForceFullVolume();
@@ -183,7 +193,7 @@ INT_PTR GuardDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     state.lidStateKnown = data && data->lidStateKnown;
     Win32GuardPlatform platform(lParam);
     const GuardDecision decision = FilterGuardMessage({message, wParam}, state, platform);
-    CarryOut(decision.actions, data);
+    CarryOut(decision.actions, decision.cause, data);
     if (decision.handled) {
         if (decision.setsResult)
             SetWindowLongPtrW(dialog, DWLP_MSGRESULT, decision.result);
@@ -204,9 +214,14 @@ INT_PTR GuardDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         const WORD id = LOWORD(wParam);
         if (id != IDOK && id != IDCANCEL)
             return FALSE;
-        // A wrong password changes nothing: no message, no count, no alarm.
-        if (data && PasswordTyped(dialog))
+        if (!data)
+            return TRUE;
+        // A wrong password gives no message and no alarm; the owner's log
+        // counts it (never what was typed).
+        if (PasswordTyped(dialog))
             Unlock(dialog, *data, id);
+        else
+            LogEvent("Wrong password (" + std::to_string(++data->wrongPasswords) + " since arming)");
         return TRUE;
     }
     default:

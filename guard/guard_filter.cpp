@@ -17,6 +17,12 @@ GuardDecision HandledWithResult(intptr_t result)
     return decision;
 }
 
+void Sound(GuardDecision& decision, AlarmCause cause, uint32_t moreActions = 0)
+{
+    decision.actions = GUARD_ACTION_START_ALARM | moreActions;
+    decision.cause = cause;
+}
+
 bool Has(const GuardState& state, uint32_t bit)
 {
     return (state.flags & bit) != 0;
@@ -36,7 +42,7 @@ GuardDecision InputDesktopRow(const GuardState& state, GuardPlatform& platform)
     GuardDecision decision;
     switch (platform.WhichInputDesktop()) {
     case InputDesktop::Unreachable:
-        decision.actions = GUARD_ACTION_START_ALARM;
+        Sound(decision, AlarmCause::DesktopSwitched);
         break;
     case InputDesktop::Guard:
         if (!state.guardDesktopSeen)
@@ -44,7 +50,7 @@ GuardDecision InputDesktopRow(const GuardState& state, GuardPlatform& platform)
         break;
     case InputDesktop::Other:
         if (state.guardDesktopSeen)
-            decision.actions = GUARD_ACTION_START_ALARM | GUARD_ACTION_SWITCH_TO_GUARD;
+            Sound(decision, AlarmCause::DesktopSwitched, GUARD_ACTION_SWITCH_TO_GUARD);
         break;
     }
     return decision;
@@ -75,7 +81,7 @@ bool FilterSleepEvent(const GuardMessage& message, const GuardState& state, Guar
     case GUARD_PBT_APMRESUMESUSPEND:
     case GUARD_PBT_APMRESUMEAUTOMATIC:
         if (Has(state, FLAG_TRIGGER_SHUTDOWN))
-            decision.actions = GUARD_ACTION_START_ALARM;
+            Sound(decision, AlarmCause::SleepOrResume);
         return true;
     case GUARD_PBT_POWERSETTINGCHANGE: {
         const PowerSettingNotice notice = platform.PowerSetting();
@@ -83,9 +89,9 @@ bool FilterSleepEvent(const GuardMessage& message, const GuardState& state, Guar
             if (!state.lidStateKnown)
                 decision.actions = GUARD_ACTION_LID_STATE_KNOWN;
             else if (notice.value == GUARD_LID_CLOSED && Has(state, FLAG_TRIGGER_SHUTDOWN))
-                decision.actions = GUARD_ACTION_START_ALARM;
+                Sound(decision, AlarmCause::LidClosed);
         } else if (notice.setting == ACDC_POWER_SOURCE && PowerSourceChanged(state, platform)) {
-            decision.actions = GUARD_ACTION_START_ALARM;
+            Sound(decision, AlarmCause::PowerSource);
         }
         return true;
     }
@@ -107,7 +113,7 @@ GuardDecision FilterGuardMessage(const GuardMessage& message, const GuardState& 
         // Refused whatever the triggers say; the trigger only adds the siren.
         decision = HandledWithResult(0);
         if (Has(state, FLAG_TRIGGER_SHUTDOWN))
-            decision.actions = GUARD_ACTION_START_ALARM;
+            Sound(decision, AlarmCause::ShutdownAsked);
         return decision;
 
     case GUARD_WM_TIMER:
@@ -123,7 +129,7 @@ GuardDecision FilterGuardMessage(const GuardMessage& message, const GuardState& 
         if (FilterSleepEvent(message, state, platform, decision))
             return decision;
         if (message.wParam == GUARD_PBT_APMPOWERSTATUSCHANGE && PowerSourceChanged(state, platform))
-            decision.actions = GUARD_ACTION_START_ALARM;
+            Sound(decision, AlarmCause::PowerSource);
         return decision;
 
     case GUARD_WM_DEVICECHANGE:
@@ -132,7 +138,7 @@ GuardDecision FilterGuardMessage(const GuardMessage& message, const GuardState& 
             const DeviceNotice notice = platform.Notice();
             if (notice.deviceType == GUARD_DBT_DEVTYP_DEVICEINTERFACE && notice.classGuid == HID_INTERFACE_CLASS &&
                 Has(state, FLAG_TRIGGER_USB_MOUSE))
-                decision.actions = GUARD_ACTION_START_ALARM;
+                Sound(decision, AlarmCause::DeviceRemoved);
         }
         return decision;
 

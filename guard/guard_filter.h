@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "guard/guard_events.h"
 #include "settings/settings.h"
 
 // Message and parameter values the filter looks at (the Windows values).
@@ -105,6 +106,7 @@ struct GuardDecision {
     bool handled = false;    // the procedure returns TRUE
     bool setsResult = false; // the message result is stored first
     intptr_t result = 0;
+    AlarmCause cause = AlarmCause::Unknown;  // with GUARD_ACTION_START_ALARM
 };
 
 struct GuardMessage {

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "app/callback_edge_win32.h"
+#include "app/event_log_win32.h"
 #include "app/scoped_win32.h"
 #include "guard/alarm_win32.h"
 #include "guard/input_rules.h"
@@ -74,7 +75,7 @@ LRESULT CALLBACK LowLevelMouseProc(int code, WPARAM wParam, LPARAM lParam) noexc
 
 long PostAlarm()
 {
-    PostAlarmStart();
+    PostAlarmStart(AlarmCause::MouseMoved);
     return 1;
 }
 
@@ -83,6 +84,8 @@ long PostAlarm()
 void InstallKeyboardFilter() noexcept
 {
     keyboardHook.Reset(SetWindowsHookExW(WH_KEYBOARD_LL, LowLevelKeyboardProc, GetModuleHandleW(nullptr), 0));
+    if (!keyboardHook)
+        LogFailedCall("SetWindowsHookExW (keyboard)", GetLastError());
 }
 
 void RemoveKeyboardFilter() noexcept
@@ -93,6 +96,8 @@ void RemoveKeyboardFilter() noexcept
 void InstallMouseHook() noexcept
 {
     mouseHook.Reset(SetWindowsHookExW(WH_MOUSE_LL, LowLevelMouseProc, hookInstance, 0));
+    if (!mouseHook)
+        LogFailedCall("SetWindowsHookExW (mouse)", GetLastError());
 }
 
 void RemoveMouseHook() noexcept

@@ -1,4 +1,5 @@
 #include "guard/power_actions_win32.h"
+#include "app/event_log_win32.h"
 
 #include <cstring>
 #include <string>
@@ -84,7 +85,10 @@ bool PowrprofPowerStore::WriteAction(const PowerScheme& scheme, PowerButton butt
         return false;
     const GUID guid = ToGuid(scheme);
     WriteValueIndex write = source == POWER_ON_AC ? writeAc_ : writeDc_;
-    return write(nullptr, &guid, &SYSTEM_BUTTON_SUBGROUP, &BUTTON_SETTINGS[button], value) == ERROR_SUCCESS;
+    const DWORD result = write(nullptr, &guid, &SYSTEM_BUTTON_SUBGROUP, &BUTTON_SETTINGS[button], value);
+    if (result != ERROR_SUCCESS)
+        LogFailedCall(source == POWER_ON_AC ? "PowerWriteACValueIndex" : "PowerWriteDCValueIndex", result);
+    return result == ERROR_SUCCESS;
 }
 
 bool PowrprofPowerStore::Apply(const PowerScheme& scheme)
@@ -92,5 +96,8 @@ bool PowrprofPowerStore::Apply(const PowerScheme& scheme)
     if (!getActiveScheme_)
         return false;
     const GUID guid = ToGuid(scheme);
-    return setActiveScheme_(nullptr, &guid) == ERROR_SUCCESS;
+    const DWORD result = setActiveScheme_(nullptr, &guid);
+    if (result != ERROR_SUCCESS)
+        LogFailedCall("PowerSetActiveScheme", result);
+    return result == ERROR_SUCCESS;
 }

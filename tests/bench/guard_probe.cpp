@@ -85,7 +85,7 @@ int wmain(int argc, wchar_t** argv)
         LARGE_INTEGER frequency, start, end;
         QueryPerformanceFrequency(&frequency);
         QueryPerformanceCounter(&start);
-        StartAlarm(settings);
+        StartAlarm(settings, AlarmCause::Unknown);
         QueryPerformanceCounter(&end);
         const long long micros = (end.QuadPart - start.QuadPart) * 1000000 / frequency.QuadPart;
         Write(dir + L"playing", before + "\n" + MasterText() + "\nstart_us=" + std::to_string(micros));

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "fake_log_files.h"
 #include "fake_mixer.h"
 #include "fresh_settings_test.h"
 #include "guard/alarm.h"
@@ -52,7 +53,7 @@ TEST_F(AlarmTest, StartsInOrderWithTheNotice)
     Settings& settings = GetSettings();
     settings.SetFlag(FLAG_SMS_SERVICE, true);
     RecordingAlarmPlatform platform;
-    StartAlarm(settings, platform);
+    StartAlarm(settings, platform, AlarmCause::MouseMoved);
     EXPECT_TRUE(settings.sirenSounding);
     EXPECT_EQ(platform.log, (Log{"notice", "desktop", "mixer 1=65535", "mixer 3=65535", "mixer 4=0",
                               "mixer 2=0", "siren on"}));
@@ -64,7 +65,7 @@ TEST_F(AlarmTest, AFailedNoticeStillStartsTheSirenAndIsPassedOn)
     settings.SetFlag(FLAG_SMS_SERVICE, true);
     RecordingAlarmPlatform platform;
     platform.noticeFails = true;
-    EXPECT_THROW(StartAlarm(settings, platform), std::bad_alloc);
+    EXPECT_THROW(StartAlarm(settings, platform, AlarmCause::MouseMoved), std::bad_alloc);
     EXPECT_EQ(platform.log.back(), "siren on");
     EXPECT_EQ(platform.log.size(), 7u);  // every step, in order
 }
@@ -74,7 +75,7 @@ TEST_F(AlarmTest, NoNoticeWithoutTheService)
     Settings& settings = GetSettings();
     settings.SetFlag(FLAG_SMS_SERVICE, false);
     RecordingAlarmPlatform platform;
-    StartAlarm(settings, platform);
+    StartAlarm(settings, platform, AlarmCause::MouseMoved);
     ASSERT_FALSE(platform.log.empty());
     EXPECT_EQ(platform.log.front(), "desktop");
     EXPECT_EQ(platform.log.back(), "siren on");
@@ -85,18 +86,21 @@ TEST_F(AlarmTest, ASecondStartDoesNothing)
     Settings& settings = GetSettings();
     settings.SetFlag(FLAG_SMS_SERVICE, true);
     RecordingAlarmPlatform platform;
-    StartAlarm(settings, platform);
+    TestLog().TakeTexts();
+    StartAlarm(settings, platform, AlarmCause::PowerSource);
     const size_t after = platform.log.size();
-    StartAlarm(settings, platform);
-    StartAlarm(settings, platform);
+    StartAlarm(settings, platform, AlarmCause::MouseMoved);
+    StartAlarm(settings, platform, AlarmCause::DesktopSwitched);
     EXPECT_EQ(platform.log.size(), after);
+    // One line for the owner, with the cause that started the siren.
+    EXPECT_EQ(TestLog().TakeTexts(), std::vector<std::string>{"Alarm: the power source changed"});
 }
 
 TEST_F(AlarmTest, StopSilencesThenRestores)
 {
     Settings& settings = GetSettings();
     RecordingAlarmPlatform platform;
-    StartAlarm(settings, platform);
+    StartAlarm(settings, platform, AlarmCause::MouseMoved);
     platform.log.clear();
     StopAlarm(settings, platform);
     EXPECT_FALSE(settings.sirenSounding);
@@ -116,10 +120,10 @@ TEST_F(AlarmTest, TheNextAlarmNotifiesAgain)
     Settings& settings = GetSettings();
     settings.SetFlag(FLAG_SMS_SERVICE, true);
     RecordingAlarmPlatform platform;
-    StartAlarm(settings, platform);
+    StartAlarm(settings, platform, AlarmCause::MouseMoved);
     StopAlarm(settings, platform);
     platform.log.clear();
-    StartAlarm(settings, platform);
+    StartAlarm(settings, platform, AlarmCause::MouseMoved);
     ASSERT_FALSE(platform.log.empty());
     EXPECT_EQ(platform.log.front(), "notice");
     EXPECT_TRUE(settings.sirenSounding);
@@ -138,7 +142,7 @@ TEST_F(AlarmTest, ANewDefaultDeviceIsForcedAndTheSirenRestartsOnlyWhileSounding)
     FollowDefaultDevice(settings, platform);
     EXPECT_TRUE(platform.log.empty());
 
-    StartAlarm(settings, platform);
+    StartAlarm(settings, platform, AlarmCause::MouseMoved);
     platform.endpoint.defaultId = u"speakers";
     platform.log.clear();
     FollowDefaultDevice(settings, platform);

@@ -138,6 +138,38 @@ def until(predicate, timeout=10.0, interval=0.2):
     return predicate()
 
 
+# --- the owner's log --------------------------------------------------------------
+
+def log_path():
+    """kestrova.log in the per-user local application data folder."""
+    if os.name == "nt":
+        base = os.environ["LOCALAPPDATA"]
+    else:
+        users = os.path.join(os.environ["WINEPREFIX"], "drive_c", "users")
+        names = [n for n in sorted(os.listdir(users)) if n != "Public"]
+        base = os.path.join(users, names[0], "AppData", "Local")
+    return os.path.join(base, "Kestrova", "kestrova.log")
+
+
+def log_delete():
+    for path in (log_path(), log_path().replace("kestrova.log", "kestrova.old.log")):
+        if os.path.exists(path):
+            os.remove(path)
+
+
+def log_texts():
+    """The events in the log, without their times (each line starts with
+    "YYYY-MM-DD hh:mm:ss  ")."""
+    try:
+        with open(log_path(), "rb") as log:
+            lines = log.read().decode("utf-8").splitlines()
+    except FileNotFoundError:
+        return []
+    for line in lines:
+        assert time.strptime(line[:19], "%Y-%m-%d %H:%M:%S") and line[19:21] == "  ", line
+    return [line[21:] for line in lines]
+
+
 # --- registry -----------------------------------------------------------------
 
 def reg_dump():
@@ -263,6 +295,7 @@ class Scenario(unittest.TestCase):
     def setUp(self):
         self.processes = []
         reg_delete()
+        log_delete()
 
     def tearDown(self):
         for process in self.processes:
