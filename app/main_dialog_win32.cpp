@@ -90,7 +90,7 @@ INT_PTR MainDialogProcBody(HWND dialog, UINT message, WPARAM wParam)
         const SessionEndSteps steps = StepsAtSessionEnd(wParam != FALSE, GetSettings().flags);
         if (steps.save) {
             TakeTriggerFlags(dialog);
-            SaveSettings(GetSettings());
+            SaveSettingsAtSessionEnd(GetSettings());
         }
         if (steps.endDialog)
             EndDialog(dialog, IDCANCEL);

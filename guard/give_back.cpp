@@ -1,5 +1,7 @@
 #include "guard/give_back.h"
 
+#include <string>
+
 #include "app/event_log.h"
 
 GiveBackKeeper::GiveBackKeeper(RegistryKey* key, PowerStore& power, AccessibilityStore& accessibility)
@@ -9,9 +11,14 @@ GiveBackKeeper::GiveBackKeeper(RegistryKey* key, PowerStore& power, Accessibilit
 
 void GiveBackKeeper::Write()
 {
-    if (key_)
-        key_->Write(GIVE_BACK_VALUE_NAME, RegistryValue{REGISTRY_TYPE_BINARY, EncodeGiveBackRecord(record_)},
-                    TextWidth::Wide);
+    if (!key_)
+        return;
+    const uint32_t error = key_->Write(GIVE_BACK_VALUE_NAME,
+                                       RegistryValue{REGISTRY_TYPE_BINARY, EncodeGiveBackRecord(record_)},
+                                       TextWidth::Wide);
+    if (error != 0)
+        LogEvent("The give-back record could not be written (error " + std::to_string(error) +
+                 "): a crash while armed would leave the power and shortcut settings changed");
 }
 
 void GiveBackKeeper::Arm()

@@ -28,8 +28,8 @@ public:
     // bufferSize bytes.
     virtual std::optional<RegistryValue> Read(const std::string& name, size_t bufferSize,
                                               TextWidth width) = 0;
-    // Results are ignored by the only caller, the save at exit.
-    virtual void Write(const std::string& name, const RegistryValue& value, TextWidth width) = 0;
+    // 0, or the system's error code: the caller reports a failed save.
+    virtual uint32_t Write(const std::string& name, const RegistryValue& value, TextWidth width) = 0;
     // Removes the value; true when it is gone (or was never there).
     virtual bool Delete(const std::string& name) = 0;
 };

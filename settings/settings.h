@@ -108,7 +108,12 @@ Settings& GetSettings();
 // The record if one is loaded, else null; never makes one (for callbacks
 // that may run after the record is gone at exit).
 Settings* LoadedSettings() noexcept;
-// Writes every persisted field, closes the key and empties the account.
+// Writes every persisted field, closes the key and empties the account: the
+// final save, at exit.
 void SaveSettings(Settings& settings);
+// Writes every persisted field and leaves the record whole: the session may
+// end right after, or go on (ENDSESSION_CLOSEAPP, or refused while armed),
+// and then the alarm notice still needs the account and the exit its key.
+void SaveSettingsAtSessionEnd(Settings& settings);
 // Destroys the record; the next GetSettings starts from nothing.
 void DestroySettings();

@@ -8,6 +8,10 @@
 // value read on its own, its default taking the place of any bad one.
 void LoadSettings(Settings& settings, RegistryStore& store);
 
-// Writes every persisted field through the record's key (if it has one),
-// then closes the key and empties the account strings.
+// Writes every persisted field through the record's key (if it has one) and
+// leaves the record, the key and the account as they were. Values that
+// cannot be written are named in the owner's log.
+void WriteSettingValues(Settings& settings);
+
+// WriteSettingValues, then closes the key and empties the account strings.
 void WriteSettings(Settings& settings);

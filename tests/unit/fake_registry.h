@@ -12,6 +12,7 @@ struct FakeRegistry {
     bool openable = true;   // false: neither opening nor creating works
     std::map<std::string, RegistryValue> values;
     int writes = 0;
+    uint32_t writeError = 0;  // not 0: every write fails with it
 };
 
 // The registry the settings record of a test is loaded from; reset by each
