@@ -210,6 +210,10 @@ INT_PTR GuardDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         // PaintPicture validates before drawing, so nothing is left to do.
         PaintPicture(dialog, GetUiResources().lockPicture, 0, 0);
         return TRUE;
+    case WM_DPICHANGED:
+        // The picture changes size: all of it is drawn again.
+        InvalidateRect(dialog, nullptr, TRUE);
+        return FALSE;
     case WM_COMMAND: {
         const WORD id = LOWORD(wParam);
         if (id != IDOK && id != IDCANCEL)

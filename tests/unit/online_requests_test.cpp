@@ -78,6 +78,46 @@ TEST(LoginReplies, OnlyTheNewestLoginIsHandled)
         EXPECT_EQ(ReplyStillWanted(c.kind, c.login, c.newest), c.wanted) << c.kind << " " << c.login;
 }
 
+// Each cancel names its login: a late one from an older login leaves the
+// newer login's timer running; a second cancel, or one after the timer
+// fired, stops nothing.
+TEST(LoginReplies, TheWatchdogStopsOnlyForTheLoginItWatches)
+{
+    struct Step {
+        char what;  // 's'tart, 'c'ancel, 'f'ired
+        uint32_t login;
+        bool stops;
+    };
+    const Step steps[] = {
+        {'c', 1, false},  // before any login
+        {'s', 1, false}, {'s', 2, false},
+        {'c', 1, false},  // stale
+        {'c', 2, true},  {'c', 2, false},
+        {'s', 3, false}, {'f', 3, false}, {'c', 3, false},
+    };
+    WatchdogLogin watchdog;
+    for (const Step& step : steps) {
+        bool stops = false;
+        if (step.what == 's')
+            watchdog.Started(step.login);
+        else if (step.what == 'f')
+            watchdog.Fired();
+        else
+            stops = watchdog.Cancel(step.login);
+        EXPECT_EQ(stops, step.stops) << step.what << step.login;
+    }
+}
+
+// The open is read through the handle kept at its creation; the
+// completion's result field (here TRUE) never takes its place.
+TEST(RequestSteps, TheHandleKeptAtCreationIsTheOneRead)
+{
+    EXPECT_EQ(RequestHandleAtOpen(0xA0, 1), 0xA0u);     // a completion whose result is TRUE
+    EXPECT_EQ(RequestHandleAtOpen(0xA0, 0xA0), 0xA0u);  // finished at once
+    EXPECT_EQ(RequestHandleAtOpen(0, 0xB0), 0xB0u);     // no creation notice came
+    EXPECT_EQ(RequestHandleAtOpen(0, 0), 0u);
+}
+
 TEST(RequestSteps, EachStepIsTakenByExactlyOneOfTwoThreads)
 {
     for (int round = 0; round < 200; ++round) {
