@@ -231,48 +231,52 @@ TEST(SettingsLoad, ServiceUrlIsTakenOnlyWhenWellFormed)
     }
 }
 
-// The session-end save writes the same bytes and leaves the record whole:
-// the process may go on, armed, and its alarm notice needs the account.
 TEST(SettingsSave, WritesEveryValueByteForByte)
-{
-    for (const bool final : {false, true}) {
-        SCOPED_TRACE(final ? "final save" : "session-end save");
-        FakeRegistry registry = SavedRegistry();
-        Settings settings;
-        Load(settings, registry);
-        registry.values.clear();
-        if (final)
-            WriteSettings(settings);
-        else
-            SaveSettingsAtSessionEnd(settings);
-
-        EXPECT_EQ(registry.values["Settings"].bytes, Word(0x4CA).bytes);
-        EXPECT_EQ(registry.values["Sensitivity"].bytes, Word(120).bytes);
-        EXPECT_EQ(registry.values["HotKey"].bytes, Word(0x0367).bytes);
-        EXPECT_EQ(registry.values["LastChecked"].bytes, Word(0x07EA0C08).bytes);
-        for (const char* name : {"Settings", "Sensitivity", "HotKey", "LastChecked", "LastVersion"})
-            EXPECT_EQ(registry.values[name].type, REGISTRY_TYPE_DWORD) << name;
-        EXPECT_EQ(registry.values["LastVersion"].bytes, VERSION_1_99);
-        EXPECT_EQ(registry.values["PW"].type, REGISTRY_TYPE_SZ);
-        EXPECT_EQ(registry.values["PW"].bytes, WideText(u"s3cret", 20).bytes);
-        EXPECT_EQ(registry.values["ServerUser"].type, REGISTRY_TYPE_SZ);
-        EXPECT_EQ(registry.values["ServerUser"].bytes, Text("owner@example.org", 100).bytes);
-        EXPECT_EQ(registry.values["ServerPass"].bytes, Text("pa ss", 100).bytes);
-        EXPECT_EQ(registry.values.count("ServiceUrl"), 0u) << "the address is never written";
-        EXPECT_EQ(registry.values.size(), 8u);
-
-        EXPECT_EQ(settings.key == nullptr, final);
-        EXPECT_EQ(settings.GetServerUser(), final ? "" : "owner@example.org");
-        EXPECT_EQ(settings.GetServerPass(), final ? "" : "pa ss");
-    }
-}
-
-// A key that refuses the writes: the owner's log names what was not saved.
-TEST(SettingsSave, AValueThatCannotBeWrittenIsReported)
 {
     FakeRegistry registry = SavedRegistry();
     Settings settings;
     Load(settings, registry);
+    registry.values.clear();
+    WriteSettings(settings);
+
+    EXPECT_EQ(registry.values["Settings"].bytes, Word(0x4CA).bytes);
+    EXPECT_EQ(registry.values["Sensitivity"].bytes, Word(120).bytes);
+    EXPECT_EQ(registry.values["HotKey"].bytes, Word(0x0367).bytes);
+    EXPECT_EQ(registry.values["LastChecked"].bytes, Word(0x07EA0C08).bytes);
+    for (const char* name : {"Settings", "Sensitivity", "HotKey", "LastChecked", "LastVersion"})
+        EXPECT_EQ(registry.values[name].type, REGISTRY_TYPE_DWORD) << name;
+    EXPECT_EQ(registry.values["LastVersion"].bytes, VERSION_1_99);
+    EXPECT_EQ(registry.values["PW"].type, REGISTRY_TYPE_SZ);
+    EXPECT_EQ(registry.values["PW"].bytes, WideText(u"s3cret", 20).bytes);
+    EXPECT_EQ(registry.values["ServerUser"].type, REGISTRY_TYPE_SZ);
+    EXPECT_EQ(registry.values["ServerUser"].bytes, Text("owner@example.org", 100).bytes);
+    EXPECT_EQ(registry.values["ServerPass"].bytes, Text("pa ss", 100).bytes);
+    EXPECT_EQ(registry.values.count("ServiceUrl"), 0u) << "the address is never written";
+    EXPECT_EQ(registry.values.size(), 8u);
+
+    EXPECT_EQ(settings.key, nullptr);
+    EXPECT_EQ(settings.GetServerUser(), "");
+    EXPECT_EQ(settings.GetServerPass(), "");
+}
+
+// The session-end save writes the same bytes as the final one and leaves the
+// record whole: the process may go on, armed, and its alarm needs the account.
+TEST(SettingsSave, TheSessionEndSaveLeavesKeyAndAccount)
+{
+    FakeRegistry registry = SavedRegistry();
+    Settings settings;
+    Load(settings, registry);
+    const auto stored = registry.values;
+    registry.values.clear();
+    SaveSettingsAtSessionEnd(settings);
+    EXPECT_EQ(registry.values.size(), stored.size());
+    for (const auto& [name, value] : stored)
+        EXPECT_TRUE(registry.values[name].bytes == value.bytes && registry.values[name].type == value.type) << name;
+    EXPECT_NE(settings.key, nullptr);
+    EXPECT_EQ(settings.GetServerUser(), "owner@example.org");
+    EXPECT_EQ(settings.GetServerPass(), "pa ss");
+
+    // A key that refuses the writes: the owner's log names what was not saved.
     registry.writeError = 5;
     TestLog().TakeTexts();
     WriteSettings(settings);
