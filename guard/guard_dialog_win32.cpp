@@ -131,7 +131,8 @@ void InitGuardDialog(HWND dialog, GuardDialogData& data)
     // cannot sound; and a refused shutdown should say why.
     if (!SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED | ES_DISPLAY_REQUIRED))
         LogFailedCall("SetThreadExecutionState", GetLastError());
-    ShutdownBlockReasonCreate(dialog, SHUTDOWN_BLOCK_REASON);
+    if (!ShutdownBlockReasonCreate(dialog, SHUTDOWN_BLOCK_REASON))
+        LogFailedCall("ShutdownBlockReasonCreate", GetLastError());
     data.deviceNotice.Reset(RegisterHidNotice(dialog));
     if (!data.deviceNotice)
         LogFailedCall("RegisterDeviceNotificationW", GetLastError());

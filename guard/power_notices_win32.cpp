@@ -1,5 +1,6 @@
 #include "guard/power_notices_win32.h"
 
+#include "app/event_log_win32.h"
 #include "app/system_function_win32.h"
 #include "guard/guard_filter.h"
 #include "guard/guid_win32.h"
@@ -28,8 +29,14 @@ void PowerNotices::Register(HWND window) noexcept
     if (auto powerSetting = SystemFunction<RegisterPowerSetting>(User32(), "RegisterPowerSettingNotification")) {
         const auto unregister =
             SystemFunction<ScopedNotice::Unregister>(User32(), "UnregisterPowerSettingNotification");
-        lidSwitch_.Reset(powerSetting(window, &LIDSWITCH_STATE_CHANGE_GUID, DEVICE_NOTIFY_WINDOW_HANDLE), unregister);
-        powerSource_.Reset(powerSetting(window, &ACDC_POWER_SOURCE_GUID, DEVICE_NOTIFY_WINDOW_HANDLE), unregister);
+        const HANDLE lid = powerSetting(window, &LIDSWITCH_STATE_CHANGE_GUID, DEVICE_NOTIFY_WINDOW_HANDLE);
+        if (!lid)
+            LogFailedCall("RegisterPowerSettingNotification (the lid)", GetLastError());
+        lidSwitch_.Reset(lid, unregister);
+        const HANDLE source = powerSetting(window, &ACDC_POWER_SOURCE_GUID, DEVICE_NOTIFY_WINDOW_HANDLE);
+        if (!source)
+            LogFailedCall("RegisterPowerSettingNotification (the power source)", GetLastError());
+        powerSource_.Reset(source, unregister);
     }
 }
 

@@ -303,8 +303,6 @@ void OpenServiceSession()
         return;
     // On the main thread, which starts every login and owns their timer.
     watchdogWindow = CreateMessageWindow(WATCHDOG_WINDOW_CLASS, WatchdogWindowProc);
-    if (!watchdogWindow)
-        LogFailedCall("CreateWindowExW (the login watchdog)", GetLastError());
     HINTERNET opened = InternetOpenW(L"KESTROVA", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, INTERNET_FLAG_ASYNC);
     if (!opened)
         LogFailedCall("InternetOpenW", GetLastError());
