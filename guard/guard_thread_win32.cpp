@@ -118,8 +118,10 @@ void StartGuardThread() noexcept
 {
     CountGuardThread(+1);  // before the thread runs: a wait right after this call already waits for it
     const ScopedHandle thread(CreateThread(nullptr, 0, CountedGuardThread, nullptr, 0, nullptr));
-    if (!thread)
+    if (!thread) {
+        LogFailedCall("CreateThread (the guard thread)", GetLastError());
         CountGuardThread(-1);
+    }
 }
 
 void WaitForGuardThreads() noexcept

@@ -165,14 +165,18 @@ void StartHookThread() noexcept
     if (hookThread)
         return;
     const ScopedHandle ready(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!ready)
+    if (!ready) {
+        LogFailedCall("CreateEventW (the hook thread)", GetLastError());
         return;
+    }
     HookThreadStart start = {GetThreadDesktop(GetCurrentThreadId()), ready.Get()};
     hookThread.Reset(CreateThread(nullptr, 0, HookThreadMain, &start, 0, nullptr));
-    if (hookThread) {
-        const HANDLE waits[] = {ready.Get(), hookThread.Get()};
-        WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+    if (!hookThread) {
+        LogFailedCall("CreateThread (the hook thread)", GetLastError());
+        return;
     }
+    const HANDLE waits[] = {ready.Get(), hookThread.Get()};
+    WaitForMultipleObjects(2, waits, FALSE, INFINITE);
 }
 
 // Ends the hook thread, which removes what is left of its hooks, and waits

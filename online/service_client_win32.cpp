@@ -267,10 +267,9 @@ void OnOpenComplete(DWORD_PTR context, PendingRequest& request, HINTERNET return
 {
     if (!request.steps.TakeOpen())
         return;  // taken already, by the callback or by the issuer
-    const auto handle = reinterpret_cast<HINTERNET>(
-        RequestHandleAtOpen(reinterpret_cast<uintptr_t>(request.handle.load()), reinterpret_cast<uintptr_t>(returned)));
-    if (!request.handle.load())
-        request.handle = handle;
+    HINTERNET handle = request.handle.load();
+    if (!handle)
+        request.handle = handle = returned;
     if (error != 0 || !handle) {
         LogFailedCall("InternetOpenUrl (completed)", error != 0 ? error : DWORD(ERROR_INVALID_HANDLE));
         EndRequest(context, request, false);  // the watchdog reports a failed login

@@ -40,11 +40,6 @@ bool ReplyStillWanted(int kind, uint32_t login, uint32_t newestLogin)
     return login == newestLogin;
 }
 
-uintptr_t RequestHandleAtOpen(uintptr_t kept, uintptr_t returned)
-{
-    return kept != 0 ? kept : returned;
-}
-
 bool ServiceGate::Enter()
 {
     std::lock_guard<std::mutex> hold(lock);

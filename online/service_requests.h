@@ -50,11 +50,6 @@ private:
 // The other kinds belong to no login (0) and are always handled.
 bool ReplyStillWanted(int kind, uint32_t login, uint32_t newestLogin);
 
-// The handle an open that has finished is read through: the one kept at
-// INTERNET_STATUS_HANDLE_CREATED, else the open's own return value (0 from
-// the callback, whose result field is not always a handle). 0: none.
-uintptr_t RequestHandleAtOpen(uintptr_t kept, uintptr_t returned);
-
 // The login the connection watchdog's timer watches, on the thread that owns
 // the timer. A cancel names the login its reply belongs to: one that comes
 // late, from an older login, leaves the newer login's timer running.

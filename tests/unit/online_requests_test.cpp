@@ -95,16 +95,6 @@ TEST(LoginReplies, TheWatchdogStopsOnlyForTheLoginItWatches)
     EXPECT_FALSE(watchdog.Cancel(3));
 }
 
-// The open is read through the handle kept at its creation; the
-// completion's result field (here TRUE) never takes its place.
-TEST(RequestSteps, TheHandleKeptAtCreationIsTheOneRead)
-{
-    EXPECT_EQ(RequestHandleAtOpen(0xA0, 1), 0xA0u);     // a completion whose result is TRUE
-    EXPECT_EQ(RequestHandleAtOpen(0xA0, 0xA0), 0xA0u);  // finished at once
-    EXPECT_EQ(RequestHandleAtOpen(0, 0xB0), 0xB0u);     // no creation notice came
-    EXPECT_EQ(RequestHandleAtOpen(0, 0), 0u);
-}
-
 TEST(RequestSteps, EachStepIsTakenByExactlyOneOfTwoThreads)
 {
     for (int round = 0; round < 200; ++round) {
