@@ -2,7 +2,6 @@
 // size with one older file, and LogEvent reaching the file through the writer.
 #include <gtest/gtest.h>
 
-#include "app/event_log.h"
 #include "fake_log_files.h"
 
 namespace {

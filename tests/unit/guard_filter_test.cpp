@@ -363,10 +363,6 @@ TEST(GuardFilter, DisarmedReportsNothingForAnyRow)
     EXPECT_EQ(platform.Asked(), 0);
 }
 
-}  // namespace
-
-namespace {
-
 // Each sounding row tells the owner's log why.
 TEST(GuardFilter, EachAlarmCarriesItsCause)
 {
