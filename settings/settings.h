@@ -55,7 +55,7 @@ struct Settings {
     // The flag word. Atomic because the main, guard and network threads all
     // touch single bits of it.
     std::atomic<uint32_t> flags{DEFAULT_FLAGS};
-    std::unique_ptr<RegistryKey> key;  // open from load until save; may be null
+    std::unique_ptr<RegistryKey> key;  // open from load until the final save; may be null
     uint32_t hotKeyModifiers = DEFAULT_HOTKEY_MODIFIERS;
     uint32_t hotKeyCode = DEFAULT_HOTKEY_CODE;
     std::unique_ptr<MouseWatcher> mouseWatcher;
