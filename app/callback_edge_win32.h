@@ -20,7 +20,7 @@ public:
         // No record to read: the guarding side is the safe one.
         return settings ? settings->flags.load() : FLAG_ARMED;
     }
-    void PostAlarmStart() noexcept override { ::PostAlarmStart(); }
+    void PostAlarmStart() noexcept override { ::PostAlarmStart(AlarmCause::CallbackFailure); }
     void Report(const char* what) noexcept override
     {
         OutputDebugStringA("Kestrova: unexpected failure in a callback: ");

@@ -11,6 +11,7 @@
 #include "app/ui_resources_win32.h"
 #include "guard/give_back_win32.h"
 #include "guard/guard_thread_win32.h"
+#include "online/push_sender_win32.h"
 #include "online/service_calls_win32.h"
 #include "settings/registry_store_win32.h"
 
@@ -18,7 +19,11 @@ namespace {
 
 class Win32StartupPlatform : public StartupPlatform {
 public:
-    void GiveBackLeftOvers() override { GiveBackLeftOverRecord(); }
+    void GiveBackLeftOvers() override
+    {
+        if (GiveBackLeftOverRecord())
+            QueueGiveBackPush();
+    }
     void EnsureUiResources() override { GetUiResources(); }
     void RunAgreementDialog() override { ::RunAgreementDialog(); }
     void RunWarningDialog() override { ::RunWarningDialog(); }

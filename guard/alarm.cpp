@@ -43,6 +43,8 @@ void StartAlarm(Settings& settings, AlarmPlatform& platform, AlarmCause cause)
         },
         failure);
     platform.StartSiren();
+    // After the siren, so that the message can never hold it up.
+    platform.QueueAlarmPush(cause);
     if (failure)
         std::rethrow_exception(failure);
 }

@@ -18,7 +18,7 @@
 
 #include <cstdint>
 
-#include "guard/guard_events.h"
+#include "guard/alarm_cause.h"
 
 struct Settings;
 class VolumeGuard;
@@ -38,12 +38,16 @@ public:
     virtual VolumeGuard& Volume() = 0;
     virtual void StartSiren() = 0;
     virtual void StopSiren() = 0;
+    // Hands the owner's phone message to the push sender's own thread and
+    // returns at once.
+    virtual void QueueAlarmPush(AlarmCause cause) = 0;
 };
 
 // Does nothing if the siren already sounds. Otherwise, in this order: marks
 // the siren as sounding, asks the SMS service to text the owner when that is
 // on, brings the calling thread's desktop to the front, forces full volume,
-// unmutes, starts the looping siren. The owner's log names the cause.
+// unmutes, starts the looping siren, then queues the push message that says
+// why.
 void StartAlarm(Settings& settings, AlarmPlatform& platform, AlarmCause cause);
 // Marks the siren silent, stops it, and gives back what the owner had.
 void StopAlarm(Settings& settings, AlarmPlatform& platform);

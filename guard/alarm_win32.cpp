@@ -8,6 +8,7 @@
 #include "guard/message_window_win32.h"
 #include "guard/siren_win32.h"
 #include "guard/volume_guard_win32.h"
+#include "online/push_sender_win32.h"
 #include "online/service_calls_win32.h"
 #include "settings/settings.h"
 
@@ -24,6 +25,7 @@ public:
     VolumeGuard& Volume() override { return GetVolumeGuard(); }
     void StartSiren() override { ::StartSiren(); }
     void StopSiren() override { ::StopSiren(); }
+    void QueueAlarmPush(AlarmCause cause) override { ::QueueAlarmPush(cause); }
 };
 
 std::atomic<HWND> relay{nullptr};

@@ -6,14 +6,13 @@
 
 #include <windows.h>
 
-#include "guard/guard_events.h"
+#include "guard/alarm_cause.h"
 
 void OpenAlarmRelay() noexcept;
 void CloseAlarmRelay() noexcept;
 HWND AlarmRelayWindow() noexcept;  // null when closed
 // Both only post; safe from a hook procedure and from any thread.
-// The cause goes with the start; the callback edge's is a failure.
-void PostAlarmStart(AlarmCause cause = AlarmCause::CallbackFailure) noexcept;
+void PostAlarmStart(AlarmCause cause) noexcept;
 void PostEndpointChanged() noexcept;
 
 struct Settings;

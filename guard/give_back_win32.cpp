@@ -78,16 +78,17 @@ GiveBackMachine& Machine()
 
 }  // namespace
 
-void GiveBackLeftOverRecord() noexcept
+bool GiveBackLeftOverRecord() noexcept
 {
     try {
         GiveBackMachine& machine = Machine();
         if (!machine.key.key)
-            return;
+            return false;
         Win32VolumeGiveBack volume;
-        GiveBackLeftOver(*machine.key.key, machine.power, machine.accessibility, volume);
+        return GiveBackLeftOver(*machine.key.key, machine.power, machine.accessibility, volume);
     } catch (const std::exception&) {
         // Out of memory at start-up: the record stays for the next start.
+        return false;
     }
 }
 

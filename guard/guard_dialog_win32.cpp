@@ -15,11 +15,13 @@
 #include "app/ui_resources_win32.h"
 #include "guard/alarm_win32.h"
 #include "guard/give_back_win32.h"
+#include "guard/guard_events.h"
 #include "guard/guard_filter.h"
 #include "guard/guid_win32.h"
 #include "guard/input_hooks_win32.h"
 #include "guard/power_notices_win32.h"
 #include "guard/volume_guard_win32.h"
+#include "online/push_sender_win32.h"
 #include "resource_ids.h"
 #include "settings/settings.h"
 
@@ -31,7 +33,7 @@ struct GuardDialogData {
     bool guardDesktopSeen = false;  // the guard's desktop has had the input since arming
     PowerNotices powerNotices;
     bool lidStateKnown = false;
-    unsigned wrongPasswords = 0;  // since arming, for the owner's log
+    uint32_t wrongPasswords = 0;  // for the owner's disarmed message and log
 };
 
 class Win32GuardPlatform : public GuardPlatform {
@@ -149,6 +151,7 @@ void Unlock(HWND dialog, GuardDialogData& data, WORD id)
     data.powerNotices.Unregister();
     GetVolumeGuard().CloseMixer();
     GiveBackAtUnlock();
+    QueueUnlockPush(data.wrongPasswords);
     SetThreadExecutionState(ES_CONTINUOUS);
     ShutdownBlockReasonDestroy(dialog);
     LogEvent(data.wrongPasswords == 0
@@ -221,8 +224,8 @@ INT_PTR GuardDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
             return FALSE;
         if (!data)
             return TRUE;
-        // A wrong password gives no message and no alarm; the owner's log
-        // counts it (never what was typed).
+        // A wrong password gives no message and no alarm; the owner is told
+        // the count at unlock, and the log counts it (never what was typed).
         if (PasswordTyped(dialog))
             Unlock(dialog, *data, id);
         else

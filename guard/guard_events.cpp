@@ -2,33 +2,6 @@
 
 #include "settings/settings.h"
 
-const char* AlarmCauseText(AlarmCause cause)
-{
-    switch (cause) {
-    case AlarmCause::MouseMoved:
-        return "the mouse was moved";
-    case AlarmCause::DesktopSwitched:
-        return "the screen was switched away from the guard";
-    case AlarmCause::ShutdownAsked:
-        return "a shutdown, restart or log-off was asked for";
-    case AlarmCause::SleepOrResume:
-        return "the machine went to sleep or woke up";
-    case AlarmCause::LidClosed:
-        return "the lid was closed";
-    case AlarmCause::PowerSource:
-        return "the power source changed";
-    case AlarmCause::DeviceRemoved:
-        return "a USB input device was removed";
-    case AlarmCause::SessionChanged:
-        return "the session changed";
-    case AlarmCause::CallbackFailure:
-        return "a failure inside the program";
-    case AlarmCause::Unknown:
-        break;
-    }
-    return "unknown";
-}
-
 std::string ArmedEventText(uint32_t flags)
 {
     struct Trigger {

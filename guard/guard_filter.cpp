@@ -17,7 +17,7 @@ GuardDecision HandledWithResult(intptr_t result)
     return decision;
 }
 
-void Sound(GuardDecision& decision, AlarmCause cause, uint32_t moreActions = 0)
+void SoundFor(GuardDecision& decision, AlarmCause cause, uint32_t moreActions = 0)
 {
     decision.actions = GUARD_ACTION_START_ALARM | moreActions;
     decision.cause = cause;
@@ -42,7 +42,7 @@ GuardDecision InputDesktopRow(const GuardState& state, GuardPlatform& platform)
     GuardDecision decision;
     switch (platform.WhichInputDesktop()) {
     case InputDesktop::Unreachable:
-        Sound(decision, AlarmCause::DesktopSwitched);
+        SoundFor(decision, AlarmCause::DesktopSwitch);
         break;
     case InputDesktop::Guard:
         if (!state.guardDesktopSeen)
@@ -50,7 +50,7 @@ GuardDecision InputDesktopRow(const GuardState& state, GuardPlatform& platform)
         break;
     case InputDesktop::Other:
         if (state.guardDesktopSeen)
-            Sound(decision, AlarmCause::DesktopSwitched, GUARD_ACTION_SWITCH_TO_GUARD);
+            SoundFor(decision, AlarmCause::DesktopSwitch, GUARD_ACTION_SWITCH_TO_GUARD);
         break;
     }
     return decision;
@@ -81,7 +81,7 @@ bool FilterSleepEvent(const GuardMessage& message, const GuardState& state, Guar
     case GUARD_PBT_APMRESUMESUSPEND:
     case GUARD_PBT_APMRESUMEAUTOMATIC:
         if (Has(state, FLAG_TRIGGER_SHUTDOWN))
-            Sound(decision, AlarmCause::SleepOrResume);
+            SoundFor(decision, AlarmCause::Sleep);
         return true;
     case GUARD_PBT_POWERSETTINGCHANGE: {
         const PowerSettingNotice notice = platform.PowerSetting();
@@ -89,9 +89,9 @@ bool FilterSleepEvent(const GuardMessage& message, const GuardState& state, Guar
             if (!state.lidStateKnown)
                 decision.actions = GUARD_ACTION_LID_STATE_KNOWN;
             else if (notice.value == GUARD_LID_CLOSED && Has(state, FLAG_TRIGGER_SHUTDOWN))
-                Sound(decision, AlarmCause::LidClosed);
+                SoundFor(decision, AlarmCause::LidClosed);
         } else if (notice.setting == ACDC_POWER_SOURCE && PowerSourceChanged(state, platform)) {
-            Sound(decision, AlarmCause::PowerSource);
+            SoundFor(decision, AlarmCause::PowerSource);
         }
         return true;
     }
@@ -113,7 +113,7 @@ GuardDecision FilterGuardMessage(const GuardMessage& message, const GuardState& 
         // Refused whatever the triggers say; the trigger only adds the siren.
         decision = HandledWithResult(0);
         if (Has(state, FLAG_TRIGGER_SHUTDOWN))
-            Sound(decision, AlarmCause::ShutdownAsked);
+            SoundFor(decision, AlarmCause::ShutdownOrLogOff);
         return decision;
 
     case GUARD_WM_TIMER:
@@ -129,7 +129,7 @@ GuardDecision FilterGuardMessage(const GuardMessage& message, const GuardState& 
         if (FilterSleepEvent(message, state, platform, decision))
             return decision;
         if (message.wParam == GUARD_PBT_APMPOWERSTATUSCHANGE && PowerSourceChanged(state, platform))
-            Sound(decision, AlarmCause::PowerSource);
+            SoundFor(decision, AlarmCause::PowerSource);
         return decision;
 
     case GUARD_WM_DEVICECHANGE:
@@ -138,7 +138,7 @@ GuardDecision FilterGuardMessage(const GuardMessage& message, const GuardState& 
             const DeviceNotice notice = platform.Notice();
             if (notice.deviceType == GUARD_DBT_DEVTYP_DEVICEINTERFACE && notice.classGuid == HID_INTERFACE_CLASS &&
                 Has(state, FLAG_TRIGGER_USB_MOUSE))
-                Sound(decision, AlarmCause::DeviceRemoved);
+                SoundFor(decision, AlarmCause::InputDeviceRemoved);
         }
         return decision;
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "guard/guard_events.h"
+#include "guard/alarm_cause.h"
 #include "settings/settings.h"
 
 // Message and parameter values the filter looks at (the Windows values).
@@ -103,10 +103,10 @@ constexpr uint32_t GUARD_ACTION_GUARD_DESKTOP_SEEN = 0x10;
 
 struct GuardDecision {
     uint32_t actions = 0;
+    AlarmCause cause = AlarmCause::Unknown;  // with GUARD_ACTION_START_ALARM: why
     bool handled = false;    // the procedure returns TRUE
     bool setsResult = false; // the message result is stored first
     intptr_t result = 0;
-    AlarmCause cause = AlarmCause::Unknown;  // with GUARD_ACTION_START_ALARM
 };
 
 struct GuardMessage {
@@ -120,8 +120,7 @@ struct GuardState {
     uint8_t lastAcLineStatus = 0;
     // The guard's desktop has had the input since this arming. Until then a
     // foreign input desktop proves nothing: the first switch may not have
-    // happened yet, and Wine names its one input desktop "Default" whatever
-    // was switched to.
+    // happened yet.
     bool guardDesktopSeen = false;
     // The first lid notice after registering only reports the lid's state.
     bool lidStateKnown = false;

@@ -50,6 +50,9 @@
 #define IDC_SETTINGS_USE_SMS 1025
 // The about box's web-address line: set at run time to the service's address.
 #define IDC_SETTINGS_WEB_ADDRESS 1030
+// The owner's push address ("NotifyUrl") and its test button.
+#define IDC_SETTINGS_NOTIFY_URL 1031
+#define IDC_SETTINGS_NOTIFY_TEST 1032
 
 // Guard dialog
 #define IDC_GUARD_PASSWORD 1018

@@ -40,6 +40,32 @@ void Settings::ClearAccount()
     serverUser.shrink_to_fit();
     serverPass.clear();
     serverPass.shrink_to_fit();
+    notifyToken.clear();
+    notifyToken.shrink_to_fit();
+}
+
+std::string Settings::GetNotifyUrl() const
+{
+    std::lock_guard<std::mutex> hold(accountLock);
+    return notifyUrl;
+}
+
+std::string Settings::GetNotifyToken() const
+{
+    std::lock_guard<std::mutex> hold(accountLock);
+    return notifyToken;
+}
+
+void Settings::SetNotifyUrl(const std::string& text)
+{
+    std::lock_guard<std::mutex> hold(accountLock);
+    notifyUrl = text;
+}
+
+void Settings::SetNotifyToken(const std::string& text)
+{
+    std::lock_guard<std::mutex> hold(accountLock);
+    notifyToken = text;
 }
 
 std::u16string Settings::GetPassword() const

@@ -87,15 +87,25 @@ struct Settings {
     std::string GetServerPass() const;
     void SetServerUser(const std::string& text);  // cut to 99 bytes
     void SetServerPass(const std::string& text);  // cut to 99 bytes
-    void ClearAccount();
+    void ClearAccount();  // the push token too
+
+    // The push address ("NotifyUrl") and the token of a protected topic
+    // ("NotifyToken"): plain ASCII, empty when absent. The token is only
+    // ever read from the key, never written or shown.
+    std::string GetNotifyUrl() const;
+    std::string GetNotifyToken() const;
+    void SetNotifyUrl(const std::string& text);
+    void SetNotifyToken(const std::string& text);
 
     std::u16string GetPassword() const;
     void SetPassword(const std::u16string& text);  // cut to 9 units
 
 private:
-    mutable std::mutex accountLock;  // the strings are read on the network thread
+    mutable std::mutex accountLock;  // the strings are read on the network and guard threads
     std::string serverUser;
     std::string serverPass;
+    std::string notifyUrl;
+    std::string notifyToken;
 };
 
 // Creates the record and fills it from the store, replacing any earlier one.

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/event_log.h"
+#include "online/push_notice.h"
 #include "settings/service_url.h"
 
 namespace {
@@ -13,6 +14,9 @@ constexpr size_t DWORD_BYTES = 4;
 constexpr size_t DOUBLE_BYTES = 8;
 constexpr size_t PASSWORD_BYTES = PASSWORD_UNITS * 2;
 constexpr size_t SERVICE_URL_BYTES = (SERVICE_URL_MAX_CHARS + 1) * 2;
+// Room for the longest address the settings dialog accepts, and a token.
+constexpr size_t NOTIFY_URL_BYTES = (PUSH_ADDRESS_MAX_CHARS + 1) * 2;
+constexpr size_t NOTIFY_TOKEN_BYTES = (NOTIFY_TOKEN_MAX_CHARS + 1) * 2;
 
 uint32_t LittleEndianWord(const std::vector<uint8_t>& bytes)
 {
@@ -94,6 +98,22 @@ std::optional<std::string> ReadServiceUrl(RegistryKey& key)
     return url;
 }
 
+// Plain ASCII text, or nothing: what is sent in a request line or a header
+// is never converted on the way.
+std::optional<std::string> ReadAsciiText(RegistryKey& key, const char* name, size_t bufferBytes)
+{
+    std::optional<std::u16string> wide = ReadWideText(key, name, bufferBytes);
+    if (!wide)
+        return std::nullopt;
+    std::string text;
+    for (char16_t unit : *wide) {
+        if (unit >= 0x80)
+            return std::nullopt;
+        text.push_back(char(unit));
+    }
+    return text;
+}
+
 void SetDefaults(Settings& settings)
 {
     settings.flags = DEFAULT_FLAGS;
@@ -124,6 +144,8 @@ void ReadStoredValues(Settings& settings, RegistryKey& key)
     settings.SetPassword(ReadWideText(key, "PW", PASSWORD_BYTES).value_or(u""));
     settings.SetServerUser(ReadNarrowText(key, "ServerUser").value_or(""));
     settings.SetServerPass(ReadNarrowText(key, "ServerPass").value_or(""));
+    settings.SetNotifyUrl(ReadAsciiText(key, "NotifyUrl", NOTIFY_URL_BYTES).value_or(""));
+    settings.SetNotifyToken(ReadAsciiText(key, "NotifyToken", NOTIFY_TOKEN_BYTES).value_or(""));
 
     if (!StoredVersionIsCurrent(key))
         settings.SetFlag(FLAG_AGREEMENT_PENDING, true);
@@ -189,6 +211,26 @@ void LoadSettings(Settings& settings, RegistryStore& store)
     settings.SetFlag(FLAG_ARMED, false);  // an armed bit never survives a restart
 }
 
+void WriteNotifyUrl(Settings& settings)
+{
+    RegistryKey* key = settings.key.get();
+    if (!key)
+        return;
+    const std::string url = settings.GetNotifyUrl();
+    if (url.empty()) {
+        key->Delete("NotifyUrl");
+        return;
+    }
+    RegistryValue value{REGISTRY_TYPE_SZ, {}};
+    for (char c : url) {
+        value.bytes.push_back(uint8_t(c));
+        value.bytes.push_back(0);
+    }
+    value.bytes.insert(value.bytes.end(), {0, 0});
+    if (const uint32_t error = key->Write("NotifyUrl", value, TextWidth::Wide))
+        LogEvent("The settings could not be saved (error " + std::to_string(error) + "): NotifyUrl");
+}
+
 void WriteSettingValues(Settings& settings)
 {
     RegistryKey* key = settings.key.get();
@@ -217,6 +259,7 @@ void WriteSettingValues(Settings& settings)
     write("LastVersion", VersionField(), TextWidth::Wide);
     if (!failed.empty())
         LogEvent("The settings could not be saved (error " + std::to_string(firstError) + "): " + failed);
+    WriteNotifyUrl(settings);
 }
 
 void WriteSettings(Settings& settings)

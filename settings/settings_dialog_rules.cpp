@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "online/push_notice.h"
 #include "settings/leading_integer.h"
 
 ScreenPoint ClientPointFromMessage(uint32_t lParam)
@@ -83,7 +84,25 @@ SettingsDialogEntries EntriesFromSettings(const Settings& settings)
     entries.serverUser = settings.GetServerUser();
     entries.serverPass = settings.GetServerPass();
     entries.useSmsService = settings.HasFlag(FLAG_SMS_SERVICE);
+    entries.notifyUrl = settings.GetNotifyUrl();
     return entries;
+}
+
+const char* NotifyUrlRefusal(const std::u16string& typed)
+{
+    for (char16_t unit : typed) {
+        if (unit >= 0x80)
+            return PushAddressRefusal(PushAddressCheck::BadCharacter);
+    }
+    return PushAddressRefusal(CheckPushAddress(NotifyUrlText(typed)));
+}
+
+std::string NotifyUrlText(const std::u16string& typed)
+{
+    std::string text;
+    for (char16_t unit : typed)
+        text.push_back(static_cast<char>(unit));
+    return text;
 }
 
 bool StoreSettingsDialogEntries(Settings& settings, const SettingsDialogEntries& entries)
@@ -95,5 +114,6 @@ bool StoreSettingsDialogEntries(Settings& settings, const SettingsDialogEntries&
     settings.SetServerUser(entries.serverUser);
     settings.SetServerPass(entries.serverPass);
     settings.SetFlag(FLAG_SMS_SERVICE, entries.useSmsService);
+    settings.SetNotifyUrl(entries.notifyUrl);
     return entries.useSmsService;
 }

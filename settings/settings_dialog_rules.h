@@ -69,9 +69,16 @@ struct SettingsDialogEntries {
     std::string serverUser;
     std::string serverPass;
     bool useSmsService = false;
+    std::string notifyUrl;  // plain ASCII, once NotifyUrlRefusal has let it through
 };
 
 SettingsDialogEntries EntriesFromSettings(const Settings& settings);
+
+// The push address as typed: why it is refused (for the owner's box), or null
+// when it may be stored: a valid address, or none at all.
+const char* NotifyUrlRefusal(const std::u16string& typed);
+// The typed address as stored; only for one NotifyUrlRefusal let through.
+std::string NotifyUrlText(const std::u16string& typed);
 
 // OK: stores the fields in the dialog's order, cutting each to its buffer.
 // True when the SMS service is on and the account check must start.

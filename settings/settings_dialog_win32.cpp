@@ -3,15 +3,23 @@
 #include "app/callback_edge_win32.h"
 #include "settings/settings_dialog_win32.h"
 
+#include <memory>
 #include <string>
 
+#include "online/push_notice.h"
+#include "online/push_sender_win32.h"
 #include "online/service_calls_win32.h"
 #include "online/web_page_win32.h"
 #include "resources/resource_ids.h"
 #include "settings/settings.h"
+#include "settings/settings_codec.h"
 #include "settings/settings_dialog_rules.h"
 
 namespace {
+
+// The test's outcome, posted by its thread; lParam is a PushOutcome the
+// dialog then owns.
+constexpr UINT WM_PUSH_TESTED = WM_APP + 20;
 
 // Process-wide on purpose: a drag's start point and cursor sample outlive the
 // dialog, so the next opening starts from what the last drag left.
@@ -55,6 +63,7 @@ void InitSettingsDialog(HWND dialog)
     SendDlgItemMessageW(dialog, IDC_SETTINGS_PASSWORD, EM_LIMITTEXT, PASSWORD_UNITS - 1, 0);
     SendDlgItemMessageW(dialog, IDC_SETTINGS_SMS_USER, EM_LIMITTEXT, ACCOUNT_BYTES - 1, 0);
     SendDlgItemMessageW(dialog, IDC_SETTINGS_SMS_PASS, EM_LIMITTEXT, ACCOUNT_BYTES - 1, 0);
+    SendDlgItemMessageW(dialog, IDC_SETTINGS_NOTIFY_URL, EM_LIMITTEXT, PUSH_ADDRESS_MAX_CHARS, 0);
 
     Settings& settings = GetSettings();
     ShowWebAddress(dialog, settings.serviceUrl);
@@ -67,18 +76,65 @@ void InitSettingsDialog(HWND dialog)
     SetDlgItemTextA(dialog, IDC_SETTINGS_SMS_PASS, shown.serverPass.c_str());
     SetDlgItemTextA(dialog, IDC_SETTINGS_SMS_USER, shown.serverUser.c_str());
     CheckDlgButton(dialog, IDC_SETTINGS_USE_SMS, shown.useSmsService ? BST_CHECKED : BST_UNCHECKED);
+    SetDlgItemTextA(dialog, IDC_SETTINGS_NOTIFY_URL, shown.notifyUrl.c_str());
+}
+
+// The typed push address when it may be used; otherwise the owner is told
+// why in a box and the edit takes the focus.
+bool TypedNotifyUrl(HWND dialog, std::string& url)
+{
+    const std::u16string typed = ReadWideText(dialog, IDC_SETTINGS_NOTIFY_URL, PUSH_ADDRESS_MAX_CHARS + 1);
+    if (const char* refusal = NotifyUrlRefusal(typed)) {
+        MessageBoxA(dialog, refusal, "Push address", MB_OK | MB_ICONWARNING);
+        SetFocus(GetDlgItem(dialog, IDC_SETTINGS_NOTIFY_URL));
+        return false;
+    }
+    url = NotifyUrlText(typed);
+    return true;
+}
+
+void TestPushAddress(HWND dialog)
+{
+    std::string url;
+    if (!TypedNotifyUrl(dialog, url))
+        return;
+    if (url.empty()) {
+        MessageBoxA(dialog, "Type the push address first, as in https://ntfy.sh/your-own-topic.", "Push test",
+                    MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    // One test at a time: the button comes back with the outcome.
+    if (StartPushTest(dialog, WM_PUSH_TESTED, url))
+        EnableWindow(GetDlgItem(dialog, IDC_SETTINGS_NOTIFY_TEST), FALSE);
+}
+
+void ShowPushTested(HWND dialog, LPARAM lParam)
+{
+    const std::unique_ptr<PushOutcome> outcome(reinterpret_cast<PushOutcome*>(lParam));
+    EnableWindow(GetDlgItem(dialog, IDC_SETTINGS_NOTIFY_TEST), TRUE);
+    if (!outcome)
+        return;
+    MessageBoxA(dialog, TestOutcomeBoxText(*outcome).c_str(), "Push test",
+                MB_OK | (outcome->Taken() ? MB_ICONINFORMATION : MB_ICONWARNING));
 }
 
 void StoreAndClose(HWND dialog)
 {
     SettingsDialogEntries typed;
+    // Nothing is stored while the push address is refused.
+    if (!TypedNotifyUrl(dialog, typed.notifyUrl))
+        return;
     typed.sensitivityText = ReadText(dialog, IDC_SETTINGS_SENSITIVITY, SENSITIVITY_TEXT_BYTES);
     typed.dailyUpdateCheck = IsChecked(dialog, IDC_SETTINGS_UPDATE_CHECK);
     typed.password = ReadWideText(dialog, IDC_SETTINGS_PASSWORD, PASSWORD_UNITS);
     typed.serverUser = ReadText(dialog, IDC_SETTINGS_SMS_USER, ACCOUNT_BYTES);
     typed.serverPass = ReadText(dialog, IDC_SETTINGS_SMS_PASS, ACCOUNT_BYTES);
     typed.useSmsService = IsChecked(dialog, IDC_SETTINGS_USE_SMS);
-    if (StoreSettingsDialogEntries(GetSettings(), typed))
+    Settings& settings = GetSettings();
+    const bool startAccountCheck = StoreSettingsDialogEntries(settings, typed);
+    // Kept at once: the message after a crash needs it at the next start.
+    WriteNotifyUrl(settings);
+    if (startAccountCheck)
         StartAccountCheck();
     EndDialog(dialog, IDOK);
 }
@@ -164,8 +220,14 @@ INT_PTR SettingsDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM 
             case IDC_SETTINGS_SIGN_UP:
                 OpenSignUpPage(GetSettings().serviceUrl);
                 return FALSE;
+            case IDC_SETTINGS_NOTIFY_TEST:
+                TestPushAddress(dialog);
+                return TRUE;
             }
             break;
+        case WM_PUSH_TESTED:
+            ShowPushTested(dialog, lParam);
+            return TRUE;
         }
     } catch (...) {
         // Only allocation can throw here; the dialog carries on as it is.

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building and testing Kestrova needs on Debian 12, once.
-# Idempotent: packages already there are left alone.
+# Idempotent: packages already there are left alone. Wine and what runs
+# beside it (the virtual screen, the sound server) live in the test bed's
+# Debian 13 root, which tools/wine-root makes with debootstrap.
 set -euo pipefail
 
 packages=(
@@ -8,12 +10,8 @@ packages=(
     googletest libgtest-dev libbenchmark-dev
     clang-14 libclang-rt-14-dev
     g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
-    wine wine64
     wixl
-    xvfb xauth x11-utils imagemagick
-    pulseaudio pulseaudio-utils sox
-    fonts-wqy-microhei
-    fonts-wine
+    debootstrap util-linux
 )
 
 missing=()

@@ -16,8 +16,11 @@ after building the mingw preset:
    renders ahead of its clock, so a sample's place in its chunk says nothing
    about when it was made, and the recording path's own delay is in both
    figures alike. A siren before its trigger is an error, not a figure.
-2. CPU of the kestrova.exe process armed and idle for 30 seconds.
-3. Peak memory (VmHWM) of kestrova.exe armed with the siren sounding, beside
+2. A switch away from the guard's desktop (as Task Manager makes): from
+   SwitchDesktop to the siren at the sink, and to the guard's desktop having
+   the input again (kdriver switch-to polls the input desktop every 5 ms).
+3. CPU of the kestrova.exe process armed and idle for 30 seconds.
+4. Peak memory (VmHWM) of kestrova.exe armed with the siren sounding, beside
    the minimal program's after it played.
 """
 
@@ -175,8 +178,8 @@ def kestrova_figures(monitor):
                 unlock()
                 monitor.wait_quiet()
                 continue
-            x, y = map(int, kwine.driver("cursor", desktop=DESKTOP).split())
-            sent = int(kwine.driver("timed-move-to", x + 120, y, desktop=DESKTOP)) / 1e6
+            x, y = map(int, kwine.driver("cursor").split())
+            sent = int(kwine.driver("timed-move-to", x + 120, y)) / 1e6
             heard = monitor.onset_after(sent - 0.05)
             if heard is not None:
                 latencies.append((heard - sent) * 1000)
@@ -186,6 +189,19 @@ def kestrova_figures(monitor):
             unlock()
             monitor.wait_quiet()
         figures["discarded"] = discarded
+
+        # A switch away, with no input at all.
+        figures["switch_siren"], figures["switch_back"] = [], []
+        for _ in range(TRIALS):
+            lock()
+            if monitor.quiet_for(1.5):
+                switched, back_ms, back_on = kwine.driver("switch-to", "Taskmgr").split()
+                heard = monitor.onset_after(int(switched) / 1e6 - 0.05)
+                if heard is not None and back_on == DESKTOP:
+                    figures["switch_siren"].append((heard - int(switched) / 1e6) * 1000)
+                    figures["switch_back"].append(float(back_ms))
+            unlock()
+            monitor.wait_quiet()
         kwine.close(kwine.MAIN_TITLE)
         kwine.wait_exit(program)
     finally:
@@ -238,6 +254,8 @@ def main():
     finally:
         monitor.stop()
     guard, floor = checked("kestrova.exe", guard), checked("minimal program", floor)
+    switch_siren = checked("desktop switch", guard_figures.get("switch_siren", []))
+    switch_back = checked("desktop switch", guard_figures.get("switch_back", []))
     print("trigger to siren")
     print("  kestrova.exe (mouse motion)  ", spread(guard))
     print("  minimal PlaySoundW (motion)  ", spread(floor))
@@ -246,6 +264,9 @@ def main():
     print("  trials:", ", ".join(f"{v:.0f}" for v in guard), "|", ", ".join(f"{v:.0f}" for v in floor))
     if guard_figures.get("discarded"):
         print(f"  ({guard_figures['discarded']} armings sounded before the input and were left out)")
+    print("desktop switch (no trigger needed)")
+    print("  to siren at the sink         ", spread(switch_siren))
+    print("  to the guard's desktop again ", spread(switch_back))
     print(f"CPU armed idle 30 s: kestrova.exe {guard_figures.get('cpu', float('nan')):.3f} % of one core")
     print(f"peak memory (VmHWM): kestrova.exe armed, siren on {guard_figures.get('peak', 0) / 1024:.1f} MiB "
           f"(RSS {guard_figures.get('rss', 0) / 1024:.1f});  minimal program {floor_figures.get('peak', 0) / 1024:.1f} MiB "

@@ -10,19 +10,22 @@ cmake --preset mingw >/dev/null
 cmake --build --preset mingw --target kestrova
 exe=$PWD/build/mingw/resources/kestrova.exe
 
+# Wine runs in the test bed's Debian 13 root (tools/wine-root); the prefix
+# stays in the build folder between runs.
 if [ -n "${DISPLAY:-}" ]; then
-    export WINEPREFIX=${WINEPREFIX:-$HOME/.wine-kestrova}
-    if [ ! -d "$WINEPREFIX" ]; then
-        wineboot -i >/dev/null 2>&1
-        wineserver -w
-        tools/wine-prefix-fonts >/dev/null 2>&1
-    fi
-    exec wine "$exe"
+    export WINEPREFIX=${WINEPREFIX:-$PWD/build/run-prefix}
+    exec tools/wine-root bash -c '
+        if [ ! -d "$WINEPREFIX" ]; then
+            wineboot -i >/dev/null 2>&1
+            wineserver -w
+            tools/wine-prefix-fonts >/dev/null 2>&1
+        fi
+        exec wine "$1"' run "$exe"
 fi
 
 shot=$PWD/build/kestrova-screen.png
 KESTROVA_SESSION_DIR=$PWD/build/run-session tools/wine-session bash -c '
-    wine explorer /desktop=Kestrova,1024x700 "$1" >/dev/null 2>&1 &
+    wine "$1" >/dev/null 2>&1 &
     sleep 8
     import -window root "$2"
     echo "No X display: kestrova.exe ran in a virtual screen; its screenshot is $2"

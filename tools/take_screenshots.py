@@ -38,6 +38,7 @@ OUT = os.path.abspath(OPTIONS.out)
 IDOK = 1
 IDCANCEL = 2
 IDC_MAIN_SETTINGS = 1017
+IDC_SETTINGS_NOTIFY_URL = 1031
 SETTINGS_TITLE = "设置"
 IDC_MAIN_LOCK = 1004
 GUARD = "@1018"  # the untitled guard dialog, by its password edit
@@ -77,6 +78,8 @@ def main():
         kwine.command(kwine.WARNING_TITLE, IDOK, desktop=DESKTOP)
         capture(kwine.MAIN_TITLE, "main")
         kwine.command(kwine.MAIN_TITLE, IDC_MAIN_SETTINGS, desktop=DESKTOP)
+        kwine.wait_window(SETTINGS_TITLE, timeout=30, desktop=DESKTOP)
+        kwine.set_text(SETTINGS_TITLE, IDC_SETTINGS_NOTIFY_URL, "https://ntfy.sh/kim-laptop-7f3k", desktop=DESKTOP)
         capture(SETTINGS_TITLE, "settings")
         kwine.command(SETTINGS_TITLE, IDCANCEL, desktop=DESKTOP)
         kwine.window_gone(SETTINGS_TITLE, desktop=DESKTOP)

@@ -1,5 +1,5 @@
 // StartAlarm and StopAlarm: their order, once per alarm, the SMS notice only
-// when the service is on.
+// when the service is on, the push message after the siren with its cause.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -42,6 +42,7 @@ public:
     VolumeGuard& Volume() override { return volume; }
     void StartSiren() override { log.push_back("siren on"); }
     void StopSiren() override { log.push_back("siren off"); }
+    void QueueAlarmPush(AlarmCause cause) override { log.push_back(std::string("push: ") + AlarmCauseText(cause)); }
 };
 
 using Log = std::vector<std::string>;
@@ -56,7 +57,7 @@ TEST_F(AlarmTest, StartsInOrderWithTheNotice)
     StartAlarm(settings, platform, AlarmCause::MouseMoved);
     EXPECT_TRUE(settings.sirenSounding);
     EXPECT_EQ(platform.log, (Log{"notice", "desktop", "mixer 1=65535", "mixer 3=65535", "mixer 4=0",
-                              "mixer 2=0", "siren on"}));
+                              "mixer 2=0", "siren on", "push: the mouse was moved"}));
 }
 
 TEST_F(AlarmTest, AFailedNoticeStillStartsTheSirenAndIsPassedOn)
@@ -66,8 +67,8 @@ TEST_F(AlarmTest, AFailedNoticeStillStartsTheSirenAndIsPassedOn)
     RecordingAlarmPlatform platform;
     platform.noticeFails = true;
     EXPECT_THROW(StartAlarm(settings, platform, AlarmCause::MouseMoved), std::bad_alloc);
-    EXPECT_EQ(platform.log.back(), "siren on");
-    EXPECT_EQ(platform.log.size(), 7u);  // every step, in order
+    EXPECT_EQ(platform.log.back(), "push: the mouse was moved");
+    EXPECT_EQ(platform.log.size(), 8u);  // every step, in order
 }
 
 TEST_F(AlarmTest, NoNoticeWithoutTheService)
@@ -78,7 +79,7 @@ TEST_F(AlarmTest, NoNoticeWithoutTheService)
     StartAlarm(settings, platform, AlarmCause::MouseMoved);
     ASSERT_FALSE(platform.log.empty());
     EXPECT_EQ(platform.log.front(), "desktop");
-    EXPECT_EQ(platform.log.back(), "siren on");
+    EXPECT_EQ(platform.log.back(), "push: the mouse was moved");
 }
 
 TEST_F(AlarmTest, ASecondStartDoesNothing)
@@ -87,13 +88,13 @@ TEST_F(AlarmTest, ASecondStartDoesNothing)
     settings.SetFlag(FLAG_SMS_SERVICE, true);
     RecordingAlarmPlatform platform;
     TestLog().TakeTexts();
-    StartAlarm(settings, platform, AlarmCause::PowerSource);
+    StartAlarm(settings, platform, AlarmCause::LidClosed);
     const size_t after = platform.log.size();
     StartAlarm(settings, platform, AlarmCause::MouseMoved);
-    StartAlarm(settings, platform, AlarmCause::DesktopSwitched);
+    StartAlarm(settings, platform, AlarmCause::DesktopSwitch);
     EXPECT_EQ(platform.log.size(), after);
     // One line for the owner, with the cause that started the siren.
-    EXPECT_EQ(TestLog().TakeTexts(), std::vector<std::string>{"Alarm: the power source changed"});
+    EXPECT_EQ(TestLog().TakeTexts(), std::vector<std::string>{"Alarm: the lid was closed"});
 }
 
 TEST_F(AlarmTest, StopSilencesThenRestores)

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fake_guard_platform.h"
+#include "guard/guard_events.h"
 #include "guard/guard_filter.h"
 
 namespace {
@@ -231,6 +232,43 @@ TEST(GuardFilter, APowerSettingNoticeSoundsOnlyForItsTriggersChange)
     }
 }
 
+// Every row that sounds says why, for the owner's phone.
+TEST(GuardFilter, EachWayInNamesItsCause)
+{
+    const struct {
+        GuardMessage message;
+        InputDesktop desktop;
+        uint8_t acLineNow;
+        std::array<uint8_t, 16> setting;
+        AlarmCause cause;
+    } rows[] = {
+        {{GUARD_WM_QUERYENDSESSION, 0}, InputDesktop::Guard, 1, {}, AlarmCause::ShutdownOrLogOff},
+        {{GUARD_WM_TIMER, 0}, InputDesktop::Unreachable, 1, {}, AlarmCause::DesktopSwitch},
+        {{GUARD_WM_TIMER, 0}, InputDesktop::Other, 1, {}, AlarmCause::DesktopSwitch},
+        {{GUARD_WM_POWERBROADCAST, GUARD_PBT_APMSUSPEND}, InputDesktop::Guard, 1, {}, AlarmCause::Sleep},
+        {{GUARD_WM_POWERBROADCAST, GUARD_PBT_APMPOWERSTATUSCHANGE}, InputDesktop::Guard, 0, {},
+         AlarmCause::PowerSource},
+        {{GUARD_WM_POWERBROADCAST, GUARD_PBT_POWERSETTINGCHANGE}, InputDesktop::Guard, 0, ACDC_POWER_SOURCE,
+         AlarmCause::PowerSource},
+        {{GUARD_WM_POWERBROADCAST, GUARD_PBT_POWERSETTINGCHANGE}, InputDesktop::Guard, 1, LIDSWITCH_STATE_CHANGE,
+         AlarmCause::LidClosed},
+        {{GUARD_WM_DEVICECHANGE, GUARD_DBT_DEVICEREMOVECOMPLETE}, InputDesktop::Guard, 1, {},
+         AlarmCause::InputDeviceRemoved},
+    };
+    for (const auto& row : rows) {
+        FakeGuardPlatform platform;
+        platform.inputDesktop = row.desktop;
+        platform.acLine = row.acLineNow;
+        platform.notice = HidNotice();
+        platform.powerSetting = {row.setting, true, GUARD_LID_CLOSED};
+        GuardState state = Armed(ALL_TRIGGERS, false, 1);
+        state.guardDesktopSeen = state.lidStateKnown = true;
+        const GuardDecision decision = FilterGuardMessage(row.message, state, platform);
+        EXPECT_TRUE(decision.actions & GUARD_ACTION_START_ALARM) << AlarmCauseText(row.cause);
+        EXPECT_EQ(decision.cause, row.cause) << AlarmCauseText(row.cause);
+    }
+}
+
 TEST(GuardFilter, HidRemovalSounds)
 {
     FakeGuardPlatform platform;
@@ -361,37 +399,6 @@ TEST(GuardFilter, DisarmedReportsNothingForAnyRow)
         EXPECT_FALSE(decision.setsResult) << row.message;
     }
     EXPECT_EQ(platform.Asked(), 0);
-}
-
-// Each sounding row tells the owner's log why.
-TEST(GuardFilter, EachAlarmCarriesItsCause)
-{
-    struct Case {
-        GuardMessage message;
-        std::array<uint8_t, 16> setting;
-        AlarmCause cause;
-    } const cases[] = {
-        {{GUARD_WM_QUERYENDSESSION, 0}, {}, AlarmCause::ShutdownAsked},
-        {{GUARD_WM_TIMER, 1}, {}, AlarmCause::DesktopSwitched},
-        {{GUARD_WM_POWERBROADCAST, GUARD_PBT_APMSUSPEND}, {}, AlarmCause::SleepOrResume},
-        {{GUARD_WM_POWERBROADCAST, GUARD_PBT_APMPOWERSTATUSCHANGE}, {}, AlarmCause::PowerSource},
-        {{GUARD_WM_POWERBROADCAST, GUARD_PBT_POWERSETTINGCHANGE}, LIDSWITCH_STATE_CHANGE, AlarmCause::LidClosed},
-        {{GUARD_WM_POWERBROADCAST, GUARD_PBT_POWERSETTINGCHANGE}, ACDC_POWER_SOURCE, AlarmCause::PowerSource},
-        {{GUARD_WM_DEVICECHANGE, GUARD_DBT_DEVICEREMOVECOMPLETE}, {}, AlarmCause::DeviceRemoved},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(AlarmCauseText(c.cause));
-        FakeGuardPlatform platform;
-        platform.acLine = 0;
-        platform.inputDesktop = InputDesktop::Unreachable;
-        platform.notice = HidNotice();
-        platform.powerSetting = {c.setting, true, GUARD_LID_CLOSED};
-        GuardState state = Armed(ALL_TRIGGERS);
-        state.lidStateKnown = true;
-        const GuardDecision decision = FilterGuardMessage(c.message, state, platform);
-        EXPECT_EQ(decision.actions & GUARD_ACTION_START_ALARM, GUARD_ACTION_START_ALARM);
-        EXPECT_EQ(decision.cause, c.cause);
-    }
 }
 
 TEST(GuardEvents, TheArmingLineNamesTheTicksOnly)

@@ -231,6 +231,38 @@ TEST(SettingsLoad, ServiceUrlIsTakenOnlyWhenWellFormed)
     }
 }
 
+// The push address comes back as stored and is written back (or deleted
+// when it is not one); the token is read, never written.
+TEST(SettingsLoad, NotifyUrlRoundTripsAndTheTokenIsOnlyRead)
+{
+    const struct {
+        std::u16string stored;
+        std::string loaded;
+    } rows[] = {
+        {u"https://ntfy.sh/kim-laptop", "https://ntfy.sh/kim-laptop"},
+        {u"https://ntfy.sh/t\u00f6pic", ""},
+        {std::u16string(301, u'a'), ""},
+    };
+    for (const auto& row : rows) {
+        FakeRegistry registry = SavedRegistry();
+        const RegistryValue stored = WideText(row.stored, (row.stored.size() + 1) * 2);
+        registry.values["NotifyUrl"] = stored;
+        registry.values["NotifyToken"] = WideText(u"tk_AbC", 14);
+        Settings settings;
+        Load(settings, registry);
+        EXPECT_EQ(settings.GetNotifyUrl(), row.loaded);
+        EXPECT_EQ(settings.GetNotifyToken(), "tk_AbC");
+        registry.values.erase("NotifyToken");
+        WriteSettings(settings);
+        EXPECT_EQ(registry.values.count("NotifyUrl"), row.loaded.empty() ? 0u : 1u);
+        if (!row.loaded.empty()) {
+            EXPECT_EQ(registry.values["NotifyUrl"].bytes, stored.bytes);
+        }
+        EXPECT_EQ(registry.values.count("NotifyToken"), 0u);
+        EXPECT_EQ(settings.GetNotifyToken(), "");
+    }
+}
+
 TEST(SettingsSave, WritesEveryValueByteForByte)
 {
     FakeRegistry registry = SavedRegistry();

@@ -13,6 +13,11 @@ The four endpoints keep the protocol's rules:
   /beta/currentversion.php?v=...      the current version ("1.99")
 A signed request that is accepted raises the account's nonce to n.
 
+It also stands in for a push server in the ntfy publish format: a POST to
+any other path is a message for the topic that path names (plain-text body,
+headers Title, Priority, Tags and Authorization), logged as endpoint "push"
+and answered 200 with the message as JSON.
+
 Each endpoint's reply can be replaced per test: another body, another HTTP
 status, a delay before answering, a pause between the headers and the body,
 a connection closed without any answer or partway through the body, or
@@ -36,7 +41,9 @@ import argparse
 import hashlib
 import http.server
 import json
+import os
 import socket
+import ssl
 import struct
 import sys
 import threading
@@ -88,8 +95,13 @@ class Reply:
         self.reset = None if reset is None else float(reset)
 
 
+# A self-signed certificate for 127.0.0.1 that nothing trusts: an https
+# stand-in behind it shows that the program checks certificates.
+UNTRUSTED_PEM = os.path.join(os.path.dirname(os.path.abspath(__file__)), "untrusted_test.pem")
+
+
 class StandIn:
-    def __init__(self, port=0, log_path=None):
+    def __init__(self, port=0, log_path=None, untrusted_tls=False):
         self.lock = threading.Lock()
         self.accounts = {}
         self.replies = {}
@@ -99,6 +111,12 @@ class StandIn:
         self.changed = threading.Condition(self.lock)
         self.server = http.server.ThreadingHTTPServer(("127.0.0.1", port), self._handler_class())
         self.server.daemon_threads = True
+        self.scheme = "http"
+        if untrusted_tls:
+            context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+            context.load_cert_chain(UNTRUSTED_PEM)
+            self.server.socket = context.wrap_socket(self.server.socket, server_side=True)
+            self.scheme = "https"
         self.thread = None
 
     # --- life ---------------------------------------------------------------
@@ -109,7 +127,7 @@ class StandIn:
 
     @property
     def url(self):
-        return "http://127.0.0.1:%d" % self.port
+        return "%s://127.0.0.1:%d" % (self.scheme, self.port)
 
     def start(self):
         self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
@@ -139,7 +157,7 @@ class StandIn:
     def set_reply(self, endpoint, **reply):
         """Replaces the answer of one endpoint ("lastnonce", "accountinfo",
         "alarm", "currentversion"); see Reply for the keywords."""
-        if endpoint not in ENDPOINTS.values():
+        if endpoint not in ENDPOINTS.values() and endpoint != "push":
             raise ValueError("no endpoint " + endpoint)
         with self.lock:
             self.replies[endpoint] = Reply(**reply)
@@ -312,7 +330,7 @@ class StandIn:
 
             def do_POST(self):
                 if urllib.parse.urlsplit(self.path).path != "/_control/config":
-                    self._send(404, b"Not Found")
+                    self._publish()
                     return
                 length = int(self.headers.get("Content-Length", "0"))
                 try:
@@ -321,6 +339,25 @@ class StandIn:
                     self._send(400, str(error).encode())
                     return
                 self._send(200, b"ok")
+
+            def _publish(self):
+                body = self.rfile.read(int(self.headers.get("Content-Length", "0")))
+                entry = {"time": time.time(), "monotonic": time.monotonic(), "endpoint": "push",
+                         "path": self.path, "body": body.decode("utf-8", "replace"), "answered": False}
+                for header in ("Title", "Priority", "Tags", "Authorization", "Content-Type"):
+                    entry[header.lower()] = self.headers.get(header)
+                standin._record(entry)
+                reply = standin._take_reply("push") or Reply()
+                if reply.delay:
+                    time.sleep(reply.delay)
+                entry["status"] = reply.status
+                if reply.drop:
+                    self.close_connection = True
+                else:
+                    answer = reply.body if reply.body is not None else json.dumps(
+                        {"event": "message", "topic": self.path.lstrip("/"), "message": entry["body"]})
+                    self._send(reply.status, answer.encode(), "application/json")
+                standin._answered(entry)
 
             def _send_then_reset(self, status, data, after):
                 self.send_response(status)

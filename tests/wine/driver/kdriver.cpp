@@ -6,6 +6,7 @@
 // Prints its answer on stdout (UTF-8) and exits 0, or prints a reason on
 // stderr and exits 1. Windows are found by their exact title among the
 // top-level windows of the desktop (the default one, or --desktop NAME).
+// Input always goes to the desktop that has the input, as a person's does.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -43,10 +44,13 @@ void Print(const std::wstring& text)
     fflush(stdout);
 }
 
+// Every failure ends here: "kdriver: " and the reason on stderr, exit 1. A
+// run that exits otherwise never reached its command (Wine's loader).
 [[noreturn]] void Fail(const std::wstring& why)
 {
-    std::string bytes = Utf8(why) + "\n";
+    std::string bytes = "kdriver: " + Utf8(why) + "\n";
     fwrite(bytes.data(), 1, bytes.size(), stderr);
+    fflush(stderr);
     exit(1);
 }
 
@@ -69,15 +73,6 @@ std::wstring ClassOf(HWND window)
     wchar_t name[256] = {};
     GetClassNameW(window, name, ARRAYSIZE(name));
     return name;
-}
-
-// Not closed: it becomes the thread's desktop for the rest of the run.
-HDESK OpenNamedDesktop()
-{
-    HDESK desktop = OpenDesktopW(g_desktopName.c_str(), 0, FALSE, GENERIC_ALL);
-    if (!desktop)
-        Fail(L"cannot open desktop " + g_desktopName);
-    return desktop;
 }
 
 std::vector<HWND> TopLevelWindows()
@@ -249,18 +244,78 @@ void RegistrySetAccess(const std::wstring& mode)
         Fail(L"cannot change the settings key's access: " + std::to_wstring(status));
 }
 
+// --- desktops -----------------------------------------------------------------
+
+// The name of the desktop that has the input; empty when none may be opened.
+std::wstring InputDesktopName()
+{
+    const ScopedDesktop desktop(OpenInputDesktop(0, FALSE, DESKTOP_READOBJECTS));
+    wchar_t name[256] = {};
+    if (!desktop || !GetUserObjectInformationW(desktop.Get(), UOI_NAME, name, sizeof name - sizeof name[0], nullptr))
+        return {};
+    return name;
+}
+
+// The Unix time in microseconds, from Windows' precise system time (which
+// Wine takes from the host clock), for latency figures.
+unsigned long long UnixMicroseconds()
+{
+    FILETIME now = {};
+    GetSystemTimePreciseAsFileTime(&now);
+    const unsigned long long ticks = (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    return (ticks - 116444736000000000ULL) / 10;
+}
+
+// Switches the input to desktop NAME (made if needed), as Task Manager does
+// to the desktop it runs on, then waits up to five seconds for another
+// desktop to take it: "US MS NAME", the Unix time of the switch in
+// microseconds, how many milliseconds until another desktop had the input,
+// and which one.
+std::wstring SwitchAndWaitForReturn(const std::wstring& name)
+{
+    const ScopedDesktop desktop(CreateDesktopW(name.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr));
+    if (!desktop)
+        Fail(L"cannot make desktop " + name + L": error " + std::to_wstring(GetLastError()));
+    const unsigned long long switched = UnixMicroseconds();
+    const ULONGLONG start = GetTickCount64();
+    if (!SwitchDesktop(desktop.Get()))
+        Fail(L"SwitchDesktop to " + name + L" failed: error " + std::to_wstring(GetLastError()));
+    std::wstring now = InputDesktopName();
+    while (_wcsicmp(now.c_str(), name.c_str()) == 0 && GetTickCount64() - start < 5000) {
+        Sleep(5);
+        now = InputDesktopName();
+    }
+    return std::to_wstring(switched) + L" " + std::to_wstring(GetTickCount64() - start) + L" " + now;
+}
+
 // --- input ------------------------------------------------------------------
 
-// Low-level hooks see only input injected from a thread on their desktop.
-void InputFromDesktop()
+// Input goes where a person's keyboard and mouse send it: to the desktop
+// that has the input now. Windows (and Wine 10) refuse events injected from
+// a thread on any other desktop, so the thread moves there first.
+void FollowInputDesktop()
 {
-    if (!g_desktopName.empty())
-        SetThreadDesktop(OpenNamedDesktop());
+    static std::vector<ScopedDesktop> used;  // a thread's desktop must stay open
+    ScopedDesktop input(OpenInputDesktop(0, FALSE, GENERIC_ALL));
+    if (!input)
+        Fail(L"no input desktop may be opened: error " + std::to_wstring(GetLastError()));
+    if (!SetThreadDesktop(input.Get()))
+        Fail(L"cannot move to the input desktop: error " + std::to_wstring(GetLastError()));
+    used.push_back(std::move(input));
+}
+
+// One event into the input stream; a refused one ends the run with the
+// reason, so a scenario never reads a lost event as an ignored one.
+void Send(INPUT input)
+{
+    FollowInputDesktop();
+    if (Inject(input) != 1)
+        Fail(L"SendInput refused the event: error " + std::to_wstring(GetLastError()));
 }
 
 void SendKey(WORD key, bool up)
 {
-    Inject(KeyInput(key, up));
+    Send(KeyInput(key, up));
     Sleep(20);
 }
 
@@ -301,14 +356,16 @@ void TypeText(const std::wstring& text)
             one.ki.dwFlags = KEYEVENTF_UNICODE;
         }
         input[1].ki.dwFlags |= KEYEVENTF_KEYUP;
-        SendInput(2, input, sizeof(INPUT));
+        FollowInputDesktop();
+        if (SendInput(2, input, sizeof(INPUT)) != 2)
+            Fail(L"SendInput refused a character: error " + std::to_wstring(GetLastError()));
         Sleep(20);
     }
 }
 
 void MouseEvent(DWORD flags, LONG dx = 0, LONG dy = 0)
 {
-    Inject(MouseInput(flags, dx, dy));
+    Send(MouseInput(flags, dx, dy));
     Sleep(10);
 }
 
@@ -322,7 +379,7 @@ INPUT AbsoluteMove(LONG x, LONG y)
 
 void MoveTo(LONG x, LONG y)
 {
-    Inject(AbsoluteMove(x, y));
+    Send(AbsoluteMove(x, y));
     Sleep(10);
 }
 
@@ -336,6 +393,7 @@ UINT Flood(unsigned count)
     for (unsigned i = 0; i < count; ++i) {
         batch.push_back(i % 2 == 0 ? MouseInput(MOUSEEVENTF_MOVE) : KeyInput(VK_LWIN, (i / 2) % 2 == 1));
         if (batch.size() == 100 || i + 1 == count) {
+            FollowInputDesktop();
             sent += SendInput(UINT(batch.size()), batch.data(), sizeof(INPUT));
             batch.clear();
         }
@@ -343,18 +401,18 @@ UINT Flood(unsigned count)
     return sent;
 }
 
-int Usage()
+[[noreturn]] void Usage()
 {
-    Print(L"usage: kdriver COMMAND [ARGS] [--desktop NAME]\n"
+    Fail(L"usage: kdriver COMMAND [ARGS] [--desktop NAME]\n"
           L"  list | wait TITLE [MS] | gone TITLE [MS] | text TITLE ID | set-text TITLE ID TEXT\n"
           L"  checked TITLE ID | click TITLE ID | command TITLE ID | close TITLE\n"
           L"  send TITLE MSG WPARAM LPARAM | send-to TITLE ID MSG WPARAM LPARAM | box-text TITLE\n"
           L"  rect TITLE ID | window-rect TITLE | progress TITLE ID | pid TITLE | desktop-exists NAME\n"
+          L"  input-desktop | switch-to NAME\n"
           L"  reg-dump | reg-set NAME TYPE HEX | reg-set-text NAME TEXT | reg-delete\n"
           L"  reg-access readonly|writable|values | flood COUNT\n"
           L"  keys CODES | type TEXT | move-to X Y | move-by DX DY | drag X1 Y1 X2 Y2 | cursor\n"
           L"  timed-move-to X Y | timed-key CODE | held CODE");
-    return 1;
 }
 
 }  // namespace
@@ -363,6 +421,9 @@ int wmain(int argc, wchar_t** argv)
 {
     // Texts go out byte for byte: no CR added before each LF.
     _setmode(_fileno(stdout), _O_BINARY);
+    // Rectangles and positions in screen pixels, as a screenshot has them,
+    // not scaled down for a program that knows nothing of display scaling.
+    SetProcessDPIAware();
     std::vector<std::wstring> args;
     for (int i = 1; i < argc; ++i) {
         if (std::wstring(argv[i]) == L"--desktop" && i + 1 < argc)
@@ -371,7 +432,7 @@ int wmain(int argc, wchar_t** argv)
             args.push_back(argv[i]);
     }
     if (args.empty())
-        return Usage();
+        Usage();
     const std::wstring& command = args[0];
     auto arg = [&](size_t i) -> const std::wstring& {
         if (i >= args.size())
@@ -455,6 +516,10 @@ int wmain(int argc, wchar_t** argv)
     } else if (command == L"desktop-exists") {
         const ScopedDesktop desktop(OpenDesktopW(arg(1).c_str(), 0, FALSE, DESKTOP_READOBJECTS));
         Print(desktop ? L"1" : L"0");
+    } else if (command == L"input-desktop") {
+        Print(InputDesktopName());
+    } else if (command == L"switch-to") {
+        Print(SwitchAndWaitForReturn(arg(1)));
     } else if (command == L"reg-dump") {
         RegistryDump();
     } else if (command == L"reg-set") {
@@ -470,27 +535,21 @@ int wmain(int argc, wchar_t** argv)
         RegistrySetAccess(arg(1));
         Print(L"ok");
     } else if (command == L"flood") {
-        InputFromDesktop();
         Print(std::to_wstring(Flood(unsigned(Number(arg(1))))));
     } else if (command == L"keys") {
-        InputFromDesktop();
         SendKeys(arg(1));
         Print(L"ok");
     } else if (command == L"type") {
-        InputFromDesktop();
         TypeText(arg(1));
         Print(L"ok");
     } else if (command == L"move-to") {
-        InputFromDesktop();
         MoveTo(Number(arg(1)), Number(arg(2)));
         Print(L"ok");
     } else if (command == L"move-by") {
-        InputFromDesktop();
         MouseEvent(MOUSEEVENTF_MOVE, Number(arg(1)), Number(arg(2)));
         MouseEvent(MOUSEEVENTF_MOVE, 0, 0);  // the hook counts a move at the next event
         Print(L"ok");
     } else if (command == L"drag") {
-        InputFromDesktop();
         MoveTo(Number(arg(1)), Number(arg(2)));
         MouseEvent(MOUSEEVENTF_LEFTDOWN);
         MoveTo(Number(arg(3)), Number(arg(4)));
@@ -500,12 +559,12 @@ int wmain(int argc, wchar_t** argv)
     } else if (command == L"held") {
         // held CODE: presses the key, reads after a moment whether the
         // system counts it as down (a swallowed key never is), releases it.
-        InputFromDesktop();
         const WORD key = WORD(Number(arg(1)));
-        Inject(KeyInput(key, false));
+        Send(KeyInput(key, false));
         Sleep(300);
+        FollowInputDesktop();
         const bool down = (GetAsyncKeyState(key) & 0x8000) != 0;
-        Inject(KeyInput(key, true));
+        Send(KeyInput(key, true));
         Sleep(20);
         Print(down ? L"1" : L"0");
     } else if (command == L"timed-move-to" || command == L"timed-key") {
@@ -515,26 +574,24 @@ int wmain(int argc, wchar_t** argv)
         // position it holds is not the one the hook reads (under Wine a
         // process with no recent input reads the X pointer, which injected
         // moves never carry), and then the first event crosses already.
-        InputFromDesktop();
-        FILETIME now = {};
-        GetSystemTimePreciseAsFileTime(&now);
+        FollowInputDesktop();
+        const unsigned long long sent = UnixMicroseconds();
         if (command == L"timed-move-to") {
             const INPUT move = AbsoluteMove(Number(arg(1)), Number(arg(2)));
-            Inject(move);
-            Inject(move);
+            Send(move);
+            Send(move);
         } else {
             SendKey(WORD(Number(arg(1))), false);
             SendKey(WORD(Number(arg(1))), true);
         }
-        const unsigned long long ticks = (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-        Print(std::to_wstring((ticks - 116444736000000000ULL) / 10));
+        Print(std::to_wstring(sent));
     } else if (command == L"cursor") {
-        InputFromDesktop();
+        FollowInputDesktop();
         POINT point = {};
         GetCursorPos(&point);
         Print(std::to_wstring(point.x) + L" " + std::to_wstring(point.y));
     } else {
-        return Usage();
+        Usage();
     }
     return 0;
 }

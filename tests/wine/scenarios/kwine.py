@@ -54,16 +54,20 @@ def driver(*args, desktop=None, check=True, timeout=60):
     command = [*RUNNER, KDRIVER_EXE, *[str(a) for a in args]]
     if desktop:
         command += ["--desktop", desktop]
+    # Wine's own errors too, so a run that never reached kdriver's command
+    # (the loader, a crash) says why as well.
+    env = dict(os.environ, WINEDEBUG="err+all,fixme-all")
     # Files, not pipes: a Wine service process that the call happens to
     # start inherits the handles and would hold a pipe open for good.
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-        done = subprocess.run(command, stdout=out, stderr=err, timeout=timeout)
+        done = subprocess.run(command, stdout=out, stderr=err, timeout=timeout, env=env)
         out.seek(0)
         err.seek(0)
         answer = out.read().decode("utf-8", "replace").strip()
         if check and done.returncode != 0:
-            raise DriverError(f"kdriver {' '.join(map(str, args))}: exit {done.returncode}: "
-                              f"{err.read().decode('utf-8', 'replace').strip()}")
+            said = err.read().decode("utf-8", "replace").strip()
+            why = said if "kdriver: " in said else f"kdriver never ran its command: {said!r}, stdout {answer!r}"
+            raise DriverError(f"kdriver {' '.join(map(str, args))}: exit {done.returncode}: {why}")
     return answer
 
 
@@ -194,10 +198,14 @@ def dword(values, name):
 
 
 def set_dpi(dpi):
-    """The prefix's display scaling (LogPixels), read by each program as it
-    starts; 96 is 100 %."""
+    """The prefix's display scaling (LogPixels); 96 is 100 %. Wine 10's
+    desktop process reads it once as it starts, and programs take their
+    scale from it, so the Wine server and every program of the prefix end:
+    the next program starts them afresh at the new scale."""
     subprocess.run(["wine", "reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD",
                     "/d", str(dpi), "/f"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+    subprocess.run(["wineserver", "-k"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run(["wineserver", "-w"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
 
 
 def accepted_settings(flags=DEFAULT_FLAGS & ~(FLAG_AGREEMENT_PENDING | FLAG_SHOW_WARNING),

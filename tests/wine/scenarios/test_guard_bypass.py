@@ -8,7 +8,7 @@ import unittest
 
 import kwine
 from test_guard import (DESKTOP, GUARD, GUARD_TIMEOUT, IDC_GUARD_PASSWORD, IDC_MAIN_LOCK, VK_ESCAPE,
-                        VK_F4, VK_MENU, VK_RETURN, GuardScenario, guard_keys, guard_type, guard_up)
+                        VK_F4, VK_MENU, VK_RETURN, GuardScenario, guard_keys, guard_type, guard_up, input_desktop)
 
 IDOK, IDCANCEL = 1, 2
 VK_SHIFT, VK_VOLUME_MUTE, VK_VOLUME_DOWN, VK_VOLUME_UP = 0x10, 0xAD, 0xAE, 0xAF
@@ -79,10 +79,10 @@ class VolumeKeys(GuardScenario):
         self.lock()
         # Shift passes the filter: held, it reads as down, so a key that
         # reads as up was stopped by the filter and not lost on the way.
-        self.assertEqual(kwine.driver("held", f"{VK_SHIFT:#x}", desktop=DESKTOP), "1")
+        self.assertEqual(kwine.driver("held", f"{VK_SHIFT:#x}"), "1")
         for name, key in {"Mute": VK_VOLUME_MUTE, "Volume Down": VK_VOLUME_DOWN, "Volume Up": VK_VOLUME_UP}.items():
             with self.subTest(name):
-                self.assertEqual(kwine.driver("held", f"{key:#x}", desktop=DESKTOP), "0")
+                self.assertEqual(kwine.driver("held", f"{key:#x}"), "0")
         self.unlock("abc")
         self.close_main(program)
 
@@ -120,7 +120,7 @@ class InputFlood(GuardScenario):
         program = self.start_main(kwine.FLAG_TRIGGER_MOUSE_MOVE, password="", Sensitivity=50)
         self.lock()
         started = time.monotonic()
-        sent = kwine.driver("flood", 10000, desktop=DESKTOP, timeout=300)
+        sent = kwine.driver("flood", 10000, timeout=300)
         flood_seconds = time.monotonic() - started
         self.assertEqual(sent, "10000")
         print(f"10000 events injected in {flood_seconds:.1f} s", flush=True)
@@ -133,7 +133,7 @@ class InputFlood(GuardScenario):
         self.assertTrue(self.still_armed())
         # The motion detector is still there: 100 pixels sound.
         for x in (100, 100):
-            kwine.driver("move-to", x, 0, desktop=DESKTOP)
+            kwine.driver("move-to", x, 0)
         self.assertTrue(kwine.heard(), "no siren after the flood and a real move")
         self.unlock("")
         self.assertTrue(kwine.quiet())
@@ -166,6 +166,7 @@ class SecondLock(GuardScenario):
         self.assertTrue(kwine.until(lambda: kwine.window_exists(kwine.MAIN_TITLE), timeout=GUARD_TIMEOUT))
         time.sleep(2)
         self.assertEqual(len(guard_windows()), 1)
+        self.assertEqual(input_desktop(), DESKTOP)
         self.unlock("abc")
         self.assertTrue(kwine.until(lambda: not guard_windows(), timeout=10),
                         "a second guard is still up after the unlock")

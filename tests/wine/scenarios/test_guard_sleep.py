@@ -2,7 +2,8 @@
 "关机/注销" ticked (the unit table holds the rest of the rows); arming and
 unlocking work with Wine's partial powrprof and leave no give-back record
 behind; a record left by a killed armed process is given back and deleted
-at the next start, the settings intact (a bad record: the unit table)."""
+at the next start, the settings intact (a bad record: the unit table), and
+the owner's phone is told."""
 
 import subprocess
 
@@ -46,7 +47,10 @@ class SleepWhileArmed(GuardScenario):
         program.wait(timeout=20)
         self.assertEqual(kwine.reg_dump()[GIVE_BACK], left[GIVE_BACK])
 
+        kwine.reg_set_text("NotifyUrl", self.service.url + "/kim-laptop")
         again = self.launch()
+        told, = self.service.wait_requests("push", 1)
+        self.assertEqual((told["title"], told["priority"]), ("Kestrova was stopped while armed", "high"))
         kwine.wait_window(kwine.MAIN_TITLE, 30)
         after = kwine.reg_dump()
         self.assertNotIn(GIVE_BACK, after)

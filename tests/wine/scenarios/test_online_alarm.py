@@ -5,7 +5,7 @@ import unittest
 
 import kwine
 from online_common import WARNING
-from test_guard import DESKTOP, GuardScenario
+from test_guard import GuardScenario
 
 NO_CREDIT_TEXT = "You are out of SMS credits. No alarm was sent to your cell phone!"
 
@@ -16,7 +16,7 @@ class AlarmReply(GuardScenario):
         the program once the alarm notice has been answered."""
         program = self.lock_logged_in()
         for x in (80, 80, 160, 160):
-            kwine.driver("move-to", x, 0, desktop=DESKTOP)
+            kwine.driver("move-to", x, 0)
         self.assertEqual(len(self.service.wait_requests("alarm", 1)), 1)
         return program
 

@@ -5,7 +5,7 @@ armed the save happens all the same."""
 import kwine
 from kwine import MAIN_TITLE, REG_SZ
 from online_common import login_hash
-from test_guard import DESKTOP, WM_QUERYENDSESSION, GuardScenario, guard_up
+from test_guard import WM_QUERYENDSESSION, GuardScenario, guard_up
 from test_settings_dialog import IDC_SETTINGS_PASSWORD, IDC_SETTINGS_SENSITIVITY, SETTINGS_TITLE
 
 IDOK = 1
@@ -66,7 +66,7 @@ class SessionEnd(GuardScenario):
         kwine.driver("send", MAIN_TITLE, WM_ENDSESSION, 1, ENDSESSION_CLOSEAPP)
         self.assertTrue(guard_up())
         for x in (80, 80, 160, 160):
-            kwine.driver("move-to", x, 0, desktop=DESKTOP)
+            kwine.driver("move-to", x, 0)
         self.assertTrue(kwine.until(lambda: len(self.service.requests("alarm")) == 1, timeout=15))
         query = self.service.requests("alarm")[0]["query"]
         self.assertEqual((query["u"], query["h"]), ("kim", login_hash("secret", query["n"])))

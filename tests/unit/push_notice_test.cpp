@@ -1,0 +1,167 @@
+// The owner's push messages: which addresses are taken, what each message
+// says, and the schedule of tries up to the unlock's last one.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+
+#include "online/push_notice.h"
+#include "settings/settings_dialog_rules.h"
+
+namespace {
+
+TEST(PushAddress, OnlyHttpsOrLoopbackHttpWithATopic)
+{
+    const struct {
+        const char* url;
+        PushAddressCheck check;
+    } rows[] = {
+        {"https://ntfy.sh/kim-laptop", PushAddressCheck::Valid},
+        {"HTTPS://push.example.org:8443/alarm?x=1", PushAddressCheck::Valid},
+        {"http://127.0.0.1:8080/t", PushAddressCheck::Valid},
+        {"http://localhost/t", PushAddressCheck::Valid},
+        {"http://[::1]:80/t", PushAddressCheck::Valid},
+        {"", PushAddressCheck::Empty},
+        {"http://ntfy.sh/kim-laptop", PushAddressCheck::NotHttps},
+        {"http://127.0.0.1.example.org/t", PushAddressCheck::NotHttps},
+        {"http://128.0.0.1/t", PushAddressCheck::NotHttps},
+        {"ftp://ntfy.sh/t", PushAddressCheck::NotHttps},
+        {"ntfy.sh/t", PushAddressCheck::NotHttps},
+        {"https://ntfy.sh/a b", PushAddressCheck::BadCharacter},
+        {"https://ntfy.sh/t#x", PushAddressCheck::BadCharacter},
+        {"https://ntfy.sh/t\r\nX: y", PushAddressCheck::BadCharacter},
+        {"https://kim:pw@ntfy.sh/t", PushAddressCheck::UserInfo},
+        {"https:///t", PushAddressCheck::NoHost},
+        {"https://.ntfy.sh/t", PushAddressCheck::NoHost},
+        {"https://ntfy.sh:0/t", PushAddressCheck::BadPort},
+        {"https://ntfy.sh:65536/t", PushAddressCheck::BadPort},
+        {"https://ntfy.sh", PushAddressCheck::NoTopic},
+        {"https://ntfy.sh/", PushAddressCheck::NoTopic},
+        {"https://ntfy.sh/?t", PushAddressCheck::NoTopic},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(CheckPushAddress(row.url), row.check) << row.url;
+        // Refused in a box exactly when it may not be stored.
+        const bool storable = row.check == PushAddressCheck::Valid || row.check == PushAddressCheck::Empty;
+        const std::string url = row.url;
+        EXPECT_EQ(NotifyUrlRefusal(std::u16string(url.begin(), url.end())) == nullptr, storable) << row.url;
+    }
+    EXPECT_EQ(CheckPushAddress("https://ntfy.sh/" + std::string(300, 't')), PushAddressCheck::TooLong);
+    EXPECT_STREQ(NotifyUrlRefusal(u"https://ntfy.sh/t\u00f6pic"), PushAddressRefusal(PushAddressCheck::BadCharacter));
+}
+
+TEST(PushMessages, SayWhatHappenedWhereAndWhen)
+{
+    const LocalTime time{2026, 12, 8, 23, 41, 7, 60};
+    const std::string at = "2026-12-08 23:41:07 (UTC+01:00)";
+    const std::optional<PushMessage> none = std::nullopt;
+    const struct {
+        std::optional<PushMessage> message;
+        const char* title;
+        const char* priority;
+        const char* tags;
+        std::string body;
+    } rows[] = {
+        {AlarmPush(AlarmCause::MouseMoved, "KIM-PC", time), "Kestrova alarm", "high", "rotating_light",
+         "The alarm went off on KIM-PC at " + at + ": the mouse was moved."},
+        {AlarmPush(AlarmCause::SessionChange, "KIM-PC", time), "Kestrova alarm", "high", "rotating_light",
+         "The alarm went off on KIM-PC at " + at +
+             ": the Windows session was switched, disconnected or taken over remotely."},
+        {UnlockPush(243, 2, "KIM-PC", time), "Kestrova disarmed", "default", "unlock",
+         "KIM-PC was disarmed with the password at " + at +
+             ". The siren sounded for 4 min 3 s. Wrong passwords typed: 2."},
+        {UnlockPush(std::nullopt, 1, "KIM-PC", time), "Kestrova disarmed", "default", "unlock",
+         "KIM-PC was disarmed with the password at " + at + ". The siren did not sound. Wrong passwords typed: 1."},
+        {GiveBackPush("KIM-PC", time), "Kestrova was stopped while armed", "high", "warning",
+         "Kestrova started on KIM-PC at " + at + " and found that it had been armed when it last ended, without an "
+         "unlock (ended by force, crashed, or the power was cut). It gave back what arming had changed."},
+        {TestPush("KIM-PC", time), "Kestrova test", "default", "bell",
+         "Test message from Kestrova on KIM-PC at " + at + ". Alarms will reach you here."},
+    };
+    for (const auto& row : rows) {
+        ASSERT_TRUE(row.message) << row.body;
+        EXPECT_EQ(row.message->title, row.title);
+        EXPECT_EQ(row.message->priority, row.priority);
+        EXPECT_EQ(row.message->tags, row.tags);
+        EXPECT_EQ(row.message->body, row.body);
+    }
+    // An arming where nothing happened tells the phone nothing.
+    EXPECT_FALSE(UnlockPush(std::nullopt, 0, "KIM-PC", time));
+    EXPECT_EQ(EventTimeText({2027, 1, 2, 3, 4, 5, -570}), "2027-01-02 03:04:05 (UTC-09:30)");
+    const std::pair<int64_t, const char*> durations[] = {
+        {0, "0 s"}, {59, "59 s"}, {60, "1 min 0 s"}, {3605, "1 h 0 min 5 s"}, {-3, "0 s"}};
+    for (const auto& [seconds, text] : durations)
+        EXPECT_EQ(DurationText(seconds), text);
+}
+
+TEST(PushOutcomes, InWordsForTheBoxAndTheLog)
+{
+    PushOutcome taken{true, 200, 0, ""};
+    PushOutcome refused{true, 403, 0, ""};
+    PushOutcome unreachable{false, 0, 12029, "WinHttpSendRequest"};
+    EXPECT_EQ(TestOutcomeBoxText(taken), "The server took the test message (HTTP 200).");
+    EXPECT_EQ(TestOutcomeBoxText(refused), "The server refused the test message (HTTP 403).");
+    EXPECT_EQ(TestOutcomeBoxText(unreachable),
+              "The test message was not sent: no connection to the server could be made (error 12029).");
+    EXPECT_EQ(PushOutcomeText(unreachable),
+              "not sent: no connection to the server could be made (WinHttpSendRequest error 12029)");
+    EXPECT_FALSE((PushOutcome{true, 301, 0, ""}).Taken()) << "a redirect is not followed";
+}
+
+// One alarm message through a dead network: tried at once, then after 5 s,
+// 15 s, 45 s and every 2 minutes; the unlock gives it one last try and drops
+// it, and the disarmed message that follows is tried on its own schedule.
+TEST(PushQueue, RetriesWithAGrowingPauseUntilTheUnlocksLastTry)
+{
+    PushQueue queue;
+    const PushTarget target{"https://ntfy.sh/t", "tk"};
+    queue.Add(target, PushMessage{"Kestrova alarm", "high", "", ""}, 1000);
+    const struct {
+        int64_t now;
+        bool due;
+        PushAfter after;
+        int64_t pause;
+        const char* logTail;
+    } tries[] = {
+        {1000, true, PushAfter::Again, 5000, "try 1: not sent: a network error (error 1); next try in 5 s"},
+        {5999, false, PushAfter::Again, 0, ""},
+        {6000, true, PushAfter::Again, 15000, "try 2: not sent: a network error (error 1); next try in 15 s"},
+        {21000, true, PushAfter::Again, 45000, "try 3: not sent: a network error (error 1); next try in 45 s"},
+        {66000, true, PushAfter::Again, 120000, "try 4: not sent: a network error (error 1); next try in 2 min 0 s"},
+        {186000, true, PushAfter::Again, 120000, "try 5: not sent: a network error (error 1); next try in 2 min 0 s"},
+    };
+    const PushOutcome failed{false, 0, 1, ""};
+    for (const auto& row : tries) {
+        std::optional<PushJob> job = queue.TakeDue(row.now);
+        ASSERT_EQ(job.has_value(), row.due) << row.now;
+        if (!job)
+            continue;
+        const PushSettled settled = queue.Settle(*job, false, row.now);
+        EXPECT_EQ(settled.after, row.after);
+        EXPECT_EQ(settled.pauseMs, row.pause);
+        EXPECT_EQ(PushTryLogLine(*job, failed, settled), std::string("Push message \"Kestrova alarm\", ") + row.logTail);
+    }
+    EXPECT_EQ(queue.NextDueMs(), 306000);
+
+    // The unlock at 200 s, while another message is in flight.
+    queue.Add(target, PushMessage{"other", "", "", ""}, 190000);
+    std::optional<PushJob> inFlight = queue.TakeDue(190000);
+    ASSERT_TRUE(inFlight && inFlight->message.title == "other");
+    queue.LastTryForAll(200000);
+    queue.Add(target, PushMessage{"Kestrova disarmed", "default", "", ""}, 200000);
+    std::optional<PushJob> last = queue.TakeDue(200000);
+    ASSERT_TRUE(last && last->message.title == "Kestrova alarm");
+    EXPECT_EQ(queue.Settle(*last, false, 200500).after, PushAfter::Dropped);
+    // The one in flight across the unlock: one more try at once, then dropped.
+    EXPECT_EQ(queue.Settle(*inFlight, false, 201000).pauseMs, 0);
+    std::optional<PushJob> disarmed = queue.TakeDue(201000);
+    ASSERT_TRUE(disarmed && disarmed->message.title == "Kestrova disarmed");
+    EXPECT_EQ(queue.Settle(*disarmed, true, 201000).after, PushAfter::Taken);
+    std::optional<PushJob> again = queue.TakeDue(201000);
+    ASSERT_TRUE(again && again->message.title == "other");
+    EXPECT_EQ(queue.Settle(*again, false, 201500).after, PushAfter::Dropped);
+    EXPECT_EQ(queue.Waiting(), 0u);
+    EXPECT_FALSE(queue.NextDueMs());
+}
+
+}  // namespace

@@ -1,0 +1,122 @@
+"""The owner's push messages at a stand-in push server (the ntfy publish
+format, plain HTTP on 127.0.0.1): the settings dialog's test button (taken,
+refused, unreachable, and an https server whose certificate nothing trusts)
+and its refusal of a plain-http address at OK; an
+alarm sent while the server is down that arrives once it comes up 20 s
+later, then the disarmed message with the wrong password counted, each
+try in the owner's log."""
+
+import glob
+import os
+import re
+import time
+
+import kwine
+from online_common import StandIn, free_port
+from test_guard import DESKTOP, VK_RETURN, GuardScenario, guard_keys, guard_type
+
+SETTINGS_TITLE = "设置"
+IDOK = 1
+IDC_MAIN_SETTINGS = 1017
+IDC_SETTINGS_NOTIFY_URL = 1031
+IDC_SETTINGS_NOTIFY_TEST = 1032
+
+
+def owner_log():
+    """The owner's log as the program left it (in the Wine prefix, or the
+    user's own folder on Windows)."""
+    local = os.environ.get("LOCALAPPDATA") if os.name == "nt" else os.path.join(
+        os.environ["WINEPREFIX"], "drive_c", "users", "*", "AppData", "Local")
+    found = glob.glob(os.path.join(local, "Kestrova", "kestrova.log"))
+    with open(found[0], encoding="utf-8") as log:
+        return log.read()
+
+
+class PushMessages(GuardScenario):
+    def start_with_push(self, url, flags=kwine.FLAG_TRIGGER_MOUSE_MOVE):
+        self.settings(flags, user=None, password=None, Sensitivity=50)
+        kwine.reg_set_text("PW", "abc")
+        kwine.reg_set_text("NotifyToken", "tk_kim")
+        if url:
+            kwine.reg_set_text("NotifyUrl", url)
+        program = self.launch()
+        kwine.wait_window(kwine.MAIN_TITLE, 30)
+        return program
+
+    def press_test(self, url):
+        kwine.set_text(SETTINGS_TITLE, IDC_SETTINGS_NOTIFY_URL, url)
+        kwine.click(SETTINGS_TITLE, IDC_SETTINGS_NOTIFY_TEST)
+        kwine.wait_window("Push test", timeout=40)
+        text = kwine.box_text("Push test")
+        kwine.command("Push test", IDOK)
+        kwine.window_gone("Push test")
+        return text
+
+    def test_the_test_button_and_ok_on_a_plain_http_address(self):
+        program = self.start_with_push(None)
+        kwine.command(kwine.MAIN_TITLE, IDC_MAIN_SETTINGS)
+        kwine.wait_window(SETTINGS_TITLE)
+        topic = self.service.url + "/kim-laptop"
+        self.assertEqual(self.press_test(topic), "The server took the test message (HTTP 200).")
+        sent, = self.service.requests("push")
+        self.assertEqual((sent["path"], sent["title"], sent["priority"], sent["tags"], sent["authorization"]),
+                         ("/kim-laptop", "Kestrova test", "default", "bell", "Bearer tk_kim"))
+        self.assertRegex(sent["body"], r"^Test message from Kestrova on .+ at \d{4}-\d\d-\d\d \d\d:\d\d:\d\d ")
+
+        self.service.set_reply("push", status=403)
+        self.assertEqual(self.press_test(topic), "The server refused the test message (HTTP 403).")
+        unreachable = self.press_test("http://127.0.0.1:%d/kim-laptop" % free_port())
+        self.assertRegex(unreachable, r"^The test message was not sent: [a-z' ]+ \(error 120\d\d\)\.$")
+        self.assertNotIn("a network error", unreachable)
+        untrusted = StandIn(untrusted_tls=True).start()
+        self.addCleanup(untrusted.stop)
+        self.assertRegex(self.press_test(untrusted.url + "/kim-laptop"),
+                         r"^The test message was not sent: .*(certificate|secure).* \(error 12\d\d\d\)\.$")
+        self.assertEqual(untrusted.requests("push"), [])
+
+        kwine.set_text(SETTINGS_TITLE, IDC_SETTINGS_NOTIFY_URL, "http://ntfy.sh/kim-laptop")
+        kwine.command(SETTINGS_TITLE, IDOK)
+        kwine.wait_window("Push address")
+        self.assertIn("must begin with https://", kwine.box_text("Push address"))
+        kwine.command("Push address", IDOK)
+        self.assertTrue(kwine.window_exists(SETTINGS_TITLE), "a refused address closed the dialog")
+        self.assertNotIn("NotifyUrl", kwine.reg_dump())
+        kwine.set_text(SETTINGS_TITLE, IDC_SETTINGS_NOTIFY_URL, topic)
+        kwine.command(SETTINGS_TITLE, IDOK)
+        kwine.window_gone(SETTINGS_TITLE)
+        # Kept at OK, before any save at exit.
+        self.assertEqual(kwine.reg_dump()["NotifyUrl"][1].decode("utf-16-le").rstrip("\0"), topic)
+        self.close_main(program)
+
+    def test_an_alarm_while_the_server_is_down_arrives_when_it_comes_up_then_the_unlock(self):
+        port = free_port()
+        program = self.start_with_push("http://127.0.0.1:%d/kim-laptop" % port)
+        self.lock()
+        for x in (80, 80, 160, 160):
+            kwine.driver("move-to", x, 0, desktop=DESKTOP)
+        sounded = time.monotonic()
+        time.sleep(20)  # the server is down for the first 20 s of the alarm
+        server = StandIn(port=port).start()
+        self.addCleanup(server.stop)
+        alarm, = server.wait_requests("push", 1, timeout=120)
+        self.assertGreaterEqual(alarm["monotonic"] - sounded, 20)
+        self.assertEqual((alarm["title"], alarm["priority"], alarm["tags"], alarm["authorization"]),
+                         ("Kestrova alarm", "high", "rotating_light", "Bearer tk_kim"))
+        self.assertRegex(alarm["body"], r"^The alarm went off on .+ at .+: the mouse was moved\.$")
+
+        guard_type("abd")
+        guard_keys(f"{VK_RETURN:#x}")
+        self.assertTrue(self.still_armed())
+        self.unlock("abc")
+        disarmed = server.wait_requests("push", 2)[1]
+        self.assertEqual((disarmed["title"], disarmed["priority"]), ("Kestrova disarmed", "default"))
+        seconds = re.search(r"The siren sounded for (?:(\d+) min )?(\d+) s\. Wrong passwords typed: 1\.$",
+                            disarmed["body"])
+        self.assertTrue(seconds, disarmed["body"])
+        self.assertGreaterEqual(int(seconds[1] or 0) * 60 + int(seconds[2]), 20)
+        self.close_main(program)
+        log = owner_log()
+        for line in (r'"Kestrova alarm", try 1: not sent: .+ \(WinHttp\w+ error 12\d\d\d\); next try in 5 s',
+                     r'"Kestrova alarm", try 2: not sent: .+; next try in 15 s',
+                     r'"Kestrova alarm", try [34]: taken \(HTTP 200\)', r'"Kestrova disarmed", try 1: taken'):
+            self.assertRegex(log, line)
