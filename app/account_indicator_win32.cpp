@@ -3,44 +3,56 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "app/event_log_win32.h"
 #include "app/main_dialog_rules.h"
 #include "app/ui_resources_win32.h"
 #include "resources/resource_ids.h"
 
 namespace {
 
-// SendMessageW runs on the dialog's thread, which keeps pumping messages.
-LRESULT SendToProgressBar(UINT message, WPARAM wParam, LPARAM lParam)
+// Posted, never sent: these come from the network thread, and the dialog's
+// thread may be busy or going (at exit it waits for this very reply handler
+// to leave the service gate). Posted messages keep their order; a dialog
+// that is gone drops them.
+void PostToMainDialog(int controlId, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    HWND dialog = GetUiResources().mainWindow.load();
-    if (!dialog)
-        return 0;
-    return SendDlgItemMessageW(dialog, IDC_MAIN_PROGRESS, message, wParam, lParam);
+    const HWND dialog = GetUiResources().mainWindow.load();
+    const HWND target = !dialog ? nullptr : controlId ? GetDlgItem(dialog, controlId) : dialog;
+    if (target && !PostMessageW(target, message, wParam, lParam))
+        LogFailedCall("PostMessageW (the account indicator)", GetLastError());
+}
+
+void PostToProgressBar(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    PostToMainDialog(IDC_MAIN_PROGRESS, message, wParam, lParam);
 }
 
 }  // namespace
 
 void ResetAccountIndicator()
 {
-    SendToProgressBar(PBM_SETRANGE, 0, MAKELPARAM(0, 2));
-    SendToProgressBar(PBM_SETSTEP, 1, 0);
-    SendToProgressBar(PBM_SETPOS, 0, 0);
-    SendToProgressBar(PBM_SETBARCOLOR, 0, RGB(255, 0, 0));
+    PostToProgressBar(PBM_SETRANGE, 0, MAKELPARAM(0, 2));
+    PostToProgressBar(PBM_SETSTEP, 1, 0);
+    PostToProgressBar(PBM_SETPOS, 0, 0);
+    PostToProgressBar(PBM_SETBARCOLOR, 0, RGB(255, 0, 0));
 }
 
 void StepAccountIndicator()
 {
-    SendToProgressBar(PBM_STEPIT, 0, 0);
+    PostToProgressBar(PBM_STEPIT, 0, 0);
 }
 
 void SetAccountIndicatorColour(uint8_t red, uint8_t green)
 {
-    SendToProgressBar(PBM_SETBARCOLOR, 0, RGB(red, green, 0));
+    PostToProgressBar(PBM_SETBARCOLOR, 0, RGB(red, green, 0));
 }
 
 void ShowSmsBalance(int32_t balance)
 {
-    HWND dialog = GetUiResources().mainWindow.load();
-    if (dialog)
-        SetDlgItemTextA(dialog, IDC_MAIN_BALANCE, SmsBalanceText(balance).c_str());
+    PostToMainDialog(0, MAIN_MESSAGE_SHOW_BALANCE, WPARAM(uint32_t(balance)), 0);
+}
+
+void ShowPostedBalance(HWND dialog, WPARAM balance)
+{
+    SetDlgItemTextA(dialog, IDC_MAIN_BALANCE, SmsBalanceText(int32_t(uint32_t(balance))).c_str());
 }

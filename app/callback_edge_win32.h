@@ -4,9 +4,11 @@
 
 #include <windows.h>
 
+#include <string>
 #include <utility>
 
 #include "app/callback_edge.h"
+#include "app/event_log.h"
 #include "guard/alarm_win32.h"
 #include "settings/settings.h"
 
@@ -24,6 +26,7 @@ public:
         OutputDebugStringA("Kestrova: unexpected failure in a callback: ");
         OutputDebugStringA(what);
         OutputDebugStringA("\n");
+        LogEvent(std::string("A failure in a callback: ") + what);
     }
 };
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "app/account_indicator_win32.h"
 #include "app/callback_edge_win32.h"
 #include "app/main_dialog_rules.h"
 #include "app/startup.h"
@@ -92,12 +93,15 @@ INT_PTR MainDialogProcBody(HWND dialog, UINT message, WPARAM wParam)
         const SessionEndSteps steps = StepsAtSessionEnd(wParam != FALSE, GetSettings().flags);
         if (steps.save) {
             TakeTriggerFlags(dialog);
-            SaveSettings(GetSettings());
+            SaveSettingsAtSessionEnd(GetSettings());
         }
         if (steps.endDialog)
             EndDialog(dialog, IDCANCEL);
         return TRUE;
     }
+    case MAIN_MESSAGE_SHOW_BALANCE:
+        ShowPostedBalance(dialog, wParam);
+        return TRUE;
     case WM_DESTROY:
         // Network replies that come in while no main dialog is open touch
         // no window.

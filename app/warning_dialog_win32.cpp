@@ -16,6 +16,11 @@ INT_PTR WarningDialogProcBody(HWND dialog, UINT message, WPARAM wParam)
     case WM_PAINT:
         PaintPicture(dialog, GetUiResources().warningPicture, 5, 5);
         return TRUE;
+    case WM_DPICHANGED:
+        // The picture changes size: all of it is drawn again, not only the
+        // part the system marks.
+        InvalidateRect(dialog, nullptr, TRUE);
+        return FALSE;
     case WM_COMMAND: {
         WORD id = LOWORD(wParam);
         if (id == IDOK || id == IDCANCEL) {

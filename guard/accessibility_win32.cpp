@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "app/event_log_win32.h"
+
 namespace {
 
 // Each shortcut's structure keeps its size first and its flags second.
@@ -25,7 +27,10 @@ bool SetFlag(UINT get, UINT set, DWORD flag, bool on)
         return false;
     parameters.dwFlags = on ? (parameters.dwFlags | flag) : (parameters.dwFlags & ~flag);
     // No SPIF_UPDATEINIFILE: the owner's stored choice stays as it is.
-    return SystemParametersInfoW(set, sizeof parameters, &parameters, 0) != FALSE;
+    if (SystemParametersInfoW(set, sizeof parameters, &parameters, 0))
+        return true;
+    LogFailedCall("SystemParametersInfoW (an accessibility shortcut)", GetLastError());
+    return false;
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 #include "guard/alarm.h"
 
 #include <exception>
+#include <string>
 
+#include "app/event_log.h"
 #include "guard/volume_guard.h"
 #include "settings/settings.h"
 
@@ -40,6 +42,7 @@ void StartAlarm(Settings& settings, AlarmPlatform& platform, AlarmCause cause)
 {
     if (settings.sirenSounding.exchange(true))
         return;
+    LogEvent(std::string("Alarm: ") + AlarmCauseText(cause));
     // The siren counts as sounding from here on, so no later call starts it:
     // whatever fails on the way, it must still start.
     std::exception_ptr failure;

@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "app/callback_edge_win32.h"
+#include "app/event_log_win32.h"
 #include "guard/alarm_win32.h"
 #include "guard/message_window_win32.h"
 #include "guard/siren_win32.h"
@@ -16,7 +17,11 @@ namespace {
 class Win32AlarmPlatform : public AlarmPlatform {
 public:
     void SendAlarmNotice() override { ::SendAlarmNotice(); }
-    void BringGuardDesktopToFront() override { SwitchDesktop(GetThreadDesktop(GetCurrentThreadId())); }
+    void BringGuardDesktopToFront() override
+    {
+        if (!SwitchDesktop(GetThreadDesktop(GetCurrentThreadId())))
+            LogFailedCall("SwitchDesktop", GetLastError());
+    }
     VolumeGuard& Volume() override { return GetVolumeGuard(); }
     void StartSiren() override { ::StartSiren(); }
     void StopSiren() override { ::StopSiren(); }

@@ -1,6 +1,7 @@
 #include "guard/endpoint_volume_win32.h"
 
 #include "app/callback_edge_win32.h"
+#include "app/event_log_win32.h"
 #include "guard/alarm.h"
 #include "guard/alarm_win32.h"
 
@@ -81,13 +82,21 @@ bool CoreAudioEndpoint::Reach(const wchar_t* id, bool withNotices)
     Detach();
     com_.Start(COINIT_MULTITHREADED);  // RPC_E_CHANGED_MODE: the thread's own apartment serves
     ScopedComPtr<IMMDevice> device;
-    if (SUCCEEDED(CoCreateInstance(CLSID_DeviceEnumerator, nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
-                                   reinterpret_cast<void**>(enumerator_.Receive()))) &&
-        SUCCEEDED(id ? enumerator_.Get()->GetDevice(id, device.Receive())
-                     : enumerator_.Get()->GetDefaultAudioEndpoint(eRender, eConsole, device.Receive()))) {
-        if (FAILED(device.Get()->Activate(__uuidof(IAudioEndpointVolume), CLSCTX_ALL, nullptr,
-                                          reinterpret_cast<void**>(volume_.Receive()))))
+    HRESULT result = CoCreateInstance(CLSID_DeviceEnumerator, nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
+                                      reinterpret_cast<void**>(enumerator_.Receive()));
+    if (FAILED(result))
+        LogFailedCall("CoCreateInstance (the audio device enumerator)", DWORD(result));
+    else if (FAILED(result = id ? enumerator_.Get()->GetDevice(id, device.Receive())
+                                : enumerator_.Get()->GetDefaultAudioEndpoint(eRender, eConsole, device.Receive())))
+        LogFailedCall(id ? "IMMDeviceEnumerator::GetDevice" : "IMMDeviceEnumerator::GetDefaultAudioEndpoint",
+                      DWORD(result));
+    if (SUCCEEDED(result)) {
+        result = device.Get()->Activate(__uuidof(IAudioEndpointVolume), CLSCTX_ALL, nullptr,
+                                        reinterpret_cast<void**>(volume_.Receive()));
+        if (FAILED(result)) {
+            LogFailedCall("IMMDevice::Activate (the endpoint volume)", DWORD(result));
             volume_.Take();  // a failed call may leave anything there
+        }
         LPWSTR deviceId = nullptr;
         if (SUCCEEDED(device.Get()->GetId(&deviceId)) && deviceId) {
             const ScopedCoTaskMem<wchar_t> owned(deviceId);
@@ -100,8 +109,12 @@ bool CoreAudioEndpoint::Reach(const wchar_t* id, bool withNotices)
         return false;
     }
     if (withNotices) {
-        noticeRegistered_ = SUCCEEDED(volume_.Get()->RegisterControlChangeNotify(&notice_));
-        deviceNoticeRegistered_ = SUCCEEDED(enumerator_.Get()->RegisterEndpointNotificationCallback(&deviceNotice_));
+        result = volume_.Get()->RegisterControlChangeNotify(&notice_);
+        if (!(noticeRegistered_ = SUCCEEDED(result)))
+            LogFailedCall("IAudioEndpointVolume::RegisterControlChangeNotify", DWORD(result));
+        result = enumerator_.Get()->RegisterEndpointNotificationCallback(&deviceNotice_);
+        if (!(deviceNoticeRegistered_ = SUCCEEDED(result)))
+            LogFailedCall("IMMDeviceEnumerator::RegisterEndpointNotificationCallback", DWORD(result));
     }
     return true;
 }
@@ -127,7 +140,12 @@ bool CoreAudioEndpoint::GetVolume(float& level)
 
 bool CoreAudioEndpoint::SetVolume(float level)
 {
-    return volume_ && SUCCEEDED(volume_.Get()->SetMasterVolumeLevelScalar(level, &OWN_WRITE));
+    if (!volume_)
+        return false;
+    const HRESULT result = volume_.Get()->SetMasterVolumeLevelScalar(level, &OWN_WRITE);
+    if (FAILED(result))
+        LogFailedCall("IAudioEndpointVolume::SetMasterVolumeLevelScalar", DWORD(result));
+    return SUCCEEDED(result);
 }
 
 bool CoreAudioEndpoint::GetMute(bool& muted)
@@ -141,5 +159,10 @@ bool CoreAudioEndpoint::GetMute(bool& muted)
 
 bool CoreAudioEndpoint::SetMute(bool muted)
 {
-    return volume_ && SUCCEEDED(volume_.Get()->SetMute(muted ? TRUE : FALSE, &OWN_WRITE));
+    if (!volume_)
+        return false;
+    const HRESULT result = volume_.Get()->SetMute(muted ? TRUE : FALSE, &OWN_WRITE);
+    if (FAILED(result))
+        LogFailedCall("IAudioEndpointVolume::SetMute", DWORD(result));
+    return SUCCEEDED(result);
 }

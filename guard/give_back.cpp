@@ -1,5 +1,9 @@
 #include "guard/give_back.h"
 
+#include <string>
+
+#include "app/event_log.h"
+
 GiveBackKeeper::GiveBackKeeper(RegistryKey* key, PowerStore& power, AccessibilityStore& accessibility)
     : key_(key), power_(power), accessibility_(accessibility)
 {
@@ -7,8 +11,14 @@ GiveBackKeeper::GiveBackKeeper(RegistryKey* key, PowerStore& power, Accessibilit
 
 bool GiveBackKeeper::Write()
 {
-    return key_ && key_->Write(GIVE_BACK_VALUE_NAME,
-                               RegistryValue{REGISTRY_TYPE_BINARY, EncodeGiveBackRecord(record_)}, TextWidth::Wide);
+    if (!key_)
+        return false;
+    const uint32_t error = key_->Write(GIVE_BACK_VALUE_NAME,
+                                       RegistryValue{REGISTRY_TYPE_BINARY, EncodeGiveBackRecord(record_)},
+                                       TextWidth::Wide);
+    if (error != 0)
+        LogEvent("The give-back record could not be written (error " + std::to_string(error) + ")");
+    return error == 0;
 }
 
 bool GiveBackKeeper::Arm()
@@ -52,6 +62,8 @@ bool GiveBackLeftOver(RegistryKey& key, PowerStore& power, AccessibilityStore& a
     if (value && value->type == REGISTRY_TYPE_BINARY)
         record = DecodeGiveBackRecord(value->bytes);
     if (record) {
+        LogEvent("Gave back the power, shortcut and sound settings of a run that ended while armed "
+                 "(it crashed, was ended, or the session ended)");
         GiveBackPowerActions(power, record->power);
         GiveBackShortcutHotKeys(accessibility, record->shortcuts);
         for (const SavedWord& word : record->volume.mixer)

@@ -10,11 +10,13 @@
 #include <string>
 
 #include "app/callback_edge_win32.h"
+#include "app/event_log.h"
 #include "app/event_log_win32.h"
 #include "app/scoped_win32.h"
 #include "app/ui_resources_win32.h"
 #include "guard/alarm_win32.h"
 #include "guard/give_back_win32.h"
+#include "guard/guard_events.h"
 #include "guard/guard_filter.h"
 #include "guard/guid_win32.h"
 #include "guard/input_hooks_win32.h"
@@ -59,7 +61,7 @@ struct GuardDialogData {
     bool guardDesktopSeen = false;  // the guard's desktop has had the input since arming
     PowerNotices powerNotices;
     bool lidStateKnown = false;
-    uint32_t wrongPasswords = 0;  // for the owner's disarmed message
+    uint32_t wrongPasswords = 0;  // for the owner's disarmed message and log
     SessionNotices sessionNotices;
     ScopedWinEvent desktopSwitch;
 };
@@ -171,11 +173,16 @@ void InitGuardDialog(HWND dialog, GuardDialogData& data)
     GetSystemPowerStatus(&power);
     settings.lastAcLineStatus = power.ACLineStatus;
     Arm(settings);
+    LogEvent(ArmedEventText(settings.flags.load()));
     // Since Vista an idle machine sleeps without asking, and a sleeping one
     // cannot sound; and a refused shutdown should say why.
-    SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED | ES_DISPLAY_REQUIRED);
-    ShutdownBlockReasonCreate(dialog, SHUTDOWN_BLOCK_REASON);
+    if (!SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED | ES_DISPLAY_REQUIRED))
+        LogFailedCall("SetThreadExecutionState", GetLastError());
+    if (!ShutdownBlockReasonCreate(dialog, SHUTDOWN_BLOCK_REASON))
+        LogFailedCall("ShutdownBlockReasonCreate", GetLastError());
     data.deviceNotice.Reset(RegisterHidNotice(dialog));
+    if (!data.deviceNotice)
+        LogFailedCall("RegisterDeviceNotificationW", GetLastError());
     data.powerNotices.Register(dialog);
     // Switch user or a remote session takes the console without any other
     // notice reaching the guard.
@@ -204,6 +211,9 @@ void Unlock(HWND dialog, GuardDialogData& data, WORD id)
     QueueUnlockPush(data.wrongPasswords);
     SetThreadExecutionState(ES_CONTINUOUS);
     ShutdownBlockReasonDestroy(dialog);
+    LogEvent(data.wrongPasswords == 0
+                 ? std::string("Unlocked")
+                 : "Unlocked after " + std::to_string(data.wrongPasswords) + " wrong password(s)");
     EndDialog(dialog, id);
 }
 
@@ -226,8 +236,8 @@ void CarryOut(uint32_t actions, AlarmCause cause, GuardDialogData* data)
     if (actions & GUARD_ACTION_START_ALARM)
         StartAlarm(GetSettings(), cause);
     // StartAlarm switches once, and only when it starts the siren.
-    if (actions & GUARD_ACTION_SWITCH_TO_GUARD)
-        SwitchDesktop(GetThreadDesktop(GetCurrentThreadId()));
+    if ((actions & GUARD_ACTION_SWITCH_TO_GUARD) && !SwitchDesktop(GetThreadDesktop(GetCurrentThreadId())))
+        LogFailedCall("SwitchDesktop", GetLastError());
     if (actions & GUARD_ACTION_RESTART_SOUND)
         RestartAlarmSound(GetSettings());
     if (actions & GUARD_ACTION_REFORCE_VOLUME) {
@@ -263,16 +273,22 @@ INT_PTR GuardDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         // PaintPicture validates before drawing, so nothing is left to do.
         PaintPicture(dialog, GetUiResources().lockPicture, 0, 0);
         return TRUE;
+    case WM_DPICHANGED:
+        // The picture changes size: all of it is drawn again.
+        InvalidateRect(dialog, nullptr, TRUE);
+        return FALSE;
     case WM_COMMAND: {
         const WORD id = LOWORD(wParam);
         if (id != IDOK && id != IDCANCEL)
             return FALSE;
-        // A wrong password changes nothing but the count the owner is told
-        // at unlock: no message here, no alarm.
-        if (data && PasswordTyped(dialog))
+        if (!data)
+            return TRUE;
+        // A wrong password gives no message and no alarm; the owner is told
+        // the count at unlock, and the log counts it (never what was typed).
+        if (PasswordTyped(dialog))
             Unlock(dialog, *data, id);
-        else if (data)
-            ++data->wrongPasswords;
+        else
+            LogEvent("Wrong password (" + std::to_string(++data->wrongPasswords) + " since arming)");
         return TRUE;
     }
     default:

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "app/callback_edge_win32.h"
+#include "app/event_log_win32.h"
 #include "app/scoped_win32.h"
 #include "app/ui_resources_win32.h"
 #include "guard/guard_dialog_win32.h"
@@ -39,8 +40,17 @@ std::atomic<bool> guardActive{false};
 void SwitchToGuardDesktopByName()
 {
     const ScopedDesktop guardDesktop(OpenDesktopW(GUARD_DESKTOP, 0, FALSE, DESKTOP_SWITCHDESKTOP));
-    if (guardDesktop)
-        SwitchDesktop(guardDesktop.Get());
+    if (!guardDesktop)
+        LogFailedCall("OpenDesktopW", GetLastError());
+    else if (!SwitchDesktop(guardDesktop.Get()))
+        LogFailedCall("SwitchDesktop", GetLastError());
+}
+
+// Both ways: to the guard and back to the owner.
+void SwitchDesktopOrLog(HDESK desktop)
+{
+    if (desktop && !SwitchDesktop(desktop))
+        LogFailedCall("SwitchDesktop", GetLastError());
 }
 
 }  // namespace
@@ -54,13 +64,18 @@ DWORD WINAPI GuardThreadMain(LPVOID)
         return 0;
     }
 
-    // None of these results is looked at: a guard that could not switch
-    // desktops still guards on the one it has.
+    // A failure here is logged and nothing more: a guard that could not
+    // switch desktops still guards on the one it has.
     HDESK threadDesktop = GetThreadDesktop(GetCurrentThreadId());
     ScopedDesktop inputDesktop(OpenInputDesktop(0, FALSE, DESKTOP_SWITCHDESKTOP));
+    if (!inputDesktop)
+        LogFailedCall("OpenInputDesktop", GetLastError());
     ScopedDesktop guardDesktop(CreateDesktopW(GUARD_DESKTOP, nullptr, nullptr, 0, GENERIC_ALL, nullptr));
-    SetThreadDesktop(guardDesktop.Get());
-    SwitchDesktop(guardDesktop.Get());
+    if (!guardDesktop)
+        LogFailedCall("CreateDesktopW", GetLastError());
+    else if (!SetThreadDesktop(guardDesktop.Get()))
+        LogFailedCall("SetThreadDesktop", GetLastError());
+    SwitchDesktopOrLog(guardDesktop.Get());
 
     bool soundReady = true;
     try {
@@ -69,7 +84,7 @@ DWORD WINAPI GuardThreadMain(LPVOID)
     } catch (...) {
         // Nothing is armed yet: back to the owner's desktop, and the next
         // lock may try again, instead of a guard desktop nobody can leave.
-        SwitchDesktop(inputDesktop.Get());
+        SwitchDesktopOrLog(inputDesktop.Get());
         SetThreadDesktop(threadDesktop);
         guardDesktop.Reset();
         inputDesktop.Reset();
@@ -77,7 +92,7 @@ DWORD WINAPI GuardThreadMain(LPVOID)
         throw;
     }
 
-    SwitchDesktop(inputDesktop.Get());
+    SwitchDesktopOrLog(inputDesktop.Get());
     if (!soundReady)
         SoundFatal(threadDesktop);  // the owner's desktop; the hooks are already gone
     SetThreadDesktop(threadDesktop);
@@ -103,8 +118,10 @@ void StartGuardThread() noexcept
 {
     CountGuardThread(+1);  // before the thread runs: a wait right after this call already waits for it
     const ScopedHandle thread(CreateThread(nullptr, 0, CountedGuardThread, nullptr, 0, nullptr));
-    if (!thread)
+    if (!thread) {
+        LogFailedCall("CreateThread (the guard thread)", GetLastError());
         CountGuardThread(-1);
+    }
 }
 
 void WaitForGuardThreads() noexcept

@@ -89,6 +89,8 @@ long PostAlarm()
 void InstallKeyboardFilter() noexcept
 {
     keyboardHook.Reset(SetWindowsHookExW(WH_KEYBOARD_LL, LowLevelKeyboardProc, GetModuleHandleW(nullptr), 0));
+    if (!keyboardHook)
+        LogFailedCall("SetWindowsHookExW (keyboard)", GetLastError());
 }
 
 void RemoveKeyboardFilter() noexcept
@@ -99,6 +101,8 @@ void RemoveKeyboardFilter() noexcept
 void InstallMouseHook() noexcept
 {
     mouseHook.Reset(SetWindowsHookExW(WH_MOUSE_LL, LowLevelMouseProc, hookInstance, 0));
+    if (!mouseHook)
+        LogFailedCall("SetWindowsHookExW (mouse)", GetLastError());
 }
 
 void RemoveMouseHook() noexcept
@@ -192,14 +196,18 @@ void StartHookThread() noexcept
     if (hookThread)
         return;
     const ScopedHandle ready(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!ready)
+    if (!ready) {
+        LogFailedCall("CreateEventW (the hook thread)", GetLastError());
         return;
+    }
     HookThreadStart start = {GetThreadDesktop(GetCurrentThreadId()), ready.Get()};
     hookThread.Reset(CreateThread(nullptr, 0, HookThreadMain, &start, 0, nullptr));
-    if (hookThread) {
-        const HANDLE waits[] = {ready.Get(), hookThread.Get()};
-        WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+    if (!hookThread) {
+        LogFailedCall("CreateThread (the hook thread)", GetLastError());
+        return;
     }
+    const HANDLE waits[] = {ready.Get(), hookThread.Get()};
+    WaitForMultipleObjects(2, waits, FALSE, INFINITE);
 }
 
 // Ends the hook thread, which removes what is left of its hooks, and waits

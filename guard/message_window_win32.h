@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "app/event_log_win32.h"
+
 // A message-only window of the class (registered here) on the calling thread.
 inline HWND CreateMessageWindow(const wchar_t* className, WNDPROC procedure) noexcept
 {
@@ -15,5 +17,8 @@ inline HWND CreateMessageWindow(const wchar_t* className, WNDPROC procedure) noe
     windowClass.hInstance = instance;
     windowClass.lpszClassName = className;
     RegisterClassExW(&windowClass);  // fails harmlessly when already registered
-    return CreateWindowExW(0, className, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
+    const HWND window = CreateWindowExW(0, className, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
+    if (!window)
+        LogFailedCall("CreateWindowExW (a message-only window)", GetLastError());
+    return window;
 }

@@ -1,4 +1,5 @@
 #include "guard/mixer_win32.h"
+#include "app/event_log_win32.h"
 
 // The portable names carry the Windows values unchanged through the device.
 static_assert(GUARD_MIXERLINE_COMPONENTTYPE_DST_SPEAKERS == MIXERLINE_COMPONENTTYPE_DST_SPEAKERS);
@@ -37,7 +38,10 @@ uint32_t WinmmMixerDevice::DeviceCount()
 uint32_t WinmmMixerDevice::Open(uintptr_t notifyWindow)
 {
     const DWORD flags = notifyWindow ? CALLBACK_WINDOW : 0;
-    return mixerOpen(handle_.Receive(), 0, DWORD_PTR(notifyWindow), 0, flags);
+    const MMRESULT result = mixerOpen(handle_.Receive(), 0, DWORD_PTR(notifyWindow), 0, flags);
+    if (result != MMSYSERR_NOERROR)
+        LogFailedCall("mixerOpen", result);
+    return result;
 }
 
 void WinmmMixerDevice::Close()

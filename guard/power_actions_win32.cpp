@@ -1,4 +1,5 @@
 #include "guard/power_actions_win32.h"
+#include "app/event_log_win32.h"
 
 #include <cstring>
 #include <string>

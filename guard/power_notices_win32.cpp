@@ -30,11 +30,17 @@ void PowerNotices::Register(HWND window) noexcept
     if (auto powerSetting = SystemFunction<RegisterPowerSetting>(User32(), "RegisterPowerSettingNotification")) {
         const auto unregister =
             SystemFunction<ScopedNotice::Unregister>(User32(), "UnregisterPowerSettingNotification");
-        lidSwitch_.Reset(powerSetting(window, &LIDSWITCH_STATE_CHANGE_GUID, DEVICE_NOTIFY_WINDOW_HANDLE), unregister);
-        powerSource_.Reset(powerSetting(window, &ACDC_POWER_SOURCE_GUID, DEVICE_NOTIFY_WINDOW_HANDLE), unregister);
+        const HANDLE lid = powerSetting(window, &LIDSWITCH_STATE_CHANGE_GUID, DEVICE_NOTIFY_WINDOW_HANDLE);
+        if (!lid)
+            LogFailedCall("RegisterPowerSettingNotification (the lid)", GetLastError());
+        lidSwitch_.Reset(lid, unregister);
+        const HANDLE source = powerSetting(window, &ACDC_POWER_SOURCE_GUID, DEVICE_NOTIFY_WINDOW_HANDLE);
+        if (!source)
+            LogFailedCall("RegisterPowerSettingNotification (the power source)", GetLastError());
+        powerSource_.Reset(source, unregister);
         const HANDLE displayState = powerSetting(window, &CONSOLE_DISPLAY_STATE_GUID, DEVICE_NOTIFY_WINDOW_HANDLE);
         if (!displayState)
-            LogFailedCall("RegisterPowerSettingNotification", GetLastError());
+            LogFailedCall("RegisterPowerSettingNotification (the display)", GetLastError());
         displayState_.Reset(displayState, unregister);
     }
 }

@@ -98,7 +98,8 @@ bool WaveOutDeviceOf(const std::u16string& endpoint, UINT& device)
 
 void StartSiren() noexcept
 {
-    PlaySoundW(MAKEINTRESOURCEW(IDR_SIREN), GetModuleHandleW(nullptr), SND_RESOURCE | SND_LOOP | SND_ASYNC);
+    if (!PlaySoundW(MAKEINTRESOURCEW(IDR_SIREN), GetModuleHandleW(nullptr), SND_RESOURCE | SND_LOOP | SND_ASYNC))
+        LogFailedCall("PlaySoundW", GetLastError());
 }
 
 void StopSiren() noexcept

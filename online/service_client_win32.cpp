@@ -5,9 +5,12 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <string>
 
 #include "app/account_indicator_win32.h"
 #include "app/callback_edge_win32.h"
+#include "app/event_log.h"
+#include "app/event_log_win32.h"
 #include "app/scoped_win32.h"
 #include "guard/message_window_win32.h"
 #include "online/service_calls_win32.h"
@@ -21,20 +24,19 @@ namespace {
 // Always fetched from the server, never written to the cache.
 constexpr DWORD REQUEST_FLAGS = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
 constexpr UINT WATCHDOG_MILLISECONDS = 10000;
-constexpr UINT WM_CANCEL_WATCHDOG = WM_APP + 1;
+constexpr UINT WM_CANCEL_WATCHDOG = WM_APP + 1;  // wParam: the login
+constexpr UINT_PTR WATCHDOG_TIMER = 1;
 constexpr wchar_t WATCHDOG_WINDOW_CLASS[] = L"KestrovaServiceWatchdog";
 
 std::atomic<bool> sessionOpened{false};
 std::atomic<HINTERNET> session{nullptr};
 
-// The watchdog's timer id and the message-only window of the thread that
-// owns the timer: KillTimer only works on the owning thread, and a posted
-// thread message would be lost in a modal dialog's loop, a window message
-// is not.
-std::atomic<UINT_PTR> watchdogId{0};
+// The watchdog: a timer of a message-only window made on the main thread
+// when the session opens, so a cancel posted from the network thread always
+// finds it (a posted thread message would be lost in a modal dialog's loop,
+// a window message is not). Never destroyed: it lives as long as the thread.
 std::atomic<HWND> watchdogWindow{nullptr};
-HWND ownWatchdogWindow = nullptr;  // only touched by the thread that created it
-DWORD ownWatchdogThread = 0;
+WatchdogLogin watchedLogin;  // main thread only
 
 // One request in flight. Its context value is a number looked up in the
 // table of requests in flight, so a word from the library that comes after
@@ -78,15 +80,13 @@ ServiceGate& Gate()
 }
 std::atomic<uint32_t> newestLogin{0};
 
-// Thrown out of a handler that waited for the owner and came back to a shut
-// gate: it must not go on to the record.
-struct ServiceClosed {};
-
 const char WATCHDOG_MESSAGE[] =
     "Could not connect to the server.\nPlease check your internet connection\nand make sure your firewall doesn't\n"
     "block Kestrova";
 
 void IssueTaggedRequest(int kind, const std::string& url, uint32_t login);
+void AskAndOpenHomePage(const std::string& url);
+void ShowOnThreadOfItsOwn(void (*show)(const std::string&), const std::string& text);
 
 // The platform as one reply sees it: requests it issues belong to its login.
 class WinInetPlatform final : public ServicePlatform {
@@ -94,28 +94,14 @@ public:
     explicit WinInetPlatform(uint32_t login) : login(login) {}
 
     void IssueRequest(int kind, const std::string& url) override { IssueTaggedRequest(kind, url, login); }
-    void StartConnectionWatchdog() override { ::StartConnectionWatchdog(); }
-    void CancelConnectionWatchdog() override { ::CancelConnectionWatchdog(); }
+    void StartConnectionWatchdog() override { ::StartConnectionWatchdog(login); }
+    void CancelConnectionWatchdog() override { ::CancelConnectionWatchdog(login); }
     void ResetAccountIndicator() override { ::ResetAccountIndicator(); }
     void StepAccountIndicator() override { ::StepAccountIndicator(); }
     void SetAccountIndicatorColour(uint8_t red, uint8_t green) override { ::SetAccountIndicatorColour(red, green); }
     void ShowSmsBalance(int32_t balance) override { ::ShowSmsBalance(balance); }
 
-    // Only asked from inside the gate. The program may end while the owner
-    // thinks it over, so the gate is left meanwhile.
-    bool AskToOpenHomePage() override
-    {
-        Gate().Leave();
-        bool yes = MessageBoxW(nullptr,
-                               L"A new version of Kestrova is avaible!\n Do you want to take full advantage of the "
-                               L"new features and download it now?",
-                               L"New Version Available!", MB_TOPMOST | MB_ICONINFORMATION | MB_YESNO) == IDYES;
-        if (!Gate().Enter())
-            throw ServiceClosed();
-        return yes;
-    }
-
-    void OpenWebPage(const std::string& url) override { OpenWebPageOnStaThread(url); }
+    void OfferHomePage(const std::string& url) override { ShowOnThreadOfItsOwn(AskAndOpenHomePage, url); }
 
     UtcDate CurrentUtcDate() override
     {
@@ -140,7 +126,16 @@ std::wstring WidenUrl(const std::string& url)
 LRESULT WatchdogWindowProcBody(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_CANCEL_WATCHDOG) {
-        KillTimer(nullptr, UINT_PTR(wParam));
+        // A cancel from an older login leaves the newer login's timer alone.
+        if (watchedLogin.Cancel(uint32_t(wParam)))
+            KillTimer(window, WATCHDOG_TIMER);
+        return 0;
+    }
+    if (message == WM_TIMER && wParam == WATCHDOG_TIMER) {
+        KillTimer(window, WATCHDOG_TIMER);
+        watchedLogin.Fired();
+        LogEvent("The SMS service did not answer the login within ten seconds");
+        MessageBoxA(nullptr, WATCHDOG_MESSAGE, "Connection Error", MB_TOPMOST | MB_ICONERROR);
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
@@ -151,18 +146,27 @@ LRESULT CALLBACK WatchdogWindowProc(HWND window, UINT message, WPARAM wParam, LP
     return AtCallbackEdge(LRESULT(0), [&] { return WatchdogWindowProcBody(window, message, wParam, lParam); });
 }
 
-HWND WatchdogWindowOfThisThread()
+void ShowRefusalBox(const std::string& text)
 {
-    if (ownWatchdogWindow && ownWatchdogThread == GetCurrentThreadId())
-        return ownWatchdogWindow;
-    ownWatchdogWindow = CreateMessageWindow(WATCHDOG_WINDOW_CLASS, WatchdogWindowProc);
-    ownWatchdogThread = GetCurrentThreadId();
-    return ownWatchdogWindow;
+    MessageBoxA(nullptr, text.c_str(), "Warning", MB_TOPMOST | MB_ICONWARNING);
 }
 
-void ShowRefusal(const char* text)
+void AskAndOpenHomePage(const std::string& url)
 {
-    MessageBoxA(nullptr, text, "Warning", MB_TOPMOST | MB_ICONWARNING);
+    if (MessageBoxW(nullptr,
+                    L"A new version of Kestrova is avaible!\n Do you want to take full advantage of the "
+                    L"new features and download it now?",
+                    L"New Version Available!", MB_TOPMOST | MB_ICONINFORMATION | MB_YESNO) == IDYES)
+        OpenInBrowser(url);
+}
+
+// A box waits for the owner, for as long as the guard is armed on the
+// hidden desktop perhaps: never on a worker of the internet library. Its
+// thread ends with the answer. Without a thread, shown here after all.
+void ShowOnThreadOfItsOwn(void (*show)(const std::string&), const std::string& text)
+{
+    if (!RunOnStaThread(show, text))
+        show(text);
 }
 
 RequestPointer FindRequest(DWORD_PTR context)
@@ -194,15 +198,15 @@ void HandleReply(int kind, uint32_t login, const std::string& reply)
         WinInetPlatform platform(login);
         BeforeReplyRead(kind, platform);
         refusal = HandleServiceReply(kind, reply, GetSettings(), platform);
-    } catch (const ServiceClosed&) {
-        return;  // already out of the gate
     } catch (...) {
         Gate().Leave();
         throw;
     }
     Gate().Leave();
-    if (refusal)
-        ShowRefusal(refusal);
+    if (refusal) {
+        LogEvent(std::string("The SMS service refused: ") + refusal);
+        ShowOnThreadOfItsOwn(ShowRefusalBox, refusal);
+    }
 }
 
 // Ends a request once, however it ends: the handle is closed first, since
@@ -231,6 +235,8 @@ void EndRequest(DWORD_PTR context, PendingRequest& request, bool read)
 
 void EndRead(DWORD_PTR context, PendingRequest& request, ReadStep step)
 {
+    if (step == ReadStep::FAILED)
+        LogFailedCall("InternetReadFileExA", request.readError.load());
     if (step != ReadStep::PENDING)
         EndRequest(context, request, step == ReadStep::DONE);
 }
@@ -245,6 +251,8 @@ void StartRead(DWORD_PTR context, PendingRequest& request, HINTERNET handle)
     request.reading = true;
     BOOL returned = InternetReadFileExA(handle, &request.buffers, IRF_ASYNC, context);
     ReadStep step = ReadStepOfCall(returned != FALSE, returned ? 0 : GetLastError());
+    if (step == ReadStep::FAILED)
+        request.readError = GetLastError();
     if (step != ReadStep::PENDING) {
         EndRead(context, request, step);
     } else if (request.steps.ReadPartyDone()) {
@@ -252,13 +260,18 @@ void StartRead(DWORD_PTR context, PendingRequest& request, HINTERNET handle)
     }
 }
 
-void OnOpenComplete(DWORD_PTR context, PendingRequest& request, HINTERNET handle, DWORD error)
+// returned: the open's return value when it finished at once, else the
+// completion's result field, which is not a handle for every call (it may be
+// a mere TRUE): the handle kept at creation goes first and stays.
+void OnOpenComplete(DWORD_PTR context, PendingRequest& request, HINTERNET returned, DWORD error)
 {
     if (!request.steps.TakeOpen())
         return;  // taken already, by the callback or by the issuer
-    if (handle)
-        request.handle = handle;
+    HINTERNET handle = request.handle.load();
+    if (!handle)
+        request.handle = handle = returned;
     if (error != 0 || !handle) {
+        LogFailedCall("InternetOpenUrl (completed)", error != 0 ? error : DWORD(ERROR_INVALID_HANDLE));
         EndRequest(context, request, false);  // the watchdog reports a failed login
         return;
     }
@@ -287,9 +300,13 @@ void OpenServiceSession()
 {
     if (sessionOpened.exchange(true))
         return;
+    // On the main thread, which starts every login and owns their timer.
+    watchdogWindow = CreateMessageWindow(WATCHDOG_WINDOW_CLASS, WatchdogWindowProc);
     HINTERNET opened = InternetOpenW(L"KESTROVA", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, INTERNET_FLAG_ASYNC);
-    if (opened)
-        InternetSetStatusCallbackW(opened, ServiceStatusCallback);
+    if (!opened)
+        LogFailedCall("InternetOpenW", GetLastError());
+    else if (InternetSetStatusCallbackW(opened, ServiceStatusCallback) == INTERNET_INVALID_STATUS_CALLBACK)
+        LogFailedCall("InternetSetStatusCallbackW", GetLastError());
     session = opened;
 }
 
@@ -328,8 +345,9 @@ void IssueTaggedRequest(int kind, const std::string& url, uint32_t login)
     if (handle) {
         // Done at once: a completion may never come, so it is run here.
         OnOpenComplete(context, *request, handle, 0);
-    } else if (GetLastError() != ERROR_IO_PENDING) {
+    } else if (const DWORD error = GetLastError(); error != ERROR_IO_PENDING) {
         // Refused before it was queued: no completion will come.
+        LogFailedCall(kind == KIND_UPDATE_CHECK ? "InternetOpenUrlW" : "InternetOpenUrlA", error);
         request->steps.TakeOpen();
         EndRequest(context, *request, false);
     }
@@ -346,16 +364,19 @@ namespace {
 
 void ServiceStatusCallbackBody(DWORD_PTR context, DWORD status, LPVOID info, DWORD infoLength)
 {
-    if ((status != INTERNET_STATUS_REQUEST_COMPLETE && status != INTERNET_STATUS_HANDLE_CREATED) || !info ||
-        infoLength < sizeof(INTERNET_ASYNC_RESULT))
+    // A creation notice points to the new handle (some systems send it as
+    // the first field of an INTERNET_ASYNC_RESULT, which reads the same); a
+    // completion to an INTERNET_ASYNC_RESULT.
+    const bool created = status == INTERNET_STATUS_HANDLE_CREATED && infoLength >= sizeof(HINTERNET);
+    const bool completed = status == INTERNET_STATUS_REQUEST_COMPLETE && infoLength >= sizeof(INTERNET_ASYNC_RESULT);
+    if (!info || !(created || completed))
         return;
-    const INTERNET_ASYNC_RESULT& result = *static_cast<const INTERNET_ASYNC_RESULT*>(info);
     try {
         RequestPointer request = FindRequest(context);
         if (!request)
             return;  // ended already, or not one of ours
-        HINTERNET handle = reinterpret_cast<HINTERNET>(result.dwResult);
-        if (status == INTERNET_STATUS_HANDLE_CREATED) {
+        if (created) {
+            const HINTERNET handle = *static_cast<const HINTERNET*>(info);
             // Kept, so that a request that fails later is closed all the
             // same; the last one created is the request's own.
             if (handle) {
@@ -364,11 +385,13 @@ void ServiceStatusCallbackBody(DWORD_PTR context, DWORD status, LPVOID info, DWO
                 if (request->ended)
                     const ScopedInternet closing(request->handle.exchange(nullptr));
             }
-        } else if (request->reading) {
-            OnReadComplete(context, *request, result.dwError);
-        } else {
-            OnOpenComplete(context, *request, handle, result.dwError);
+            return;
         }
+        const INTERNET_ASYNC_RESULT& result = *static_cast<const INTERNET_ASYNC_RESULT*>(info);
+        if (request->reading)
+            OnReadComplete(context, *request, result.dwError);
+        else
+            OnOpenComplete(context, *request, reinterpret_cast<HINTERNET>(result.dwResult), result.dwError);
     } catch (...) {
         // Out of memory while handling a reply: the reply is dropped.
     }
@@ -382,31 +405,23 @@ void CALLBACK ServiceStatusCallback(HINTERNET, DWORD_PTR context, DWORD status, 
     AtCallbackEdge([&] { ServiceStatusCallbackBody(context, status, info, infoLength); });
 }
 
-void StartConnectionWatchdog()
+void StartConnectionWatchdog(uint32_t login)
 {
-    HWND window = WatchdogWindowOfThisThread();
     // A login started while another is still being watched replaces it: the
-    // old timer would report a failure after the new login succeeded. Both
-    // are started on the dialog thread, which owns the timer.
-    if (UINT_PTR previous = watchdogId.exchange(0))
-        KillTimer(nullptr, previous);
-    watchdogId = SetTimer(nullptr, 1, WATCHDOG_MILLISECONDS, ConnectionWatchdogProc);
-    watchdogWindow = window;
+    // same timer starts again, now for the newer login.
+    const HWND window = watchdogWindow.load();
+    if (!window)
+        return;  // logged when the session opened
+    watchedLogin.Started(login);
+    if (!SetTimer(window, WATCHDOG_TIMER, WATCHDOG_MILLISECONDS, nullptr))
+        LogFailedCall("SetTimer (the login watchdog)", GetLastError());
 }
 
-void CancelConnectionWatchdog()
+void CancelConnectionWatchdog(uint32_t login)
 {
-    HWND window = watchdogWindow.load();
-    if (window)
-        PostMessageW(window, WM_CANCEL_WATCHDOG, WPARAM(watchdogId.load()), 0);
-}
-
-void CALLBACK ConnectionWatchdogProc(HWND window, UINT, UINT_PTR id, DWORD) noexcept
-{
-    AtCallbackEdge([&] {
-        KillTimer(window, id);
-        MessageBoxA(nullptr, WATCHDOG_MESSAGE, "Connection Error", MB_TOPMOST | MB_ICONERROR);
-    });
+    const HWND window = watchdogWindow.load();
+    if (window && !PostMessageW(window, WM_CANCEL_WATCHDOG, WPARAM(login), 0))
+        LogFailedCall("PostMessageW (the login watchdog)", GetLastError());
 }
 
 void StartAccountCheck()

@@ -7,15 +7,16 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <cstdint>
 #include <string>
 
 void IssueRequest(int kind, const std::string& url);
 void CALLBACK ServiceStatusCallback(HINTERNET handle, DWORD_PTR context, DWORD status, LPVOID info,
                                     DWORD infoLength) noexcept;
 
-// A thread timer of the calling thread, which must pump messages; a later
-// start replaces the stored id.
-void StartConnectionWatchdog();
-// Safe from any thread: the cancel is posted to the thread that owns the timer.
-void CancelConnectionWatchdog();
-void CALLBACK ConnectionWatchdogProc(HWND window, UINT message, UINT_PTR id, DWORD time) noexcept;
+// A timer of the window the session's opening made on the main thread, the
+// thread that starts every login; a later start replaces the earlier one.
+void StartConnectionWatchdog(uint32_t login);
+// Safe from any thread: posted to the timer's window; stops the timer only
+// while it watches this login.
+void CancelConnectionWatchdog(uint32_t login);

@@ -211,8 +211,10 @@ void StartAccountCheck(Settings& settings, ServicePlatform& platform)
 {
     platform.ResetAccountIndicator();
     platform.ShowSmsBalance(-1);
-    platform.IssueRequest(KIND_NONCE, NonceUrl(settings.serviceUrl, settings.GetServerUser()));
+    // Watched before it is sent: a reply that comes at once finds the timer
+    // there to cancel.
     platform.StartConnectionWatchdog();
+    platform.IssueRequest(KIND_NONCE, NonceUrl(settings.serviceUrl, settings.GetServerUser()));
 }
 
 void RequestAccountInfo(Settings& settings, ServicePlatform& platform)
@@ -255,8 +257,8 @@ const char* HandleServiceReply(int kind, const std::string& replyBytes, Settings
 {
     switch (kind) {
     case KIND_UPDATE_CHECK:
-        if (OffersNewerVersion(replyBytes) && platform.AskToOpenHomePage())
-            platform.OpenWebPage(HomePageUrl(settings.serviceUrl));
+        if (OffersNewerVersion(replyBytes))
+            platform.OfferHomePage(HomePageUrl(settings.serviceUrl));
         RecordUpdateCheck(settings, platform.CurrentUtcDate());
         return nullptr;
     case KIND_ALARM_NOTICE:

@@ -93,9 +93,9 @@ public:
     virtual void StepAccountIndicator() = 0;
     virtual void SetAccountIndicatorColour(uint8_t red, uint8_t green) = 0;
     virtual void ShowSmsBalance(int32_t balance) = 0;
-    // The "New Version Available!" question; true for yes. Waits for the answer.
-    virtual bool AskToOpenHomePage() = 0;
-    virtual void OpenWebPage(const std::string& url) = 0;
+    // The "New Version Available!" question, and the page opened on yes.
+    // Returns at once: nobody waits for the owner's answer.
+    virtual void OfferHomePage(const std::string& url) = 0;
     virtual UtcDate CurrentUtcDate() = 0;
 };
 

@@ -50,6 +50,31 @@ private:
 // The other kinds belong to no login (0) and are always handled.
 bool ReplyStillWanted(int kind, uint32_t login, uint32_t newestLogin);
 
+// The login the connection watchdog's timer watches, on the thread that owns
+// the timer. A cancel names the login its reply belongs to: one that comes
+// late, from an older login, leaves the newer login's timer running.
+class WatchdogLogin {
+public:
+    void Started(uint32_t login)
+    {
+        watched_ = login;
+        running_ = true;
+    }
+    // True when the timer is to be stopped now.
+    bool Cancel(uint32_t login)
+    {
+        if (!running_ || login != watched_)
+            return false;
+        running_ = false;
+        return true;
+    }
+    void Fired() { running_ = false; }
+
+private:
+    uint32_t watched_ = 0;
+    bool running_ = false;
+};
+
 // Lets reply handlers in while the settings record lives. Close shuts it and
 // waits for the handlers inside to leave; a handler that waits for the owner
 // steps out meanwhile and may find it shut when it comes back.

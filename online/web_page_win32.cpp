@@ -8,6 +8,7 @@
 #include <memory>
 #include <new>
 
+#include "app/event_log_win32.h"
 #include "app/scoped_win32.h"
 #include "online/service_protocol.h"
 
@@ -35,12 +36,16 @@ DWORD WINAPI StaThreadMain(void* parameter) noexcept
     return AtCallbackEdge(DWORD(0), [&] { return StaThreadMainBody(parameter); });
 }
 
+}  // namespace
+
 void OpenInBrowser(const std::string& url)
 {
-    ShellExecuteA(nullptr, "open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    // Up to 32: a failure, and the value is its error code.
+    const auto result = reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, "open", url.c_str(), nullptr, nullptr,
+                                                                SW_SHOWNORMAL));
+    if (result <= 32)
+        LogFailedCall("ShellExecuteA", static_cast<unsigned long>(result));
 }
-
-}  // namespace
 
 bool RunOnStaThread(void (*work)(const std::string&), const std::string& text)
 {
@@ -49,8 +54,10 @@ bool RunOnStaThread(void (*work)(const std::string&), const std::string& text)
         return false;
     // Neither waited for nor kept: it ends with its work.
     const ScopedHandle thread(CreateThread(nullptr, 0, StaThreadMain, job.get(), 0, nullptr));
-    if (!thread)
+    if (!thread) {
+        LogFailedCall("CreateThread", GetLastError());
         return false;
+    }
     job.release();  // the thread owns it now
     return true;
 }

@@ -9,6 +9,9 @@
 // Returns at once; false when the thread could not be started.
 bool OpenWebPageOnStaThread(const std::string& url);
 
+// On the calling thread, which must be in a single-threaded apartment.
+void OpenInBrowser(const std::string& url);
+
 // The service's sign-up page, the same way; both dialogs' sign-up buttons.
 bool OpenSignUpPage(const std::string& serviceUrl);
 

@@ -28,9 +28,8 @@ public:
     // bufferSize bytes.
     virtual std::optional<RegistryValue> Read(const std::string& name, size_t bufferSize,
                                               TextWidth width) = 0;
-    // True once the value is stored. The save at exit goes on past a failed
-    // write; the give-back record changes nothing on the machine without one.
-    virtual bool Write(const std::string& name, const RegistryValue& value, TextWidth width) = 0;
+    // 0, or the system's error code: the caller reports a failed save.
+    virtual uint32_t Write(const std::string& name, const RegistryValue& value, TextWidth width) = 0;
     // Removes the value; true when it is gone (or was never there).
     virtual bool Delete(const std::string& name) = 0;
 };

@@ -32,17 +32,13 @@ public:
         return RegistryValue{type, std::vector<uint8_t>(buffer.begin(), buffer.begin() + size)};
     }
 
-    bool Write(const std::string& name, const RegistryValue& value, TextWidth width) override
+    uint32_t Write(const std::string& name, const RegistryValue& value, TextWidth width) override
     {
-        const LSTATUS status =
-            width == TextWidth::Wide
-                ? RegSetValueExW(key_.Get(), Widen(name).c_str(), 0, value.type, value.bytes.data(),
-                                 DWORD(value.bytes.size()))
-                : RegSetValueExA(key_.Get(), name.c_str(), 0, value.type, value.bytes.data(),
-                                 DWORD(value.bytes.size()));
-        if (status != ERROR_SUCCESS)
-            LogFailedCall(width == TextWidth::Wide ? "RegSetValueExW" : "RegSetValueExA", DWORD(status));
-        return status == ERROR_SUCCESS;
+        if (width == TextWidth::Wide)
+            return uint32_t(RegSetValueExW(key_.Get(), Widen(name).c_str(), 0, value.type, value.bytes.data(),
+                                           DWORD(value.bytes.size())));
+        return uint32_t(
+            RegSetValueExA(key_.Get(), name.c_str(), 0, value.type, value.bytes.data(), DWORD(value.bytes.size())));
     }
 
     bool Delete(const std::string& name) override
@@ -63,20 +59,24 @@ public:
     {
         ScopedKey key;
         DWORD disposition = 0;
-        // Reading and writing values is all the program does; asking for
-        // more (KEY_ALL_ACCESS) fails where the owner may not change the
-        // key's security, and every save would then be dropped.
+        // Reading and setting values is all the program does; asking for
+        // more (KEY_WRITE includes creating subkeys) fails where only values
+        // may be set, and every save would then be dropped.
         LSTATUS status = RegCreateKeyExW(root_, path_.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                         KEY_READ | KEY_WRITE, nullptr, key.Receive(), &disposition);
+                                         KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, key.Receive(), &disposition);
         if (status == ERROR_ACCESS_DENIED) {
             // A key we may read but not write (locked by policy or by hand)
             // still holds the owner's settings, password included: load them
-            // rather than the defaults; the writes at exit then fail.
-            status = RegOpenKeyExW(root_, path_.c_str(), 0, KEY_READ, key.Receive());
+            // rather than the defaults; the writes at exit then fail, and
+            // the owner's log says so.
+            LogFailedCall("RegCreateKeyExW", DWORD(status));
+            status = RegOpenKeyExW(root_, path_.c_str(), 0, KEY_QUERY_VALUE, key.Receive());
             disposition = REG_OPENED_EXISTING_KEY;
         }
-        if (status != ERROR_SUCCESS)
+        if (status != ERROR_SUCCESS) {
+            LogFailedCall("RegOpenKeyExW", DWORD(status));
             return {};
+        }
         return {std::make_unique<Win32RegistryKey>(std::move(key)), disposition == REG_CREATED_NEW_KEY};
     }
 

@@ -128,6 +128,11 @@ void SaveSettings(Settings& settings)
     WriteSettings(settings);
 }
 
+void SaveSettingsAtSessionEnd(Settings& settings)
+{
+    WriteSettingValues(settings);
+}
+
 void DestroySettings()
 {
     Record().reset();

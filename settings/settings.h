@@ -55,7 +55,7 @@ struct Settings {
     // The flag word. Atomic because the main, guard and network threads all
     // touch single bits of it.
     std::atomic<uint32_t> flags{DEFAULT_FLAGS};
-    std::unique_ptr<RegistryKey> key;  // open from load until save; may be null
+    std::unique_ptr<RegistryKey> key;  // open from load until the final save; may be null
     uint32_t hotKeyModifiers = DEFAULT_HOTKEY_MODIFIERS;
     uint32_t hotKeyCode = DEFAULT_HOTKEY_CODE;
     std::unique_ptr<MouseWatcher> mouseWatcher;
@@ -118,7 +118,12 @@ Settings& GetSettings();
 // The record if one is loaded, else null; never makes one (for callbacks
 // that may run after the record is gone at exit).
 Settings* LoadedSettings() noexcept;
-// Writes every persisted field, closes the key and empties the account.
+// Writes every persisted field, closes the key and empties the account: the
+// final save, at exit.
 void SaveSettings(Settings& settings);
+// Writes every persisted field and leaves the record whole: the session may
+// end right after, or go on (ENDSESSION_CLOSEAPP, or refused while armed),
+// and then the alarm notice still needs the account and the exit its key.
+void SaveSettingsAtSessionEnd(Settings& settings);
 // Destroys the record; the next GetSettings starts from nothing.
 void DestroySettings();

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
+#include "app/event_log.h"
 #include "online/push_notice.h"
 #include "settings/service_url.h"
 
@@ -225,25 +227,44 @@ void WriteNotifyUrl(Settings& settings)
         value.bytes.push_back(0);
     }
     value.bytes.insert(value.bytes.end(), {0, 0});
-    key->Write("NotifyUrl", value, TextWidth::Wide);
+    if (const uint32_t error = key->Write("NotifyUrl", value, TextWidth::Wide))
+        LogEvent("The settings could not be saved (error " + std::to_string(error) + "): NotifyUrl");
+}
+
+void WriteSettingValues(Settings& settings)
+{
+    RegistryKey* key = settings.key.get();
+    if (!key)
+        return;
+    std::string failed;
+    uint32_t firstError = 0;
+    const auto write = [&](const char* name, const RegistryValue& value, TextWidth width) {
+        const uint32_t error = key->Write(name, value, width);
+        if (error == 0)
+            return;
+        failed += failed.empty() ? name : std::string(", ") + name;
+        if (firstError == 0)
+            firstError = error;
+    };
+    uint32_t lastChecked = uint32_t(uint8_t(settings.lastCheckedDay.load())) |
+                           uint32_t(uint8_t(settings.lastCheckedMonth.load())) << 8 |
+                           uint32_t(uint16_t(settings.lastCheckedYear.load())) << 16;
+    write("Settings", Word(settings.flags), TextWidth::Wide);
+    write("Sensitivity", Word(uint32_t(settings.sensitivity.load())), TextWidth::Wide);
+    write("LastChecked", Word(lastChecked), TextWidth::Wide);
+    write("HotKey", Word(settings.hotKeyModifiers << 8 | settings.hotKeyCode), TextWidth::Wide);
+    write("PW", PasswordField(settings), TextWidth::Wide);
+    write("ServerUser", AccountField(settings.GetServerUser()), TextWidth::Narrow);
+    write("ServerPass", AccountField(settings.GetServerPass()), TextWidth::Narrow);
+    write("LastVersion", VersionField(), TextWidth::Wide);
+    if (!failed.empty())
+        LogEvent("The settings could not be saved (error " + std::to_string(firstError) + "): " + failed);
+    WriteNotifyUrl(settings);
 }
 
 void WriteSettings(Settings& settings)
 {
-    if (RegistryKey* key = settings.key.get()) {
-        uint32_t lastChecked = uint32_t(uint8_t(settings.lastCheckedDay.load())) |
-                               uint32_t(uint8_t(settings.lastCheckedMonth.load())) << 8 |
-                               uint32_t(uint16_t(settings.lastCheckedYear.load())) << 16;
-        key->Write("Settings", Word(settings.flags), TextWidth::Wide);
-        key->Write("Sensitivity", Word(uint32_t(settings.sensitivity.load())), TextWidth::Wide);
-        key->Write("LastChecked", Word(lastChecked), TextWidth::Wide);
-        key->Write("HotKey", Word(settings.hotKeyModifiers << 8 | settings.hotKeyCode), TextWidth::Wide);
-        key->Write("PW", PasswordField(settings), TextWidth::Wide);
-        key->Write("ServerUser", AccountField(settings.GetServerUser()), TextWidth::Narrow);
-        key->Write("ServerPass", AccountField(settings.GetServerPass()), TextWidth::Narrow);
-        key->Write("LastVersion", VersionField(), TextWidth::Wide);
-        WriteNotifyUrl(settings);
-    }
+    WriteSettingValues(settings);
     settings.key.reset();
     settings.ClearAccount();
 }

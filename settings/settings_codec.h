@@ -16,6 +16,10 @@ constexpr size_t NOTIFY_TOKEN_MAX_CHARS = 200;
 // deleted when empty, so a crash later still finds it at the next start.
 void WriteNotifyUrl(Settings& settings);
 
-// Writes every persisted field through the record's key (if it has one),
-// then closes the key and empties the account strings.
+// Writes every persisted field through the record's key (if it has one) and
+// leaves the record, the key and the account as they were. Values that
+// cannot be written are named in the owner's log.
+void WriteSettingValues(Settings& settings);
+
+// WriteSettingValues, then closes the key and empties the account strings.
 void WriteSettings(Settings& settings);

@@ -14,13 +14,13 @@ public:
         return found->second;
     }
 
-    bool Write(const std::string& name, const RegistryValue& value, TextWidth) override
+    uint32_t Write(const std::string& name, const RegistryValue& value, TextWidth) override
     {
-        if (!registry_.writable)
-            return false;
+        if (registry_.writeError != 0)
+            return registry_.writeError;
         registry_.values[name] = value;
         ++registry_.writes;
-        return true;
+        return 0;
     }
 
     bool Delete(const std::string& name) override

@@ -10,9 +10,9 @@
 struct FakeRegistry {
     bool exists = false;    // the key has been created
     bool openable = true;   // false: neither opening nor creating works
-    bool writable = true;   // false: every write fails, as on a read-only key
     std::map<std::string, RegistryValue> values;
     int writes = 0;
+    uint32_t writeError = 0;  // not 0: every write fails with it
 };
 
 // The registry the settings record of a test is loaded from; reset by each

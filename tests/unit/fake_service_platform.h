@@ -18,7 +18,6 @@ public:
     };
     std::vector<Request> requests;
     std::vector<std::string> calls;
-    bool answerYes = false;
     UtcDate today{2024, 3, 15};
 
     // How many calls were recorded as exactly this line, or starting with
@@ -45,11 +44,6 @@ public:
         calls.push_back("colour " + std::to_string(red) + "," + std::to_string(green));
     }
     void ShowSmsBalance(int32_t balance) override { calls.push_back("balance " + std::to_string(balance)); }
-    bool AskToOpenHomePage() override
-    {
-        calls.push_back("ask");
-        return answerYes;
-    }
-    void OpenWebPage(const std::string& url) override { calls.push_back("open " + url); }
+    void OfferHomePage(const std::string& url) override { calls.push_back("offer " + url); }
     UtcDate CurrentUtcDate() override { return today; }
 };

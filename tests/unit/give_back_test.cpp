@@ -6,6 +6,7 @@
 #include <cmath>
 #include <functional>
 
+#include "fake_log_files.h"
 #include "fake_give_back.h"
 #include "fake_registry.h"
 #include "settings/settings.h"
@@ -152,7 +153,9 @@ TEST_F(GiveBack, ACrashWhileArmedIsGivenBackOnceAtTheNextStart)
         keeper.VolumeSaved(sound);
     }  // killed: no unlock
 
+    TestLog().TakeTexts();
     EXPECT_TRUE(GiveBackLeftOver(*key.key, power, accessibility, volume));
+    EXPECT_EQ(TestLog().TakeTexts().size(), 1u);
     EXPECT_EQ(power.values, owner);
     EXPECT_EQ(accessibility.active, ALL_ON);
     ASSERT_EQ(volume.mixer.size(), 1u);
@@ -161,6 +164,7 @@ TEST_F(GiveBack, ACrashWhileArmedIsGivenBackOnceAtTheNextStart)
     EXPECT_FALSE(Stored());
     EXPECT_FALSE(GiveBackLeftOver(*key.key, power, accessibility, volume));
     EXPECT_EQ(volume.mixer.size(), 1u);
+    EXPECT_TRUE(TestLog().TakeTexts().empty());
 }
 
 TEST_F(GiveBack, PinnedUnreadableOrMissingPowerValuesStillArm)
@@ -198,7 +202,7 @@ TEST_F(GiveBack, PinnedUnreadableOrMissingPowerValuesStillArm)
 TEST_F(GiveBack, WithoutAWrittenRecordArmingChangesNothing)
 {
     for (const bool noKey : {false, true}) {
-        registry.writable = noKey;  // a read-only key, or none at all
+        registry.writeError = noKey ? 0 : 5;  // a read-only key, or none at all
         GiveBackKeeper keeper(noKey ? nullptr : key.key.get(), power, accessibility);
         EXPECT_FALSE(keeper.Arm()) << noKey;
         keeper.Unlock();

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "fake_log_files.h"
 #include "fake_mixer.h"
 #include "fresh_settings_test.h"
 #include "guard/alarm.h"
@@ -90,11 +91,14 @@ TEST_F(AlarmTest, ASecondStartDoesNothing)
     Settings& settings = GetSettings();
     settings.SetFlag(FLAG_SMS_SERVICE, true);
     RecordingAlarmPlatform platform;
-    StartAlarm(settings, platform, AlarmCause::MouseMoved);
+    TestLog().TakeTexts();
+    StartAlarm(settings, platform, AlarmCause::LidClosed);
     const size_t after = platform.log.size();
     StartAlarm(settings, platform, AlarmCause::MouseMoved);
-    StartAlarm(settings, platform, AlarmCause::MouseMoved);
+    StartAlarm(settings, platform, AlarmCause::DesktopSwitch);
     EXPECT_EQ(platform.log.size(), after);
+    // One line for the owner, with the cause that started the siren.
+    EXPECT_EQ(TestLog().TakeTexts(), std::vector<std::string>{"Alarm: the lid was closed"});
 }
 
 TEST_F(AlarmTest, StopSilencesThenRestores)

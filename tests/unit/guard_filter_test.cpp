@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fake_guard_platform.h"
+#include "guard/guard_events.h"
 #include "guard/guard_filter.h"
 
 namespace {
@@ -418,6 +419,13 @@ TEST(GuardFilter, DisarmedReportsNothingForAnyRow)
         EXPECT_FALSE(decision.setsResult) << row.message;
     }
     EXPECT_EQ(platform.Asked(), 0);
+}
+
+TEST(GuardEvents, TheArmingLineNamesTheTicksOnly)
+{
+    EXPECT_EQ(ArmedEventText(FLAG_ARMED | ALL_TRIGGERS | FLAG_SMS_SERVICE),
+              "Armed; triggers: power cable, shutdown or log-off, USB mouse, mouse moved; SMS alarm on");
+    EXPECT_EQ(ArmedEventText(FLAG_ARMED), "Armed; triggers: none");
 }
 
 }  // namespace

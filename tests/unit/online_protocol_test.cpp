@@ -34,10 +34,10 @@ protected:
     FakeServicePlatform platform;
 };
 
-TEST_F(OnlineProtocol, AccountCheckResetsIssuesTheNonceRequestThenStartsTheWatchdog)
+TEST_F(OnlineProtocol, AccountCheckResetsStartsTheWatchdogThenIssuesTheNonceRequest)
 {
     StartAccountCheck(*settings, platform);
-    std::vector<std::string> expected = {"reset", "balance -1", "request 3", "watchdog start"};
+    std::vector<std::string> expected = {"reset", "balance -1", "watchdog start", "request 3"};
     EXPECT_EQ(platform.calls, expected);
     ASSERT_EQ(platform.requests.size(), 1u);
     EXPECT_EQ(platform.requests[0].url, "http://127.0.0.1:5555/beta/lastnonce.php?e=kim");
@@ -183,21 +183,13 @@ TEST_F(OnlineProtocol, DailyCheckOffSendsNothingAndKeepsTheDate)
     EXPECT_EQ(settings->lastCheckedDay.load(), 1);
 }
 
-TEST_F(OnlineProtocol, NewerVersionAsksAndDecliningStillRecordsTheDate)
+// The offer waits for nobody: whatever the owner answers, the day is done.
+TEST_F(OnlineProtocol, NewerVersionIsOfferedAndTheDateRecordedAtOnce)
 {
-    platform.answerYes = false;
     EXPECT_EQ(Complete(KIND_UPDATE_CHECK, "2.0"), nullptr);
-    std::vector<std::string> expected = {"ask"};
+    std::vector<std::string> expected = {"offer http://127.0.0.1:5555/"};
     EXPECT_EQ(platform.calls, expected);
     EXPECT_EQ(settings->lastCheckedDay.load(), 15);
-}
-
-TEST_F(OnlineProtocol, AcceptingTheOfferOpensTheHomePage)
-{
-    platform.answerYes = true;
-    Complete(KIND_UPDATE_CHECK, "2");
-    std::vector<std::string> expected = {"ask", "open http://127.0.0.1:5555/"};
-    EXPECT_EQ(platform.calls, expected);
 }
 
 TEST_F(OnlineProtocol, SameOrOlderVersionAsksNothing)

@@ -78,6 +78,23 @@ TEST(LoginReplies, OnlyTheNewestLoginIsHandled)
         EXPECT_EQ(ReplyStillWanted(c.kind, c.login, c.newest), c.wanted) << c.kind << " " << c.login;
 }
 
+// Each cancel names its login: a late one from an older login leaves the
+// newer login's timer running; a second cancel, or one after the timer
+// fired, stops nothing.
+TEST(LoginReplies, TheWatchdogStopsOnlyForTheLoginItWatches)
+{
+    WatchdogLogin watchdog;
+    EXPECT_FALSE(watchdog.Cancel(1));  // before any login
+    watchdog.Started(1);
+    watchdog.Started(2);
+    EXPECT_FALSE(watchdog.Cancel(1));  // stale
+    EXPECT_TRUE(watchdog.Cancel(2));
+    EXPECT_FALSE(watchdog.Cancel(2));
+    watchdog.Started(3);
+    watchdog.Fired();
+    EXPECT_FALSE(watchdog.Cancel(3));
+}
+
 TEST(RequestSteps, EachStepIsTakenByExactlyOneOfTwoThreads)
 {
     for (int round = 0; round < 200; ++round) {

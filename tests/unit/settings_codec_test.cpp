@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "fake_log_files.h"
 #include "fake_registry.h"
 #include "settings/settings_codec.h"
 
@@ -288,6 +289,32 @@ TEST(SettingsSave, WritesEveryValueByteForByte)
     EXPECT_EQ(settings.key, nullptr);
     EXPECT_EQ(settings.GetServerUser(), "");
     EXPECT_EQ(settings.GetServerPass(), "");
+}
+
+// The session-end save writes the same bytes as the final one and leaves the
+// record whole: the process may go on, armed, and its alarm needs the account.
+TEST(SettingsSave, TheSessionEndSaveLeavesKeyAndAccount)
+{
+    FakeRegistry registry = SavedRegistry();
+    Settings settings;
+    Load(settings, registry);
+    const auto stored = registry.values;
+    registry.values.clear();
+    SaveSettingsAtSessionEnd(settings);
+    EXPECT_EQ(registry.values.size(), stored.size());
+    for (const auto& [name, value] : stored)
+        EXPECT_TRUE(registry.values[name].bytes == value.bytes && registry.values[name].type == value.type) << name;
+    EXPECT_NE(settings.key, nullptr);
+    EXPECT_EQ(settings.GetServerUser(), "owner@example.org");
+    EXPECT_EQ(settings.GetServerPass(), "pa ss");
+
+    // A key that refuses the writes: the owner's log names what was not saved.
+    registry.writeError = 5;
+    TestLog().TakeTexts();
+    WriteSettings(settings);
+    EXPECT_EQ(TestLog().TakeTexts(),
+              std::vector<std::string>{"The settings could not be saved (error 5): Settings, Sensitivity, LastChecked, "
+                                       "HotKey, PW, ServerUser, ServerPass, LastVersion"});
 }
 
 TEST(SettingsSave, NegativeSensitivityAndFarDatesRoundTrip)

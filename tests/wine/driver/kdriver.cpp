@@ -223,8 +223,9 @@ void RegistrySetText(const std::wstring& name, const std::wstring& text)
 }
 
 // A key whose list grants only reading to everyone: opening it for writing
-// is refused. The owner may still change the list, so "writable" undoes it.
-void RegistrySetAccess(bool writable)
+// is refused. "values": reading and setting values only (no subkeys, no
+// enumeration). The owner may still change the list, so "writable" undoes it.
+void RegistrySetAccess(const std::wstring& mode)
 {
     LSTATUS status;
     {
@@ -232,7 +233,9 @@ void RegistrySetAccess(bool writable)
         if (RegOpenKeyExW(HKEY_CURRENT_USER, SETTINGS_KEY, 0, READ_CONTROL | WRITE_DAC, key.Receive()) != ERROR_SUCCESS)
             Fail(L"cannot open the settings key to change its access");
         ScopedLocal<void> descriptor;
-        const wchar_t* sddl = writable ? L"D:P(A;;KA;;;WD)" : L"D:P(A;;KR;;;WD)";
+        const wchar_t* sddl = mode == L"writable" ? L"D:P(A;;KA;;;WD)"
+                              : mode == L"values" ? L"D:P(A;;0x20003;;;WD)"  // query, set, read control
+                                                  : L"D:P(A;;KR;;;WD)";
         if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, descriptor.Receive(), nullptr))
             Fail(L"bad security descriptor");
         status = RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, descriptor.Get());
@@ -407,7 +410,7 @@ UINT Flood(unsigned count)
           L"  rect TITLE ID | window-rect TITLE | progress TITLE ID | pid TITLE | desktop-exists NAME\n"
           L"  input-desktop | switch-to NAME\n"
           L"  reg-dump | reg-set NAME TYPE HEX | reg-set-text NAME TEXT | reg-delete\n"
-          L"  reg-access readonly|writable | flood COUNT\n"
+          L"  reg-access readonly|writable|values | flood COUNT\n"
           L"  keys CODES | type TEXT | move-to X Y | move-by DX DY | drag X1 Y1 X2 Y2 | cursor\n"
           L"  timed-move-to X Y | timed-key CODE | held CODE");
 }
@@ -533,7 +536,7 @@ int wmain(int argc, wchar_t** argv)
         RegDeleteTreeW(HKEY_CURRENT_USER, SETTINGS_KEY);
         Print(L"ok");
     } else if (command == L"reg-access") {
-        RegistrySetAccess(arg(1) == L"writable");
+        RegistrySetAccess(arg(1));
         Print(L"ok");
     } else if (command == L"flood") {
         Print(std::to_wstring(Flood(unsigned(Number(arg(1))))));

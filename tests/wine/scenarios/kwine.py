@@ -153,6 +153,25 @@ def until(predicate, timeout=10.0, interval=0.2):
     return predicate()
 
 
+# --- the owner's log --------------------------------------------------------------
+
+def log_path(name="kestrova.log"):
+    if os.name == "nt":
+        return os.path.join(os.environ["LOCALAPPDATA"], "Kestrova", name)
+    users = os.path.join(os.environ["WINEPREFIX"], "drive_c", "users")
+    user = [n for n in sorted(os.listdir(users)) if n != "Public"][0]
+    return os.path.join(users, user, "AppData", "Local", "Kestrova", name)
+
+
+def log_texts():
+    """The events in the log, each line's "YYYY-MM-DD hh:mm:ss  " checked and cut."""
+    if not os.path.exists(log_path()):
+        return []
+    with open(log_path(), "rb") as log:
+        lines = log.read().decode("utf-8").splitlines()
+    return [line[21:] for line in lines if time.strptime(line[:21], "%Y-%m-%d %H:%M:%S  ")]
+
+
 # --- registry -----------------------------------------------------------------
 
 def reg_dump():
@@ -282,6 +301,9 @@ class Scenario(unittest.TestCase):
     def setUp(self):
         self.processes = []
         reg_delete()
+        for name in ("kestrova.log", "kestrova.old.log"):
+            if os.path.exists(log_path(name)):
+                os.remove(log_path(name))
 
     def tearDown(self):
         for process in self.processes:

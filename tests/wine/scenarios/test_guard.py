@@ -144,6 +144,13 @@ class GuardTest(GuardScenario):
         self.assertEqual(len(self.service.requests("alarm")), 1)
         self.unlock("abc")
         self.assertTrue(kwine.quiet(), "the siren goes on after unlock")
+        # The owner's log tells the story, in order, and never what was typed.
+        expected = ["Armed; triggers: mouse moved; SMS alarm on", "Alarm: the mouse was moved",
+                    "Wrong password (1 since arming)", "Unlocked after 1 wrong password(s)"]
+        self.assertTrue(kwine.until(lambda: expected[-1] in kwine.log_texts()), kwine.log_texts())
+        events = [text for text in kwine.log_texts() if text in expected]
+        self.assertEqual(events, expected, kwine.log_texts())
+        self.assertNotIn("abd", "".join(kwine.log_texts()))
         self.assertEqual(len(self.service.requests("alarm")), 1)
         self.close_main(program)
 

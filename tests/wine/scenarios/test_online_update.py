@@ -53,6 +53,15 @@ class UpdateCheck(OnlineScenario):
         self.assertFalse(kwine.window_exists(NEW_VERSION))
         self.close_main(program)
 
+    def test_an_unanswered_offer_holds_up_neither_the_check_nor_the_exit(self):
+        before = utc_today()
+        program = self.run_until_answered("2.0")
+        kwine.wait_window(NEW_VERSION, timeout=10)
+        # Nobody answers: the question waits on a thread of its own, so the
+        # day's check is done, and the program ends with the question up.
+        self.close_main(program)
+        self.assertIn(self.stored_date(), {packed_date(before), packed_date(utc_today())})
+
     def test_integer_version_is_offered(self):
         program = self.run_until_answered("2")
         kwine.wait_window(NEW_VERSION, timeout=10)

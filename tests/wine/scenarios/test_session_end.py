@@ -4,6 +4,7 @@ armed the save happens all the same."""
 
 import kwine
 from kwine import MAIN_TITLE, REG_SZ
+from online_common import login_hash
 from test_guard import WM_QUERYENDSESSION, GuardScenario, guard_up
 from test_settings_dialog import IDC_SETTINGS_PASSWORD, IDC_SETTINGS_SENSITIVITY, SETTINGS_TITLE
 
@@ -13,6 +14,7 @@ IDC_MAIN_SETTINGS = 1017
 WM_ENDSESSION = 0x16
 # ENDSESSION_LOGOFF, 0x80000000; kdriver reads numbers as a signed long.
 ENDSESSION_LOGOFF = -2147483648
+ENDSESSION_CLOSEAPP = 0x1
 
 class SessionEnd(GuardScenario):
 
@@ -57,6 +59,25 @@ class SessionEnd(GuardScenario):
         self.assertTrue(kwine.window_exists(MAIN_TITLE))
         self.unlock("abc")
         self.close_main(program)
+
+    def test_a_restart_manager_close_while_armed_leaves_the_account_to_the_alarm(self):
+        program = self.lock_logged_in()
+        # Restart Manager's end: the process goes on, and so does the guard.
+        kwine.driver("send", MAIN_TITLE, WM_ENDSESSION, 1, ENDSESSION_CLOSEAPP)
+        self.assertTrue(guard_up())
+        for x in (80, 80, 160, 160):
+            kwine.driver("move-to", x, 0)
+        self.assertTrue(kwine.until(lambda: len(self.service.requests("alarm")) == 1, timeout=15))
+        query = self.service.requests("alarm")[0]["query"]
+        self.assertEqual((query["u"], query["h"]), ("kim", login_hash("secret", query["n"])))
+        self.unlock("abc")
+        # The final save still has its key: a change made after the session
+        # end reaches the registry.
+        kwine.click(MAIN_TITLE, IDC_MAIN_TRIGGER_POWER)
+        self.assertTrue(kwine.until(lambda: kwine.checked(MAIN_TITLE, IDC_MAIN_TRIGGER_POWER)))
+        self.close_main(program)
+        self.assertEqual(kwine.dword(kwine.reg_dump(), "Settings") & kwine.FLAG_TRIGGER_POWER, kwine.FLAG_TRIGGER_POWER)
+
 
 if __name__ == "__main__":
     import unittest
