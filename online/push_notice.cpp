@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "settings/service_url.h"
+
 namespace {
 
 bool StartsWithNoCase(const std::string& text, const char* prefix)
@@ -26,19 +28,6 @@ bool IsDecimalByte(const std::string& part)
         }))
         return false;
     return std::stoi(part) <= 255;
-}
-
-bool IsValidPort(const std::string& port)
-{
-    if (port.empty() || port.size() > 5)
-        return false;
-    unsigned long number = 0;
-    for (char c : port) {
-        if (!std::isdigit(static_cast<unsigned char>(c)))
-            return false;
-        number = number * 10 + unsigned(c - '0');
-    }
-    return number >= 1 && number <= 65535;
 }
 
 std::string TwoDigits(int value)

@@ -35,7 +35,11 @@ bool IsWellFormedServiceUrl(const std::string& url)
 
     if (url[pos] != ':')
         return false;  // a path, a query, user info or a stray character
-    std::string port = url.substr(pos + 1);
+    return IsValidPort(url.substr(pos + 1));
+}
+
+bool IsValidPort(const std::string& port)
+{
     if (port.empty() || port.size() > 5)
         return false;
     unsigned long number = 0;
