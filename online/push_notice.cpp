@@ -178,11 +178,9 @@ PushMessage AlarmPush(AlarmCause cause, const std::string& computer, const Local
                 "."};
 }
 
-std::optional<PushMessage> UnlockPush(std::optional<int64_t> sirenSeconds, uint32_t wrongPasswords,
-                                      const std::string& computer, const LocalTime& time)
+PushMessage UnlockPush(std::optional<int64_t> sirenSeconds, uint32_t wrongPasswords, const std::string& computer,
+                       const LocalTime& time)
 {
-    if (!sirenSeconds && wrongPasswords == 0)
-        return std::nullopt;
     const std::string siren =
         sirenSeconds ? "The siren sounded for " + DurationText(*sirenSeconds) + "." : "The siren did not sound.";
     return PushMessage{"Kestrova disarmed", "default", "unlock",

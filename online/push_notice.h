@@ -68,9 +68,9 @@ std::string EventTimeText(const LocalTime& time);
 std::string DurationText(int64_t seconds);
 
 PushMessage AlarmPush(AlarmCause cause, const std::string& computer, const LocalTime& time);
-// Only when something happened while armed: the siren sounded (for
-// sirenSeconds; none when it never started) or a wrong password was typed.
-std::optional<PushMessage> UnlockPush(std::optional<int64_t> sirenSeconds, uint32_t wrongPasswords,
+// At every unlock: an unlock the owner did not make is news too. How long
+// the siren sounded (none when it never started), how many wrong passwords.
+PushMessage UnlockPush(std::optional<int64_t> sirenSeconds, uint32_t wrongPasswords,
                                       const std::string& computer, const LocalTime& time);
 // At start-up, after what a killed armed process had changed was given back.
 PushMessage GiveBackPush(const std::string& computer, const LocalTime& time);

@@ -184,7 +184,8 @@ void QueueAlarmPush(AlarmCause cause) noexcept
         if (std::optional<PushTarget> target = CurrentTarget())
             Queue(*target, AlarmPush(cause, ComputerName(), LocalNow()));
     } catch (const std::exception&) {
-        // Out of memory, most likely: the siren sounds all the same.
+        // The siren sounds all the same.
+        LogEvent("Push: the alarm message was lost (out of memory)");
     }
 }
 
@@ -204,9 +205,9 @@ void QueueUnlockPush(uint32_t wrongPasswords) noexcept
         std::optional<PushTarget> target = CurrentTarget();
         if (!target)
             return;
-        if (std::optional<PushMessage> message = UnlockPush(sirenSeconds, wrongPasswords, ComputerName(), LocalNow()))
-            Queue(*target, *message);
+        Queue(*target, UnlockPush(sirenSeconds, wrongPasswords, ComputerName(), LocalNow()));
     } catch (const std::exception&) {
+        LogEvent("Push: the disarmed message was lost (out of memory)");
     }
 }
 
@@ -216,6 +217,7 @@ void QueueGiveBackPush() noexcept
         if (std::optional<PushTarget> target = CurrentTarget())
             Queue(*target, GiveBackPush(ComputerName(), LocalNow()));
     } catch (const std::exception&) {
+        LogEvent("Push: the give-back message was lost (out of memory)");
     }
 }
 
