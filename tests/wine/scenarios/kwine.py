@@ -211,12 +211,14 @@ def dword(values, name):
 def set_dpi(dpi):
     """The prefix's display scaling (LogPixels); 96 is 100 %. Wine 10's
     desktop process reads it once as it starts, and programs take their
-    scale from it, so the Wine server and every program of the prefix end:
-    the next program starts them afresh at the new scale."""
+    scale from it, so the Wine server and every program of the prefix end,
+    and a new server starts that stays up, as wine-session's does: one that
+    ended between two programs would forget what only lives in it (a key's
+    access list)."""
     subprocess.run(["wine", "reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD",
                     "/d", str(dpi), "/f"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
-    subprocess.run(["wineserver", "-k"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    subprocess.run(["wineserver", "-w"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+    for step in (["-k"], ["-w"], ["-p"]):
+        subprocess.run(["wineserver", *step], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
 
 
 def accepted_settings(flags=DEFAULT_FLAGS & ~(FLAG_AGREEMENT_PENDING | FLAG_SHOW_WARNING),
