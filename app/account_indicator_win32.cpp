@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "app/event_log_win32.h"
+#include "win32/event_log_win32.h"
 #include "app/main_dialog_rules.h"
 #include "app/ui_resources_win32.h"
 #include "resources/resource_ids.h"

@@ -3,8 +3,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/callback_edge_win32.h"
-#include "app/data_resource_win32.h"
+#include "win32/callback_edge_win32.h"
+#include "win32/data_resource_win32.h"
 #include "app/fatal_error_win32.h"
 #include "app/start_dialogs_win32.h"
 #include "resources/resource_ids.h"

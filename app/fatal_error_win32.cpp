@@ -1,8 +1,8 @@
 #include "app/fatal_error_win32.h"
-#include "app/callback_edge_win32.h"
+#include "win32/callback_edge_win32.h"
 
-#include "app/event_log.h"
-#include "app/scoped_win32.h"
+#include "win32/event_log.h"
+#include "win32/scoped_win32.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "app/account_indicator_win32.h"
-#include "app/callback_edge_win32.h"
+#include "win32/callback_edge_win32.h"
 #include "app/main_dialog_rules.h"
 #include "app/startup.h"
 #include "app/ui_resources_win32.h"

@@ -3,10 +3,10 @@
 
 #include <memory>
 
-#include "app/event_log.h"
-#include "app/event_log_win32.h"
+#include "win32/event_log.h"
+#include "win32/event_log_win32.h"
 #include "app/main_dialog_win32.h"
-#include "app/scoped_win32.h"
+#include "win32/scoped_win32.h"
 #include "app/start_dialogs_win32.h"
 #include "app/startup.h"
 #include "app/ui_resources_win32.h"

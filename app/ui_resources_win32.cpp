@@ -6,9 +6,9 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "app/data_resource_win32.h"
+#include "win32/data_resource_win32.h"
 #include "app/display_scale.h"
-#include "app/system_function_win32.h"
+#include "win32/system_function_win32.h"
 #include "resources/resource_ids.h"
 
 using namespace Gdiplus;

@@ -2,7 +2,7 @@
 // itself, and the main dialog's window for the account indicator.
 #pragma once
 
-#include "app/gdiplus_win32.h"
+#include "win32/gdiplus_win32.h"
 
 #include <atomic>
 

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "app/callback_edge_win32.h"
+#include "win32/callback_edge_win32.h"
 #include "app/start_dialogs_win32.h"
 #include "app/ui_resources_win32.h"
 #include "resources/resource_ids.h"

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/event_log_win32.h"
+#include "win32/event_log_win32.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <exception>
 #include <string>
 
-#include "app/event_log.h"
+#include "win32/event_log.h"
 #include "guard/volume_guard.h"
 #include "settings/settings.h"
 

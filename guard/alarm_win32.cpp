@@ -2,10 +2,10 @@
 
 #include <atomic>
 
-#include "app/callback_edge_win32.h"
-#include "app/event_log_win32.h"
+#include "win32/callback_edge_win32.h"
+#include "win32/event_log_win32.h"
 #include "guard/alarm_win32.h"
-#include "guard/message_window_win32.h"
+#include "win32/message_window_win32.h"
 #include "guard/siren_win32.h"
 #include "guard/volume_guard_win32.h"
 #include "online/push_sender_win32.h"

@@ -1,7 +1,7 @@
 #include "guard/endpoint_volume_win32.h"
 
-#include "app/callback_edge_win32.h"
-#include "app/event_log_win32.h"
+#include "win32/callback_edge_win32.h"
+#include "win32/event_log_win32.h"
 #include "guard/alarm.h"
 #include "guard/alarm_win32.h"
 

@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "app/scoped_win32.h"
+#include "win32/scoped_win32.h"
 #include "guard/volume_guard.h"
 
 class CoreAudioEndpoint : public AudioEndpoint {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/event_log.h"
+#include "win32/event_log.h"
 
 GiveBackKeeper::GiveBackKeeper(RegistryKey* key, PowerStore& power, AccessibilityStore& accessibility)
     : key_(key), power_(power), accessibility_(accessibility)

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "app/event_log.h"
+#include "win32/event_log.h"
 #include "guard/accessibility_win32.h"
 #include "guard/endpoint_volume_win32.h"
 #include "guard/give_back.h"

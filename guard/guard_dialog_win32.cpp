@@ -9,16 +9,16 @@
 #include <cstring>
 #include <string>
 
-#include "app/callback_edge_win32.h"
-#include "app/event_log.h"
-#include "app/event_log_win32.h"
-#include "app/scoped_win32.h"
+#include "win32/callback_edge_win32.h"
+#include "win32/event_log.h"
+#include "win32/event_log_win32.h"
+#include "win32/scoped_win32.h"
 #include "app/ui_resources_win32.h"
 #include "guard/alarm_win32.h"
 #include "guard/give_back_win32.h"
 #include "guard/guard_events.h"
 #include "guard/guard_filter.h"
-#include "guard/guid_win32.h"
+#include "win32/guid_win32.h"
 #include "guard/input_hooks_win32.h"
 #include "guard/power_notices_win32.h"
 #include "guard/volume_guard_win32.h"

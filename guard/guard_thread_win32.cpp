@@ -4,9 +4,9 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "app/callback_edge_win32.h"
-#include "app/event_log_win32.h"
-#include "app/scoped_win32.h"
+#include "win32/callback_edge_win32.h"
+#include "win32/event_log_win32.h"
+#include "win32/scoped_win32.h"
 #include "app/ui_resources_win32.h"
 #include "guard/guard_dialog_win32.h"
 #include "guard/guard_filter.h"

@@ -3,12 +3,12 @@
 #include <atomic>
 #include <new>
 
-#include "app/callback_edge_win32.h"
-#include "app/event_log_win32.h"
-#include "app/scoped_win32.h"
+#include "win32/callback_edge_win32.h"
+#include "win32/event_log_win32.h"
+#include "win32/scoped_win32.h"
 #include "guard/alarm_win32.h"
 #include "guard/input_rules.h"
-#include "guard/message_window_win32.h"
+#include "win32/message_window_win32.h"
 
 // The hook procedures do constant work and never wait: the system removes a
 // low-level hook that overruns its time-out, silently, and the guard would go
@@ -85,6 +85,11 @@ long PostAlarm()
 }
 
 // What runs on the hook thread.
+
+void PostCallbackFailureAlarm() noexcept
+{
+    PostAlarmStart(AlarmCause::CallbackFailure);
+}
 
 void InstallKeyboardFilter() noexcept
 {
@@ -279,6 +284,7 @@ void Arm(Settings& settings)
     if (settings.HasFlag(FLAG_TRIGGER_MOUSE_MOVE))
         settings.mouseWatcher.reset(new (std::nothrow) MotionDetector());
     settings.SetFlag(FLAG_ARMED, true);
+    SetArmedFailureAction(PostCallbackFailureAlarm);
 }
 
 void Disarm(Settings& settings)
@@ -287,5 +293,6 @@ void Disarm(Settings& settings)
     settings.mouseWatcher.reset();
     StopHookThread();
     settings.SetFlag(FLAG_ARMED, false);
+    SetArmedFailureAction(nullptr);
     CloseAlarmRelay();
 }

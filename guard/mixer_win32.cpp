@@ -1,5 +1,5 @@
 #include "guard/mixer_win32.h"
-#include "app/event_log_win32.h"
+#include "win32/event_log_win32.h"
 
 // The portable names carry the Windows values unchanged through the device.
 static_assert(GUARD_MIXERLINE_COMPONENTTYPE_DST_SPEAKERS == MIXERLINE_COMPONENTTYPE_DST_SPEAKERS);

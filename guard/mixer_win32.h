@@ -5,7 +5,7 @@
 
 #include <mmsystem.h>
 
-#include "app/scoped_win32.h"
+#include "win32/scoped_win32.h"
 #include "guard/mixer.h"
 
 class WinmmMixerDevice : public MixerDevice {

@@ -1,13 +1,13 @@
 #include "guard/power_actions_win32.h"
-#include "app/event_log_win32.h"
+#include "win32/event_log_win32.h"
 
 #include <cstring>
 #include <string>
 
-#include "app/event_log.h"
-#include "app/event_log_win32.h"
-#include "app/scoped_win32.h"
-#include "app/system_function_win32.h"
+#include "win32/event_log.h"
+#include "win32/event_log_win32.h"
+#include "win32/scoped_win32.h"
+#include "win32/system_function_win32.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "app/scoped_win32.h"
+#include "win32/scoped_win32.h"
 #include "guard/power_actions.h"
 
 class PowrprofPowerStore : public PowerStore {

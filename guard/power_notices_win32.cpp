@@ -1,9 +1,9 @@
 #include "guard/power_notices_win32.h"
 
-#include "app/event_log_win32.h"
-#include "app/system_function_win32.h"
+#include "win32/event_log_win32.h"
+#include "win32/system_function_win32.h"
 #include "guard/guard_filter.h"
-#include "guard/guid_win32.h"
+#include "win32/guid_win32.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include <windows.h>
 
-#include "app/scoped_win32.h"
+#include "win32/scoped_win32.h"
 
 class PowerNotices {
 public:

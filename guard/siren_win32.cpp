@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/event_log_win32.h"
+#include "win32/event_log_win32.h"
 #include "guard/wave_parts.h"
 #include "resource_ids.h"
 

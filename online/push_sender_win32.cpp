@@ -8,10 +8,10 @@
 #include <new>
 #include <optional>
 
-#include "app/callback_edge_win32.h"
-#include "app/event_log.h"
-#include "app/event_log_win32.h"
-#include "app/scoped_win32.h"
+#include "win32/callback_edge_win32.h"
+#include "win32/event_log.h"
+#include "win32/event_log_win32.h"
+#include "win32/scoped_win32.h"
 #include "settings/settings.h"
 
 namespace {

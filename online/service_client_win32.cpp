@@ -8,11 +8,11 @@
 #include <string>
 
 #include "app/account_indicator_win32.h"
-#include "app/callback_edge_win32.h"
-#include "app/event_log.h"
-#include "app/event_log_win32.h"
-#include "app/scoped_win32.h"
-#include "guard/message_window_win32.h"
+#include "win32/callback_edge_win32.h"
+#include "win32/event_log.h"
+#include "win32/event_log_win32.h"
+#include "win32/scoped_win32.h"
+#include "win32/message_window_win32.h"
 #include "online/service_calls_win32.h"
 #include "online/service_protocol.h"
 #include "online/service_requests.h"

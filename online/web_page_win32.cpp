@@ -1,5 +1,5 @@
 #include "online/web_page_win32.h"
-#include "app/callback_edge_win32.h"
+#include "win32/callback_edge_win32.h"
 
 #include <windows.h>
 #include <objbase.h>
@@ -8,8 +8,8 @@
 #include <memory>
 #include <new>
 
-#include "app/event_log_win32.h"
-#include "app/scoped_win32.h"
+#include "win32/event_log_win32.h"
+#include "win32/scoped_win32.h"
 #include "online/service_protocol.h"
 
 namespace {

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "app/event_log_win32.h"
-#include "app/scoped_win32.h"
+#include "win32/event_log_win32.h"
+#include "win32/scoped_win32.h"
 
 const wchar_t SETTINGS_KEY_PATH[] = L"Software\\Nobrik\\Kestrova";
 

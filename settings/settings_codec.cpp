@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/event_log.h"
+#include "win32/event_log.h"
 #include "online/push_notice.h"
 #include "settings/service_url.h"
 

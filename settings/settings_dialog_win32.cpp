@@ -1,6 +1,6 @@
 // The settings dialog: password, sensitivity (typed or measured by dragging
 // inside the small frame), daily update check and the SMS account.
-#include "app/callback_edge_win32.h"
+#include "win32/callback_edge_win32.h"
 #include "settings/settings_dialog_win32.h"
 
 #include <memory>

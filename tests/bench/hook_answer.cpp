@@ -22,7 +22,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/scoped_win32.h"
+#include "win32/scoped_win32.h"
 #include "guard/alarm.h"
 #include "guard/alarm_win32.h"
 #include "guard/input_hooks_win32.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/event_log.h"
+#include "win32/event_log.h"
 
 class FakeLogFiles final : public LogFiles {
 public:

@@ -9,7 +9,7 @@
 #include <string>
 #include <utility>
 
-#include "app/scoped_win32.h"
+#include "win32/scoped_win32.h"
 #include "resources/resource_ids.h"
 
 namespace {

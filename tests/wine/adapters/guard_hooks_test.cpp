@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/scoped_win32.h"
+#include "win32/scoped_win32.h"
 #include "guard/alarm.h"
 #include "guard/alarm_win32.h"
 #include "guard/input_hooks_win32.h"

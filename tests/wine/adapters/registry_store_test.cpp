@@ -8,7 +8,7 @@
 
 #include <cstring>
 
-#include "app/scoped_win32.h"
+#include "win32/scoped_win32.h"
 #include "settings/registry_store_win32.h"
 #include "settings/settings_codec.h"
 

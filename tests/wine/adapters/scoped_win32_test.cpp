@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/scoped_win32.h"
+#include "win32/scoped_win32.h"
 
 namespace {
 

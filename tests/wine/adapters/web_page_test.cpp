@@ -8,7 +8,7 @@
 #include <string>
 #include <thread>
 
-#include "app/scoped_win32.h"
+#include "win32/scoped_win32.h"
 #include "online/web_page_win32.h"
 
 namespace {

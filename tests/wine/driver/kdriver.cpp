@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "app/scoped_win32.h"
+#include "win32/scoped_win32.h"
 #include "tests/wine/injected_input.h"
 
 namespace {

@@ -12,7 +12,7 @@ using std::min;
 #include <objidl.h>
 #include <gdiplus.h>
 
-#include "app/scoped_win32.h"
+#include "win32/scoped_win32.h"
 
 struct GdiplusImageCloser {
     static void Close(Gdiplus::GpImage* image) noexcept { Gdiplus::DllExports::GdipDisposeImage(image); }

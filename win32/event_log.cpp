@@ -1,4 +1,4 @@
-#include "app/event_log.h"
+#include "win32/event_log.h"
 
 #include <chrono>
 #include <condition_variable>

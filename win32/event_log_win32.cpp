@@ -1,4 +1,4 @@
-#include "app/event_log_win32.h"
+#include "win32/event_log_win32.h"
 
 #include <windows.h>
 
@@ -6,8 +6,8 @@
 
 #include <cstdio>
 
-#include "app/event_log.h"
-#include "app/scoped_win32.h"
+#include "win32/event_log.h"
+#include "win32/scoped_win32.h"
 
 namespace {
 

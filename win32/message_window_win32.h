@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "app/event_log_win32.h"
+#include "win32/event_log_win32.h"
 
 // A message-only window of the class (registered here) on the calling thread.
 inline HWND CreateMessageWindow(const wchar_t* className, WNDPROC procedure) noexcept

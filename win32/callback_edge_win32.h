@@ -1,0 +1,47 @@
+// AtCallbackEdge: every procedure Windows calls runs its body through this,
+// so that the failure policy in win32/callback_edge.h holds at every edge.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+#include <utility>
+
+#include "win32/callback_edge.h"
+#include "win32/event_log.h"
+
+// What starts the alarm while a guard is armed; null while none is. The
+// guard sets it at arming and clears it at disarming.
+using ArmedFailureAction = void (*)() noexcept;
+inline std::atomic<ArmedFailureAction> armedFailureAction{nullptr};
+
+inline void SetArmedFailureAction(ArmedFailureAction action) noexcept
+{
+    armedFailureAction.store(action);
+}
+
+inline void OnCallbackFailure(const char* what) noexcept
+{
+    OutputDebugStringA("Kestrova: unexpected failure in a callback: ");
+    OutputDebugStringA(what);
+    OutputDebugStringA("\n");
+    LogEvent(std::string("A failure in a callback: ") + what);
+    if (const ArmedFailureAction action = armedFailureAction.load())
+        action();
+}
+
+template <class R, class F>
+R AtCallbackEdge(R safeResult, F&& body) noexcept
+{
+    return RunAtCallbackEdge(OnCallbackFailure, safeResult, std::forward<F>(body));
+}
+
+template <class F>
+void AtCallbackEdge(F&& body) noexcept
+{
+    RunAtCallbackEdge(OnCallbackFailure, 0, [&] {
+        body();
+        return 0;
+    });
+}
