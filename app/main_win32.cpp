@@ -11,6 +11,7 @@
 #include "app/startup.h"
 #include "app/ui_resources_win32.h"
 #include "guard/give_back_win32.h"
+#include "guard/guard_config.h"
 #include "guard/guard_thread_win32.h"
 #include "online/push_sender_win32.h"
 #include "online/service_calls_win32.h"
@@ -66,7 +67,7 @@ public:
     void RunWarningDialog() override { ::RunWarningDialog(); }
     int RunMainDialog() override { return ::RunMainDialog(); }
     // Not kept: the guard ends itself at unlock, and WaitForGuardThreads waits for it at exit.
-    void StartGuardThread() override { ::StartGuardThread(); }
+    void StartGuardThread(const Settings& settings) override { ::StartGuardThread(GuardConfigFrom(settings)); }
     void WaitForGuardThreads() override { ::WaitForGuardThreads(); }
     void CloseServiceSession() override { ::CloseServiceSession(); }
 

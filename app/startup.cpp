@@ -31,7 +31,7 @@ int RunStartupBody(StartupPlatform& platform, RegistryStore& store)
         platform.EnsureUiResources();
         if (platform.RunMainDialog() != MAIN_RESULT_LOCK)
             break;
-        platform.StartGuardThread();
+        platform.StartGuardThread(settings);
     }
 
     // A guard still up (the main dialog failed, or closed before the guard

@@ -3,6 +3,7 @@
 #pragma once
 
 class RegistryStore;
+struct Settings;
 
 // What the start-up body asks of the platform, in the order it asks.
 class StartupPlatform {
@@ -18,7 +19,7 @@ public:
     virtual void RunAgreementDialog() = 0;
     virtual void RunWarningDialog() = 0;
     virtual int RunMainDialog() = 0;  // the command that ended it, or -1
-    virtual void StartGuardThread() = 0;
+    virtual void StartGuardThread(const Settings& settings) = 0;  // with its copy of them
     // Returns once no guard thread runs any more.
     virtual void WaitForGuardThreads() = 0;
     // Keeps late network replies away from the settings record.

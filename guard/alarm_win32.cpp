@@ -1,4 +1,5 @@
 #include "guard/alarm.h"
+#include "guard/guard_config.h"
 
 #include <atomic>
 
@@ -16,7 +17,7 @@ namespace {
 
 class Win32AlarmPlatform : public AlarmPlatform {
 public:
-    void SendAlarmNotice() override { ::SendAlarmNotice(); }
+    void SendAlarmNotice() override { ::SendAlarmNotice(GuardConfigFrom(GetSettings()).account); }
     void BringGuardDesktopToFront() override
     {
         if (!SwitchDesktop(GetThreadDesktop(GetCurrentThreadId())))
@@ -25,7 +26,7 @@ public:
     VolumeGuard& Volume() override { return GetVolumeGuard(); }
     void StartSiren() override { ::StartSiren(); }
     void StopSiren() override { ::StopSiren(); }
-    void QueueAlarmPush(AlarmCause cause) override { ::QueueAlarmPush(cause); }
+    void QueueAlarmPush(AlarmCause cause) override { ::QueueAlarmPush(GuardConfigFrom(GetSettings()).push, cause); }
     void StartSirenOn(const std::u16string& endpoint) override { ::StartSirenOn(endpoint); }
     void StopSirenOn() override { ::StopSirenOn(); }
 };

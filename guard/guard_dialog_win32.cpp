@@ -16,6 +16,7 @@
 #include "app/ui_resources_win32.h"
 #include "guard/alarm_win32.h"
 #include "guard/give_back_win32.h"
+#include "guard/guard_config.h"
 #include "guard/guard_events.h"
 #include "guard/guard_filter.h"
 #include "win32/guid_win32.h"
@@ -57,6 +58,8 @@ private:
 
 // What one guard dialog keeps between its messages.
 struct GuardDialogData {
+    explicit GuardDialogData(const GuardConfig& config) : config(config) {}
+    const GuardConfig& config;  // the guard thread's copy of the settings
     ScopedDeviceNotice deviceNotice;
     bool guardDesktopSeen = false;  // the guard's desktop has had the input since arming
     PowerNotices powerNotices;
@@ -208,7 +211,7 @@ void Unlock(HWND dialog, GuardDialogData& data, WORD id)
     guardDialog = nullptr;
     GetVolumeGuard().CloseMixer();
     GiveBackAtUnlock();
-    QueueUnlockPush(data.wrongPasswords);
+    QueueUnlockPush(data.config.push, data.wrongPasswords);
     SetThreadExecutionState(ES_CONTINUOUS);
     ShutdownBlockReasonDestroy(dialog);
     LogEvent(data.wrongPasswords == 0
@@ -303,9 +306,9 @@ INT_PTR CALLBACK GuardDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 
 }  // namespace
 
-bool RunGuardDialog() noexcept
+bool RunGuardDialog(const GuardConfig& config) noexcept
 {
-    GuardDialogData data;
+    GuardDialogData data(config);
     return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_GUARD), nullptr, GuardDialogProc,
                            reinterpret_cast<LPARAM>(&data)) != GUARD_RESULT_NO_SOUND;
 }

@@ -2,12 +2,15 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
+#include <new>
 
 #include "win32/callback_edge_win32.h"
 #include "win32/event_log_win32.h"
 #include "win32/scoped_win32.h"
 #include "app/ui_resources_win32.h"
+#include "guard/guard_config.h"
 #include "guard/guard_dialog_win32.h"
 #include "guard/guard_filter.h"
 #include "guard/volume_guard_win32.h"
@@ -55,8 +58,9 @@ void SwitchDesktopOrLog(HDESK desktop)
 
 }  // namespace
 
-DWORD WINAPI GuardThreadMain(LPVOID)
+DWORD WINAPI GuardThreadMain(LPVOID parameter)
 {
+    const std::unique_ptr<GuardConfig> config(static_cast<GuardConfig*>(parameter));
     // A lock command while a guard is up (only reachable by leaving the
     // guard's desktop) shows that guard again instead of stacking another.
     if (guardActive.exchange(true)) {
@@ -80,7 +84,7 @@ DWORD WINAPI GuardThreadMain(LPVOID)
     bool soundReady = true;
     try {
         GetUiResources();  // the lock picture
-        soundReady = RunGuardDialog();
+        soundReady = RunGuardDialog(*config);
     } catch (...) {
         // Nothing is armed yet: back to the owner's desktop, and the next
         // lock may try again, instead of a guard desktop nobody can leave.
@@ -114,14 +118,25 @@ DWORD WINAPI CountedGuardThread(LPVOID parameter) noexcept
 
 }  // namespace
 
-void StartGuardThread() noexcept
+void StartGuardThread(const GuardConfig& config) noexcept
 {
+    GuardConfig* copy = new (std::nothrow) GuardConfig(config);
+    if (!copy) {
+        LogEvent("The guard could not start (out of memory)");
+        return;
+    }
     CountGuardThread(+1);  // before the thread runs: a wait right after this call already waits for it
-    const ScopedHandle thread(CreateThread(nullptr, 0, CountedGuardThread, nullptr, 0, nullptr));
+    const ScopedHandle thread(CreateThread(nullptr, 0, CountedGuardThread, copy, 0, nullptr));
     if (!thread) {
         LogFailedCall("CreateThread (the guard thread)", GetLastError());
+        delete copy;
         CountGuardThread(-1);
     }
+}
+
+bool GuardArmed() noexcept
+{
+    return GetSettings().HasFlag(FLAG_ARMED);
 }
 
 void WaitForGuardThreads() noexcept

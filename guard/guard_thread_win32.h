@@ -3,10 +3,15 @@
 
 #include <windows.h>
 
-DWORD WINAPI GuardThreadMain(LPVOID);
+DWORD WINAPI GuardThreadMain(LPVOID config);  // takes the GuardConfig it is given
 
-// Starts GuardThreadMain on a thread of its own, neither waited for nor kept.
-void StartGuardThread() noexcept;
+struct GuardConfig;
+
+// Starts GuardThreadMain on a thread of its own, neither waited for nor kept,
+// with its own copy of config.
+void StartGuardThread(const GuardConfig& config) noexcept;
+// True from arming to disarming.
+bool GuardArmed() noexcept;
 // Returns once every guard thread started by StartGuardThread has ended: the
 // settings record they use may go only then.
 void WaitForGuardThreads() noexcept;

@@ -173,7 +173,7 @@ DWORD WINAPI TestThread(void* parameter) noexcept
 
 }  // namespace
 
-void QueueAlarmPush(AlarmCause cause) noexcept
+void QueueAlarmPush(const PushTarget& target, AlarmCause cause) noexcept
 {
     try {
         {
@@ -181,15 +181,15 @@ void QueueAlarmPush(AlarmCause cause) noexcept
             std::lock_guard<std::mutex> hold(sender.lock);
             sender.sirenStartMs = GetTickCount64();
         }
-        if (std::optional<PushTarget> target = CurrentTarget())
-            Queue(*target, AlarmPush(cause, ComputerName(), LocalNow()));
+        if (CheckPushAddress(target.url) == PushAddressCheck::Valid)
+            Queue(target, AlarmPush(cause, ComputerName(), LocalNow()));
     } catch (const std::exception&) {
         // The siren sounds all the same.
         LogEvent("Push: the alarm message was lost (out of memory)");
     }
 }
 
-void QueueUnlockPush(uint32_t wrongPasswords) noexcept
+void QueueUnlockPush(const PushTarget& target, uint32_t wrongPasswords) noexcept
 {
     try {
         Sender& sender = TheSender();
@@ -202,10 +202,9 @@ void QueueUnlockPush(uint32_t wrongPasswords) noexcept
             sender.queue.LastTryForAll(NowMs());
         }
         sender.wake.notify_one();
-        std::optional<PushTarget> target = CurrentTarget();
-        if (!target)
+        if (CheckPushAddress(target.url) != PushAddressCheck::Valid)
             return;
-        Queue(*target, UnlockPush(sirenSeconds, wrongPasswords, ComputerName(), LocalNow()));
+        Queue(target, UnlockPush(sirenSeconds, wrongPasswords, ComputerName(), LocalNow()));
     } catch (const std::exception&) {
         LogEvent("Push: the disarmed message was lost (out of memory)");
     }

@@ -16,10 +16,10 @@
 #include "online/push_notice.h"
 
 // At the alarm's start, on the guard thread; also notes when the siren began.
-void QueueAlarmPush(AlarmCause cause) noexcept;
+void QueueAlarmPush(const PushTarget& target, AlarmCause cause) noexcept;
 // At unlock: every message still waiting gets one last try, then the
 // disarmed message goes out, when something happened while armed.
-void QueueUnlockPush(uint32_t wrongPasswords) noexcept;
+void QueueUnlockPush(const PushTarget& target, uint32_t wrongPasswords) noexcept;
 // At start-up, when a crashed armed process's changes were given back.
 void QueueGiveBackPush() noexcept;
 

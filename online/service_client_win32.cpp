@@ -437,8 +437,8 @@ void CheckForUpdate()
     CheckForUpdate(GetSettings(), platform);
 }
 
-void SendAlarmNotice()
+void SendAlarmNotice(const ServiceAccount& account)
 {
     WinInetPlatform platform(0);
-    SendAlarmNotice(GetSettings(), platform);
+    SendAlarmNotice(account, GetSettings(), platform);
 }

@@ -226,11 +226,11 @@ void RequestAccountInfo(Settings& settings, ServicePlatform& platform)
                                                             MakeLoginHash(settings.GetServerPass(), nonce)));
 }
 
-void SendAlarmNotice(Settings& settings, ServicePlatform& platform)
+void SendAlarmNotice(const ServiceAccount& account, Settings& settings, ServicePlatform& platform)
 {
     int32_t nonce = NextNonce(settings);
-    platform.IssueRequest(KIND_ALARM_NOTICE, AlarmNoticeUrl(settings.serviceUrl, settings.GetServerUser(), nonce,
-                                                            MakeLoginHash(settings.GetServerPass(), nonce)));
+    platform.IssueRequest(KIND_ALARM_NOTICE,
+                          AlarmNoticeUrl(account.serviceUrl, account.user, nonce, MakeLoginHash(account.pass, nonce)));
 }
 
 void CheckForUpdate(Settings& settings, ServicePlatform& platform)

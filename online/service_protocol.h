@@ -10,6 +10,13 @@
 
 struct Settings;
 
+// The SMS account a signed request is made for.
+struct ServiceAccount {
+    std::string serviceUrl;
+    std::string user;
+    std::string pass;
+};
+
 // Carried with each request and handed back with its completion.
 enum RequestKind : int {
     KIND_UPDATE_CHECK = 1,
@@ -101,7 +108,7 @@ public:
 
 void StartAccountCheck(Settings& settings, ServicePlatform& platform);
 void RequestAccountInfo(Settings& settings, ServicePlatform& platform);
-void SendAlarmNotice(Settings& settings, ServicePlatform& platform);
+void SendAlarmNotice(const ServiceAccount& account, Settings& settings, ServicePlatform& platform);
 void CheckForUpdate(Settings& settings, ServicePlatform& platform);
 
 // The steps of a completion that come first once its body has been read:

@@ -9,6 +9,12 @@
 #include <vector>
 
 #include "online/service_protocol.h"
+#include "settings/settings.h"
+
+inline ServiceAccount AccountOf(const Settings& settings)
+{
+    return ServiceAccount{settings.serviceUrl, settings.GetServerUser(), settings.GetServerPass()};
+}
 
 class FakeServicePlatform : public ServicePlatform {
 public:

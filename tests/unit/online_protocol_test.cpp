@@ -91,7 +91,7 @@ TEST_F(OnlineProtocol, AlarmAfterLoginUsesTheServiceNoncePlusTwo)
 {
     Complete(KIND_NONCE, "41");
     Complete(KIND_ACCOUNT_INFO, "VALID3");
-    SendAlarmNotice(*settings, platform);
+    SendAlarmNotice(AccountOf(*settings), *settings, platform);
     ASSERT_EQ(platform.requests.size(), 2u);
     EXPECT_EQ(platform.requests[1].kind, KIND_ALARM_NOTICE);
     EXPECT_EQ(platform.requests[1].url, "http://127.0.0.1:5555/beta/alarm.php?u=kim&n=43&h=" + Md5Hex("secret43"));
@@ -115,7 +115,7 @@ TEST_F(OnlineProtocol, SignedRequestsFromTwoThreadsNeverShareANonce)
     FakeServicePlatform other;
     std::thread guard([&] {
         for (int i = 0; i < 500; ++i)
-            SendAlarmNotice(*settings, other);
+            SendAlarmNotice(AccountOf(*settings), *settings, other);
     });
     for (int i = 0; i < 500; ++i)
         RequestAccountInfo(*settings, platform);

@@ -30,7 +30,7 @@ TEST(Robustness, NonceAtTheLargestIntWrapsInsteadOfOverflowing)
     EXPECT_EQ(NonceField(platform.requests[0].url), "-2147483648");
 
     settings.nonce = INT32_MAX;
-    SendAlarmNotice(settings, platform);
+    SendAlarmNotice(AccountOf(settings), settings, platform);
     ASSERT_EQ(platform.requests.size(), 2u);
     EXPECT_EQ(settings.nonce.load(), INT32_MIN);
     EXPECT_EQ(NonceField(platform.requests[1].url), "-2147483648");

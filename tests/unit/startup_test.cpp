@@ -45,7 +45,7 @@ public:
             mainResults.erase(mainResults.begin());
         return result;
     }
-    void StartGuardThread() override { calls.push_back("guard"); }
+    void StartGuardThread(const Settings&) override { calls.push_back("guard"); }
     void WaitForGuardThreads() override
     {
         calls.push_back("wait");
