@@ -56,3 +56,18 @@ void ShowPostedBalance(HWND dialog, WPARAM balance)
 {
     SetDlgItemTextA(dialog, IDC_MAIN_BALANCE, SmsBalanceText(int32_t(uint32_t(balance))).c_str());
 }
+
+void ShowLoginAnswer(bool valid, int32_t balance)
+{
+    PostToMainDialog(0, MAIN_MESSAGE_LOGIN_ANSWERED, valid, LPARAM(balance));
+}
+
+void ShowUpdateCheckDate(const UtcDate& today)
+{
+    PostToMainDialog(0, MAIN_MESSAGE_UPDATE_CHECKED, MAKELONG(MAKEWORD(today.day, today.month), today.year), 0);
+}
+
+UtcDate PostedDate(WPARAM date)
+{
+    return UtcDate{HIWORD(date), HIBYTE(LOWORD(date)), LOBYTE(LOWORD(date))};
+}

@@ -28,6 +28,7 @@ std::string AgreementText()
 }
 
 struct AgreementDialogData {
+    Settings& settings;
     std::wstring failure;  // set when the text could not be shown
 };
 
@@ -37,6 +38,7 @@ INT_PTR AgreementDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM
 {
     switch (message) {
     case WM_INITDIALOG: {
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
         try {
             SetDlgItemTextA(dialog, IDC_AGREEMENT_TEXT, AgreementText().c_str());
         } catch (const AgreementError& error) {
@@ -53,7 +55,8 @@ INT_PTR AgreementDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDOK:
-            GetSettings().SetFlag(FLAG_AGREEMENT_PENDING, false);
+            reinterpret_cast<AgreementDialogData*>(GetWindowLongPtrW(dialog, DWLP_USER))
+                ->settings.SetFlag(FLAG_AGREEMENT_PENDING, false);
             EndDialog(dialog, IDOK);
             return TRUE;
         case IDCANCEL:
@@ -72,9 +75,9 @@ INT_PTR CALLBACK AgreementDialogProc(HWND dialog, UINT message, WPARAM wParam, L
 
 }  // namespace
 
-void RunAgreementDialog()
+void RunAgreementDialog(Settings& settings)
 {
-    AgreementDialogData data;
+    AgreementDialogData data{settings, {}};
     INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_AGREEMENT), nullptr,
                                      AgreementDialogProc, reinterpret_cast<LPARAM>(&data));
     if (result == RESULT_FAILED)

@@ -26,16 +26,16 @@ bool LockNeedsLoginQuestion(uint32_t flags, bool loggedIn)
     return (flags & FLAG_SMS_SERVICE) != 0 && !loggedIn;
 }
 
-bool RefusedWhileArmed(int command, uint32_t flags)
+bool RefusedWhileArmed(int command, bool armed)
 {
-    return (flags & FLAG_ARMED) != 0 && (command == MAIN_COMMAND_CLOSE || command == IDC_MAIN_SETTINGS);
+    return armed && (command == MAIN_COMMAND_CLOSE || command == IDC_MAIN_SETTINGS);
 }
 
-SessionEndSteps StepsAtSessionEnd(bool sessionEnds, uint32_t flags)
+SessionEndSteps StepsAtSessionEnd(bool sessionEnds, bool armed)
 {
     SessionEndSteps steps;
     steps.save = sessionEnds;
-    steps.endDialog = sessionEnds && (flags & FLAG_ARMED) == 0;
+    steps.endDialog = sessionEnds && !armed;
     return steps;
 }
 

@@ -24,7 +24,7 @@ constexpr int MAIN_COMMAND_CLOSE = 2;
 // While armed, the commands that would end the program (close) or change
 // what the guard compares (the settings: password, sensitivity) are refused;
 // only the password at the guard ends the armed state.
-bool RefusedWhileArmed(int command, uint32_t flags);
+bool RefusedWhileArmed(int command, bool armed);
 
 // What the main dialog does when Windows says whether the session ends.
 struct SessionEndSteps {
@@ -34,8 +34,8 @@ struct SessionEndSteps {
 
 // The process may be ended as soon as the WM_ENDSESSION handler returns, so
 // an ending session saves there. While armed the dialog stays: the guard
-// thread still uses the settings record, and the session end was refused.
-SessionEndSteps StepsAtSessionEnd(bool sessionEnds, uint32_t flags);
+// still watches, and the session end was refused.
+SessionEndSteps StepsAtSessionEnd(bool sessionEnds, bool armed);
 
 // "SMS Balance: 42", or "SMS Balance: N/A" for a negative count.
 std::string SmsBalanceText(int32_t balance);

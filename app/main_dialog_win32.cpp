@@ -5,8 +5,8 @@
 #include "app/account_indicator_win32.h"
 #include "win32/callback_edge_win32.h"
 #include "app/main_dialog_rules.h"
-#include "app/startup.h"
 #include "app/ui_resources_win32.h"
+#include "guard/guard_thread_win32.h"
 #include "online/service_calls_win32.h"
 #include "online/web_page_win32.h"
 #include "resources/resource_ids.h"
@@ -23,15 +23,12 @@ void ShowTriggerFlags(HWND dialog, uint32_t flags)
         CheckDlgButton(dialog, box.controlId, (flags & box.flag) ? BST_CHECKED : BST_UNCHECKED);
 }
 
-void TakeTriggerFlags(HWND dialog)
+void TakeTriggerFlags(HWND dialog, Settings& settings)
 {
     bool ticked[4];
     for (int i = 0; i < 4; ++i)
         ticked[i] = IsDlgButtonChecked(dialog, TRIGGER_CHECK_BOXES[i].controlId) == BST_CHECKED;
-    Settings& settings = GetSettings();
-    uint32_t flags = settings.flags.load();
-    while (!settings.flags.compare_exchange_weak(flags, FlagsFromCheckBoxes(flags, ticked))) {
-    }
+    settings.flags = FlagsFromCheckBoxes(settings.flags, ticked);
 }
 
 bool UserAcceptsLockWithoutLogin(HWND dialog)
@@ -42,58 +39,64 @@ bool UserAcceptsLockWithoutLogin(HWND dialog)
                        "Warning", MB_YESNO | MB_ICONWARNING) == IDYES;
 }
 
-void InitMainDialog(HWND dialog)
+void InitMainDialog(HWND dialog, OwnerState& owner)
 {
     GetUiResources().mainWindow = dialog;
-    Settings& settings = GetSettings();
+    Settings& settings = owner.settings;
     ShowTriggerFlags(dialog, settings.flags);
     if (settings.HasFlag(FLAG_SMS_SERVICE)) {
         OpenServiceSession();
-        StartAccountCheck();
+        StartAccountCheck(ServiceAccountOf(settings));
     }
     OpenServiceSession();
-    CheckForUpdate();
+    CheckForUpdate(settings);
 }
 
-INT_PTR MainDialogProcBody(HWND dialog, UINT message, WPARAM wParam)
+INT_PTR MainDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    switch (message) {
-    case WM_INITDIALOG:
-        InitMainDialog(dialog);
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+        InitMainDialog(dialog, *reinterpret_cast<OwnerState*>(lParam));
         // FALSE: the dialog manager sets no focus, and neither does this.
         return FALSE;
+    }
+    auto* owner = reinterpret_cast<OwnerState*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    if (!owner)
+        return FALSE;  // before WM_INITDIALOG
+    Settings& settings = owner->settings;
+    switch (message) {
     case WM_COMMAND:
         // While armed, ending the program would silence the siren, and the
         // settings would change the password the guard compares.
-        if (RefusedWhileArmed(LOWORD(wParam), GetSettings().flags))
+        if (RefusedWhileArmed(LOWORD(wParam), GuardArmed()))
             return TRUE;
         switch (LOWORD(wParam)) {
         case IDCANCEL:
-            TakeTriggerFlags(dialog);
+            TakeTriggerFlags(dialog, settings);
             EndDialog(dialog, IDCANCEL);
             return TRUE;
-        case IDC_MAIN_LOCK: {
-            TakeTriggerFlags(dialog);
-            Settings& settings = GetSettings();
-            if (LockNeedsLoginQuestion(settings.flags, settings.loggedIn) && !UserAcceptsLockWithoutLogin(dialog))
+        case IDC_MAIN_LOCK:
+            TakeTriggerFlags(dialog, settings);
+            SaveOwnerSettings(*owner);
+            if (LockNeedsLoginQuestion(settings.flags, owner->loggedIn) && !UserAcceptsLockWithoutLogin(dialog))
                 return TRUE;
             EndDialog(dialog, MAIN_RESULT_LOCK);
             return TRUE;
-        }
         case IDC_MAIN_SETTINGS:
             GetUiResources();
-            RunSettingsDialog(dialog);
+            if (RunSettingsDialog(dialog, settings))
+                SaveOwnerSettings(*owner);
             return TRUE;
         case IDC_MAIN_SIGN_UP:
-            OpenSignUpPage(GetSettings().serviceUrl);
+            OpenSignUpPage(settings.serviceUrl);
             return TRUE;
         }
         break;
     case WM_ENDSESSION: {
-        const SessionEndSteps steps = StepsAtSessionEnd(wParam != FALSE, GetSettings().flags);
+        const SessionEndSteps steps = StepsAtSessionEnd(wParam != FALSE, GuardArmed());
         if (steps.save) {
-            TakeTriggerFlags(dialog);
-            SaveSettingsAtSessionEnd(GetSettings());
+            TakeTriggerFlags(dialog, settings);
+            SaveOwnerSettings(*owner);
         }
         if (steps.endDialog)
             EndDialog(dialog, IDCANCEL);
@@ -101,6 +104,14 @@ INT_PTR MainDialogProcBody(HWND dialog, UINT message, WPARAM wParam)
     }
     case MAIN_MESSAGE_SHOW_BALANCE:
         ShowPostedBalance(dialog, wParam);
+        return TRUE;
+    case MAIN_MESSAGE_LOGIN_ANSWERED:
+        owner->loggedIn = wParam != FALSE;
+        if (owner->loggedIn)
+            ShowPostedBalance(dialog, WPARAM(uint32_t(lParam)));
+        return TRUE;
+    case MAIN_MESSAGE_UPDATE_CHECKED:
+        RecordUpdateCheck(settings, PostedDate(wParam));
         return TRUE;
     case WM_DESTROY:
         // Network replies that come in while no main dialog is open touch
@@ -111,14 +122,15 @@ INT_PTR MainDialogProcBody(HWND dialog, UINT message, WPARAM wParam)
     return FALSE;
 }
 
-INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) noexcept
+INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) noexcept
 {
-    return AtCallbackEdge(INT_PTR(FALSE), [&] { return MainDialogProcBody(dialog, message, wParam); });
+    return AtCallbackEdge(INT_PTR(FALSE), [&] { return MainDialogProcBody(dialog, message, wParam, lParam); });
 }
 
 }  // namespace
 
-int RunMainDialog()
+int RunMainDialog(OwnerState& owner)
 {
-    return int(DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainDialogProc, 0));
+    return int(DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainDialogProc,
+                               reinterpret_cast<LPARAM>(&owner)));
 }

@@ -1,5 +1,30 @@
 // The main dialog: the trigger boxes, lock, settings and the account
-// indicator. Ends with 1004 for a lock, 2 when closed.
+// indicator. Ends with MAIN_RESULT_LOCK for a lock, 2 when closed.
 #pragma once
 
-int RunMainDialog();
+#include <memory>
+
+#include "settings/registry_key.h"
+#include "settings/settings.h"
+#include "settings/settings_codec.h"
+
+// What the main thread keeps from start to exit: the owner's record, the key
+// it is written through, and the last login's answer from the network.
+struct OwnerState {
+    Settings settings;
+    std::unique_ptr<RegistryKey> key;  // null when the key did not open: nothing is saved
+    bool loggedIn = false;
+};
+
+// Whenever the owner changed the record, and at exit: only the main thread
+// writes the key.
+inline void SaveOwnerSettings(const OwnerState& owner)
+{
+    if (owner.key)
+        WriteSettings(owner.settings, *owner.key);
+}
+
+// The main dialog's result for the lock command.
+constexpr int MAIN_RESULT_LOCK = 1004;
+
+int RunMainDialog(OwnerState& owner);  // the command that ended it, or -1

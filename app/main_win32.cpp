@@ -1,21 +1,21 @@
-// kestrova.exe: the entry point. The command line is ignored.
+// kestrova.exe: the entry point and the start-up steps. The command line is
+// ignored.
 #include <windows.h>
 
 #include <memory>
 
 #include "win32/event_log.h"
 #include "win32/event_log_win32.h"
-#include "app/main_dialog_win32.h"
 #include "win32/scoped_win32.h"
+#include "app/main_dialog_win32.h"
 #include "app/start_dialogs_win32.h"
-#include "app/startup.h"
 #include "app/ui_resources_win32.h"
 #include "guard/give_back_win32.h"
 #include "guard/guard_config.h"
 #include "guard/guard_thread_win32.h"
 #include "online/push_sender_win32.h"
-#include "online/service_calls_win32.h"
 #include "settings/registry_store_win32.h"
+#include "settings/settings_codec.h"
 
 namespace {
 
@@ -27,62 +27,94 @@ constexpr wchar_t SESSION_MUTEX_NAME[] = L"Local\\Kestrova.Program";
 const wchar_t* const OTHER_PROGRAM_TITLES[] = {
     L"Kestrova v2.0beta", L"\u6700\u7EC8\u7528\u6237\u8BB8\u53EF\u534F\u8BAE", L"\u8B66\u544A\uFF01"};
 
-class Win32StartupPlatform : public StartupPlatform {
-public:
-    bool OnlyProgramInSession() override
-    {
-        // Held until the process ends, however it ends.
-        sessionMutex_.Reset(CreateMutexW(nullptr, FALSE, SESSION_MUTEX_NAME));
-        const DWORD error = GetLastError();
-        if (!sessionMutex_) {
-            LogFailedCall("CreateMutexW", error);
-            // Denied: it exists, made by a copy we may not open. Anything
-            // else: no way to tell, and a guard that never starts is worse.
-            return error != ERROR_ACCESS_DENIED;
-        }
-        return error != ERROR_ALREADY_EXISTS;
+// False when another copy of the program runs in this session. The mutex is
+// held until the process ends, however it ends.
+bool OnlyProgramInSession(ScopedHandle& sessionMutex)
+{
+    sessionMutex.Reset(CreateMutexW(nullptr, FALSE, SESSION_MUTEX_NAME));
+    const DWORD error = GetLastError();
+    if (!sessionMutex) {
+        LogFailedCall("CreateMutexW", error);
+        // Denied: it exists, made by a copy we may not open. Anything
+        // else: no way to tell, and a guard that never starts is worse.
+        return error != ERROR_ACCESS_DENIED;
     }
-    void ShowOtherProgram() override
-    {
-        for (const wchar_t* title : OTHER_PROGRAM_TITLES) {
-            const HWND window = FindWindowW(L"#32770", title);
-            if (!window)
-                continue;
-            // The settings dialog, when it is open, rather than its owner.
-            const HWND front = GetLastActivePopup(window);
-            if (IsIconic(window))
-                ShowWindow(window, SW_RESTORE);
-            if (!SetForegroundWindow(front))
-                LogFailedCall("SetForegroundWindow", GetLastError());
-            return;
-        }
-    }
-    void GiveBackLeftOvers() override
-    {
-        if (GiveBackLeftOverRecord())
-            QueueGiveBackPush();
-    }
-    void EnsureUiResources() override { GetUiResources(); }
-    void RunAgreementDialog() override { ::RunAgreementDialog(); }
-    void RunWarningDialog() override { ::RunWarningDialog(); }
-    int RunMainDialog() override { return ::RunMainDialog(); }
-    // Not kept: the guard ends itself at unlock, and WaitForGuardThreads waits for it at exit.
-    void StartGuardThread(const Settings& settings) override { ::StartGuardThread(GuardConfigFrom(settings)); }
-    void WaitForGuardThreads() override { ::WaitForGuardThreads(); }
-    void CloseServiceSession() override { ::CloseServiceSession(); }
+    return error != ERROR_ALREADY_EXISTS;
+}
 
-private:
-    ScopedHandle sessionMutex_;
-};
+// Brings the other copy's window to the front: the settings dialog, when it
+// is open, rather than its owner.
+void ShowOtherProgram()
+{
+    for (const wchar_t* title : OTHER_PROGRAM_TITLES) {
+        const HWND window = FindWindowW(L"#32770", title);
+        if (!window)
+            continue;
+        const HWND front = GetLastActivePopup(window);
+        if (IsIconic(window))
+            ShowWindow(window, SW_RESTORE);
+        if (!SetForegroundWindow(front))
+            LogFailedCall("SetForegroundWindow", GetLastError());
+        return;
+    }
+}
+
+int RunProgram()
+{
+    // The other copy may be armed: giving back its live record, or saving
+    // over what it will save, would undo its guard. This one changes nothing.
+    ScopedHandle sessionMutex;
+    if (!OnlyProgramInSession(sessionMutex)) {
+        ShowOtherProgram();
+        return 0;
+    }
+
+    OwnerState owner;
+    Settings& settings = owner.settings;
+    owner.key = LoadSettings(settings, *CreateSettingsRegistryStore());
+    ShareSettingsWithGuard(&settings, owner.key.get());
+    // What an armed process that never unlocked left changed on the machine.
+    if (GiveBackLeftOverRecord())
+        QueueGiveBackPush(PushTarget{settings.GetNotifyUrl(), settings.GetNotifyToken()});
+
+    if (settings.HasFlag(FLAG_AGREEMENT_PENDING)) {
+        GetUiResources();
+        RunAgreementDialog(settings);
+        // Declined: nothing is saved, so the agreement is asked for again.
+        if (settings.HasFlag(FLAG_AGREEMENT_PENDING))
+            return 0;
+        SaveOwnerSettings(owner);
+    }
+    if (settings.HasFlag(FLAG_SHOW_WARNING)) {
+        GetUiResources();
+        RunWarningDialog(settings);
+        if (!settings.HasFlag(FLAG_SHOW_WARNING))
+            SaveOwnerSettings(owner);
+    }
+
+    // Each lock starts a guard with its own copy of the settings, not kept:
+    // it ends itself at unlock.
+    for (;;) {
+        GetUiResources();
+        if (RunMainDialog(owner) != MAIN_RESULT_LOCK)
+            break;
+        StartGuardThread(GuardConfigFrom(settings));
+    }
+
+    // A guard still up (the main dialog failed, or closed before the guard
+    // had armed) keeps the program: it ends only after unlock.
+    WaitForGuardThreads();
+    SaveOwnerSettings(owner);
+    ShareSettingsWithGuard(nullptr, nullptr);
+    return 0;
+}
 
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
     StartWin32EventLog();
-    Win32StartupPlatform platform;
-    std::unique_ptr<RegistryStore> store = CreateSettingsRegistryStore();
-    const int result = RunStartupBody(platform, *store);
+    const int result = RunProgram();
     FlushEventLog();
     return result;
 }

@@ -8,10 +8,11 @@
 
 namespace {
 
-INT_PTR WarningDialogProcBody(HWND dialog, UINT message, WPARAM wParam)
+INT_PTR WarningDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
         return TRUE;
     case WM_PAINT:
         PaintPicture(dialog, GetUiResources().warningPicture, 5, 5);
@@ -25,7 +26,7 @@ INT_PTR WarningDialogProcBody(HWND dialog, UINT message, WPARAM wParam)
         WORD id = LOWORD(wParam);
         if (id == IDOK || id == IDCANCEL) {
             if (IsDlgButtonChecked(dialog, IDC_WARNING_DONT_SHOW) == BST_CHECKED)
-                GetSettings().SetFlag(FLAG_SHOW_WARNING, false);
+                reinterpret_cast<Settings*>(GetWindowLongPtrW(dialog, DWLP_USER))->SetFlag(FLAG_SHOW_WARNING, false);
             EndDialog(dialog, id);
             return TRUE;
         }
@@ -35,14 +36,15 @@ INT_PTR WarningDialogProcBody(HWND dialog, UINT message, WPARAM wParam)
     return FALSE;
 }
 
-INT_PTR CALLBACK WarningDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) noexcept
+INT_PTR CALLBACK WarningDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) noexcept
 {
-    return AtCallbackEdge(INT_PTR(FALSE), [&] { return WarningDialogProcBody(dialog, message, wParam); });
+    return AtCallbackEdge(INT_PTR(FALSE), [&] { return WarningDialogProcBody(dialog, message, wParam, lParam); });
 }
 
 }  // namespace
 
-void RunWarningDialog()
+void RunWarningDialog(Settings& settings)
 {
-    DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_WARNING), nullptr, WarningDialogProc, 0);
+    DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_WARNING), nullptr, WarningDialogProc,
+                    reinterpret_cast<LPARAM>(&settings));
 }

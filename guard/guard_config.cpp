@@ -3,10 +3,10 @@
 GuardConfig GuardConfigFrom(const Settings& settings)
 {
     GuardConfig config;
-    config.flags = settings.flags.load();
-    config.sensitivity = settings.sensitivity.load();
+    config.flags = settings.flags;
+    config.sensitivity = settings.sensitivity;
     config.password = settings.GetPassword();
-    config.account = ServiceAccount{settings.serviceUrl, settings.GetServerUser(), settings.GetServerPass()};
+    config.account = ServiceAccountOf(settings);
     config.push = PushTarget{settings.GetNotifyUrl(), settings.GetNotifyToken()};
     return config;
 }

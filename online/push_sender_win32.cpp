@@ -9,10 +9,10 @@
 #include <optional>
 
 #include "win32/callback_edge_win32.h"
+#include "win32/detached_thread_win32.h"
 #include "win32/event_log.h"
 #include "win32/event_log_win32.h"
 #include "win32/scoped_win32.h"
-#include "settings/settings.h"
 
 namespace {
 
@@ -72,16 +72,6 @@ std::string ComputerName()
     if (bytes > 0)
         WideCharToMultiByte(CP_UTF8, 0, name, int(length), &text[0], bytes, nullptr, nullptr);
     return text.empty() ? "this computer" : text;
-}
-
-// Where the messages go now, or nothing when no valid address is set.
-std::optional<PushTarget> CurrentTarget()
-{
-    const Settings& settings = GetSettings();
-    PushTarget target{settings.GetNotifyUrl(), settings.GetNotifyToken()};
-    if (CheckPushAddress(target.url) != PushAddressCheck::Valid)
-        return std::nullopt;
-    return target;
 }
 
 // Waits for the first due message and takes it out of the queue.
@@ -150,27 +140,6 @@ void Queue(const PushTarget& target, const PushMessage& message)
     sender.wake.notify_one();
 }
 
-struct TestJob {
-    HWND window;
-    UINT message;
-    PushTarget target;
-};
-
-DWORD TestThreadBody(void* parameter)
-{
-    std::unique_ptr<TestJob> job(static_cast<TestJob*>(parameter));
-    std::unique_ptr<PushOutcome> outcome(new PushOutcome(PostPush(job->target, TestPush(ComputerName(), LocalNow()))));
-    LogEvent("Push test message: " + PushOutcomeText(*outcome));
-    if (PostMessageW(job->window, job->message, 0, reinterpret_cast<LPARAM>(outcome.get())))
-        outcome.release();  // the window owns it now
-    return 0;
-}
-
-DWORD WINAPI TestThread(void* parameter) noexcept
-{
-    return AtCallbackEdge(DWORD(0), [&] { return TestThreadBody(parameter); });
-}
-
 }  // namespace
 
 void QueueAlarmPush(const PushTarget& target, AlarmCause cause) noexcept
@@ -210,27 +179,25 @@ void QueueUnlockPush(const PushTarget& target, uint32_t wrongPasswords) noexcept
     }
 }
 
-void QueueGiveBackPush() noexcept
+void QueueGiveBackPush(const PushTarget& target) noexcept
 {
     try {
-        if (std::optional<PushTarget> target = CurrentTarget())
-            Queue(*target, GiveBackPush(ComputerName(), LocalNow()));
+        if (CheckPushAddress(target.url) == PushAddressCheck::Valid)
+            Queue(target, GiveBackPush(ComputerName(), LocalNow()));
     } catch (const std::exception&) {
         LogEvent("Push: the give-back message was lost (out of memory)");
     }
 }
 
-bool StartPushTest(HWND window, UINT message, const std::string& url) noexcept
+bool StartPushTest(HWND window, UINT message, const PushTarget& target) noexcept
 {
     try {
-        std::unique_ptr<TestJob> job(new TestJob{window, message, PushTarget{url, GetSettings().GetNotifyToken()}});
-        const ScopedHandle thread(CreateThread(nullptr, 0, TestThread, job.get(), 0, nullptr));
-        if (!thread) {
-            LogFailedCall("CreateThread", GetLastError());
-            return false;
-        }
-        job.release();  // the thread owns it now
-        return true;
+        return StartDetachedThread([window, message, target] {
+            std::unique_ptr<PushOutcome> outcome(new PushOutcome(PostPush(target, TestPush(ComputerName(), LocalNow()))));
+            LogEvent("Push test message: " + PushOutcomeText(*outcome));
+            if (PostMessageW(window, message, 0, reinterpret_cast<LPARAM>(outcome.get())))
+                outcome.release();  // the window owns it now
+        });
     } catch (const std::exception&) {
         return false;
     }

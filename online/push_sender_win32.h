@@ -21,13 +21,13 @@ void QueueAlarmPush(const PushTarget& target, AlarmCause cause) noexcept;
 // disarmed message goes out, when something happened while armed.
 void QueueUnlockPush(const PushTarget& target, uint32_t wrongPasswords) noexcept;
 // At start-up, when a crashed armed process's changes were given back.
-void QueueGiveBackPush() noexcept;
+void QueueGiveBackPush(const PushTarget& target) noexcept;
 
-// The settings dialog's test: one try of the test message to url, on a
-// thread of its own. Its outcome is posted to window as message, with a
+// The settings dialog's test: one try of the test message to the target, on
+// a thread of its own. Its outcome is posted to window as message, with a
 // PushOutcome made by new in lParam that the window then owns. False when
 // the thread could not be started.
-bool StartPushTest(HWND window, UINT message, const std::string& url) noexcept;
+bool StartPushTest(HWND window, UINT message, const PushTarget& target) noexcept;
 
 // One POST of the message, waiting for the server's answer
 // (online/push_post_win32.cpp).

@@ -1,13 +1,11 @@
 // What the rest of the program asks of the online service. Each call
-// returns at once; replies are handled later on the network thread.
+// returns at once; replies are handled later on the network thread, which
+// posts what the owner must see to the main dialog.
 #pragma once
 
 #include "online/service_protocol.h"
 
 void OpenServiceSession();  // the one session; a second call does nothing
-// Before the settings record goes: waits for the reply handlers at work and
-// keeps every later reply away from the record.
-void CloseServiceSession();
-void StartAccountCheck();   // the SMS login, shown on the account indicator
-void CheckForUpdate();      // once a UTC day, when the daily check is on
+void StartAccountCheck(const ServiceAccount& account);  // the SMS login, shown on the account indicator
+void CheckForUpdate(Settings& settings);  // once a UTC day, when the daily check is on; main thread
 void SendAlarmNotice(const ServiceAccount& account);  // asks the service to text the owner's phone

@@ -45,6 +45,7 @@ WatchdogLogin watchedLogin;  // main thread only
 struct PendingRequest {
     int kind = 0;
     uint32_t login = 0;  // the login it belongs to; 0 for none
+    ServiceAccount account;  // what its reply's handler needs: the address, the login's account
     // The request's handle, from INTERNET_STATUS_HANDLE_CREATED or the open's
     // result: closed when the request ends, however it ends.
     std::atomic<HINTERNET> handle{nullptr};
@@ -64,42 +65,40 @@ struct RequestTable {
     DWORD_PTR lastContext = 0;
 };
 
-// The table and the gate are never destroyed: the library's threads may
-// still call back while the process ends.
+// The table is never destroyed: the library's threads may still call back
+// while the process ends.
 RequestTable& Requests()
 {
     static RequestTable* table = new RequestTable;
     return *table;
 }
 
-// Lets reply handlers at the settings record until the program ends.
-ServiceGate& Gate()
-{
-    static ServiceGate* gate = new ServiceGate;
-    return *gate;
-}
 std::atomic<uint32_t> newestLogin{0};
+ServiceNonce nonce{0};
 
 const char WATCHDOG_MESSAGE[] =
     "Could not connect to the server.\nPlease check your internet connection\nand make sure your firewall doesn't\n"
     "block Kestrova";
 
-void IssueTaggedRequest(int kind, const std::string& url, uint32_t login);
+void IssueTaggedRequest(int kind, const std::string& url, uint32_t login, const ServiceAccount& account);
 void AskAndOpenHomePage(const std::string& url);
 void ShowOnThreadOfItsOwn(void (*show)(const std::string&), const std::string& text);
 
-// The platform as one reply sees it: requests it issues belong to its login.
+// The platform as one reply sees it: requests it issues belong to its login
+// and its account.
 class WinInetPlatform final : public ServicePlatform {
 public:
-    explicit WinInetPlatform(uint32_t login) : login(login) {}
+    WinInetPlatform(uint32_t login, const ServiceAccount& account) : login(login), account(account) {}
 
-    void IssueRequest(int kind, const std::string& url) override { IssueTaggedRequest(kind, url, login); }
+    void IssueRequest(int kind, const std::string& url) override { IssueTaggedRequest(kind, url, login, account); }
     void StartConnectionWatchdog() override { ::StartConnectionWatchdog(login); }
     void CancelConnectionWatchdog() override { ::CancelConnectionWatchdog(login); }
     void ResetAccountIndicator() override { ::ResetAccountIndicator(); }
     void StepAccountIndicator() override { ::StepAccountIndicator(); }
     void SetAccountIndicatorColour(uint8_t red, uint8_t green) override { ::SetAccountIndicatorColour(red, green); }
     void ShowSmsBalance(int32_t balance) override { ::ShowSmsBalance(balance); }
+    void LoginAnswered(bool valid, int32_t balance) override { ::ShowLoginAnswer(valid, balance); }
+    void UpdateCheckAnswered(const UtcDate& today) override { ::ShowUpdateCheckDate(today); }
 
     void OfferHomePage(const std::string& url) override { ShowOnThreadOfItsOwn(AskAndOpenHomePage, url); }
 
@@ -112,6 +111,7 @@ public:
 
 private:
     uint32_t login;
+    const ServiceAccount& account;
 };
 
 std::wstring WidenUrl(const std::string& url)
@@ -184,25 +184,15 @@ void ForgetRequest(DWORD_PTR context)
     table.requests.erase(context);
 }
 
-// A reply that was read in full: handed to its handler while the record
-// lives and its login is still the newest. The refusal box comes after the
-// gate is left, as it waits for the owner.
-void HandleReply(int kind, uint32_t login, const std::string& reply)
+// A reply that was read in full: handed to its handler while its login is
+// still the newest. What it tells the owner is posted, never waited for.
+void HandleReply(const PendingRequest& request, const std::string& reply)
 {
-    if (!ReplyStillWanted(kind, login, newestLogin.load()))
+    if (!ReplyStillWanted(request.kind, request.login, newestLogin.load()))
         return;
-    if (!Gate().Enter())
-        return;
-    const char* refusal = nullptr;
-    try {
-        WinInetPlatform platform(login);
-        BeforeReplyRead(kind, platform);
-        refusal = HandleServiceReply(kind, reply, GetSettings(), platform);
-    } catch (...) {
-        Gate().Leave();
-        throw;
-    }
-    Gate().Leave();
+    WinInetPlatform platform(request.login, request.account);
+    BeforeReplyRead(request.kind, platform);
+    const char* refusal = HandleServiceReply(request.kind, reply, request.account, nonce, platform);
     if (refusal) {
         LogEvent(std::string("The SMS service refused: ") + refusal);
         ShowOnThreadOfItsOwn(ShowRefusalBox, refusal);
@@ -230,7 +220,7 @@ void EndRequest(DWORD_PTR context, PendingRequest& request, bool read)
         const ScopedInternet closing(request.handle.exchange(nullptr));
     }
     if (read)
-        HandleReply(request.kind, request.login, reply);
+        HandleReply(request, reply);
 }
 
 void EndRead(DWORD_PTR context, PendingRequest& request, ReadStep step)
@@ -310,22 +300,16 @@ void OpenServiceSession()
     session = opened;
 }
 
-void CloseServiceSession()
-{
-    // Handlers inside finish; later replies find the gate shut. The session
-    // stays open: requests still in flight end on their own.
-    Gate().Close();
-}
-
 namespace {
 
-void IssueTaggedRequest(int kind, const std::string& url, uint32_t login)
+void IssueTaggedRequest(int kind, const std::string& url, uint32_t login, const ServiceAccount& account)
 {
     RequestPointer request(new (std::nothrow) PendingRequest);
     if (!request)
         return;
     request->kind = kind;
     request->login = login;
+    request->account = account;
     DWORD_PTR context;
     {
         RequestTable& table = Requests();
@@ -354,11 +338,6 @@ void IssueTaggedRequest(int kind, const std::string& url, uint32_t login)
 }
 
 }  // namespace
-
-void IssueRequest(int kind, const std::string& url)
-{
-    IssueTaggedRequest(kind, url, 0);
-}
 
 namespace {
 
@@ -424,21 +403,22 @@ void CancelConnectionWatchdog(uint32_t login)
         LogFailedCall("PostMessageW (the login watchdog)", GetLastError());
 }
 
-void StartAccountCheck()
+void StartAccountCheck(const ServiceAccount& account)
 {
     // A new login supersedes any earlier one still waiting for its replies.
-    WinInetPlatform platform(++newestLogin);
-    StartAccountCheck(GetSettings(), platform);
+    WinInetPlatform platform(++newestLogin, account);
+    StartAccountCheck(account, platform);
 }
 
-void CheckForUpdate()
+void CheckForUpdate(Settings& settings)
 {
-    WinInetPlatform platform(0);
-    CheckForUpdate(GetSettings(), platform);
+    const ServiceAccount address{settings.serviceUrl, {}, {}};
+    WinInetPlatform platform(0, address);
+    CheckForUpdate(settings, platform);
 }
 
 void SendAlarmNotice(const ServiceAccount& account)
 {
-    WinInetPlatform platform(0);
-    SendAlarmNotice(account, GetSettings(), platform);
+    WinInetPlatform platform(0, account);
+    SendAlarmNotice(account, nonce, platform);
 }

@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <string>
 
-void IssueRequest(int kind, const std::string& url);
 void CALLBACK ServiceStatusCallback(HINTERNET handle, DWORD_PTR context, DWORD status, LPVOID info,
                                     DWORD infoLength) noexcept;
 

@@ -41,14 +41,19 @@ std::string SignedRequestQuery(const std::string& user, int32_t nonce, const std
            "&h=" + PercentEncode(hash);
 }
 
-// The stored nonce after one more step, as the atomic left it: past the
-// largest int it wraps, where a plain + 1 would overflow.
-int32_t NextNonce(Settings& settings)
+// The nonce after one more step, as the atomic left it: past the largest
+// int it wraps, where a plain + 1 would overflow.
+int32_t NextNonce(ServiceNonce& nonce)
 {
-    return int32_t(uint32_t(settings.nonce.fetch_add(1)) + 1u);
+    return int32_t(uint32_t(nonce.fetch_add(1)) + 1u);
 }
 
 }  // namespace
+
+ServiceAccount ServiceAccountOf(const Settings& settings)
+{
+    return ServiceAccount{settings.serviceUrl, settings.GetServerUser(), settings.GetServerPass()};
+}
 
 size_t ReplyReadSize(int kind)
 {
@@ -132,11 +137,6 @@ std::string MakeLoginHash(const std::string& password, int32_t nonce)
     return DigestToHex(md5.Final());
 }
 
-std::string MakeLoginHash(int32_t nonce)
-{
-    return MakeLoginHash(GetSettings().GetServerPass(), nonce);
-}
-
 double LeadingNumber(const std::string& text)
 {
     size_t pos = SkipSpace(text);
@@ -207,30 +207,30 @@ void RecordUpdateCheck(Settings& settings, const UtcDate& today)
     settings.lastCheckedYear = int16_t(uint16_t(today.year & 0xFFFF));
 }
 
-void StartAccountCheck(Settings& settings, ServicePlatform& platform)
+void StartAccountCheck(const ServiceAccount& account, ServicePlatform& platform)
 {
     platform.ResetAccountIndicator();
     platform.ShowSmsBalance(-1);
     // Watched before it is sent: a reply that comes at once finds the timer
     // there to cancel.
     platform.StartConnectionWatchdog();
-    platform.IssueRequest(KIND_NONCE, NonceUrl(settings.serviceUrl, settings.GetServerUser()));
+    platform.IssueRequest(KIND_NONCE, NonceUrl(account.serviceUrl, account.user));
 }
 
-void RequestAccountInfo(Settings& settings, ServicePlatform& platform)
+void RequestAccountInfo(const ServiceAccount& account, ServiceNonce& nonce, ServicePlatform& platform)
 {
     // Each signed request uses the next nonce; the guard thread's alarm
     // notice may take one at the same time.
-    int32_t nonce = NextNonce(settings);
-    platform.IssueRequest(KIND_ACCOUNT_INFO, AccountInfoUrl(settings.serviceUrl, settings.GetServerUser(), nonce,
-                                                            MakeLoginHash(settings.GetServerPass(), nonce)));
+    const int32_t next = NextNonce(nonce);
+    platform.IssueRequest(KIND_ACCOUNT_INFO,
+                          AccountInfoUrl(account.serviceUrl, account.user, next, MakeLoginHash(account.pass, next)));
 }
 
-void SendAlarmNotice(const ServiceAccount& account, Settings& settings, ServicePlatform& platform)
+void SendAlarmNotice(const ServiceAccount& account, ServiceNonce& nonce, ServicePlatform& platform)
 {
-    int32_t nonce = NextNonce(settings);
+    const int32_t next = NextNonce(nonce);
     platform.IssueRequest(KIND_ALARM_NOTICE,
-                          AlarmNoticeUrl(account.serviceUrl, account.user, nonce, MakeLoginHash(account.pass, nonce)));
+                          AlarmNoticeUrl(account.serviceUrl, account.user, next, MakeLoginHash(account.pass, next)));
 }
 
 void CheckForUpdate(Settings& settings, ServicePlatform& platform)
@@ -252,32 +252,32 @@ void BeforeReplyRead(int kind, ServicePlatform& platform)
         platform.CancelConnectionWatchdog();
 }
 
-const char* HandleServiceReply(int kind, const std::string& replyBytes, Settings& settings,
-                               ServicePlatform& platform)
+const char* HandleServiceReply(int kind, const std::string& replyBytes, const ServiceAccount& account,
+                               ServiceNonce& nonce, ServicePlatform& platform)
 {
     switch (kind) {
     case KIND_UPDATE_CHECK:
+        // The date first: the question waits for the owner, who may close
+        // the main dialog meanwhile.
+        platform.UpdateCheckAnswered(platform.CurrentUtcDate());
         if (OffersNewerVersion(replyBytes))
-            platform.OfferHomePage(HomePageUrl(settings.serviceUrl));
-        RecordUpdateCheck(settings, platform.CurrentUtcDate());
+            platform.OfferHomePage(HomePageUrl(account.serviceUrl));
         return nullptr;
     case KIND_ALARM_NOTICE:
         return AlarmRefusal(replyBytes);
     case KIND_NONCE:
-        settings.nonce = LeadingInteger(ReplyText(replyBytes));
-        RequestAccountInfo(settings, platform);
+        nonce = LeadingInteger(ReplyText(replyBytes));
+        RequestAccountInfo(account, nonce, platform);
         return nullptr;
     case KIND_ACCOUNT_INFO: {
         AccountVerdict verdict = JudgeAccountReply(replyBytes);
         if (!verdict.valid) {
-            settings.loggedIn = false;
+            platform.LoginAnswered(false, 0);
             return INVALID_LOGIN_MESSAGE;
         }
         platform.StepAccountIndicator();
         platform.SetAccountIndicatorColour(0, 255);
-        settings.smsBalance = verdict.balance;
-        platform.ShowSmsBalance(verdict.balance);
-        settings.loggedIn = true;
+        platform.LoginAnswered(true, verdict.balance);
         return nullptr;
     }
     default:

@@ -4,6 +4,7 @@
 // Portable: the platform is reached only through ServicePlatform.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -16,6 +17,9 @@ struct ServiceAccount {
     std::string user;
     std::string pass;
 };
+
+// The account kept in the owner's record.
+ServiceAccount ServiceAccountOf(const Settings& settings);
 
 // Carried with each request and handed back with its completion.
 enum RequestKind : int {
@@ -49,8 +53,6 @@ std::string SignUpPageUrl(const std::string& base);
 // MD5 of the password's bytes followed by the nonce in decimal, as 32
 // lowercase hex digits.
 std::string MakeLoginHash(const std::string& password, int32_t nonce);
-// The same over the stored password.
-std::string MakeLoginHash(int32_t nonce);
 
 // The leading decimal number: optional white space, an optional sign, digits
 // with an optional point and fraction; no number gives 0.
@@ -85,11 +87,13 @@ struct UtcDate {
 // Due unless the stored date is today's (equality only: an earlier or a
 // later date lets the check run).
 bool UpdateCheckDue(int8_t lastDay, int8_t lastMonth, int16_t lastYear, const UtcDate& today);
-// Stores today's date as the last answered check (low 8 bits of day and month).
+// Stores the date of the last answered check in the record (low 8 bits of
+// day and month), on the main thread, which the network thread tells.
 void RecordUpdateCheck(Settings& settings, const UtcDate& today);
 
 // What the protocol needs from the platform: the requests, the watchdog, the
-// account indicator, the update question and the browser.
+// account indicator, the main dialog's news, the update question and the
+// browser.
 class ServicePlatform {
 public:
     virtual ~ServicePlatform() = default;
@@ -100,22 +104,31 @@ public:
     virtual void StepAccountIndicator() = 0;
     virtual void SetAccountIndicatorColour(uint8_t red, uint8_t green) = 0;
     virtual void ShowSmsBalance(int32_t balance) = 0;
+    // The account reply: the owner is logged in (with this balance) or not.
+    virtual void LoginAnswered(bool valid, int32_t balance) = 0;
+    // The update check was answered today: its date goes to the record.
+    virtual void UpdateCheckAnswered(const UtcDate& today) = 0;
     // The "New Version Available!" question, and the page opened on yes.
     // Returns at once: nobody waits for the owner's answer.
     virtual void OfferHomePage(const std::string& url) = 0;
     virtual UtcDate CurrentUtcDate() = 0;
 };
 
-void StartAccountCheck(Settings& settings, ServicePlatform& platform);
-void RequestAccountInfo(Settings& settings, ServicePlatform& platform);
-void SendAlarmNotice(const ServiceAccount& account, Settings& settings, ServicePlatform& platform);
+// The nonce of the signed requests: the service client's own, taken by the
+// login on the network thread and by the alarm notice on the guard thread.
+using ServiceNonce = std::atomic<int32_t>;
+
+void StartAccountCheck(const ServiceAccount& account, ServicePlatform& platform);
+void RequestAccountInfo(const ServiceAccount& account, ServiceNonce& nonce, ServicePlatform& platform);
+void SendAlarmNotice(const ServiceAccount& account, ServiceNonce& nonce, ServicePlatform& platform);
+// On the main thread, over the owner's record.
 void CheckForUpdate(Settings& settings, ServicePlatform& platform);
 
 // The steps of a completion that come first once its body has been read:
 // the nonce reply steps the indicator, the account reply cancels the
 // watchdog. A read that fails takes neither step.
 void BeforeReplyRead(int kind, ServicePlatform& platform);
-// Routes a reply by its kind. Gives the refusal to show in a "Warning" box,
-// or null.
-const char* HandleServiceReply(int kind, const std::string& replyBytes, Settings& settings,
-                               ServicePlatform& platform);
+// Routes a reply by its kind; account is the one its request was made for.
+// Gives the refusal to show in a "Warning" box, or null.
+const char* HandleServiceReply(int kind, const std::string& replyBytes, const ServiceAccount& account,
+                               ServiceNonce& nonce, ServicePlatform& platform);

@@ -39,31 +39,3 @@ bool ReplyStillWanted(int kind, uint32_t login, uint32_t newestLogin)
         return true;
     return login == newestLogin;
 }
-
-bool ServiceGate::Enter()
-{
-    std::lock_guard<std::mutex> hold(lock);
-    if (shut)
-        return false;
-    ++inside;
-    return true;
-}
-
-void ServiceGate::Leave()
-{
-    std::lock_guard<std::mutex> hold(lock);
-    if (--inside == 0)
-        emptied.notify_all();
-}
-
-void ServiceGate::Shut()
-{
-    std::lock_guard<std::mutex> hold(lock);
-    shut = true;
-}
-
-void ServiceGate::Drain()
-{
-    std::unique_lock<std::mutex> hold(lock);
-    emptied.wait(hold, [this] { return inside == 0; });
-}

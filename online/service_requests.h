@@ -1,15 +1,12 @@
 // The service client's own rules, apart from the internet library: which
-// completions end a request, how much of a body is read, which login a reply
-// still belongs to, and the gate that keeps replies away from the settings
-// record once the program is ending.
+// completions end a request, how much of a body is read and which login a
+// reply still belongs to.
 // Portable: no Windows headers.
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
 
 // Bytes to read of a reply with this status. An alarm reply sent with an
 // error status is read one byte further than its words, so that only a body
@@ -46,7 +43,7 @@ private:
 
 // A login is numbered when it starts; its nonce and account requests carry
 // the number. A later login supersedes it: its replies are then dropped, so
-// only the newest login writes the nonce, the balance and the logged-in flag.
+// only the newest login sets the nonce and tells the main dialog its answer.
 // The other kinds belong to no login (0) and are always handled.
 bool ReplyStillWanted(int kind, uint32_t login, uint32_t newestLogin);
 
@@ -73,26 +70,4 @@ public:
 private:
     uint32_t watched_ = 0;
     bool running_ = false;
-};
-
-// Lets reply handlers in while the settings record lives. Close shuts it and
-// waits for the handlers inside to leave; a handler that waits for the owner
-// steps out meanwhile and may find it shut when it comes back.
-class ServiceGate {
-public:
-    bool Enter();  // false once shut: nothing may be written
-    void Leave();
-    void Shut();   // no handler enters from now on
-    void Drain();  // returns once no handler is inside
-    void Close()
-    {
-        Shut();
-        Drain();
-    }
-
-private:
-    std::mutex lock;
-    std::condition_variable emptied;
-    int inside = 0;
-    bool shut = false;
 };

@@ -6,15 +6,13 @@
 
 #include <string>
 
-// Returns at once; false when the thread could not be started.
-bool OpenWebPageOnStaThread(const std::string& url);
-
 // On the calling thread, which must be in a single-threaded apartment.
 void OpenInBrowser(const std::string& url);
 
-// The service's sign-up page, the same way; both dialogs' sign-up buttons.
+// The service's sign-up page, on a thread of its own; both dialogs' sign-up
+// buttons. Returns at once; false when the thread could not be started.
 bool OpenSignUpPage(const std::string& serviceUrl);
 
-// The same thread for any work: runs work(text) there, COM initialised as a
+// Runs work(text) on a thread of its own, COM initialised there as a
 // single-threaded apartment (or as the system allows).
 bool RunOnStaThread(void (*work)(const std::string&), const std::string& text);

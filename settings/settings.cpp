@@ -9,70 +9,6 @@ Settings::Settings() : serviceUrl(KESTROVA_SERVICE_URL) {}
 
 Settings::~Settings() = default;
 
-std::string Settings::GetServerUser() const
-{
-    std::lock_guard<std::mutex> hold(accountLock);
-    return serverUser;
-}
-
-std::string Settings::GetServerPass() const
-{
-    std::lock_guard<std::mutex> hold(accountLock);
-    return serverPass;
-}
-
-void Settings::SetServerUser(const std::string& text)
-{
-    std::lock_guard<std::mutex> hold(accountLock);
-    serverUser = text.substr(0, ACCOUNT_BYTES - 1);
-}
-
-void Settings::SetServerPass(const std::string& text)
-{
-    std::lock_guard<std::mutex> hold(accountLock);
-    serverPass = text.substr(0, ACCOUNT_BYTES - 1);
-}
-
-void Settings::ClearAccount()
-{
-    std::lock_guard<std::mutex> hold(accountLock);
-    serverUser.clear();
-    serverUser.shrink_to_fit();
-    serverPass.clear();
-    serverPass.shrink_to_fit();
-    notifyToken.clear();
-    notifyToken.shrink_to_fit();
-}
-
-std::string Settings::GetNotifyUrl() const
-{
-    std::lock_guard<std::mutex> hold(accountLock);
-    return notifyUrl;
-}
-
-std::string Settings::GetNotifyToken() const
-{
-    std::lock_guard<std::mutex> hold(accountLock);
-    return notifyToken;
-}
-
-void Settings::SetNotifyUrl(const std::string& text)
-{
-    std::lock_guard<std::mutex> hold(accountLock);
-    notifyUrl = text;
-}
-
-void Settings::SetNotifyToken(const std::string& text)
-{
-    std::lock_guard<std::mutex> hold(accountLock);
-    notifyToken = text;
-}
-
-std::u16string Settings::GetPassword() const
-{
-    return std::u16string(password);
-}
-
 void Settings::SetPassword(const std::u16string& text)
 {
     size_t length = std::min(text.size(), PASSWORD_UNITS - 1);
@@ -85,55 +21,55 @@ void Settings::SetPassword(const std::u16string& text)
 
 namespace {
 
-// Created by the main thread before any other thread starts.
-std::unique_ptr<Settings>& Record()
-{
-    static std::unique_ptr<Settings> record;
-    return record;
-}
-
-// A store whose key opens nowhere: the record then holds the defaults and
-// saves nothing.
-class NoRegistryStore : public RegistryStore {
-public:
-    OpenedKey OpenOrCreate() override { return {}; }
+struct GuardBridge {
+    Settings* shared = nullptr;
+    RegistryKey* key = nullptr;
+    std::unique_ptr<Settings> loaded;  // LoadSettingsFrom's, for tests and probes
+    std::unique_ptr<RegistryKey> loadedKey;
 };
+
+GuardBridge& Bridge()
+{
+    static GuardBridge bridge;
+    return bridge;
+}
 
 }  // namespace
 
+void ShareSettingsWithGuard(Settings* settings, RegistryKey* key) noexcept
+{
+    Bridge().shared = settings;
+    Bridge().key = key;
+}
+
 Settings& LoadSettingsFrom(RegistryStore& store)
 {
-    std::unique_ptr<Settings>& record = Record();
-    record = std::make_unique<Settings>();
-    LoadSettings(*record, store);
-    return *record;
+    GuardBridge& bridge = Bridge();
+    bridge.loaded = std::make_unique<Settings>();
+    bridge.loadedKey = LoadSettings(*bridge.loaded, store);
+    ShareSettingsWithGuard(bridge.loaded.get(), bridge.loadedKey.get());
+    return *bridge.loaded;
 }
 
 Settings& GetSettings()
 {
-    if (!Record()) {
-        NoRegistryStore nowhere;
-        return LoadSettingsFrom(nowhere);
+    GuardBridge& bridge = Bridge();
+    if (!bridge.shared) {
+        bridge.loaded = std::make_unique<Settings>();
+        bridge.shared = bridge.loaded.get();
     }
-    return *Record();
-}
-
-Settings* LoadedSettings() noexcept
-{
-    return Record().get();
-}
-
-void SaveSettings(Settings& settings)
-{
-    WriteSettings(settings);
-}
-
-void SaveSettingsAtSessionEnd(Settings& settings)
-{
-    WriteSettingValues(settings);
+    return *bridge.shared;
 }
 
 void DestroySettings()
 {
-    Record().reset();
+    ShareSettingsWithGuard(nullptr, nullptr);
+    Bridge().loaded.reset();
+    Bridge().loadedKey.reset();
+}
+
+void SaveSettings(Settings& settings)
+{
+    if (Bridge().key)
+        WriteSettings(settings, *Bridge().key);
 }

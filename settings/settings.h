@@ -1,15 +1,15 @@
-// The one process-wide settings record: what survives a restart (flags,
-// sensitivity, unlock password, SMS account, last update check, hot key) and
-// the run-time state the threads share (armed, siren, login, nonce, balance).
-// Portable: no Windows headers. Loaded once by LoadSettingsFrom, then reached
-// through GetSettings().
+// The owner's settings: the values kept under the program's key (flags,
+// sensitivity, unlock password, SMS account, push address, last update check,
+// hot key). A plain record owned by the main thread: the entry loads it,
+// hands it by reference to the dialogs and writes it back through its key;
+// the guard gets a copy at lock (GuardConfigFrom), the network a copy of
+// what each request needs. Portable: no Windows headers.
 #pragma once
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 
 // Bits of the flag word, stored as "Settings".
@@ -40,7 +40,7 @@ constexpr size_t ACCOUNT_BYTES = 100;
 class RegistryKey;
 class RegistryStore;
 
-// The mouse-movement watcher of the guard; owned by the record while armed.
+// The mouse-movement watcher of the guard (see the guard's part below).
 class MouseWatcher {
 public:
     virtual ~MouseWatcher() = default;
@@ -52,78 +52,66 @@ struct Settings {
     Settings(const Settings&) = delete;
     Settings& operator=(const Settings&) = delete;
 
-    // The flag word. Atomic because the main, guard and network threads all
-    // touch single bits of it.
+    // Atomic only while the guard thread still sets FLAG_ARMED in it and
+    // the hook reads the sensitivity from it (see the guard's part below);
+    // everything else reads and writes them as plain values.
     std::atomic<uint32_t> flags{DEFAULT_FLAGS};
-    std::unique_ptr<RegistryKey> key;  // open from load until the final save; may be null
+    std::atomic<int32_t> sensitivity{DEFAULT_SENSITIVITY};
     uint32_t hotKeyModifiers = DEFAULT_HOTKEY_MODIFIERS;
     uint32_t hotKeyCode = DEFAULT_HOTKEY_CODE;
-    std::unique_ptr<MouseWatcher> mouseWatcher;
-    std::atomic<bool> sirenSounding{false};
     char16_t password[PASSWORD_UNITS] = {};
-    std::atomic<int32_t> nonce{0};
-    std::atomic<int32_t> smsBalance{0};
-    std::atomic<int32_t> sensitivity{DEFAULT_SENSITIVITY};
-    std::atomic<int8_t> lastCheckedDay{0};
-    std::atomic<int8_t> lastCheckedMonth{0};
-    std::atomic<int16_t> lastCheckedYear{0};
-    std::atomic<bool> loggedIn{false};
-    uint8_t lastAcLineStatus = 0;
+    int8_t lastCheckedDay = 0;
+    int8_t lastCheckedMonth = 0;
+    int16_t lastCheckedYear = 0;
 
     // Base address of the SMS service: the built-in default or a well-formed
     // "ServiceUrl" from the key. Read at load, never written.
     std::string serviceUrl;
 
-    bool HasFlag(uint32_t bit) const { return (flags.load() & bit) != 0; }
+    // The guard's part, until the guard keeps its run-time state in its own
+    // dialog data: nothing in app/, settings/ or online/ reads these.
+    std::unique_ptr<MouseWatcher> mouseWatcher;
+    std::atomic<bool> sirenSounding{false};
+    uint8_t lastAcLineStatus = 0;
+
+    bool HasFlag(uint32_t bit) const { return (flags & bit) != 0; }
     void SetFlag(uint32_t bit, bool on)
     {
         if (on)
-            flags.fetch_or(bit);
+            flags |= bit;
         else
-            flags.fetch_and(~bit);
+            flags &= ~bit;
     }
 
-    std::string GetServerUser() const;
-    std::string GetServerPass() const;
-    void SetServerUser(const std::string& text);  // cut to 99 bytes
-    void SetServerPass(const std::string& text);  // cut to 99 bytes
-    void ClearAccount();  // the push token too
+    const std::string& GetServerUser() const { return serverUser; }
+    const std::string& GetServerPass() const { return serverPass; }
+    void SetServerUser(const std::string& text) { serverUser = text.substr(0, ACCOUNT_BYTES - 1); }
+    void SetServerPass(const std::string& text) { serverPass = text.substr(0, ACCOUNT_BYTES - 1); }
 
     // The push address ("NotifyUrl") and the token of a protected topic
     // ("NotifyToken"): plain ASCII, empty when absent. The token is only
     // ever read from the key, never written or shown.
-    std::string GetNotifyUrl() const;
-    std::string GetNotifyToken() const;
-    void SetNotifyUrl(const std::string& text);
-    void SetNotifyToken(const std::string& text);
+    const std::string& GetNotifyUrl() const { return notifyUrl; }
+    const std::string& GetNotifyToken() const { return notifyToken; }
+    void SetNotifyUrl(const std::string& text) { notifyUrl = text; }
+    void SetNotifyToken(const std::string& text) { notifyToken = text; }
 
-    std::u16string GetPassword() const;
+    std::u16string GetPassword() const { return std::u16string(password); }
     void SetPassword(const std::u16string& text);  // cut to 9 units
 
 private:
-    mutable std::mutex accountLock;  // the strings are read on the network and guard threads
     std::string serverUser;
     std::string serverPass;
     std::string notifyUrl;
     std::string notifyToken;
 };
 
-// Creates the record and fills it from the store, replacing any earlier one.
-// The entry calls it once, on the main thread, before anything reads the
-// settings; tests hand in an in-memory store.
-Settings& LoadSettingsFrom(RegistryStore& store);
-// The record LoadSettingsFrom made. Without one, a record with the defaults
-// that saves nothing.
+// The guard's way to the record, until it reads only its GuardConfig: the
+// record the entry shares (ShareSettingsWithGuard) or, for the guard's
+// tests and probes, one loaded by LoadSettingsFrom.
 Settings& GetSettings();
-// The record if one is loaded, else null; never makes one (for callbacks
-// that may run after the record is gone at exit).
-Settings* LoadedSettings() noexcept;
-// Writes every persisted field, closes the key and empties the account: the
-// final save, at exit.
-void SaveSettings(Settings& settings);
-// Writes every persisted field and leaves the record whole: the session may
-// end right after, or go on (ENDSESSION_CLOSEAPP, or refused while armed),
-// and then the alarm notice still needs the account and the exit its key.
-void SaveSettingsAtSessionEnd(Settings& settings);
-// Destroys the record; the next GetSettings starts from nothing.
+void ShareSettingsWithGuard(Settings* settings, RegistryKey* key) noexcept;
+Settings& LoadSettingsFrom(RegistryStore& store);
 void DestroySettings();
+// Writes the shared record through its key (the guard's fatal exit).
+void SaveSettings(Settings& settings);

@@ -121,7 +121,10 @@ void SetDefaults(Settings& settings)
     settings.hotKeyModifiers = DEFAULT_HOTKEY_MODIFIERS;
     settings.hotKeyCode = DEFAULT_HOTKEY_CODE;
     settings.SetPassword(u"");
-    settings.ClearAccount();
+    settings.SetServerUser("");
+    settings.SetServerPass("");
+    settings.SetNotifyUrl("");
+    settings.SetNotifyToken("");
     settings.lastCheckedDay = 0;
     settings.lastCheckedMonth = 0;
     settings.lastCheckedYear = 0;
@@ -188,37 +191,11 @@ RegistryValue VersionField()
     return value;
 }
 
-}  // namespace
-
-void LoadSettings(Settings& settings, RegistryStore& store)
+void WriteNotifyUrl(const Settings& settings, RegistryKey& key)
 {
-    settings.ClearAccount();
-    settings.sirenSounding = false;
-    settings.loggedIn = false;
-    settings.serviceUrl = KESTROVA_SERVICE_URL;
-
-    OpenedKey opened = store.OpenOrCreate();
-    settings.key = std::move(opened.key);
-    if (!settings.key || opened.created) {
-        SetDefaults(settings);
-    } else {
-        ReadStoredValues(settings, *settings.key);
-        if (std::optional<std::string> url = ReadServiceUrl(*settings.key))
-            settings.serviceUrl = *url;
-    }
-
-    settings.mouseWatcher.reset();
-    settings.SetFlag(FLAG_ARMED, false);  // an armed bit never survives a restart
-}
-
-void WriteNotifyUrl(Settings& settings)
-{
-    RegistryKey* key = settings.key.get();
-    if (!key)
-        return;
-    const std::string url = settings.GetNotifyUrl();
+    const std::string& url = settings.GetNotifyUrl();
     if (url.empty()) {
-        key->Delete("NotifyUrl");
+        key.Delete("NotifyUrl");
         return;
     }
     RegistryValue value{REGISTRY_TYPE_SZ, {}};
@@ -227,30 +204,43 @@ void WriteNotifyUrl(Settings& settings)
         value.bytes.push_back(0);
     }
     value.bytes.insert(value.bytes.end(), {0, 0});
-    if (const uint32_t error = key->Write("NotifyUrl", value, TextWidth::Wide))
+    if (const uint32_t error = key.Write("NotifyUrl", value, TextWidth::Wide))
         LogEvent("The settings could not be saved (error " + std::to_string(error) + "): NotifyUrl");
 }
 
-void WriteSettingValues(Settings& settings)
+}  // namespace
+
+std::unique_ptr<RegistryKey> LoadSettings(Settings& settings, RegistryStore& store)
 {
-    RegistryKey* key = settings.key.get();
-    if (!key)
-        return;
+    settings.serviceUrl = KESTROVA_SERVICE_URL;
+    OpenedKey opened = store.OpenOrCreate();
+    if (!opened.key || opened.created) {
+        SetDefaults(settings);
+    } else {
+        ReadStoredValues(settings, *opened.key);
+        if (std::optional<std::string> url = ReadServiceUrl(*opened.key))
+            settings.serviceUrl = *url;
+    }
+    settings.SetFlag(FLAG_ARMED, false);  // an armed bit never survives a restart
+    return std::move(opened.key);
+}
+
+void WriteSettings(const Settings& settings, RegistryKey& key)
+{
     std::string failed;
     uint32_t firstError = 0;
     const auto write = [&](const char* name, const RegistryValue& value, TextWidth width) {
-        const uint32_t error = key->Write(name, value, width);
+        const uint32_t error = key.Write(name, value, width);
         if (error == 0)
             return;
         failed += failed.empty() ? name : std::string(", ") + name;
         if (firstError == 0)
             firstError = error;
     };
-    uint32_t lastChecked = uint32_t(uint8_t(settings.lastCheckedDay.load())) |
-                           uint32_t(uint8_t(settings.lastCheckedMonth.load())) << 8 |
-                           uint32_t(uint16_t(settings.lastCheckedYear.load())) << 16;
+    uint32_t lastChecked = uint32_t(uint8_t(settings.lastCheckedDay)) | uint32_t(uint8_t(settings.lastCheckedMonth)) << 8 |
+                           uint32_t(uint16_t(settings.lastCheckedYear)) << 16;
     write("Settings", Word(settings.flags), TextWidth::Wide);
-    write("Sensitivity", Word(uint32_t(settings.sensitivity.load())), TextWidth::Wide);
+    write("Sensitivity", Word(uint32_t(settings.sensitivity)), TextWidth::Wide);
     write("LastChecked", Word(lastChecked), TextWidth::Wide);
     write("HotKey", Word(settings.hotKeyModifiers << 8 | settings.hotKeyCode), TextWidth::Wide);
     write("PW", PasswordField(settings), TextWidth::Wide);
@@ -259,12 +249,5 @@ void WriteSettingValues(Settings& settings)
     write("LastVersion", VersionField(), TextWidth::Wide);
     if (!failed.empty())
         LogEvent("The settings could not be saved (error " + std::to_string(firstError) + "): " + failed);
-    WriteNotifyUrl(settings);
-}
-
-void WriteSettings(Settings& settings)
-{
-    WriteSettingValues(settings);
-    settings.key.reset();
-    settings.ClearAccount();
+    WriteNotifyUrl(settings, key);
 }

@@ -78,7 +78,7 @@ int32_t ParseSensitivity(const std::string& text)
 SettingsDialogEntries EntriesFromSettings(const Settings& settings)
 {
     SettingsDialogEntries entries;
-    entries.sensitivityText = SensitivityFieldText(settings.sensitivity.load());
+    entries.sensitivityText = SensitivityFieldText(settings.sensitivity);
     entries.dailyUpdateCheck = settings.HasFlag(FLAG_DAILY_UPDATE_CHECK);
     entries.password = settings.GetPassword();
     entries.serverUser = settings.GetServerUser();

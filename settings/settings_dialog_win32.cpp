@@ -12,7 +12,6 @@
 #include "online/web_page_win32.h"
 #include "resources/resource_ids.h"
 #include "settings/settings.h"
-#include "settings/settings_codec.h"
 #include "settings/settings_dialog_rules.h"
 
 namespace {
@@ -56,7 +55,12 @@ void ShowWebAddress(HWND dialog, const std::string& url)
     SetDlgItemTextW(dialog, IDC_SETTINGS_WEB_ADDRESS, text.c_str());
 }
 
-void InitSettingsDialog(HWND dialog)
+Settings& RecordOf(HWND dialog)
+{
+    return *reinterpret_cast<Settings*>(GetWindowLongPtrW(dialog, DWLP_USER));
+}
+
+void InitSettingsDialog(HWND dialog, Settings& settings)
 {
     // Typing stops where the read buffers on OK would cut the text anyway.
     SendDlgItemMessageW(dialog, IDC_SETTINGS_SENSITIVITY, EM_LIMITTEXT, SENSITIVITY_TEXT_BYTES - 1, 0);
@@ -65,7 +69,6 @@ void InitSettingsDialog(HWND dialog)
     SendDlgItemMessageW(dialog, IDC_SETTINGS_SMS_PASS, EM_LIMITTEXT, ACCOUNT_BYTES - 1, 0);
     SendDlgItemMessageW(dialog, IDC_SETTINGS_NOTIFY_URL, EM_LIMITTEXT, PUSH_ADDRESS_MAX_CHARS, 0);
 
-    Settings& settings = GetSettings();
     ShowWebAddress(dialog, settings.serviceUrl);
     const SettingsDialogEntries shown = EntriesFromSettings(settings);
     if (shown.dailyUpdateCheck)
@@ -104,7 +107,7 @@ void TestPushAddress(HWND dialog)
         return;
     }
     // One test at a time: the button comes back with the outcome.
-    if (StartPushTest(dialog, WM_PUSH_TESTED, url))
+    if (StartPushTest(dialog, WM_PUSH_TESTED, PushTarget{url, RecordOf(dialog).GetNotifyToken()}))
         EnableWindow(GetDlgItem(dialog, IDC_SETTINGS_NOTIFY_TEST), FALSE);
 }
 
@@ -130,12 +133,9 @@ void StoreAndClose(HWND dialog)
     typed.serverUser = ReadText(dialog, IDC_SETTINGS_SMS_USER, ACCOUNT_BYTES);
     typed.serverPass = ReadText(dialog, IDC_SETTINGS_SMS_PASS, ACCOUNT_BYTES);
     typed.useSmsService = IsChecked(dialog, IDC_SETTINGS_USE_SMS);
-    Settings& settings = GetSettings();
-    const bool startAccountCheck = StoreSettingsDialogEntries(settings, typed);
-    // Kept at once: the message after a crash needs it at the next start.
-    WriteNotifyUrl(settings);
-    if (startAccountCheck)
-        StartAccountCheck();
+    Settings& settings = RecordOf(dialog);
+    if (StoreSettingsDialogEntries(settings, typed))
+        StartAccountCheck(ServiceAccountOf(settings));
     EndDialog(dialog, IDOK);
 }
 
@@ -192,7 +192,8 @@ INT_PTR SettingsDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM 
     try {
         switch (message) {
         case WM_INITDIALOG:
-            InitSettingsDialog(dialog);
+            SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+            InitSettingsDialog(dialog, RecordOf(dialog));
             return TRUE;  // the dialog manager sets the default focus
         case WM_LBUTTONDOWN:
             OnButtonDown(dialog, lParam);
@@ -218,7 +219,7 @@ INT_PTR SettingsDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM 
                 EndDialog(dialog, IDCANCEL);
                 return TRUE;
             case IDC_SETTINGS_SIGN_UP:
-                OpenSignUpPage(GetSettings().serviceUrl);
+                OpenSignUpPage(RecordOf(dialog).serviceUrl);
                 return FALSE;
             case IDC_SETTINGS_NOTIFY_TEST:
                 TestPushAddress(dialog);
@@ -242,7 +243,8 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
 
 }  // namespace
 
-void RunSettingsDialog(HWND owner)
+bool RunSettingsDialog(HWND owner, Settings& settings)
 {
-    DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_SETTINGS), owner, SettingsDialogProc, 0);
+    return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_SETTINGS), owner, SettingsDialogProc,
+                           reinterpret_cast<LPARAM>(&settings)) == IDOK;
 }

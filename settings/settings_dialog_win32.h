@@ -3,4 +3,7 @@
 
 #include <windows.h>
 
-void RunSettingsDialog(HWND owner);
+struct Settings;
+
+// True when OK stored the fields in the record: the caller saves it.
+bool RunSettingsDialog(HWND owner, Settings& settings);

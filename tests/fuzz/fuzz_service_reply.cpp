@@ -1,6 +1,6 @@
 // Every reply handler with any body: the kind (known or not), the bytes as
 // the callback's read leaves them (at most the kind's read size) and as a
-// whole body of any length. Checks what each kind may do to the record and
+// whole body of any length. Checks what each kind may do to the nonce and
 // the platform, whatever the server sent.
 
 #include <cstring>
@@ -12,7 +12,6 @@
 #include "online/service_protocol.h"
 #include "online/service_requests.h"
 #include "settings/leading_integer.h"
-#include "settings/settings.h"
 
 namespace {
 
@@ -26,12 +25,8 @@ bool IsLowerHex(const std::string& text)
 
 void HandleOne(int kind, const std::string& body, int32_t nonceBefore)
 {
-    Settings settings;
-    settings.SetServerUser("owner@example.org");
-    settings.SetServerPass("secret");
-    settings.nonce = nonceBefore;
-    settings.loggedIn = (nonceBefore & 1) != 0;
-    settings.smsBalance = 77;
+    const ServiceAccount account{KESTROVA_SERVICE_URL, "owner@example.org", "secret"};
+    ServiceNonce nonce{nonceBefore};
     FakeServicePlatform platform;
     platform.today = UtcDate{2024, 2, 29};
 
@@ -40,23 +35,24 @@ void HandleOne(int kind, const std::string& body, int32_t nonceBefore)
     FUZZ_CHECK(platform.Count("watchdog cancel") == (kind == KIND_ACCOUNT_INFO ? 1u : 0u));
     platform.calls.clear();
 
-    const char* refusal = HandleServiceReply(kind, body, settings, platform);
+    const char* refusal = HandleServiceReply(kind, body, account, nonce, platform);
     FUZZ_CHECK(platform.Count("watchdog start") == 0);
     // The indicator only ever turns green.
     FUZZ_CHECK(platform.CountStartingWith("colour ") == platform.Count("colour 0,255"));
     const size_t offers = platform.CountStartingWith("offer ");
     const size_t balances = platform.CountStartingWith("balance ");
+    const size_t logins = platform.CountStartingWith("login ");
+    const size_t dates = platform.CountStartingWith("checked ");
 
     switch (kind) {
     case KIND_UPDATE_CHECK:
         FUZZ_CHECK(refusal == nullptr && platform.requests.empty());
         FUZZ_CHECK(offers == (OffersNewerVersion(body) ? 1u : 0u));
-        FUZZ_CHECK(platform.Count("offer " + settings.serviceUrl + "/") == offers);
-        FUZZ_CHECK(settings.lastCheckedDay == 29 && settings.lastCheckedMonth == 2 &&
-                   settings.lastCheckedYear == 2024);
+        FUZZ_CHECK(platform.Count("offer " + account.serviceUrl + "/") == offers);
+        FUZZ_CHECK(dates == 1 && platform.calls.front() == "checked 2024-2-29");
         break;
     case KIND_ALARM_NOTICE: {
-        FUZZ_CHECK(platform.requests.empty() && balances == 0);
+        FUZZ_CHECK(platform.requests.empty() && balances == 0 && logins == 0 && dates == 0);
         const std::string text = ReplyText(body);
         if (text == "INVALID")
             FUZZ_CHECK(refusal == INVALID_LOGIN_MESSAGE);
@@ -73,8 +69,8 @@ void HandleOne(int kind, const std::string& body, int32_t nonceBefore)
         FUZZ_CHECK(refusal == nullptr && platform.requests.size() == 1);
         FUZZ_CHECK(platform.requests[0].kind == KIND_ACCOUNT_INFO);
         const int32_t sent = int32_t(uint32_t(LeadingInteger(ReplyText(body))) + 1u);
-        FUZZ_CHECK(settings.nonce == sent);
-        const std::string prefix = settings.serviceUrl + "/beta/accountinfo.php?u=owner%40example.org&n=";
+        FUZZ_CHECK(nonce == sent && logins == 0);
+        const std::string prefix = account.serviceUrl + "/beta/accountinfo.php?u=owner%40example.org&n=";
         const std::string& url = platform.requests[0].url;
         FUZZ_CHECK(url.compare(0, prefix.size(), prefix) == 0);
         const std::string rest = url.substr(prefix.size());
@@ -87,14 +83,15 @@ void HandleOne(int kind, const std::string& body, int32_t nonceBefore)
     case KIND_ACCOUNT_INFO: {
         FUZZ_CHECK(platform.requests.empty());
         const bool valid = body.size() >= 6 && body.compare(0, 5, "VALID") == 0;
+        FUZZ_CHECK(balances == 0 && nonce == nonceBefore);
         if (valid) {
-            FUZZ_CHECK(refusal == nullptr && settings.loggedIn);
+            FUZZ_CHECK(refusal == nullptr);
             FUZZ_CHECK(platform.Count("step") == 1 && platform.CountStartingWith("colour ") == 1);
-            FUZZ_CHECK(balances == 1 && platform.Count("balance " + std::to_string(settings.smsBalance)) == 1);
-            FUZZ_CHECK(settings.smsBalance == LeadingInteger(ReplyText(body.substr(5))));
+            FUZZ_CHECK(logins == 1 &&
+                       platform.Count("login valid " + std::to_string(LeadingInteger(ReplyText(body.substr(5))))) == 1);
         } else {
-            FUZZ_CHECK(refusal == INVALID_LOGIN_MESSAGE && !settings.loggedIn);
-            FUZZ_CHECK(balances == 0 && platform.CountStartingWith("colour ") == 0 && settings.smsBalance == 77);
+            FUZZ_CHECK(refusal == INVALID_LOGIN_MESSAGE && platform.Count("login invalid") == 1);
+            FUZZ_CHECK(logins == 1 && platform.CountStartingWith("colour ") == 0);
         }
         break;
     }
@@ -102,7 +99,7 @@ void HandleOne(int kind, const std::string& body, int32_t nonceBefore)
         // An unknown kind is never read and changes nothing.
         FUZZ_CHECK(ReplyReadSize(kind) == 0);
         FUZZ_CHECK(refusal == nullptr && platform.requests.empty() && balances == 0 && offers == 0 &&
-                   settings.nonce == nonceBefore && settings.smsBalance == 77);
+                   logins == 0 && dates == 0 && nonce == nonceBefore);
         break;
     }
 }

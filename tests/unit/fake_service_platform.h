@@ -9,12 +9,6 @@
 #include <vector>
 
 #include "online/service_protocol.h"
-#include "settings/settings.h"
-
-inline ServiceAccount AccountOf(const Settings& settings)
-{
-    return ServiceAccount{settings.serviceUrl, settings.GetServerUser(), settings.GetServerPass()};
-}
 
 class FakeServicePlatform : public ServicePlatform {
 public:
@@ -50,6 +44,17 @@ public:
         calls.push_back("colour " + std::to_string(red) + "," + std::to_string(green));
     }
     void ShowSmsBalance(int32_t balance) override { calls.push_back("balance " + std::to_string(balance)); }
+    void LoginAnswered(bool valid, int32_t balance) override
+    {
+        calls.push_back(valid ? "login valid " + std::to_string(balance) : "login invalid");
+    }
+    void UpdateCheckAnswered(const UtcDate& date) override
+    {
+        calls.push_back("checked " + std::to_string(date.year) + "-" + std::to_string(date.month) + "-" +
+                        std::to_string(date.day));
+        checked = date;
+    }
+    UtcDate checked;
     void OfferHomePage(const std::string& url) override { calls.push_back("offer " + url); }
     UtcDate CurrentUtcDate() override { return today; }
 };

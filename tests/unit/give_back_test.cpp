@@ -239,10 +239,10 @@ TEST_F(GiveBack, TheSettingsLoadAndSaveLeaveTheRecordAlone)
     const RegistryValue record{REGISTRY_TYPE_BINARY, EncodeGiveBackRecord(FullRecord())};
     registry.values[GIVE_BACK_VALUE_NAME] = record;
     Settings with;
-    LoadSettings(with, store);
+    const std::unique_ptr<RegistryKey> key = LoadSettings(with, store);
     EXPECT_EQ(with.flags.load(), without.flags.load());
     EXPECT_EQ(with.sensitivity.load(), without.sensitivity.load());
-    WriteSettings(with);
+    WriteSettings(with, *key);
     EXPECT_EQ(registry.values[GIVE_BACK_VALUE_NAME].bytes, record.bytes);
 }
 

@@ -118,21 +118,4 @@ TEST(RequestSteps, EachStepIsTakenByExactlyOneOfTwoThreads)
     }
 }
 
-TEST(ServiceGate, ShutKeepsNewHandlersOutAndDrainWaitsForThoseInside)
-{
-    ServiceGate gate;
-    ASSERT_TRUE(gate.Enter());
-    gate.Shut();
-    EXPECT_FALSE(gate.Enter());
-    bool handlerDone = false;
-    std::thread handler([&] {
-        handlerDone = true;  // the last write the handler makes
-        gate.Leave();
-    });
-    gate.Drain();
-    EXPECT_TRUE(handlerDone);
-    handler.join();
-    EXPECT_FALSE(gate.Enter());
-}
-
 }  // namespace

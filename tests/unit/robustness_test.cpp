@@ -7,7 +7,6 @@
 
 #include "fake_service_platform.h"
 #include "online/service_protocol.h"
-#include "settings/settings.h"
 
 namespace {
 
@@ -22,17 +21,18 @@ std::string NonceField(const std::string& url)
 // sanitizer build stops on; the step wraps as the stored atomic does.
 TEST(Robustness, NonceAtTheLargestIntWrapsInsteadOfOverflowing)
 {
-    Settings settings;
+    const ServiceAccount account;
+    ServiceNonce nonce{0};
     FakeServicePlatform platform;
-    EXPECT_EQ(HandleServiceReply(KIND_NONCE, "2147483647", settings, platform), nullptr);
+    EXPECT_EQ(HandleServiceReply(KIND_NONCE, "2147483647", account, nonce, platform), nullptr);
     ASSERT_EQ(platform.requests.size(), 1u);
-    EXPECT_EQ(settings.nonce.load(), INT32_MIN);
+    EXPECT_EQ(nonce.load(), INT32_MIN);
     EXPECT_EQ(NonceField(platform.requests[0].url), "-2147483648");
 
-    settings.nonce = INT32_MAX;
-    SendAlarmNotice(AccountOf(settings), settings, platform);
+    nonce = INT32_MAX;
+    SendAlarmNotice(account, nonce, platform);
     ASSERT_EQ(platform.requests.size(), 2u);
-    EXPECT_EQ(settings.nonce.load(), INT32_MIN);
+    EXPECT_EQ(nonce.load(), INT32_MIN);
     EXPECT_EQ(NonceField(platform.requests[1].url), "-2147483648");
 }
 

@@ -57,24 +57,25 @@ FakeRegistry SavedRegistry()
     return registry;
 }
 
-void Load(Settings& settings, FakeRegistry& registry)
+// The key the entry then saves through.
+std::unique_ptr<RegistryKey> Load(Settings& settings, FakeRegistry& registry)
 {
     FakeRegistryStore store(registry);
-    LoadSettings(settings, store);
+    return LoadSettings(settings, store);
 }
 
 void ExpectDefaults(const Settings& settings)
 {
-    EXPECT_EQ(settings.flags.load(), DEFAULT_FLAGS & ~FLAG_ARMED);
-    EXPECT_EQ(settings.sensitivity.load(), 50);
+    EXPECT_EQ(settings.flags, DEFAULT_FLAGS & ~FLAG_ARMED);
+    EXPECT_EQ(settings.sensitivity, 50);
     EXPECT_EQ(settings.GetPassword(), u"");
     EXPECT_EQ(settings.GetServerUser(), "");
     EXPECT_EQ(settings.GetServerPass(), "");
     EXPECT_EQ(settings.hotKeyModifiers, 3u);
     EXPECT_EQ(settings.hotKeyCode, 0x67u);
-    EXPECT_EQ(settings.lastCheckedDay.load(), 0);
-    EXPECT_EQ(settings.lastCheckedMonth.load(), 0);
-    EXPECT_EQ(settings.lastCheckedYear.load(), 0);
+    EXPECT_EQ(settings.lastCheckedDay, 0);
+    EXPECT_EQ(settings.lastCheckedMonth, 0);
+    EXPECT_EQ(settings.lastCheckedYear, 0);
     EXPECT_TRUE(settings.HasFlag(FLAG_AGREEMENT_PENDING));
 }
 
@@ -82,9 +83,8 @@ TEST(SettingsLoad, FirstStartCreatesTheKeyAndTakesDefaults)
 {
     FakeRegistry registry;
     Settings settings;
-    Load(settings, registry);
+    EXPECT_NE(Load(settings, registry), nullptr);
     EXPECT_TRUE(registry.exists);
-    EXPECT_NE(settings.key, nullptr);
     ExpectDefaults(settings);
     EXPECT_EQ(settings.serviceUrl, KESTROVA_SERVICE_URL);
 }
@@ -103,11 +103,8 @@ TEST(SettingsLoad, KeyThatCannotBeOpenedGivesDefaultsAndWritesNothing)
     FakeRegistry registry;
     registry.openable = false;
     Settings settings;
-    Load(settings, registry);
-    EXPECT_EQ(settings.key, nullptr);
+    EXPECT_EQ(Load(settings, registry), nullptr);  // nothing to save through
     ExpectDefaults(settings);
-    WriteSettings(settings);
-    EXPECT_EQ(registry.writes, 0);
 }
 
 TEST(SettingsLoad, SavedValuesComeBack)
@@ -115,13 +112,13 @@ TEST(SettingsLoad, SavedValuesComeBack)
     FakeRegistry registry = SavedRegistry();
     Settings settings;
     Load(settings, registry);
-    EXPECT_EQ(settings.flags.load(), 0x4CAu);
-    EXPECT_EQ(settings.sensitivity.load(), 120);
+    EXPECT_EQ(settings.flags, 0x4CAu);
+    EXPECT_EQ(settings.sensitivity, 120);
     EXPECT_EQ(settings.hotKeyModifiers, 3u);
     EXPECT_EQ(settings.hotKeyCode, 0x67u);
-    EXPECT_EQ(settings.lastCheckedDay.load(), 8);
-    EXPECT_EQ(settings.lastCheckedMonth.load(), 12);
-    EXPECT_EQ(settings.lastCheckedYear.load(), 2026);
+    EXPECT_EQ(settings.lastCheckedDay, 8);
+    EXPECT_EQ(settings.lastCheckedMonth, 12);
+    EXPECT_EQ(settings.lastCheckedYear, 2026);
     EXPECT_EQ(settings.GetPassword(), u"s3cret");
     EXPECT_EQ(settings.GetServerUser(), "owner@example.org");
     EXPECT_EQ(settings.GetServerPass(), "pa ss");
@@ -136,7 +133,7 @@ TEST(SettingsLoad, OtherStoredVersionsAskForTheAgreementAgain)
         Settings settings;
         Load(settings, registry);
         EXPECT_TRUE(settings.HasFlag(FLAG_AGREEMENT_PENDING)) << version;
-        EXPECT_EQ(settings.sensitivity.load(), 120) << "the rest still loads";
+        EXPECT_EQ(settings.sensitivity, 120) << "the rest still loads";
     }
 }
 
@@ -160,7 +157,7 @@ TEST(SettingsLoad, StoredArmedBitIsCleared)
     registry.values["Settings"] = Word(0x4CB);
     Settings settings;
     Load(settings, registry);
-    EXPECT_EQ(settings.flags.load(), 0x4CAu);
+    EXPECT_EQ(settings.flags, 0x4CAu);
 }
 
 TEST(SettingsLoad, OversizedTextsLoadEmptyAndTheRestStillLoads)
@@ -173,7 +170,7 @@ TEST(SettingsLoad, OversizedTextsLoadEmptyAndTheRestStillLoads)
     EXPECT_EQ(settings.GetPassword(), u"");
     EXPECT_EQ(settings.GetServerUser(), "");
     EXPECT_EQ(settings.GetServerPass(), "pa ss");
-    EXPECT_EQ(settings.sensitivity.load(), 120);
+    EXPECT_EQ(settings.sensitivity, 120);
 }
 
 TEST(SettingsLoad, ValuesOfTheWrongTypeOrSizeFallBackAlone)
@@ -186,14 +183,14 @@ TEST(SettingsLoad, ValuesOfTheWrongTypeOrSizeFallBackAlone)
     registry.values["ServerPass"] = Word(0x41);
     Settings settings;
     Load(settings, registry);
-    EXPECT_EQ(settings.flags.load(), DEFAULT_FLAGS & ~FLAG_ARMED);
-    EXPECT_EQ(settings.sensitivity.load(), 50);
+    EXPECT_EQ(settings.flags, DEFAULT_FLAGS & ~FLAG_ARMED);
+    EXPECT_EQ(settings.sensitivity, 50);
     EXPECT_EQ(settings.hotKeyModifiers, 3u);
     EXPECT_EQ(settings.hotKeyCode, 0x67u);
     EXPECT_EQ(settings.GetPassword(), u"");
     EXPECT_EQ(settings.GetServerPass(), "");
     EXPECT_EQ(settings.GetServerUser(), "owner@example.org");
-    EXPECT_EQ(settings.lastCheckedYear.load(), 2026);
+    EXPECT_EQ(settings.lastCheckedYear, 2026);
 }
 
 TEST(SettingsLoad, UnterminatedTextsStopAtTheirBuffer)
@@ -249,17 +246,16 @@ TEST(SettingsLoad, NotifyUrlRoundTripsAndTheTokenIsOnlyRead)
         registry.values["NotifyUrl"] = stored;
         registry.values["NotifyToken"] = WideText(u"tk_AbC", 14);
         Settings settings;
-        Load(settings, registry);
+        const std::unique_ptr<RegistryKey> key = Load(settings, registry);
         EXPECT_EQ(settings.GetNotifyUrl(), row.loaded);
         EXPECT_EQ(settings.GetNotifyToken(), "tk_AbC");
         registry.values.erase("NotifyToken");
-        WriteSettings(settings);
+        WriteSettings(settings, *key);
         EXPECT_EQ(registry.values.count("NotifyUrl"), row.loaded.empty() ? 0u : 1u);
         if (!row.loaded.empty()) {
             EXPECT_EQ(registry.values["NotifyUrl"].bytes, stored.bytes);
         }
         EXPECT_EQ(registry.values.count("NotifyToken"), 0u);
-        EXPECT_EQ(settings.GetNotifyToken(), "");
     }
 }
 
@@ -267,9 +263,9 @@ TEST(SettingsSave, WritesEveryValueByteForByte)
 {
     FakeRegistry registry = SavedRegistry();
     Settings settings;
-    Load(settings, registry);
+    const std::unique_ptr<RegistryKey> key = Load(settings, registry);
     registry.values.clear();
-    WriteSettings(settings);
+    WriteSettings(settings, *key);
 
     EXPECT_EQ(registry.values["Settings"].bytes, Word(0x4CA).bytes);
     EXPECT_EQ(registry.values["Sensitivity"].bytes, Word(120).bytes);
@@ -286,32 +282,10 @@ TEST(SettingsSave, WritesEveryValueByteForByte)
     EXPECT_EQ(registry.values.count("ServiceUrl"), 0u) << "the address is never written";
     EXPECT_EQ(registry.values.size(), 8u);
 
-    EXPECT_EQ(settings.key, nullptr);
-    EXPECT_EQ(settings.GetServerUser(), "");
-    EXPECT_EQ(settings.GetServerPass(), "");
-}
-
-// The session-end save writes the same bytes as the final one and leaves the
-// record whole: the process may go on, armed, and its alarm needs the account.
-TEST(SettingsSave, TheSessionEndSaveLeavesKeyAndAccount)
-{
-    FakeRegistry registry = SavedRegistry();
-    Settings settings;
-    Load(settings, registry);
-    const auto stored = registry.values;
-    registry.values.clear();
-    SaveSettingsAtSessionEnd(settings);
-    EXPECT_EQ(registry.values.size(), stored.size());
-    for (const auto& [name, value] : stored)
-        EXPECT_TRUE(registry.values[name].bytes == value.bytes && registry.values[name].type == value.type) << name;
-    EXPECT_NE(settings.key, nullptr);
-    EXPECT_EQ(settings.GetServerUser(), "owner@example.org");
-    EXPECT_EQ(settings.GetServerPass(), "pa ss");
-
     // A key that refuses the writes: the owner's log names what was not saved.
     registry.writeError = 5;
     TestLog().TakeTexts();
-    WriteSettings(settings);
+    WriteSettings(settings, *key);
     EXPECT_EQ(TestLog().TakeTexts(),
               std::vector<std::string>{"The settings could not be saved (error 5): Settings, Sensitivity, LastChecked, "
                                        "HotKey, PW, ServerUser, ServerPass, LastVersion"});
@@ -321,19 +295,19 @@ TEST(SettingsSave, NegativeSensitivityAndFarDatesRoundTrip)
 {
     FakeRegistry registry = SavedRegistry();
     Settings settings;
-    Load(settings, registry);
+    const std::unique_ptr<RegistryKey> key = Load(settings, registry);
     settings.sensitivity = -7;
     settings.lastCheckedDay = 31;
     settings.lastCheckedMonth = 1;
     settings.lastCheckedYear = -1;
-    WriteSettings(settings);
+    WriteSettings(settings, *key);
     EXPECT_EQ(registry.values["Sensitivity"].bytes, Word(0xFFFFFFF9).bytes);
     EXPECT_EQ(registry.values["LastChecked"].bytes, Word(0xFFFF011F).bytes);
 
     Settings again;
     Load(again, registry);
-    EXPECT_EQ(again.sensitivity.load(), -7);
-    EXPECT_EQ(again.lastCheckedYear.load(), -1);
+    EXPECT_EQ(again.sensitivity, -7);
+    EXPECT_EQ(again.lastCheckedYear, -1);
 }
 
 TEST(SettingsRecord, TextsAreCutToTheirFields)
@@ -343,25 +317,6 @@ TEST(SettingsRecord, TextsAreCutToTheirFields)
     EXPECT_EQ(settings.GetPassword(), u"012345678");
     settings.SetServerUser(std::string(150, 'a'));
     EXPECT_EQ(settings.GetServerUser().size(), 99u);
-}
-
-TEST(SettingsRecord, HoldsTheDefaultsUntilLoadedFromTheStoreHandedInAndALaterLoadReplacesIt)
-{
-    DestroySettings();
-    ExpectDefaults(GetSettings());
-    EXPECT_EQ(GetSettings().key, nullptr);  // saves nowhere
-
-    FakeRegistry saved = SavedRegistry();
-    FakeRegistryStore savedStore(saved);
-    Settings& loaded = LoadSettingsFrom(savedStore);
-    EXPECT_EQ(&loaded, &GetSettings());
-    EXPECT_EQ(GetSettings().sensitivity.load(), 120);
-
-    FakeRegistry empty;
-    FakeRegistryStore emptyStore(empty);
-    LoadSettingsFrom(emptyStore);
-    ExpectDefaults(GetSettings());
-    DestroySettings();
 }
 
 }  // namespace

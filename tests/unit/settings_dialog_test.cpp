@@ -5,7 +5,6 @@
 #include <limits>
 #include <string>
 
-#include "fresh_settings_test.h"
 #include "settings/settings.h"
 #include "settings/settings_dialog_rules.h"
 
@@ -141,19 +140,20 @@ TEST(SensitivityText, OnlyTheFirstNineCharactersCount)
     EXPECT_EQ(ParseSensitivity("         12"), 0);
 }
 
-class SettingsDialogOk : public FreshSettingsTest {
+class SettingsDialogOk : public testing::Test {
 protected:
-    static SettingsDialogEntries Typed(const std::string& sensitivity)
+    SettingsDialogEntries Typed(const std::string& sensitivity) const
     {
-        SettingsDialogEntries entries = EntriesFromSettings(GetSettings());
+        SettingsDialogEntries entries = EntriesFromSettings(settings);
         entries.sensitivityText = sensitivity;
         return entries;
     }
+
+    Settings settings;  // the defaults
 };
 
 TEST_F(SettingsDialogOk, InitialisationShowsTheRecord)
 {
-    Settings& settings = GetSettings();
     settings.sensitivity = -123;
     settings.SetPassword(u"geheim");
     settings.SetServerUser("owner@example.org");
@@ -176,18 +176,16 @@ TEST_F(SettingsDialogOk, InitialisationShowsTheRecord)
 
 TEST_F(SettingsDialogOk, StoresTheParsedSensitivityWithoutRangeCheck)
 {
-    Settings& settings = GetSettings();
     EXPECT_FALSE(StoreSettingsDialogEntries(settings, Typed(" -7x")));
-    EXPECT_EQ(settings.sensitivity.load(), -7);
+    EXPECT_EQ(settings.sensitivity, -7);
     EXPECT_FALSE(StoreSettingsDialogEntries(settings, Typed("letters")));
-    EXPECT_EQ(settings.sensitivity.load(), 0);
+    EXPECT_EQ(settings.sensitivity, 0);
     EXPECT_FALSE(StoreSettingsDialogEntries(settings, Typed("250")));
-    EXPECT_EQ(settings.sensitivity.load(), 250);
+    EXPECT_EQ(settings.sensitivity, 250);
 }
 
 TEST_F(SettingsDialogOk, PasswordKeepsNineUnits)
 {
-    Settings& settings = GetSettings();
     SettingsDialogEntries entries = EntriesFromSettings(settings);
     entries.password = u"abcdefghijkl";
     (void)StoreSettingsDialogEntries(settings, entries);
@@ -206,7 +204,6 @@ TEST_F(SettingsDialogOk, PasswordKeepsNineUnits)
 
 TEST_F(SettingsDialogOk, AccountTextsKeepNinetyNineBytes)
 {
-    Settings& settings = GetSettings();
     SettingsDialogEntries entries = EntriesFromSettings(settings);
     entries.serverUser = std::string(120, 'u');
     entries.serverPass = std::string(99, 'p') + "!";
@@ -217,27 +214,25 @@ TEST_F(SettingsDialogOk, AccountTextsKeepNinetyNineBytes)
 
 TEST_F(SettingsDialogOk, FlagsAreSetAndClearedAndNothingElseMoves)
 {
-    Settings& settings = GetSettings();
     const uint32_t others = FLAG_TRIGGER_POWER | FLAG_TRIGGER_MOUSE_MOVE | FLAG_RESERVED_200 | 0x80000000u;
     settings.flags = others;
     SettingsDialogEntries entries = EntriesFromSettings(settings);
     entries.dailyUpdateCheck = true;
     entries.useSmsService = true;
     EXPECT_TRUE(StoreSettingsDialogEntries(settings, entries)) << "the account check must start";
-    EXPECT_EQ(settings.flags.load(), others | FLAG_DAILY_UPDATE_CHECK | FLAG_SMS_SERVICE);
+    EXPECT_EQ(settings.flags, others | FLAG_DAILY_UPDATE_CHECK | FLAG_SMS_SERVICE);
 
     entries.dailyUpdateCheck = false;
     EXPECT_TRUE(StoreSettingsDialogEntries(settings, entries));
-    EXPECT_EQ(settings.flags.load(), others | FLAG_SMS_SERVICE);
+    EXPECT_EQ(settings.flags, others | FLAG_SMS_SERVICE);
 
     entries.useSmsService = false;
     EXPECT_FALSE(StoreSettingsDialogEntries(settings, entries)) << "no service, no account check";
-    EXPECT_EQ(settings.flags.load(), others);
+    EXPECT_EQ(settings.flags, others);
 }
 
 TEST_F(SettingsDialogOk, LeavesTheHotKeyAlone)
 {
-    Settings& settings = GetSettings();
     settings.hotKeyModifiers = 5;
     settings.hotKeyCode = 0x41;
     (void)StoreSettingsDialogEntries(settings, Typed("9"));

@@ -108,18 +108,18 @@ TEST_F(RegistryStoreTest, SettingsSurviveASaveAndALoad)
 {
     {
         Settings settings;
-        LoadSettings(settings, *store);
+        const std::unique_ptr<RegistryKey> key = LoadSettings(settings, *store);
         EXPECT_TRUE(settings.HasFlag(FLAG_AGREEMENT_PENDING));
         settings.SetFlag(FLAG_AGREEMENT_PENDING, false);
         settings.sensitivity = 99;
         settings.SetPassword(u"geheim");
         settings.SetServerUser("kim");
-        WriteSettings(settings);
+        WriteSettings(settings, *key);
     }
     Settings again;
     LoadSettings(again, *store);
     EXPECT_FALSE(again.HasFlag(FLAG_AGREEMENT_PENDING));
-    EXPECT_EQ(again.sensitivity.load(), 99);
+    EXPECT_EQ(again.sensitivity, 99);
     EXPECT_EQ(again.GetPassword(), u"geheim");
     EXPECT_EQ(again.GetServerUser(), "kim");
 }
@@ -140,26 +140,26 @@ TEST_F(RegistryStoreTest, AReadOnlyKeyStillLoadsAndTheSaveChangesNothing)
 {
     {
         Settings stored;
-        LoadSettings(stored, *store);
+        const std::unique_ptr<RegistryKey> key = LoadSettings(stored, *store);
         stored.sensitivity = 77;
         stored.SetPassword(u"geheim");
         stored.SetFlag(FLAG_AGREEMENT_PENDING, false);
-        WriteSettings(stored);
+        WriteSettings(stored, *key);
     }
     SetKeyAccess(L"D:P(A;;KR;;;WD)");
 
     Settings loaded;
-    LoadSettings(loaded, *store);
-    EXPECT_EQ(loaded.sensitivity.load(), 77);
+    const std::unique_ptr<RegistryKey> key = LoadSettings(loaded, *store);
+    EXPECT_EQ(loaded.sensitivity, 77);
     EXPECT_EQ(loaded.GetPassword(), u"geheim");
     EXPECT_FALSE(loaded.HasFlag(FLAG_AGREEMENT_PENDING));
     loaded.sensitivity = 5;
     loaded.SetPassword(u"");
-    WriteSettings(loaded);  // refused value by value, and no crash
+    WriteSettings(loaded, *key);  // refused value by value, and no crash
 
     Settings again;
     LoadSettings(again, *store);
-    EXPECT_EQ(again.sensitivity.load(), 77);
+    EXPECT_EQ(again.sensitivity, 77);
     EXPECT_EQ(again.GetPassword(), u"geheim");
     SetKeyAccess(L"D:P(A;;KA;;;WD)");  // so the test can delete it
 }
@@ -172,14 +172,14 @@ TEST_F(RegistryStoreTest, AKeyThatMayBeWrittenButNotSecuredStillSaves)
     SetKeyAccess(L"D:P(A;;KRKW;;;WD)");
     {
         Settings stored;
-        LoadSettings(stored, *store);
+        const std::unique_ptr<RegistryKey> key = LoadSettings(stored, *store);
         stored.sensitivity = 61;
         stored.SetPassword(u"neu");
-        WriteSettings(stored);
+        WriteSettings(stored, *key);
     }
     Settings again;
     LoadSettings(again, *store);
-    EXPECT_EQ(again.sensitivity.load(), 61);
+    EXPECT_EQ(again.sensitivity, 61);
     EXPECT_EQ(again.GetPassword(), u"neu");
     SetKeyAccess(L"D:P(A;;KA;;;WD)");
 }
@@ -192,9 +192,8 @@ TEST(RegistryStoreFailure, AKeyThatCannotBeOpenedGivesNoKey)
     OpenedKey opened = store->OpenOrCreate();
     EXPECT_EQ(opened.key, nullptr);
     Settings settings;
-    LoadSettings(settings, *store);
-    EXPECT_EQ(settings.sensitivity.load(), 50);
-    WriteSettings(settings);  // nothing to write to, and no crash
+    EXPECT_EQ(LoadSettings(settings, *store), nullptr);  // nothing to write to
+    EXPECT_EQ(settings.sensitivity, 50);
 }
 
 }  // namespace

@@ -1,0 +1,69 @@
+// The main dialog's rules: the trigger boxes, the login question, what is
+// refused while armed and what an ending session does.
+#include <gtest/gtest.h>
+
+#include "app/main_dialog_rules.h"
+#include "resources/resource_ids.h"
+#include "settings/settings.h"
+
+namespace {
+
+TEST(MainDialogRules, CheckBoxesSetAndClearOnlyTheirOwnBits)
+{
+    const bool allTicked[4] = {true, true, true, true};
+    const bool noneTicked[4] = {false, false, false, false};
+    const uint32_t triggers = FLAG_TRIGGER_POWER | FLAG_TRIGGER_USB_MOUSE | FLAG_TRIGGER_MOUSE_MOVE | FLAG_TRIGGER_SHUTDOWN;
+    EXPECT_EQ(FlagsFromCheckBoxes(FLAG_SMS_SERVICE, allTicked), FLAG_SMS_SERVICE | triggers);
+    EXPECT_EQ(FlagsFromCheckBoxes(0xFFFFFFFF, noneTicked), 0xFFFFFFFF & ~triggers);
+
+    const bool onlyMouseMove[4] = {false, false, true, false};
+    EXPECT_EQ(FlagsFromCheckBoxes(DEFAULT_FLAGS, onlyMouseMove),
+              (DEFAULT_FLAGS & ~triggers) | FLAG_TRIGGER_MOUSE_MOVE);
+    EXPECT_EQ(TRIGGER_CHECK_BOXES[2].controlId, IDC_MAIN_TRIGGER_MOUSE_MOVE);
+}
+
+TEST(MainDialogRules, LoginQuestionOnlyWithTheServiceOnAndNoLogin)
+{
+    EXPECT_TRUE(LockNeedsLoginQuestion(FLAG_SMS_SERVICE, false));
+    EXPECT_FALSE(LockNeedsLoginQuestion(FLAG_SMS_SERVICE, true));
+    EXPECT_FALSE(LockNeedsLoginQuestion(DEFAULT_FLAGS, false));
+}
+
+TEST(MainDialogRules, CloseAndSettingsAreRefusedOnlyWhileArmed)
+{
+    for (int command : {MAIN_COMMAND_CLOSE, IDC_MAIN_SETTINGS, IDC_MAIN_LOCK, IDC_MAIN_SIGN_UP}) {
+        const bool closeOrSettings = command == MAIN_COMMAND_CLOSE || command == IDC_MAIN_SETTINGS;
+        EXPECT_EQ(RefusedWhileArmed(command, true), closeOrSettings) << command;
+        EXPECT_FALSE(RefusedWhileArmed(command, false)) << command;
+    }
+}
+
+TEST(MainDialogRules, AnEndingSessionSavesAndEndsTheDialogOnlyWhenNotArmed)
+{
+    struct Case {
+        bool sessionEnds;
+        bool armed;
+        bool save, endDialog;
+    } const cases[] = {
+        {true, false, true, true},
+        {true, true, true, false},
+        // Another window refused, or the query was answered no: nothing.
+        {false, false, false, false},
+        {false, true, false, false},
+    };
+    for (const Case& c : cases) {
+        const SessionEndSteps steps = StepsAtSessionEnd(c.sessionEnds, c.armed);
+        EXPECT_EQ(steps.save, c.save) << c.sessionEnds << " " << c.armed;
+        EXPECT_EQ(steps.endDialog, c.endDialog) << c.sessionEnds << " " << c.armed;
+    }
+}
+
+TEST(MainDialogRules, BalanceText)
+{
+    EXPECT_EQ(SmsBalanceText(-1), "SMS Balance: N/A");
+    EXPECT_EQ(SmsBalanceText(-2147483647 - 1), "SMS Balance: N/A");
+    EXPECT_EQ(SmsBalanceText(0), "SMS Balance: 0");
+    EXPECT_EQ(SmsBalanceText(12345), "SMS Balance: 12345");
+}
+
+}  // namespace
