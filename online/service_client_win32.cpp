@@ -91,8 +91,27 @@ public:
     WinInetPlatform(uint32_t login, const ServiceAccount& account) : login(login), account(account) {}
 
     void IssueRequest(int kind, const std::string& url) override { IssueTaggedRequest(kind, url, login, account); }
-    void StartConnectionWatchdog() override { ::StartConnectionWatchdog(login); }
-    void CancelConnectionWatchdog() override { ::CancelConnectionWatchdog(login); }
+    // A timer of the window the session's opening made on the main thread,
+    // the thread that starts every login. A login started while another is
+    // still being watched replaces it: the same timer starts again, now for
+    // the newer login.
+    void StartConnectionWatchdog() override
+    {
+        const HWND window = watchdogWindow.load();
+        if (!window)
+            return;  // logged when the session opened
+        watchedLogin.Started(login);
+        if (!SetTimer(window, WATCHDOG_TIMER, WATCHDOG_MILLISECONDS, nullptr))
+            LogFailedCall("SetTimer (the login watchdog)", GetLastError());
+    }
+    // From the network thread: posted to the timer's window, which stops the
+    // timer only while it watches this login.
+    void CancelConnectionWatchdog() override
+    {
+        const HWND window = watchdogWindow.load();
+        if (window && !PostMessageW(window, WM_CANCEL_WATCHDOG, WPARAM(login), 0))
+            LogFailedCall("PostMessageW (the login watchdog)", GetLastError());
+    }
     void ResetAccountIndicator() override { ::ResetAccountIndicator(); }
     void StepAccountIndicator() override { ::StepAccountIndicator(); }
     void SetAccountIndicatorColour(uint8_t red, uint8_t green) override { ::SetAccountIndicatorColour(red, green); }
@@ -382,25 +401,6 @@ void CALLBACK ServiceStatusCallback(HINTERNET, DWORD_PTR context, DWORD status, 
                                     DWORD infoLength) noexcept
 {
     AtCallbackEdge([&] { ServiceStatusCallbackBody(context, status, info, infoLength); });
-}
-
-void StartConnectionWatchdog(uint32_t login)
-{
-    // A login started while another is still being watched replaces it: the
-    // same timer starts again, now for the newer login.
-    const HWND window = watchdogWindow.load();
-    if (!window)
-        return;  // logged when the session opened
-    watchedLogin.Started(login);
-    if (!SetTimer(window, WATCHDOG_TIMER, WATCHDOG_MILLISECONDS, nullptr))
-        LogFailedCall("SetTimer (the login watchdog)", GetLastError());
-}
-
-void CancelConnectionWatchdog(uint32_t login)
-{
-    const HWND window = watchdogWindow.load();
-    if (window && !PostMessageW(window, WM_CANCEL_WATCHDOG, WPARAM(login), 0))
-        LogFailedCall("PostMessageW (the login watchdog)", GetLastError());
 }
 
 void StartAccountCheck(const ServiceAccount& account)

@@ -12,10 +12,3 @@
 
 void CALLBACK ServiceStatusCallback(HINTERNET handle, DWORD_PTR context, DWORD status, LPVOID info,
                                     DWORD infoLength) noexcept;
-
-// A timer of the window the session's opening made on the main thread, the
-// thread that starts every login; a later start replaces the earlier one.
-void StartConnectionWatchdog(uint32_t login);
-// Safe from any thread: posted to the timer's window; stops the timer only
-// while it watches this login.
-void CancelConnectionWatchdog(uint32_t login);

@@ -1,5 +1,5 @@
-"""The settings dialog under Wine: what OK stores (seen in the registry after
-the program ends), what Cancel drops, the drag measurement with real mouse
+"""The settings dialog under Wine: what OK stores (seen in the registry at
+once and after the program ends), what Cancel drops, the drag measurement with real mouse
 input, and the SMS service box reaching the main dialog's balance label."""
 
 import math
@@ -96,6 +96,9 @@ class SettingsDialog(Scenario):
         # Ticked by default. The box has no size, so no click can reach it.
         self.set_check(IDC_SETTINGS_UPDATE_CHECK, False)
         kwine.command(SETTINGS_TITLE, IDOK)
+        # Written at once, not only at exit.
+        stored = lambda: (kwine.reg_dump() or {}).get("Sensitivity", (0, b""))[1]
+        self.assertTrue(kwine.until(lambda: stored() == bytes.fromhex("f9ffffff")))
         values = self.close_program()
 
         self.assertEqual(kwine.dword(values, "Sensitivity"), 0xFFFFFFF9)  # -7
