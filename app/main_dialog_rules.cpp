@@ -31,14 +31,6 @@ bool RefusedWhileArmed(int command, bool armed)
     return armed && (command == MAIN_COMMAND_CLOSE || command == IDC_MAIN_SETTINGS);
 }
 
-SessionEndSteps StepsAtSessionEnd(bool sessionEnds, bool armed)
-{
-    SessionEndSteps steps;
-    steps.save = sessionEnds;
-    steps.endDialog = sessionEnds && !armed;
-    return steps;
-}
-
 std::string SmsBalanceText(int32_t balance)
 {
     if (balance < 0)

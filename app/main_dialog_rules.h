@@ -26,16 +26,5 @@ constexpr int MAIN_COMMAND_CLOSE = 2;
 // only the password at the guard ends the armed state.
 bool RefusedWhileArmed(int command, bool armed);
 
-// What the main dialog does when Windows says whether the session ends.
-struct SessionEndSteps {
-    bool save = false;       // read the check boxes back and save, at once
-    bool endDialog = false;  // end as the close box does
-};
-
-// The process may be ended as soon as the WM_ENDSESSION handler returns, so
-// an ending session saves there. While armed the dialog stays: the guard
-// still watches, and the session end was refused.
-SessionEndSteps StepsAtSessionEnd(bool sessionEnds, bool armed);
-
 // "SMS Balance: 42", or "SMS Balance: N/A" for a negative count.
 std::string SmsBalanceText(int32_t balance);

@@ -92,16 +92,18 @@ INT_PTR MainDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
             return TRUE;
         }
         break;
-    case WM_ENDSESSION: {
-        const SessionEndSteps steps = StepsAtSessionEnd(wParam != FALSE, GuardArmed());
-        if (steps.save) {
-            TakeTriggerFlags(dialog, settings);
-            SaveOwnerSettings(*owner);
-        }
-        if (steps.endDialog)
+    case WM_ENDSESSION:
+        // FALSE: another window refused, or the query was answered no.
+        if (wParam == FALSE)
+            return TRUE;
+        // The process may be ended as soon as this returns: the boxes are
+        // read back and saved here. While armed the dialog stays: the guard
+        // still watches, and the session end was refused.
+        TakeTriggerFlags(dialog, settings);
+        SaveOwnerSettings(*owner);
+        if (!GuardArmed())
             EndDialog(dialog, IDCANCEL);
         return TRUE;
-    }
     case MAIN_MESSAGE_SHOW_BALANCE:
         ShowPostedBalance(dialog, wParam);
         return TRUE;

@@ -1,5 +1,5 @@
 // The main dialog's rules: the trigger boxes, the login question, what is
-// refused while armed and what an ending session does.
+// refused while armed and the balance label.
 #include <gtest/gtest.h>
 
 #include "app/main_dialog_rules.h"
@@ -35,26 +35,6 @@ TEST(MainDialogRules, CloseAndSettingsAreRefusedOnlyWhileArmed)
         const bool closeOrSettings = command == MAIN_COMMAND_CLOSE || command == IDC_MAIN_SETTINGS;
         EXPECT_EQ(RefusedWhileArmed(command, true), closeOrSettings) << command;
         EXPECT_FALSE(RefusedWhileArmed(command, false)) << command;
-    }
-}
-
-TEST(MainDialogRules, AnEndingSessionSavesAndEndsTheDialogOnlyWhenNotArmed)
-{
-    struct Case {
-        bool sessionEnds;
-        bool armed;
-        bool save, endDialog;
-    } const cases[] = {
-        {true, false, true, true},
-        {true, true, true, false},
-        // Another window refused, or the query was answered no: nothing.
-        {false, false, false, false},
-        {false, true, false, false},
-    };
-    for (const Case& c : cases) {
-        const SessionEndSteps steps = StepsAtSessionEnd(c.sessionEnds, c.armed);
-        EXPECT_EQ(steps.save, c.save) << c.sessionEnds << " " << c.armed;
-        EXPECT_EQ(steps.endDialog, c.endDialog) << c.sessionEnds << " " << c.armed;
     }
 }
 
