@@ -11,6 +11,8 @@
 #include "win32/system_function_win32.h"
 #include "resources/resource_ids.h"
 
+static_assert(STANDARD_DPI == USER_DEFAULT_SCREEN_DPI, "USER_DEFAULT_SCREEN_DPI");
+
 using namespace Gdiplus;
 using namespace Gdiplus::DllExports;
 
