@@ -15,6 +15,8 @@
 #include "guard/volume_guard_win32.h"
 #include "settings/registry_store_win32.h"
 
+static_assert(REGISTRY_TYPE_BINARY == REG_BINARY, "REG_BINARY");
+
 namespace {
 
 struct MixerControl {
