@@ -2,7 +2,7 @@
 
 COrvekMixer::COrvekMixer(std::unique_ptr<MixerDevice> device) : device_(std::move(device))
 {
-    Open(0);
+    (void)Open(0);
 }
 
 COrvekMixer::~COrvekMixer()
@@ -10,23 +10,22 @@ COrvekMixer::~COrvekMixer()
     Close();
 }
 
-void COrvekMixer::OpenWithWindow(uintptr_t window)
+bool COrvekMixer::OpenWithWindow(uintptr_t window)
 {
     Close();
     controlId_ = 0;
     lastResult_ = 0;
     ready_ = false;
-    Open(window);
+    return Open(window);
 }
 
-void COrvekMixer::Open(uintptr_t window)
+bool COrvekMixer::Open(uintptr_t window)
 {
     if (device_->DeviceCount() < 1)
-        throw MixerOpenError();
+        return false;
     lastResult_ = device_->Open(window);
-    if (lastResult_ != 0)
-        throw MixerOpenError();
-    open_ = true;
+    open_ = lastResult_ == 0;
+    return open_;
 }
 
 void COrvekMixer::Close()
