@@ -38,16 +38,14 @@ class Win32VolumeGiveBack : public VolumeGiveBack {
 public:
     void GiveBackMixer(const std::array<SavedWord, MIXER_VALUE_COUNT>& values) override
     {
-        try {
-            COrvekMixer mixer(std::make_unique<WinmmMixerDevice>());
-            for (size_t i = 0; i < MIXER_VALUE_COUNT; ++i)
-                if (values[i].saved) {
-                    mixer.SelectControl(MIXER_CONTROLS[i].line, MIXER_CONTROLS[i].control);
-                    mixer.SetValue(values[i].value);
-                }
-        } catch (const MixerOpenError&) {
-            // No mixer now: nothing of it to give back.
-        }
+        COrvekMixer mixer(std::make_unique<WinmmMixerDevice>());
+        if (!mixer.IsOpen())
+            return;  // no mixer now: nothing of it to give back
+        for (size_t i = 0; i < MIXER_VALUE_COUNT; ++i)
+            if (values[i].saved) {
+                mixer.SelectControl(MIXER_CONTROLS[i].line, MIXER_CONTROLS[i].control);
+                mixer.SetValue(values[i].value);
+            }
     }
 
     // The endpoint by its id, whether or not it is the default one now.
