@@ -2,9 +2,10 @@
 // hook or timer procedure, a WinINet status callback, a COM notification or
 // a thread entry. Windows calls these, so nothing may be thrown back to it.
 //
-// Failures the program expects (out of memory while handling a reply, a mixer
-// that will not open, a closed service) are caught and handled where they
-// happen; this is the last line behind those. What escapes to it is reported,
+// Failures the program expects (a mixer that will not open, a closed service)
+// are results, handled where they happen; only allocation throws, and where
+// the program must go on after it (a reply dropped, a push message lost) it
+// is caught there as std::bad_alloc. This is the last line behind those. What escapes to it is reported,
 // and while a guard is armed it also starts the alarm: a failure never
 // silences the siren and never ends the guard. The armed guard names what
 // starts the alarm (a post to its relay, safe from any thread and any
