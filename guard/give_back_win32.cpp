@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include <exception>
 #include <memory>
+#include <new>
 #include <string>
 
 #include "win32/event_log.h"
@@ -87,7 +87,7 @@ bool GiveBackLeftOverRecord() noexcept
             return false;
         Win32VolumeGiveBack volume;
         return GiveBackLeftOver(*machine.key.key, machine.power, machine.accessibility, volume);
-    } catch (const std::exception&) {
+    } catch (const std::bad_alloc&) {
         // Out of memory at start-up: the record stays for the next start.
         return false;
     }
@@ -108,8 +108,9 @@ void SaveAndChangeForArming() noexcept
         if (!machine.keeper.Arm())
             LogEvent("Armed without holding the lid, the buttons, sleep and the shortcuts: "
                      "their give-back record could not be written.");
-    } catch (const std::exception&) {
-        // Arming goes on: the guard matters more than what it would give back.
+    } catch (const std::bad_alloc&) {
+        // Out of memory: arming goes on, the guard matters more than what it
+        // would give back.
     }
 }
 
@@ -117,6 +118,8 @@ void GiveBackAtUnlock() noexcept
 {
     try {
         Machine().keeper.Unlock();
-    } catch (const std::exception&) {
+    } catch (const std::bad_alloc&) {
+        // Out of memory: the unlock goes on; the owner's desktop matters
+        // more than the rest of the give-back.
     }
 }
