@@ -112,9 +112,9 @@ DWORD SenderThreadBody()
                 settled = sender.queue.Settle(job, outcome.Taken(), NowMs());
             }
             LogEvent(PushTryLogLine(job, outcome, settled));
-        } catch (const std::exception& error) {
-            // Out of memory, most likely: the message in hand is lost, the
-            // thread and the messages still queued go on.
+        } catch (const std::bad_alloc& error) {
+            // Out of memory: the message in hand is lost, the thread and the
+            // messages still queued go on.
             LogEvent(std::string("Push message lost: ") + error.what());
             Sleep(1000);
         }
@@ -183,7 +183,7 @@ void QueueAlarmPush(AlarmCause cause) noexcept
         }
         if (std::optional<PushTarget> target = CurrentTarget())
             Queue(*target, AlarmPush(cause, ComputerName(), LocalNow()));
-    } catch (const std::exception&) {
+    } catch (const std::bad_alloc&) {
         // The siren sounds all the same.
         LogEvent("Push: the alarm message was lost (out of memory)");
     }
@@ -206,7 +206,7 @@ void QueueUnlockPush(uint32_t wrongPasswords) noexcept
         if (!target)
             return;
         Queue(*target, UnlockPush(sirenSeconds, wrongPasswords, ComputerName(), LocalNow()));
-    } catch (const std::exception&) {
+    } catch (const std::bad_alloc&) {
         LogEvent("Push: the disarmed message was lost (out of memory)");
     }
 }
@@ -216,7 +216,7 @@ void QueueGiveBackPush() noexcept
     try {
         if (std::optional<PushTarget> target = CurrentTarget())
             Queue(*target, GiveBackPush(ComputerName(), LocalNow()));
-    } catch (const std::exception&) {
+    } catch (const std::bad_alloc&) {
         LogEvent("Push: the give-back message was lost (out of memory)");
     }
 }
@@ -232,7 +232,7 @@ bool StartPushTest(HWND window, UINT message, const std::string& url) noexcept
         }
         job.release();  // the thread owns it now
         return true;
-    } catch (const std::exception&) {
-        return false;
+    } catch (const std::bad_alloc&) {
+        return false;  // out of memory: no test, as when the thread will not start
     }
 }
