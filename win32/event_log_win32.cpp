@@ -80,12 +80,6 @@ std::wstring LogFolder()
 
 }  // namespace
 
-std::wstring EventLogPath()
-{
-    const std::wstring folder = LogFolder();
-    return folder.empty() ? folder : folder + L"\\kestrova.log";
-}
-
 void LogFailedCall(const char* call, unsigned long error) noexcept
 {
     char text[160];
