@@ -4,6 +4,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -29,29 +30,51 @@ protected:
     }
 };
 
-TEST_F(VolumeGuardTest, ForcingWritesFullVolumeMasterFirst)
+// Which control each step of an alarm writes, by the mixer's layout.
+TEST_F(VolumeGuardTest, ForceUnmuteAndRestoreByLayout)
 {
-    auto guard = Make();
-    guard->ForceFullVolume();
-    EXPECT_EQ(mixer.writes, (Writes{{MASTER_VOLUME, 0xFFFF}, {WAVE_VOLUME, 0xFFFF}}));
-}
-
-TEST_F(VolumeGuardTest, UnmutingWritesWaveOutFirst)
-{
-    auto guard = Make();
-    guard->Unmute();
-    EXPECT_EQ(mixer.writes, (Writes{{WAVE_MUTE, 0}, {MASTER_MUTE, 0}}));
-}
-
-TEST_F(VolumeGuardTest, RestoreGivesBackWhatTheOwnerHadInOrder)
-{
-    auto guard = Make();
-    guard->ForceFullVolume();
-    guard->Unmute();
-    mixer.writes.clear();
-    guard->Restore();
-    EXPECT_EQ(mixer.writes,
-              (Writes{{WAVE_VOLUME, 0x8000}, {MASTER_VOLUME, 0x4000}, {WAVE_MUTE, 1}, {MASTER_MUTE, 1}}));
+    const struct {
+        const char* name;
+        void (*layout)(FakeMixerState&);
+        Writes forced, unmuted;
+        std::optional<Writes> restored;  // unset: not looked at
+    } cases[] = {
+        {"the usual layout: master first, wave-out unmuted first, given back in order", [](FakeMixerState&) {},
+         Writes{{MASTER_VOLUME, 0xFFFF}, {WAVE_VOLUME, 0xFFFF}}, Writes{{WAVE_MUTE, 0}, {MASTER_MUTE, 0}},
+         Writes{{WAVE_VOLUME, 0x8000}, {MASTER_VOLUME, 0x4000}, {WAVE_MUTE, 1}, {MASTER_MUTE, 1}}},
+        {"without wave-out the last source, the CD line passed over",
+         [](FakeMixerState& m) {
+             m.sources = {{10, COMPONENT_SRC_CD}, {12, COMPONENT_SRC_LINE}};
+             m.AddControl(12, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME, 30, 0x3000);
+             m.AddControl(12, GUARD_MIXERCONTROL_CONTROLTYPE_MUTE, 31, 1);
+         },
+         Writes{{MASTER_VOLUME, 0xFFFF}, {30, 0xFFFF}}, Writes{{31, 0}, {MASTER_MUTE, 0}},
+         Writes{{30, 0x3000}, {MASTER_VOLUME, 0x4000}, {31, 1}, {MASTER_MUTE, 1}}},
+        {"without sources the speakers line itself", [](FakeMixerState& m) { m.sources.clear(); },
+         Writes{{MASTER_VOLUME, 0xFFFF}, {MASTER_VOLUME, 0xFFFF}}, Writes{{MASTER_MUTE, 0}, {MASTER_MUTE, 0}},
+         std::nullopt},
+        {"a failing read stops that step's write, and the unread value is not given back as 0",
+         [](FakeMixerState& m) { m.failingReads = {MASTER_VOLUME}; }, Writes{{WAVE_VOLUME, 0xFFFF}},
+         Writes{{WAVE_MUTE, 0}, {MASTER_MUTE, 0}}, Writes{{WAVE_VOLUME, 0x8000}, {WAVE_MUTE, 1}, {MASTER_MUTE, 1}}},
+        {"no destination: nothing chosen, nothing written", [](FakeMixerState& m) { m.failDestination = true; },
+         Writes{}, Writes{}, Writes{}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        mixer = UsualMixer();
+        c.layout(mixer);
+        auto guard = Make();
+        guard->ForceFullVolume();
+        EXPECT_EQ(mixer.writes, c.forced);
+        mixer.writes.clear();
+        guard->Unmute();
+        EXPECT_EQ(mixer.writes, c.unmuted);
+        mixer.writes.clear();
+        guard->Restore();
+        if (c.restored) {
+            EXPECT_EQ(mixer.writes, *c.restored);
+        }
+    }
 }
 
 TEST_F(VolumeGuardTest, ReforcingKeepsTheOwnersValues)
@@ -106,44 +129,6 @@ TEST_F(VolumeGuardTest, ASecondAlarmSavesAnew)
     EXPECT_EQ(mixer.values[MASTER_MUTE], 1u);
 }
 
-TEST_F(VolumeGuardTest, WithoutWaveOutTheLastSourceIsUsed)
-{
-    mixer.sources = {{10, COMPONENT_SRC_CD}, {12, COMPONENT_SRC_LINE}};
-    mixer.AddControl(12, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME, 30, 0x3000);
-    mixer.AddControl(12, GUARD_MIXERCONTROL_CONTROLTYPE_MUTE, 31, 1);
-    auto guard = Make();
-    guard->ForceFullVolume();
-    guard->Unmute();
-    EXPECT_EQ(mixer.writes, (Writes{{MASTER_VOLUME, 0xFFFF}, {30, 0xFFFF}, {31, 0}, {MASTER_MUTE, 0}}));
-    guard->Restore();
-    EXPECT_EQ(mixer.values[30], 0x3000u);
-    EXPECT_EQ(mixer.values[31], 1u);
-    EXPECT_EQ(mixer.values[20], 0x1111u);  // the CD line was passed over
-}
-
-TEST_F(VolumeGuardTest, WithoutSourcesTheSpeakersLineItselfIsUsed)
-{
-    mixer.sources.clear();
-    auto guard = Make();
-    guard->ForceFullVolume();
-    guard->Unmute();
-    EXPECT_EQ(mixer.writes,
-              (Writes{{MASTER_VOLUME, 0xFFFF}, {MASTER_VOLUME, 0xFFFF}, {MASTER_MUTE, 0}, {MASTER_MUTE, 0}}));
-}
-
-TEST_F(VolumeGuardTest, AFailingReadStopsThatStepsWrite)
-{
-    mixer.failingReads = {MASTER_VOLUME};
-    auto guard = Make();
-    guard->ForceFullVolume();
-    EXPECT_EQ(mixer.writes, (Writes{{WAVE_VOLUME, 0xFFFF}}));
-    EXPECT_EQ(mixer.values[MASTER_VOLUME], 0x4000u);
-    // The unread value is not written back as 0 at unlock.
-    mixer.writes.clear();
-    guard->Restore();
-    EXPECT_EQ(mixer.writes, (Writes{{WAVE_VOLUME, 0x8000}}));
-}
-
 TEST_F(VolumeGuardTest, AFailingSourceLookupLeavesTheLastChoice)
 {
     auto guard = Make();
@@ -170,9 +155,6 @@ TEST_F(VolumeGuardTest, NothingChosenReadsZeroAndWritesNothing)
     EXPECT_FALSE(m.IsReady());
     EXPECT_EQ(m.GetValue(), 0u);
     EXPECT_FALSE(m.SetValue(7));
-    guard->ForceFullVolume();
-    guard->Unmute();
-    guard->Restore();
     EXPECT_TRUE(mixer.writes.empty());
 }
 
