@@ -201,7 +201,7 @@ TEST_F(VolumeGuardTest, MutedAndBelowFull)
     EXPECT_TRUE(mixer.writes.empty());
 }
 
-TEST_F(VolumeGuardTest, NoDeviceOrAFailedOpenIsFatal)
+TEST_F(VolumeGuardTest, NoDeviceOrAFailedOpenLeavesTheMixerClosed)
 {
     mixer.deviceCount = 0;
     EXPECT_FALSE(Make()->Mixer().IsOpen());
