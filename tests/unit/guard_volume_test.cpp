@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <map>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -77,26 +78,44 @@ TEST_F(VolumeGuardTest, ForceUnmuteAndRestoreByLayout)
     }
 }
 
-TEST_F(VolumeGuardTest, ReforcingKeepsTheOwnersValues)
+// The values given back are the owner's from before the first forcing of
+// the alarm: a thief's changes during it are not kept, an owner's between
+// two alarms are.
+TEST_F(VolumeGuardTest, RestoreGivesBackTheValuesFromBeforeTheAlarm)
 {
-    auto guard = Make();
-    guard->ForceFullVolume();
-    guard->Unmute();
-    // A thief turns it down and mutes; the guard forces again.
-    mixer.values[MASTER_VOLUME] = 0x0100;
-    mixer.values[WAVE_VOLUME] = 0;
-    mixer.values[MASTER_MUTE] = 1;
-    EXPECT_TRUE(guard->IsBelowFull());
-    EXPECT_TRUE(guard->IsMuted());
-    guard->ForceFullVolume();
-    guard->Unmute();
-    EXPECT_EQ(mixer.values[MASTER_VOLUME], 0xFFFFu);
-    EXPECT_EQ(mixer.values[MASTER_MUTE], 0u);
-    guard->Restore();
-    EXPECT_EQ(mixer.values[MASTER_VOLUME], 0x4000u);
-    EXPECT_EQ(mixer.values[WAVE_VOLUME], 0x8000u);
-    EXPECT_EQ(mixer.values[MASTER_MUTE], 1u);
-    EXPECT_EQ(mixer.values[WAVE_MUTE], 1u);
+    using Values = std::map<uint32_t, uint32_t>;
+    const struct {
+        const char* name;
+        bool unlockBetween;  // the changes come after an unlock, not during the alarm
+        Values changes;
+        Values restored;
+    } cases[] = {
+        {"a thief turns it down and mutes; the guard forces again", false,
+         Values{{MASTER_VOLUME, 0x0100}, {WAVE_VOLUME, 0}, {MASTER_MUTE, 1}},
+         Values{{MASTER_VOLUME, 0x4000}, {MASTER_MUTE, 1}, {WAVE_VOLUME, 0x8000}, {WAVE_MUTE, 1}}},
+        {"the owner changes them between two alarms", true, Values{{MASTER_VOLUME, 0x2000}, {WAVE_MUTE, 0}},
+         Values{{MASTER_VOLUME, 0x2000}, {MASTER_MUTE, 1}, {WAVE_VOLUME, 0x8000}, {WAVE_MUTE, 0}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        mixer = UsualMixer();
+        auto guard = Make();
+        guard->ForceFullVolume();
+        guard->Unmute();
+        if (c.unlockBetween)
+            guard->Restore();
+        for (const auto& [control, value] : c.changes)
+            mixer.values[control] = value;
+        EXPECT_TRUE(guard->IsBelowFull());
+        EXPECT_TRUE(guard->IsMuted());
+        guard->ForceFullVolume();
+        guard->Unmute();
+        EXPECT_EQ(mixer.values[MASTER_VOLUME], 0xFFFFu);
+        EXPECT_EQ(mixer.values[MASTER_MUTE], 0u);
+        guard->Restore();
+        for (const auto& [control, value] : c.restored)
+            EXPECT_EQ(mixer.values[control], value) << "control " << control;
+    }
 }
 
 TEST_F(VolumeGuardTest, UnlockWithoutAlarmWritesNothing)
@@ -110,23 +129,6 @@ TEST_F(VolumeGuardTest, UnlockWithoutAlarmWritesNothing)
     mixer.writes.clear();
     guard->Restore();  // the next unlock, no alarm in between
     EXPECT_TRUE(mixer.writes.empty());
-}
-
-TEST_F(VolumeGuardTest, ASecondAlarmSavesAnew)
-{
-    auto guard = Make();
-    guard->ForceFullVolume();
-    guard->Unmute();
-    guard->Restore();
-    mixer.values[MASTER_VOLUME] = 0x2000;
-    mixer.values[WAVE_MUTE] = 0;
-    guard->ForceFullVolume();
-    guard->Unmute();
-    guard->Restore();
-    EXPECT_EQ(mixer.values[MASTER_VOLUME], 0x2000u);
-    EXPECT_EQ(mixer.values[WAVE_VOLUME], 0x8000u);
-    EXPECT_EQ(mixer.values[WAVE_MUTE], 0u);
-    EXPECT_EQ(mixer.values[MASTER_MUTE], 1u);
 }
 
 TEST_F(VolumeGuardTest, AFailingSourceLookupLeavesTheLastChoice)
