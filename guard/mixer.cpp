@@ -2,7 +2,7 @@
 
 COrvekMixer::COrvekMixer(std::unique_ptr<MixerDevice> device) : device_(std::move(device))
 {
-    (void)Open(0);
+    Open(0);
 }
 
 COrvekMixer::~COrvekMixer()

@@ -163,6 +163,8 @@ void LogEvent(std::string_view utf8Text)
     } catch (const std::bad_alloc&) {
         // Out of memory: the event is lost, the caller goes on (the callback
         // edge among them, which must not throw).
+    } catch (const std::system_error&) {
+        // The same when the lock fails.
     }
 }
 
