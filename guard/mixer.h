@@ -75,6 +75,5 @@ private:
     std::unique_ptr<MixerDevice> device_;
     bool open_ = false;
     uint32_t controlId_ = 0;
-    uint32_t lastResult_ = 0;
     bool ready_ = false;
 };
