@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <exception>
 #include <memory>
 #include <mutex>
 #include <new>
