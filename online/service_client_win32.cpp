@@ -194,15 +194,15 @@ void HandleReply(int kind, uint32_t login, const std::string& reply)
     if (!Gate().Enter())
         return;
     const char* refusal = nullptr;
-    try {
+    {
+        // Left however the handler ends, out of memory included.
+        struct GateHeld {
+            ~GateHeld() { Gate().Leave(); }
+        } const held;
         WinInetPlatform platform(login);
         BeforeReplyRead(kind, platform);
         refusal = HandleServiceReply(kind, reply, GetSettings(), platform);
-    } catch (...) {
-        Gate().Leave();
-        throw;
     }
-    Gate().Leave();
     if (refusal) {
         LogEvent(std::string("The SMS service refused: ") + refusal);
         ShowOnThreadOfItsOwn(ShowRefusalBox, refusal);
@@ -334,7 +334,9 @@ void IssueTaggedRequest(int kind, const std::string& url, uint32_t login)
         try {
             table.requests[context] = request;
         } catch (const std::bad_alloc&) {
-            return;  // out of memory: the request is not sent
+            // Out of memory: the request is not sent, and the program goes
+            // on as after any failed request.
+            return;
         }
     }
     HINTERNET handle;
@@ -392,8 +394,9 @@ void ServiceStatusCallbackBody(DWORD_PTR context, DWORD status, LPVOID info, DWO
             OnReadComplete(context, *request, result.dwError);
         else
             OnOpenComplete(context, *request, reinterpret_cast<HINTERNET>(result.dwResult), result.dwError);
-    } catch (...) {
-        // Out of memory while handling a reply: the reply is dropped.
+    } catch (const std::bad_alloc&) {
+        // Out of memory while handling a reply: the reply is dropped, as a
+        // lost one would be; at the edge it would start an armed alarm.
     }
 }
 

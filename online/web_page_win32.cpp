@@ -25,8 +25,9 @@ DWORD StaThreadMainBody(void* parameter)
     const ScopedComApartment com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     try {
         job->work(job->text);
-    } catch (...) {
-        // Out of memory in the work: nothing is opened.
+    } catch (const std::bad_alloc&) {
+        // Out of memory in the work: nothing is opened, as when the browser
+        // will not start; at the edge it would start an armed alarm.
     }
     return 0;
 }
