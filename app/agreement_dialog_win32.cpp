@@ -1,6 +1,5 @@
 #include <windows.h>
 
-#include <stdexcept>
 #include <string>
 
 #include "win32/callback_edge_win32.h"
@@ -11,21 +10,6 @@
 #include "settings/settings.h"
 
 namespace {
-
-struct AgreementError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
-// Exactly the resource's bytes: the text has no terminating zero.
-std::string AgreementText()
-{
-    const DataResource resource = FindDataResource(IDR_AGREEMENT_TEXT);
-    if (!resource.found)
-        throw AgreementError("Can't find EULA resource");
-    if (!resource.bytes)
-        throw AgreementError("Error");
-    return std::string(static_cast<const char*>(resource.bytes), resource.size);
-}
 
 struct AgreementDialogData {
     Settings& settings;
@@ -39,12 +23,14 @@ INT_PTR AgreementDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM
     switch (message) {
     case WM_INITDIALOG: {
         SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-        try {
-            SetDlgItemTextA(dialog, IDC_AGREEMENT_TEXT, AgreementText().c_str());
-        } catch (const AgreementError& error) {
+        const DataResource resource = FindDataResource(IDR_AGREEMENT_TEXT);
+        if (resource.bytes) {
+            // Exactly the resource's bytes: the text has no terminating zero.
+            const std::string text(static_cast<const char*>(resource.bytes), resource.size);
+            SetDlgItemTextA(dialog, IDC_AGREEMENT_TEXT, text.c_str());
+        } else {
             auto* data = reinterpret_cast<AgreementDialogData*>(lParam);
-            const std::string what = error.what();
-            data->failure.assign(what.begin(), what.end());
+            data->failure = resource.found ? L"Error" : L"Can't find EULA resource";
             EndDialog(dialog, RESULT_FAILED);
         }
         // The focus goes to the agree button ourselves: in the edit it would

@@ -4,33 +4,18 @@
 #include <commctrl.h>
 
 #include <cstring>
-#include <stdexcept>
 
 #include "win32/data_resource_win32.h"
 #include "app/display_scale.h"
 #include "win32/system_function_win32.h"
 #include "resources/resource_ids.h"
 
+static_assert(STANDARD_DPI == USER_DEFAULT_SCREEN_DPI, "USER_DEFAULT_SCREEN_DPI");
+
 using namespace Gdiplus;
 using namespace Gdiplus::DllExports;
 
 namespace {
-
-// The loader's own failures; they never leave LoadResourcePicture.
-struct PictureError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
-const void* LockedResourceBytes(int resourceId, DWORD& size)
-{
-    const DataResource resource = FindDataResource(resourceId);
-    if (!resource.found)
-        throw PictureError("Can't find resource");
-    if (!resource.bytes)
-        throw PictureError("DrawImage error");
-    size = resource.size;
-    return resource.bytes;
-}
 
 // Decodes bytes copied into a movable block. The block stays locked for the
 // bitmap's lifetime: GDI+ may read the stream again whenever it draws.
@@ -94,13 +79,10 @@ CUiResources& GetUiResources()
 
 GpBitmap* LoadResourcePicture(int resourceId)
 {
-    try {
-        DWORD size = 0;
-        const void* bytes = LockedResourceBytes(resourceId, size);
-        return BitmapFromCopy(bytes, size);
-    } catch (const PictureError&) {
-        return nullptr;  // the place stays empty; the dialogs work without it
-    }
+    // A picture that cannot be read leaves its place empty; the dialogs work
+    // without it.
+    const DataResource resource = FindDataResource(resourceId);
+    return resource.bytes ? BitmapFromCopy(resource.bytes, resource.size) : nullptr;
 }
 
 void DrawPicture(int x, int y, GpBitmap* picture, HWND window)

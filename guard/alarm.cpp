@@ -1,6 +1,6 @@
 #include "guard/alarm.h"
 
-#include <exception>
+#include <new>
 #include <string>
 
 #include "win32/event_log.h"
@@ -9,16 +9,16 @@
 
 namespace {
 
-// Runs one step of the alarm; a failure is kept for later instead of keeping
-// the siren silent.
+// Runs one step of the alarm. Running out of memory in it must not keep the
+// siren silent: the shortage is noted, the later steps run, and it is thrown
+// again once the sirens sound, for the callback edge to report.
 template <class Step>
-void TryAlarmStep(Step step, std::exception_ptr& failure)
+void TryAlarmStep(Step step, bool& outOfMemory)
 {
     try {
         step();
-    } catch (...) {
-        if (!failure)
-            failure = std::current_exception();
+    } catch (const std::bad_alloc&) {
+        outOfMemory = true;
     }
 }
 
@@ -45,31 +45,31 @@ void StartAlarm(Settings& settings, AlarmPlatform& platform, AlarmCause cause)
     LogEvent(std::string("Alarm: ") + AlarmCauseText(cause));
     // The siren counts as sounding from here on, so no later call starts it:
     // whatever fails on the way, it must still start.
-    std::exception_ptr failure;
+    bool outOfMemory = false;
     if (settings.HasFlag(FLAG_SMS_SERVICE))
-        TryAlarmStep([&] { platform.SendAlarmNotice(); }, failure);
-    TryAlarmStep([&] { platform.BringGuardDesktopToFront(); }, failure);
+        TryAlarmStep([&] { platform.SendAlarmNotice(); }, outOfMemory);
+    TryAlarmStep([&] { platform.BringGuardDesktopToFront(); }, outOfMemory);
     TryAlarmStep(
         [&] {
             VolumeGuard& volume = platform.Volume();
             volume.ForceFullVolume();
             volume.Unmute();
         },
-        failure);
+        outOfMemory);
     platform.StartSiren();
-    TryAlarmStep([&] { SoundOnArmingDevice(platform); }, failure);
+    TryAlarmStep([&] { SoundOnArmingDevice(platform); }, outOfMemory);
     // After the sirens, so that the message can never hold them up.
     platform.QueueAlarmPush(cause);
-    if (failure)
-        std::rethrow_exception(failure);
+    if (outOfMemory)
+        throw std::bad_alloc();
 }
 
 void RestartAlarmSound(Settings& settings, AlarmPlatform& platform)
 {
     if (!settings.sirenSounding)
         return;
-    std::exception_ptr failure;
-    TryAlarmStep([&] { platform.BringGuardDesktopToFront(); }, failure);
+    bool outOfMemory = false;
+    TryAlarmStep([&] { platform.BringGuardDesktopToFront(); }, outOfMemory);
     TryAlarmStep(
         [&] {
             VolumeGuard& volume = platform.Volume();
@@ -77,11 +77,11 @@ void RestartAlarmSound(Settings& settings, AlarmPlatform& platform)
             volume.ForceFullVolume();
             volume.Unmute();
         },
-        failure);
+        outOfMemory);
     platform.StartSiren();
-    TryAlarmStep([&] { SoundOnArmingDevice(platform); }, failure);
-    if (failure)
-        std::rethrow_exception(failure);
+    TryAlarmStep([&] { SoundOnArmingDevice(platform); }, outOfMemory);
+    if (outOfMemory)
+        throw std::bad_alloc();
 }
 
 void StopAlarm(Settings& settings, AlarmPlatform& platform)

@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include <exception>
 #include <memory>
+#include <new>
 #include <string>
 
 #include "win32/event_log.h"
@@ -14,6 +14,8 @@
 #include "guard/power_actions_win32.h"
 #include "guard/volume_guard_win32.h"
 #include "settings/registry_store_win32.h"
+
+static_assert(REGISTRY_TYPE_BINARY == REG_BINARY, "REG_BINARY");
 
 namespace {
 
@@ -36,16 +38,14 @@ class Win32VolumeGiveBack : public VolumeGiveBack {
 public:
     void GiveBackMixer(const std::array<SavedWord, MIXER_VALUE_COUNT>& values) override
     {
-        try {
-            COrvekMixer mixer(std::make_unique<WinmmMixerDevice>());
-            for (size_t i = 0; i < MIXER_VALUE_COUNT; ++i)
-                if (values[i].saved) {
-                    mixer.SelectControl(MIXER_CONTROLS[i].line, MIXER_CONTROLS[i].control);
-                    mixer.SetValue(values[i].value);
-                }
-        } catch (const MixerOpenError&) {
-            // No mixer now: nothing of it to give back.
-        }
+        COrvekMixer mixer(std::make_unique<WinmmMixerDevice>());
+        if (!mixer.IsOpen())
+            return;  // no mixer now: nothing of it to give back
+        for (size_t i = 0; i < MIXER_VALUE_COUNT; ++i)
+            if (values[i].saved) {
+                mixer.SelectControl(MIXER_CONTROLS[i].line, MIXER_CONTROLS[i].control);
+                mixer.SetValue(values[i].value);
+            }
     }
 
     // The endpoint by its id, whether or not it is the default one now.
@@ -87,7 +87,7 @@ bool GiveBackLeftOverRecord() noexcept
             return false;
         Win32VolumeGiveBack volume;
         return GiveBackLeftOver(*machine.key.key, machine.power, machine.accessibility, volume);
-    } catch (const std::exception&) {
+    } catch (const std::bad_alloc&) {
         // Out of memory at start-up: the record stays for the next start.
         return false;
     }
@@ -108,8 +108,9 @@ void SaveAndChangeForArming() noexcept
         if (!machine.keeper.Arm())
             LogEvent("Armed without holding the lid, the buttons, sleep and the shortcuts: "
                      "their give-back record could not be written.");
-    } catch (const std::exception&) {
-        // Arming goes on: the guard matters more than what it would give back.
+    } catch (const std::bad_alloc&) {
+        // Out of memory: arming goes on, the guard matters more than what it
+        // would give back.
     }
 }
 
@@ -117,6 +118,8 @@ void GiveBackAtUnlock() noexcept
 {
     try {
         Machine().keeper.Unlock();
-    } catch (const std::exception&) {
+    } catch (const std::bad_alloc&) {
+        // Out of memory: the unlock goes on; the owner's desktop matters
+        // more than the rest of the give-back.
     }
 }

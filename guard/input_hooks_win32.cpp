@@ -10,6 +10,20 @@
 #include "guard/input_rules.h"
 #include "win32/message_window_win32.h"
 
+// The key rules speak of these keys under names of their own; here they are
+// pinned to the system's, so a wrong copy fails the build.
+static_assert(KEY_CONTROL == VK_CONTROL, "VK_CONTROL");
+static_assert(KEY_MENU == VK_MENU, "VK_MENU");
+static_assert(KEY_LEFT_WIN == VK_LWIN, "VK_LWIN");
+static_assert(KEY_RIGHT_WIN == VK_RWIN, "VK_RWIN");
+static_assert(KEY_LEFT_CONTROL == VK_LCONTROL, "VK_LCONTROL");
+static_assert(KEY_RIGHT_CONTROL == VK_RCONTROL, "VK_RCONTROL");
+static_assert(KEY_LEFT_MENU == VK_LMENU, "VK_LMENU");
+static_assert(KEY_RIGHT_MENU == VK_RMENU, "VK_RMENU");
+static_assert(KEY_VOLUME_MUTE == VK_VOLUME_MUTE, "VK_VOLUME_MUTE");
+static_assert(KEY_VOLUME_DOWN == VK_VOLUME_DOWN, "VK_VOLUME_DOWN");
+static_assert(KEY_VOLUME_UP == VK_VOLUME_UP, "VK_VOLUME_UP");
+
 // The hook procedures do constant work and never wait: the system removes a
 // low-level hook that overruns its time-out, silently, and the guard would go
 // deaf. So both hooks live on a thread of their own that does nothing else:

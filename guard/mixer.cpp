@@ -10,23 +10,20 @@ COrvekMixer::~COrvekMixer()
     Close();
 }
 
-void COrvekMixer::OpenWithWindow(uintptr_t window)
+bool COrvekMixer::OpenWithWindow(uintptr_t window)
 {
     Close();
     controlId_ = 0;
-    lastResult_ = 0;
     ready_ = false;
-    Open(window);
+    return Open(window);
 }
 
-void COrvekMixer::Open(uintptr_t window)
+bool COrvekMixer::Open(uintptr_t window)
 {
     if (device_->DeviceCount() < 1)
-        throw MixerOpenError();
-    lastResult_ = device_->Open(window);
-    if (lastResult_ != 0)
-        throw MixerOpenError();
-    open_ = true;
+        return false;
+    open_ = device_->Open(window) == 0;
+    return open_;
 }
 
 void COrvekMixer::Close()
@@ -39,22 +36,19 @@ void COrvekMixer::Close()
 void COrvekMixer::SelectControl(uint32_t componentType, uint32_t controlType)
 {
     MixerLine destination;
-    lastResult_ = device_->GetDestination(GUARD_MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, destination);
-    if (lastResult_ != 0)
+    if (device_->GetDestination(GUARD_MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, destination) != 0)
         return;
     MixerLine line = destination;
     if (componentType != MASTER_LINE) {
         for (uint32_t index = 0; index < destination.connections; ++index) {
-            lastResult_ = device_->GetSource(destination.destination, index, line);
-            if (lastResult_ != 0)
+            if (device_->GetSource(destination.destination, index, line) != 0)
                 return;
             if (line.componentType == componentType)
                 break;
         }
     }
     uint32_t controlId = 0;
-    lastResult_ = device_->GetControl(line.lineId, controlType, controlId);
-    if (lastResult_ != 0)
+    if (device_->GetControl(line.lineId, controlType, controlId) != 0)
         return;
     controlId_ = controlId;
     ready_ = true;
@@ -65,8 +59,7 @@ bool COrvekMixer::Read(uint32_t& value)
     ready_ = false;
     // Some mixers report success without writing the value.
     value = 0;
-    lastResult_ = device_->ReadValue(controlId_, value);
-    if (lastResult_ != 0) {
+    if (device_->ReadValue(controlId_, value) != 0) {
         value = 0;
         return false;
     }
@@ -91,8 +84,7 @@ bool COrvekMixer::SetValue(uint32_t value)
     uint32_t current = 0;
     if (!Read(current))
         return false;
-    lastResult_ = device_->WriteValue(controlId_, value);
-    if (lastResult_ != 0)
+    if (device_->WriteValue(controlId_, value) != 0)
         return false;
     ready_ = true;
     return true;

@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <stdexcept>
 
 // Values of the platform's mixer interface (the Windows values, under names
 // of their own so that this header and Windows' can be included together).
@@ -41,24 +40,19 @@ public:
     virtual uint32_t WriteValue(uint32_t controlId, uint32_t value) = 0;
 };
 
-// No mixer device, or device 0 would not open.
-class MixerOpenError : public std::runtime_error {
-public:
-    MixerOpenError() : std::runtime_error("Sound Initializing error") {}
-};
-
 // One open mixer device and the control chosen last.
 class COrvekMixer {
 public:
-    // Opens device 0 without notifications; throws MixerOpenError.
+    // Opens device 0 without notifications; IsOpen says whether it did (no
+    // device, or device 0 would not open).
     explicit COrvekMixer(std::unique_ptr<MixerDevice> device);
     virtual ~COrvekMixer();
     COrvekMixer(const COrvekMixer&) = delete;
     COrvekMixer& operator=(const COrvekMixer&) = delete;
 
-    // Reopens device 0 with a window for its change messages; throws
-    // MixerOpenError.
-    void OpenWithWindow(uintptr_t window);
+    // Reopens device 0 with a window for its change messages; false when it
+    // would not open.
+    [[nodiscard]] bool OpenWithWindow(uintptr_t window);
     void Close();
 
     // Chooses the control of the given type on the speakers destination
@@ -72,14 +66,14 @@ public:
     bool SetValue(uint32_t value);
 
     bool IsReady() const { return ready_; }
+    bool IsOpen() const { return open_; }
 
 private:
-    void Open(uintptr_t window);
+    bool Open(uintptr_t window);
     bool Read(uint32_t& value);
 
     std::unique_ptr<MixerDevice> device_;
     bool open_ = false;
     uint32_t controlId_ = 0;
-    uint32_t lastResult_ = 0;
     bool ready_ = false;
 };

@@ -2,19 +2,30 @@
 #include "win32/event_log_win32.h"
 
 // The portable names carry the Windows values unchanged through the device.
-static_assert(GUARD_MIXERLINE_COMPONENTTYPE_DST_SPEAKERS == MIXERLINE_COMPONENTTYPE_DST_SPEAKERS);
-static_assert(GUARD_MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT == MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT);
-static_assert(GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME == MIXERCONTROL_CONTROLTYPE_VOLUME);
-static_assert(GUARD_MIXERCONTROL_CONTROLTYPE_MUTE == MIXERCONTROL_CONTROLTYPE_MUTE);
+static_assert(GUARD_MIXERLINE_COMPONENTTYPE_DST_SPEAKERS == MIXERLINE_COMPONENTTYPE_DST_SPEAKERS,
+              "MIXERLINE_COMPONENTTYPE_DST_SPEAKERS");
+static_assert(GUARD_MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT == MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT,
+              "MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT");
+static_assert(GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME == MIXERCONTROL_CONTROLTYPE_VOLUME,
+              "MIXERCONTROL_CONTROLTYPE_VOLUME");
+static_assert(GUARD_MIXERCONTROL_CONTROLTYPE_MUTE == MIXERCONTROL_CONTROLTYPE_MUTE, "MIXERCONTROL_CONTROLTYPE_MUTE");
+static_assert(MASTER_LINE == MIXERLINE_COMPONENTTYPE_SRC_LAST + 1, "one past the last source type");
 
 namespace {
 
-void ToLine(const MIXERLINEW& info, MixerLine& line)
+// One line of the open device, found by the fields of info that the query
+// names; line is filled in only on success.
+MMRESULT GetLine(HMIXER mixer, MIXERLINEW& info, DWORD query, MixerLine& line)
 {
-    line.destination = info.dwDestination;
-    line.lineId = info.dwLineID;
-    line.componentType = info.dwComponentType;
-    line.connections = info.cConnections;
+    info.cbStruct = sizeof(info);
+    const MMRESULT result = mixerGetLineInfoW(HMIXEROBJ(mixer), &info, MIXER_OBJECTF_HMIXER | query);
+    if (result == MMSYSERR_NOERROR) {
+        line.destination = info.dwDestination;
+        line.lineId = info.dwLineID;
+        line.componentType = info.dwComponentType;
+        line.connections = info.cConnections;
+    }
+    return result;
 }
 
 MIXERCONTROLDETAILS OneValue(uint32_t controlId, DWORD& value)
@@ -52,26 +63,16 @@ void WinmmMixerDevice::Close()
 uint32_t WinmmMixerDevice::GetDestination(uint32_t componentType, MixerLine& line)
 {
     MIXERLINEW info = {};
-    info.cbStruct = sizeof(info);
     info.dwComponentType = componentType;
-    const MMRESULT result = mixerGetLineInfoW(HMIXEROBJ(handle_.Get()), &info,
-                                              MIXER_OBJECTF_HMIXER | MIXER_GETLINEINFOF_COMPONENTTYPE);
-    if (result == MMSYSERR_NOERROR)
-        ToLine(info, line);
-    return result;
+    return GetLine(handle_.Get(), info, MIXER_GETLINEINFOF_COMPONENTTYPE, line);
 }
 
 uint32_t WinmmMixerDevice::GetSource(uint32_t destination, uint32_t index, MixerLine& line)
 {
     MIXERLINEW info = {};
-    info.cbStruct = sizeof(info);
     info.dwDestination = destination;
     info.dwSource = index;
-    const MMRESULT result =
-        mixerGetLineInfoW(HMIXEROBJ(handle_.Get()), &info, MIXER_OBJECTF_HMIXER | MIXER_GETLINEINFOF_SOURCE);
-    if (result == MMSYSERR_NOERROR)
-        ToLine(info, line);
-    return result;
+    return GetLine(handle_.Get(), info, MIXER_GETLINEINFOF_SOURCE, line);
 }
 
 uint32_t WinmmMixerDevice::GetControl(uint32_t lineId, uint32_t controlType, uint32_t& controlId)

@@ -31,10 +31,12 @@ uint32_t VolumeGuard::Read(uint32_t line, uint32_t control)
     return mixer_.GetValue();
 }
 
-void VolumeGuard::OpenWithWindow(uintptr_t window)
+bool VolumeGuard::OpenWithWindow(uintptr_t window)
 {
-    mixer_.OpenWithWindow(window);
+    if (!mixer_.OpenWithWindow(window))
+        return false;
     armingEndpointId_ = AttachEndpoint() ? endpoint_->Id() : std::u16string();
+    return true;
 }
 
 void VolumeGuard::CloseMixer()

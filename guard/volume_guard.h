@@ -46,7 +46,8 @@ public:
     // The owner's values of one forced endpoint.
     using SavedEndpoint = SavedEndpointVolume;
 
-    // Opens mixer device 0; throws MixerOpenError. The endpoint may be null.
+    // Opens mixer device 0 (Mixer().IsOpen() says whether it did). The
+    // endpoint may be null.
     VolumeGuard(std::unique_ptr<MixerDevice> mixer, std::unique_ptr<AudioEndpoint> endpoint);
 
     void ForceFullVolume();
@@ -71,10 +72,10 @@ public:
     // first forced.
     std::vector<SavedEndpoint> SavedEndpoints() const { return endpointSaved_; }
 
-    // At arming: reopens the mixer for its change messages (throws
-    // MixerOpenError) and reaches the endpoint now, so that starting the
-    // alarm later costs no device lookup.
-    void OpenWithWindow(uintptr_t window);
+    // At arming: reopens the mixer for its change messages and reaches the
+    // endpoint now, so that starting the alarm later costs no device lookup.
+    // False, reaching nothing, when the mixer would not open.
+    [[nodiscard]] bool OpenWithWindow(uintptr_t window);
     // At unlock: closes the mixer and lets go of the endpoint.
     void CloseMixer();
     COrvekMixer& Mixer() { return mixer_; }

@@ -14,11 +14,11 @@ VolumeGuard* guard = nullptr;  // never destroyed: in use until the process ends
 bool CreateVolumeGuard() noexcept
 {
     if (!guard) {
-        try {
-            guard = new VolumeGuard(std::make_unique<WinmmMixerDevice>(), std::make_unique<CoreAudioEndpoint>());
-        } catch (const MixerOpenError&) {
+        auto made = std::make_unique<VolumeGuard>(std::make_unique<WinmmMixerDevice>(),
+                                                  std::make_unique<CoreAudioEndpoint>());
+        if (!made->Mixer().IsOpen())
             return false;
-        }
+        guard = made.release();
     }
     return true;
 }
@@ -41,18 +41,5 @@ VolumeGuard& GetVolumeGuard() noexcept
 
 bool TryOpenMixerWithWindow(HWND window) noexcept
 {
-    if (!CreateVolumeGuard())
-        return false;
-    try {
-        guard->OpenWithWindow(reinterpret_cast<uintptr_t>(window));
-    } catch (const MixerOpenError&) {
-        return false;
-    }
-    return true;
-}
-
-void OpenMixerWithWindow(HWND window) noexcept
-{
-    if (!TryOpenMixerWithWindow(window))
-        SoundFatal(nullptr);
+    return CreateVolumeGuard() && guard->OpenWithWindow(reinterpret_cast<uintptr_t>(window));
 }

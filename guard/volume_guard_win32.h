@@ -1,8 +1,7 @@
 // The process's one VolumeGuard over winmm mixer device 0 and the default
-// render endpoint. Neither call returns when the mixer cannot be opened: the
-// settings are saved, a "Sound Initializing error" box is shown and the
-// process ends with -1. Use these rather than VolumeGuard::OpenWithWindow,
-// which throws.
+// render endpoint. GetVolumeGuard does not return when the mixer cannot be
+// opened: the settings are saved, a "Sound Initializing error" box is shown
+// and the process ends with -1.
 #pragma once
 
 #include <windows.h>
@@ -12,11 +11,10 @@
 // Created on first use (mixer device 0 opened without notifications).
 VolumeGuard& GetVolumeGuard() noexcept;
 // Reopens the mixer so that the window receives MM_MIXM_LINE_CHANGE and
-// MM_MIXM_CONTROL_CHANGE.
-void OpenMixerWithWindow(HWND window) noexcept;
-// The same, but false instead of the fatal error, for a caller that must
-// first take the guard down: the box belongs on the owner's desktop.
-bool TryOpenMixerWithWindow(HWND window) noexcept;
+// MM_MIXM_CONTROL_CHANGE; false when it would not open, and the caller ends
+// with SoundFatal once the guard is down: the box belongs on the owner's
+// desktop.
+[[nodiscard]] bool TryOpenMixerWithWindow(HWND window) noexcept;
 // Saves the settings, shows "Sound Initializing error" (on the given desktop
 // when there is one) and ends the process with -1.
 [[noreturn]] void SoundFatal(HDESK showOn) noexcept;

@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <exception>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -102,9 +101,9 @@ DWORD SenderThreadBody()
                 settled = sender.queue.Settle(job, outcome.Taken(), NowMs());
             }
             LogEvent(PushTryLogLine(job, outcome, settled));
-        } catch (const std::exception& error) {
-            // Out of memory, most likely: the message in hand is lost, the
-            // thread and the messages still queued go on.
+        } catch (const std::bad_alloc& error) {
+            // Out of memory: the message in hand is lost, the thread and the
+            // messages still queued go on.
             LogEvent(std::string("Push message lost: ") + error.what());
             Sleep(1000);
         }
@@ -152,7 +151,7 @@ void QueueAlarmPush(const PushTarget& target, AlarmCause cause) noexcept
         }
         if (CheckPushAddress(target.url) == PushAddressCheck::Valid)
             Queue(target, AlarmPush(cause, ComputerName(), LocalNow()));
-    } catch (const std::exception&) {
+    } catch (const std::bad_alloc&) {
         // The siren sounds all the same.
         LogEvent("Push: the alarm message was lost (out of memory)");
     }
@@ -174,7 +173,7 @@ void QueueUnlockPush(const PushTarget& target, uint32_t wrongPasswords) noexcept
         if (CheckPushAddress(target.url) != PushAddressCheck::Valid)
             return;
         Queue(target, UnlockPush(sirenSeconds, wrongPasswords, ComputerName(), LocalNow()));
-    } catch (const std::exception&) {
+    } catch (const std::bad_alloc&) {
         LogEvent("Push: the disarmed message was lost (out of memory)");
     }
 }
@@ -184,7 +183,7 @@ void QueueGiveBackPush(const PushTarget& target) noexcept
     try {
         if (CheckPushAddress(target.url) == PushAddressCheck::Valid)
             Queue(target, GiveBackPush(ComputerName(), LocalNow()));
-    } catch (const std::exception&) {
+    } catch (const std::bad_alloc&) {
         LogEvent("Push: the give-back message was lost (out of memory)");
     }
 }
@@ -198,7 +197,7 @@ bool StartPushTest(HWND window, UINT message, const PushTarget& target) noexcept
             if (PostMessageW(window, message, 0, reinterpret_cast<LPARAM>(outcome.get())))
                 outcome.release();  // the window owns it now
         });
-    } catch (const std::exception&) {
-        return false;
+    } catch (const std::bad_alloc&) {
+        return false;  // out of memory: no test, as when the thread will not start
     }
 }

@@ -337,7 +337,9 @@ void IssueTaggedRequest(int kind, const std::string& url, uint32_t login, const 
         try {
             table.requests[context] = request;
         } catch (const std::bad_alloc&) {
-            return;  // out of memory: the request is not sent
+            // Out of memory: the request is not sent, and the program goes
+            // on as after any failed request.
+            return;
         }
     }
     HINTERNET handle;
@@ -390,8 +392,9 @@ void ServiceStatusCallbackBody(DWORD_PTR context, DWORD status, LPVOID info, DWO
             OnReadComplete(context, *request, result.dwError);
         else
             OnOpenComplete(context, *request, reinterpret_cast<HINTERNET>(result.dwResult), result.dwError);
-    } catch (...) {
-        // Out of memory while handling a reply: the reply is dropped.
+    } catch (const std::bad_alloc&) {
+        // Out of memory while handling a reply: the reply is dropped, as a
+        // lost one would be; at the edge it would start an armed alarm.
     }
 }
 

@@ -4,6 +4,8 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include <new>
+
 #include "win32/detached_thread_win32.h"
 #include "win32/event_log_win32.h"
 #include "win32/scoped_win32.h"
@@ -22,7 +24,13 @@ bool RunOnStaThread(void (*work)(const std::string&), const std::string& text)
 {
     return StartDetachedThread([work, text] {
         const ScopedComApartment com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-        work(text);
+        try {
+            work(text);
+        } catch (const std::bad_alloc&) {
+            // Out of memory in the work: nothing is opened, as when the
+            // browser will not start; at the edge it would start an armed
+            // alarm.
+        }
     });
 }
 

@@ -5,6 +5,10 @@
 #include "win32/event_log_win32.h"
 #include "win32/scoped_win32.h"
 
+// Value types pass through the store unchanged.
+static_assert(REGISTRY_TYPE_SZ == REG_SZ, "REG_SZ");
+static_assert(REGISTRY_TYPE_DWORD == REG_DWORD, "REG_DWORD");
+
 const wchar_t SETTINGS_KEY_PATH[] = L"Software\\Nobrik\\Kestrova";
 
 namespace {

@@ -189,49 +189,45 @@ void OnButtonUp()
 
 INT_PTR SettingsDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    try {
-        switch (message) {
-        case WM_INITDIALOG:
-            SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-            InitSettingsDialog(dialog, RecordOf(dialog));
-            return TRUE;  // the dialog manager sets the default focus
-        case WM_LBUTTONDOWN:
-            OnButtonDown(dialog, lParam);
+    switch (message) {
+    case WM_INITDIALOG:
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+        InitSettingsDialog(dialog, RecordOf(dialog));
+        return TRUE;  // the dialog manager sets the default focus
+    case WM_LBUTTONDOWN:
+        OnButtonDown(dialog, lParam);
+        return FALSE;
+    case WM_MOUSEMOVE:
+        OnMouseMove(dialog, wParam);
+        return FALSE;
+    case WM_LBUTTONUP:
+        OnButtonUp();
+        return FALSE;
+    case WM_CAPTURECHANGED:
+        // Closed with Escape mid-drag, or the capture taken away: no
+        // button-up will come, and a later dialog must not think it drags.
+        EndDrag(ProcessDragState());
+        return FALSE;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK:
+            StoreAndClose(dialog);
+            return TRUE;
+        case IDCANCEL:
+            // Whatever a drag showed is dropped with the dialog.
+            EndDialog(dialog, IDCANCEL);
+            return TRUE;
+        case IDC_SETTINGS_SIGN_UP:
+            OpenSignUpPage(RecordOf(dialog).serviceUrl);
             return FALSE;
-        case WM_MOUSEMOVE:
-            OnMouseMove(dialog, wParam);
-            return FALSE;
-        case WM_LBUTTONUP:
-            OnButtonUp();
-            return FALSE;
-        case WM_CAPTURECHANGED:
-            // Closed with Escape mid-drag, or the capture taken away: no
-            // button-up will come, and a later dialog must not think it drags.
-            EndDrag(ProcessDragState());
-            return FALSE;
-        case WM_COMMAND:
-            switch (LOWORD(wParam)) {
-            case IDOK:
-                StoreAndClose(dialog);
-                return TRUE;
-            case IDCANCEL:
-                // Whatever a drag showed is dropped with the dialog.
-                EndDialog(dialog, IDCANCEL);
-                return TRUE;
-            case IDC_SETTINGS_SIGN_UP:
-                OpenSignUpPage(RecordOf(dialog).serviceUrl);
-                return FALSE;
-            case IDC_SETTINGS_NOTIFY_TEST:
-                TestPushAddress(dialog);
-                return TRUE;
-            }
-            break;
-        case WM_PUSH_TESTED:
-            ShowPushTested(dialog, lParam);
+        case IDC_SETTINGS_NOTIFY_TEST:
+            TestPushAddress(dialog);
             return TRUE;
         }
-    } catch (...) {
-        // Only allocation can throw here; the dialog carries on as it is.
+        break;
+    case WM_PUSH_TESTED:
+        ShowPushTested(dialog, lParam);
+        return TRUE;
     }
     return FALSE;
 }

@@ -2,14 +2,16 @@
 // hook or timer procedure, a WinINet status callback, a COM notification or
 // a thread entry. Windows calls these, so nothing may be thrown back to it.
 //
-// Failures the program expects (out of memory while handling a reply, a mixer
-// that will not open, a closed service) are caught and handled where they
-// happen; this is the last line behind those. What escapes to it is reported,
-// and while a guard is armed it also starts the alarm: a failure never
-// silences the siren and never ends the guard. The armed guard names what
-// starts the alarm (a post to its relay, safe from any thread and any
-// procedure); with no guard armed there is none. Nothing is stopped, closed
-// or unhooked here: the guard stays as it is. The procedure then returns the safe result its caller names at the site:
+// Failures the program expects (a mixer that will not open, a closed service)
+// are results, handled where they happen; only allocation throws, and where
+// the program must go on after it (a reply dropped, a push message lost) it
+// is caught there as std::bad_alloc. This is the last line behind those.
+// What escapes to it is reported, and while a guard is armed it also starts
+// the alarm: a failure never silences the siren and never ends the guard.
+// The armed guard names what starts the alarm (a post to its relay, safe
+// from any thread and any procedure); with no guard armed there is none.
+// Nothing is stopped, closed or unhooked here: the guard stays as it is. The
+// procedure then returns the safe result its caller names at the site:
 //   - dialog procedures: FALSE, except the guard dialog: TRUE, so that no
 //     default handling (a close, a session end) runs on its behalf;
 //   - window procedures: 0;

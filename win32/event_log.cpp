@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <ctime>
 #include <mutex>
+#include <new>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -158,8 +160,11 @@ void LogEvent(std::string_view utf8Text)
         }
         if (state.started)
             state.work.notify_one();
-    } catch (...) {
-        // Out of memory: the event is lost, the caller goes on.
+    } catch (const std::bad_alloc&) {
+        // Out of memory: the event is lost, the caller goes on (the callback
+        // edge among them, which must not throw).
+    } catch (const std::system_error&) {
+        // The same when the lock fails.
     }
 }
 
@@ -174,8 +179,11 @@ void StartEventLog(LogFiles& files) noexcept
             state.started = true;
         }
         state.work.notify_one();
-    } catch (...) {
-        // No thread: lines stay queued, up to the limit, and the program goes on.
+    } catch (const std::system_error&) {
+        // No thread (std::thread says so by throwing): lines stay queued, up
+        // to the limit, and the program goes on.
+    } catch (const std::bad_alloc&) {
+        // The same, out of memory.
     }
 }
 
@@ -189,7 +197,7 @@ bool FlushEventLog(unsigned timeoutMs) noexcept
         const uint64_t upTo = state.logged;
         return state.written.wait_for(hold, std::chrono::milliseconds(timeoutMs),
                                       [&] { return state.handled >= upTo; });
-    } catch (...) {
-        return false;
+    } catch (const std::system_error&) {
+        return false;  // the lock or the wait failed: the caller goes on unflushed
     }
 }

@@ -5,6 +5,7 @@
 #include <shlobj.h>
 
 #include <cstdio>
+#include <new>
 
 #include "win32/event_log.h"
 #include "win32/scoped_win32.h"
@@ -79,12 +80,6 @@ std::wstring LogFolder()
 
 }  // namespace
 
-std::wstring EventLogPath()
-{
-    const std::wstring folder = LogFolder();
-    return folder.empty() ? folder : folder + L"\\kestrova.log";
-}
-
 void LogFailedCall(const char* call, unsigned long error) noexcept
 {
     char text[160];
@@ -105,7 +100,7 @@ void StartWin32EventLog() noexcept
         static Win32LogFiles* files =
             new Win32LogFiles(folder + L"\\kestrova.log", folder + L"\\kestrova.old.log");
         StartEventLog(*files);
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         // No memory for a path: the program goes on without its log.
     }
 }

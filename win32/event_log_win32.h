@@ -1,9 +1,7 @@
 // The owner's log on Windows: %LOCALAPPDATA%\Kestrova\kestrova.log, the older
 // lines in kestrova.old.log beside it. Lines go in through LogEvent
-// (app/event_log.h); this adds the file and the failed-call line.
+// (win32/event_log.h); this adds the file and the failed-call line.
 #pragma once
-
-#include <string>
 
 // One line naming the call and its error code, e.g.
 // LogFailedCall("SwitchDesktop", GetLastError()). Never throws, never blocks.
@@ -13,6 +11,3 @@ void LogFailedCall(const char* call, unsigned long error) noexcept;
 // first step. Without a folder to write to, lines stay queued and are lost
 // at the end: the program goes on.
 void StartWin32EventLog() noexcept;
-
-// The log file's full path, empty when the folder is unknown.
-std::wstring EventLogPath();

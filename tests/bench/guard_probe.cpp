@@ -77,7 +77,8 @@ int wmain(int argc, wchar_t** argv)
     }
     if (mode == L"alarm") {
         settings.SetFlag(FLAG_SMS_SERVICE, false);
-        OpenMixerWithWindow(nullptr);  // as at arming: the endpoint is reached here
+        if (!TryOpenMixerWithWindow(nullptr))  // as at arming: the endpoint is reached here
+            SoundFatal(nullptr);
         COrvekMixer& mixer = GetVolumeGuard().Mixer();
         mixer.SelectControl(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME);
         mixer.SetValue(0x4000);

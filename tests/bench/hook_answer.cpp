@@ -63,7 +63,8 @@ DWORD WINAPI GuardThread(LPVOID ready) noexcept
     MSG msg;
     PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
     Settings& settings = GetSettings();
-    OpenMixerWithWindow(nullptr);
+    if (!TryOpenMixerWithWindow(nullptr))
+        SoundFatal(nullptr);
     Arm(settings);
     relayProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(AlarmRelayWindow(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SlowRelayProc)));

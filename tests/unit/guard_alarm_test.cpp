@@ -142,7 +142,7 @@ TEST_F(AlarmTest, ANewDefaultDeviceIsForcedAndTheSirenRestartsOnlyWhileSounding)
     settings.SetFlag(FLAG_SMS_SERVICE, false);
     RecordingAlarmPlatform platform(true);
     platform.endpoint.others[u"earphones"] = FakeEndpointLevels{0.5f, true};
-    platform.volume.OpenWithWindow(1);
+    ASSERT_TRUE(platform.volume.OpenWithWindow(1));
     platform.endpoint.defaultId = u"earphones";
     FollowDefaultDevice(settings, platform);
     EXPECT_TRUE(platform.log.empty());
@@ -162,7 +162,7 @@ TEST_F(AlarmTest, TheDeviceOfArmingKeepsSoundingThroughANewDefaultAndSwitchUser)
     settings.SetFlag(FLAG_SMS_SERVICE, false);
     RecordingAlarmPlatform platform(true);
     platform.endpoint.others[u"dongle"] = FakeEndpointLevels{0.5f, false};
-    platform.volume.OpenWithWindow(1);  // the speakers are the default at arming
+    ASSERT_TRUE(platform.volume.OpenWithWindow(1));  // the speakers are the default at arming
     platform.endpoint.defaultId = u"dongle";
     FollowDefaultDevice(settings, platform);
     RestartAlarmSound(settings, platform);

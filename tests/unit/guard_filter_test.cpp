@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <string>
 #include <vector>
 
 #include "fake_guard_platform.h"
@@ -35,26 +36,28 @@ void ExpectNothing(const GuardDecision& decision)
     EXPECT_FALSE(decision.setsResult);
 }
 
-TEST(GuardFilter, QueryEndSessionIsRefusedWithoutTheTrigger)
+// A session end is refused while armed; with the shutdown trigger it also
+// sounds. The platform is not asked.
+TEST(GuardFilter, QueryEndSessionIsRefusedAndSoundsWithTheTrigger)
 {
-    FakeGuardPlatform platform;
-    const GuardDecision decision =
-        FilterGuardMessage({GUARD_WM_QUERYENDSESSION, 0}, Armed(ALL_TRIGGERS & ~FLAG_TRIGGER_SHUTDOWN), platform);
-    EXPECT_TRUE(decision.handled);
-    EXPECT_TRUE(decision.setsResult);
-    EXPECT_EQ(decision.result, 0);
-    EXPECT_EQ(decision.actions, 0u);
-}
-
-TEST(GuardFilter, QueryEndSessionWithTheTriggerAlsoSounds)
-{
-    FakeGuardPlatform platform;
-    const GuardDecision decision = FilterGuardMessage({GUARD_WM_QUERYENDSESSION, 0}, Armed(FLAG_TRIGGER_SHUTDOWN), platform);
-    EXPECT_TRUE(decision.handled);
-    EXPECT_TRUE(decision.setsResult);
-    EXPECT_EQ(decision.result, 0);
-    EXPECT_EQ(decision.actions, GUARD_ACTION_START_ALARM);
-    EXPECT_EQ(platform.Asked(), 0);
+    const struct {
+        const char* name;
+        uint32_t triggers;
+        uint32_t actions;
+    } cases[] = {
+        {"without the trigger", ALL_TRIGGERS & ~FLAG_TRIGGER_SHUTDOWN, 0},
+        {"with the trigger", FLAG_TRIGGER_SHUTDOWN, GUARD_ACTION_START_ALARM},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeGuardPlatform platform;
+        const GuardDecision decision = FilterGuardMessage({GUARD_WM_QUERYENDSESSION, 0}, Armed(c.triggers), platform);
+        EXPECT_TRUE(decision.handled);
+        EXPECT_TRUE(decision.setsResult);
+        EXPECT_EQ(decision.result, 0);
+        EXPECT_EQ(decision.actions, c.actions);
+        EXPECT_EQ(platform.Asked(), 0);
+    }
 }
 
 // Each tick asks which desktop has the input, whatever the triggers and
@@ -289,90 +292,82 @@ TEST(GuardFilter, EachWayInNamesItsCause)
     }
 }
 
-TEST(GuardFilter, HidRemovalSounds)
+// A device change sounds only for the removal of a HID interface, with the
+// USB mouse trigger on.
+TEST(GuardFilter, DeviceChangeSoundsOnlyForAHidRemovalWithTheTrigger)
 {
-    FakeGuardPlatform platform;
-    platform.notice = HidNotice();
-    const GuardDecision decision =
-        FilterGuardMessage({GUARD_WM_DEVICECHANGE, GUARD_DBT_DEVICEREMOVECOMPLETE}, Armed(FLAG_TRIGGER_USB_MOUSE), platform);
-    EXPECT_EQ(decision.actions, GUARD_ACTION_START_ALARM);
-    EXPECT_FALSE(decision.handled);
-}
-
-TEST(GuardFilter, HidRemovalWithoutTheTriggerDoesNothing)
-{
-    FakeGuardPlatform platform;
-    platform.notice = HidNotice();
-    ExpectNothing(FilterGuardMessage({GUARD_WM_DEVICECHANGE, GUARD_DBT_DEVICEREMOVECOMPLETE},
-                                     Armed(ALL_TRIGGERS & ~FLAG_TRIGGER_USB_MOUSE), platform));
-}
-
-TEST(GuardFilter, RemovalOfAnotherDeviceTypeIsIgnored)
-{
-    FakeGuardPlatform platform;
-    platform.notice = HidNotice();
+    struct DeviceCase {
+        std::string name;
+        uintptr_t event;
+        DeviceNotice notice;
+        uint32_t triggers;
+        uint32_t actions;
+    };
+    constexpr uintptr_t REMOVED = GUARD_DBT_DEVICEREMOVECOMPLETE;
+    std::vector<DeviceCase> cases = {
+        {"HID removal", REMOVED, HidNotice(), FLAG_TRIGGER_USB_MOUSE, GUARD_ACTION_START_ALARM},
+        {"HID removal without the trigger", REMOVED, HidNotice(), ALL_TRIGGERS & ~FLAG_TRIGGER_USB_MOUSE, 0},
+    };
     for (uint32_t type : {0u, 2u, 3u, 6u}) {
-        platform.notice.deviceType = type;
-        ExpectNothing(FilterGuardMessage({GUARD_WM_DEVICECHANGE, GUARD_DBT_DEVICEREMOVECOMPLETE}, Armed(ALL_TRIGGERS),
-                                         platform));
+        DeviceNotice notice = HidNotice();
+        notice.deviceType = type;
+        cases.push_back({"removal of device type " + std::to_string(type), REMOVED, notice, ALL_TRIGGERS, 0});
     }
-}
-
-TEST(GuardFilter, RemovalOfAnotherInterfaceClassIsIgnored)
-{
-    FakeGuardPlatform platform;
     // Every single byte of the class counts.
     for (size_t i = 0; i < HID_INTERFACE_CLASS.size(); ++i) {
-        platform.notice = HidNotice();
-        platform.notice.classGuid[i] ^= 0x01;
-        SCOPED_TRACE(i);
-        ExpectNothing(FilterGuardMessage({GUARD_WM_DEVICECHANGE, GUARD_DBT_DEVICEREMOVECOMPLETE}, Armed(ALL_TRIGGERS),
-                                         platform));
+        DeviceNotice notice = HidNotice();
+        notice.classGuid[i] ^= 0x01;
+        cases.push_back({"removal of a class differing in byte " + std::to_string(i), REMOVED, notice, ALL_TRIGGERS, 0});
     }
-}
-
-TEST(GuardFilter, ArrivalAndOtherDeviceEventsAreIgnored)
-{
-    FakeGuardPlatform platform;
-    platform.notice = HidNotice();
+    // Arrival, query remove, remove pending, devnodes changed.
     for (uintptr_t event : {uintptr_t(0x8000), uintptr_t(0x8001), uintptr_t(0x8003), uintptr_t(0x0007)})
-        ExpectNothing(FilterGuardMessage({GUARD_WM_DEVICECHANGE, event}, Armed(ALL_TRIGGERS), platform));
-}
+        cases.push_back({"device event " + std::to_string(event), event, HidNotice(), ALL_TRIGGERS, 0});
 
-TEST(GuardFilter, MixerChangesWhileTheSirenSoundsReforce)
-{
-    for (uint32_t message : {GUARD_MM_MIXM_LINE_CHANGE, GUARD_MM_MIXM_CONTROL_CHANGE}) {
-        FakeGuardPlatform muted;
-        muted.muted = true;
-        const GuardDecision decision = FilterGuardMessage({message, 0}, Armed(0, true), muted);
-        EXPECT_EQ(decision.actions, GUARD_ACTION_REFORCE_VOLUME);
+    for (const DeviceCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeGuardPlatform platform;
+        platform.notice = c.notice;
+        const GuardDecision decision = FilterGuardMessage({GUARD_WM_DEVICECHANGE, c.event}, Armed(c.triggers), platform);
+        EXPECT_EQ(decision.actions, c.actions);
         EXPECT_FALSE(decision.handled);
-        EXPECT_EQ(muted.belowFullAsked, 0);  // muted already decides
-
-        FakeGuardPlatform low;
-        low.belowFull = true;
-        EXPECT_EQ(FilterGuardMessage({message, 0}, Armed(0, true), low).actions, GUARD_ACTION_REFORCE_VOLUME);
-        EXPECT_EQ(low.mutedAsked, 1);
-        EXPECT_EQ(low.belowFullAsked, 1);
+        EXPECT_FALSE(decision.setsResult);
     }
 }
 
-TEST(GuardFilter, MixerChangesAtFullAndUnmutedDoNothing)
+// A mixer change while the siren sounds forces the volume again when it is
+// muted or below full, asking the second only when the first says no; while
+// silent nothing is read.
+TEST(GuardFilter, MixerChangesReforceASoundingSirenThatWasTurnedDown)
 {
-    FakeGuardPlatform platform;
-    ExpectNothing(FilterGuardMessage({GUARD_MM_MIXM_CONTROL_CHANGE, 0}, Armed(0, true), platform));
-    EXPECT_EQ(platform.mutedAsked, 1);
-    EXPECT_EQ(platform.belowFullAsked, 1);
-}
-
-TEST(GuardFilter, MixerChangesWhileSilentDoNothingAndReadNothing)
-{
-    FakeGuardPlatform platform;
-    platform.muted = true;
-    platform.belowFull = true;
-    ExpectNothing(FilterGuardMessage({GUARD_MM_MIXM_LINE_CHANGE, 0}, Armed(ALL_TRIGGERS, false), platform));
-    ExpectNothing(FilterGuardMessage({GUARD_MM_MIXM_CONTROL_CHANGE, 0}, Armed(ALL_TRIGGERS, false), platform));
-    EXPECT_EQ(platform.Asked(), 0);
+    const struct {
+        const char* name;
+        bool siren, muted, belowFull;
+        uint32_t actions;
+        int mutedAsked, belowFullAsked;
+    } cases[] = {
+        {"sounding, muted: muted already decides", true, true, false, GUARD_ACTION_REFORCE_VOLUME, 1, 0},
+        {"sounding, below full", true, false, true, GUARD_ACTION_REFORCE_VOLUME, 1, 1},
+        {"sounding, full and unmuted", true, false, false, 0, 1, 1},
+        {"silent, muted and below full", false, true, true, 0, 0, 0},
+    };
+    for (const auto& c : cases) {
+        for (uint32_t message : {GUARD_MM_MIXM_LINE_CHANGE, GUARD_MM_MIXM_CONTROL_CHANGE}) {
+            SCOPED_TRACE(c.name);
+            SCOPED_TRACE(message);
+            FakeGuardPlatform platform;
+            platform.muted = c.muted;
+            platform.belowFull = c.belowFull;
+            // The triggers play no part: none while sounding, all while silent.
+            const GuardDecision decision =
+                FilterGuardMessage({message, 0}, Armed(c.siren ? 0 : ALL_TRIGGERS, c.siren), platform);
+            EXPECT_EQ(decision.actions, c.actions);
+            EXPECT_FALSE(decision.handled);
+            EXPECT_FALSE(decision.setsResult);
+            EXPECT_EQ(platform.mutedAsked, c.mutedAsked);
+            EXPECT_EQ(platform.belowFullAsked, c.belowFullAsked);
+            EXPECT_EQ(platform.Asked(), c.mutedAsked + c.belowFullAsked);
+        }
+    }
 }
 
 TEST(GuardFilter, OtherMessagesDoNothing)

@@ -6,6 +6,7 @@
 #include <limits>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "guard/input_rules.h"
 
@@ -127,132 +128,79 @@ TEST(SwallowTest, CtrlPressedAndReleasedLeavesTypingFree)
 
 // The accumulator.
 
-int Steps(MotionState& state, int32_t sensitivity, const std::initializer_list<std::pair<int32_t, int32_t>>& path)
+struct Move {
+    int32_t x, y;
+    bool reset = false;  // ResetMotion here instead of a step
+};
+using Path = std::vector<Move>;
+
+// Count steps from (x, y), each by (dx, dy), (x, y) itself not among them.
+Path Line(int32_t x, int32_t y, int32_t dx, int32_t dy, int count)
 {
-    int alarms = 0;
-    for (const auto& [x, y] : path)
-        alarms += StepMotion(state, x, y, sensitivity) ? 1 : 0;
-    return alarms;
+    Path path;
+    for (int i = 1; i <= count; ++i)
+        path.push_back({x + i * dx, y + i * dy});
+    return path;
 }
 
-TEST(MotionTest, ExactlyTheSensitivityRaisesNothingAndTheNextPixelDoes)
+TEST(MotionTest, SumsWholePixelsAndRaisesStrictlyPastTheSensitivity)
 {
-    MotionState state;
-    ResetMotion(state, 100, 100);
-    int alarms = 0;
-    for (int32_t x = 101; x <= 150; ++x)
-        alarms += StepMotion(state, x, 100, 50) ? 1 : 0;
-    EXPECT_EQ(alarms, 0);
-    EXPECT_EQ(state.distance, 50);
-    EXPECT_TRUE(StepMotion(state, 151, 100, 50));
-}
-
-TEST(MotionTest, OneLongMoveOfExactlyTheSensitivityRaisesNothing)
-{
-    MotionState state;
-    ResetMotion(state, 0, 0);
-    EXPECT_FALSE(StepMotion(state, 30, 40, 50));  // 3-4-5 scaled: 50
-    EXPECT_EQ(state.distance, 50);
-    EXPECT_TRUE(StepMotion(state, 30, 41, 50));
-}
-
-TEST(MotionTest, DiagonalOnePixelStepsCountOneEach)
-{
-    MotionState state;
-    ResetMotion(state, 0, 0);
-    for (int32_t i = 1; i <= 50; ++i)
-        ASSERT_FALSE(StepMotion(state, i, i, 50)) << i;
-    EXPECT_EQ(state.distance, 50);  // not 70, as sqrt(2) per step would give
-    EXPECT_TRUE(StepMotion(state, 51, 51, 50));
-}
-
-TEST(MotionTest, ThreeRightFourDownAddsFive)
-{
-    MotionState state;
-    ResetMotion(state, 10, 10);
-    EXPECT_FALSE(StepMotion(state, 13, 14, 50));
-    EXPECT_EQ(state.distance, 5);
-    EXPECT_EQ(state.lastX, 13);
-    EXPECT_EQ(state.lastY, 14);
-}
-
-TEST(MotionTest, FractionsOfEachStepAreDropped)
-{
-    MotionState state;
-    ResetMotion(state, 0, 0);
-    StepMotion(state, 1, 2, 1000);  // sqrt(5) = 2.23
-    StepMotion(state, 2, 4, 1000);
-    EXPECT_EQ(state.distance, 4);
-}
-
-TEST(MotionTest, EventsWithoutMotionAddNothing)
-{
-    // Clicks and wheel turns report the unchanged cursor position.
-    MotionState state;
-    ResetMotion(state, 640, 400);
-    for (int i = 0; i < 1000; ++i)
-        ASSERT_FALSE(StepMotion(state, 640, 400, 0));
-    EXPECT_EQ(state.distance, 0);
-}
-
-TEST(MotionTest, SensitivityZeroRaisesOnTheFirstPixel)
-{
-    MotionState state;
-    ResetMotion(state, 5, 5);
-    EXPECT_FALSE(StepMotion(state, 5, 5, 0));
-    EXPECT_TRUE(StepMotion(state, 5, 6, 0));
-}
-
-TEST(MotionTest, NegativeSensitivityRaisesOnAnyEvent)
-{
-    // A stored sensitivity below zero: 0 > -1 already.
-    MotionState state;
-    ResetMotion(state, 5, 5);
-    EXPECT_TRUE(StepMotion(state, 5, 5, -1));
-}
-
-TEST(MotionTest, SumStartsAgainAfterATrigger)
-{
-    MotionState state;
-    ResetMotion(state, 0, 0);
-    EXPECT_TRUE(StepMotion(state, 0, 51, 50));
-    EXPECT_EQ(state.distance, 0);
-    EXPECT_EQ(state.lastY, 51);
-    // From the new position: another 50 raises nothing, one more raises again.
-    EXPECT_EQ(Steps(state, 50, {{0, 71}, {0, 101}}), 0);
-    EXPECT_EQ(state.distance, 50);
-    EXPECT_EQ(Steps(state, 50, {{0, 102}}), 1);
-}
-
-TEST(MotionTest, ResetDropsTheSumAndMovesTheStart)
-{
-    MotionState state;
-    ResetMotion(state, 0, 0);
-    StepMotion(state, 0, 40, 50);
-    ResetMotion(state, 500, 500);
-    EXPECT_EQ(state.distance, 0);
-    EXPECT_FALSE(StepMotion(state, 500, 550, 50));  // 50 from the new start
-}
-
-TEST(MotionTest, HugeJumpsDoNotOverflow)
-{
-    // A 32-bit square would wrap for jumps beyond 46341 pixels.
     constexpr int32_t lo = std::numeric_limits<int32_t>::min();
     constexpr int32_t hi = std::numeric_limits<int32_t>::max();
-    MotionState state;
-    ResetMotion(state, 0, 0);
-    EXPECT_FALSE(StepMotion(state, 46341, 0, 1000000));
-    EXPECT_EQ(state.distance, 46341);
-    EXPECT_FALSE(StepMotion(state, 46341, 100000, 1000000));
-    EXPECT_EQ(state.distance, 46341 + 100000);
-    // Corner to corner: 32-bit differences would wrap to -1 each.
-    ResetMotion(state, lo, lo);
-    EXPECT_TRUE(StepMotion(state, hi, hi, hi));
-    ResetMotion(state, hi, 0);
-    EXPECT_TRUE(StepMotion(state, lo, 0, hi - 1));
-    ResetMotion(state, lo, lo);
-    EXPECT_FALSE(StepMotion(state, lo + 3, lo + 4, hi));
-    EXPECT_EQ(state.distance, 5);
+    const std::string fifty(50, '.');
+    const struct {
+        const char* name;
+        int32_t startX, startY;
+        int32_t sensitivity;
+        Path path;
+        std::string raises;  // one mark per move: '!' raises the alarm, '.' does not, 'r' a reset
+        int64_t distance;    // the sum after the last move
+    } cases[] = {
+        {"exactly the sensitivity, a pixel at a time", 100, 100, 50, Line(100, 100, 1, 0, 50), fifty, 50},
+        {"and the next pixel", 100, 100, 50, Line(100, 100, 1, 0, 51), fifty + "!", 0},
+        {"one long move of exactly the sensitivity (3-4-5 scaled)", 0, 0, 50, {{30, 40}}, ".", 50},
+        {"and one pixel more", 0, 0, 50, {{30, 40}, {30, 41}}, ".!", 0},
+        {"diagonal one-pixel steps count one each, not sqrt(2)", 0, 0, 50, Line(0, 0, 1, 1, 50), fifty, 50},
+        {"and the next diagonal step", 0, 0, 50, Line(0, 0, 1, 1, 51), fifty + "!", 0},
+        {"three right four down adds five", 10, 10, 50, {{13, 14}}, ".", 5},
+        {"each step's fraction is dropped (sqrt(5) = 2.23)", 0, 0, 1000, {{1, 2}, {2, 4}}, "..", 4},
+        // Clicks and wheel turns report the unchanged cursor position.
+        {"events without motion add nothing", 640, 400, 0, Line(640, 400, 0, 0, 1000), std::string(1000, '.'), 0},
+        {"sensitivity zero raises on the first pixel", 5, 5, 0, {{5, 5}, {5, 6}}, ".!", 0},
+        // A stored sensitivity below zero: 0 > -1 already.
+        {"negative sensitivity raises on any event", 5, 5, -1, {{5, 5}}, "!", 0},
+        {"the sum starts again from the trigger's position", 0, 0, 50, {{0, 51}, {0, 71}, {0, 101}}, "!..", 50},
+        {"and raises again past the sensitivity", 0, 0, 50, {{0, 51}, {0, 71}, {0, 101}, {0, 102}}, "!..!", 0},
+        {"a reset drops the sum and moves the start", 0, 0, 50, {{0, 40}, {500, 500, true}, {500, 550}}, ".r.", 50},
+        // A 32-bit square would wrap for jumps beyond 46341 pixels.
+        {"a jump past a 32-bit square", 0, 0, 1000000, {{46341, 0}}, ".", 46341},
+        {"and a longer one after it", 0, 0, 1000000, {{46341, 0}, {46341, 100000}}, "..", 46341 + 100000},
+        // 32-bit differences would wrap to -1 each.
+        {"corner to corner", lo, lo, hi, {{hi, hi}}, "!", 0},
+        {"across the whole width", hi, 0, hi - 1, {{lo, 0}}, "!", 0},
+        {"a small step at the lowest corner", lo, lo, hi, {{lo + 3, lo + 4}}, ".", 5},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(c.path.size(), c.raises.size());
+        MotionState state;
+        ResetMotion(state, c.startX, c.startY);
+        std::string raised;
+        for (const Move& move : c.path) {
+            if (move.reset) {
+                ResetMotion(state, move.x, move.y);
+                EXPECT_EQ(state.distance, 0);
+                raised += 'r';
+            } else {
+                raised += StepMotion(state, move.x, move.y, c.sensitivity) ? '!' : '.';
+            }
+        }
+        EXPECT_EQ(raised, c.raises);
+        EXPECT_EQ(state.distance, c.distance);
+        // The last position is the last event's, whether it raised or not.
+        EXPECT_EQ(state.lastX, c.path.back().x);
+        EXPECT_EQ(state.lastY, c.path.back().y);
+    }
 }
 
 }  // namespace

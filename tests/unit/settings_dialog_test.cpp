@@ -21,40 +21,34 @@ ScreenPoint At(int32_t x, int32_t y)
 // The frame as GetWindowRect reports it.
 const ScreenRect FRAME = {100, 200, 140, 250};
 
-TEST(DragDistance, BackAtTheStartIsZero)
+TEST(DragDistance, StraightLineTruncatedAndClamped)
 {
-    EXPECT_EQ(DragDistance(At(321, 654), At(321, 654)), 0);
-    EXPECT_EQ(DragDistance(At(-5, -9), At(-5, -9)), 0);
-}
-
-TEST(DragDistance, ThreeRightFourDownIsFive)
-{
-    EXPECT_EQ(DragDistance(At(110, 210), At(113, 214)), 5);
-    EXPECT_EQ(DragDistance(At(110, 210), At(107, 206)), 5) << "direction does not matter";
-}
-
-TEST(DragDistance, TruncatesTowardZero)
-{
-    EXPECT_EQ(DragDistance(At(0, 0), At(10, 10)), 14);  // 14.14
-    EXPECT_EQ(DragDistance(At(0, 0), At(1, 1)), 1);     // 1.41
-    EXPECT_EQ(DragDistance(At(0, 0), At(2, 3)), 3);     // 3.61, not rounded to 4
-    EXPECT_EQ(DragDistance(At(0, 0), At(6, 8)), 10);    // exact squares stay exact
-}
-
-TEST(DragDistance, LargeJumpsDoNotOverflow)
-{
-    // 50000 squared is already past 32 bits.
-    EXPECT_EQ(DragDistance(At(0, 0), At(50000, 0)), 50000);
-    EXPECT_EQ(DragDistance(At(-40000, -30000), At(40000, 30000)), 100000);
-    EXPECT_EQ(DragDistance(At(0, 0), At(65535, 65535)), 92680);  // 92680.49
-}
-
-TEST(DragDistance, PointsPastAnyScreenAreClamped)
-{
-    const int32_t low = std::numeric_limits<int32_t>::min();
-    const int32_t high = std::numeric_limits<int32_t>::max();
-    EXPECT_EQ(DragDistance(At(low, 0), At(high, 0)), 131072);
-    EXPECT_EQ(DragDistance(At(0, 0), At(-70000, 0)), 65536);
+    constexpr int32_t low = std::numeric_limits<int32_t>::min();
+    constexpr int32_t high = std::numeric_limits<int32_t>::max();
+    const struct {
+        const char* name;
+        int32_t fromX, fromY, toX, toY;
+        int32_t distance;
+    } cases[] = {
+        {"back at the start", 321, 654, 321, 654, 0},
+        {"back at a negative start", -5, -9, -5, -9, 0},
+        {"three right four down", 110, 210, 113, 214, 5},
+        {"three left four up: direction does not matter", 110, 210, 107, 206, 5},
+        {"14.14 truncated", 0, 0, 10, 10, 14},
+        {"1.41 truncated", 0, 0, 1, 1, 1},
+        {"3.61 truncated, not rounded to 4", 0, 0, 2, 3, 3},
+        {"an exact square stays exact", 0, 0, 6, 8, 10},
+        // 50000 squared is already past 32 bits.
+        {"a large jump", 0, 0, 50000, 0, 50000},
+        {"a large jump across the origin", -40000, -30000, 40000, 30000, 100000},
+        {"92680.49 from the largest screen's corner", 0, 0, 65535, 65535, 92680},
+        {"points past any screen are clamped", low, 0, high, 0, 131072},
+        {"a point past the left edge is clamped", 0, 0, -70000, 0, 65536},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(DragDistance(At(c.fromX, c.fromY), At(c.toX, c.toY)), c.distance);
+    }
 }
 
 TEST(DragFrame, OnlyStrictlyInsideCounts)
