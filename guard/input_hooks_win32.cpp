@@ -6,7 +6,9 @@
 #include "win32/callback_edge_win32.h"
 #include "win32/event_log_win32.h"
 #include "win32/scoped_win32.h"
-#include "guard/alarm_win32.h"
+#include "guard/alarm.h"
+#include "guard/guard_config.h"
+#include "guard/guard_thread_win32.h"
 #include "guard/input_rules.h"
 #include "win32/message_window_win32.h"
 
@@ -16,9 +18,9 @@
 // the guard thread's slow work (the mixer and the endpoint at arming, the SMS
 // request and the first sound at the alarm) never stands between an input
 // event and its answer. The hook thread only posts the alarm start to the
-// guard thread's alarm window. While it runs, everything the hooks keep (the
-// handles, the motion state) is touched on the hook thread alone; other
-// threads reach it through RunOnHookThread, which waits.
+// guard dialog. While it runs, everything the hooks keep (the handles, the
+// motion state) is touched on the hook thread alone; other threads reach it
+// through RunOnHookThread, which waits.
 
 namespace {
 
@@ -37,6 +39,13 @@ ScopedHook mouseHook;
 std::atomic<AlarmCallback> alarmCallback{nullptr};
 std::atomic<HINSTANCE> hookInstance{nullptr};
 MotionState motion;
+// The mouse trigger's sensitivity: the guard's copy, taken at arming.
+std::atomic<int32_t> sensitivity{DEFAULT_SENSITIVITY};
+
+// From Arm to Disarm: the guard dialog, which the hooks, the audio notices
+// and the callback edge post to from any thread.
+std::atomic<HWND> guardWindow{nullptr};
+std::atomic<bool> armed{false};
 
 // Owned by the thread that arms (StartHookThread, StopHookThread).
 ScopedHandle hookThread;
@@ -66,7 +75,7 @@ LRESULT LowLevelMouseProcBody(int code, WPARAM wParam, LPARAM lParam)
         POINT cursor = {};
         GetCursorPos(&cursor);
         const AlarmCallback callback = alarmCallback;
-        if (StepMotion(motion, cursor.x, cursor.y, GetSettings().sensitivity.load(std::memory_order_relaxed)) &&
+        if (StepMotion(motion, cursor.x, cursor.y, sensitivity.load(std::memory_order_relaxed)) &&
             callback)
             callback();
     }
@@ -80,16 +89,16 @@ LRESULT CALLBACK LowLevelMouseProc(int code, WPARAM wParam, LPARAM lParam) noexc
 
 long PostAlarm()
 {
-    PostAlarmStart(AlarmCause::MouseMoved);
+    PostToGuard(ALARM_MESSAGE_START, WPARAM(AlarmCause::MouseMoved));
     return 1;
 }
 
-// What runs on the hook thread.
-
 void PostCallbackFailureAlarm() noexcept
 {
-    PostAlarmStart(AlarmCause::CallbackFailure);
+    PostToGuard(ALARM_MESSAGE_START, WPARAM(AlarmCause::CallbackFailure));
 }
+
+// What runs on the hook thread.
 
 void InstallKeyboardFilter() noexcept
 {
@@ -265,34 +274,41 @@ void RenewHooks() noexcept
     RunOnHookThread(RenewHooksHere);
 }
 
-MotionDetector::MotionDetector()
+void Arm(HWND guardDialog, const GuardConfig& config)
 {
-    ResetDistance();
-    SetHook(PostAlarm, GetModuleHandleW(nullptr));
-}
-
-MotionDetector::~MotionDetector()
-{
-    StopHook();
-}
-
-void Arm(Settings& settings)
-{
-    OpenAlarmRelay();
+    guardWindow = guardDialog;
+    sensitivity = config.sensitivity;
     StartHookThread();
     RunOnHookThread(InstallKeyboardFilter);
-    if (settings.HasFlag(FLAG_TRIGGER_MOUSE_MOVE))
-        settings.mouseWatcher.reset(new (std::nothrow) MotionDetector());
-    settings.SetFlag(FLAG_ARMED, true);
+    if (config.flags & FLAG_TRIGGER_MOUSE_MOVE) {
+        ResetDistance();
+        SetHook(PostAlarm, GetModuleHandleW(nullptr));
+    }
+    armed = true;
     SetArmedFailureAction(PostCallbackFailureAlarm);
 }
 
-void Disarm(Settings& settings)
+void Disarm()
 {
     RunOnHookThread(RemoveKeyboardFilter);
-    settings.mouseWatcher.reset();
-    StopHookThread();
-    settings.SetFlag(FLAG_ARMED, false);
+    StopHook();  // with the filter gone, the hook thread ends with the mouse hook
+    armed = false;
     SetArmedFailureAction(nullptr);
-    CloseAlarmRelay();
+    guardWindow = nullptr;
+}
+
+void PostToGuard(UINT message, WPARAM wParam) noexcept
+{
+    if (const HWND window = guardWindow)
+        PostMessageW(window, message, wParam, 0);
+}
+
+HWND ArmedGuardWindow() noexcept
+{
+    return guardWindow;
+}
+
+bool GuardArmed() noexcept
+{
+    return armed;
 }
