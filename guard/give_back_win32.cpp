@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <exception>
 #include <memory>
 #include <string>
@@ -32,42 +33,38 @@ const MixerControl MIXER_CONTROLS[MIXER_VALUE_COUNT] = {
 
 // The sound after a crash: the process's VolumeGuard is not made for this
 // (a mixer that will not open ends the process), so a mixer of its own.
-class Win32VolumeGiveBack : public VolumeGiveBack {
-public:
-    void GiveBackMixer(const std::array<SavedWord, MIXER_VALUE_COUNT>& values) override
-    {
-        try {
-            COrvekMixer mixer(std::make_unique<WinmmMixerDevice>());
-            for (size_t i = 0; i < MIXER_VALUE_COUNT; ++i)
-                if (values[i].saved) {
-                    mixer.SelectControl(MIXER_CONTROLS[i].line, MIXER_CONTROLS[i].control);
-                    mixer.SetValue(values[i].value);
-                }
-        } catch (const MixerOpenError&) {
-            // No mixer now: nothing of it to give back.
-        }
+void GiveBackMixer(const std::array<SavedWord, MIXER_VALUE_COUNT>& values)
+{
+    try {
+        COrvekMixer mixer(std::make_unique<WinmmMixerDevice>());
+        for (size_t i = 0; i < MIXER_VALUE_COUNT; ++i)
+            if (values[i].saved) {
+                mixer.SelectControl(MIXER_CONTROLS[i].line, MIXER_CONTROLS[i].control);
+                mixer.SetValue(values[i].value);
+            }
+    } catch (const MixerOpenError&) {
+        // No mixer now: nothing of it to give back.
     }
+}
 
-    // The endpoint by its id, whether or not it is the default one now.
-    void GiveBackEndpoint(const SavedEndpointVolume& saved) override
-    {
-        CoreAudioEndpoint endpoint;
-        if (!endpoint.AttachTo(saved.id))
-            return;
-        if (saved.volumeSaved)
-            endpoint.SetVolume(saved.volume);
-        if (saved.muteSaved)
-            endpoint.SetMute(saved.muted);
-    }
-};
+// The endpoint by its id, whether or not it is the default one now.
+void GiveBackEndpoint(const SavedEndpointVolume& saved)
+{
+    CoreAudioEndpoint endpoint;
+    if (!endpoint.AttachTo(saved.id))
+        return;
+    if (saved.volumeSaved)
+        endpoint.SetVolume(saved.volume);
+    if (saved.muteSaved)
+        endpoint.SetMute(saved.muted);
+}
 
 // A key handle of its own on the settings key: the settings record's handle
 // is closed at the save at exit, which may come while the guard still runs.
 struct GiveBackMachine {
     OpenedKey key = CreateSettingsRegistryStore()->OpenOrCreate();
     PowrprofPowerStore power;
-    Win32AccessibilityStore accessibility;
-    GiveBackKeeper keeper{key.key.get(), power, accessibility};
+    GiveBackKeeper keeper{key.key.get(), power};
 };
 
 GiveBackMachine& Machine()
@@ -85,10 +82,18 @@ bool GiveBackLeftOverRecord() noexcept
         GiveBackMachine& machine = Machine();
         if (!machine.key.key)
             return false;
-        Win32VolumeGiveBack volume;
-        return GiveBackLeftOver(*machine.key.key, machine.power, machine.accessibility, volume);
+        const std::optional<GiveBackRecord> record = GiveBackLeftOver(*machine.key.key, machine.power);
+        if (!record)
+            return false;
+        SetShortcutHotKeys(record->shortcuts, true);
+        const auto& mixer = record->volume.mixer;
+        if (std::any_of(mixer.begin(), mixer.end(), [](const SavedWord& word) { return word.saved; }))
+            GiveBackMixer(mixer);
+        for (const SavedEndpointVolume& endpoint : record->volume.endpoints)
+            GiveBackEndpoint(endpoint);
+        return true;
     } catch (const std::exception&) {
-        // Out of memory at start-up: the record stays for the next start.
+        // Out of memory at start-up: what is not given back yet stays as it is.
         return false;
     }
 }
@@ -105,7 +110,10 @@ void SaveAndChangeForArming() noexcept
             record.endpoints = volume.SavedEndpoints();
             machine.keeper.VolumeSaved(record);
         });
-        if (!machine.keeper.Arm())
+        const ShortcutsCleared on = ShortcutHotKeysOn();
+        if (machine.keeper.Arm(on))
+            SetShortcutHotKeys(on, false);
+        else
             LogEvent("Armed without holding the lid, the buttons, sleep and the shortcuts: "
                      "their give-back record could not be written.");
     } catch (const std::exception&) {
@@ -116,7 +124,9 @@ void SaveAndChangeForArming() noexcept
 void GiveBackAtUnlock() noexcept
 {
     try {
-        Machine().keeper.Unlock();
+        GiveBackKeeper& keeper = Machine().keeper;
+        SetShortcutHotKeys(keeper.ClearedShortcuts(), true);
+        keeper.Unlock();
     } catch (const std::exception&) {
     }
 }

@@ -75,8 +75,7 @@ LRESULT LowLevelMouseProcBody(int code, WPARAM wParam, LPARAM lParam)
         POINT cursor = {};
         GetCursorPos(&cursor);
         const AlarmCallback callback = alarmCallback;
-        if (StepMotion(motion, cursor.x, cursor.y, sensitivity.load(std::memory_order_relaxed)) &&
-            callback)
+        if (StepMotion(motion, cursor.x, cursor.y, sensitivity.load(std::memory_order_relaxed)) && callback)
             callback();
     }
     return CallNextHookEx(mouseHook.Get(), code, wParam, lParam);
@@ -87,9 +86,11 @@ LRESULT CALLBACK LowLevelMouseProc(int code, WPARAM wParam, LPARAM lParam) noexc
     return AtCallbackEdge(LRESULT(1), [&] { return LowLevelMouseProcBody(code, wParam, lParam); });
 }
 
+// The mouse trigger's callback: straight to the guard dialog.
 long PostAlarm()
 {
-    PostToGuard(ALARM_MESSAGE_START, WPARAM(AlarmCause::MouseMoved));
+    if (const HWND window = guardWindow)
+        PostMessageW(window, ALARM_MESSAGE_START, WPARAM(AlarmCause::MouseMoved), 0);
     return 1;
 }
 
