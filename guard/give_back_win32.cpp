@@ -47,18 +47,6 @@ void GiveBackMixer(const std::array<SavedWord, MIXER_VALUE_COUNT>& values)
     }
 }
 
-// The endpoint by its id, whether or not it is the default one now.
-void GiveBackEndpoint(const SavedEndpointVolume& saved)
-{
-    CoreAudioEndpoint endpoint;
-    if (!endpoint.AttachTo(saved.id))
-        return;
-    if (saved.volumeSaved)
-        endpoint.SetVolume(saved.volume);
-    if (saved.muteSaved)
-        endpoint.SetMute(saved.muted);
-}
-
 // A key handle of its own on the settings key: the settings record's handle
 // is closed at the save at exit, which may come while the guard still runs.
 struct GiveBackMachine {
@@ -89,8 +77,16 @@ bool GiveBackLeftOverRecord() noexcept
         const auto& mixer = record->volume.mixer;
         if (std::any_of(mixer.begin(), mixer.end(), [](const SavedWord& word) { return word.saved; }))
             GiveBackMixer(mixer);
-        for (const SavedEndpointVolume& endpoint : record->volume.endpoints)
-            GiveBackEndpoint(endpoint);
+        for (const SavedEndpointVolume& saved : record->volume.endpoints) {
+            // Reached by its id, whether or not it is the default one now.
+            CoreAudioEndpoint endpoint;
+            if (!endpoint.AttachTo(saved.id))
+                continue;
+            if (saved.volumeSaved)
+                endpoint.SetVolume(saved.volume);
+            if (saved.muteSaved)
+                endpoint.SetMute(saved.muted);
+        }
         return true;
     } catch (const std::exception&) {
         // Out of memory at start-up: what is not given back yet stays as it is.

@@ -47,7 +47,7 @@ std::atomic<int32_t> sensitivity{DEFAULT_SENSITIVITY};
 std::atomic<HWND> guardWindow{nullptr};
 std::atomic<bool> armed{false};
 
-// Owned by the thread that arms (StartHookThread, StopHookThread).
+// Owned by the thread that arms (StartHookThread, StopHook).
 ScopedHandle hookThread;
 std::atomic<HWND> hookWindow{nullptr};
 
@@ -225,17 +225,6 @@ void StartHookThread() noexcept
     WaitForMultipleObjects(2, waits, FALSE, INFINITE);
 }
 
-// Ends the hook thread, which removes what is left of its hooks, and waits
-// for it.
-void StopHookThread() noexcept
-{
-    if (!hookThread)
-        return;
-    PostThreadMessageW(GetThreadId(hookThread.Get()), WM_QUIT, 0, 0);
-    WaitForSingleObject(hookThread.Get(), INFINITE);
-    hookThread.Reset();  // only once it has ended
-}
-
 // Runs the work on the hook thread and waits for it; on the calling thread
 // when there is no hook thread (it could not be started), so the guard still
 // has its hooks, on the old terms.
@@ -261,8 +250,13 @@ extern "C" void SetHook(AlarmCallback callback, HINSTANCE instance)
 extern "C" void StopHook()
 {
     RunOnHookThread(RemoveMouseHook);
-    if (!keyboardHook)  // nothing left for the hook thread
-        StopHookThread();
+    if (keyboardHook || !hookThread)
+        return;
+    // Nothing left for the hook thread: it ends (removing what is left of its
+    // hooks), and is waited for.
+    PostThreadMessageW(GetThreadId(hookThread.Get()), WM_QUIT, 0, 0);
+    WaitForSingleObject(hookThread.Get(), INFINITE);
+    hookThread.Reset();  // only once it has ended
 }
 
 extern "C" void ResetDistance()
