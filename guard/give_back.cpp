@@ -62,8 +62,8 @@ std::optional<GiveBackRecord> GiveBackLeftOver(RegistryKey& key, PowerStore& pow
                  "(it crashed, was ended, or the session ended)");
         GiveBackPowerActions(power, record->power);
     }
-    // Given back, or not ours to read (too large, wrong type, bad bytes):
-    // gone either way.
+    // Given back (the rest by the caller), or not ours to read (too large,
+    // wrong type, bad bytes): gone either way.
     key.Delete(GIVE_BACK_VALUE_NAME);
     return record;
 }

@@ -16,7 +16,8 @@ using AlarmCallback = long (*)();
 extern "C" {
 // Stores the callback and installs the low-level mouse hook for the instance
 // (on the hook thread, started here on the calling thread's desktop if it is
-// not running). The callback runs on the hook thread.
+// not running). The callback runs on the hook thread, when the travel passes
+// the sensitivity the last Arm copied.
 __declspec(dllexport) void SetHook(AlarmCallback callback, HINSTANCE instance);
 // Removes the mouse hook; ends the hook thread when the keyboard filter is
 // not installed either.
