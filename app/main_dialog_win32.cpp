@@ -7,6 +7,7 @@
 #include "app/main_dialog_rules.h"
 #include "app/startup.h"
 #include "app/ui_resources_win32.h"
+#include "guard/guard_thread_win32.h"
 #include "online/service_calls_win32.h"
 #include "online/web_page_win32.h"
 #include "resources/resource_ids.h"
@@ -65,7 +66,7 @@ INT_PTR MainDialogProcBody(HWND dialog, UINT message, WPARAM wParam)
     case WM_COMMAND:
         // While armed, ending the program would silence the siren, and the
         // settings would change the password the guard compares.
-        if (RefusedWhileArmed(LOWORD(wParam), GetSettings().flags))
+        if (RefusedWhileArmed(LOWORD(wParam), GetSettings().flags | (GuardArmed() ? FLAG_ARMED : 0u)))
             return TRUE;
         switch (LOWORD(wParam)) {
         case IDCANCEL:
@@ -90,7 +91,7 @@ INT_PTR MainDialogProcBody(HWND dialog, UINT message, WPARAM wParam)
         }
         break;
     case WM_ENDSESSION: {
-        const SessionEndSteps steps = StepsAtSessionEnd(wParam != FALSE, GetSettings().flags);
+        const SessionEndSteps steps = StepsAtSessionEnd(wParam != FALSE, GetSettings().flags | (GuardArmed() ? FLAG_ARMED : 0u));
         if (steps.save) {
             TakeTriggerFlags(dialog);
             SaveSettingsAtSessionEnd(GetSettings());
