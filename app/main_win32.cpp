@@ -72,7 +72,6 @@ int RunProgram()
     OwnerState owner;
     Settings& settings = owner.settings;
     owner.key = LoadSettings(settings, *CreateSettingsRegistryStore());
-    ShareSettingsWithGuard(&settings, owner.key.get());
     // What an armed process that never unlocked left changed on the machine.
     if (GiveBackLeftOverRecord())
         QueueGiveBackPush(PushTarget{settings.GetNotifyUrl(), settings.GetNotifyToken()});
@@ -105,7 +104,6 @@ int RunProgram()
     // had armed) keeps the program: it ends only after unlock.
     WaitForGuardThreads();
     SaveOwnerSettings(owner);
-    ShareSettingsWithGuard(nullptr, nullptr);
     return 0;
 }
 

@@ -8,69 +8,43 @@ namespace {
 
 // Each shortcut's structure keeps its size first and its flags second.
 template <class Parameters>
-bool ReadFlags(UINT get, DWORD& flags)
+bool FlagOn(UINT get, DWORD flag)
 {
     Parameters parameters = {};
     parameters.cbSize = sizeof parameters;
-    if (!SystemParametersInfoW(get, sizeof parameters, &parameters, 0))
-        return false;
-    flags = parameters.dwFlags;
-    return true;
+    return SystemParametersInfoW(get, sizeof parameters, &parameters, 0) && (parameters.dwFlags & flag) != 0;
 }
 
 template <class Parameters>
-bool SetFlag(UINT get, UINT set, DWORD flag, bool on)
+void SetFlag(UINT get, UINT set, DWORD flag, bool on)
 {
     Parameters parameters = {};
     parameters.cbSize = sizeof parameters;
     if (!SystemParametersInfoW(get, sizeof parameters, &parameters, 0))
-        return false;
+        return;
     parameters.dwFlags = on ? (parameters.dwFlags | flag) : (parameters.dwFlags & ~flag);
     // No SPIF_UPDATEINIFILE: the owner's stored choice stays as it is.
-    if (SystemParametersInfoW(set, sizeof parameters, &parameters, 0))
-        return true;
-    LogFailedCall("SystemParametersInfoW (an accessibility shortcut)", GetLastError());
-    return false;
+    if (!SystemParametersInfoW(set, sizeof parameters, &parameters, 0))
+        LogFailedCall("SystemParametersInfoW (an accessibility shortcut)", GetLastError());
 }
 
 }  // namespace
 
-bool Win32AccessibilityStore::HotKeyActive(Shortcut shortcut, bool& active)
+ShortcutsCleared ShortcutHotKeysOn() noexcept
 {
-    DWORD flags = 0;
-    bool read = false;
-    DWORD flag = 0;
-    switch (shortcut) {
-    case SHORTCUT_STICKY_KEYS:
-        read = ReadFlags<STICKYKEYS>(SPI_GETSTICKYKEYS, flags);
-        flag = SKF_HOTKEYACTIVE;
-        break;
-    case SHORTCUT_FILTER_KEYS:
-        read = ReadFlags<FILTERKEYS>(SPI_GETFILTERKEYS, flags);
-        flag = FKF_HOTKEYACTIVE;
-        break;
-    case SHORTCUT_TOGGLE_KEYS:
-        read = ReadFlags<TOGGLEKEYS>(SPI_GETTOGGLEKEYS, flags);
-        flag = TKF_HOTKEYACTIVE;
-        break;
-    default:
-        return false;
-    }
-    if (read)
-        active = (flags & flag) != 0;
-    return read;
+    ShortcutsCleared on = {};
+    on[SHORTCUT_STICKY_KEYS] = FlagOn<STICKYKEYS>(SPI_GETSTICKYKEYS, SKF_HOTKEYACTIVE);
+    on[SHORTCUT_FILTER_KEYS] = FlagOn<FILTERKEYS>(SPI_GETFILTERKEYS, FKF_HOTKEYACTIVE);
+    on[SHORTCUT_TOGGLE_KEYS] = FlagOn<TOGGLEKEYS>(SPI_GETTOGGLEKEYS, TKF_HOTKEYACTIVE);
+    return on;
 }
 
-bool Win32AccessibilityStore::SetHotKeyActive(Shortcut shortcut, bool active)
+void SetShortcutHotKeys(const ShortcutsCleared& which, bool active) noexcept
 {
-    switch (shortcut) {
-    case SHORTCUT_STICKY_KEYS:
-        return SetFlag<STICKYKEYS>(SPI_GETSTICKYKEYS, SPI_SETSTICKYKEYS, SKF_HOTKEYACTIVE, active);
-    case SHORTCUT_FILTER_KEYS:
-        return SetFlag<FILTERKEYS>(SPI_GETFILTERKEYS, SPI_SETFILTERKEYS, FKF_HOTKEYACTIVE, active);
-    case SHORTCUT_TOGGLE_KEYS:
-        return SetFlag<TOGGLEKEYS>(SPI_GETTOGGLEKEYS, SPI_SETTOGGLEKEYS, TKF_HOTKEYACTIVE, active);
-    default:
-        return false;
-    }
+    if (which[SHORTCUT_STICKY_KEYS])
+        SetFlag<STICKYKEYS>(SPI_GETSTICKYKEYS, SPI_SETSTICKYKEYS, SKF_HOTKEYACTIVE, active);
+    if (which[SHORTCUT_FILTER_KEYS])
+        SetFlag<FILTERKEYS>(SPI_GETFILTERKEYS, SPI_SETFILTERKEYS, FKF_HOTKEYACTIVE, active);
+    if (which[SHORTCUT_TOGGLE_KEYS])
+        SetFlag<TOGGLEKEYS>(SPI_GETTOGGLEKEYS, SPI_SETTOGGLEKEYS, TKF_HOTKEYACTIVE, active);
 }

@@ -1,74 +1,35 @@
-// Starting and ending the alarm: the siren at forced full volume, the SMS
-// notice, the guard desktop brought back to the front. The decisions live
-// here over AlarmPlatform; guard/alarm_win32.h runs them on the real machine.
+// The alarm: the siren at forced full volume, the SMS notice, the guard
+// desktop brought back to the front. guard/alarm_win32.h starts and ends it
+// on the real machine.
 //
-// Threads: both run on the guard thread, the thread that runs the guard
-// dialog and called Arm (guard/input_hooks_win32.h). The low-level hooks never
-// start the alarm themselves (a hook that overruns its time-out is removed by
-// the system without a word): the mouse-motion detector posts
-// ALARM_MESSAGE_START to a message-only window that Arm creates on the guard
-// thread, and the guard dialog's own modal message loop delivers it, which
-// runs StartAlarm a moment after the hook returns. The same window receives
-// ALARM_MESSAGE_ENDPOINT_CHANGED from the audio endpoint's change notices
-// (they arrive on a system thread) and re-forces the endpoint while the siren
-// sounds. The guard dialog pumps nothing of its own for either; it handles
-// only the mixer's change messages (MM_MIXM_LINE_CHANGE, MM_MIXM_CONTROL_CHANGE)
-// sent to the window it gave to the mixer.
+// Threads: all of it runs on the guard thread, in the guard dialog's
+// procedure. The low-level hooks never start the alarm themselves (a hook
+// that overruns its time-out is removed by the system without a word): the
+// mouse hook posts ALARM_MESSAGE_START to the armed guard's dialog, whose
+// modal loop delivers it a moment after the hook returns. The audio
+// endpoint's change notices (on a system thread) post
+// ALARM_MESSAGE_ENDPOINT_CHANGED and ALARM_MESSAGE_DEFAULT_DEVICE_CHANGED
+// there too, and the mixer sends its own change messages (MM_MIXM_LINE_CHANGE,
+// MM_MIXM_CONTROL_CHANGE) to the same dialog.
 #pragma once
-
-#include <cstdint>
-#include <string>
 
 #include "guard/alarm_cause.h"
 
-struct Settings;
-class VolumeGuard;
+struct GuardConfig;
 
-// Messages of the guard thread's alarm window (WM_APP range).
-constexpr unsigned ALARM_MESSAGE_START = 0x8000 + 0x41;
+// Messages posted to the armed guard's dialog (WM_APP range).
+constexpr unsigned ALARM_MESSAGE_START = 0x8000 + 0x41;  // wParam: the AlarmCause
 constexpr unsigned ALARM_MESSAGE_ENDPOINT_CHANGED = 0x8000 + 0x42;
 // Posted by the endpoint's device notices when the default output changes.
 constexpr unsigned ALARM_MESSAGE_DEFAULT_DEVICE_CHANGED = 0x8000 + 0x51;
 
-// What the alarm asks of the platform.
-class AlarmPlatform {
-public:
-    virtual ~AlarmPlatform() = default;
-    virtual void SendAlarmNotice() = 0;
-    virtual void BringGuardDesktopToFront() = 0;
-    virtual VolumeGuard& Volume() = 0;
-    virtual void StartSiren() = 0;
-    virtual void StopSiren() = 0;
-    // Hands the owner's phone message to the push sender's own thread and
-    // returns at once.
-    virtual void QueueAlarmPush(AlarmCause cause) = 0;
-    // A second looping siren on the endpoint with this id, beside the one on
-    // the default device; starting it again on the same endpoint changes
-    // nothing.
-    virtual void StartSirenOn(const std::u16string& endpoint) = 0;
-    virtual void StopSirenOn() = 0;
+// One guard's alarm, kept in its dialog's data on the guard thread.
+struct GuardAlarm {
+    explicit GuardAlarm(const GuardConfig& guardConfig) : config(guardConfig) {}
+    const GuardConfig& config;  // the SMS service flag, its account, the push address
+    bool sirenSounding = false;
+
+    // Once per alarm: marks the siren as sounding and tells the owner's log
+    // the cause. False, doing nothing, while it already sounds.
+    bool Begin(AlarmCause cause);
 };
-
-// Does nothing if the siren already sounds. Otherwise, in this order: marks
-// the siren as sounding, asks the SMS service to text the owner when that is
-// on, brings the calling thread's desktop to the front, forces full volume,
-// unmutes, starts the looping siren; when the default output device is no
-// longer the one of arming, forces that one too and sounds the siren there
-// as well (the laptop's own speakers go on sounding after a USB or Bluetooth
-// device made itself the default); then queues the push message that says
-// why.
-void StartAlarm(Settings& settings, AlarmPlatform& platform, AlarmCause cause);
-// Marks the siren silent, stops it, and gives back what the owner had.
-void StopAlarm(Settings& settings, AlarmPlatform& platform);
-
-// The session has the console again while the siren sounds (after Switch
-// user, or a remote session): the system closed the siren's stream meanwhile,
-// and the default device may be another. Brings the guard's desktop to the
-// front, reaches the default device now and forces it, forces the volume,
-// and starts the siren again. Does nothing while the siren is silent.
-void RestartAlarmSound(Settings& settings, AlarmPlatform& platform);
-
-// The default output device changed (earphones, a headset, a dock): the
-// volume guard reaches the new one; while the siren sounds it forces that one
-// full and unmuted and the siren starts again on it.
-void FollowDefaultDevice(Settings& settings, AlarmPlatform& platform);

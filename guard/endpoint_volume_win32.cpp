@@ -3,7 +3,7 @@
 #include "win32/callback_edge_win32.h"
 #include "win32/event_log_win32.h"
 #include "guard/alarm.h"
-#include "guard/alarm_win32.h"
+#include "guard/input_hooks_win32.h"
 
 namespace {
 
@@ -37,7 +37,7 @@ HRESULT STDMETHODCALLTYPE CoreAudioEndpoint::Notice::OnNotify(PAUDIO_VOLUME_NOTI
 {
     AtCallbackEdge([&] {
         if (data && !IsEqualGUID(data->guidEventContext, OWN_WRITE))
-            PostEndpointChanged();
+            PostToGuard(ALARM_MESSAGE_ENDPOINT_CHANGED, 0);
     });
     return S_OK;
 }
@@ -59,10 +59,8 @@ HRESULT STDMETHODCALLTYPE CoreAudioEndpoint::DeviceNotice::OnDefaultDeviceChange
 {
     AtCallbackEdge([&] {
         // Once per change: the system calls this for every role.
-        if (flow == eRender && role == eConsole) {
-            if (HWND relay = AlarmRelayWindow())
-                PostMessageW(relay, ALARM_MESSAGE_DEFAULT_DEVICE_CHANGED, 0, 0);
-        }
+        if (flow == eRender && role == eConsole)
+            PostToGuard(ALARM_MESSAGE_DEFAULT_DEVICE_CHANGED, 0);
     });
     return S_OK;
 }

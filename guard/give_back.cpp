@@ -4,8 +4,7 @@
 
 #include "win32/event_log.h"
 
-GiveBackKeeper::GiveBackKeeper(RegistryKey* key, PowerStore& power, AccessibilityStore& accessibility)
-    : key_(key), power_(power), accessibility_(accessibility)
+GiveBackKeeper::GiveBackKeeper(RegistryKey* key, PowerStore& power) : key_(key), power_(power)
 {
 }
 
@@ -21,11 +20,11 @@ bool GiveBackKeeper::Write()
     return error == 0;
 }
 
-bool GiveBackKeeper::Arm()
+bool GiveBackKeeper::Arm(const ShortcutsCleared& shortcutsOn)
 {
     record_ = GiveBackRecord();
     record_.power = ReadPowerActions(power_);
-    record_.shortcuts = ReadShortcutHotKeys(accessibility_);
+    record_.shortcuts = shortcutsOn;
     // A change whose record is not on disk would outlive a crash for good
     // (the lid left at "Do nothing"): without one, nothing is changed.
     if (!Write()) {
@@ -33,7 +32,6 @@ bool GiveBackKeeper::Arm()
         return false;
     }
     RefusePowerSleep(power_, record_.power);
-    ClearShortcutHotKeys(accessibility_, record_.shortcuts);
     return true;
 }
 
@@ -48,14 +46,13 @@ void GiveBackKeeper::VolumeSaved(const VolumeRecord& volume)
 void GiveBackKeeper::Unlock()
 {
     GiveBackPowerActions(power_, record_.power);
-    GiveBackShortcutHotKeys(accessibility_, record_.shortcuts);
     record_ = GiveBackRecord();
     if (key_)
         key_->Delete(GIVE_BACK_VALUE_NAME);
 }
 
-bool GiveBackLeftOver(RegistryKey& key, PowerStore& power, AccessibilityStore& accessibility,
-                      VolumeGiveBack& volume)
+bool GiveBackLeftOver(RegistryKey& key, PowerStore& power,
+                      const std::function<void(const GiveBackRecord&)>& giveBackRest)
 {
     std::optional<RegistryValue> value = key.Read(GIVE_BACK_VALUE_NAME, GIVE_BACK_RECORD_MAX_BYTES, TextWidth::Wide);
     std::optional<GiveBackRecord> record;
@@ -65,14 +62,7 @@ bool GiveBackLeftOver(RegistryKey& key, PowerStore& power, AccessibilityStore& a
         LogEvent("Gave back the power, shortcut and sound settings of a run that ended while armed "
                  "(it crashed, was ended, or the session ended)");
         GiveBackPowerActions(power, record->power);
-        GiveBackShortcutHotKeys(accessibility, record->shortcuts);
-        for (const SavedWord& word : record->volume.mixer)
-            if (word.saved) {
-                volume.GiveBackMixer(record->volume.mixer);
-                break;
-            }
-        for (const SavedEndpointVolume& endpoint : record->volume.endpoints)
-            volume.GiveBackEndpoint(endpoint);
+        giveBackRest(*record);
     }
     // Given back, or not ours to read (too large, wrong type, bad bytes):
     // gone either way.

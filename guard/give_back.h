@@ -4,34 +4,32 @@
 // process never reached its unlock (killed, crashed, the session ended).
 #pragma once
 
-#include "guard/accessibility.h"
+#include <functional>
+#include <optional>
+
 #include "guard/give_back_record.h"
 #include "guard/power_actions.h"
 #include "settings/registry_key.h"
-
-// The sound, at start-up only: at unlock the volume guard gives it back itself.
-class VolumeGiveBack {
-public:
-    virtual ~VolumeGiveBack() = default;
-    virtual void GiveBackMixer(const std::array<SavedWord, MIXER_VALUE_COUNT>& mixer) = 0;
-    virtual void GiveBackEndpoint(const SavedEndpointVolume& endpoint) = 0;
-};
 
 // One armed period's record. The key may be null (no settings key could be
 // had): then nothing survives a crash, and arming still goes on.
 class GiveBackKeeper {
 public:
-    GiveBackKeeper(RegistryKey* key, PowerStore& power, AccessibilityStore& accessibility);
+    GiveBackKeeper(RegistryKey* key, PowerStore& power);
 
-    // The owner's actions and shortcuts saved, then sleep refused and the
-    // shortcuts switched off. False, changing nothing, when the record could
-    // not be written (no key, a read-only key, a failed write).
-    bool Arm();
+    // The owner's power actions and the shortcut hot keys that are on saved,
+    // then sleep refused. False, changing nothing, when the record could not
+    // be written (no key, a read-only key, a failed write): the caller then
+    // leaves the shortcuts on as well. On true the caller switches them off.
+    bool Arm(const ShortcutsCleared& shortcutsOn);
     // The volume guard saved more of the owner's sound and is about to force
     // it: the record is written again first.
     void VolumeSaved(const VolumeRecord& volume);
-    // After the volume guard gave the sound back: the rest given back, and the
-    // record deleted.
+    // The hot keys arming had the caller switch off; it switches them on
+    // again before Unlock.
+    const ShortcutsCleared& ClearedShortcuts() const { return record_.shortcuts; }
+    // After the volume guard gave the sound back and the shortcuts are back:
+    // the power actions given back, and the record deleted.
     void Unlock();
 
 private:
@@ -39,11 +37,13 @@ private:
 
     RegistryKey* key_;
     PowerStore& power_;
-    AccessibilityStore& accessibility_;
     GiveBackRecord record_;
 };
 
-// What the record left by an earlier process holds; true when there was a
-// whole record. A bad one is deleted without a thing given back.
-bool GiveBackLeftOver(RegistryKey& key, PowerStore& power, AccessibilityStore& accessibility,
-                      VolumeGiveBack& volume);
+// The record left by an earlier process that never unlocked: its power
+// actions given back, then the rest (the shortcuts, the sound) by giveBackRest,
+// and only then the value deleted, so that a start killed half-way gives the
+// rest back at the next one. False when there was no whole record; a bad one
+// is deleted without a thing given back.
+bool GiveBackLeftOver(RegistryKey& key, PowerStore& power,
+                      const std::function<void(const GiveBackRecord&)>& giveBackRest);

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 #include <new>
 #include <string>
@@ -34,40 +35,24 @@ const MixerControl MIXER_CONTROLS[MIXER_VALUE_COUNT] = {
 
 // The sound after a crash: the process's VolumeGuard is not made for this
 // (a mixer that will not open ends the process), so a mixer of its own.
-class Win32VolumeGiveBack : public VolumeGiveBack {
-public:
-    void GiveBackMixer(const std::array<SavedWord, MIXER_VALUE_COUNT>& values) override
-    {
-        COrvekMixer mixer(std::make_unique<WinmmMixerDevice>());
-        if (!mixer.IsOpen())
-            return;  // no mixer now: nothing of it to give back
-        for (size_t i = 0; i < MIXER_VALUE_COUNT; ++i)
-            if (values[i].saved) {
-                mixer.SelectControl(MIXER_CONTROLS[i].line, MIXER_CONTROLS[i].control);
-                mixer.SetValue(values[i].value);
-            }
-    }
-
-    // The endpoint by its id, whether or not it is the default one now.
-    void GiveBackEndpoint(const SavedEndpointVolume& saved) override
-    {
-        CoreAudioEndpoint endpoint;
-        if (!endpoint.AttachTo(saved.id))
-            return;
-        if (saved.volumeSaved)
-            endpoint.SetVolume(saved.volume);
-        if (saved.muteSaved)
-            endpoint.SetMute(saved.muted);
-    }
-};
+void GiveBackMixer(const std::array<SavedWord, MIXER_VALUE_COUNT>& values)
+{
+    COrvekMixer mixer(std::make_unique<WinmmMixerDevice>());
+    if (!mixer.IsOpen())
+        return;  // no mixer now: nothing of it to give back
+    for (size_t i = 0; i < MIXER_VALUE_COUNT; ++i)
+        if (values[i].saved) {
+            mixer.SelectControl(MIXER_CONTROLS[i].line, MIXER_CONTROLS[i].control);
+            mixer.SetValue(values[i].value);
+        }
+}
 
 // A key handle of its own on the settings key: the settings record's handle
 // is closed at the save at exit, which may come while the guard still runs.
 struct GiveBackMachine {
     OpenedKey key = CreateSettingsRegistryStore()->OpenOrCreate();
     PowrprofPowerStore power;
-    Win32AccessibilityStore accessibility;
-    GiveBackKeeper keeper{key.key.get(), power, accessibility};
+    GiveBackKeeper keeper{key.key.get(), power};
 };
 
 GiveBackMachine& Machine()
@@ -85,10 +70,24 @@ bool GiveBackLeftOverRecord() noexcept
         GiveBackMachine& machine = Machine();
         if (!machine.key.key)
             return false;
-        Win32VolumeGiveBack volume;
-        return GiveBackLeftOver(*machine.key.key, machine.power, machine.accessibility, volume);
+        return GiveBackLeftOver(*machine.key.key, machine.power, [](const GiveBackRecord& record) {
+            SetShortcutHotKeys(record.shortcuts, true);
+            const auto& mixer = record.volume.mixer;
+            if (std::any_of(mixer.begin(), mixer.end(), [](const SavedWord& word) { return word.saved; }))
+                GiveBackMixer(mixer);
+            for (const SavedEndpointVolume& saved : record.volume.endpoints) {
+                // Reached by its id, whether or not it is the default one now.
+                CoreAudioEndpoint endpoint;
+                if (!endpoint.AttachTo(saved.id))
+                    continue;
+                if (saved.volumeSaved)
+                    endpoint.SetVolume(saved.volume);
+                if (saved.muteSaved)
+                    endpoint.SetMute(saved.muted);
+            }
+        });
     } catch (const std::bad_alloc&) {
-        // Out of memory at start-up: the record stays for the next start.
+        // Out of memory at start-up: what is not given back yet stays as it is.
         return false;
     }
 }
@@ -105,7 +104,10 @@ void SaveAndChangeForArming() noexcept
             record.endpoints = volume.SavedEndpoints();
             machine.keeper.VolumeSaved(record);
         });
-        if (!machine.keeper.Arm())
+        const ShortcutsCleared on = ShortcutHotKeysOn();
+        if (machine.keeper.Arm(on))
+            SetShortcutHotKeys(on, false);
+        else
             LogEvent("Armed without holding the lid, the buttons, sleep and the shortcuts: "
                      "their give-back record could not be written.");
     } catch (const std::bad_alloc&) {
@@ -117,7 +119,9 @@ void SaveAndChangeForArming() noexcept
 void GiveBackAtUnlock() noexcept
 {
     try {
-        Machine().keeper.Unlock();
+        GiveBackKeeper& keeper = Machine().keeper;
+        SetShortcutHotKeys(keeper.ClearedShortcuts(), true);
+        keeper.Unlock();
     } catch (const std::bad_alloc&) {
         // Out of memory: the unlock goes on; the owner's desktop matters
         // more than the rest of the give-back.

@@ -20,12 +20,12 @@
 #include "guard/guard_events.h"
 #include "guard/guard_filter.h"
 #include "win32/guid_win32.h"
+#include "guard/guard_thread_win32.h"
 #include "guard/input_hooks_win32.h"
 #include "guard/power_notices_win32.h"
 #include "guard/volume_guard_win32.h"
 #include "online/push_sender_win32.h"
 #include "resource_ids.h"
-#include "settings/settings.h"
 
 // The filter speaks of these messages and codes under names of its own; here
 // they are pinned to the system's, so a wrong copy fails the build.
@@ -84,10 +84,13 @@ private:
     HWND window_ = nullptr;
 };
 
-// What one guard dialog keeps between its messages.
+// What one guard dialog keeps between its messages: the guard's run-time
+// state, on the guard thread alone.
 struct GuardDialogData {
-    explicit GuardDialogData(const GuardConfig& config) : config(config) {}
+    explicit GuardDialogData(const GuardConfig& guardConfig) : config(guardConfig), alarm(guardConfig) {}
     const GuardConfig& config;  // the guard thread's copy of the settings
+    GuardAlarm alarm;           // whether the siren sounds
+    uint8_t acLineStatusAtArming = 0;
     ScopedDeviceNotice deviceNotice;
     bool guardDesktopSeen = false;  // the guard's desktop has had the input since arming
     PowerNotices powerNotices;
@@ -97,18 +100,14 @@ struct GuardDialogData {
     ScopedWinEvent desktopSwitch;
 };
 
-// The one guard dialog, for the desktop-switch event, which names no window
-// of ours. Set and read on the guard thread only.
-HWND guardDialog = nullptr;
-
 // Out of context, so it runs on the guard thread, from the dialog's message
 // loop, as soon as the switch is announced: judged at once, not at the next
-// tick.
+// tick. The event names no window of ours: the armed guard's is asked for.
 void CALLBACK DesktopSwitched(HWINEVENTHOOK, DWORD, HWND, LONG, LONG, DWORD, DWORD) noexcept
 {
     AtCallbackEdge([] {
-        if (guardDialog)
-            SendMessageW(guardDialog, GUARD_MESSAGE_DESKTOP_SWITCHED, 0, 0);
+        if (const HWND guard = ArmedGuardWindow())
+            SendMessageW(guard, GUARD_MESSAGE_DESKTOP_SWITCHED, 0, 0);
     });
 }
 
@@ -199,12 +198,11 @@ void InitGuardDialog(HWND dialog, GuardDialogData& data)
     }
     // What arming changes on the machine is saved before it changes.
     SaveAndChangeForArming();
-    Settings& settings = GetSettings();
     SYSTEM_POWER_STATUS power = {};
     GetSystemPowerStatus(&power);
-    settings.lastAcLineStatus = power.ACLineStatus;
-    Arm(settings);
-    LogEvent(ArmedEventText(settings.flags.load()));
+    data.acLineStatusAtArming = power.ACLineStatus;
+    Arm(dialog, data.config);
+    LogEvent(ArmedEventText(data.config.flags));
     // Since Vista an idle machine sleeps without asking, and a sleeping one
     // cannot sound; and a refused shutdown should say why.
     if (!SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED | ES_DISPLAY_REQUIRED))
@@ -218,7 +216,6 @@ void InitGuardDialog(HWND dialog, GuardDialogData& data)
     // Switch user or a remote session takes the console without any other
     // notice reaching the guard.
     data.sessionNotices.Register(dialog);
-    guardDialog = dialog;
     data.desktopSwitch.Reset(SetWinEventHook(EVENT_SYSTEM_DESKTOPSWITCH, EVENT_SYSTEM_DESKTOPSWITCH, nullptr,
                                              DesktopSwitched, 0, 0, WINEVENT_OUTOFCONTEXT));
     if (!data.desktopSwitch)
@@ -229,14 +226,12 @@ void InitGuardDialog(HWND dialog, GuardDialogData& data)
 
 void Unlock(HWND dialog, GuardDialogData& data, WORD id)
 {
-    Settings& settings = GetSettings();
-    Disarm(settings);
-    StopAlarm(settings);
+    Disarm();
+    StopAlarm(data.alarm);
     data.deviceNotice.Reset();
     data.powerNotices.Unregister();
     data.sessionNotices.Unregister();
     data.desktopSwitch.Reset();
-    guardDialog = nullptr;
     GetVolumeGuard().CloseMixer();
     GiveBackAtUnlock();
     QueueUnlockPush(data.config.push, data.wrongPasswords);
@@ -248,29 +243,29 @@ void Unlock(HWND dialog, GuardDialogData& data, WORD id)
     EndDialog(dialog, id);
 }
 
-bool PasswordTyped(HWND dialog)
+bool PasswordTyped(HWND dialog, const GuardDialogData& data)
 {
     wchar_t buffer[PASSWORD_UNITS] = {};
     SendDlgItemMessageW(dialog, IDC_GUARD_PASSWORD, WM_GETTEXT, PASSWORD_UNITS, reinterpret_cast<LPARAM>(buffer));
     std::u16string typed;
     for (size_t i = 0; i < PASSWORD_UNITS && buffer[i]; ++i)
         typed.push_back(char16_t(buffer[i]));
-    return PasswordMatches(ReadPasswordEdit(typed), GetSettings().password);
+    return PasswordMatches(ReadPasswordEdit(typed), ReadPasswordEdit(data.config.password));
 }
 
-void CarryOut(uint32_t actions, AlarmCause cause, GuardDialogData* data)
+void CarryOut(uint32_t actions, AlarmCause cause, GuardDialogData& data)
 {
-    if ((actions & GUARD_ACTION_GUARD_DESKTOP_SEEN) && data)
-        data->guardDesktopSeen = true;
-    if ((actions & GUARD_ACTION_LID_STATE_KNOWN) && data)
-        data->lidStateKnown = true;
+    if (actions & GUARD_ACTION_GUARD_DESKTOP_SEEN)
+        data.guardDesktopSeen = true;
+    if (actions & GUARD_ACTION_LID_STATE_KNOWN)
+        data.lidStateKnown = true;
     if (actions & GUARD_ACTION_START_ALARM)
-        StartAlarm(GetSettings(), cause);
+        StartAlarm(data.alarm, cause);
     // StartAlarm switches once, and only when it starts the siren.
-    if ((actions & GUARD_ACTION_SWITCH_TO_GUARD) && !SwitchDesktop(GetThreadDesktop(GetCurrentThreadId())))
-        LogFailedCall("SwitchDesktop", GetLastError());
+    if (actions & GUARD_ACTION_SWITCH_TO_GUARD)
+        BringGuardDesktopToFront();
     if (actions & GUARD_ACTION_RESTART_SOUND)
-        RestartAlarmSound(GetSettings());
+        RestartAlarmSound(data.alarm);
     if (actions & GUARD_ACTION_REFORCE_VOLUME) {
         VolumeGuard& volume = GetVolumeGuard();
         volume.ForceFullVolume();
@@ -280,18 +275,18 @@ void CarryOut(uint32_t actions, AlarmCause cause, GuardDialogData* data)
 
 INT_PTR GuardDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    Settings& settings = GetSettings();
     auto* data = reinterpret_cast<GuardDialogData*>(GetWindowLongPtrW(dialog, DWLP_USER));
-    GuardState state{settings.flags.load(), settings.sirenSounding.load(), settings.lastAcLineStatus};
-    state.guardDesktopSeen = data && data->guardDesktopSeen;
-    state.lidStateKnown = data && data->lidStateKnown;
-    Win32GuardPlatform platform(lParam);
-    const GuardDecision decision = FilterGuardMessage({message, wParam}, state, platform);
-    CarryOut(decision.actions, decision.cause, data);
-    if (decision.handled) {
-        if (decision.setsResult)
-            SetWindowLongPtrW(dialog, DWLP_MSGRESULT, decision.result);
-        return TRUE;
+    if (data) {
+        const GuardState state{data->config.flags | (GuardArmed() ? FLAG_ARMED : 0u), data->alarm.sirenSounding,
+                               data->acLineStatusAtArming, data->guardDesktopSeen, data->lidStateKnown};
+        Win32GuardPlatform platform(lParam);
+        const GuardDecision decision = FilterGuardMessage({message, wParam}, state, platform);
+        CarryOut(decision.actions, decision.cause, *data);
+        if (decision.handled) {
+            if (decision.setsResult)
+                SetWindowLongPtrW(dialog, DWLP_MSGRESULT, decision.result);
+            return TRUE;
+        }
     }
 
     switch (message) {
@@ -316,12 +311,26 @@ INT_PTR GuardDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
             return TRUE;
         // A wrong password gives no message and no alarm; the owner is told
         // the count at unlock, and the log counts it (never what was typed).
-        if (PasswordTyped(dialog))
+        if (PasswordTyped(dialog, *data))
             Unlock(dialog, *data, id);
         else
             LogEvent("Wrong password (" + std::to_string(++data->wrongPasswords) + " since arming)");
         return TRUE;
     }
+    // Posted while armed, from the hooks, the callback edge and the audio
+    // notices; gone with the dialog after the unlock.
+    case ALARM_MESSAGE_START:
+        if (data)
+            StartAlarm(data->alarm, static_cast<AlarmCause>(wParam));
+        return TRUE;
+    case ALARM_MESSAGE_ENDPOINT_CHANGED:
+        if (data && data->alarm.sirenSounding)
+            GetVolumeGuard().ReforceEndpoint();
+        return TRUE;
+    case ALARM_MESSAGE_DEFAULT_DEVICE_CHANGED:
+        if (data)
+            FollowDefaultDevice(data->alarm);
+        return TRUE;
     default:
         return FALSE;
     }

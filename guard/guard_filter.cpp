@@ -208,7 +208,8 @@ std::array<char16_t, PASSWORD_UNITS> ReadPasswordEdit(std::u16string_view typed)
     return buffer;
 }
 
-bool PasswordMatches(const std::array<char16_t, PASSWORD_UNITS>& typed, const char16_t (&stored)[PASSWORD_UNITS])
+bool PasswordMatches(const std::array<char16_t, PASSWORD_UNITS>& typed,
+                     const std::array<char16_t, PASSWORD_UNITS>& stored)
 {
     for (size_t i = 0; i < PASSWORD_UNITS; ++i) {
         if (typed[i] != stored[i])

@@ -156,5 +156,7 @@ GuardDecision FilterGuardMessage(const GuardMessage& message, const GuardState& 
 std::array<char16_t, PASSWORD_UNITS> ReadPasswordEdit(std::u16string_view typed);
 
 // Unit by unit, case-sensitive, up to and including the terminator of either;
-// an empty stored password is matched by an empty edit.
-bool PasswordMatches(const std::array<char16_t, PASSWORD_UNITS>& typed, const char16_t (&stored)[PASSWORD_UNITS]);
+// an empty stored password is matched by an empty edit. The stored one is
+// read the way the edit is (ReadPasswordEdit).
+bool PasswordMatches(const std::array<char16_t, PASSWORD_UNITS>& typed,
+                     const std::array<char16_t, PASSWORD_UNITS>& stored);

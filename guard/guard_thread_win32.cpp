@@ -34,9 +34,9 @@ void CountGuardThread(int change)
 }
 
 // Set from the moment one guard thread takes the guard until it has switched
-// back. The hooks and the armed bit are one per process: a second guard would
-// overwrite the first one's hook handle (leaking a keyboard filter past the
-// unlock) and its unlock would disarm the guard still on screen.
+// back. The hooks and the armed state are one per process: a second guard
+// would overwrite the first one's hook handle (leaking a keyboard filter past
+// the unlock) and its unlock would disarm the guard still on screen.
 std::atomic<bool> guardActive{false};
 
 // From a thread other than the guard's: the guard desktop is found by its name.
@@ -132,11 +132,6 @@ void StartGuardThread(const GuardConfig& config) noexcept
         delete copy;
         CountGuardThread(-1);
     }
-}
-
-bool GuardArmed() noexcept
-{
-    return GetSettings().HasFlag(FLAG_ARMED);
 }
 
 void WaitForGuardThreads() noexcept

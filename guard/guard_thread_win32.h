@@ -10,8 +10,8 @@ struct GuardConfig;
 // Starts GuardThreadMain on a thread of its own, neither waited for nor kept,
 // with its own copy of config.
 void StartGuardThread(const GuardConfig& config) noexcept;
-// True from arming to disarming.
+// True from arming to disarming (set by Arm and Disarm,
+// guard/input_hooks_win32.h); from any thread.
 bool GuardArmed() noexcept;
-// Returns once every guard thread started by StartGuardThread has ended: the
-// settings record they use may go only then.
+// Returns once every guard thread started by StartGuardThread has ended.
 void WaitForGuardThreads() noexcept;

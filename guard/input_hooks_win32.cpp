@@ -6,7 +6,9 @@
 #include "win32/callback_edge_win32.h"
 #include "win32/event_log_win32.h"
 #include "win32/scoped_win32.h"
-#include "guard/alarm_win32.h"
+#include "guard/alarm.h"
+#include "guard/guard_config.h"
+#include "guard/guard_thread_win32.h"
 #include "guard/input_rules.h"
 #include "win32/message_window_win32.h"
 
@@ -30,9 +32,9 @@ static_assert(KEY_VOLUME_UP == VK_VOLUME_UP, "VK_VOLUME_UP");
 // the guard thread's slow work (the mixer and the endpoint at arming, the SMS
 // request and the first sound at the alarm) never stands between an input
 // event and its answer. The hook thread only posts the alarm start to the
-// guard thread's alarm window. While it runs, everything the hooks keep (the
-// handles, the motion state) is touched on the hook thread alone; other
-// threads reach it through RunOnHookThread, which waits.
+// guard dialog. While it runs, everything the hooks keep (the handles, the
+// motion state) is touched on the hook thread alone; other threads reach it
+// through RunOnHookThread, which waits.
 
 namespace {
 
@@ -51,8 +53,15 @@ ScopedHook mouseHook;
 std::atomic<AlarmCallback> alarmCallback{nullptr};
 std::atomic<HINSTANCE> hookInstance{nullptr};
 MotionState motion;
+// The mouse trigger's sensitivity: the guard's copy, taken at arming.
+std::atomic<int32_t> sensitivity{DEFAULT_SENSITIVITY};
 
-// Owned by the thread that arms (StartHookThread, StopHookThread).
+// From Arm to Disarm: the guard dialog, which the hooks, the audio notices
+// and the callback edge post to from any thread.
+std::atomic<HWND> guardWindow{nullptr};
+std::atomic<bool> armed{false};
+
+// Owned by the thread that arms (StartHookThread, StopHook).
 ScopedHandle hookThread;
 std::atomic<HWND> hookWindow{nullptr};
 
@@ -80,8 +89,7 @@ LRESULT LowLevelMouseProcBody(int code, WPARAM wParam, LPARAM lParam)
         POINT cursor = {};
         GetCursorPos(&cursor);
         const AlarmCallback callback = alarmCallback;
-        if (StepMotion(motion, cursor.x, cursor.y, GetSettings().sensitivity.load(std::memory_order_relaxed)) &&
-            callback)
+        if (StepMotion(motion, cursor.x, cursor.y, sensitivity.load(std::memory_order_relaxed)) && callback)
             callback();
     }
     return CallNextHookEx(mouseHook.Get(), code, wParam, lParam);
@@ -92,18 +100,20 @@ LRESULT CALLBACK LowLevelMouseProc(int code, WPARAM wParam, LPARAM lParam) noexc
     return AtCallbackEdge(LRESULT(1), [&] { return LowLevelMouseProcBody(code, wParam, lParam); });
 }
 
+// The mouse trigger's callback: straight to the guard dialog.
 long PostAlarm()
 {
-    PostAlarmStart(AlarmCause::MouseMoved);
+    if (const HWND window = guardWindow)
+        PostMessageW(window, ALARM_MESSAGE_START, WPARAM(AlarmCause::MouseMoved), 0);
     return 1;
 }
 
-// What runs on the hook thread.
-
 void PostCallbackFailureAlarm() noexcept
 {
-    PostAlarmStart(AlarmCause::CallbackFailure);
+    PostToGuard(ALARM_MESSAGE_START, WPARAM(AlarmCause::CallbackFailure));
 }
+
+// What runs on the hook thread.
 
 void InstallKeyboardFilter() noexcept
 {
@@ -229,17 +239,6 @@ void StartHookThread() noexcept
     WaitForMultipleObjects(2, waits, FALSE, INFINITE);
 }
 
-// Ends the hook thread, which removes what is left of its hooks, and waits
-// for it.
-void StopHookThread() noexcept
-{
-    if (!hookThread)
-        return;
-    PostThreadMessageW(GetThreadId(hookThread.Get()), WM_QUIT, 0, 0);
-    WaitForSingleObject(hookThread.Get(), INFINITE);
-    hookThread.Reset();  // only once it has ended
-}
-
 // Runs the work on the hook thread and waits for it; on the calling thread
 // when there is no hook thread (it could not be started), so the guard still
 // has its hooks, on the old terms.
@@ -265,8 +264,13 @@ extern "C" void SetHook(AlarmCallback callback, HINSTANCE instance)
 extern "C" void StopHook()
 {
     RunOnHookThread(RemoveMouseHook);
-    if (!keyboardHook)  // nothing left for the hook thread
-        StopHookThread();
+    if (keyboardHook || !hookThread)
+        return;
+    // Nothing left for the hook thread: it ends (removing what is left of its
+    // hooks), and is waited for.
+    PostThreadMessageW(GetThreadId(hookThread.Get()), WM_QUIT, 0, 0);
+    WaitForSingleObject(hookThread.Get(), INFINITE);
+    hookThread.Reset();  // only once it has ended
 }
 
 extern "C" void ResetDistance()
@@ -279,34 +283,41 @@ void RenewHooks() noexcept
     RunOnHookThread(RenewHooksHere);
 }
 
-MotionDetector::MotionDetector()
+void Arm(HWND guardDialog, const GuardConfig& config)
 {
-    ResetDistance();
-    SetHook(PostAlarm, GetModuleHandleW(nullptr));
-}
-
-MotionDetector::~MotionDetector()
-{
-    StopHook();
-}
-
-void Arm(Settings& settings)
-{
-    OpenAlarmRelay();
+    guardWindow = guardDialog;
+    sensitivity = config.sensitivity;
     StartHookThread();
     RunOnHookThread(InstallKeyboardFilter);
-    if (settings.HasFlag(FLAG_TRIGGER_MOUSE_MOVE))
-        settings.mouseWatcher.reset(new (std::nothrow) MotionDetector());
-    settings.SetFlag(FLAG_ARMED, true);
+    if (config.flags & FLAG_TRIGGER_MOUSE_MOVE) {
+        ResetDistance();
+        SetHook(PostAlarm, GetModuleHandleW(nullptr));
+    }
+    armed = true;
     SetArmedFailureAction(PostCallbackFailureAlarm);
 }
 
-void Disarm(Settings& settings)
+void Disarm()
 {
     RunOnHookThread(RemoveKeyboardFilter);
-    settings.mouseWatcher.reset();
-    StopHookThread();
-    settings.SetFlag(FLAG_ARMED, false);
+    StopHook();  // with the filter gone, the hook thread ends with the mouse hook
+    armed = false;
     SetArmedFailureAction(nullptr);
-    CloseAlarmRelay();
+    guardWindow = nullptr;
+}
+
+void PostToGuard(UINT message, WPARAM wParam) noexcept
+{
+    if (const HWND window = guardWindow)
+        PostMessageW(window, message, wParam, 0);
+}
+
+HWND ArmedGuardWindow() noexcept
+{
+    return guardWindow;
+}
+
+bool GuardArmed() noexcept
+{
+    return armed;
 }

@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-#include "settings/settings.h"
+struct GuardConfig;
 
 // Called from inside the mouse hook when the cursor's travel passes the
 // sensitivity; must return at once.
@@ -16,7 +16,8 @@ using AlarmCallback = long (*)();
 extern "C" {
 // Stores the callback and installs the low-level mouse hook for the instance
 // (on the hook thread, started here on the calling thread's desktop if it is
-// not running). The callback runs on the hook thread.
+// not running). The callback runs on the hook thread, when the travel passes
+// the sensitivity the last Arm copied.
 __declspec(dllexport) void SetHook(AlarmCallback callback, HINSTANCE instance);
 // Removes the mouse hook; ends the hook thread when the keyboard filter is
 // not installed either.
@@ -31,24 +32,21 @@ __declspec(dllexport) void ResetDistance();
 // thread; for tests and the hook benchmark.
 void RenewHooks() noexcept;
 
-// Exists while the mouse hook is installed: ResetDistance, then SetHook with
-// a callback that posts the alarm start to the guard thread's alarm window.
-// Destroying it removes the hook.
-class MotionDetector : public MouseWatcher {
-public:
-    MotionDetector();
-    ~MotionDetector() override;
-    MotionDetector(const MotionDetector&) = delete;
-    MotionDetector& operator=(const MotionDetector&) = delete;
-};
+// On the guard thread, in this order: makes the guard dialog the target of
+// PostToGuard, copies the sensitivity for the mouse hook, starts the hook
+// thread on the guard thread's desktop, installs the keyboard filter, and
+// with the mouse-move trigger ResetDistance and SetHook with a callback that
+// posts the alarm start; then GuardArmed answers true and a failure at any
+// callback starts the alarm. Each step waits for the hook thread, so the
+// hooks are in place once the guard counts as armed.
+void Arm(HWND guardDialog, const GuardConfig& config);
+// In this order: removes the keyboard filter and the mouse hook, ends the
+// hook thread and waits for it, GuardArmed answers false, nothing is posted
+// to the guard any more.
+void Disarm();
 
-// On the guard thread, in this order: opens the alarm window, starts the hook
-// thread on the guard thread's desktop, installs the keyboard filter, creates
-// the motion detector when the mouse-move trigger is on, sets FLAG_ARMED.
-// Each step waits for the hook thread, so the hooks are in place once the
-// armed bit is.
-void Arm(Settings& settings);
-// In this order: removes the keyboard filter, removes and destroys the motion
-// detector, ends the hook thread and waits for it, clears FLAG_ARMED, closes
-// the alarm window.
-void Disarm(Settings& settings);
+// From any thread, never waiting: posts the message to the armed guard's
+// dialog; nothing while disarmed.
+void PostToGuard(UINT message, WPARAM wParam) noexcept;
+// The armed guard's dialog; null while disarmed.
+HWND ArmedGuardWindow() noexcept;

@@ -48,24 +48,17 @@ void VolumeGuard::CloseMixer()
     armingEndpointId_.clear();
 }
 
-std::u16string VolumeGuard::ArmingEndpointBesideDefault()
+std::u16string VolumeGuard::ForceArmingEndpoint()
 {
     if (armingEndpointId_.empty() || (AttachEndpoint() && endpoint_->Id() == armingEndpointId_))
         return std::u16string();
-    return armingEndpointId_;
-}
-
-void VolumeGuard::ForceArmingEndpoint()
-{
-    const std::u16string id = ArmingEndpointBesideDefault();
-    if (id.empty())
-        return;
-    if (endpoint_->AttachTo(id)) {
+    if (endpoint_->AttachTo(armingEndpointId_)) {
         ForceEndpointVolume();
         UnmuteEndpoint();
     }
     // Back to the default one, whose change notices the guard listens to.
     endpointAttached_ = endpoint_->Attach();
+    return armingEndpointId_;
 }
 
 bool VolumeGuard::AttachEndpoint()

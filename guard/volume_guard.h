@@ -61,13 +61,12 @@ public:
     // The default endpoint changed: reaches the new one and, when forcing
     // (the siren sounds), forces it full and unmuted after saving its values.
     void FollowDefaultEndpoint(bool force);
-    // The endpoint that was the default at arming, when another one is the
-    // default now (a USB or Bluetooth device plugged in made itself the
-    // default): the siren keeps sounding there too. Empty otherwise.
-    std::u16string ArmingEndpointBesideDefault();
-    // Forces that endpoint full and unmuted (its values saved first, like
-    // any forced endpoint's), then reaches the default one again.
-    void ForceArmingEndpoint();
+    // When the endpoint that was the default at arming is no longer the
+    // default (a USB or Bluetooth device plugged in made itself the default),
+    // forces it full and unmuted (its values saved first, like any forced
+    // endpoint's), reaches the default one again and returns its id: the
+    // siren keeps sounding there too. Empty, forcing nothing, otherwise.
+    std::u16string ForceArmingEndpoint();
     // What Restore would give back to each endpoint, in the order they were
     // first forced.
     std::vector<SavedEndpoint> SavedEndpoints() const { return endpointSaved_; }

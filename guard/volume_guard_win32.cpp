@@ -5,7 +5,6 @@
 #include "app/fatal_error_win32.h"
 #include "guard/endpoint_volume_win32.h"
 #include "guard/mixer_win32.h"
-#include "settings/settings.h"
 
 namespace {
 
@@ -27,8 +26,6 @@ bool CreateVolumeGuard() noexcept
 
 void SoundFatal(HDESK showOn) noexcept
 {
-    // What the owner changed since start-up must survive the exit.
-    SaveSettings(GetSettings());
     FatalExit(L"Sound Initializing error", -1, showOn);
 }
 

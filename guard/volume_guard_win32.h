@@ -1,7 +1,7 @@
 // The process's one VolumeGuard over winmm mixer device 0 and the default
 // render endpoint. GetVolumeGuard does not return when the mixer cannot be
-// opened: the settings are saved, a "Sound Initializing error" box is shown
-// and the process ends with -1.
+// opened: a "Sound Initializing error" box is shown and the process ends
+// with -1.
 #pragma once
 
 #include <windows.h>
@@ -15,6 +15,7 @@ VolumeGuard& GetVolumeGuard() noexcept;
 // with SoundFatal once the guard is down: the box belongs on the owner's
 // desktop.
 [[nodiscard]] bool TryOpenMixerWithWindow(HWND window) noexcept;
-// Saves the settings, shows "Sound Initializing error" (on the given desktop
-// when there is one) and ends the process with -1.
+// Shows "Sound Initializing error" (on the given desktop when there is one)
+// and ends the process with -1. The owner's settings are already on disk:
+// the main thread writes each change as it is made.
 [[noreturn]] void SoundFatal(HDESK showOn) noexcept;

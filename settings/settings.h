@@ -6,10 +6,8 @@
 // what each request needs. Portable: no Windows headers.
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
 
 // Bits of the flag word, stored as "Settings".
@@ -37,26 +35,9 @@ constexpr uint32_t DEFAULT_HOTKEY_CODE = 0x67;    // numpad 7
 constexpr size_t PASSWORD_UNITS = 10;
 constexpr size_t ACCOUNT_BYTES = 100;
 
-class RegistryKey;
-class RegistryStore;
-
-// The mouse-movement watcher of the guard (see the guard's part below).
-class MouseWatcher {
-public:
-    virtual ~MouseWatcher() = default;
-};
-
 struct Settings {
-    Settings();
-    ~Settings();
-    Settings(const Settings&) = delete;
-    Settings& operator=(const Settings&) = delete;
-
-    // Atomic only while the guard thread still sets FLAG_ARMED in it and
-    // the hook reads the sensitivity from it (see the guard's part below);
-    // everything else reads and writes them as plain values.
-    std::atomic<uint32_t> flags{DEFAULT_FLAGS};
-    std::atomic<int32_t> sensitivity{DEFAULT_SENSITIVITY};
+    uint32_t flags = DEFAULT_FLAGS;
+    int32_t sensitivity = DEFAULT_SENSITIVITY;
     uint32_t hotKeyModifiers = DEFAULT_HOTKEY_MODIFIERS;
     uint32_t hotKeyCode = DEFAULT_HOTKEY_CODE;
     char16_t password[PASSWORD_UNITS] = {};
@@ -66,13 +47,7 @@ struct Settings {
 
     // Base address of the SMS service: the built-in default or a well-formed
     // "ServiceUrl" from the key. Read at load, never written.
-    std::string serviceUrl;
-
-    // The guard's part, until the guard keeps its run-time state in its own
-    // dialog data: nothing in app/, settings/ or online/ reads these.
-    std::unique_ptr<MouseWatcher> mouseWatcher;
-    std::atomic<bool> sirenSounding{false};
-    uint8_t lastAcLineStatus = 0;
+    std::string serviceUrl = KESTROVA_SERVICE_URL;
 
     bool HasFlag(uint32_t bit) const { return (flags & bit) != 0; }
     void SetFlag(uint32_t bit, bool on)
@@ -105,13 +80,3 @@ private:
     std::string notifyUrl;
     std::string notifyToken;
 };
-
-// The guard's way to the record, until it reads only its GuardConfig: the
-// record the entry shares (ShareSettingsWithGuard) or, for the guard's
-// tests and probes, one loaded by LoadSettingsFrom.
-Settings& GetSettings();
-void ShareSettingsWithGuard(Settings* settings, RegistryKey* key) noexcept;
-Settings& LoadSettingsFrom(RegistryStore& store);
-void DestroySettings();
-// Writes the shared record through its key (the guard's fatal exit).
-void SaveSettings(Settings& settings);

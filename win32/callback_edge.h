@@ -8,7 +8,7 @@
 // is caught there as std::bad_alloc. This is the last line behind those.
 // What escapes to it is reported, and while a guard is armed it also starts
 // the alarm: a failure never silences the siren and never ends the guard.
-// The armed guard names what starts the alarm (a post to its relay, safe
+// The armed guard names what starts the alarm (a post to its dialog, safe
 // from any thread and any procedure); with no guard armed there is none.
 // Nothing is stopped, closed or unhooked here: the guard stays as it is. The
 // procedure then returns the safe result its caller names at the site:

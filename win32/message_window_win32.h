@@ -1,5 +1,5 @@
-// Message-only windows: the alarm relay, the hook thread's window and the
-// service client's watchdog window. A window message reaches its thread even
+// Message-only windows: the hook thread's window and the service client's
+// watchdog window. A window message reaches its thread even
 // inside a modal dialog's loop, where a posted thread message would be lost.
 #pragma once
 

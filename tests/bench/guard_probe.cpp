@@ -9,8 +9,7 @@
 //                           setting the master volume to 0x4000; each status
 //                           file holds "master=N" as read then, "playing"
 //                           also "start_us=N", the time StartAlarm took
-//   guard_probe mixer       changes the sensitivity to 77 in memory, then
-//                           opens the mixer (fatal when there is none)
+//   guard_probe mixer       opens the mixer (fatal when there is none)
 #include <windows.h>
 
 #include <cstdio>
@@ -18,10 +17,9 @@
 #include <string>
 
 #include "guard/alarm_win32.h"
+#include "guard/guard_config.h"
 #include "guard/siren_win32.h"
 #include "guard/volume_guard_win32.h"
-#include "settings/registry_store_win32.h"
-#include "settings/settings.h"
 
 namespace {
 
@@ -63,9 +61,6 @@ int wmain(int argc, wchar_t** argv)
 {
     const std::wstring mode = argc > 1 ? argv[1] : L"";
     const std::wstring dir = argc > 2 ? std::wstring(argv[2]) + L"\\" : L"";
-    // The program's own key: the scenarios read what the fatal path saved.
-    std::unique_ptr<RegistryStore> store = CreateSettingsRegistryStore();
-    Settings& settings = LoadSettingsFrom(*store);
     if (mode == L"siren") {
         StartSiren();
         Write(dir + L"playing", "");
@@ -76,7 +71,8 @@ int wmain(int argc, wchar_t** argv)
         return 0;
     }
     if (mode == L"alarm") {
-        settings.SetFlag(FLAG_SMS_SERVICE, false);
+        const GuardConfig config;  // no SMS service, no push address
+        GuardAlarm alarm(config);
         if (!TryOpenMixerWithWindow(nullptr))  // as at arming: the endpoint is reached here
             SoundFatal(nullptr);
         COrvekMixer& mixer = GetVolumeGuard().Mixer();
@@ -86,18 +82,17 @@ int wmain(int argc, wchar_t** argv)
         LARGE_INTEGER frequency, start, end;
         QueryPerformanceFrequency(&frequency);
         QueryPerformanceCounter(&start);
-        StartAlarm(settings, AlarmCause::Unknown);
+        StartAlarm(alarm, AlarmCause::Unknown);
         QueryPerformanceCounter(&end);
         const long long micros = (end.QuadPart - start.QuadPart) * 1000000 / frequency.QuadPart;
         Write(dir + L"playing", before + "\n" + MasterText() + "\nstart_us=" + std::to_string(micros));
         WaitFor(dir + L"stop");
-        StopAlarm(settings);
+        StopAlarm(alarm);
         Write(dir + L"stopped", MasterText());
         WaitFor(dir + L"quit");
         return 0;
     }
     if (mode == L"mixer") {
-        settings.sensitivity = 77;
         GetVolumeGuard();
         return 0;
     }

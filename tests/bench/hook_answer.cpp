@@ -1,9 +1,10 @@
 // hook_answer.exe: how long the armed hooks take to answer an injected event
 // while the alarm starts. A stand-in guard thread opens the mixer and arms
-// with the real Arm; each trial moves the cursor past the sensitivity (the
-// real motion detector posts the alarm start, the guard thread runs the real
-// StartAlarm), then times SendInput for key and mouse events sent meanwhile:
-// under Wine SendInput returns once every low-level hook has answered.
+// with the real Arm, giving a window of its own for the guard dialog; each
+// trial moves the cursor past the sensitivity (the real mouse hook posts the
+// alarm start, the guard thread runs the real StartAlarm), then times
+// SendInput for key and mouse events sent meanwhile: under Wine SendInput
+// returns once every low-level hook has answered.
 //
 // Two passes: the alarm as it is, and the alarm start held up 500 ms on the
 // guard thread (as a slow SMS request, audio driver or first sound would).
@@ -22,13 +23,13 @@
 #include <memory>
 #include <vector>
 
+#include "win32/message_window_win32.h"
 #include "win32/scoped_win32.h"
 #include "guard/alarm.h"
 #include "guard/alarm_win32.h"
+#include "guard/guard_config.h"
 #include "guard/input_hooks_win32.h"
 #include "guard/volume_guard_win32.h"
-#include "settings/registry_store_win32.h"
-#include "settings/settings.h"
 #include "tests/wine/injected_input.h"
 
 namespace {
@@ -39,15 +40,23 @@ constexpr double HOOK_TIME_OUT_MS = 1000;  // beyond it Windows removes the hook
 
 LARGE_INTEGER frequency;
 std::atomic<DWORD> holdMs{0};
-WNDPROC relayProc = nullptr;
 
-// Wrapped round the alarm window: holds the alarm start up on the guard
-// thread (not a repeated start, which does nothing).
-LRESULT CALLBACK SlowRelayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
+// The guard's copy of the settings, and its alarm: on the guard thread.
+GuardConfig config;
+GuardAlarm* alarm = nullptr;
+std::atomic<bool> sounding{false};  // the alarm's state, for the main thread
+
+// The stand-in guard dialog: holds the alarm start up (not a repeated start,
+// which does nothing), then starts the alarm.
+LRESULT CALLBACK GuardWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
 {
-    if (message == ALARM_MESSAGE_START && !GetSettings().sirenSounding)
+    if (message != ALARM_MESSAGE_START)
+        return DefWindowProcW(window, message, wParam, lParam);
+    if (!alarm->sirenSounding)
         Sleep(holdMs);
-    return CallWindowProcW(relayProc, window, message, wParam, lParam);
+    StartAlarm(*alarm, static_cast<AlarmCause>(wParam));
+    sounding = alarm->sirenSounding;
+    return 0;
 }
 
 double Now()
@@ -62,23 +71,25 @@ DWORD WINAPI GuardThread(LPVOID ready) noexcept
 {
     MSG msg;
     PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
-    Settings& settings = GetSettings();
+    GuardAlarm guardAlarm(config);
+    alarm = &guardAlarm;
     if (!TryOpenMixerWithWindow(nullptr))
         SoundFatal(nullptr);
-    Arm(settings);
-    relayProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(AlarmRelayWindow(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SlowRelayProc)));
+    const HWND guardWindow = CreateMessageWindow(L"HookAnswerGuard", GuardWindowProc);
+    Arm(guardWindow, config);
     SetEvent(static_cast<HANDLE>(ready));
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         if (msg.message == GUARD_STOP_ALARM && !msg.hwnd) {
-            StopAlarm(settings);
+            StopAlarm(guardAlarm);
+            sounding = false;
             ResetDistance();
             continue;
         }
         DispatchMessageW(&msg);
     }
-    Disarm(settings);
-    StopAlarm(settings);
+    Disarm();
+    StopAlarm(guardAlarm);
+    DestroyWindow(guardWindow);
     GetVolumeGuard().CloseMixer();
     return 0;
 }
@@ -152,12 +163,8 @@ int wmain(int argc, wchar_t** argv)
 {
     const int trials = argc > 1 ? std::max(1, _wtoi(argv[1])) : 12;
     QueryPerformanceFrequency(&frequency);
-    // The program's own key, as the guard it times would have.
-    std::unique_ptr<RegistryStore> store = CreateSettingsRegistryStore();
-    Settings& settings = LoadSettingsFrom(*store);
-    settings.SetFlag(FLAG_TRIGGER_MOUSE_MOVE, true);
-    settings.SetFlag(FLAG_SMS_SERVICE, false);
-    settings.sensitivity = 50;
+    config.flags = FLAG_TRIGGER_MOUSE_MOVE;  // no SMS service, no push address
+    config.sensitivity = 50;
 
     DWORD guardId = 0;
     ScopedHandle guard;
@@ -184,10 +191,10 @@ int wmain(int argc, wchar_t** argv)
             Inject(MouseInput(MOUSEEVENTF_MOVE, trial % 2 ? -60 : 60, 0));
             Inject(MouseInput(MOUSEEVENTF_MOVE, 0, 0));
             worst.push_back(SlowestAnswer(Now()));
-            if (!settings.sirenSounding)
+            if (!sounding)
                 result = Fail("the motion never started the alarm");
             PostThreadMessageW(guardId, GUARD_STOP_ALARM, 0, 0);
-            for (int i = 0; i < 500 && settings.sirenSounding; ++i)
+            for (int i = 0; i < 500 && sounding; ++i)
                 Sleep(10);
             Sleep(300);
         }

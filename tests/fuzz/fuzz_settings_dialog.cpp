@@ -98,11 +98,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     // Typing at the guard what was typed here unlocks; anything that reads
     // differently does not.
-    FUZZ_CHECK(PasswordMatches(ReadPasswordEdit(cut), settings.password));
+    FUZZ_CHECK(PasswordMatches(ReadPasswordEdit(cut), ReadPasswordEdit(settings.GetPassword())));
     const std::u16string other = WideText(input.ShortString());
     const std::array<char16_t, PASSWORD_UNITS> typed = ReadPasswordEdit(other);
     const std::u16string typedText(typed.data());
-    FUZZ_CHECK(PasswordMatches(typed, settings.password) == (typedText == cut));
+    FUZZ_CHECK(PasswordMatches(typed, ReadPasswordEdit(settings.GetPassword())) == (typedText == cut));
 
     // Shown again, the dialog holds what was stored.
     const SettingsDialogEntries shown = EntriesFromSettings(settings);

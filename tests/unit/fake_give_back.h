@@ -1,12 +1,10 @@
-// The power schemes, the accessibility shortcuts and the start-up sound
-// give-back in memory, for the give-back tests and fuzz target.
+// The power schemes in memory, for the give-back tests and fuzz target.
 #pragma once
 
 #include <functional>
 #include <map>
 #include <set>
 #include <utility>
-#include <vector>
 
 #include "guard/give_back.h"
 
@@ -49,33 +47,4 @@ public:
         return true;
     }
     bool Apply(const PowerScheme&) override { return ++applied > 0; }
-};
-
-class FakeAccessibility : public AccessibilityStore {
-public:
-    std::array<bool, SHORTCUT_COUNT> active = {true, true, true};
-    int writes = 0;
-    std::function<void()> beforeWrite = [] {};
-
-    bool HotKeyActive(Shortcut shortcut, bool& on) override
-    {
-        on = active[shortcut];
-        return true;
-    }
-    bool SetHotKeyActive(Shortcut shortcut, bool on) override
-    {
-        beforeWrite();
-        ++writes;
-        active[shortcut] = on;
-        return true;
-    }
-};
-
-class FakeVolumeGiveBack : public VolumeGiveBack {
-public:
-    std::vector<std::array<SavedWord, MIXER_VALUE_COUNT>> mixer;
-    std::vector<SavedEndpointVolume> endpoints;
-
-    void GiveBackMixer(const std::array<SavedWord, MIXER_VALUE_COUNT>& values) override { mixer.push_back(values); }
-    void GiveBackEndpoint(const SavedEndpointVolume& endpoint) override { endpoints.push_back(endpoint); }
 };

@@ -101,8 +101,6 @@ protected:
     FakeRegistryStore store{registry};
     OpenedKey key = store.OpenOrCreate();
     FakePowerStore power;
-    FakeAccessibility accessibility;
-    FakeVolumeGiveBack volume;
     const std::map<Slot, uint32_t> owner = power.values;
 
     std::optional<GiveBackRecord> Stored()
@@ -125,20 +123,19 @@ TEST_F(GiveBack, ArmingSavesFirstRefusesSleepAndUnlockGivesEverythingBack)
         EXPECT_EQ(stored->shortcuts, ALL_ON);
     };
     power.beforeWrite = recordHoldsTheOwnersValues;
-    accessibility.beforeWrite = recordHoldsTheOwnersValues;
-    GiveBackKeeper keeper(key.key.get(), power, accessibility);
-    EXPECT_TRUE(keeper.Arm());
-    EXPECT_EQ(changes, 8 + 3);
+    GiveBackKeeper keeper(key.key.get(), power);
+    EXPECT_TRUE(keeper.Arm(ALL_ON));  // only now may the shortcuts go off
+    EXPECT_EQ(changes, 8);
     for (const auto& [slot, value] : power.values)
         EXPECT_EQ(value, POWER_ACTION_DO_NOTHING);
     EXPECT_EQ(power.applied, 1);
-    EXPECT_EQ(accessibility.active, (std::array<bool, SHORTCUT_COUNT>{}));
+    EXPECT_EQ(keeper.ClearedShortcuts(), ALL_ON);
 
-    power.beforeWrite = accessibility.beforeWrite = [] {};
+    power.beforeWrite = [] {};
     keeper.Unlock();
     EXPECT_EQ(power.values, owner);
     EXPECT_EQ(power.applied, 2);
-    EXPECT_EQ(accessibility.active, ALL_ON);
+    EXPECT_EQ(keeper.ClearedShortcuts(), ShortcutsCleared{});
     EXPECT_FALSE(Stored());
 }
 
@@ -148,22 +145,26 @@ TEST_F(GiveBack, ACrashWhileArmedIsGivenBackOnceAtTheNextStart)
     sound.mixer[MIXER_MASTER_MUTE] = {1, true};
     sound.endpoints.push_back({u"{speakers}", 0.3f, true, true, true});
     {
-        GiveBackKeeper keeper(key.key.get(), power, accessibility);
-        keeper.Arm();
+        GiveBackKeeper keeper(key.key.get(), power);
+        keeper.Arm(ALL_ON);
         keeper.VolumeSaved(sound);
     }  // killed: no unlock
 
     TestLog().TakeTexts();
-    EXPECT_TRUE(GiveBackLeftOver(*key.key, power, accessibility, volume));
+    std::optional<GiveBackRecord> left;
+    EXPECT_TRUE(GiveBackLeftOver(*key.key, power, [&](const GiveBackRecord& record) {
+        EXPECT_EQ(power.values, owner);  // the power actions first
+        EXPECT_TRUE(Stored());           // and the record kept until the rest is back too
+        left = record;
+    }));
     EXPECT_EQ(TestLog().TakeTexts().size(), 1u);
-    EXPECT_EQ(power.values, owner);
-    EXPECT_EQ(accessibility.active, ALL_ON);
-    ASSERT_EQ(volume.mixer.size(), 1u);
-    EXPECT_EQ(volume.mixer[0], sound.mixer);
-    EXPECT_EQ(volume.endpoints, sound.endpoints);
+    // What the caller gives back: the shortcuts and the sound.
+    ASSERT_TRUE(left);
+    EXPECT_EQ(left->shortcuts, ALL_ON);
+    EXPECT_EQ(left->volume.mixer, sound.mixer);
+    EXPECT_EQ(left->volume.endpoints, sound.endpoints);
     EXPECT_FALSE(Stored());
-    EXPECT_FALSE(GiveBackLeftOver(*key.key, power, accessibility, volume));
-    EXPECT_EQ(volume.mixer.size(), 1u);
+    EXPECT_FALSE(GiveBackLeftOver(*key.key, power, [](const GiveBackRecord&) { ADD_FAILURE(); }));
     EXPECT_TRUE(TestLog().TakeTexts().empty());
 }
 
@@ -185,15 +186,13 @@ TEST_F(GiveBack, PinnedUnreadableOrMissingPowerValuesStillArm)
         SCOPED_TRACE(c.name);
         FakePowerStore store;
         c.set(store);
-        FakeAccessibility shortcuts;
-        GiveBackKeeper keeper(key.key.get(), store, shortcuts);
-        keeper.Arm();
+        GiveBackKeeper keeper(key.key.get(), store);
+        EXPECT_TRUE(keeper.Arm(ALL_ON));  // the rest of arming goes on
         size_t doNothing = 0;
         for (const auto& [slot, value] : store.values)
             doNothing += value == POWER_ACTION_DO_NOTHING;
         EXPECT_EQ(doNothing, c.doNothing);
         EXPECT_EQ(store.applied, c.doNothing ? 1 : 0);
-        EXPECT_FALSE(shortcuts.active[SHORTCUT_STICKY_KEYS]);  // the rest of arming went on
         keeper.Unlock();
         EXPECT_EQ(store.values, owner);
     }
@@ -203,10 +202,11 @@ TEST_F(GiveBack, WithoutAWrittenRecordArmingChangesNothing)
 {
     for (const bool noKey : {false, true}) {
         registry.writeError = noKey ? 0 : 5;  // a read-only key, or none at all
-        GiveBackKeeper keeper(noKey ? nullptr : key.key.get(), power, accessibility);
-        EXPECT_FALSE(keeper.Arm()) << noKey;
+        GiveBackKeeper keeper(noKey ? nullptr : key.key.get(), power);
+        EXPECT_FALSE(keeper.Arm(ALL_ON)) << noKey;  // so the shortcuts stay on
+        EXPECT_EQ(keeper.ClearedShortcuts(), ShortcutsCleared{}) << noKey;
         keeper.Unlock();
-        EXPECT_TRUE(power.values == owner && power.applied == 0 && accessibility.writes == 0 && !Stored()) << noKey;
+        EXPECT_TRUE(power.values == owner && power.applied == 0 && !Stored()) << noKey;
     }
 }
 
@@ -219,13 +219,11 @@ TEST_F(GiveBack, ABadRecordIsDeletedAndNothingGivenBack)
         {REGISTRY_TYPE_BINARY, std::vector<uint8_t>(GIVE_BACK_RECORD_MAX_BYTES + 1)},
     };
     registry.values["Settings"] = {REGISTRY_TYPE_DWORD, {0x12, 0, 0, 0}};
-    accessibility.active = {};
     power.values.clear();
     for (const RegistryValue& bad : cases) {
         registry.values[GIVE_BACK_VALUE_NAME] = bad;
-        EXPECT_FALSE(GiveBackLeftOver(*key.key, power, accessibility, volume));
-        EXPECT_TRUE(power.values.empty() && accessibility.writes == 0);
-        EXPECT_TRUE(volume.mixer.empty() && volume.endpoints.empty());
+        EXPECT_FALSE(GiveBackLeftOver(*key.key, power, [](const GiveBackRecord&) { ADD_FAILURE(); }));
+        EXPECT_TRUE(power.values.empty());
         EXPECT_EQ(registry.values.count(GIVE_BACK_VALUE_NAME), 0u);
         EXPECT_EQ(registry.values.count("Settings"), 1u);
     }
@@ -240,8 +238,8 @@ TEST_F(GiveBack, TheSettingsLoadAndSaveLeaveTheRecordAlone)
     registry.values[GIVE_BACK_VALUE_NAME] = record;
     Settings with;
     const std::unique_ptr<RegistryKey> key = LoadSettings(with, store);
-    EXPECT_EQ(with.flags.load(), without.flags.load());
-    EXPECT_EQ(with.sensitivity.load(), without.sensitivity.load());
+    EXPECT_EQ(with.flags, without.flags);
+    EXPECT_EQ(with.sensitivity, without.sensitivity);
     WriteSettings(with, *key);
     EXPECT_EQ(registry.values[GIVE_BACK_VALUE_NAME].bytes, record.bytes);
 }

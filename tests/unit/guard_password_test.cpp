@@ -4,23 +4,16 @@
 
 #include <string>
 
-#include "fresh_settings_test.h"
 #include "guard/guard_filter.h"
-#include "settings/settings.h"
 
 namespace {
 
-class GuardPasswordTest : public FreshSettingsTest {
-protected:
-    bool Unlocks(const std::u16string& stored, const std::u16string& typed)
-    {
-        Settings& settings = GetSettings();
-        settings.SetPassword(stored);
-        return PasswordMatches(ReadPasswordEdit(typed), settings.password);
-    }
-};
+bool Unlocks(const std::u16string& stored, const std::u16string& typed)
+{
+    return PasswordMatches(ReadPasswordEdit(typed), ReadPasswordEdit(stored));
+}
 
-TEST_F(GuardPasswordTest, UnlocksOnlyWhenTheReadTextEqualsTheStoredOne)
+TEST(GuardPasswordTest, UnlocksOnlyWhenTheReadTextEqualsTheStoredOne)
 {
     struct Case {
         std::u16string stored;
@@ -51,7 +44,7 @@ TEST_F(GuardPasswordTest, UnlocksOnlyWhenTheReadTextEqualsTheStoredOne)
         EXPECT_EQ(Unlocks(c.stored, c.typed), c.unlocks) << c.why;
 }
 
-TEST_F(GuardPasswordTest, TheEditReadKeepsNineUnitsAndTheTerminator)
+TEST(GuardPasswordTest, TheEditReadKeepsNineUnitsAndTheTerminator)
 {
     const struct {
         std::u16string typed;
@@ -64,9 +57,9 @@ TEST_F(GuardPasswordTest, TheEditReadKeepsNineUnitsAndTheTerminator)
     }
 }
 
-TEST_F(GuardPasswordTest, WhatFollowsTheTerminatorIsNotCompared)
+TEST(GuardPasswordTest, WhatFollowsTheTerminatorIsNotCompared)
 {
-    char16_t stored[PASSWORD_UNITS] = {u'a', u'b', 0, u'x', u'y', 0, 0, 0, 0, 0};
+    std::array<char16_t, PASSWORD_UNITS> stored = {u'a', u'b', 0, u'x', u'y', 0, 0, 0, 0, 0};
     std::array<char16_t, PASSWORD_UNITS> typed = {u'a', u'b', 0, u'q', 0, 0, 0, 0, 0, 0};
     EXPECT_TRUE(PasswordMatches(typed, stored));
 }

@@ -15,25 +15,26 @@ namespace {
 TEST(GiveBackAdapters, ArmingThenUnlockLeavesThePowerActionsAndHotKeysAsTheyWere)
 {
     PowrprofPowerStore power;
-    Win32AccessibilityStore accessibility;
     const PowerActionsRecord before = ReadPowerActions(power);
-    const ShortcutsCleared hotKeysBefore = ReadShortcutHotKeys(accessibility);
+    const ShortcutsCleared hotKeysBefore = ShortcutHotKeysOn();
 
     const wchar_t* const path = L"Software\\Kestrova Tests\\GiveBack";
     OpenedKey key = CreateRegistryStore(HKEY_CURRENT_USER, path)->OpenOrCreate();
-    GiveBackKeeper keeper(key.key.get(), power, accessibility);
-    ASSERT_TRUE(keeper.Arm());
-    EXPECT_EQ(ReadShortcutHotKeys(accessibility), ShortcutsCleared{});
+    GiveBackKeeper keeper(key.key.get(), power);
+    ASSERT_TRUE(keeper.Arm(hotKeysBefore));
+    SetShortcutHotKeys(hotKeysBefore, false);
+    EXPECT_EQ(ShortcutHotKeysOn(), ShortcutsCleared{});
     const PowerActionsRecord armed = ReadPowerActions(power);
     for (size_t button = 0; button < HELD_POWER_SETTING_COUNT; ++button)
         for (size_t source = 0; source < POWER_SOURCE_COUNT; ++source)
             if (armed.actions[button][source].saved && before.actions[button][source].saved) {
                 EXPECT_EQ(armed.actions[button][source].value, POWER_ACTION_DO_NOTHING) << button << source;
             }
+    SetShortcutHotKeys(keeper.ClearedShortcuts(), true);
     keeper.Unlock();
     RegDeleteTreeW(HKEY_CURRENT_USER, path);
 
-    EXPECT_EQ(ReadShortcutHotKeys(accessibility), hotKeysBefore);
+    EXPECT_EQ(ShortcutHotKeysOn(), hotKeysBefore);
     const PowerActionsRecord after = ReadPowerActions(power);
     EXPECT_EQ(after.scheme, before.scheme);
     EXPECT_EQ(after.actions, before.actions);

@@ -1,12 +1,11 @@
 // The real low-level hooks under injected input: a hook thread arms them and
-// owns a focused window that records every key message it is given; the test
+// owns a focused window that records every key message it is given and
+// stands in for the guard dialog the alarm start is posted to; the test
 // thread injects with SendInput. A key event the filter swallows never
 // reaches the window; a final F13 marks the end of each injected sequence.
 #include <gtest/gtest.h>
 
 #include <windows.h>
-
-#include <mmsystem.h>
 
 #include <algorithm>
 #include <atomic>
@@ -19,10 +18,9 @@
 
 #include "win32/scoped_win32.h"
 #include "guard/alarm.h"
-#include "guard/alarm_win32.h"
+#include "guard/guard_config.h"
+#include "guard/guard_thread_win32.h"
 #include "guard/input_hooks_win32.h"
-#include "settings/settings.h"
-#include "tests/unit/fake_registry.h"
 #include "tests/wine/injected_input.h"
 
 namespace {
@@ -57,6 +55,9 @@ public:
 
     HWND Window() const { return window_; }
     bool CloseAsked() const { return closeAsked_; }
+    // The alarm starts posted to the window, and the cause of the last one.
+    int AlarmStarts() const { return alarmStarts_; }
+    WPARAM LastCause() const { return lastCause_; }
 
     std::vector<KeyMessage> Keys()
     {
@@ -96,6 +97,12 @@ private:
             return 0;  // recorded, never obeyed
         case RUN_HERE:
             (*reinterpret_cast<const std::function<void()>*>(lParam))();
+            return 0;
+        case ALARM_MESSAGE_START:
+            if (self) {
+                self->lastCause_ = wParam;
+                ++self->alarmStarts_;
+            }
             return 0;
         default:
             break;
@@ -137,6 +144,8 @@ private:
     HWND window_ = nullptr;
     std::vector<KeyMessage> keys_;
     std::atomic<bool> closeAsked_{false};
+    std::atomic<int> alarmStarts_{0};
+    std::atomic<WPARAM> lastCause_{0};
 };
 
 void Key(WORD key, bool up)
@@ -161,20 +170,11 @@ void Move(LONG dx, LONG dy)
 class GuardHooksTest : public testing::Test {
 protected:
     HookThread hooks;
-
-    // One record for the suite, loaded before any hook runs, from a registry
-    // of the test's own.
-    static void SetUpTestSuite()
-    {
-        static FakeRegistry registry;
-        static FakeRegistryStore store(registry);
-        LoadSettingsFrom(store);
-    }
-    static void TearDownTestSuite() { DestroySettings(); }
+    GuardConfig config;  // no mouse trigger, the usual sensitivity
 
     void SetUp() override
     {
-        GetSettings().SetFlag(FLAG_TRIGGER_MOUSE_MOVE, false);
+        config.flags = 0;
         hooks.Run([] { SetFocus(nullptr); });
         hooks.Run([this] {
             SetForegroundWindow(hooks.Window());
@@ -206,8 +206,8 @@ protected:
         });
     }
 
-    void Arm() { hooks.Run([] { ::Arm(GetSettings()); }); }
-    void Disarm() { hooks.Run([] { ::Disarm(GetSettings()); }); }
+    void Arm() { hooks.Run([this] { ::Arm(hooks.Window(), config); }); }
+    void Disarm() { hooks.Run([] { ::Disarm(); }); }
 };
 
 TEST_F(GuardHooksTest, UnarmedAltF4AsksTheWindowToClose)
@@ -223,7 +223,7 @@ TEST_F(GuardHooksTest, UnarmedAltF4AsksTheWindowToClose)
 TEST_F(GuardHooksTest, ArmedShortcutsNeverReachAWindow)
 {
     Arm();
-    EXPECT_TRUE(GetSettings().HasFlag(FLAG_ARMED));
+    EXPECT_TRUE(GuardArmed());
     struct Shortcut {
         const char* name;
         std::vector<WORD> keys;
@@ -255,7 +255,7 @@ TEST_F(GuardHooksTest, ArmedShortcutsNeverReachAWindow)
         EXPECT_TRUE(IsWindow(hooks.Window())) << shortcut.name;
     }
     Disarm();
-    EXPECT_FALSE(GetSettings().HasFlag(FLAG_ARMED));
+    EXPECT_FALSE(GuardArmed());
 }
 
 TEST_F(GuardHooksTest, ArmedTypingReachesTheWindow)
@@ -315,9 +315,10 @@ LONG Travel(POINT from, POINT to)
 
 TEST_F(GuardHooksTest, MotionPastTheSensitivityCallsTheCallbackOnce)
 {
-    GetSettings().sensitivity = 50;
+    config.sensitivity = 50;  // copied at arming; the mouse trigger stays off
     SetCursorPos(300, 300);
     Settle();
+    Arm();
     motionAlarms = 0;
     hooks.Run([] {
         ResetDistance();
@@ -356,46 +357,42 @@ TEST_F(GuardHooksTest, MotionPastTheSensitivityCallsTheCallbackOnce)
     Move(0, 0);
     Settle();
     EXPECT_EQ(motionAlarms, 1);
+    Disarm();
 }
 
-TEST_F(GuardHooksTest, ArmedMotionStartsTheAlarmOnTheGuardThread)
+TEST_F(GuardHooksTest, ArmedMotionPostsTheAlarmStartToTheGuard)
 {
-    if (mixerGetNumDevs() < 1)
-        GTEST_SKIP() << "no mixer device in this prefix";
-    Settings& settings = GetSettings();
-    settings.SetFlag(FLAG_TRIGGER_MOUSE_MOVE, true);
-    settings.SetFlag(FLAG_SMS_SERVICE, false);
-    settings.sensitivity = 20;
+    config.flags = FLAG_TRIGGER_MOUSE_MOVE;
+    config.sensitivity = 20;
     SetCursorPos(400, 300);
     Settle();
+    const int before = hooks.AlarmStarts();
     Arm();
-    ASSERT_NE(settings.mouseWatcher, nullptr);
     for (int i = 0; i < 4; ++i)
         Move(5, 0);
     Move(0, 0);
     Settle();
-    EXPECT_FALSE(settings.sirenSounding);
+    EXPECT_EQ(hooks.AlarmStarts(), before);
     Move(0, 5);
     Move(0, 0);
     Settle();
-    // The hook posts; the hook thread's message loop then runs StartAlarm.
-    for (int i = 0; i < 200 && !settings.sirenSounding; ++i)
+    // Posted from the hook thread; the window's own loop delivers it.
+    for (int i = 0; i < 200 && hooks.AlarmStarts() == before; ++i)
         Sleep(10);
-    EXPECT_TRUE(settings.sirenSounding);
-    hooks.Run([&settings] {
-        ::Disarm(settings);
-        StopAlarm(settings);
-    });
-    EXPECT_FALSE(settings.sirenSounding);
-    EXPECT_EQ(settings.mouseWatcher, nullptr);
-    EXPECT_FALSE(settings.HasFlag(FLAG_ARMED));
+    EXPECT_EQ(hooks.AlarmStarts(), before + 1);
+    EXPECT_EQ(hooks.LastCause(), WPARAM(AlarmCause::MouseMoved));
+    Disarm();
+    Move(0, 40);
+    Move(0, 0);
+    Settle();
+    EXPECT_EQ(hooks.AlarmStarts(), before + 1) << "disarmed, motion still posted an alarm start";
 }
 
 TEST_F(GuardHooksTest, HooksAnswerWhileTheArmingThreadIsBusy)
 {
     // The arming thread stands still (as in a slow alarm start) until the
     // injected input has been answered: the hooks must not need it.
-    GetSettings().sensitivity = 20;
+    config.sensitivity = 20;
     SetCursorPos(300, 300);
     Settle();
     Arm();
