@@ -81,20 +81,14 @@ DWORD WINAPI GuardThreadMain(LPVOID parameter)
         LogFailedCall("SetThreadDesktop", GetLastError());
     SwitchDesktopOrLog(guardDesktop.Get());
 
-    bool soundReady = true;
-    try {
-        GetUiResources();  // the lock picture
-        soundReady = RunGuardDialog(*config);
-    } catch (...) {
-        // Nothing is armed yet: back to the owner's desktop, and the next
-        // lock may try again, instead of a guard desktop nobody can leave.
-        SwitchDesktopOrLog(inputDesktop.Get());
-        SetThreadDesktop(threadDesktop);
-        guardDesktop.Reset();
-        inputDesktop.Reset();
-        guardActive.store(false);
-        throw;
-    }
+    // Without the lock picture (out of memory) nothing is armed: the failure
+    // is reported and the owner's desktop comes back, so the next lock may
+    // try again, instead of a guard desktop nobody can leave.
+    const bool pictureReady = AtCallbackEdge(false, [] {
+        GetUiResources();
+        return true;
+    });
+    const bool soundReady = !pictureReady || RunGuardDialog(*config);
 
     SwitchDesktopOrLog(inputDesktop.Get());
     if (!soundReady)
