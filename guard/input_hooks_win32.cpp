@@ -103,8 +103,7 @@ LRESULT CALLBACK LowLevelMouseProc(int code, WPARAM wParam, LPARAM lParam) noexc
 // The mouse trigger's callback: straight to the guard dialog.
 long PostAlarm()
 {
-    if (const HWND window = guardWindow)
-        PostMessageW(window, ALARM_MESSAGE_START, WPARAM(AlarmCause::MouseMoved), 0);
+    PostToGuard(ALARM_MESSAGE_START, WPARAM(AlarmCause::MouseMoved));
     return 1;
 }
 
@@ -308,8 +307,8 @@ void Disarm()
 
 void PostToGuard(UINT message, WPARAM wParam) noexcept
 {
-    if (const HWND window = guardWindow)
-        PostMessageW(window, message, wParam, 0);
+    if (const HWND window = guardWindow; window && !PostMessageW(window, message, wParam, 0))
+        LogFailedCall("PostMessageW (to the guard dialog)", GetLastError());
 }
 
 HWND ArmedGuardWindow() noexcept
