@@ -1,6 +1,7 @@
 """The settings dialog under Wine: what OK stores (seen in the registry at
-once and after the program ends), what Cancel drops, the drag measurement with real mouse
-input, and the SMS service box reaching the main dialog's balance label."""
+once and after the program ends), what Cancel drops, the drag measurement with
+real mouse input, and the SMS service box reaching the main dialog's balance
+label."""
 
 import math
 import time
