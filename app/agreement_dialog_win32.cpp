@@ -54,10 +54,7 @@ INT_PTR AgreementDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM
     return FALSE;
 }
 
-INT_PTR CALLBACK AgreementDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) noexcept
-{
-    return AtCallbackEdge(INT_PTR(FALSE), [&] { return AgreementDialogProcBody(dialog, message, wParam, lParam); });
-}
+const DLGPROC AgreementDialogProc = ProcedureAtEdge<INT_PTR, AgreementDialogProcBody, FALSE>;
 
 }  // namespace
 

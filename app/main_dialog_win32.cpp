@@ -124,10 +124,7 @@ INT_PTR MainDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
     return FALSE;
 }
 
-INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) noexcept
-{
-    return AtCallbackEdge(INT_PTR(FALSE), [&] { return MainDialogProcBody(dialog, message, wParam, lParam); });
-}
+const DLGPROC MainDialogProc = ProcedureAtEdge<INT_PTR, MainDialogProcBody, FALSE>;
 
 }  // namespace
 

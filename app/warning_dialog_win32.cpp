@@ -36,10 +36,7 @@ INT_PTR WarningDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM l
     return FALSE;
 }
 
-INT_PTR CALLBACK WarningDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) noexcept
-{
-    return AtCallbackEdge(INT_PTR(FALSE), [&] { return WarningDialogProcBody(dialog, message, wParam, lParam); });
-}
+const DLGPROC WarningDialogProc = ProcedureAtEdge<INT_PTR, WarningDialogProcBody, FALSE>;
 
 }  // namespace
 

@@ -338,10 +338,8 @@ INT_PTR GuardDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     }
 }
 
-INT_PTR CALLBACK GuardDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) noexcept
-{
-    return AtCallbackEdge(INT_PTR(TRUE), [&] { return GuardDialogProcBody(dialog, message, wParam, lParam); });
-}
+// TRUE on a failure, so that no default handling (a close, a session end) runs.
+const DLGPROC GuardDialogProc = ProcedureAtEdge<INT_PTR, GuardDialogProcBody, TRUE>;
 
 }  // namespace
 

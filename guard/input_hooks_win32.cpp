@@ -178,10 +178,7 @@ LRESULT HookWindowProcBody(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-LRESULT CALLBACK HookWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
-{
-    return AtCallbackEdge(LRESULT(0), [&] { return HookWindowProcBody(window, message, wParam, lParam); });
-}
+const WNDPROC HookWindowProc = ProcedureAtEdge<LRESULT, HookWindowProcBody, 0>;
 
 struct HookThreadStart {
     HDESK desktop;

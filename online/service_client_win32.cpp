@@ -160,10 +160,7 @@ LRESULT WatchdogWindowProcBody(HWND window, UINT message, WPARAM wParam, LPARAM 
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-LRESULT CALLBACK WatchdogWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
-{
-    return AtCallbackEdge(LRESULT(0), [&] { return WatchdogWindowProcBody(window, message, wParam, lParam); });
-}
+const WNDPROC WatchdogWindowProc = ProcedureAtEdge<LRESULT, WatchdogWindowProcBody, 0>;
 
 void ShowRefusalBox(const std::string& text)
 {

@@ -232,10 +232,7 @@ INT_PTR SettingsDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM 
     return FALSE;
 }
 
-INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) noexcept
-{
-    return AtCallbackEdge(INT_PTR(FALSE), [&] { return SettingsDialogProcBody(dialog, message, wParam, lParam); });
-}
+const DLGPROC SettingsDialogProc = ProcedureAtEdge<INT_PTR, SettingsDialogProcBody, FALSE>;
 
 }  // namespace
 

@@ -45,3 +45,12 @@ void AtCallbackEdge(F&& body) noexcept
         return 0;
     });
 }
+
+// A dialog or window procedure whose body runs at the edge: what Windows
+// calls, returning the safe result its kind names (dialogs FALSE, the guard
+// dialog TRUE, windows 0).
+template <class R, R (*Body)(HWND, UINT, WPARAM, LPARAM), R SafeResult>
+R CALLBACK ProcedureAtEdge(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
+{
+    return AtCallbackEdge(SafeResult, [&] { return Body(window, message, wParam, lParam); });
+}
