@@ -11,9 +11,8 @@
 namespace {
 
 // Posted, never sent: these come from the network thread, and the dialog's
-// thread may be busy or going (at exit it waits for this very reply handler
-// to leave the service gate). Posted messages keep their order; a dialog
-// that is gone drops them.
+// thread may be busy or gone; nobody waits for a reply handler. Posted
+// messages keep their order; a dialog that is gone drops them.
 void PostToMainDialog(int controlId, UINT message, WPARAM wParam, LPARAM lParam)
 {
     const HWND dialog = GetUiResources().mainWindow.load();
