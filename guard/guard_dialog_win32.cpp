@@ -320,9 +320,9 @@ INT_PTR GuardDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         return TRUE;
     }
     // Posted while armed, from the hooks, the callback edge and the audio
-    // notices; gone with the dialog after the unlock.
+    // notices; one still queued at the unlock finds the guard disarmed.
     case ALARM_MESSAGE_START:
-        if (data)
+        if (data && GuardArmed())
             StartAlarm(data->alarm, static_cast<AlarmCause>(wParam));
         return TRUE;
     case ALARM_MESSAGE_ENDPOINT_CHANGED:
@@ -330,7 +330,7 @@ INT_PTR GuardDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
             GetVolumeGuard().ReforceEndpoint();
         return TRUE;
     case ALARM_MESSAGE_DEFAULT_DEVICE_CHANGED:
-        if (data)
+        if (data && GuardArmed())
             FollowDefaultDevice(data->alarm);
         return TRUE;
     default:
