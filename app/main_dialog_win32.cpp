@@ -44,11 +44,9 @@ void InitMainDialog(HWND dialog, OwnerState& owner)
     GetUiResources().mainWindow = dialog;
     Settings& settings = owner.settings;
     ShowTriggerFlags(dialog, settings.flags);
-    if (settings.HasFlag(FLAG_SMS_SERVICE)) {
-        OpenServiceSession();
-        StartAccountCheck(ServiceAccountOf(settings));
-    }
     OpenServiceSession();
+    if (settings.HasFlag(FLAG_SMS_SERVICE))
+        StartAccountCheck(ServiceAccountOf(settings));
     CheckForUpdate(settings);
 }
 
