@@ -7,6 +7,7 @@
 #include "app/main_dialog_rules.h"
 #include "app/ui_resources_win32.h"
 #include "guard/guard_thread_win32.h"
+#include "guard/password_rules.h"
 #include "online/service_calls_win32.h"
 #include "online/web_page_win32.h"
 #include "resources/resource_ids.h"
@@ -76,6 +77,16 @@ INT_PTR MainDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
         case IDC_MAIN_LOCK:
             TakeTriggerFlags(dialog, settings);
             SaveOwnerSettings(*owner);
+            // Enter unlocks a guard with no password: nothing arms until one
+            // is set, and the owner then presses lock again.
+            if (PasswordIsEmpty(settings.GetPassword())) {
+                MessageBoxA(dialog,
+                            "Set an unlock password first.\nWithout one, anybody could unlock the guard with Enter.",
+                            "Warning", MB_OK | MB_ICONWARNING);
+                if (RunSettingsDialog(dialog, settings))
+                    SaveOwnerSettings(*owner);
+                return TRUE;
+            }
             if (LockNeedsLoginQuestion(settings.flags, owner->loggedIn) && !UserAcceptsLockWithoutLogin(dialog))
                 return TRUE;
             EndDialog(dialog, MAIN_RESULT_LOCK);

@@ -21,6 +21,8 @@ const char* AlarmCauseText(AlarmCause cause)
         return "the Windows session was switched, disconnected or taken over remotely";
     case AlarmCause::CallbackFailure:
         return "an unexpected failure inside the armed program";
+    case AlarmCause::WrongPasswords:
+        return "wrong passwords were typed at the guard, five since it was armed";
     case AlarmCause::Unknown:
         break;
     }

@@ -16,6 +16,7 @@ enum class AlarmCause : uint8_t {
     DesktopSwitch,       // the screen taken away from the guard (Ctrl+Alt+Del, Task Manager, a lock)
     SessionChange,       // the session disconnected, switched or taken remotely
     CallbackFailure,     // an unexpected failure inside the armed program
+    WrongPasswords,      // the fifth wrong password since arming
 };
 
 // One short English phrase, no trailing full stop.

@@ -61,6 +61,9 @@ void RestartAlarmSound(GuardAlarm& alarm)
         volume.Unmute();
     });
     StartSiren();
+    // Its stream may have died while another session had the screen, even
+    // on the same device: started afresh too.
+    StopSirenOn();
     AtCallbackEdge([&] { SoundOnArmingDevice(volume); });
 }
 

@@ -22,6 +22,8 @@
 #include "win32/guid_win32.h"
 #include "guard/guard_thread_win32.h"
 #include "guard/input_hooks_win32.h"
+#include "guard/password_rules.h"
+#include "guard/power_rules.h"
 #include "guard/power_notices_win32.h"
 #include "guard/volume_guard_win32.h"
 #include "online/push_sender_win32.h"
@@ -97,9 +99,12 @@ struct GuardDialogData {
     bool guardDesktopSeen = false;  // the guard's desktop has had the input since arming
     PowerNotices powerNotices;
     bool lidStateKnown = false;
-    uint32_t wrongPasswords = 0;  // for the owner's disarmed message and log
+    WrongPasswords wrongPasswords;  // the fifth sounds; the count goes to the disarmed message
+    bool batteryLowTold = false;
     SessionNotices sessionNotices;
     ScopedWinEvent desktopSwitch;
+    RunningRequest runningRequest;
+    const char* refusedCall = nullptr;  // what failed when arming was refused
 };
 
 // Out of context, so it runs on the guard thread, from the dialog's message
@@ -120,7 +125,12 @@ public:
     uint8_t AcLineStatus() override
     {
         SYSTEM_POWER_STATUS status = {};
-        GetSystemPowerStatus(&status);
+        if (!GetSystemPowerStatus(&status)) {
+            // Blind to the cable: "unknown" differs from the status read at
+            // arming, so the power trigger sounds rather than watching nothing.
+            LogFailedCall("GetSystemPowerStatus", GetLastError());
+            return 255;
+        }
         return status.ACLineStatus;
     }
 
@@ -174,8 +184,9 @@ private:
     LPARAM lParam_;
 };
 
-// The dialog's result when the sound could not be set up at arming.
+// The dialog's results when arming did not happen.
 constexpr INT_PTR GUARD_RESULT_NO_SOUND = 3;
+constexpr INT_PTR GUARD_RESULT_REFUSED = 4;
 
 constexpr GUID HID_CLASS_GUID = GuidFromBytes(HID_INTERFACE_CLASS);
 constexpr wchar_t SHUTDOWN_BLOCK_REASON[] = L"Kestrova alarm is armed";
@@ -189,6 +200,16 @@ HDEVNOTIFY RegisterHidNotice(HWND dialog)
     return RegisterDeviceNotificationW(dialog, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
 }
 
+// A call the guard depends on failed before anything was armed: the lock is
+// refused, and the guard thread tells the owner on their own desktop.
+void RefuseArming(HWND dialog, GuardDialogData& data, const char* call)
+{
+    LogFailedCall(call, GetLastError());
+    GetVolumeGuard().CloseMixer();
+    data.refusedCall = call;
+    EndDialog(dialog, GUARD_RESULT_REFUSED);
+}
+
 void InitGuardDialog(HWND dialog, GuardDialogData& data)
 {
     // No siren, no guard: checked before anything on the machine changes, so
@@ -198,11 +219,19 @@ void InitGuardDialog(HWND dialog, GuardDialogData& data)
         EndDialog(dialog, GUARD_RESULT_NO_SOUND);
         return;
     }
-    // What arming changes on the machine is saved before it changes.
-    SaveAndChangeForArming();
+    // The calls the guard cannot watch without, before anything changes.
     SYSTEM_POWER_STATUS power = {};
-    GetSystemPowerStatus(&power);
+    if (!GetSystemPowerStatus(&power))
+        return RefuseArming(dialog, data, "GetSystemPowerStatus");
     data.acLineStatusAtArming = power.ACLineStatus;
+    // Kept beside the desktop-switch event: a switch whose event never comes
+    // is still seen. Its ticks do nothing until the hooks are in.
+    if (!SetTimer(dialog, IDT_GUARD_WATCH, 100, nullptr))
+        return RefuseArming(dialog, data, "SetTimer");
+    // What arming changes on the machine is saved (and flushed) before it
+    // changes; the autostart value follows the record.
+    SaveAndChangeForArming();
+    data.runningRequest.Hold();
     Arm(dialog, data.config);
     LogEvent(ArmedEventText(data.config.flags));
     // Since Vista an idle machine sleeps without asking, and a sleeping one
@@ -222,8 +251,6 @@ void InitGuardDialog(HWND dialog, GuardDialogData& data)
                                              DesktopSwitched, 0, 0, WINEVENT_OUTOFCONTEXT));
     if (!data.desktopSwitch)
         LogFailedCall("SetWinEventHook", GetLastError());
-    // Kept beside the event: a switch whose event never comes is still seen.
-    SetTimer(dialog, IDT_GUARD_WATCH, 100, nullptr);
 }
 
 void Unlock(HWND dialog, GuardDialogData& data, WORD id)
@@ -235,24 +262,36 @@ void Unlock(HWND dialog, GuardDialogData& data, WORD id)
     data.sessionNotices.Unregister();
     data.desktopSwitch.Reset();
     GetVolumeGuard().CloseMixer();
+    data.runningRequest.Clear();
     GiveBackAtUnlock();
-    QueueUnlockPush(data.config.push, data.wrongPasswords);
+    const uint32_t wrong = data.wrongPasswords.Count();
+    QueueUnlockPush(data.config.push, wrong);
     SetThreadExecutionState(ES_CONTINUOUS);
     ShutdownBlockReasonDestroy(dialog);
-    LogEvent(data.wrongPasswords == 0
-                 ? std::string("Unlocked")
-                 : "Unlocked after " + std::to_string(data.wrongPasswords) + " wrong password(s)");
+    LogEvent(wrong == 0 ? std::string("Unlocked") : "Unlocked after " + std::to_string(wrong) + " wrong password(s)");
     EndDialog(dialog, id);
 }
 
-bool PasswordTyped(HWND dialog, const GuardDialogData& data)
+PasswordEdit ReadGuardEdit(HWND dialog)
 {
     wchar_t buffer[PASSWORD_UNITS] = {};
     SendDlgItemMessageW(dialog, IDC_GUARD_PASSWORD, WM_GETTEXT, PASSWORD_UNITS, reinterpret_cast<LPARAM>(buffer));
-    std::u16string typed;
-    for (size_t i = 0; i < PASSWORD_UNITS && buffer[i]; ++i)
-        typed.push_back(char16_t(buffer[i]));
-    return PasswordMatches(ReadPasswordEdit(typed), ReadPasswordEdit(data.config.password));
+    PasswordEdit typed = {};
+    for (size_t i = 0; i < PASSWORD_UNITS; ++i)
+        typed[i] = char16_t(buffer[i]);
+    return typed;
+}
+
+// Armed on battery at 10 % or less: Windows will soon hibernate at its
+// critical level and the guard would end without a word. Once per arming.
+void TellIfBatteryLow(GuardDialogData& data)
+{
+    SYSTEM_POWER_STATUS power = {};
+    if (data.batteryLowTold || !GetSystemPowerStatus(&power) ||
+        !BatteryLow(power.ACLineStatus, power.BatteryLifePercent))
+        return;
+    data.batteryLowTold = true;
+    LogEvent("Battery low: " + std::to_string(power.BatteryLifePercent) + " % left");
 }
 
 void CarryOut(uint32_t actions, AlarmCause cause, GuardDialogData& data)
@@ -278,6 +317,8 @@ void CarryOut(uint32_t actions, AlarmCause cause, GuardDialogData& data)
 INT_PTR GuardDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     auto* data = reinterpret_cast<GuardDialogData*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    if (data && GuardArmed() && message == WM_POWERBROADCAST && wParam == PBT_APMPOWERSTATUSCHANGE)
+        TellIfBatteryLow(*data);
     if (data) {
         const GuardState state{data->config.flags | (GuardArmed() ? FLAG_ARMED : 0u), data->alarm.sirenSounding,
                                data->acLineStatusAtArming, data->guardDesktopSeen, data->lidStateKnown};
@@ -311,12 +352,18 @@ INT_PTR GuardDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
             return FALSE;
         if (!data)
             return TRUE;
-        // A wrong password gives no message and no alarm; the owner is told
-        // the count at unlock, and the log counts it (never what was typed).
-        if (PasswordTyped(dialog, *data))
+        // The right password disarms at any time. A wrong one gives no
+        // message; the fifth counted sounds. The log counts them (never what
+        // was typed), and the owner is told the count at unlock.
+        const PasswordEdit typed = ReadGuardEdit(dialog);
+        if (PasswordMatches(typed, ReadPasswordEdit(data->config.password))) {
             Unlock(dialog, *data, id);
-        else
-            LogEvent("Wrong password (" + std::to_string(++data->wrongPasswords) + " since arming)");
+        } else if (data->wrongPasswords.Submitted(typed)) {
+            const uint32_t wrong = data->wrongPasswords.Count();
+            LogEvent("Wrong password (" + std::to_string(wrong) + " since arming)");
+            if (wrong == WRONG_PASSWORDS_FOR_ALARM)
+                StartAlarm(data->alarm, AlarmCause::WrongPasswords);
+        }
         return TRUE;
     }
     // Posted while armed, from the hooks, the callback edge and the audio
@@ -343,9 +390,18 @@ const DLGPROC GuardDialogProc = ProcedureAtEdge<INT_PTR, GuardDialogProcBody, TR
 
 }  // namespace
 
-bool RunGuardDialog(const GuardConfig& config) noexcept
+GuardEnd RunGuardDialog(const GuardConfig& config) noexcept
 {
     GuardDialogData data(config);
-    return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_GUARD), nullptr, GuardDialogProc,
-                           reinterpret_cast<LPARAM>(&data)) != GUARD_RESULT_NO_SOUND;
+    const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_GUARD), nullptr,
+                                           GuardDialogProc, reinterpret_cast<LPARAM>(&data));
+    if (result == GUARD_RESULT_NO_SOUND)
+        return {GuardEnd::NoSound, nullptr};
+    if (result == GUARD_RESULT_REFUSED)
+        return {GuardEnd::Refused, data.refusedCall};
+    if (result == -1) {
+        LogFailedCall("DialogBoxParamW (the guard)", GetLastError());
+        return {GuardEnd::Refused, "DialogBoxParamW"};
+    }
+    return {GuardEnd::Unlocked, nullptr};
 }

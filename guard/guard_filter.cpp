@@ -199,24 +199,3 @@ InputDesktop ClassifyInputDesktop(bool opened, std::u16string_view name)
     }
     return InputDesktop::Guard;
 }
-
-std::array<char16_t, PASSWORD_UNITS> ReadPasswordEdit(std::u16string_view typed)
-{
-    std::array<char16_t, PASSWORD_UNITS> buffer = {};
-    for (size_t i = 0; i < typed.size() && i + 1 < PASSWORD_UNITS; ++i)
-        buffer[i] = typed[i];
-    return buffer;
-}
-
-bool PasswordMatches(const std::array<char16_t, PASSWORD_UNITS>& typed,
-                     const std::array<char16_t, PASSWORD_UNITS>& stored)
-{
-    for (size_t i = 0; i < PASSWORD_UNITS; ++i) {
-        if (typed[i] != stored[i])
-            return false;
-        if (typed[i] == 0)
-            return true;
-    }
-    // Ten equal units and no terminator: neither buffer can hold that.
-    return true;
-}

@@ -150,13 +150,3 @@ struct GuardState {
 // The armed guard's answer to one message; nothing at all while FLAG_ARMED
 // is clear.
 GuardDecision FilterGuardMessage(const GuardMessage& message, const GuardState& state, GuardPlatform& platform);
-
-// The password edit as a 10-unit WM_GETTEXT read leaves it: at most 9 units,
-// then the terminator, the rest zero.
-std::array<char16_t, PASSWORD_UNITS> ReadPasswordEdit(std::u16string_view typed);
-
-// Unit by unit, case-sensitive, up to and including the terminator of either;
-// an empty stored password is matched by an empty edit. The stored one is
-// read the way the edit is (ReadPasswordEdit).
-bool PasswordMatches(const std::array<char16_t, PASSWORD_UNITS>& typed,
-                     const std::array<char16_t, PASSWORD_UNITS>& stored);

@@ -5,14 +5,18 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <string>
 
 #include "win32/callback_edge_win32.h"
+#include "win32/desktop_box_win32.h"
+#include "win32/event_log.h"
 #include "win32/event_log_win32.h"
 #include "win32/scoped_win32.h"
 #include "app/ui_resources_win32.h"
 #include "guard/guard_config.h"
 #include "guard/guard_dialog_win32.h"
 #include "guard/guard_filter.h"
+#include "guard/password_rules.h"
 #include "guard/volume_guard_win32.h"
 
 namespace {
@@ -56,11 +60,29 @@ void SwitchDesktopOrLog(HDESK desktop)
         LogFailedCall("SwitchDesktop", GetLastError());
 }
 
+// Arming did not happen and nothing is left changed: the owner is told on
+// their own desktop, and may lock again.
+void TellArmingRefused(const char* failedCall, HDESK ownerDesktop)
+{
+    std::wstring text = L"Kestrova could not arm: ";
+    for (const char* c = failedCall; *c; ++c)
+        text.push_back(wchar_t(*c));  // a call's name is ASCII
+    text += L" failed.\nNothing was changed. Press lock to try again.";
+    ShowBoxOnDesktop(text.c_str(), L"Warning", MB_OK | MB_ICONWARNING | MB_TOPMOST, ownerDesktop);
+}
+
 }  // namespace
 
 DWORD WINAPI GuardThreadMain(LPVOID parameter)
 {
     const std::unique_ptr<GuardConfig> config(static_cast<GuardConfig*>(parameter));
+    // An empty password is matched by an empty edit: such a guard would be
+    // unlocked by Enter. The main dialog asks for one first; this is the
+    // last line.
+    if (PasswordIsEmpty(config->password)) {
+        LogEvent("Not armed: no unlock password is set");
+        return 0;
+    }
     // A lock command while a guard is up (only reachable by leaving the
     // guard's desktop) shows that guard again instead of stacking another.
     if (guardActive.exchange(true)) {
@@ -68,17 +90,23 @@ DWORD WINAPI GuardThreadMain(LPVOID parameter)
         return 0;
     }
 
-    // A failure here is logged and nothing more: a guard that could not
-    // switch desktops still guards on the one it has.
     HDESK threadDesktop = GetThreadDesktop(GetCurrentThreadId());
     ScopedDesktop inputDesktop(OpenInputDesktop(0, FALSE, DESKTOP_SWITCHDESKTOP));
     if (!inputDesktop)
         LogFailedCall("OpenInputDesktop", GetLastError());
+    // Without its own desktop the guard would show on the owner's, where a
+    // click on the taskbar leaves it: the lock is refused instead.
     ScopedDesktop guardDesktop(CreateDesktopW(GUARD_DESKTOP, nullptr, nullptr, 0, GENERIC_ALL, nullptr));
-    if (!guardDesktop)
-        LogFailedCall("CreateDesktopW", GetLastError());
-    else if (!SetThreadDesktop(guardDesktop.Get()))
-        LogFailedCall("SetThreadDesktop", GetLastError());
+    const char* failedCall = !guardDesktop                         ? "CreateDesktopW"
+                             : !SetThreadDesktop(guardDesktop.Get()) ? "SetThreadDesktop"
+                                                                     : nullptr;
+    if (failedCall) {
+        LogFailedCall(failedCall, GetLastError());
+        guardDesktop.Reset();
+        guardActive.store(false);
+        TellArmingRefused(failedCall, threadDesktop);
+        return 0;
+    }
     SwitchDesktopOrLog(guardDesktop.Get());
 
     // Without the lock picture (out of memory) nothing is armed: the failure
@@ -88,12 +116,16 @@ DWORD WINAPI GuardThreadMain(LPVOID parameter)
         GetUiResources();
         return true;
     });
-    const bool soundReady = !pictureReady || RunGuardDialog(*config);
+    const GuardEnd end = pictureReady ? RunGuardDialog(*config) : GuardEnd{GuardEnd::Unlocked, nullptr};
 
     SwitchDesktopOrLog(inputDesktop.Get());
-    if (!soundReady)
-        SoundFatal(threadDesktop);  // the owner's desktop; the hooks are already gone
-    SetThreadDesktop(threadDesktop);
+    // On the owner's desktop; the hooks are already gone.
+    if (end.kind == GuardEnd::NoSound)
+        SoundFatal(threadDesktop);
+    if (end.kind == GuardEnd::Refused)
+        TellArmingRefused(end.failedCall, threadDesktop);
+    if (!SetThreadDesktop(threadDesktop))
+        LogFailedCall("SetThreadDesktop (back to the owner's desktop)", GetLastError());
     // Closed after the switch back, and before another guard may start.
     guardDesktop.Reset();
     inputDesktop.Reset();

@@ -45,6 +45,43 @@ void PowerNotices::Register(HWND window) noexcept
     }
 }
 
+void RunningRequest::Hold() noexcept
+{
+    using Create = HANDLE(WINAPI*)(PREASON_CONTEXT);
+    using Set = BOOL(WINAPI*)(HANDLE, POWER_REQUEST_TYPE);
+    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    const auto create = SystemFunction<Create>(kernel, "PowerCreateRequest");
+    const auto set = SystemFunction<Set>(kernel, "PowerSetRequest");
+    if (!create || !set)
+        return;
+    static wchar_t reason[] = L"Kestrova alarm is armed";
+    REASON_CONTEXT context = {};
+    context.Version = POWER_REQUEST_CONTEXT_VERSION;
+    context.Flags = POWER_REQUEST_CONTEXT_SIMPLE_STRING;
+    context.Reason.SimpleReasonString = reason;
+    const HANDLE request = create(&context);
+    if (request == INVALID_HANDLE_VALUE || !request) {
+        LogFailedCall("PowerCreateRequest", GetLastError());
+        return;
+    }
+    request_.Reset(request);
+    if (!set(request_.Get(), PowerRequestExecutionRequired)) {
+        LogFailedCall("PowerSetRequest", GetLastError());
+        request_.Reset();
+    }
+}
+
+void RunningRequest::Clear() noexcept
+{
+    using ClearRequest = BOOL(WINAPI*)(HANDLE, POWER_REQUEST_TYPE);
+    if (!request_)
+        return;
+    const auto clear = SystemFunction<ClearRequest>(GetModuleHandleW(L"kernel32.dll"), "PowerClearRequest");
+    if (clear && !clear(request_.Get(), PowerRequestExecutionRequired))
+        LogFailedCall("PowerClearRequest", GetLastError());
+    request_.Reset();
+}
+
 void PowerNotices::Unregister() noexcept
 {
     suspendResume_.Reset();

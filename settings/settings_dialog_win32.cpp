@@ -193,6 +193,11 @@ INT_PTR SettingsDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM 
     case WM_INITDIALOG:
         SetWindowLongPtrW(dialog, DWLP_USER, lParam);
         InitSettingsDialog(dialog, RecordOf(dialog));
+        // With no unlock password nothing arms: the owner is taken to it.
+        if (RecordOf(dialog).GetPassword().empty()) {
+            SetFocus(GetDlgItem(dialog, IDC_SETTINGS_PASSWORD));
+            return FALSE;
+        }
         return TRUE;  // the dialog manager sets the default focus
     case WM_LBUTTONDOWN:
         OnButtonDown(dialog, lParam);

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "fuzz_input.h"
-#include "guard/guard_filter.h"
+#include "guard/password_rules.h"
 #include "settings/settings.h"
 #include "settings/settings_dialog_rules.h"
 

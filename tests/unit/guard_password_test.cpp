@@ -2,9 +2,11 @@
 // of the edit keeps, then unit by unit up to the terminator.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
-#include "guard/guard_filter.h"
+#include "guard/password_rules.h"
 
 namespace {
 
@@ -65,3 +67,35 @@ TEST(GuardPasswordTest, WhatFollowsTheTerminatorIsNotCompared)
 }
 
 }  // namespace
+
+TEST(GuardPasswordTest, WrongPasswordsCountOnlyNewGuesses)
+{
+    const struct {
+        std::vector<std::u16string> submits;
+        const char* counted;  // one character a submit: 1 counted, 0 not
+        const char* why;
+    } cases[] = {
+        {{u"a", u"b", u"c", u"d", u"e", u"f"}, "111111", "every new guess counts, past the fifth too"},
+        {{u"", u"", u"a", u""}, "0010", "an empty edit is no guess"},
+        {{u"a", u"a", u"a", u"b", u"b"}, "10010", "a held Enter counts once"},
+        {{u"a", u"b", u"a", u"b"}, "1111", "a text again after another counts again"},
+        {{u"a", u"", u"a"}, "100", "an empty submit between repeats makes no new guess"},
+        {{u"abcdefghiX", u"abcdefghiY"}, "10", "texts equal once read (nine units) are one"},
+    };
+    for (const auto& c : cases) {
+        WrongPasswords wrong;
+        std::string counted;
+        for (const std::u16string& submit : c.submits)
+            counted += wrong.Submitted(ReadPasswordEdit(submit)) ? '1' : '0';
+        EXPECT_EQ(counted, c.counted) << c.why;
+        EXPECT_EQ(wrong.Count(), uint32_t(std::count(counted.begin(), counted.end(), '1'))) << c.why;
+    }
+}
+
+TEST(GuardPasswordTest, OnlyAPasswordAnEmptyEditMatchesIsEmpty)
+{
+    EXPECT_TRUE(PasswordIsEmpty(u""));
+    EXPECT_TRUE(PasswordIsEmpty(std::u16string(1, u'\0') + u"x")) << "units after a terminator are not read";
+    EXPECT_FALSE(PasswordIsEmpty(u" ")) << "a space is a password";
+    EXPECT_FALSE(PasswordIsEmpty(u"a"));
+}

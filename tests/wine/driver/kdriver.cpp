@@ -222,6 +222,31 @@ void RegistrySetText(const std::wstring& name, const std::wstring& text)
                    DWORD((text.size() + 1) * sizeof(wchar_t)));
 }
 
+// The program's value under the Run key, as stored, or "none".
+std::wstring RunValue()
+{
+    wchar_t data[4096] = {};
+    DWORD size = sizeof data - sizeof data[0];
+    if (RegGetValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", L"Kestrova",
+                     RRF_RT_REG_SZ, nullptr, data, &size) != ERROR_SUCCESS)
+        return L"none";
+    return data;
+}
+
+// Starts a command line as a sign-in starts a Run value; prints the process id.
+DWORD StartCommand(const std::wstring& line)
+{
+    std::wstring writable = line;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, &writable[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        Fail(L"CreateProcessW failed");
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return process.dwProcessId;
+}
+
 // A key whose list grants only reading to everyone: opening it for writing
 // is refused. "values": reading and setting values only (no subkeys, no
 // enumeration). The owner may still change the list, so "writable" undoes it.
@@ -410,7 +435,7 @@ UINT Flood(unsigned count)
           L"  rect TITLE ID | window-rect TITLE | progress TITLE ID | pid TITLE | desktop-exists NAME\n"
           L"  input-desktop | switch-to NAME\n"
           L"  reg-dump | reg-set NAME TYPE HEX | reg-set-text NAME TEXT | reg-delete\n"
-          L"  reg-access readonly|writable|values | flood COUNT\n"
+          L"  reg-access readonly|writable|values | run-value | start-command LINE | flood COUNT\n"
           L"  keys CODES | type TEXT | move-to X Y | move-by DX DY | drag X1 Y1 X2 Y2 | cursor\n"
           L"  timed-move-to X Y | timed-key CODE | held CODE");
 }
@@ -535,6 +560,10 @@ int wmain(int argc, wchar_t** argv)
     } else if (command == L"reg-delete") {
         RegDeleteTreeW(HKEY_CURRENT_USER, SETTINGS_KEY);
         Print(L"ok");
+    } else if (command == L"run-value") {
+        Print(RunValue());
+    } else if (command == L"start-command") {
+        Print(std::to_wstring(StartCommand(arg(1))));
     } else if (command == L"reg-access") {
         RegistrySetAccess(arg(1));
         Print(L"ok");

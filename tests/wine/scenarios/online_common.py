@@ -63,6 +63,7 @@ class OnlineScenario(kwine.Scenario):
 
     def settings(self, flags, user="kim", password="secret", url=None, **dwords):
         kwine.accepted_settings(flags=flags, **dwords)
+        kwine.reg_set_text("PW", "abc")  # the unlock password: without one nothing arms
         kwine.reg_set_text("ServiceUrl", url or self.service.url)
         if user is not None:
             kwine.reg_set_text("ServerUser", user)

@@ -17,6 +17,9 @@ IDC_GUARD_PASSWORD = 1018
 WM_QUERYENDSESSION = 0x11
 WM_POWERBROADCAST = 0x218
 EM_GETPASSWORDCHAR = 0xD2
+IDOK, IDCANCEL = 1, 2
+SETTINGS_TITLE = "设置"
+NO_PASSWORD_TEXT = "Set an unlock password first.\nWithout one, anybody could unlock the guard with Enter."
 BROADCAST_QUERY_DENY = 0x424D5144
 
 VK_RETURN, VK_ESCAPE, VK_TAB, VK_SHIFT, VK_CONTROL, VK_MENU, VK_F4 = 0x0D, 0x1B, 0x09, 0x10, 0x11, 0x12, 0x73
@@ -154,11 +157,62 @@ class GuardTest(GuardScenario):
         self.assertEqual(len(self.service.requests("alarm")), 1)
         self.close_main(program)
 
-    def test_shortcuts_and_close_requests_leave_the_guard_in_place(self):
-        # With an empty password a close request that got through would
-        # submit the empty edit and unlock.
+    def test_lock_without_a_password_arms_nothing_until_one_is_set(self):
         program = self.start_main(0, password="")
+        # Cancel, OK with the edit still empty, then OK with a password typed
+        # where the focus is: none of them arms.
+        for button, typed in ((IDCANCEL, ""), (IDOK, ""), (IDOK, "abc")):
+            kwine.click(kwine.MAIN_TITLE, IDC_MAIN_LOCK)
+            self.answer_box("Warning", NO_PASSWORD_TEXT)
+            kwine.wait_window(SETTINGS_TITLE)
+            if typed:
+                guard_type(typed)
+            kwine.command(SETTINGS_TITLE, button)
+            kwine.window_gone(SETTINGS_TITLE)
+            self.assertFalse(self.still_armed(), "a guard came up without a password")
+            self.assertEqual(kwine.driver("desktop-exists", DESKTOP), "0")
         self.lock()
+        self.unlock("abc")
+        self.close_main(program)
+
+    def test_the_fifth_wrong_password_sounds_and_the_autostart_lasts_until_the_unlock(self):
+        program = self.start_main(0, password="abc")
+        self.assertEqual(kwine.driver("run-value"), "none")
+        self.lock()
+        run = kwine.driver("run-value")
+        self.assertRegex(run, r'^"[A-Za-z]:\\.*kestrova\.exe"$', "the program's path, quoted")
+
+        def submit(text, key=VK_RETURN):
+            kwine.set_text(GUARD, IDC_GUARD_PASSWORD, text, desktop=DESKTOP)
+            guard_keys(f"{key:#x}")
+
+        def counted(n):
+            return kwine.until(lambda: f"Wrong password ({n} since arming)" in kwine.log_texts())
+
+        for n, guess in enumerate(("a1", "a2", "a3", "a4"), 1):
+            submit(guess)
+            self.assertTrue(counted(n))
+        submit("a4")  # held Enter: the same text again counts once
+        submit("")    # an empty edit is no guess
+        self.assertTrue(kwine.quiet(3), "four wrong passwords sounded")
+        self.assertFalse(any("(5 since" in text for text in kwine.log_texts()), kwine.log_texts())
+        submit("a5", VK_ESCAPE)  # Esc submits too
+        self.assertTrue(counted(5))
+        self.assertTrue(kwine.heard(), "no siren after the fifth wrong password")
+        self.assertTrue(any(text.startswith("Alarm: wrong passwords") for text in kwine.log_texts()))
+        self.assertEqual(kwine.driver("run-value"), run)
+        self.unlock("abc")
+        self.assertTrue(kwine.quiet(), "the siren goes on after unlock")
+        self.assertEqual(kwine.driver("run-value"), "none")
+        self.assertIn("Unlocked after 5 wrong password(s)", kwine.log_texts())
+        self.close_main(program)
+
+    def test_shortcuts_and_close_requests_leave_the_guard_in_place(self):
+        # With the password in the edit a close request that got through
+        # would submit it and unlock.
+        program = self.start_main(0, password="abc")
+        self.lock()
+        kwine.set_text(GUARD, IDC_GUARD_PASSWORD, "abc", desktop=DESKTOP)
         chords = {
             "Alt+F4": (VK_MENU, VK_F4),
             "Alt+Tab": (VK_MENU, VK_TAB),

@@ -125,9 +125,10 @@ class MainDialogWhileArmed(GuardScenario):
 
 class InputFlood(GuardScenario):
     def test_ten_thousand_events_leave_both_hooks_installed_and_the_guard_answering(self):
-        # An empty password: a close request that got through would unlock.
-        program = self.start_main(kwine.FLAG_TRIGGER_MOUSE_MOVE, password="", Sensitivity=50)
+        # The password in the edit: a close request that got through would unlock.
+        program = self.start_main(kwine.FLAG_TRIGGER_MOUSE_MOVE, password="abc", Sensitivity=50)
         self.lock()
+        kwine.set_text(GUARD, IDC_GUARD_PASSWORD, "abc", desktop=DESKTOP)
         started = time.monotonic()
         sent = kwine.driver("flood", 10000, timeout=300)
         flood_seconds = time.monotonic() - started
@@ -144,7 +145,7 @@ class InputFlood(GuardScenario):
         for x in (100, 100):
             kwine.driver("move-to", x, 0)
         self.assertTrue(kwine.heard(), "no siren after the flood and a real move")
-        self.unlock("")
+        self.unlock("abc")
         self.assertTrue(kwine.quiet())
         self.close_main(program)
 

@@ -1,0 +1,35 @@
+#include "guard/password_rules.h"
+
+PasswordEdit ReadPasswordEdit(std::u16string_view typed)
+{
+    PasswordEdit buffer = {};
+    for (size_t i = 0; i < typed.size() && i + 1 < PASSWORD_UNITS; ++i)
+        buffer[i] = typed[i];
+    return buffer;
+}
+
+bool PasswordMatches(const PasswordEdit& typed, const PasswordEdit& stored)
+{
+    for (size_t i = 0; i < PASSWORD_UNITS; ++i) {
+        if (typed[i] != stored[i])
+            return false;
+        if (typed[i] == 0)
+            return true;
+    }
+    // Ten equal units and no terminator: neither buffer can hold that.
+    return true;
+}
+
+bool PasswordIsEmpty(std::u16string_view stored)
+{
+    return PasswordMatches(ReadPasswordEdit(u""), ReadPasswordEdit(stored));
+}
+
+bool WrongPasswords::Submitted(const PasswordEdit& typed)
+{
+    if (typed[0] == 0 || (count_ > 0 && PasswordMatches(typed, last_)))
+        return false;
+    last_ = typed;
+    ++count_;
+    return true;
+}
