@@ -31,6 +31,11 @@ bool GiveBackKeeper::Arm(const ShortcutsCleared& shortcutsOn)
         record_ = GiveBackRecord();
         return false;
     }
+    // The record and the power scheme live in different hives and reach the
+    // disk independently: a power cut must not find the scheme changed and
+    // the record still in memory.
+    if (const uint32_t error = key_->Flush())
+        LogEvent("The give-back record could not be flushed (error " + std::to_string(error) + ")");
     RefusePowerSleep(power_, record_.power);
     return true;
 }

@@ -9,6 +9,7 @@
 
 #include "win32/event_log.h"
 #include "guard/accessibility_win32.h"
+#include "guard/autostart_win32.h"
 #include "guard/endpoint_volume_win32.h"
 #include "guard/give_back.h"
 #include "guard/mixer_win32.h"
@@ -105,7 +106,11 @@ void SaveAndChangeForArming() noexcept
             machine.keeper.VolumeSaved(record);
         });
         const ShortcutsCleared on = ShortcutHotKeysOn();
-        if (machine.keeper.Arm(on))
+        const bool recorded = machine.keeper.Arm(on);
+        // Whether or not the record could be written, a kill should still
+        // reach the owner's phone at the next sign-in.
+        AddAutostart();
+        if (recorded)
             SetShortcutHotKeys(on, false);
         else
             LogEvent("Armed without holding the lid, the buttons, sleep and the shortcuts: "
@@ -122,6 +127,7 @@ void GiveBackAtUnlock() noexcept
         GiveBackKeeper& keeper = Machine().keeper;
         SetShortcutHotKeys(keeper.ClearedShortcuts(), true);
         keeper.Unlock();
+        RemoveAutostart();
     } catch (const std::bad_alloc&) {
         // Out of memory: the unlock goes on; the owner's desktop matters
         // more than the rest of the give-back.

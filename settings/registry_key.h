@@ -32,6 +32,8 @@ public:
     virtual uint32_t Write(const std::string& name, const RegistryValue& value, TextWidth width) = 0;
     // Removes the value; true when it is gone (or was never there).
     virtual bool Delete(const std::string& name) = 0;
+    // Waits until what was written is on the disk; 0, or the system's error code.
+    virtual uint32_t Flush() = 0;
 };
 
 struct OpenedKey {

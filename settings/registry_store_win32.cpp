@@ -51,6 +51,8 @@ public:
         return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
     }
 
+    uint32_t Flush() override { return uint32_t(RegFlushKey(key_.Get())); }
+
 private:
     ScopedKey key_;
 };

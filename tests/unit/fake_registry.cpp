@@ -29,6 +29,12 @@ public:
         return true;
     }
 
+    uint32_t Flush() override
+    {
+        registry_.flushed = registry_.values;
+        return 0;
+    }
+
 private:
     FakeRegistry& registry_;
 };

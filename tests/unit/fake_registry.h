@@ -11,6 +11,7 @@ struct FakeRegistry {
     bool exists = false;    // the key has been created
     bool openable = true;   // false: neither opening nor creating works
     std::map<std::string, RegistryValue> values;
+    std::map<std::string, RegistryValue> flushed;  // the values as the last flush left them on disk
     int writes = 0;
     uint32_t writeError = 0;  // not 0: every write fails with it
 };

@@ -103,10 +103,11 @@ protected:
     FakePowerStore power;
     const std::map<Slot, uint32_t> owner = power.values;
 
-    std::optional<GiveBackRecord> Stored()
+    std::optional<GiveBackRecord> Stored(bool onDisk = false)
     {
-        auto found = registry.values.find(GIVE_BACK_VALUE_NAME);
-        if (found == registry.values.end())
+        const auto& values = onDisk ? registry.flushed : registry.values;
+        auto found = values.find(GIVE_BACK_VALUE_NAME);
+        if (found == values.end())
             return std::nullopt;
         return DecodeGiveBackRecord(found->second.bytes);
     }
@@ -117,8 +118,8 @@ TEST_F(GiveBack, ArmingSavesFirstRefusesSleepAndUnlockGivesEverythingBack)
     int changes = 0;
     auto recordHoldsTheOwnersValues = [&] {
         ++changes;
-        std::optional<GiveBackRecord> stored = Stored();
-        ASSERT_TRUE(stored);
+        std::optional<GiveBackRecord> stored = Stored(true);
+        ASSERT_TRUE(stored) << "the record is flushed to disk before the power scheme changes";
         EXPECT_EQ(stored->power.actions[POWER_SLEEP_BUTTON][POWER_ON_DC], (SavedWord{3, true}));
         EXPECT_EQ(stored->shortcuts, ALL_ON);
     };
