@@ -33,7 +33,7 @@ static_assert(KEY_VOLUME_UP == VK_VOLUME_UP, "VK_VOLUME_UP");
 
 namespace {
 
-// Thread messages to the hook thread; lParam: an event set once it is done.
+// Thread messages to the hook thread, each answered by setting hookAnswered.
 constexpr UINT HOOK_MESSAGE_SET_MOUSE = WM_APP + 1;
 constexpr UINT HOOK_MESSAGE_STOP_MOUSE = WM_APP + 2;
 constexpr UINT HOOK_MESSAGE_RESET_DISTANCE = WM_APP + 3;
@@ -50,8 +50,10 @@ MotionState motion;
 const char* failedCall = nullptr;
 DWORD failedError = 0;
 
-// The arming thread's: from Arm to Disarm.
+// The arming thread's: from Arm to Disarm. The event is auto-reset: one
+// answer for each wait.
 ScopedHandle hookThread;
+ScopedHandle hookAnswered;
 
 // From Arm to Disarm: the guard dialog, which the audio notices and the
 // callback edge post to from any thread.
@@ -140,7 +142,7 @@ struct HookStart {
     HWND guard;
     int32_t sensitivity;
     bool mouse;
-    HANDLE answered;  // set once ok says whether the hooks are in place
+    HANDLE answered;  // set once ok says whether the hooks are in place, then after each ask
     bool ok;
 };
 
@@ -153,8 +155,6 @@ bool StartHooks(const HookStart& start, ScopedHook& keyboard, ScopedHook& mouse)
     }
     if (!SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST))
         LogFailedCall("SetThreadPriority (the hook thread)", GetLastError());
-    MSG msg;
-    PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);  // the queue, before anyone posts to it
     guard = start.guard;
     sensitivity = start.sensitivity;
     failedCall = nullptr;
@@ -170,8 +170,9 @@ DWORD HookThreadMainBody(HookStart& start)
     ScopedHook keyboard;
     ScopedHook mouse;
     const bool ok = StartHooks(start, keyboard, mouse);
+    const HANDLE answered = start.answered;
     start.ok = ok;
-    SetEvent(start.answered);  // start is the arming thread's again
+    SetEvent(answered);  // start is the arming thread's again
     if (!ok)
         return 0;
     MSG msg;
@@ -194,7 +195,7 @@ DWORD HookThreadMainBody(HookStart& start)
             break;
         }
         if (msg.message >= HOOK_MESSAGE_SET_MOUSE && msg.message <= HOOK_MESSAGE_RENEW)
-            SetEvent(reinterpret_cast<HANDLE>(msg.lParam));
+            SetEvent(answered);
     }
     if (failedCall)
         LogFailedCall(failedCall, failedError);
@@ -211,16 +212,11 @@ void AskHookThread(UINT message) noexcept
 {
     if (!hookThread)
         return;
-    const ScopedHandle done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!done) {
-        LogFailedCall("CreateEventW (a question to the hook thread)", GetLastError());
-        return;
-    }
-    if (!PostThreadMessageW(GetThreadId(hookThread.Get()), message, 0, reinterpret_cast<LPARAM>(done.Get()))) {
+    if (!PostThreadMessageW(GetThreadId(hookThread.Get()), message, 0, 0)) {
         LogFailedCall("PostThreadMessageW (to the hook thread)", GetLastError());
         return;
     }
-    const HANDLE waits[] = {done.Get(), hookThread.Get()};
+    const HANDLE waits[] = {hookAnswered.Get(), hookThread.Get()};
     WaitForMultipleObjects(2, waits, FALSE, INFINITE);
 }
 
@@ -233,20 +229,20 @@ void PostCallbackFailureAlarm() noexcept
 
 bool Arm(HWND guardDialog, const GuardConfig& config)
 {
-    const ScopedHandle answered(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!answered) {
-        LogFailedCall("CreateEventW (the hook thread's start)", GetLastError());
+    hookAnswered.Reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    if (!hookAnswered) {
+        LogFailedCall("CreateEventW (the hook thread's answers)", GetLastError());
         return false;
     }
     HookStart start = {GetThreadDesktop(GetCurrentThreadId()), guardDialog, config.sensitivity,
-                       (config.flags & FLAG_TRIGGER_MOUSE_MOVE) != 0, answered.Get(), false};
+                       (config.flags & FLAG_TRIGGER_MOUSE_MOVE) != 0, hookAnswered.Get(), false};
     hookThread.Reset(CreateThread(nullptr, 0, HookThreadMain, &start, 0, nullptr));
     if (!hookThread) {
         LogFailedCall("CreateThread (the hook thread)", GetLastError());
         return false;
     }
     // The thread ends by itself when it answers no, or fails before it can.
-    const HANDLE waits[] = {answered.Get(), hookThread.Get()};
+    const HANDLE waits[] = {hookAnswered.Get(), hookThread.Get()};
     if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 || !start.ok) {
         WaitForSingleObject(hookThread.Get(), INFINITE);
         hookThread.Reset();
