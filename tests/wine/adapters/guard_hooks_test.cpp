@@ -1,7 +1,7 @@
-// The real low-level hooks under injected input: a hook thread arms them and
-// owns a focused window that records every key message it is given and
-// stands in for the guard dialog the alarm start is posted to; the test
-// thread injects with SendInput. A key event the filter swallows never
+// The real low-level hooks under injected input: a stand-in guard thread
+// arms them and owns a focused window that records every key message it is
+// given and stands in for the guard dialog the alarm start is posted to; the
+// test thread injects with SendInput. A key event the filter swallows never
 // reaches the window; a final F13 marks the end of each injected sequence.
 #include <gtest/gtest.h>
 
@@ -34,15 +34,15 @@ struct KeyMessage {
     WPARAM key;
 };
 
-class HookThread {
+class GuardStandIn {
 public:
-    HookThread()
+    GuardStandIn()
     {
         thread_ = std::thread([this] { Main(); });
         std::unique_lock<std::mutex> lock(mutex_);
         ready_.wait(lock, [this] { return window_ != nullptr; });
     }
-    ~HookThread()
+    ~GuardStandIn()
     {
         PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
         thread_.join();
@@ -81,7 +81,7 @@ public:
 private:
     static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
     {
-        auto* self = reinterpret_cast<HookThread*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        auto* self = reinterpret_cast<GuardStandIn*>(GetWindowLongPtrW(window, GWLP_USERDATA));
         switch (message) {
         case WM_KEYDOWN:
         case WM_KEYUP:
@@ -180,7 +180,7 @@ void MoveSlowly(LONG dx, LONG dy)
 
 class GuardHooksTest : public testing::Test {
 protected:
-    HookThread hooks;
+    GuardStandIn hooks;
     GuardConfig config;  // no mouse trigger, the usual sensitivity
 
     void SetUp() override
