@@ -35,7 +35,8 @@ __declspec(dllexport) void ResetDistance();
 
 // What the hook thread does by itself every second: each hook installed
 // afresh, the new one before the old one goes, the travel sum kept. For
-// tests and the hook benchmark.
+// tests and the hook benchmark; between Arm and Disarm, never at the same
+// time as one of the three above (one answer event serves them all).
 void RenewHooks() noexcept;
 
 // From any thread, never waiting: posts the message to the armed guard's
