@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-bool ShouldSwallowKey(bool ctrlDown, uint32_t keyCode, bool altFlag)
+bool ShouldSwallowKey(bool ctrlDown, uint32_t keyCode, bool altFlag) noexcept
 {
     switch (keyCode) {
     case KEY_CONTROL:
@@ -23,14 +23,14 @@ bool ShouldSwallowKey(bool ctrlDown, uint32_t keyCode, bool altFlag)
     }
 }
 
-void ResetMotion(MotionState& state, int32_t x, int32_t y)
+void ResetMotion(MotionState& state, int32_t x, int32_t y) noexcept
 {
     state.lastX = x;
     state.lastY = y;
     state.distance = 0;
 }
 
-bool StepMotion(MotionState& state, int32_t x, int32_t y, int32_t sensitivity)
+bool StepMotion(MotionState& state, int32_t x, int32_t y, int32_t sensitivity) noexcept
 {
     const double dx = double(int64_t(state.lastX) - x);
     const double dy = double(int64_t(state.lastY) - y);

@@ -25,7 +25,7 @@ constexpr uint32_t KEY_VOLUME_UP = 0xAF;
 // stuck down for good, so every later key (the password too) would be lost.
 // Alt is caught by its key code as well because not every system sets the
 // Alt flag; without Alt's key-down no Alt combination can form.
-bool ShouldSwallowKey(bool ctrlDown, uint32_t keyCode, bool altFlag);
+bool ShouldSwallowKey(bool ctrlDown, uint32_t keyCode, bool altFlag) noexcept;
 
 // The mouse-motion detector's running sum of cursor travel since the last
 // reset, in whole pixels.
@@ -36,11 +36,11 @@ struct MotionState {
 };
 
 // Starts the sum again from the given cursor position.
-void ResetMotion(MotionState& state, int32_t x, int32_t y);
+void ResetMotion(MotionState& state, int32_t x, int32_t y) noexcept;
 
 // Adds the straight distance from the last position to (x, y), truncated to
 // whole pixels, and makes (x, y) the last position. Returns true when the sum
 // has passed the sensitivity (strictly greater); the sum then starts again
 // from 0. 64-bit and floating arithmetic: no jump across the whole 32-bit
 // coordinate range overflows.
-bool StepMotion(MotionState& state, int32_t x, int32_t y, int32_t sensitivity);
+bool StepMotion(MotionState& state, int32_t x, int32_t y, int32_t sensitivity) noexcept;

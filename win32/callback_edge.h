@@ -1,6 +1,7 @@
-// The one policy for a failure that escapes a callback: a dialog, window,
-// hook or timer procedure, a WinINet status callback, a COM notification or
-// a thread entry. Windows calls these, so nothing may be thrown back to it.
+// The one policy for a failure that escapes a callback: a dialog, window or
+// timer procedure, a WinINet status callback, a COM notification or a thread
+// entry. Windows calls these, so nothing may be thrown back to it. (The
+// low-level hook procedures call nothing that throws and need no edge.)
 //
 // Failures the program expects (a mixer that will not open, a closed service)
 // are results, handled where they happen; only allocation throws, and where
@@ -15,8 +16,6 @@
 //   - dialog procedures: FALSE, except the guard dialog: TRUE, so that no
 //     default handling (a close, a session end) runs on its behalf;
 //   - window procedures: 0;
-//   - hook procedures: 1, the event swallowed and the next hook not called
-//     (hooks run only while armed);
 //   - COM notifications: S_OK; thread entries: 0; WinINet and timer
 //     procedures return nothing.
 #pragma once

@@ -1,6 +1,6 @@
-// Message-only windows: the hook thread's window and the service client's
-// watchdog window. A window message reaches its thread even
-// inside a modal dialog's loop, where a posted thread message would be lost.
+// Message-only windows, such as the service client's watchdog window. A
+// window message reaches its thread even inside a modal dialog's loop, where
+// a posted thread message would be lost.
 #pragma once
 
 #include <windows.h>

@@ -45,6 +45,7 @@ std::atomic<DWORD> holdMs{0};
 GuardConfig config;
 GuardAlarm* alarm = nullptr;
 std::atomic<bool> sounding{false};  // the alarm's state, for the main thread
+std::atomic<bool> armed{false};
 
 // The stand-in guard dialog: holds the alarm start up (not a repeated start,
 // which does nothing), then starts the alarm.
@@ -76,7 +77,7 @@ DWORD WINAPI GuardThread(LPVOID ready) noexcept
     if (!TryOpenMixerWithWindow(nullptr))
         SoundFatal(nullptr);
     const HWND guardWindow = CreateMessageWindow(L"HookAnswerGuard", GuardWindowProc);
-    Arm(guardWindow, config);
+    armed = Arm(guardWindow, config);
     SetEvent(static_cast<HANDLE>(ready));
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         if (msg.message == GUARD_STOP_ALARM && !msg.hwnd) {
@@ -176,6 +177,8 @@ int wmain(int argc, wchar_t** argv)
             return Fail("cannot start the guard thread");
         WaitForSingleObject(ready.Get(), INFINITE);
     }
+    if (!armed)
+        return Fail("cannot arm");
 
     ReportRenewal(200);
     std::vector<double> idle;

@@ -1,7 +1,7 @@
-// The real low-level hooks under injected input: a hook thread arms them and
-// owns a focused window that records every key message it is given and
-// stands in for the guard dialog the alarm start is posted to; the test
-// thread injects with SendInput. A key event the filter swallows never
+// The real low-level hooks under injected input: a stand-in guard thread
+// arms them and owns a focused window that records every key message it is
+// given and stands in for the guard dialog the alarm start is posted to; the
+// test thread injects with SendInput. A key event the filter swallows never
 // reaches the window; a final F13 marks the end of each injected sequence.
 #include <gtest/gtest.h>
 
@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cmath>
 #include <condition_variable>
+#include <cstdlib>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -33,15 +34,15 @@ struct KeyMessage {
     WPARAM key;
 };
 
-class HookThread {
+class GuardStandIn {
 public:
-    HookThread()
+    GuardStandIn()
     {
         thread_ = std::thread([this] { Main(); });
         std::unique_lock<std::mutex> lock(mutex_);
         ready_.wait(lock, [this] { return window_ != nullptr; });
     }
-    ~HookThread()
+    ~GuardStandIn()
     {
         PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
         thread_.join();
@@ -80,7 +81,7 @@ public:
 private:
     static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
     {
-        auto* self = reinterpret_cast<HookThread*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        auto* self = reinterpret_cast<GuardStandIn*>(GetWindowLongPtrW(window, GWLP_USERDATA));
         switch (message) {
         case WM_KEYDOWN:
         case WM_KEYUP:
@@ -167,9 +168,19 @@ void Move(LONG dx, LONG dy)
     Inject(MouseInput(MOUSEEVENTF_MOVE, dx, dy));
 }
 
+// Five pixels at a time, as longer relative moves are accelerated; then a
+// move of nothing, as each move is counted at the next event.
+void MoveSlowly(LONG dx, LONG dy)
+{
+    const LONG steps = std::max(std::abs(dx), std::abs(dy)) / 5;
+    for (LONG i = 0; i < steps; ++i)
+        Move(dx / steps, dy / steps);
+    Move(0, 0);
+}
+
 class GuardHooksTest : public testing::Test {
 protected:
-    HookThread hooks;
+    GuardStandIn hooks;
     GuardConfig config;  // no mouse trigger, the usual sensitivity
 
     void SetUp() override
@@ -206,7 +217,12 @@ protected:
         });
     }
 
-    void Arm() { hooks.Run([this] { ::Arm(hooks.Window(), config); }); }
+    void Arm()
+    {
+        bool armed = false;
+        hooks.Run([&] { armed = ::Arm(hooks.Window(), config); });
+        ASSERT_TRUE(armed);
+    }
     void Disarm() { hooks.Run([] { ::Disarm(); }); }
 };
 
@@ -297,14 +313,6 @@ TEST_F(GuardHooksTest, DisarmedKeysFlowAgain)
     EXPECT_TRUE(ReachedDown(VK_TAB));
 }
 
-std::atomic<int> motionAlarms{0};
-
-long CountMotionAlarm()
-{
-    ++motionAlarms;
-    return 1;
-}
-
 LONG Travel(POINT from, POINT to)
 {
     // Whole pixels per step, as the detector counts them.
@@ -313,17 +321,14 @@ LONG Travel(POINT from, POINT to)
     return LONG(std::sqrt(dx * dx + dy * dy));
 }
 
-TEST_F(GuardHooksTest, MotionPastTheSensitivityCallsTheCallbackOnce)
+TEST_F(GuardHooksTest, MotionPastTheSensitivityPostsOneAlarmStart)
 {
-    config.sensitivity = 50;  // copied at arming; the mouse trigger stays off
+    config.flags = FLAG_TRIGGER_MOUSE_MOVE;
+    config.sensitivity = 50;
     SetCursorPos(300, 300);
     Settle();
+    const int before = hooks.AlarmStarts();
     Arm();
-    motionAlarms = 0;
-    hooks.Run([] {
-        ResetDistance();
-        SetHook(CountMotionAlarm, GetModuleHandleW(nullptr));
-    });
     POINT start = {};
     GetCursorPos(&start);
     // Five pixels at a time up to 50 (longer relative moves are accelerated);
@@ -342,48 +347,48 @@ TEST_F(GuardHooksTest, MotionPastTheSensitivityCallsTheCallbackOnce)
         last = now;
     }
     ASSERT_EQ(travelled, 50) << "the injected moves were not taken one pixel each";
-    EXPECT_EQ(motionAlarms, 0);
+    EXPECT_EQ(hooks.AlarmStarts(), before);
     Move(0, 1);
     Move(0, 0);
     Settle();
-    EXPECT_EQ(motionAlarms, 1);
+    EXPECT_EQ(hooks.AlarmStarts(), before + 1);
+    EXPECT_EQ(hooks.LastCause(), WPARAM(AlarmCause::MouseMoved));
     // Clicks and zero moves after it add nothing.
     Move(0, 0);
     Move(0, 0);
     Settle();
-    EXPECT_EQ(motionAlarms, 1);
+    EXPECT_EQ(hooks.AlarmStarts(), before + 1);
     hooks.Run([] { StopHook(); });
     Move(0, 60);
     Move(0, 0);
     Settle();
-    EXPECT_EQ(motionAlarms, 1);
+    EXPECT_EQ(hooks.AlarmStarts(), before + 1) << "motion counted after StopHook";
     Disarm();
 }
 
-TEST_F(GuardHooksTest, ArmedMotionPostsTheAlarmStartToTheGuard)
+TEST_F(GuardHooksTest, NoMouseHookWithoutTheMotionTrigger)
 {
-    config.flags = FLAG_TRIGGER_MOUSE_MOVE;
     config.sensitivity = 20;
-    SetCursorPos(400, 300);
+    SetCursorPos(300, 300);
     Settle();
     const int before = hooks.AlarmStarts();
     Arm();
-    for (int i = 0; i < 4; ++i)
-        Move(5, 0);
-    Move(0, 0);
+    MoveSlowly(30, 0);
+    Settle();
+    EXPECT_EQ(hooks.AlarmStarts(), before) << "motion counted with the trigger off";
+    hooks.Run([] { SetHook(); });  // counts from here
+    MoveSlowly(0, 15);
     Settle();
     EXPECT_EQ(hooks.AlarmStarts(), before);
-    Move(0, 5);
-    Move(0, 0);
+    hooks.Run([] { ResetDistance(); });
+    MoveSlowly(0, 15);
     Settle();
-    // Posted from the hook thread; the window's own loop delivers it.
-    for (int i = 0; i < 200 && hooks.AlarmStarts() == before; ++i)
-        Sleep(10);
+    EXPECT_EQ(hooks.AlarmStarts(), before) << "ResetDistance kept the travel";
+    MoveSlowly(0, 10);
+    Settle();
     EXPECT_EQ(hooks.AlarmStarts(), before + 1);
-    EXPECT_EQ(hooks.LastCause(), WPARAM(AlarmCause::MouseMoved));
     Disarm();
-    Move(0, 40);
-    Move(0, 0);
+    MoveSlowly(0, -40);
     Settle();
     EXPECT_EQ(hooks.AlarmStarts(), before + 1) << "disarmed, motion still posted an alarm start";
 }
@@ -392,15 +397,12 @@ TEST_F(GuardHooksTest, HooksAnswerWhileTheArmingThreadIsBusy)
 {
     // The arming thread stands still (as in a slow alarm start) until the
     // injected input has been answered: the hooks must not need it.
+    config.flags = FLAG_TRIGGER_MOUSE_MOVE;
     config.sensitivity = 20;
     SetCursorPos(300, 300);
     Settle();
+    const int before = hooks.AlarmStarts();
     Arm();
-    motionAlarms = 0;
-    hooks.Run([] {
-        ResetDistance();
-        SetHook(CountMotionAlarm, GetModuleHandleW(nullptr));
-    });
     const ScopedHandle busy(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     const ScopedHandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     std::thread blocker([&] {
@@ -413,13 +415,30 @@ TEST_F(GuardHooksTest, HooksAnswerWhileTheArmingThreadIsBusy)
     Chord({VK_LMENU, VK_TAB});
     Move(30, 0);
     Move(0, 0);
-    EXPECT_GE(motionAlarms, 1) << "the motion was not counted while the arming thread was busy";
     SetEvent(release.Get());
     blocker.join();
     Settle();
     EXPECT_FALSE(Reached(VK_MENU)) << "Alt got through while the arming thread was busy";
-    hooks.Run([] { StopHook(); });
+    EXPECT_EQ(hooks.AlarmStarts(), before + 1) << "the motion was not counted while the arming thread was busy";
     Disarm();
+}
+
+TEST(GuardHooksRefusalTest, NoHooksOnTheDesktopRefusesToArm)
+{
+    // A desktop this program may not hook: Arm says so and leaves nothing armed.
+    const ScopedDesktop desktop(CreateDesktopW(L"KestrovaNoHooks", nullptr, nullptr, 0, GENERIC_ALL, nullptr));
+    const ScopedDesktop noHooks(OpenDesktopW(L"KestrovaNoHooks", 0, FALSE, DESKTOP_CREATEWINDOW | DESKTOP_READOBJECTS));
+    ASSERT_TRUE(noHooks);
+    bool armed = true;
+    std::thread([&] {
+        ASSERT_TRUE(SetThreadDesktop(noHooks.Get()));
+        armed = Arm(nullptr, GuardConfig{});
+        EXPECT_FALSE(GuardArmed());
+        EXPECT_EQ(ArmedGuardWindow(), nullptr);
+        ResetDistance();  // no hook thread to wait for
+        Disarm();
+    }).join();
+    EXPECT_FALSE(armed);
 }
 
 }  // namespace
