@@ -232,7 +232,12 @@ void InitGuardDialog(HWND dialog, GuardDialogData& data)
     // changes; the autostart value follows the record.
     SaveAndChangeForArming();
     data.runningRequest.Hold();
-    Arm(dialog, data.config);
+    // Blind without its hooks: what arming changed goes back at once.
+    if (!Arm(dialog, data.config)) {
+        data.runningRequest.Clear();
+        GiveBackAtUnlock();
+        return RefuseArming(dialog, data, "SetWindowsHookExW");
+    }
     LogEvent(ArmedEventText(data.config.flags));
     // Since Vista an idle machine sleeps without asking, and a sleeping one
     // cannot sound; and a refused shutdown should say why.

@@ -16,7 +16,7 @@ struct GuardConfig;
 // callback starts the alarm. False, with the failure logged and no hook
 // thread left, when the thread could not start, reach the desktop or install
 // a hook: the guard is not armed.
-bool Arm(HWND guardDialog, const GuardConfig& config);
+[[nodiscard]] bool Arm(HWND guardDialog, const GuardConfig& config);
 // Ends the hook thread, its hooks with it, and waits for it; then GuardArmed
 // answers false and nothing is posted to the guard any more.
 void Disarm();
