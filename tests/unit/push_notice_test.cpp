@@ -2,10 +2,14 @@
 // says, and the schedule of tries up to the unlock's last one.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
+#include <tuple>
 #include <utility>
+#include <vector>
 
 #include "online/push_notice.h"
+#include "online/push_waiting.h"
 #include "settings/settings_dialog_rules.h"
 
 namespace {
@@ -158,6 +162,59 @@ TEST(PushQueue, RetriesWithAGrowingPauseUntilTheUnlocksLastTry)
     EXPECT_EQ(queue.Settle(*again, false, 201500).after, PushAfter::Dropped);
     EXPECT_EQ(queue.Waiting(), 0u);
     EXPECT_FALSE(queue.NextDueMs());
+}
+
+// The messages left waiting, as the registry keeps them: what this version
+// wrote reads back whole; anything else reads as nothing, so it is deleted.
+TEST(PushWaiting, RoundTripAndEveryValueItDidNotWriteWholeRefused)
+{
+    const std::vector<WaitingPush> two = {
+        {"2026-12-08 23:41:07 (UTC+01:00)", {"Kestrova alarm", "high", "rotating_light", "Went off: \xc3\xa9\n."}},
+        {"2026-12-08 23:45:00 (UTC+01:00)", {"Kestrova disarmed", "default", "unlock", ""}},
+    };
+    const std::vector<uint8_t> bytes = EncodePushWaiting(two);
+    const auto changed = [&](size_t at, uint8_t to) {
+        std::vector<uint8_t> copy = bytes;
+        copy[at] = to;
+        return copy;
+    };
+    std::vector<uint8_t> longer = bytes;
+    longer.push_back(0);
+    std::vector<uint8_t> overLong = EncodePushWaiting({});
+    overLong.resize(PUSH_WAITING_MAX_BYTES + 1);
+    const struct {
+        const char* name;
+        std::vector<uint8_t> value;
+        size_t count;  // read back; SIZE_MAX: refused
+    } rows[] = {
+        {"two messages", bytes, 2},
+        {"none", EncodePushWaiting({}), 0},
+        {"cut in the last body", std::vector<uint8_t>(bytes.begin(), bytes.end() - 1), SIZE_MAX},
+        {"cut in the head", std::vector<uint8_t>(bytes.begin(), bytes.begin() + 4), SIZE_MAX},
+        {"a byte left over", longer, SIZE_MAX},
+        {"another mark", changed(0, 'X'), SIZE_MAX},
+        {"another version", changed(3, 2), SIZE_MAX},
+        {"a count past the bound", changed(4, PUSH_WAITING_MAX_MESSAGES + 1), SIZE_MAX},
+        {"a line break in a title", changed(5 + 2 + two[0].firstTried.size() + 2, '\n'), SIZE_MAX},
+        {"longer than any written", overLong, SIZE_MAX},
+    };
+    for (const auto& row : rows) {
+        const std::optional<std::vector<WaitingPush>> read = DecodePushWaiting(row.value);
+        ASSERT_EQ(read ? read->size() : SIZE_MAX, row.count) << row.name;
+    }
+    const std::vector<WaitingPush> back = *DecodePushWaiting(bytes);
+    EXPECT_EQ(FirstTriedMarked(back[0]).body, "Went off: \xc3\xa9\n.\nFirst tried: 2026-12-08 23:41:07 (UTC+01:00)");
+    EXPECT_EQ(std::tie(back[1].message.title, back[1].message.priority, back[1].message.tags, back[1].firstTried),
+              std::tie(two[1].message.title, two[1].message.priority, two[1].message.tags, two[1].firstTried));
+
+    // Too many, or too big: the oldest are kept, within the bounds.
+    std::vector<WaitingPush> many(PUSH_WAITING_MAX_MESSAGES + 3, two[0]);
+    EXPECT_EQ(DecodePushWaiting(EncodePushWaiting(many))->size(), PUSH_WAITING_MAX_MESSAGES);
+    many[0].message.body.assign(PUSH_WAITING_MAX_BYTES / 2, 'b');
+    many[1].message.body.assign(PUSH_WAITING_MAX_BYTES / 2, 'b');
+    const std::vector<uint8_t> big = EncodePushWaiting(many);
+    EXPECT_LE(big.size(), PUSH_WAITING_MAX_BYTES);
+    EXPECT_EQ(DecodePushWaiting(big)->front().message.body.size(), PUSH_WAITING_MAX_BYTES / 2);
 }
 
 }  // namespace
