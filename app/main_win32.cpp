@@ -72,9 +72,13 @@ int RunProgram()
     OwnerState owner;
     Settings& settings = owner.settings;
     owner.key = LoadSettings(settings, *CreateSettingsRegistryStore());
-    // What an armed process that never unlocked left changed on the machine.
+    // Messages an earlier run never got through go out before any news of
+    // this one, such as what an armed process that never unlocked left
+    // changed on the machine.
+    const PushTarget push{settings.GetNotifyUrl(), settings.GetNotifyToken()};
+    ResendWaitingPushes(push);
     if (GiveBackLeftOverRecord())
-        QueueGiveBackPush(PushTarget{settings.GetNotifyUrl(), settings.GetNotifyToken()});
+        QueueGiveBackPush(push);
 
     if (settings.HasFlag(FLAG_AGREEMENT_PENDING)) {
         GetUiResources();

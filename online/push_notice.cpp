@@ -36,6 +36,22 @@ std::string TwoDigits(int value)
     return digits.size() < 2 ? "0" + digits : digits;
 }
 
+// The pause after the n-th try that was not taken (n from 1).
+int64_t RetryPauseMs(unsigned failedTries)
+{
+    switch (failedTries) {
+    case 0:
+    case 1:
+        return 5000;
+    case 2:
+        return 15000;
+    case 3:
+        return 45000;
+    default:
+        return 120000;
+    }
+}
+
 }  // namespace
 
 bool IsLoopbackHost(const std::string& host)
@@ -171,11 +187,10 @@ std::string DurationText(int64_t seconds)
     return text + std::to_string(seconds % 60) + " s";
 }
 
-PushMessage AlarmPush(AlarmCause cause, const std::string& computer, const LocalTime& time)
+PushMessage AlarmPush(const std::string& causeText, const std::string& computer, const LocalTime& time)
 {
     return {"Kestrova alarm", "high", "rotating_light",
-            "The alarm went off on " + computer + " at " + EventTimeText(time) + ": " + AlarmCauseText(cause) +
-                "."};
+            "The alarm went off on " + computer + " at " + EventTimeText(time) + ": " + causeText + "."};
 }
 
 PushMessage UnlockPush(std::optional<int64_t> sirenSeconds, uint32_t wrongPasswords, const std::string& computer,
@@ -194,6 +209,21 @@ PushMessage GiveBackPush(const std::string& computer, const LocalTime& time)
             "Kestrova started on " + computer + " at " + EventTimeText(time) +
                 " and found that it had been armed when it last ended, without an unlock (ended by force, "
                 "crashed, or the power was cut). It gave back what arming had changed."};
+}
+
+PushMessage StoppedWhileArmedPush(const std::string& computer, const LocalTime& time)
+{
+    return {"Kestrova was stopped while armed", "high", "warning",
+            "Windows ended the session on " + computer + " at " + EventTimeText(time) +
+                " while Kestrova was armed: someone chose to sign out or shut down anyway. Nothing guards it "
+                "now."};
+}
+
+PushMessage BatteryLowPush(const std::string& computer, const LocalTime& time)
+{
+    return {"Kestrova: battery low", "high", "battery",
+            "The armed laptop " + computer + " is on battery at 10 % or less (" + EventTimeText(time) +
+                "). Windows will soon hibernate it, which ends the guard."};
 }
 
 PushMessage TestPush(const std::string& computer, const LocalTime& time)
@@ -263,88 +293,22 @@ std::string TestOutcomeBoxText(const PushOutcome& outcome)
            std::to_string(outcome.error) + ").";
 }
 
-int64_t RetryPauseMs(unsigned failedTries)
+PushSettled SettleTry(unsigned triesBefore, bool taken, bool lastTry, bool unlockedSince)
 {
-    switch (failedTries) {
-    case 0:
-    case 1:
-        return 5000;
-    case 2:
-        return 15000;
-    case 3:
-        return 45000;
-    default:
-        return 120000;
-    }
-}
-
-void PushQueue::Add(const PushTarget& target, const PushMessage& message, int64_t nowMs)
-{
-    PushJob job;
-    job.id = ++lastId_;
-    job.target = target;
-    job.message = message;
-    job.dueMs = nowMs;
-    job.unlocksBefore = unlocks_;
-    jobs_.push_back(std::move(job));
-}
-
-std::optional<PushJob> PushQueue::TakeDue(int64_t nowMs)
-{
-    // The earliest due first; among equals, the oldest.
-    auto first = std::min_element(jobs_.begin(), jobs_.end(), [](const PushJob& a, const PushJob& b) {
-        return a.dueMs < b.dueMs || (a.dueMs == b.dueMs && a.id < b.id);
-    });
-    if (first == jobs_.end() || first->dueMs > nowMs)
-        return std::nullopt;
-    PushJob job = std::move(*first);
-    jobs_.erase(first);
-    return job;
-}
-
-PushSettled PushQueue::Settle(PushJob job, bool taken, int64_t nowMs)
-{
-    ++job.tries;
     if (taken)
         return {PushAfter::Taken, 0};
-    if (job.lastTry)
+    if (lastTry)
         return {PushAfter::Dropped, 0};
-    if (job.unlocksBefore != unlocks_) {
-        // An unlock came while it was being tried: that try may have started
-        // before it, so one more, at once, and then no more.
-        job.lastTry = true;
-        job.dueMs = nowMs;
-    } else {
-        job.dueMs = nowMs + RetryPauseMs(job.tries);
-    }
-    const PushSettled settled{PushAfter::Again, job.dueMs - nowMs};
-    jobs_.push_back(std::move(job));
-    return settled;
+    if (unlockedSince)
+        return {PushAfter::Again, 0};
+    return {PushAfter::Again, RetryPauseMs(triesBefore + 1)};
 }
 
-void PushQueue::LastTryForAll(int64_t nowMs)
+std::string PushTryLogLine(const std::string& title, unsigned triesBefore, const PushOutcome& outcome,
+                           const PushSettled& settled)
 {
-    ++unlocks_;
-    for (PushJob& job : jobs_) {
-        job.lastTry = true;
-        job.dueMs = std::min(job.dueMs, nowMs);
-        job.unlocksBefore = unlocks_;
-    }
-}
-
-std::optional<int64_t> PushQueue::NextDueMs() const
-{
-    if (jobs_.empty())
-        return std::nullopt;
-    return std::min_element(jobs_.begin(), jobs_.end(),
-                            [](const PushJob& a, const PushJob& b) { return a.dueMs < b.dueMs; })
-        ->dueMs;
-}
-
-std::string PushTryLogLine(const PushJob& job, const PushOutcome& outcome, const PushSettled& settled)
-{
-    std::string line = "Push message \"" + job.message.title + "\", try " + std::to_string(job.tries + 1) + ": " +
-                       PushOutcomeText(outcome);
+    std::string line =
+        "Push message \"" + title + "\", try " + std::to_string(triesBefore + 1) + ": " + PushOutcomeText(outcome);
     switch (settled.after) {
     case PushAfter::Taken:
         break;

@@ -13,8 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "guard/alarm_cause.h"
-
 // --- The address ("NotifyUrl") ------------------------------------------------
 
 constexpr size_t PUSH_ADDRESS_MAX_CHARS = 300;
@@ -67,13 +65,18 @@ std::string EventTimeText(const LocalTime& time);
 // "0 s", "45 s", "4 min 3 s", "2 h 0 min 5 s"
 std::string DurationText(int64_t seconds);
 
-PushMessage AlarmPush(AlarmCause cause, const std::string& computer, const LocalTime& time);
+// causeText: why the alarm started, one phrase without a full stop.
+PushMessage AlarmPush(const std::string& causeText, const std::string& computer, const LocalTime& time);
 // At every unlock: an unlock the owner did not make is news too. How long
 // the siren sounded (none when it never started), how many wrong passwords.
 PushMessage UnlockPush(std::optional<int64_t> sirenSeconds, uint32_t wrongPasswords,
                                       const std::string& computer, const LocalTime& time);
 // At start-up, after what a killed armed process had changed was given back.
 PushMessage GiveBackPush(const std::string& computer, const LocalTime& time);
+// When the session ends while armed: someone signed out or shut down anyway.
+PushMessage StoppedWhileArmedPush(const std::string& computer, const LocalTime& time);
+// While armed on battery at 10 % or less: hibernation will end the guard.
+PushMessage BatteryLowPush(const std::string& computer, const LocalTime& time);
 PushMessage TestPush(const std::string& computer, const LocalTime& time);
 
 // --- One try and its outcome ----------------------------------------------------
@@ -95,23 +98,9 @@ std::string TestOutcomeBoxText(const PushOutcome& outcome);
 
 // --- Trying again ---------------------------------------------------------------
 
-// The pause after the n-th try that was not taken (n from 1): 5 s, 15 s,
-// 45 s, then every 2 minutes.
-int64_t RetryPauseMs(unsigned failedTries);
-
 struct PushTarget {
     std::string url;
     std::string token;  // empty: no Authorization header
-};
-
-struct PushJob {
-    uint64_t id = 0;
-    PushTarget target;
-    PushMessage message;
-    unsigned tries = 0;  // tries made so far
-    int64_t dueMs = 0;
-    bool lastTry = false;  // dropped after this try, whatever comes of it
-    uint32_t unlocksBefore = 0;
 };
 
 enum class PushAfter { Taken, Dropped, Again };
@@ -120,29 +109,14 @@ struct PushSettled {
     int64_t pauseMs = 0;  // for Again: until the next try (0: at once, its last)
 };
 
-// The messages waiting to be sent. Each is tried until it is taken; an unlock
-// gives every message still waiting (or in flight) one last try and then
-// drops it, so an alarm is retried for as long as the guard is up. Times are
-// milliseconds on a steady clock. Not thread-safe: its owner locks.
-class PushQueue {
-public:
-    void Add(const PushTarget& target, const PushMessage& message, int64_t nowMs);
-    // The job due first once it is due, taken out of the queue to be tried.
-    std::optional<PushJob> TakeDue(int64_t nowMs);
-    // What the try of a taken-out job came to; a job tried again is back in
-    // the queue, due after its pause.
-    PushSettled Settle(PushJob job, bool taken, int64_t nowMs);
-    void LastTryForAll(int64_t nowMs);
-    std::optional<int64_t> NextDueMs() const;
-    size_t Waiting() const { return jobs_.size(); }
-
-private:
-    std::vector<PushJob> jobs_;
-    uint32_t unlocks_ = 0;
-    uint64_t lastId_ = 0;
-};
+// What comes of one try. A message is tried until it is taken, after a pause
+// of 5 s, 15 s, 45 s, then every 2 minutes; an unlock gives it one last try
+// and then drops it, so an alarm is retried for as long as the guard is up. lastTry: the unlock came before this try;
+// unlockedSince: it came during it (that try may have started before it, so
+// one more, at once).
+PushSettled SettleTry(unsigned triesBefore, bool taken, bool lastTry, bool unlockedSince);
 
 // The log's line for one try: which message, which try, what came of it, and
 // what happens next. Never the token.
-// The job as it was tried (its tries before this one).
-std::string PushTryLogLine(const PushJob& job, const PushOutcome& outcome, const PushSettled& settled);
+std::string PushTryLogLine(const std::string& title, unsigned triesBefore, const PushOutcome& outcome,
+                           const PushSettled& settled);

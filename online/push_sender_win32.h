@@ -1,27 +1,51 @@
 // The owner's push messages over the real machine (the rules are in
-// online/push_notice.h). The Queue calls take the event's time and the
-// computer's name, hand the message to a thread of its own and return: no
-// siren, hook or guard tick ever waits for the network. That thread sends one
-// message at a time and tries again on the schedule until the message is
-// taken or an unlock drops it; each try and its outcome goes to the log.
-// With no valid "NotifyUrl", nothing is queued.
+// online/push_notice.h). Each call below takes the event's time and the
+// computer's name, notes the message in the registry value PushWaiting
+// (online/push_waiting.h) and hands it to a thread of its own, one per
+// message: no siren, hook or guard tick ever waits for the network. That
+// thread tries the message on the schedule until it is taken or an unlock
+// drops it, logs each try and its outcome, and then takes the message off
+// PushWaiting. First tries go out in the order the messages came.
+// With no valid "NotifyUrl", nothing is sent.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
-#include "guard/alarm_cause.h"
 #include "online/push_notice.h"
+#include "online/push_waiting.h"
 
-// At the alarm's start, on the guard thread; also notes when the siren began.
-void QueueAlarmPush(const PushTarget& target, AlarmCause cause) noexcept;
-// At unlock: every message still waiting gets one last try, then the
-// disarmed message goes out, when something happened while armed.
-void QueueUnlockPush(const PushTarget& target, uint32_t wrongPasswords) noexcept;
+// At start-up, before any other message: what an earlier run left waiting
+// goes out first, each marked with its first time.
+void ResendWaitingPushes(const PushTarget& target) noexcept;
+// action runs once, on whatever thread, as soon as no message waits any more
+// (at once when none does; one action at a time). After ResendWaitingPushes.
+void WhenNoPushWaits(void (*action)()) noexcept;
+
+// At the alarm's start. causeText: why, one phrase without a full stop.
+void QueueAlarmPush(const PushTarget& target, const std::string& causeText) noexcept;
+// At unlock: every message still waiting gets one last try and is then
+// dropped; the disarmed message goes out. sirenSeconds: how long the siren
+// sounded, none when it never started.
+void QueueUnlockPush(const PushTarget& target, std::optional<int64_t> sirenSeconds,
+                     uint32_t wrongPasswords) noexcept;
 // At start-up, when a crashed armed process's changes were given back.
 void QueueGiveBackPush(const PushTarget& target) noexcept;
+// While armed on a nearly empty battery.
+void QueueBatteryLowPush(const PushTarget& target) noexcept;
+// When the session ends while armed: waits at most timeoutMs for the message
+// to be taken; one not taken by then waits in PushWaiting for the next start.
+void SendStoppedWhileArmedPush(const PushTarget& target, unsigned timeoutMs) noexcept;
+
+// The guard's calls until it passes the cause's words and the siren's time
+// itself; they go, with app/guard_push_calls_win32.cpp, when it does.
+enum class AlarmCause : uint8_t;
+void QueueAlarmPush(const PushTarget& target, AlarmCause cause) noexcept;
+void QueueUnlockPush(const PushTarget& target, uint32_t wrongPasswords) noexcept;
 
 // The settings dialog's test: one try of the test message to the target, on
 // a thread of its own. Its outcome is posted to window as message, with a
@@ -32,3 +56,8 @@ bool StartPushTest(HWND window, UINT message, const PushTarget& target) noexcept
 // One POST of the message, waiting for the server's answer
 // (online/push_post_win32.cpp).
 PushOutcome PostPush(const PushTarget& target, const PushMessage& message);
+
+// The value PushWaiting under the program's key (online/push_waiting_win32.cpp).
+// Loading deletes a value this program cannot read; saving nothing deletes it.
+std::vector<WaitingPush> LoadPushWaiting();
+void SavePushWaiting(const std::vector<WaitingPush>& waiting);

@@ -1,11 +1,16 @@
 // The owner's push messages: which addresses are taken, what each message
-// says, and the schedule of tries up to the unlock's last one.
+// says, the schedule of tries up to the unlock's last one, and the record of
+// the messages still waiting.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
+#include <tuple>
 #include <utility>
+#include <vector>
 
 #include "online/push_notice.h"
+#include "online/push_waiting.h"
 #include "settings/settings_dialog_rules.h"
 
 namespace {
@@ -61,11 +66,8 @@ TEST(PushMessages, SayWhatHappenedWhereAndWhen)
         const char* tags;
         std::string body;
     } rows[] = {
-        {AlarmPush(AlarmCause::MouseMoved, "KIM-PC", time), "Kestrova alarm", "high", "rotating_light",
+        {AlarmPush("the mouse was moved", "KIM-PC", time), "Kestrova alarm", "high", "rotating_light",
          "The alarm went off on KIM-PC at " + at + ": the mouse was moved."},
-        {AlarmPush(AlarmCause::SessionChange, "KIM-PC", time), "Kestrova alarm", "high", "rotating_light",
-         "The alarm went off on KIM-PC at " + at +
-             ": the Windows session was switched, disconnected or taken over remotely."},
         {UnlockPush(243, 2, "KIM-PC", time), "Kestrova disarmed", "default", "unlock",
          "KIM-PC was disarmed with the password at " + at +
              ". The siren sounded for 4 min 3 s. Wrong passwords typed: 2."},
@@ -74,6 +76,12 @@ TEST(PushMessages, SayWhatHappenedWhereAndWhen)
         {GiveBackPush("KIM-PC", time), "Kestrova was stopped while armed", "high", "warning",
          "Kestrova started on KIM-PC at " + at + " and found that it had been armed when it last ended, without an "
          "unlock (ended by force, crashed, or the power was cut). It gave back what arming had changed."},
+        {StoppedWhileArmedPush("KIM-PC", time), "Kestrova was stopped while armed", "high", "warning",
+         "Windows ended the session on KIM-PC at " + at + " while Kestrova was armed: someone chose to sign out or "
+         "shut down anyway. Nothing guards it now."},
+        {BatteryLowPush("KIM-PC", time), "Kestrova: battery low", "high", "battery",
+         "The armed laptop KIM-PC is on battery at 10 % or less (" + at +
+             "). Windows will soon hibernate it, which ends the guard."},
         {TestPush("KIM-PC", time), "Kestrova test", "default", "bell",
          "Test message from Kestrova on KIM-PC at " + at + ". Alarms will reach you here."},
     };
@@ -105,59 +113,94 @@ TEST(PushOutcomes, InWordsForTheBoxAndTheLog)
 }
 
 // One alarm message through a dead network: tried at once, then after 5 s,
-// 15 s, 45 s and every 2 minutes; the unlock gives it one last try and drops
-// it, and the disarmed message that follows is tried on its own schedule.
-TEST(PushQueue, RetriesWithAGrowingPauseUntilTheUnlocksLastTry)
+// 15 s, 45 s and every 2 minutes; an unlock during a try brings one more at
+// once, an unlock before it makes it the last, and then it is dropped.
+TEST(PushTries, RetryWithAGrowingPauseUntilTheUnlocksLastTry)
 {
-    PushQueue queue;
-    const PushTarget target{"https://ntfy.sh/t", "tk"};
-    queue.Add(target, PushMessage{"Kestrova alarm", "high", "", ""}, 1000);
     const struct {
-        int64_t now;
-        bool due;
+        unsigned triesBefore;
+        bool taken, lastTry, unlockedSince;
         PushAfter after;
         int64_t pause;
         const char* logTail;
-    } tries[] = {
-        {1000, true, PushAfter::Again, 5000, "try 1: not sent: a network error (error 1); next try in 5 s"},
-        {5999, false, PushAfter::Again, 0, ""},
-        {6000, true, PushAfter::Again, 15000, "try 2: not sent: a network error (error 1); next try in 15 s"},
-        {21000, true, PushAfter::Again, 45000, "try 3: not sent: a network error (error 1); next try in 45 s"},
-        {66000, true, PushAfter::Again, 120000, "try 4: not sent: a network error (error 1); next try in 2 min 0 s"},
-        {186000, true, PushAfter::Again, 120000, "try 5: not sent: a network error (error 1); next try in 2 min 0 s"},
+    } rows[] = {
+        {0, false, false, false, PushAfter::Again, 5000, "try 1: not sent: a network error (error 1); next try in 5 s"},
+        {1, false, false, false, PushAfter::Again, 15000,
+         "try 2: not sent: a network error (error 1); next try in 15 s"},
+        {2, false, false, false, PushAfter::Again, 45000,
+         "try 3: not sent: a network error (error 1); next try in 45 s"},
+        {3, false, false, false, PushAfter::Again, 120000,
+         "try 4: not sent: a network error (error 1); next try in 2 min 0 s"},
+        {9, false, false, false, PushAfter::Again, 120000,
+         "try 10: not sent: a network error (error 1); next try in 2 min 0 s"},
+        {4, false, false, true, PushAfter::Again, 0,
+         "try 5: not sent: a network error (error 1); one last try now (unlocked)"},
+        {5, false, true, true, PushAfter::Dropped, 0,
+         "try 6: not sent: a network error (error 1); dropped after its last try at unlock"},
+        {0, true, false, false, PushAfter::Taken, 0, "try 1: taken (HTTP 200)"},
+        {2, true, true, true, PushAfter::Taken, 0, "try 3: taken (HTTP 200)"},
     };
-    const PushOutcome failed{false, 0, 1, ""};
-    for (const auto& row : tries) {
-        std::optional<PushJob> job = queue.TakeDue(row.now);
-        ASSERT_EQ(job.has_value(), row.due) << row.now;
-        if (!job)
-            continue;
-        const PushSettled settled = queue.Settle(*job, false, row.now);
-        EXPECT_EQ(settled.after, row.after);
-        EXPECT_EQ(settled.pauseMs, row.pause);
-        EXPECT_EQ(PushTryLogLine(*job, failed, settled), std::string("Push message \"Kestrova alarm\", ") + row.logTail);
+    for (const auto& row : rows) {
+        const PushSettled settled = SettleTry(row.triesBefore, row.taken, row.lastTry, row.unlockedSince);
+        EXPECT_EQ(settled.after, row.after) << row.logTail;
+        EXPECT_EQ(settled.pauseMs, row.pause) << row.logTail;
+        const PushOutcome outcome = row.taken ? PushOutcome{true, 200, 0, ""} : PushOutcome{false, 0, 1, ""};
+        EXPECT_EQ(PushTryLogLine("Kestrova alarm", row.triesBefore, outcome, settled),
+                  std::string("Push message \"Kestrova alarm\", ") + row.logTail);
     }
-    EXPECT_EQ(queue.NextDueMs(), 306000);
+}
 
-    // The unlock at 200 s, while another message is in flight.
-    queue.Add(target, PushMessage{"other", "", "", ""}, 190000);
-    std::optional<PushJob> inFlight = queue.TakeDue(190000);
-    ASSERT_TRUE(inFlight && inFlight->message.title == "other");
-    queue.LastTryForAll(200000);
-    queue.Add(target, PushMessage{"Kestrova disarmed", "default", "", ""}, 200000);
-    std::optional<PushJob> last = queue.TakeDue(200000);
-    ASSERT_TRUE(last && last->message.title == "Kestrova alarm");
-    EXPECT_EQ(queue.Settle(*last, false, 200500).after, PushAfter::Dropped);
-    // The one in flight across the unlock: one more try at once, then dropped.
-    EXPECT_EQ(queue.Settle(*inFlight, false, 201000).pauseMs, 0);
-    std::optional<PushJob> disarmed = queue.TakeDue(201000);
-    ASSERT_TRUE(disarmed && disarmed->message.title == "Kestrova disarmed");
-    EXPECT_EQ(queue.Settle(*disarmed, true, 201000).after, PushAfter::Taken);
-    std::optional<PushJob> again = queue.TakeDue(201000);
-    ASSERT_TRUE(again && again->message.title == "other");
-    EXPECT_EQ(queue.Settle(*again, false, 201500).after, PushAfter::Dropped);
-    EXPECT_EQ(queue.Waiting(), 0u);
-    EXPECT_FALSE(queue.NextDueMs());
+// The messages left waiting, as the registry keeps them: what this version
+// wrote reads back whole; anything else reads as nothing, so it is deleted.
+TEST(PushWaiting, RoundTripAndEveryValueItDidNotWriteWholeRefused)
+{
+    const std::vector<WaitingPush> two = {
+        {"2026-12-08 23:41:07 (UTC+01:00)", {"Kestrova alarm", "high", "rotating_light", "Went off: \xc3\xa9\n."}},
+        {"2026-12-08 23:45:00 (UTC+01:00)", {"Kestrova disarmed", "default", "unlock", ""}},
+    };
+    const std::vector<uint8_t> bytes = EncodePushWaiting(two);
+    const auto changed = [&](size_t at, uint8_t to) {
+        std::vector<uint8_t> copy = bytes;
+        copy[at] = to;
+        return copy;
+    };
+    std::vector<uint8_t> longer = bytes;
+    longer.push_back(0);
+    std::vector<uint8_t> overLong = EncodePushWaiting({});
+    overLong.resize(PUSH_WAITING_MAX_BYTES + 1);
+    const struct {
+        const char* name;
+        std::vector<uint8_t> value;
+        size_t count;  // read back; SIZE_MAX: refused
+    } rows[] = {
+        {"two messages", bytes, 2},
+        {"none", EncodePushWaiting({}), 0},
+        {"cut in the last body", std::vector<uint8_t>(bytes.begin(), bytes.end() - 1), SIZE_MAX},
+        {"cut in the head", std::vector<uint8_t>(bytes.begin(), bytes.begin() + 4), SIZE_MAX},
+        {"a byte left over", longer, SIZE_MAX},
+        {"another mark", changed(0, 'X'), SIZE_MAX},
+        {"another version", changed(3, 2), SIZE_MAX},
+        {"a count past the bound", changed(4, PUSH_WAITING_MAX_MESSAGES + 1), SIZE_MAX},
+        {"a line break in a title", changed(5 + 2 + two[0].firstTried.size() + 2, '\n'), SIZE_MAX},
+        {"longer than any written", overLong, SIZE_MAX},
+    };
+    for (const auto& row : rows) {
+        const std::optional<std::vector<WaitingPush>> read = DecodePushWaiting(row.value);
+        ASSERT_EQ(read ? read->size() : SIZE_MAX, row.count) << row.name;
+    }
+    const std::vector<WaitingPush> back = *DecodePushWaiting(bytes);
+    EXPECT_EQ(FirstTriedMarked(back[0]).body, "Went off: \xc3\xa9\n.\nFirst tried: 2026-12-08 23:41:07 (UTC+01:00)");
+    EXPECT_EQ(std::tie(back[1].message.title, back[1].message.priority, back[1].message.tags, back[1].firstTried),
+              std::tie(two[1].message.title, two[1].message.priority, two[1].message.tags, two[1].firstTried));
+
+    // Too many, or too big: the oldest are kept, within the bounds.
+    std::vector<WaitingPush> many(PUSH_WAITING_MAX_MESSAGES + 3, two[0]);
+    EXPECT_EQ(DecodePushWaiting(EncodePushWaiting(many))->size(), PUSH_WAITING_MAX_MESSAGES);
+    many[0].message.body.assign(PUSH_WAITING_MAX_BYTES / 2, 'b');
+    many[1].message.body.assign(PUSH_WAITING_MAX_BYTES / 2, 'b');
+    const std::vector<uint8_t> big = EncodePushWaiting(many);
+    EXPECT_LE(big.size(), PUSH_WAITING_MAX_BYTES);
+    EXPECT_EQ(DecodePushWaiting(big)->front().message.body.size(), PUSH_WAITING_MAX_BYTES / 2);
 }
 
 }  // namespace

@@ -4,11 +4,14 @@ refused, unreachable, and an https server whose certificate nothing trusts)
 and its refusal of a plain-http address at OK; an
 alarm sent while the server is down that arrives once it comes up 20 s
 later, then the disarmed message with the wrong password counted, each
-try in the owner's log."""
+try in the owner's log; an alarm the server refused until the program was
+killed, sent first at the next start, marked with its first time, before
+the news of the kill."""
 
 import glob
 import os
 import re
+import subprocess
 import time
 
 import kwine
@@ -20,6 +23,7 @@ IDOK = 1
 IDC_MAIN_SETTINGS = 1017
 IDC_SETTINGS_NOTIFY_URL = 1031
 IDC_SETTINGS_NOTIFY_TEST = 1032
+REG_BINARY = 3
 
 
 def owner_log():
@@ -120,3 +124,37 @@ class PushMessages(GuardScenario):
                      r'"Kestrova alarm", try 2: not sent: .+; next try in 15 s',
                      r'"Kestrova alarm", try [34]: taken \(HTTP 200\)', r'"Kestrova disarmed", try 1: taken'):
             self.assertRegex(log, line)
+
+    def test_an_alarm_refused_until_the_program_is_killed_goes_first_at_the_next_start(self):
+        self.service.set_reply("push", status=503)
+        program = self.start_with_push(self.service.url + "/kim-laptop")
+        self.lock()
+        for x in (80, 80, 160, 160):
+            kwine.driver("move-to", x, 0, desktop=DESKTOP)
+        refused = self.service.wait_requests("push", 1, timeout=60)[0]
+        self.assertEqual((refused["title"], refused["status"]), ("Kestrova alarm", 503))
+        kind, waiting = kwine.reg_dump()["PushWaiting"]
+        self.assertEqual(kind, REG_BINARY)
+        self.assertNotIn(b"tk_kim", waiting)
+
+        # Ended as Task Manager ends it, the alarm still not taken.
+        pid = kwine.driver("pid", kwine.MAIN_TITLE)
+        subprocess.run(["wine", "taskkill", "/F", "/PID", pid], stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=60)
+        program.wait(timeout=20)
+        self.service.clear_replies()
+        restarted = time.monotonic()
+        again = self.launch()
+
+        def since_restart():
+            return [r for r in self.service.wait_requests("push", 0, timeout=0) if r["monotonic"] > restarted]
+        self.assertTrue(kwine.until(lambda: len(since_restart()) >= 2, timeout=60), since_restart())
+        alarm, told = since_restart()[:2]
+        self.assertEqual((alarm["title"], alarm["status"], alarm["authorization"]),
+                         ("Kestrova alarm", 200, "Bearer tk_kim"))
+        self.assertRegex(alarm["body"], r"^The alarm went off on .+: the mouse was moved\.\n"
+                                        r"First tried: \d{4}-\d\d-\d\d \d\d:\d\d:\d\d \(UTC[+-]\d\d:\d\d\)$")
+        self.assertEqual(told["title"], "Kestrova was stopped while armed")
+        kwine.wait_window(kwine.MAIN_TITLE, 30)
+        self.assertTrue(kwine.until(lambda: "PushWaiting" not in kwine.reg_dump(), timeout=20))
+        self.close_main(again)
