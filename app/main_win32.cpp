@@ -10,6 +10,7 @@
 #include "app/main_dialog_win32.h"
 #include "app/start_dialogs_win32.h"
 #include "app/ui_resources_win32.h"
+#include "guard/autostart_win32.h"
 #include "guard/give_back_win32.h"
 #include "guard/guard_config.h"
 #include "guard/guard_thread_win32.h"
@@ -79,6 +80,14 @@ int RunProgram()
     ResendWaitingPushes(push);
     if (GiveBackLeftOverRecord())
         QueueGiveBackPush(push);
+    // The Run value started this run, or a killed guard left it: once the
+    // give-back is done and every message went, nothing is left for a later
+    // start to do. Unless a lock has started a guard by then: it arms long
+    // after it is counted, so its own value is never the one removed here.
+    WhenNoPushWaits([] {
+        if (!GuardThreadsRunning())
+            RemoveAutostart();
+    });
 
     if (settings.HasFlag(FLAG_AGREEMENT_PENDING)) {
         GetUiResources();

@@ -13,6 +13,9 @@
 // MM_MIXM_CONTROL_CHANGE) to the same dialog.
 #pragma once
 
+#include <cstdint>
+#include <optional>
+
 #include "guard/alarm_cause.h"
 
 struct GuardConfig;
@@ -28,6 +31,7 @@ struct GuardAlarm {
     explicit GuardAlarm(const GuardConfig& guardConfig) : config(guardConfig) {}
     const GuardConfig& config;  // the SMS service flag, its account, the push address
     bool sirenSounding = false;
+    std::optional<uint64_t> sirenStartMs;  // GetTickCount64 at this arming's first siren
 
     // Once per alarm: marks the siren as sounding and tells the owner's log
     // the cause. False, doing nothing, while it already sounds.

@@ -44,9 +44,11 @@ void StartAlarm(GuardAlarm& alarm, AlarmCause cause)
         volume.Unmute();
     });
     StartSiren();
+    if (!alarm.sirenStartMs)
+        alarm.sirenStartMs = GetTickCount64();
     AtCallbackEdge([&] { SoundOnArmingDevice(volume); });
     // After the sirens, so that the message can never hold them up.
-    QueueAlarmPush(alarm.config.push, cause);
+    QueueAlarmPush(alarm.config.push, AlarmCauseText(cause));
 }
 
 void RestartAlarmSound(GuardAlarm& alarm)

@@ -6,6 +6,7 @@
 #include <wtsapi32.h>
 
 #include <array>
+#include <optional>
 #include <cstring>
 #include <string>
 
@@ -190,6 +191,8 @@ constexpr INT_PTR GUARD_RESULT_REFUSED = 4;
 
 constexpr GUID HID_CLASS_GUID = GuidFromBytes(HID_INTERFACE_CLASS);
 constexpr wchar_t SHUTDOWN_BLOCK_REASON[] = L"Kestrova alarm is armed";
+// Of the few seconds Windows gives a session's programs to end.
+constexpr unsigned STOPPED_PUSH_WAIT_MS = 3000;
 
 HDEVNOTIFY RegisterHidNotice(HWND dialog)
 {
@@ -270,7 +273,10 @@ void Unlock(HWND dialog, GuardDialogData& data, WORD id)
     data.runningRequest.Clear();
     GiveBackAtUnlock();
     const uint32_t wrong = data.wrongPasswords.Count();
-    QueueUnlockPush(data.config.push, wrong);
+    std::optional<int64_t> sirenSeconds;
+    if (data.alarm.sirenStartMs)
+        sirenSeconds = int64_t((GetTickCount64() - *data.alarm.sirenStartMs) / 1000);
+    QueueUnlockPush(data.config.push, sirenSeconds, wrong);
     SetThreadExecutionState(ES_CONTINUOUS);
     ShutdownBlockReasonDestroy(dialog);
     LogEvent(wrong == 0 ? std::string("Unlocked") : "Unlocked after " + std::to_string(wrong) + " wrong password(s)");
@@ -297,6 +303,7 @@ void TellIfBatteryLow(GuardDialogData& data)
         return;
     data.batteryLowTold = true;
     LogEvent("Battery low: " + std::to_string(power.BatteryLifePercent) + " % left");
+    QueueBatteryLowPush(data.config.push);
 }
 
 void CarryOut(uint32_t actions, AlarmCause cause, GuardDialogData& data)
@@ -373,6 +380,17 @@ INT_PTR GuardDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     }
     // Posted while armed, from the hooks, the callback edge and the audio
     // notices; one still queued at the unlock finds the guard disarmed.
+    case WM_ENDSESSION:
+        // "Sign out anyway": the process ends in a few seconds, whatever the
+        // guard refused. The owner's phone is told now; the next sign-in
+        // starts the program again from the Run key.
+        if (data && wParam && GuardArmed()) {
+            LogEvent("The session ends while armed");
+            if (data->config.flags & FLAG_TRIGGER_SHUTDOWN)
+                StartAlarm(data->alarm, AlarmCause::ShutdownOrLogOff);
+            SendStoppedWhileArmedPush(data->config.push, STOPPED_PUSH_WAIT_MS);
+        }
+        return TRUE;
     case ALARM_MESSAGE_START:
         if (data && GuardArmed())
             StartAlarm(data->alarm, static_cast<AlarmCause>(wParam));

@@ -160,6 +160,12 @@ void StartGuardThread(const GuardConfig& config) noexcept
     }
 }
 
+bool GuardThreadsRunning() noexcept
+{
+    std::lock_guard<std::mutex> lock(runningLock);
+    return running > 0;
+}
+
 void WaitForGuardThreads() noexcept
 {
     std::unique_lock<std::mutex> lock(runningLock);

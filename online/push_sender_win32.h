@@ -41,12 +41,6 @@ void QueueBatteryLowPush(const PushTarget& target) noexcept;
 // to be taken; one not taken by then waits in PushWaiting for the next start.
 void SendStoppedWhileArmedPush(const PushTarget& target, unsigned timeoutMs) noexcept;
 
-// The guard's calls until it passes the cause's words and the siren's time
-// itself; they go, with app/guard_push_calls_win32.cpp, when it does.
-enum class AlarmCause : uint8_t;
-void QueueAlarmPush(const PushTarget& target, AlarmCause cause) noexcept;
-void QueueUnlockPush(const PushTarget& target, uint32_t wrongPasswords) noexcept;
-
 // The settings dialog's test: one try of the test message to the target, on
 // a thread of its own. Its outcome is posted to window as message, with a
 // PushOutcome made by new in lParam that the window then owns. False when

@@ -5,7 +5,7 @@ armed the save happens all the same."""
 import kwine
 from kwine import MAIN_TITLE, REG_SZ
 from online_common import login_hash
-from test_guard import WM_QUERYENDSESSION, GuardScenario, guard_up
+from test_guard import DESKTOP, GUARD, WM_QUERYENDSESSION, GuardScenario, guard_up
 from test_settings_dialog import IDC_SETTINGS_PASSWORD, IDC_SETTINGS_SENSITIVITY, SETTINGS_TITLE
 
 IDOK = 1
@@ -48,8 +48,12 @@ class SessionEnd(GuardScenario):
         self.assertEqual(kwine.dword(values, "Settings") & kwine.FLAG_TRIGGER_POWER, 0)
         self.assertEqual(kwine.wait_exit(program), 0)
 
-    def test_while_armed_the_changes_are_saved_anyway(self):
-        program = self.start_main(kwine.FLAG_DAILY_UPDATE_CHECK, password="")
+    def test_while_armed_the_changes_are_saved_anyway_and_the_phone_hears_of_the_end(self):
+        self.settings(kwine.FLAG_DAILY_UPDATE_CHECK)
+        kwine.reg_set_text("PW", "")
+        kwine.reg_set_text("NotifyUrl", self.service.url + "/kim-laptop")
+        program = self.launch()
+        kwine.wait_window(MAIN_TITLE, 30)
         self.change_settings(33, "abc")
         self.lock()  # the guard refuses the query: test_guard
         self.assert_saved(self.end_session(), 33, "abc")
@@ -57,6 +61,11 @@ class SessionEnd(GuardScenario):
         # does the guard, until the password.
         self.assertTrue(guard_up())
         self.assertTrue(kwine.window_exists(MAIN_TITLE))
+        # "Sign out anyway": the session ends whatever the guard refused, and
+        # the owner's phone is told before the process goes.
+        kwine.driver("send", GUARD, WM_ENDSESSION, 1, ENDSESSION_LOGOFF, desktop=DESKTOP)
+        told = self.service.wait_requests("push", 1, timeout=30)[0]
+        self.assertEqual((told["title"], told["status"]), ("Kestrova was stopped while armed", 200))
         self.unlock("abc")
         self.close_main(program)
 
