@@ -29,7 +29,7 @@ struct GuardAlarm {
     const GuardConfig& config;  // the SMS service flag, its account, the push address
     bool sirenSounding = false;
 
-    // Once per alarm: marks the siren as sounding and tells the owner's log
-    // the cause. False, doing nothing, while it already sounds.
-    bool Begin(AlarmCause cause);
+    // Once per alarm: marks the siren as sounding. False, doing nothing,
+    // while it already sounds.
+    bool Begin();
 };
