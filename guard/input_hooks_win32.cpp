@@ -1,6 +1,7 @@
 #include "guard/input_hooks_win32.h"
 
 #include <atomic>
+#include <cstdio>
 #include <new>
 
 #include "win32/callback_edge_win32.h"
@@ -65,6 +66,30 @@ std::atomic<bool> armed{false};
 ScopedHandle hookThread;
 std::atomic<HWND> hookWindow{nullptr};
 
+// What the hook procedures post with. They never log: the log waits on the
+// disk, and Windows removes a hook that overruns its time-out. A failure goes
+// to the debugger.
+void PostFromHook(UINT message, WPARAM wParam) noexcept
+{
+    const HWND window = guardWindow;
+    if (!window || PostMessageW(window, message, wParam, 0))
+        return;
+    char text[96];
+    std::snprintf(text, sizeof text, "Kestrova: a hook could not post to the guard: error %lu\n",
+                  static_cast<unsigned long>(GetLastError()));
+    OutputDebugStringA(text);
+}
+
+// A failure that escapes a hook procedure starts the alarm, whose cause the
+// guard logs once the siren sounds; the debugger gets what failed.
+void OnHookFailure(const char* what) noexcept
+{
+    OutputDebugStringA("Kestrova: unexpected failure in a hook procedure: ");
+    OutputDebugStringA(what);
+    OutputDebugStringA("\n");
+    PostFromHook(ALARM_MESSAGE_START, WPARAM(AlarmCause::CallbackFailure));
+}
+
 LRESULT LowLevelKeyboardProcBody(int code, WPARAM wParam, LPARAM lParam)
 {
     if (code != HC_ACTION)
@@ -78,7 +103,8 @@ LRESULT LowLevelKeyboardProcBody(int code, WPARAM wParam, LPARAM lParam)
 
 LRESULT CALLBACK LowLevelKeyboardProc(int code, WPARAM wParam, LPARAM lParam) noexcept
 {
-    return AtCallbackEdge(LRESULT(1), [&] { return LowLevelKeyboardProcBody(code, wParam, lParam); });
+    return RunAtCallbackEdge(OnHookFailure, LRESULT(1),
+                             [&] { return LowLevelKeyboardProcBody(code, wParam, lParam); });
 }
 
 LRESULT LowLevelMouseProcBody(int code, WPARAM wParam, LPARAM lParam)
@@ -97,13 +123,14 @@ LRESULT LowLevelMouseProcBody(int code, WPARAM wParam, LPARAM lParam)
 
 LRESULT CALLBACK LowLevelMouseProc(int code, WPARAM wParam, LPARAM lParam) noexcept
 {
-    return AtCallbackEdge(LRESULT(1), [&] { return LowLevelMouseProcBody(code, wParam, lParam); });
+    return RunAtCallbackEdge(OnHookFailure, LRESULT(1),
+                             [&] { return LowLevelMouseProcBody(code, wParam, lParam); });
 }
 
 // The mouse trigger's callback: straight to the guard dialog.
 long PostAlarm()
 {
-    PostToGuard(ALARM_MESSAGE_START, WPARAM(AlarmCause::MouseMoved));
+    PostFromHook(ALARM_MESSAGE_START, WPARAM(AlarmCause::MouseMoved));
     return 1;
 }
 

@@ -45,8 +45,9 @@ void Arm(HWND guardDialog, const GuardConfig& config);
 // to the guard any more.
 void Disarm();
 
-// From any thread, never waiting: posts the message to the armed guard's
-// dialog; nothing while disarmed.
+// From any thread: posts the message to the armed guard's dialog; nothing
+// while disarmed. A failed post is logged, so the hook procedures have a
+// poster of their own.
 void PostToGuard(UINT message, WPARAM wParam) noexcept;
 // The armed guard's dialog; null while disarmed.
 HWND ArmedGuardWindow() noexcept;
