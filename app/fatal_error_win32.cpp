@@ -1,7 +1,5 @@
 #include "app/fatal_error_win32.h"
 #include "win32/callback_edge_win32.h"
-
-#include "win32/event_log.h"
 #include "win32/scoped_win32.h"
 
 namespace {
@@ -45,6 +43,5 @@ void ShowFatalBoxOn(const wchar_t* text, HDESK desktop)
 void FatalExit(const wchar_t* text, int exitCode, HDESK desktop)
 {
     ShowFatalBoxOn(text, desktop);
-    FlushEventLog();
     ExitProcess(UINT(exitCode));
 }
