@@ -12,8 +12,9 @@
 // Appends one line, the time added here, to the owner's log file, and
 // returns when it is written. Never throws and never fails the caller: a
 // line that cannot be written is lost. It waits on the disk, so no hook
-// procedure calls it, nor the alarm before its siren sounds. Windows links
-// the file's one (win32/event_log_win32.cpp); the native tests link their own.
+// procedure calls it, nor the alarm before its siren sounds. Defined for
+// Windows in win32/event_log_win32.cpp; the unit tests and the fuzz targets
+// link their own.
 void LogEvent(std::string_view utf8Text) noexcept;
 
 // The file grows to about this size; then it becomes the one older file kept
