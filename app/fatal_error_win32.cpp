@@ -6,6 +6,5 @@
 void FatalExit(const wchar_t* text, int exitCode, HDESK desktop)
 {
     ShowBoxOnDesktop(text, L"Fatal Error", MB_ICONERROR, desktop);
-    FlushEventLog();
     ExitProcess(UINT(exitCode));
 }

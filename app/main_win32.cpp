@@ -4,7 +4,6 @@
 
 #include <memory>
 
-#include "win32/event_log.h"
 #include "win32/event_log_win32.h"
 #include "win32/scoped_win32.h"
 #include "app/main_dialog_win32.h"
@@ -124,8 +123,5 @@ int RunProgram()
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
-    StartWin32EventLog();
-    const int result = RunProgram();
-    FlushEventLog();
-    return result;
+    return RunProgram();
 }

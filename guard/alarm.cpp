@@ -1,14 +1,9 @@
 #include "guard/alarm.h"
 
-#include <string>
-
-#include "win32/event_log.h"
-
-bool GuardAlarm::Begin(AlarmCause cause)
+bool GuardAlarm::Begin()
 {
     if (sirenSounding)
         return false;
     sirenSounding = true;
-    LogEvent(std::string("Alarm: ") + AlarmCauseText(cause));
     return true;
 }

@@ -33,7 +33,7 @@ struct GuardAlarm {
     bool sirenSounding = false;
     std::optional<uint64_t> sirenStartMs;  // GetTickCount64 at this arming's first siren
 
-    // Once per alarm: marks the siren as sounding and tells the owner's log
-    // the cause. False, doing nothing, while it already sounds.
-    bool Begin(AlarmCause cause);
+    // Once per alarm: marks the siren as sounding. False, doing nothing,
+    // while it already sounds.
+    bool Begin();
 };

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "win32/callback_edge_win32.h"
+#include "win32/event_log.h"
 #include "win32/event_log_win32.h"
 #include "guard/guard_config.h"
 #include "guard/siren_win32.h"
@@ -33,7 +34,7 @@ void SoundOnArmingDevice(VolumeGuard& volume)
 
 void StartAlarm(GuardAlarm& alarm, AlarmCause cause)
 {
-    if (!alarm.Begin(cause))
+    if (!alarm.Begin())
         return;
     if (alarm.config.flags & FLAG_SMS_SERVICE)
         AtCallbackEdge([&] { SendAlarmNotice(alarm.config.account); });
@@ -47,8 +48,9 @@ void StartAlarm(GuardAlarm& alarm, AlarmCause cause)
     if (!alarm.sirenStartMs)
         alarm.sirenStartMs = GetTickCount64();
     AtCallbackEdge([&] { SoundOnArmingDevice(volume); });
-    // After the sirens, so that the message can never hold them up.
+    // After the sirens, so that the message and the disk can never hold them up.
     QueueAlarmPush(alarm.config.push, AlarmCauseText(cause));
+    LogEvent(std::string("Alarm: ") + AlarmCauseText(cause));
 }
 
 void RestartAlarmSound(GuardAlarm& alarm)

@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include <atomic>
-#include <string>
+#include <cstdio>
 #include <utility>
 
 #include "win32/callback_edge.h"
@@ -21,14 +21,19 @@ inline void SetArmedFailureAction(ArmedFailureAction action) noexcept
     armedFailureAction.store(action);
 }
 
+// The alarm is posted before the line is logged: the log waits on the disk.
+// The low-level hook procedures, which must never wait, have a handler of
+// their own (guard/input_hooks_win32.cpp).
 inline void OnCallbackFailure(const char* what) noexcept
 {
     OutputDebugStringA("Kestrova: unexpected failure in a callback: ");
     OutputDebugStringA(what);
     OutputDebugStringA("\n");
-    LogEvent(std::string("A failure in a callback: ") + what);
     if (const ArmedFailureAction action = armedFailureAction.load())
         action();
+    char line[LOG_TEXT_LIMIT];  // no allocation: this may follow a failed one
+    std::snprintf(line, sizeof line, "A failure in a callback: %s", what);
+    LogEvent(line);
 }
 
 template <class R, class F>

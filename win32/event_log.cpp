@@ -1,14 +1,6 @@
 #include "win32/event_log.h"
 
-#include <chrono>
-#include <condition_variable>
 #include <cstdio>
-#include <ctime>
-#include <mutex>
-#include <new>
-#include <system_error>
-#include <thread>
-#include <vector>
 
 namespace {
 
@@ -51,65 +43,6 @@ size_t SequenceLength(std::string_view text, size_t at)
     return length;
 }
 
-LogTime LocalNow() noexcept
-{
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-            local.tm_hour, local.tm_min, local.tm_sec};
-}
-
-// Shared by every thread that logs and the one writer. Made once and never
-// destroyed: the writer may still run while the process ends.
-struct LogState {
-    std::mutex lock;
-    std::condition_variable work;     // lines queued, for the writer
-    std::condition_variable written;  // a batch done, for FlushEventLog
-    std::string queued;               // whole lines
-    size_t queuedLines = 0;
-    size_t dropped = 0;
-    uint64_t logged = 0;   // lines taken in, dropped ones included
-    uint64_t handled = 0;  // of those, written or given up on
-    LogFiles* files = nullptr;
-    bool started = false;
-};
-
-LogState& State()
-{
-    static LogState* state = new LogState;
-    return *state;
-}
-
-void WriterLoop(LogState& state)
-{
-    std::unique_lock<std::mutex> hold(state.lock);
-    for (;;) {
-        state.work.wait(hold, [&] { return !state.queued.empty() || state.dropped != 0; });
-        std::string batch;
-        batch.swap(state.queued);
-        const uint64_t upTo = state.logged;
-        const size_t dropped = state.dropped;
-        state.queuedLines = 0;
-        state.dropped = 0;
-        LogFiles& files = *state.files;
-        hold.unlock();
-        if (dropped != 0) {
-            batch += FormatLogLine(LocalNow(), std::to_string(dropped) +
-                                                   " events were not logged: they came faster than the disk took them");
-        }
-        // Nothing to tell when this fails: the log is the place it would go.
-        (void)AppendWithinLimit(files, batch);
-        hold.lock();
-        state.handled = upTo;
-        state.written.notify_all();
-    }
-}
-
 }  // namespace
 
 std::string FormatLogLine(const LogTime& time, std::string_view utf8Text)
@@ -134,70 +67,4 @@ std::string FormatLogLine(const LogTime& time, std::string_view utf8Text)
     }
     line += '\n';
     return line;
-}
-
-bool AppendWithinLimit(LogFiles& files, std::string_view lines, uint64_t limit) noexcept
-{
-    const uint64_t size = files.CurrentSize();
-    bool kept = true;
-    if (size != 0 && size + lines.size() > limit)
-        kept = files.KeepAsOlder();
-    return files.Append(lines) && kept;
-}
-
-void LogEvent(std::string_view utf8Text)
-{
-    try {
-        std::string line = FormatLogLine(LocalNow(), utf8Text);
-        LogState& state = State();
-        std::lock_guard<std::mutex> hold(state.lock);
-        ++state.logged;
-        if (state.queuedLines >= LOG_QUEUE_LIMIT) {
-            ++state.dropped;
-        } else {
-            state.queued += line;
-            ++state.queuedLines;
-        }
-        if (state.started)
-            state.work.notify_one();
-    } catch (const std::bad_alloc&) {
-        // Out of memory: the event is lost, the caller goes on (the callback
-        // edge among them, which must not throw).
-    } catch (const std::system_error&) {
-        // The same when the lock fails.
-    }
-}
-
-void StartEventLog(LogFiles& files) noexcept
-{
-    try {
-        LogState& state = State();
-        std::lock_guard<std::mutex> hold(state.lock);
-        state.files = &files;
-        if (!state.started) {
-            std::thread(WriterLoop, std::ref(state)).detach();
-            state.started = true;
-        }
-        state.work.notify_one();
-    } catch (const std::system_error&) {
-        // No thread (std::thread says so by throwing): lines stay queued, up
-        // to the limit, and the program goes on.
-    } catch (const std::bad_alloc&) {
-        // The same, out of memory.
-    }
-}
-
-bool FlushEventLog(unsigned timeoutMs) noexcept
-{
-    try {
-        LogState& state = State();
-        std::unique_lock<std::mutex> hold(state.lock);
-        if (!state.started)
-            return false;
-        const uint64_t upTo = state.logged;
-        return state.written.wait_for(hold, std::chrono::milliseconds(timeoutMs),
-                                      [&] { return state.handled >= upTo; });
-    } catch (const std::system_error&) {
-        return false;  // the lock or the wait failed: the caller goes on unflushed
-    }
 }

@@ -1,8 +1,10 @@
-// The owner's log: one clean UTF-8 line per event, the file kept under its
-// size with one older file, and LogEvent reaching the file through the writer.
+// The owner's log: one clean UTF-8 line per event.
 #include <gtest/gtest.h>
 
-#include "fake_log_files.h"
+#include <string>
+#include <utility>
+
+#include "win32/event_log.h"
 
 namespace {
 
@@ -21,41 +23,6 @@ TEST(EventLog, OneCleanUtf8LinePerEvent)
     };
     for (const auto& [text, expected] : cases)
         EXPECT_EQ(FormatLogLine({2026, 12, 8, 7, 5, 9}, text), "2026-12-08 07:05:09  " + expected + "\n");
-}
-
-TEST(EventLog, KeptUnderItsSizeWithOneOlderFile)
-{
-    struct Files final : LogFiles {
-        uint64_t current = 0;
-        int kept = 0;
-        bool keepFails = false;
-        uint64_t CurrentSize() noexcept override { return current; }
-        bool Append(std::string_view bytes) noexcept override { return current += bytes.size(), true; }
-        bool KeepAsOlder() noexcept override { return !keepFails && (current = 0, ++kept); }
-    };
-    // Bytes before, line, whether keeping fails; bytes after, files kept, result.
-    const uint64_t cases[][6] = {
-        {90, 10, 0, 100, 0, 1},  // room left
-        {91, 10, 0, 10, 1, 1},   // past the limit: kept as the older one
-        {0, 150, 0, 150, 0, 1},  // a first line longer than the limit
-        {95, 10, 1, 105, 0, 0},  // not kept: written all the same, and reported
-    };
-    for (const auto& c : cases) {
-        Files files;
-        files.current = c[0];
-        files.keepFails = c[2] != 0;
-        EXPECT_EQ(AppendWithinLimit(files, std::string(c[1], 'x'), 100), c[5] != 0) << c[0];
-        EXPECT_EQ(files.current, c[3]) << c[0];
-        EXPECT_EQ(uint64_t(files.kept), c[4]) << c[0];
-    }
-}
-
-TEST(EventLog, LinesReachTheFileInOrder)
-{
-    TestLog().TakeTexts();
-    LogEvent("first");
-    LogEvent("second");
-    EXPECT_EQ(TestLog().TakeTexts(), (std::vector<std::string>{"first", "second"}));
 }
 
 }  // namespace

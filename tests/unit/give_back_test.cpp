@@ -6,7 +6,7 @@
 #include <cmath>
 #include <functional>
 
-#include "fake_log_files.h"
+#include "test_log.h"
 #include "fake_give_back.h"
 #include "fake_registry.h"
 #include "settings/settings.h"
@@ -151,14 +151,14 @@ TEST_F(GiveBack, ACrashWhileArmedIsGivenBackOnceAtTheNextStart)
         keeper.VolumeSaved(sound);
     }  // killed: no unlock
 
-    TestLog().TakeTexts();
+    TakeLoggedTexts();
     std::optional<GiveBackRecord> left;
     EXPECT_TRUE(GiveBackLeftOver(*key.key, power, [&](const GiveBackRecord& record) {
         EXPECT_EQ(power.values, owner);  // the power actions first
         EXPECT_TRUE(Stored());           // and the record kept until the rest is back too
         left = record;
     }));
-    EXPECT_EQ(TestLog().TakeTexts().size(), 1u);
+    EXPECT_EQ(TakeLoggedTexts().size(), 1u);
     // What the caller gives back: the shortcuts and the sound.
     ASSERT_TRUE(left);
     EXPECT_EQ(left->shortcuts, ALL_ON);
@@ -166,7 +166,7 @@ TEST_F(GiveBack, ACrashWhileArmedIsGivenBackOnceAtTheNextStart)
     EXPECT_EQ(left->volume.endpoints, sound.endpoints);
     EXPECT_FALSE(Stored());
     EXPECT_FALSE(GiveBackLeftOver(*key.key, power, [](const GiveBackRecord&) { ADD_FAILURE(); }));
-    EXPECT_TRUE(TestLog().TakeTexts().empty());
+    EXPECT_TRUE(TakeLoggedTexts().empty());
 }
 
 TEST_F(GiveBack, PinnedUnreadableOrMissingPowerValuesStillArm)

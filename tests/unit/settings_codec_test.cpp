@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "fake_log_files.h"
+#include "test_log.h"
 #include "fake_registry.h"
 #include "settings/settings_codec.h"
 
@@ -284,9 +284,9 @@ TEST(SettingsSave, WritesEveryValueByteForByte)
 
     // A key that refuses the writes: the owner's log names what was not saved.
     registry.writeError = 5;
-    TestLog().TakeTexts();
+    TakeLoggedTexts();
     WriteSettings(settings, *key);
-    EXPECT_EQ(TestLog().TakeTexts(),
+    EXPECT_EQ(TakeLoggedTexts(),
               std::vector<std::string>{"The settings could not be saved (error 5): Settings, Sensitivity, LastChecked, "
                                        "HotKey, PW, ServerUser, ServerPass, LastVersion"});
 }

@@ -4,6 +4,7 @@ cannot be written at exit.
 Each ends with the program usable and no stored setting changed by the
 fault."""
 
+import os
 import random
 import time
 import unittest
@@ -138,6 +139,14 @@ class ReadOnlyKey(kwine.Scenario):
         kwine.reg_set_text("PW", "abc")
         stored = kwine.reg_dump()
         kwine.driver("reg-access", "readonly")
+        # A log at its 256 KiB and an older one: the run's first line makes
+        # the full log the older one, and starts a new log.
+        full = b"".join(b"2026-12-08 23:41:02  filler line %06d\n" % n for n in range(6553))
+        full += b"2026-12-08 23:41:02  ab\n"
+        os.makedirs(os.path.dirname(kwine.log_path()), exist_ok=True)
+        for name, content in (("kestrova.log", full), ("kestrova.old.log", b"stale\n")):
+            with open(kwine.log_path(name), "wb") as log:
+                log.write(content)
         program = self.launch()
         # The owner's settings, not the defaults: no agreement, power ticked.
         kwine.wait_window(MAIN_TITLE)
@@ -152,6 +161,9 @@ class ReadOnlyKey(kwine.Scenario):
         # Not in silence: the owner's log says what was not saved, and why.
         self.assertTrue(any(text.startswith("The settings could not be saved (error 5): Settings,")
                             for text in kwine.log_texts()), kwine.log_texts())
+        self.assertFalse(any("filler" in text for text in kwine.log_texts()))
+        with open(kwine.log_path("kestrova.old.log"), "rb") as older:
+            self.assertEqual(older.read(), full)
 
         # Setting values allowed, nothing more (no subkeys, no listing): the
         # next start finds the same settings and saves.
