@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include "app/account_indicator_win32.h"
 #include "win32/callback_edge_win32.h"
 #include "app/main_dialog_rules.h"
 #include "app/ui_resources_win32.h"
@@ -31,6 +30,11 @@ void TakeTriggerFlags(HWND dialog, Settings& settings)
     settings.flags = FlagsFromCheckBoxes(settings.flags, ticked);
 }
 
+void ShowBalance(HWND dialog, int32_t balance)
+{
+    SetDlgItemTextA(dialog, IDC_MAIN_BALANCE, SmsBalanceText(balance).c_str());
+}
+
 bool UserAcceptsLockWithoutLogin(HWND dialog)
 {
     return MessageBoxA(dialog,
@@ -41,10 +45,9 @@ bool UserAcceptsLockWithoutLogin(HWND dialog)
 
 void InitMainDialog(HWND dialog, OwnerState& owner)
 {
-    GetUiResources().mainWindow = dialog;
     Settings& settings = owner.settings;
     ShowTriggerFlags(dialog, settings.flags);
-    OpenServiceSession();
+    OpenServiceSession(dialog, GetDlgItem(dialog, IDC_MAIN_PROGRESS));
     if (settings.HasFlag(FLAG_SMS_SERVICE))
         StartAccountCheck(ServiceAccountOf(settings));
     CheckForUpdate(settings);
@@ -103,12 +106,12 @@ INT_PTR MainDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
             EndDialog(dialog, IDCANCEL);
         return TRUE;
     case MAIN_MESSAGE_SHOW_BALANCE:
-        ShowPostedBalance(dialog, wParam);
+        ShowBalance(dialog, int32_t(uint32_t(wParam)));
         return TRUE;
     case MAIN_MESSAGE_LOGIN_ANSWERED:
         owner->loggedIn = wParam != FALSE;
         if (owner->loggedIn)
-            ShowPostedBalance(dialog, WPARAM(uint32_t(lParam)));
+            ShowBalance(dialog, int32_t(lParam));
         return TRUE;
     case MAIN_MESSAGE_UPDATE_CHECKED:
         RecordUpdateCheck(settings, PostedDate(wParam));
@@ -116,7 +119,7 @@ INT_PTR MainDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
     case WM_DESTROY:
         // Network replies that come in while no main dialog is open touch
         // no window.
-        GetUiResources().mainWindow.compare_exchange_strong(dialog, nullptr);
+        ForgetMainDialog(dialog);
         break;
     }
     return FALSE;
