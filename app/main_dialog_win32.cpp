@@ -7,10 +7,11 @@
 #include "app/ui_resources_win32.h"
 #include "guard/guard_thread_win32.h"
 #include "online/service_calls_win32.h"
-#include "online/web_page_win32.h"
 #include "resources/resource_ids.h"
 #include "settings/settings.h"
+#include "settings/service_url.h"
 #include "settings/settings_dialog_win32.h"
+#include "win32/web_page_win32.h"
 
 static_assert(MAIN_COMMAND_CLOSE == IDCANCEL, "the close command is IDCANCEL");
 
@@ -83,13 +84,17 @@ INT_PTR MainDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
                 return TRUE;
             EndDialog(dialog, MAIN_RESULT_LOCK);
             return TRUE;
-        case IDC_MAIN_SETTINGS:
+        case IDC_MAIN_SETTINGS: {
             GetUiResources();
-            if (RunSettingsDialog(dialog, settings))
+            const INT_PTR stored = RunSettingsDialog(dialog, settings);
+            if (stored == IDOK || stored == SETTINGS_RESULT_LOGIN)
                 SaveOwnerSettings(*owner);
+            if (stored == SETTINGS_RESULT_LOGIN)
+                StartAccountCheck(ServiceAccountOf(settings));
             return TRUE;
+        }
         case IDC_MAIN_SIGN_UP:
-            OpenSignUpPage(settings.serviceUrl);
+            RunOnStaThread(OpenInBrowser, SignUpPageUrl(settings.serviceUrl));
             return TRUE;
         }
         break;

@@ -15,13 +15,13 @@
 #include <string>
 
 #include "online/service_protocol.h"
-#include "online/web_page_win32.h"
 #include "settings/settings.h"
 #include "win32/callback_edge_win32.h"
 #include "win32/event_log.h"
 #include "win32/event_log_win32.h"
 #include "win32/message_window_win32.h"
 #include "win32/scoped_win32.h"
+#include "win32/web_page_win32.h"
 
 namespace {
 

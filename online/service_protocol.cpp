@@ -142,11 +142,6 @@ std::string HomePageUrl(const std::string& base)
     return base + "/";
 }
 
-std::string SignUpPageUrl(const std::string& base)
-{
-    return base + "/signup.php";
-}
-
 std::string MakeLoginHash(const std::string& password, int32_t nonce)
 {
     Md5Context md5;

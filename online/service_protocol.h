@@ -61,7 +61,6 @@ std::string AlarmNoticeUrl(const std::string& base, const std::string& user, int
                            const std::string& hash);
 std::string UpdateCheckUrl(const std::string& base);
 std::string HomePageUrl(const std::string& base);
-std::string SignUpPageUrl(const std::string& base);
 
 // MD5 of the password's bytes followed by the nonce in decimal, as 32
 // lowercase hex digits.
