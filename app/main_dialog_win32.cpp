@@ -2,17 +2,17 @@
 
 #include <windows.h>
 
-#include "app/account_indicator_win32.h"
 #include "win32/callback_edge_win32.h"
 #include "app/main_dialog_rules.h"
 #include "app/ui_resources_win32.h"
 #include "guard/guard_thread_win32.h"
 #include "guard/password_rules.h"
 #include "online/service_calls_win32.h"
-#include "online/web_page_win32.h"
 #include "resources/resource_ids.h"
 #include "settings/settings.h"
+#include "settings/service_url.h"
 #include "settings/settings_dialog_win32.h"
+#include "win32/web_page_win32.h"
 
 static_assert(MAIN_COMMAND_CLOSE == IDCANCEL, "the close command is IDCANCEL");
 
@@ -32,6 +32,11 @@ void TakeTriggerFlags(HWND dialog, Settings& settings)
     settings.flags = FlagsFromCheckBoxes(settings.flags, ticked);
 }
 
+void ShowBalance(HWND dialog, int32_t balance)
+{
+    SetDlgItemTextA(dialog, IDC_MAIN_BALANCE, SmsBalanceText(balance).c_str());
+}
+
 bool UserAcceptsLockWithoutLogin(HWND dialog)
 {
     return MessageBoxA(dialog,
@@ -42,10 +47,9 @@ bool UserAcceptsLockWithoutLogin(HWND dialog)
 
 void InitMainDialog(HWND dialog, OwnerState& owner)
 {
-    GetUiResources().mainWindow = dialog;
     Settings& settings = owner.settings;
     ShowTriggerFlags(dialog, settings.flags);
-    OpenServiceSession();
+    OpenServiceSession(dialog, GetDlgItem(dialog, IDC_MAIN_PROGRESS));
     if (settings.HasFlag(FLAG_SMS_SERVICE))
         StartAccountCheck(ServiceAccountOf(settings));
     CheckForUpdate(settings);
@@ -91,13 +95,17 @@ INT_PTR MainDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
                 return TRUE;
             EndDialog(dialog, MAIN_RESULT_LOCK);
             return TRUE;
-        case IDC_MAIN_SETTINGS:
+        case IDC_MAIN_SETTINGS: {
             GetUiResources();
-            if (RunSettingsDialog(dialog, settings))
+            const INT_PTR stored = RunSettingsDialog(dialog, settings);
+            if (stored == IDOK || stored == SETTINGS_RESULT_LOGIN)
                 SaveOwnerSettings(*owner);
+            if (stored == SETTINGS_RESULT_LOGIN)
+                StartAccountCheck(ServiceAccountOf(settings));
             return TRUE;
+        }
         case IDC_MAIN_SIGN_UP:
-            OpenSignUpPage(settings.serviceUrl);
+            RunOnStaThread(OpenInBrowser, SignUpPageUrl(settings.serviceUrl));
             return TRUE;
         }
         break;
@@ -114,12 +122,12 @@ INT_PTR MainDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
             EndDialog(dialog, IDCANCEL);
         return TRUE;
     case MAIN_MESSAGE_SHOW_BALANCE:
-        ShowPostedBalance(dialog, wParam);
+        ShowBalance(dialog, int32_t(uint32_t(wParam)));
         return TRUE;
     case MAIN_MESSAGE_LOGIN_ANSWERED:
         owner->loggedIn = wParam != FALSE;
         if (owner->loggedIn)
-            ShowPostedBalance(dialog, WPARAM(uint32_t(lParam)));
+            ShowBalance(dialog, int32_t(lParam));
         return TRUE;
     case MAIN_MESSAGE_UPDATE_CHECKED:
         RecordUpdateCheck(settings, PostedDate(wParam));
@@ -127,7 +135,7 @@ INT_PTR MainDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
     case WM_DESTROY:
         // Network replies that come in while no main dialog is open touch
         // no window.
-        GetUiResources().mainWindow.compare_exchange_strong(dialog, nullptr);
+        ForgetMainDialog(dialog);
         break;
     }
     return FALSE;

@@ -1,15 +1,12 @@
 // The process-wide UI resources: GDI+, the two pictures the program draws
-// itself, and the main dialog's window for the account indicator.
+// itself.
 #pragma once
 
 #include "win32/gdiplus_win32.h"
 
-#include <atomic>
-
 class CUiResources {
 public:
     ULONG_PTR gdiplusToken = 0;
-    std::atomic<HWND> mainWindow{nullptr};
     Gdiplus::GpBitmap* lockPicture = nullptr;
     Gdiplus::GpBitmap* warningPicture = nullptr;
 };

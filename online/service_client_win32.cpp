@@ -1,23 +1,27 @@
-#include "online/service_client_win32.h"
+// The service client over WinINet: one asynchronous session, requests that
+// are issued and forgotten, and one status callback on the library's threads
+// that reads each reply and acts on it. The SMS login is covered by a
+// ten-second connection watchdog on the main thread.
+#include "online/service_calls_win32.h"
 
-#include <atomic>
+#include <windows.h>
+#include <commctrl.h>
+#include <wininet.h>
+
 #include <map>
 #include <memory>
 #include <mutex>
 #include <new>
 #include <string>
 
-#include "app/account_indicator_win32.h"
+#include "online/service_protocol.h"
+#include "settings/settings.h"
 #include "win32/callback_edge_win32.h"
 #include "win32/event_log.h"
 #include "win32/event_log_win32.h"
-#include "win32/scoped_win32.h"
 #include "win32/message_window_win32.h"
-#include "online/service_calls_win32.h"
-#include "online/service_protocol.h"
-#include "online/service_requests.h"
-#include "online/web_page_win32.h"
-#include "settings/settings.h"
+#include "win32/scoped_win32.h"
+#include "win32/web_page_win32.h"
 
 namespace {
 
@@ -28,110 +32,76 @@ constexpr UINT WM_CANCEL_WATCHDOG = WM_APP + 1;  // wParam: the login
 constexpr UINT_PTR WATCHDOG_TIMER = 1;
 constexpr wchar_t WATCHDOG_WINDOW_CLASS[] = L"KestrovaServiceWatchdog";
 
-std::atomic<bool> sessionOpened{false};
-std::atomic<HINTERNET> session{nullptr};
-
-// The watchdog: a timer of a message-only window made on the main thread
-// when the session opens, so a cancel posted from the network thread always
-// finds it (a posted thread message would be lost in a modal dialog's loop,
-// a window message is not). Never destroyed: it lives as long as the thread.
-std::atomic<HWND> watchdogWindow{nullptr};
-WatchdogLogin watchedLogin;  // main thread only
-
-// One request in flight. Its context value is a number looked up in the
-// table of requests in flight, so a word from the library that comes after
-// the request ended finds nothing. Whoever works on a request holds a
-// reference to it, so a late write by the library still lands in it.
-struct PendingRequest {
-    int kind = 0;
-    uint32_t login = 0;  // the login it belongs to; 0 for none
-    ServiceAccount account;  // what its reply's handler needs: the address, the login's account
-    // The request's handle, from INTERNET_STATUS_HANDLE_CREATED or the open's
-    // result: closed when the request ends, however it ends.
-    std::atomic<HINTERNET> handle{nullptr};
-    std::atomic<bool> ended{false};  // set before the handle is taken for closing
-    RequestSteps steps;  // open, read and end, each taken once
-    std::atomic<bool> reading{false};
-    std::atomic<DWORD> readError{0};
-    DWORD status = 0;
-    char buffer[REPLY_BUFFER_BYTES] = {};
-    INTERNET_BUFFERSA buffers = {};
-};
-using RequestPointer = std::shared_ptr<PendingRequest>;
-
-struct RequestTable {
-    std::mutex lock;
-    std::map<DWORD_PTR, RequestPointer> requests;
-    DWORD_PTR lastContext = 0;
-};
-
-// The table is never destroyed: the library's threads may still call back
-// while the process ends.
-RequestTable& Requests()
-{
-    static RequestTable* table = new RequestTable;
-    return *table;
-}
-
-std::atomic<uint32_t> newestLogin{0};
-ServiceNonce nonce{0};
-
 const char WATCHDOG_MESSAGE[] =
     "Could not connect to the server.\nPlease check your internet connection\nand make sure your firewall doesn't\n"
     "block Kestrova";
 
-void IssueTaggedRequest(int kind, const std::string& url, uint32_t login, const ServiceAccount& account);
-void AskAndOpenHomePage(const std::string& url);
-void ShowOnThreadOfItsOwn(void (*show)(const std::string&), const std::string& text);
-
-// The platform as one reply sees it: requests it issues belong to its login
-// and its account.
-class WinInetPlatform final : public ServicePlatform {
-public:
-    WinInetPlatform(uint32_t login, const ServiceAccount& account) : login(login), account(account) {}
-
-    void IssueRequest(int kind, const std::string& url) override { IssueTaggedRequest(kind, url, login, account); }
-    // A timer of the window the session's opening made on the main thread,
-    // the thread that starts every login. A login started while another is
-    // still being watched replaces it: the same timer starts again, now for
-    // the newer login.
-    void StartConnectionWatchdog() override
-    {
-        const HWND window = watchdogWindow.load();
-        if (!window)
-            return;  // logged when the session opened
-        watchedLogin.Started(login);
-        if (!SetTimer(window, WATCHDOG_TIMER, WATCHDOG_MILLISECONDS, nullptr))
-            LogFailedCall("SetTimer (the login watchdog)", GetLastError());
-    }
-    // From the network thread: posted to the timer's window, which stops the
-    // timer only while it watches this login.
-    void CancelConnectionWatchdog() override
-    {
-        const HWND window = watchdogWindow.load();
-        if (window && !PostMessageW(window, WM_CANCEL_WATCHDOG, WPARAM(login), 0))
-            LogFailedCall("PostMessageW (the login watchdog)", GetLastError());
-    }
-    void ResetAccountIndicator() override { ::ResetAccountIndicator(); }
-    void StepAccountIndicator() override { ::StepAccountIndicator(); }
-    void SetAccountIndicatorColour(uint8_t red, uint8_t green) override { ::SetAccountIndicatorColour(red, green); }
-    void ShowSmsBalance(int32_t balance) override { ::ShowSmsBalance(balance); }
-    void LoginAnswered(bool valid, int32_t balance) override { ::ShowLoginAnswer(valid, balance); }
-    void UpdateCheckAnswered(const UtcDate& today) override { ::ShowUpdateCheckDate(today); }
-
-    void OfferHomePage(const std::string& url) override { ShowOnThreadOfItsOwn(AskAndOpenHomePage, url); }
-
-    UtcDate CurrentUtcDate() override
-    {
-        SYSTEMTIME now;
-        GetSystemTime(&now);
-        return UtcDate{now.wYear, now.wMonth, now.wDay};
-    }
-
-private:
-    uint32_t login;
-    const ServiceAccount& account;
+// One request in flight. Its context value is a number looked up in the
+// session's table, so a word from the library that comes after the request
+// ended finds nothing. Whoever works on a request holds a reference to it,
+// so a late write by the library still lands in it.
+struct Request {
+    int kind = 0;
+    uint32_t login = 0;  // the login it belongs to; 0 for none
+    ServiceAccount account;  // what its reply needs: the address, the login's account
+    // Under the session's lock. The handle, from INTERNET_STATUS_HANDLE_CREATED
+    // or the open's result, is closed when the request ends, however it ends.
+    HINTERNET handle = nullptr;
+    bool opened = false;  // the open's completion taken, by the issuer or the callback, or the request ended
+    bool reading = false;
+    int readParties = 2;  // a pending read's return and its completion: the second ends the read
+    DWORD readError = 0;
+    // The open's taker's, then the library's while the read is pending.
+    char buffer[REPLY_BUFFER_BYTES] = {};
+    INTERNET_BUFFERSA buffers = {};
 };
+using RequestPointer = std::shared_ptr<Request>;
+
+struct ServiceWindows {
+    HWND dialog = nullptr;     // the main dialog; null while none is open
+    HWND indicator = nullptr;  // its account indicator
+    HWND watchdog = nullptr;   // made on the main thread, which starts every login
+};
+
+// What the issuing threads (main, and guard for the alarm notice), the
+// library's callback threads and the watchdog share, under one lock. Never
+// destroyed: the library may still call back while the process ends.
+struct ServiceSession {
+    std::mutex lock;
+    bool opened = false;
+    HINTERNET internet = nullptr;
+    ServiceWindows windows;
+    std::map<DWORD_PTR, RequestPointer> requests;  // in flight: a request ends when it leaves
+    DWORD_PTR lastContext = 0;
+    uint32_t newestLogin = 0;
+    int32_t nonce = 0;  // the signed requests': the login's and the alarm notice's
+};
+
+ServiceSession& Session()
+{
+    static ServiceSession* const session = new ServiceSession;
+    return *session;
+}
+
+// Posted, never sent: the main dialog's thread may be busy or gone, and
+// nobody waits for a reply handler. Posted messages keep their order.
+void Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (window && !PostMessageW(window, message, wParam, lParam))
+        LogFailedCall("PostMessageW (the service's news)", GetLastError());
+}
+
+UtcDate TodayUtc()
+{
+    SYSTEMTIME now;
+    GetSystemTime(&now);
+    return UtcDate{now.wYear, now.wMonth, now.wDay};
+}
+
+WPARAM PostableDate(const UtcDate& date)
+{
+    return MAKELONG(MAKEWORD(date.day, date.month), date.year);
+}
 
 std::wstring WidenUrl(const std::string& url)
 {
@@ -146,13 +116,16 @@ LRESULT WatchdogWindowProcBody(HWND window, UINT message, WPARAM wParam, LPARAM 
 {
     if (message == WM_CANCEL_WATCHDOG) {
         // A cancel from an older login leaves the newer login's timer alone.
-        if (watchedLogin.Cancel(uint32_t(wParam)))
+        ServiceSession& session = Session();
+        std::unique_lock<std::mutex> hold(session.lock);
+        const bool newest = ReplyStillWanted(KIND_ACCOUNT_INFO, uint32_t(wParam), session.newestLogin);
+        hold.unlock();
+        if (newest)
             KillTimer(window, WATCHDOG_TIMER);
         return 0;
     }
     if (message == WM_TIMER && wParam == WATCHDOG_TIMER) {
         KillTimer(window, WATCHDOG_TIMER);
-        watchedLogin.Fired();
         LogEvent("The SMS service did not answer the login within ten seconds");
         MessageBoxA(nullptr, WATCHDOG_MESSAGE, "Connection Error", MB_TOPMOST | MB_ICONERROR);
         return 0;
@@ -185,44 +158,59 @@ void ShowOnThreadOfItsOwn(void (*show)(const std::string&), const std::string& t
         show(text);
 }
 
-RequestPointer FindRequest(DWORD_PTR context)
-{
-    RequestTable& table = Requests();
-    std::lock_guard<std::mutex> hold(table.lock);
-    auto found = table.requests.find(context);
-    return found == table.requests.end() ? nullptr : found->second;
-}
+void IssueRequest(int kind, const std::string& url, uint32_t login, const ServiceAccount& account);
 
-void ForgetRequest(DWORD_PTR context)
+// A reply that was read in full, acted on while its login is still the
+// newest. What it tells the owner is posted, never waited for.
+void HandleReply(const Request& request, const std::string& reply)
 {
-    RequestTable& table = Requests();
-    std::lock_guard<std::mutex> hold(table.lock);
-    table.requests.erase(context);
-}
-
-// A reply that was read in full: handed to its handler while its login is
-// still the newest. What it tells the owner is posted, never waited for.
-void HandleReply(const PendingRequest& request, const std::string& reply)
-{
-    if (!ReplyStillWanted(request.kind, request.login, newestLogin.load()))
-        return;
-    WinInetPlatform platform(request.login, request.account);
-    BeforeReplyRead(request.kind, platform);
-    const char* refusal = HandleServiceReply(request.kind, reply, request.account, nonce, platform);
-    if (refusal) {
-        LogEvent(std::string("The SMS service refused: ") + refusal);
-        ShowOnThreadOfItsOwn(ShowRefusalBox, refusal);
+    ServiceSession& session = Session();
+    ReplyAction action;
+    ServiceWindows windows;
+    {
+        std::lock_guard<std::mutex> hold(session.lock);
+        if (!ReplyStillWanted(request.kind, request.login, session.newestLogin))
+            return;
+        action = ActOnReply(request.kind, reply, request.account, session.nonce);
+        windows = session.windows;
+    }
+    // The timer's window stops it only while it still watches this login.
+    if (action.cancelWatchdog)
+        Post(windows.watchdog, WM_CANCEL_WATCHDOG, WPARAM(request.login), 0);
+    if (action.stepIndicator)
+        Post(windows.indicator, PBM_STEPIT, 0, 0);
+    if (action.indicatorGreen)
+        Post(windows.indicator, PBM_SETBARCOLOR, 0, RGB(0, 255, 0));
+    if (action.answersLogin)
+        Post(windows.dialog, MAIN_MESSAGE_LOGIN_ANSWERED, action.login.valid, LPARAM(action.login.balance));
+    if (action.updateChecked)
+        Post(windows.dialog, MAIN_MESSAGE_UPDATE_CHECKED, PostableDate(TodayUtc()), 0);
+    if (action.nextKind != 0)
+        IssueRequest(action.nextKind, action.nextUrl, request.login, request.account);
+    if (!action.offeredPage.empty())
+        ShowOnThreadOfItsOwn(AskAndOpenHomePage, action.offeredPage);
+    if (action.refusal) {
+        LogEvent(std::string("The SMS service refused: ") + action.refusal);
+        ShowOnThreadOfItsOwn(ShowRefusalBox, action.refusal);
     }
 }
 
-// Ends a request once, however it ends: the handle is closed first, since
-// the update question waits for the owner; a reply is handled only when its
-// body was read. A failed open or read hands nothing on.
-void EndRequest(DWORD_PTR context, PendingRequest& request, bool read)
+// Ends a request once, however it ends: whoever takes it out of the table.
+// The handle is closed first, since the update question waits for the
+// owner; a reply is handled only when its body was read. A failed open or
+// read hands nothing on.
+void EndRequest(DWORD_PTR context, Request& request, bool read)
 {
-    if (!request.steps.TakeEnd())
-        return;
-    ForgetRequest(context);
+    ServiceSession& session = Session();
+    HINTERNET handle;
+    {
+        std::lock_guard<std::mutex> hold(session.lock);
+        if (session.requests.erase(context) == 0)
+            return;
+        request.opened = true;
+        handle = request.handle;
+        request.handle = nullptr;
+    }
     std::string reply;
     if (read) {
         DWORD length = request.buffers.dwBufferLength;
@@ -230,52 +218,65 @@ void EndRequest(DWORD_PTR context, PendingRequest& request, bool read)
             length = REPLY_BUFFER_BYTES - 1;
         reply.assign(request.buffer, length);
     }
-    request.ended = true;
     {
-        // Whoever takes the handle from the request closes it, once.
-        const ScopedInternet closing(request.handle.exchange(nullptr));
+        const ScopedInternet closing(handle);
     }
     if (read)
         HandleReply(request, reply);
 }
 
-void EndRead(DWORD_PTR context, PendingRequest& request, ReadStep step)
+void EndRead(DWORD_PTR context, Request& request, ReadStep step, DWORD error)
 {
     if (step == ReadStep::FAILED)
-        LogFailedCall("InternetReadFileExA", request.readError.load());
-    if (step != ReadStep::PENDING)
-        EndRequest(context, request, step == ReadStep::DONE);
+        LogFailedCall("InternetReadFileExA", error);
+    EndRequest(context, request, step == ReadStep::DONE);
 }
 
 // One read of the kind's size: a longer body is cut there. The buffer and
 // its count stay with the request while the read is pending.
-void StartRead(DWORD_PTR context, PendingRequest& request, HINTERNET handle)
+void StartRead(DWORD_PTR context, Request& request, HINTERNET handle, DWORD httpStatus)
 {
     request.buffers.dwStructSize = sizeof request.buffers;
     request.buffers.lpvBuffer = request.buffer;
-    request.buffers.dwBufferLength = DWORD(ReplyBytesToRead(request.kind, request.status));
-    request.reading = true;
-    BOOL returned = InternetReadFileExA(handle, &request.buffers, IRF_ASYNC, context);
-    ReadStep step = ReadStepOfCall(returned != FALSE, returned ? 0 : GetLastError());
-    if (step == ReadStep::FAILED)
-        request.readError = GetLastError();
-    if (step != ReadStep::PENDING) {
-        EndRead(context, request, step);
-    } else if (request.steps.ReadPartyDone()) {
-        EndRead(context, request, ReadStepOfCompletion(request.readError));
+    request.buffers.dwBufferLength = DWORD(ReplyBytesToRead(request.kind, httpStatus));
+    ServiceSession& session = Session();
+    {
+        std::lock_guard<std::mutex> hold(session.lock);
+        request.reading = true;
     }
+    const BOOL returned = InternetReadFileExA(handle, &request.buffers, IRF_ASYNC, context);
+    const DWORD error = returned ? 0 : GetLastError();
+    const ReadStep step = ReadStepOfCall(returned != FALSE, error);
+    if (step != ReadStep::PENDING) {
+        EndRead(context, request, step, error);
+        return;
+    }
+    DWORD completionError;
+    bool last;
+    {
+        std::lock_guard<std::mutex> hold(session.lock);
+        completionError = request.readError;
+        last = --request.readParties == 0;
+    }
+    if (last)  // the completion came first
+        EndRead(context, request, ReadStepOfCompletion(completionError), completionError);
 }
 
 // returned: the open's return value when it finished at once, else the
 // completion's result field, which is not a handle for every call (it may be
 // a mere TRUE): the handle kept at creation goes first and stays.
-void OnOpenComplete(DWORD_PTR context, PendingRequest& request, HINTERNET returned, DWORD error)
+void OnOpenComplete(DWORD_PTR context, Request& request, HINTERNET returned, DWORD error)
 {
-    if (!request.steps.TakeOpen())
-        return;  // taken already, by the callback or by the issuer
-    HINTERNET handle = request.handle.load();
-    if (!handle)
-        request.handle = handle = returned;
+    HINTERNET handle;
+    {
+        std::lock_guard<std::mutex> hold(Session().lock);
+        if (request.opened)
+            return;  // taken already, by the callback or by the issuer
+        request.opened = true;
+        if (!request.handle)
+            request.handle = returned;
+        handle = request.handle;
+    }
     if (error != 0 || !handle) {
         LogFailedCall("InternetOpenUrl (completed)", error != 0 ? error : DWORD(ERROR_INVALID_HANDLE));
         EndRequest(context, request, false);  // the watchdog reports a failed login
@@ -285,79 +286,44 @@ void OnOpenComplete(DWORD_PTR context, PendingRequest& request, HINTERNET return
     DWORD size = sizeof status;
     if (!HttpQueryInfoW(handle, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
         status = 0;
-    request.status = status;
     if (!ShouldReadReply(request.kind, 0, status)) {
         EndRequest(context, request, false);
         return;
     }
-    StartRead(context, request, handle);
+    StartRead(context, request, handle, status);
 }
 
-void OnReadComplete(DWORD_PTR context, PendingRequest& request, DWORD error)
+// Calls into the library are made without the lock: it may call back on the
+// calling thread before it returns.
+void IssueRequest(int kind, const std::string& url, uint32_t login, const ServiceAccount& account)
 {
-    request.readError = error;
-    if (request.steps.ReadPartyDone())
-        EndRead(context, request, ReadStepOfCompletion(error));
-}
-
-}  // namespace
-
-void OpenServiceSession()
-{
-    if (sessionOpened.exchange(true))
-        return;
-    // On the main thread, which starts every login and owns their timer.
-    watchdogWindow = CreateMessageWindow(WATCHDOG_WINDOW_CLASS, WatchdogWindowProc);
-    HINTERNET opened = InternetOpenW(L"KESTROVA", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, INTERNET_FLAG_ASYNC);
-    if (!opened)
-        LogFailedCall("InternetOpenW", GetLastError());
-    else if (InternetSetStatusCallbackW(opened, ServiceStatusCallback) == INTERNET_INVALID_STATUS_CALLBACK)
-        LogFailedCall("InternetSetStatusCallbackW", GetLastError());
-    session = opened;
-}
-
-namespace {
-
-void IssueTaggedRequest(int kind, const std::string& url, uint32_t login, const ServiceAccount& account)
-{
-    RequestPointer request(new (std::nothrow) PendingRequest);
-    if (!request)
-        return;
+    const RequestPointer request = std::make_shared<Request>();
     request->kind = kind;
     request->login = login;
     request->account = account;
+    ServiceSession& session = Session();
+    HINTERNET internet;
     DWORD_PTR context;
     {
-        RequestTable& table = Requests();
-        std::lock_guard<std::mutex> hold(table.lock);
-        context = ++table.lastContext;
-        try {
-            table.requests[context] = request;
-        } catch (const std::bad_alloc&) {
-            // Out of memory: the request is not sent, and the program goes
-            // on as after any failed request.
-            return;
-        }
+        std::lock_guard<std::mutex> hold(session.lock);
+        internet = session.internet;
+        context = ++session.lastContext;
+        session.requests[context] = request;
     }
     HINTERNET handle;
     if (kind == KIND_UPDATE_CHECK)
-        handle = InternetOpenUrlW(session, WidenUrl(url).c_str(), nullptr, 0, REQUEST_FLAGS, context);
+        handle = InternetOpenUrlW(internet, WidenUrl(url).c_str(), nullptr, 0, REQUEST_FLAGS, context);
     else
-        handle = InternetOpenUrlA(session, url.c_str(), nullptr, 0, REQUEST_FLAGS, context);
+        handle = InternetOpenUrlA(internet, url.c_str(), nullptr, 0, REQUEST_FLAGS, context);
     if (handle) {
         // Done at once: a completion may never come, so it is run here.
         OnOpenComplete(context, *request, handle, 0);
     } else if (const DWORD error = GetLastError(); error != ERROR_IO_PENDING) {
         // Refused before it was queued: no completion will come.
         LogFailedCall(kind == KIND_UPDATE_CHECK ? "InternetOpenUrlW" : "InternetOpenUrlA", error);
-        request->steps.TakeOpen();
         EndRequest(context, *request, false);
     }
 }
-
-}  // namespace
-
-namespace {
 
 void ServiceStatusCallbackBody(DWORD_PTR context, DWORD status, LPVOID info, DWORD infoLength)
 {
@@ -369,33 +335,35 @@ void ServiceStatusCallbackBody(DWORD_PTR context, DWORD status, LPVOID info, DWO
     if (!info || !(created || completed))
         return;
     try {
-        RequestPointer request = FindRequest(context);
-        if (!request)
+        ServiceSession& session = Session();
+        std::unique_lock<std::mutex> hold(session.lock);
+        const auto found = session.requests.find(context);
+        if (found == session.requests.end())
             return;  // ended already, or not one of ours
+        const RequestPointer request = found->second;
         if (created) {
-            const HINTERNET handle = *static_cast<const HINTERNET*>(info);
             // Kept, so that a request that fails later is closed all the
             // same; the last one created is the request's own.
-            if (handle) {
+            if (const HINTERNET handle = *static_cast<const HINTERNET*>(info))
                 request->handle = handle;
-                // Created after the request ended: nobody else will close it.
-                if (request->ended)
-                    const ScopedInternet closing(request->handle.exchange(nullptr));
-            }
             return;
         }
         const INTERNET_ASYNC_RESULT& result = *static_cast<const INTERNET_ASYNC_RESULT*>(info);
-        if (request->reading)
-            OnReadComplete(context, *request, result.dwError);
-        else
+        if (!request->reading) {
+            hold.unlock();
             OnOpenComplete(context, *request, reinterpret_cast<HINTERNET>(result.dwResult), result.dwError);
+            return;
+        }
+        request->readError = result.dwError;
+        const bool last = --request->readParties == 0;
+        hold.unlock();
+        if (last)  // the read's call has returned: the count is final
+            EndRead(context, *request, ReadStepOfCompletion(result.dwError), result.dwError);
     } catch (const std::bad_alloc&) {
         // Out of memory while handling a reply: the reply is dropped, as a
         // lost one would be; at the edge it would start an armed alarm.
     }
 }
-
-}  // namespace
 
 void CALLBACK ServiceStatusCallback(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info,
                                     DWORD infoLength) noexcept
@@ -403,22 +371,81 @@ void CALLBACK ServiceStatusCallback(HINTERNET, DWORD_PTR context, DWORD status, 
     AtCallbackEdge([&] { ServiceStatusCallbackBody(context, status, info, infoLength); });
 }
 
+}  // namespace
+
+void OpenServiceSession(HWND mainDialog, HWND accountIndicator)
+{
+    ServiceSession& session = Session();
+    {
+        std::lock_guard<std::mutex> hold(session.lock);
+        session.windows.dialog = mainDialog;
+        session.windows.indicator = accountIndicator;
+        if (session.opened)
+            return;
+        session.opened = true;
+    }
+    const HWND watchdog = CreateMessageWindow(WATCHDOG_WINDOW_CLASS, WatchdogWindowProc);
+    const HINTERNET internet =
+        InternetOpenW(L"KESTROVA", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, INTERNET_FLAG_ASYNC);
+    if (!internet)
+        LogFailedCall("InternetOpenW", GetLastError());
+    else if (InternetSetStatusCallbackW(internet, ServiceStatusCallback) == INTERNET_INVALID_STATUS_CALLBACK)
+        LogFailedCall("InternetSetStatusCallbackW", GetLastError());
+    std::lock_guard<std::mutex> hold(session.lock);
+    session.windows.watchdog = watchdog;
+    session.internet = internet;
+}
+
+void ForgetMainDialog(HWND mainDialog)
+{
+    ServiceSession& session = Session();
+    std::lock_guard<std::mutex> hold(session.lock);
+    if (session.windows.dialog == mainDialog)
+        session.windows.dialog = session.windows.indicator = nullptr;
+}
+
 void StartAccountCheck(const ServiceAccount& account)
 {
-    // A new login supersedes any earlier one still waiting for its replies.
-    WinInetPlatform platform(++newestLogin, account);
-    StartAccountCheck(account, platform);
+    ServiceSession& session = Session();
+    uint32_t login;
+    ServiceWindows windows;
+    {
+        std::lock_guard<std::mutex> hold(session.lock);
+        login = ++session.newestLogin;  // supersedes any earlier login still waiting for its replies
+        windows = session.windows;
+    }
+    // The indicator empty and red on a range of two steps; no balance yet.
+    Post(windows.indicator, PBM_SETRANGE, 0, MAKELPARAM(0, 2));
+    Post(windows.indicator, PBM_SETSTEP, 1, 0);
+    Post(windows.indicator, PBM_SETPOS, 0, 0);
+    Post(windows.indicator, PBM_SETBARCOLOR, 0, RGB(255, 0, 0));
+    Post(windows.dialog, MAIN_MESSAGE_SHOW_BALANCE, WPARAM(uint32_t(-1)), 0);
+    // Watched before it is sent: a reply that comes at once finds the timer
+    // there to cancel. A newer login's start restarts the one timer.
+    if (windows.watchdog && !SetTimer(windows.watchdog, WATCHDOG_TIMER, WATCHDOG_MILLISECONDS, nullptr))
+        LogFailedCall("SetTimer (the login watchdog)", GetLastError());
+    IssueRequest(KIND_NONCE, NonceUrl(account.serviceUrl, account.user), login, account);
 }
 
 void CheckForUpdate(Settings& settings)
 {
-    const ServiceAccount address{settings.serviceUrl, {}, {}};
-    WinInetPlatform platform(0, address);
-    CheckForUpdate(settings, platform);
+    if (TakeUpdateCheck(settings, TodayUtc()))
+        IssueRequest(KIND_UPDATE_CHECK, UpdateCheckUrl(settings.serviceUrl), 0,
+                     ServiceAccount{settings.serviceUrl, {}, {}});
 }
 
 void SendAlarmNotice(const ServiceAccount& account)
 {
-    WinInetPlatform platform(0, account);
-    SendAlarmNotice(account, nonce, platform);
+    ServiceSession& session = Session();
+    std::string url;
+    {
+        std::lock_guard<std::mutex> hold(session.lock);
+        url = SignedRequestUrl(KIND_ALARM_NOTICE, account, session.nonce);
+    }
+    IssueRequest(KIND_ALARM_NOTICE, url, 0, account);
+}
+
+UtcDate PostedDate(WPARAM date)
+{
+    return UtcDate{HIWORD(date), HIBYTE(LOWORD(date)), LOBYTE(LOWORD(date))};
 }

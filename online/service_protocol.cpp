@@ -41,11 +41,9 @@ std::string SignedRequestQuery(const std::string& user, int32_t nonce, const std
            "&h=" + PercentEncode(hash);
 }
 
-// The nonce after one more step, as the atomic left it: past the largest
-// int it wraps, where a plain + 1 would overflow.
-int32_t NextNonce(ServiceNonce& nonce)
+bool Is2xx(uint32_t httpStatus)
 {
-    return int32_t(uint32_t(nonce.fetch_add(1)) + 1u);
+    return httpStatus >= 200 && httpStatus <= 299;
 }
 
 }  // namespace
@@ -75,7 +73,28 @@ bool ShouldReadReply(int kind, uint32_t errorCode, uint32_t httpStatus)
 {
     if (ReplyReadSize(kind) == 0 || errorCode != 0)
         return false;
-    return kind == KIND_ALARM_NOTICE || (httpStatus >= 200 && httpStatus <= 299);
+    return kind == KIND_ALARM_NOTICE || Is2xx(httpStatus);
+}
+
+size_t ReplyBytesToRead(int kind, uint32_t httpStatus)
+{
+    size_t size = ReplyReadSize(kind);
+    if (kind == KIND_ALARM_NOTICE && !Is2xx(httpStatus))
+        ++size;
+    return size;
+}
+
+ReadStep ReadStepOfCall(bool returned, uint32_t lastError)
+{
+    if (returned)
+        return ReadStep::DONE;
+    constexpr uint32_t IO_PENDING = 997;  // ERROR_IO_PENDING
+    return lastError == IO_PENDING ? ReadStep::PENDING : ReadStep::FAILED;
+}
+
+ReadStep ReadStepOfCompletion(uint32_t errorCode)
+{
+    return errorCode == 0 ? ReadStep::DONE : ReadStep::FAILED;
 }
 
 std::string PercentEncode(const std::string& value)
@@ -123,11 +142,6 @@ std::string HomePageUrl(const std::string& base)
     return base + "/";
 }
 
-std::string SignUpPageUrl(const std::string& base)
-{
-    return base + "/signup.php";
-}
-
 std::string MakeLoginHash(const std::string& password, int32_t nonce)
 {
     Md5Context md5;
@@ -135,6 +149,15 @@ std::string MakeLoginHash(const std::string& password, int32_t nonce)
     std::string digits = std::to_string(nonce);
     md5.Update(digits.data(), digits.size());
     return DigestToHex(md5.Final());
+}
+
+std::string SignedRequestUrl(int kind, const ServiceAccount& account, int32_t& nonce)
+{
+    // Through unsigned: past the largest int it wraps, where + 1 would overflow.
+    nonce = int32_t(uint32_t(nonce) + 1u);
+    const std::string hash = MakeLoginHash(account.pass, nonce);
+    return kind == KIND_ALARM_NOTICE ? AlarmNoticeUrl(account.serviceUrl, account.user, nonce, hash)
+                                     : AccountInfoUrl(account.serviceUrl, account.user, nonce, hash);
 }
 
 double LeadingNumber(const std::string& text)
@@ -200,6 +223,13 @@ bool UpdateCheckDue(int8_t lastDay, int8_t lastMonth, int16_t lastYear, const Ut
     return !(lastDay == today.day && lastMonth == today.month && lastYear == today.year);
 }
 
+bool TakeUpdateCheck(Settings& settings, const UtcDate& today)
+{
+    settings.SetFlag(FLAG_RESERVED_200, false);
+    return settings.HasFlag(FLAG_DAILY_UPDATE_CHECK) &&
+           UpdateCheckDue(settings.lastCheckedDay, settings.lastCheckedMonth, settings.lastCheckedYear, today);
+}
+
 void RecordUpdateCheck(Settings& settings, const UtcDate& today)
 {
     settings.lastCheckedDay = int8_t(uint8_t(today.day & 0xFF));
@@ -207,80 +237,43 @@ void RecordUpdateCheck(Settings& settings, const UtcDate& today)
     settings.lastCheckedYear = int16_t(uint16_t(today.year & 0xFFFF));
 }
 
-void StartAccountCheck(const ServiceAccount& account, ServicePlatform& platform)
+bool ReplyStillWanted(int kind, uint32_t login, uint32_t newestLogin)
 {
-    platform.ResetAccountIndicator();
-    platform.ShowSmsBalance(-1);
-    // Watched before it is sent: a reply that comes at once finds the timer
-    // there to cancel.
-    platform.StartConnectionWatchdog();
-    platform.IssueRequest(KIND_NONCE, NonceUrl(account.serviceUrl, account.user));
+    if (kind != KIND_NONCE && kind != KIND_ACCOUNT_INFO)
+        return true;
+    return login == newestLogin;
 }
 
-void RequestAccountInfo(const ServiceAccount& account, ServiceNonce& nonce, ServicePlatform& platform)
+ReplyAction ActOnReply(int kind, const std::string& replyBytes, const ServiceAccount& account, int32_t& nonce)
 {
-    // Each signed request uses the next nonce; the guard thread's alarm
-    // notice may take one at the same time.
-    const int32_t next = NextNonce(nonce);
-    platform.IssueRequest(KIND_ACCOUNT_INFO,
-                          AccountInfoUrl(account.serviceUrl, account.user, next, MakeLoginHash(account.pass, next)));
-}
-
-void SendAlarmNotice(const ServiceAccount& account, ServiceNonce& nonce, ServicePlatform& platform)
-{
-    const int32_t next = NextNonce(nonce);
-    platform.IssueRequest(KIND_ALARM_NOTICE,
-                          AlarmNoticeUrl(account.serviceUrl, account.user, next, MakeLoginHash(account.pass, next)));
-}
-
-void CheckForUpdate(Settings& settings, ServicePlatform& platform)
-{
-    settings.SetFlag(FLAG_RESERVED_200, false);
-    if (!settings.HasFlag(FLAG_DAILY_UPDATE_CHECK))
-        return;
-    if (!UpdateCheckDue(settings.lastCheckedDay, settings.lastCheckedMonth, settings.lastCheckedYear,
-                        platform.CurrentUtcDate()))
-        return;
-    platform.IssueRequest(KIND_UPDATE_CHECK, UpdateCheckUrl(settings.serviceUrl));
-}
-
-void BeforeReplyRead(int kind, ServicePlatform& platform)
-{
-    if (kind == KIND_NONCE)
-        platform.StepAccountIndicator();
-    else if (kind == KIND_ACCOUNT_INFO)
-        platform.CancelConnectionWatchdog();
-}
-
-const char* HandleServiceReply(int kind, const std::string& replyBytes, const ServiceAccount& account,
-                               ServiceNonce& nonce, ServicePlatform& platform)
-{
+    ReplyAction action;
     switch (kind) {
     case KIND_UPDATE_CHECK:
         // The date first: the question waits for the owner, who may close
         // the main dialog meanwhile.
-        platform.UpdateCheckAnswered(platform.CurrentUtcDate());
+        action.updateChecked = true;
         if (OffersNewerVersion(replyBytes))
-            platform.OfferHomePage(HomePageUrl(account.serviceUrl));
-        return nullptr;
+            action.offeredPage = HomePageUrl(account.serviceUrl);
+        break;
     case KIND_ALARM_NOTICE:
-        return AlarmRefusal(replyBytes);
+        action.refusal = AlarmRefusal(replyBytes);
+        break;
     case KIND_NONCE:
+        action.stepIndicator = true;
         nonce = LeadingInteger(ReplyText(replyBytes));
-        RequestAccountInfo(account, nonce, platform);
-        return nullptr;
-    case KIND_ACCOUNT_INFO: {
-        AccountVerdict verdict = JudgeAccountReply(replyBytes);
-        if (!verdict.valid) {
-            platform.LoginAnswered(false, 0);
-            return INVALID_LOGIN_MESSAGE;
-        }
-        platform.StepAccountIndicator();
-        platform.SetAccountIndicatorColour(0, 255);
-        platform.LoginAnswered(true, verdict.balance);
-        return nullptr;
-    }
+        action.nextKind = KIND_ACCOUNT_INFO;
+        action.nextUrl = SignedRequestUrl(KIND_ACCOUNT_INFO, account, nonce);
+        break;
+    case KIND_ACCOUNT_INFO:
+        action.cancelWatchdog = true;
+        action.answersLogin = true;
+        action.login = JudgeAccountReply(replyBytes);
+        action.stepIndicator = action.indicatorGreen = action.login.valid;
+        if (!action.login.valid)
+            action.refusal = INVALID_LOGIN_MESSAGE;
+        break;
     default:
-        return nullptr;
+        break;
     }
+    return action;
 }

@@ -1,10 +1,9 @@
-// The online service's decisions, apart from the internet library that
-// carries them: request kinds, URLs, what a reply means, the SMS login with
-// its nonce and hash, the alarm notice and the daily update check.
-// Portable: the platform is reached only through ServicePlatform.
+// The online service's rules, apart from the internet library that carries
+// them: request kinds and URLs, how much of a reply is read and what it
+// means, the SMS login's next step with its nonce and hash, and the daily
+// update check. Pure: the client passes in the state they work on.
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -38,6 +37,20 @@ constexpr size_t REPLY_BUFFER_BYTES = 11;  // the largest read and its zero byte
 // except an alarm reply: its refusal words count whatever the status.
 bool ShouldReadReply(int kind, uint32_t errorCode, uint32_t httpStatus);
 
+// Bytes to read of a reply with this status. An alarm reply sent with an
+// error status is read one byte further than its words, so that only a body
+// that is exactly one of them can refuse.
+size_t ReplyBytesToRead(int kind, uint32_t httpStatus);
+
+// What a call or a completion of the one read leaves.
+enum class ReadStep {
+    PENDING,  // the read completes later, through the callback
+    DONE,     // the bytes are there: the reply is handled
+    FAILED,   // a reset or time-out: a failed request, nothing is handled
+};
+ReadStep ReadStepOfCall(bool returned, uint32_t lastError);
+ReadStep ReadStepOfCompletion(uint32_t errorCode);
+
 // RFC 3986: unreserved characters as they are, every other byte as %XX.
 std::string PercentEncode(const std::string& value);
 
@@ -48,11 +61,15 @@ std::string AlarmNoticeUrl(const std::string& base, const std::string& user, int
                            const std::string& hash);
 std::string UpdateCheckUrl(const std::string& base);
 std::string HomePageUrl(const std::string& base);
-std::string SignUpPageUrl(const std::string& base);
 
 // MD5 of the password's bytes followed by the nonce in decimal, as 32
 // lowercase hex digits.
 std::string MakeLoginHash(const std::string& password, int32_t nonce);
+
+// The signed request of this kind (the account request or the alarm
+// notice), made with the nonce after this one, which it takes: each signed
+// request uses the next, wrapping past the largest int.
+std::string SignedRequestUrl(int kind, const ServiceAccount& account, int32_t& nonce);
 
 // The leading decimal number: optional white space, an optional sign, digits
 // with an optional point and fraction; no number gives 0.
@@ -78,6 +95,29 @@ const char* AlarmRefusal(const std::string& replyBytes);
 
 bool OffersNewerVersion(const std::string& replyBytes);
 
+// A login is numbered when it starts; its nonce and account requests carry
+// the number. A later login supersedes it: its replies are then dropped, so
+// only the newest login sets the nonce, tells the main dialog its answer and
+// stops the watchdog. The other kinds belong to no login (0) and always count.
+bool ReplyStillWanted(int kind, uint32_t login, uint32_t newestLogin);
+
+// What the client does with a reply it has read, in this order.
+struct ReplyAction {
+    bool cancelWatchdog = false;  // the login was answered, one way or the other
+    bool stepIndicator = false;   // the account indicator one step further
+    bool indicatorGreen = false;
+    bool answersLogin = false;  // the main dialog learns the verdict
+    AccountVerdict login;
+    bool updateChecked = false;  // the main dialog records today as the last check
+    int nextKind = 0;  // a request to send now, to nextUrl: the signed account request after a nonce
+    std::string nextUrl;
+    std::string offeredPage;  // "New Version Available!" asked, and this page opened on yes
+    const char* refusal = nullptr;  // shown in a "Warning" box
+};
+// account: the one its request was made for; nonce: the client's, which a
+// nonce reply sets and its account request takes.
+ReplyAction ActOnReply(int kind, const std::string& replyBytes, const ServiceAccount& account, int32_t& nonce);
+
 struct UtcDate {
     int year = 0;
     int month = 0;
@@ -87,48 +127,10 @@ struct UtcDate {
 // Due unless the stored date is today's (equality only: an earlier or a
 // later date lets the check run).
 bool UpdateCheckDue(int8_t lastDay, int8_t lastMonth, int16_t lastYear, const UtcDate& today);
+// Whether to ask for the current version now, on the main thread: only with
+// the daily check on and not yet answered today. Clears FLAG_RESERVED_200
+// either way.
+bool TakeUpdateCheck(Settings& settings, const UtcDate& today);
 // Stores the date of the last answered check in the record (low 8 bits of
 // day and month), on the main thread, which the network thread tells.
 void RecordUpdateCheck(Settings& settings, const UtcDate& today);
-
-// What the protocol needs from the platform: the requests, the watchdog, the
-// account indicator, the main dialog's news, the update question and the
-// browser.
-class ServicePlatform {
-public:
-    virtual ~ServicePlatform() = default;
-    virtual void IssueRequest(int kind, const std::string& url) = 0;
-    virtual void StartConnectionWatchdog() = 0;
-    virtual void CancelConnectionWatchdog() = 0;
-    virtual void ResetAccountIndicator() = 0;
-    virtual void StepAccountIndicator() = 0;
-    virtual void SetAccountIndicatorColour(uint8_t red, uint8_t green) = 0;
-    virtual void ShowSmsBalance(int32_t balance) = 0;
-    // The account reply: the owner is logged in (with this balance) or not.
-    virtual void LoginAnswered(bool valid, int32_t balance) = 0;
-    // The update check was answered today: its date goes to the record.
-    virtual void UpdateCheckAnswered(const UtcDate& today) = 0;
-    // The "New Version Available!" question, and the page opened on yes.
-    // Returns at once: nobody waits for the owner's answer.
-    virtual void OfferHomePage(const std::string& url) = 0;
-    virtual UtcDate CurrentUtcDate() = 0;
-};
-
-// The nonce of the signed requests: the service client's own, taken by the
-// login on the network thread and by the alarm notice on the guard thread.
-using ServiceNonce = std::atomic<int32_t>;
-
-void StartAccountCheck(const ServiceAccount& account, ServicePlatform& platform);
-void RequestAccountInfo(const ServiceAccount& account, ServiceNonce& nonce, ServicePlatform& platform);
-void SendAlarmNotice(const ServiceAccount& account, ServiceNonce& nonce, ServicePlatform& platform);
-// On the main thread, over the owner's record.
-void CheckForUpdate(Settings& settings, ServicePlatform& platform);
-
-// The steps of a completion that come first once its body has been read:
-// the nonce reply steps the indicator, the account reply cancels the
-// watchdog. A read that fails takes neither step.
-void BeforeReplyRead(int kind, ServicePlatform& platform);
-// Routes a reply by its kind; account is the one its request was made for.
-// Gives the refusal to show in a "Warning" box, or null.
-const char* HandleServiceReply(int kind, const std::string& replyBytes, const ServiceAccount& account,
-                               ServiceNonce& nonce, ServicePlatform& platform);

@@ -50,3 +50,8 @@ bool IsValidPort(const std::string& port)
     }
     return number >= 1 && number <= 65535;
 }
+
+std::string SignUpPageUrl(const std::string& serviceUrl)
+{
+    return serviceUrl + "/signup.php";
+}

@@ -8,5 +8,8 @@ constexpr size_t SERVICE_URL_MAX_CHARS = 200;
 
 bool IsWellFormedServiceUrl(const std::string& url);
 
+// The page where the owner opens an SMS account.
+std::string SignUpPageUrl(const std::string& serviceUrl);
+
 // A port as an address writes it: 1 to 65535, in at most five digits.
 bool IsValidPort(const std::string& port);

@@ -8,11 +8,11 @@
 
 #include "online/push_notice.h"
 #include "online/push_sender_win32.h"
-#include "online/service_calls_win32.h"
-#include "online/web_page_win32.h"
 #include "resources/resource_ids.h"
+#include "settings/service_url.h"
 #include "settings/settings.h"
 #include "settings/settings_dialog_rules.h"
+#include "win32/web_page_win32.h"
 
 namespace {
 
@@ -133,10 +133,7 @@ void StoreAndClose(HWND dialog)
     typed.serverUser = ReadText(dialog, IDC_SETTINGS_SMS_USER, ACCOUNT_BYTES);
     typed.serverPass = ReadText(dialog, IDC_SETTINGS_SMS_PASS, ACCOUNT_BYTES);
     typed.useSmsService = IsChecked(dialog, IDC_SETTINGS_USE_SMS);
-    Settings& settings = RecordOf(dialog);
-    if (StoreSettingsDialogEntries(settings, typed))
-        StartAccountCheck(ServiceAccountOf(settings));
-    EndDialog(dialog, IDOK);
+    EndDialog(dialog, StoreSettingsDialogEntries(RecordOf(dialog), typed) ? SETTINGS_RESULT_LOGIN : IDOK);
 }
 
 ScreenRect FrameOnScreen(HWND dialog)
@@ -223,7 +220,7 @@ INT_PTR SettingsDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM 
             EndDialog(dialog, IDCANCEL);
             return TRUE;
         case IDC_SETTINGS_SIGN_UP:
-            OpenSignUpPage(RecordOf(dialog).serviceUrl);
+            RunOnStaThread(OpenInBrowser, SignUpPageUrl(RecordOf(dialog).serviceUrl));
             return FALSE;
         case IDC_SETTINGS_NOTIFY_TEST:
             TestPushAddress(dialog);
@@ -241,8 +238,8 @@ const DLGPROC SettingsDialogProc = ProcedureAtEdge<INT_PTR, SettingsDialogProcBo
 
 }  // namespace
 
-bool RunSettingsDialog(HWND owner, Settings& settings)
+INT_PTR RunSettingsDialog(HWND owner, Settings& settings)
 {
     return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_SETTINGS), owner, SettingsDialogProc,
-                           reinterpret_cast<LPARAM>(&settings)) == IDOK;
+                           reinterpret_cast<LPARAM>(&settings));
 }

@@ -5,5 +5,8 @@
 
 struct Settings;
 
-// True when OK stored the fields in the record: the caller saves it.
-bool RunSettingsDialog(HWND owner, Settings& settings);
+// IDOK when OK stored the fields in the record, SETTINGS_RESULT_LOGIN when
+// it stored them with the SMS service on: the caller saves the record, and
+// starts the login for the latter. Anything else: nothing was stored.
+constexpr INT_PTR SETTINGS_RESULT_LOGIN = 0x100;
+INT_PTR RunSettingsDialog(HWND owner, Settings& settings);

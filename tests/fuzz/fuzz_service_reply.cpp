@@ -1,16 +1,14 @@
 // Every reply handler with any body: the kind (known or not), the bytes as
 // the callback's read leaves them (at most the kind's read size) and as a
 // whole body of any length. Checks what each kind may do to the nonce and
-// the platform, whatever the server sent.
+// what it asks of the client, whatever the server sent.
 
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "fake_service_platform.h"
 #include "fuzz_input.h"
 #include "online/service_protocol.h"
-#include "online/service_requests.h"
 #include "settings/leading_integer.h"
 
 namespace {
@@ -26,52 +24,44 @@ bool IsLowerHex(const std::string& text)
 void HandleOne(int kind, const std::string& body, int32_t nonceBefore)
 {
     const ServiceAccount account{KESTROVA_SERVICE_URL, "owner@example.org", "secret"};
-    ServiceNonce nonce{nonceBefore};
-    FakeServicePlatform platform;
-    platform.today = UtcDate{2024, 2, 29};
-
-    BeforeReplyRead(kind, platform);
-    FUZZ_CHECK(platform.Count("step") == (kind == KIND_NONCE ? 1u : 0u));
-    FUZZ_CHECK(platform.Count("watchdog cancel") == (kind == KIND_ACCOUNT_INFO ? 1u : 0u));
-    platform.calls.clear();
-
-    const char* refusal = HandleServiceReply(kind, body, account, nonce, platform);
-    FUZZ_CHECK(platform.Count("watchdog start") == 0);
-    // The indicator only ever turns green.
-    FUZZ_CHECK(platform.CountStartingWith("colour ") == platform.Count("colour 0,255"));
-    const size_t offers = platform.CountStartingWith("offer ");
-    const size_t balances = platform.CountStartingWith("balance ");
-    const size_t logins = platform.CountStartingWith("login ");
-    const size_t dates = platform.CountStartingWith("checked ");
+    int32_t nonce = nonceBefore;
+    const ReplyAction action = ActOnReply(kind, body, account, nonce);
+    // Only the account reply stops the watchdog and tells the login; the
+    // indicator only ever turns green, after a step.
+    FUZZ_CHECK(action.cancelWatchdog == (kind == KIND_ACCOUNT_INFO));
+    FUZZ_CHECK(action.answersLogin == (kind == KIND_ACCOUNT_INFO));
+    FUZZ_CHECK(!action.indicatorGreen || action.stepIndicator);
+    FUZZ_CHECK(action.updateChecked == (kind == KIND_UPDATE_CHECK));
+    FUZZ_CHECK(action.offeredPage.empty() || kind == KIND_UPDATE_CHECK);
+    FUZZ_CHECK((action.nextKind != 0) == (kind == KIND_NONCE) && action.nextUrl.empty() == (action.nextKind == 0));
+    FUZZ_CHECK(nonce == nonceBefore || kind == KIND_NONCE);
 
     switch (kind) {
     case KIND_UPDATE_CHECK:
-        FUZZ_CHECK(refusal == nullptr && platform.requests.empty());
-        FUZZ_CHECK(offers == (OffersNewerVersion(body) ? 1u : 0u));
-        FUZZ_CHECK(platform.Count("offer " + account.serviceUrl + "/") == offers);
-        FUZZ_CHECK(dates == 1 && platform.calls.front() == "checked 2024-2-29");
+        FUZZ_CHECK(action.refusal == nullptr && !action.stepIndicator);
+        FUZZ_CHECK(action.offeredPage == (OffersNewerVersion(body) ? account.serviceUrl + "/" : ""));
         break;
     case KIND_ALARM_NOTICE: {
-        FUZZ_CHECK(platform.requests.empty() && balances == 0 && logins == 0 && dates == 0);
+        FUZZ_CHECK(!action.stepIndicator);
         const std::string text = ReplyText(body);
         if (text == "INVALID")
-            FUZZ_CHECK(refusal == INVALID_LOGIN_MESSAGE);
+            FUZZ_CHECK(action.refusal == INVALID_LOGIN_MESSAGE);
         else if (text == "NOSMS")
-            FUZZ_CHECK(refusal == NO_CREDIT_MESSAGE);
+            FUZZ_CHECK(action.refusal == NO_CREDIT_MESSAGE);
         else if (text == "CELL")
-            FUZZ_CHECK(refusal == CELL_NOT_VALIDATED_MESSAGE);
+            FUZZ_CHECK(action.refusal == CELL_NOT_VALIDATED_MESSAGE);
         else
-            FUZZ_CHECK(refusal == nullptr);
+            FUZZ_CHECK(action.refusal == nullptr);
         break;
     }
     case KIND_NONCE: {
         // One follow-up, signed with the reply's nonce plus one.
-        FUZZ_CHECK(refusal == nullptr && platform.requests.size() == 1);
-        FUZZ_CHECK(platform.requests[0].kind == KIND_ACCOUNT_INFO);
+        FUZZ_CHECK(action.refusal == nullptr && action.stepIndicator && !action.indicatorGreen);
+        FUZZ_CHECK(action.nextKind == KIND_ACCOUNT_INFO);
         const int32_t sent = int32_t(uint32_t(LeadingInteger(ReplyText(body))) + 1u);
-        FUZZ_CHECK(nonce == sent && logins == 0);
+        FUZZ_CHECK(nonce == sent);
         const std::string prefix = account.serviceUrl + "/beta/accountinfo.php?u=owner%40example.org&n=";
-        const std::string& url = platform.requests[0].url;
+        const std::string& url = action.nextUrl;
         FUZZ_CHECK(url.compare(0, prefix.size(), prefix) == 0);
         const std::string rest = url.substr(prefix.size());
         const std::string digits = std::to_string(sent);  // '-' needs no escape
@@ -81,25 +71,19 @@ void HandleOne(int kind, const std::string& body, int32_t nonceBefore)
         break;
     }
     case KIND_ACCOUNT_INFO: {
-        FUZZ_CHECK(platform.requests.empty());
         const bool valid = body.size() >= 6 && body.compare(0, 5, "VALID") == 0;
-        FUZZ_CHECK(balances == 0 && nonce == nonceBefore);
-        if (valid) {
-            FUZZ_CHECK(refusal == nullptr);
-            FUZZ_CHECK(platform.Count("step") == 1 && platform.CountStartingWith("colour ") == 1);
-            FUZZ_CHECK(logins == 1 &&
-                       platform.Count("login valid " + std::to_string(LeadingInteger(ReplyText(body.substr(5))))) == 1);
-        } else {
-            FUZZ_CHECK(refusal == INVALID_LOGIN_MESSAGE && platform.Count("login invalid") == 1);
-            FUZZ_CHECK(logins == 1 && platform.CountStartingWith("colour ") == 0);
-        }
+        FUZZ_CHECK(action.login.valid == valid && action.stepIndicator == valid && action.indicatorGreen == valid);
+        if (valid)
+            FUZZ_CHECK(action.refusal == nullptr &&
+                       action.login.balance == LeadingInteger(ReplyText(body.substr(5))));
+        else
+            FUZZ_CHECK(action.refusal == INVALID_LOGIN_MESSAGE);
         break;
     }
     default:
         // An unknown kind is never read and changes nothing.
         FUZZ_CHECK(ReplyReadSize(kind) == 0);
-        FUZZ_CHECK(refusal == nullptr && platform.requests.empty() && balances == 0 && offers == 0 &&
-                   logins == 0 && dates == 0 && nonce == nonceBefore);
+        FUZZ_CHECK(action.refusal == nullptr && !action.stepIndicator);
         break;
     }
 }

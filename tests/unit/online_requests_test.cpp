@@ -1,13 +1,10 @@
 // The service client's rules: when a read ends a request, how much of an
-// alarm reply is read, which login a reply still belongs to, and the gate
-// that keeps replies away from the record at the end.
+// alarm reply is read and which login a reply still belongs to.
 #include <gtest/gtest.h>
 
 #include <string>
-#include <thread>
 
 #include "online/service_protocol.h"
-#include "online/service_requests.h"
 
 namespace {
 
@@ -70,52 +67,12 @@ TEST(LoginReplies, OnlyTheNewestLoginIsHandled)
         {KIND_NONCE, 2, 2, true},
         {KIND_ACCOUNT_INFO, 2, 2, true},
         {KIND_NONCE, 1, 2, false},         // the late nonce of a superseded login
-        {KIND_ACCOUNT_INFO, 1, 2, false},
+        {KIND_ACCOUNT_INFO, 1, 2, false},  // and its cancel of the watchdog
         {KIND_ALARM_NOTICE, 0, 2, true},   // alarm and update belong to no login
         {KIND_UPDATE_CHECK, 0, 7, true},
     };
     for (const Case& c : cases)
         EXPECT_EQ(ReplyStillWanted(c.kind, c.login, c.newest), c.wanted) << c.kind << " " << c.login;
-}
-
-// Each cancel names its login: a late one from an older login leaves the
-// newer login's timer running; a second cancel, or one after the timer
-// fired, stops nothing.
-TEST(LoginReplies, TheWatchdogStopsOnlyForTheLoginItWatches)
-{
-    WatchdogLogin watchdog;
-    EXPECT_FALSE(watchdog.Cancel(1));  // before any login
-    watchdog.Started(1);
-    watchdog.Started(2);
-    EXPECT_FALSE(watchdog.Cancel(1));  // stale
-    EXPECT_TRUE(watchdog.Cancel(2));
-    EXPECT_FALSE(watchdog.Cancel(2));
-    watchdog.Started(3);
-    watchdog.Fired();
-    EXPECT_FALSE(watchdog.Cancel(3));
-}
-
-TEST(RequestSteps, EachStepIsTakenByExactlyOneOfTwoThreads)
-{
-    for (int round = 0; round < 200; ++round) {
-        RequestSteps steps;
-        int opens = 0, readEnds = 0, ends = 0;  // each written by its winner only
-        auto party = [&] {
-            if (steps.TakeOpen())
-                ++opens;
-            if (steps.ReadPartyDone())
-                ++readEnds;
-            if (steps.TakeEnd())
-                ++ends;
-        };
-        std::thread issuer(party);
-        std::thread callback(party);
-        issuer.join();
-        callback.join();
-        ASSERT_EQ(opens, 1) << round;
-        ASSERT_EQ(readEnds, 1) << round;
-        ASSERT_EQ(ends, 1) << round;
-    }
 }
 
 }  // namespace

@@ -81,11 +81,10 @@ TEST(ServiceUrls, NegativeNonceKeepsItsSign)
     EXPECT_EQ(AlarmNoticeUrl(BASE, "kim", -7, "x"), BASE + "/beta/alarm.php?u=kim&n=-7&h=x");
 }
 
-TEST(ServiceUrls, UpdateCheckHomePageAndSignUp)
+TEST(ServiceUrls, UpdateCheckAndHomePage)
 {
     EXPECT_EQ(UpdateCheckUrl(BASE), BASE + "/beta/currentversion.php?v=1.99");
     EXPECT_EQ(HomePageUrl(BASE), BASE + "/");
-    EXPECT_EQ(SignUpPageUrl(BASE), BASE + "/signup.php");
 }
 
 TEST(LoginHash, Md5OfThePasswordFollowedByTheNonceDigits)

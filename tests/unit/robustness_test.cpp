@@ -5,7 +5,6 @@
 #include <climits>
 #include <string>
 
-#include "fake_service_platform.h"
 #include "online/service_protocol.h"
 
 namespace {
@@ -18,22 +17,18 @@ std::string NonceField(const std::string& url)
 
 // A nonce reply of the largest int (a body longer than the read, handed to
 // the handler as a whole) used to overflow a signed add, which the
-// sanitizer build stops on; the step wraps as the stored atomic does.
+// sanitizer build stops on; the step wraps instead.
 TEST(Robustness, NonceAtTheLargestIntWrapsInsteadOfOverflowing)
 {
     const ServiceAccount account;
-    ServiceNonce nonce{0};
-    FakeServicePlatform platform;
-    EXPECT_EQ(HandleServiceReply(KIND_NONCE, "2147483647", account, nonce, platform), nullptr);
-    ASSERT_EQ(platform.requests.size(), 1u);
-    EXPECT_EQ(nonce.load(), INT32_MIN);
-    EXPECT_EQ(NonceField(platform.requests[0].url), "-2147483648");
+    int32_t nonce = 0;
+    const ReplyAction action = ActOnReply(KIND_NONCE, "2147483647", account, nonce);
+    EXPECT_EQ(nonce, INT32_MIN);
+    EXPECT_EQ(NonceField(action.nextUrl), "-2147483648");
 
     nonce = INT32_MAX;
-    SendAlarmNotice(account, nonce, platform);
-    ASSERT_EQ(platform.requests.size(), 2u);
-    EXPECT_EQ(nonce.load(), INT32_MIN);
-    EXPECT_EQ(NonceField(platform.requests[1].url), "-2147483648");
+    EXPECT_EQ(NonceField(SignedRequestUrl(KIND_ALARM_NOTICE, account, nonce)), "-2147483648");
+    EXPECT_EQ(nonce, INT32_MIN);
 }
 
 }  // namespace

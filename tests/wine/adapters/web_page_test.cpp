@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "win32/scoped_win32.h"
-#include "online/web_page_win32.h"
+#include "win32/web_page_win32.h"
 
 namespace {
 

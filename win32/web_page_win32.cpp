@@ -1,4 +1,4 @@
-#include "online/web_page_win32.h"
+#include "win32/web_page_win32.h"
 
 #include <windows.h>
 #include <objbase.h>
@@ -9,7 +9,6 @@
 #include "win32/detached_thread_win32.h"
 #include "win32/event_log_win32.h"
 #include "win32/scoped_win32.h"
-#include "online/service_protocol.h"
 
 void OpenInBrowser(const std::string& url)
 {
@@ -32,9 +31,4 @@ bool RunOnStaThread(void (*work)(const std::string&), const std::string& text)
             // alarm.
         }
     });
-}
-
-bool OpenSignUpPage(const std::string& serviceUrl)
-{
-    return RunOnStaThread(OpenInBrowser, SignUpPageUrl(serviceUrl));
 }
