@@ -329,13 +329,29 @@ void FollowInputDesktop()
     used.push_back(std::move(input));
 }
 
-// One event into the input stream; a refused one ends the run with the
-// reason, so a scenario never reads a lost event as an ignored one.
+// Events into the input stream, on the desktop that has the input. The
+// input desktop can change between the move there and the send (an alarm
+// switches desktops while a scenario types), and Wine then refuses the
+// events: they are sent again on the new input desktop for up to 2 s. One
+// still refused ends the run with the reason, so a scenario never reads a
+// lost event as an ignored one.
+void SendAll(INPUT* inputs, UINT count, const wchar_t* what)
+{
+    const ULONGLONG until = GetTickCount64() + 2000;
+    for (;;) {
+        FollowInputDesktop();
+        if (SendInput(count, inputs, sizeof(INPUT)) == count)
+            return;
+        const DWORD error = GetLastError();
+        if (error != ERROR_ACCESS_DENIED || GetTickCount64() > until)
+            Fail(std::wstring(L"SendInput refused ") + what + L": error " + std::to_wstring(error));
+        Sleep(50);
+    }
+}
+
 void Send(INPUT input)
 {
-    FollowInputDesktop();
-    if (Inject(input) != 1)
-        Fail(L"SendInput refused the event: error " + std::to_wstring(GetLastError()));
+    SendAll(&input, 1, L"the event");
 }
 
 void SendKey(WORD key, bool up)
@@ -381,9 +397,7 @@ void TypeText(const std::wstring& text)
             one.ki.dwFlags = KEYEVENTF_UNICODE;
         }
         input[1].ki.dwFlags |= KEYEVENTF_KEYUP;
-        FollowInputDesktop();
-        if (SendInput(2, input, sizeof(INPUT)) != 2)
-            Fail(L"SendInput refused a character: error " + std::to_wstring(GetLastError()));
+        SendAll(input, 2, L"a character");
         Sleep(20);
     }
 }
