@@ -15,7 +15,7 @@
 #include "app/ui_resources_win32.h"
 #include "guard/guard_config.h"
 #include "guard/guard_dialog_win32.h"
-#include "guard/guard_filter.h"
+#include "guard/guard_rules.h"
 #include "guard/password_rules.h"
 #include "guard/volume_guard_win32.h"
 

@@ -6,7 +6,7 @@
 #include "win32/callback_edge_win32.h"
 #include "win32/event_log_win32.h"
 #include "win32/scoped_win32.h"
-#include "guard/alarm.h"
+#include "guard/guard_dialog_win32.h"
 #include "guard/guard_config.h"
 #include "guard/guard_thread_win32.h"
 #include "guard/input_rules.h"
@@ -103,13 +103,13 @@ LRESULT CALLBACK LowLevelMouseProc(int code, WPARAM wParam, LPARAM lParam) noexc
 // The mouse trigger's callback: straight to the guard dialog.
 long PostAlarm()
 {
-    PostToGuard(ALARM_MESSAGE_START, WPARAM(AlarmCause::MouseMoved));
+    PostToGuard(WM_APP_ALARM, WPARAM(AlarmCause::MouseMoved));
     return 1;
 }
 
 void PostCallbackFailureAlarm() noexcept
 {
-    PostToGuard(ALARM_MESSAGE_START, WPARAM(AlarmCause::CallbackFailure));
+    PostToGuard(WM_APP_ALARM, WPARAM(AlarmCause::CallbackFailure));
 }
 
 // What runs on the hook thread.

@@ -9,15 +9,21 @@
 //                           setting the master volume to 0x4000; each status
 //                           file holds "master=N" as read then, "playing"
 //                           also "start_us=N", the time StartAlarm took
+//   guard_probe alarm DIR failing
+//                           the same, but the volume step runs out of memory
+//                           before its first write; the probe catches that
+//                           where the guard dialog's edge would, and "playing"
+//                           also holds "failed"
 //   guard_probe mixer       opens the mixer (fatal when there is none)
 #include <windows.h>
 
 #include <cstdio>
 #include <memory>
+#include <new>
 #include <string>
 
-#include "guard/alarm_win32.h"
 #include "guard/guard_config.h"
+#include "guard/guard_dialog_win32.h"
 #include "guard/siren_win32.h"
 #include "guard/volume_guard_win32.h"
 
@@ -72,22 +78,29 @@ int wmain(int argc, wchar_t** argv)
     }
     if (mode == L"alarm") {
         const GuardConfig config;  // no SMS service, no push address
-        GuardAlarm alarm(config);
+        bool sounding = false;
         if (!TryOpenMixerWithWindow(nullptr))  // as at arming: the endpoint is reached here
             SoundFatal(nullptr);
         COrvekMixer& mixer = GetVolumeGuard().Mixer();
         mixer.SelectControl(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME);
         mixer.SetValue(0x4000);
+        if (argc > 3 && std::wstring(argv[3]) == L"failing")
+            GetVolumeGuard().SetSavedListener([] { throw std::bad_alloc(); });
         const std::string before = MasterText();
         LARGE_INTEGER frequency, start, end;
         QueryPerformanceFrequency(&frequency);
         QueryPerformanceCounter(&start);
-        StartAlarm(alarm, AlarmCause::Unknown);
+        std::string failed;
+        try {
+            StartAlarm(config, sounding, AlarmCause::Unknown);
+        } catch (const std::bad_alloc&) {
+            failed = "\nfailed";
+        }
         QueryPerformanceCounter(&end);
         const long long micros = (end.QuadPart - start.QuadPart) * 1000000 / frequency.QuadPart;
-        Write(dir + L"playing", before + "\n" + MasterText() + "\nstart_us=" + std::to_string(micros));
+        Write(dir + L"playing", before + "\n" + MasterText() + "\nstart_us=" + std::to_string(micros) + failed);
         WaitFor(dir + L"stop");
-        StopAlarm(alarm);
+        StopAlarm(sounding);
         Write(dir + L"stopped", MasterText());
         WaitFor(dir + L"quit");
         return 0;

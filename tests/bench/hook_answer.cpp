@@ -25,9 +25,8 @@
 
 #include "win32/message_window_win32.h"
 #include "win32/scoped_win32.h"
-#include "guard/alarm.h"
-#include "guard/alarm_win32.h"
 #include "guard/guard_config.h"
+#include "guard/guard_dialog_win32.h"
 #include "guard/input_hooks_win32.h"
 #include "guard/volume_guard_win32.h"
 #include "tests/wine/injected_input.h"
@@ -43,19 +42,19 @@ std::atomic<DWORD> holdMs{0};
 
 // The guard's copy of the settings, and its alarm: on the guard thread.
 GuardConfig config;
-GuardAlarm* alarm = nullptr;
+bool* sirenSounding = nullptr;
 std::atomic<bool> sounding{false};  // the alarm's state, for the main thread
 
 // The stand-in guard dialog: holds the alarm start up (not a repeated start,
 // which does nothing), then starts the alarm.
 LRESULT CALLBACK GuardWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
 {
-    if (message != ALARM_MESSAGE_START)
+    if (message != WM_APP_ALARM)
         return DefWindowProcW(window, message, wParam, lParam);
-    if (!alarm->sirenSounding)
+    if (!*sirenSounding)
         Sleep(holdMs);
-    StartAlarm(*alarm, static_cast<AlarmCause>(wParam));
-    sounding = alarm->sirenSounding;
+    StartAlarm(config, *sirenSounding, static_cast<AlarmCause>(wParam));
+    sounding = *sirenSounding;
     return 0;
 }
 
@@ -71,8 +70,8 @@ DWORD WINAPI GuardThread(LPVOID ready) noexcept
 {
     MSG msg;
     PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
-    GuardAlarm guardAlarm(config);
-    alarm = &guardAlarm;
+    bool guardSounding = false;
+    sirenSounding = &guardSounding;
     if (!TryOpenMixerWithWindow(nullptr))
         SoundFatal(nullptr);
     const HWND guardWindow = CreateMessageWindow(L"HookAnswerGuard", GuardWindowProc);
@@ -80,7 +79,7 @@ DWORD WINAPI GuardThread(LPVOID ready) noexcept
     SetEvent(static_cast<HANDLE>(ready));
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         if (msg.message == GUARD_STOP_ALARM && !msg.hwnd) {
-            StopAlarm(guardAlarm);
+            StopAlarm(guardSounding);
             sounding = false;
             ResetDistance();
             continue;
@@ -88,7 +87,7 @@ DWORD WINAPI GuardThread(LPVOID ready) noexcept
         DispatchMessageW(&msg);
     }
     Disarm();
-    StopAlarm(guardAlarm);
+    StopAlarm(guardSounding);
     DestroyWindow(guardWindow);
     GetVolumeGuard().CloseMixer();
     return 0;
