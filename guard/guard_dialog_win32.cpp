@@ -17,7 +17,6 @@
 #include "win32/event_log.h"
 #include "win32/event_log_win32.h"
 #include "win32/scoped_win32.h"
-#include "win32/system_function_win32.h"
 #include "app/ui_resources_win32.h"
 #include "guard/give_back_win32.h"
 #include "guard/guard_config.h"
@@ -58,8 +57,8 @@ struct GuardDialogData {
     bool batteryLowTold = false;
     WrongPasswords wrongPasswords;  // the fifth sounds; the count goes to the disarmed message
     ScopedDeviceNotice hidNotice;
-    ScopedNotice suspendResume;
-    ScopedNotice powerSettings[3];
+    ScopedSuspendResumeNotice suspendResume;
+    ScopedPowerSettingNotice powerSettings[3];
     UniqueHandle<HWND, SessionNoticeCloser> sessionNotice;
     ScopedWinEvent desktopSwitch;
     ScopedHandle runningRequest;
@@ -105,12 +104,15 @@ void RestartAlarmSound(GuardDialogData& data)
     if (!data.sirenSounding)
         return;
     BringGuardDesktopToFront();
-    StartSiren();
-    StopSirenOn();
+    SirenOnUnwind siren;
     VolumeGuard& volume = GetVolumeGuard();
     volume.FollowDefaultEndpoint(true);
     volume.ForceFullVolume();
     volume.Unmute();
+    StartSiren();
+    siren.started = true;
+    // The second siren's stream may have died too, even on the same device.
+    StopSirenOn();
     SoundOnArmingDevice(volume);
 }
 
@@ -132,8 +134,11 @@ bool PowerSourceChanged(BYTE acLineStatusAtArming) noexcept
 void TellIfBatteryLow(GuardDialogData& data)
 {
     SYSTEM_POWER_STATUS power = {};
-    if (data.batteryLowTold || !GetSystemPowerStatus(&power) ||
-        !BatteryLow(power.ACLineStatus, power.BatteryLifePercent))
+    if (data.batteryLowTold)
+        return;
+    if (!GetSystemPowerStatus(&power))
+        return LogFailedCall("GetSystemPowerStatus", GetLastError());
+    if (!BatteryLow(power.ACLineStatus, power.BatteryLifePercent))
         return;
     data.batteryLowTold = true;
     LogEvent("Battery low: " + std::to_string(power.BatteryLifePercent) + " % left");
@@ -209,53 +214,36 @@ std::string ArmedEventText(uint32_t flags)
 
 // A window on a desktop of its own gets suspend and resume only when
 // registered for them, and the lid switch, the power source and the display
-// state only through power-setting notices. Found at run time (suspend and
-// resume since Windows 8; Wine has them in part): without them the guard does
-// without these notices.
+// state only through power-setting notices.
 void RegisterPowerNotices(HWND dialog, GuardDialogData& data)
 {
-    using Register = HANDLE(WINAPI*)(HANDLE, DWORD);
-    using RegisterSetting = HANDLE(WINAPI*)(HANDLE, LPCGUID, DWORD);
-    const HMODULE user32 = GetModuleHandleW(L"user32.dll");
-    if (const auto suspendResume = SystemFunction<Register>(user32, "RegisterSuspendResumeNotification"))
-        data.suspendResume.Reset(suspendResume(dialog, DEVICE_NOTIFY_WINDOW_HANDLE),
-                                 SystemFunction<ScopedNotice::Unregister>(user32, "UnregisterSuspendResumeNotification"));
-    const auto powerSetting = SystemFunction<RegisterSetting>(user32, "RegisterPowerSettingNotification");
-    const auto unregister = SystemFunction<ScopedNotice::Unregister>(user32, "UnregisterPowerSettingNotification");
+    data.suspendResume.Reset(RegisterSuspendResumeNotification(dialog, DEVICE_NOTIFY_WINDOW_HANDLE));
+    if (!data.suspendResume)
+        LogFailedCall("RegisterSuspendResumeNotification", GetLastError());
     const GUID* const settings[] = {&GUID_LIDSWITCH_STATE_CHANGE, &GUID_ACDC_POWER_SOURCE, &GUID_CONSOLE_DISPLAY_STATE};
-    for (size_t i = 0; powerSetting && i < std::size(settings); ++i) {
-        const HANDLE notice = powerSetting(dialog, settings[i], DEVICE_NOTIFY_WINDOW_HANDLE);
-        if (!notice)
+    for (size_t i = 0; i < std::size(settings); ++i) {
+        data.powerSettings[i].Reset(RegisterPowerSettingNotification(dialog, settings[i], DEVICE_NOTIFY_WINDOW_HANDLE));
+        if (!data.powerSettings[i])
             LogFailedCall("RegisterPowerSettingNotification", GetLastError());
-        data.powerSettings[i].Reset(notice, unregister);
     }
 }
 
 // While armed the system is asked to keep running: on a Modern Standby laptop
 // the screen still goes off at the lid or the power button, but the guard
 // keeps running instead of being paused with the other desktop programs.
-// Windows 8 and later, found at run time. Closing the handle ends the request.
+// Closing the handle ends the request.
 void HoldSystemRunning(ScopedHandle& request)
 {
-    using Create = HANDLE(WINAPI*)(PREASON_CONTEXT);
-    using Set = BOOL(WINAPI*)(HANDLE, POWER_REQUEST_TYPE);
-    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    const auto create = SystemFunction<Create>(kernel, "PowerCreateRequest");
-    const auto set = SystemFunction<Set>(kernel, "PowerSetRequest");
-    if (!create || !set)
-        return;
     REASON_CONTEXT context = {};
     context.Version = POWER_REQUEST_CONTEXT_VERSION;
     context.Flags = POWER_REQUEST_CONTEXT_SIMPLE_STRING;
     context.Reason.SimpleReasonString = const_cast<wchar_t*>(ARMED_REASON);
-    const HANDLE created = create(&context);
-    if (created == INVALID_HANDLE_VALUE || !created)
+    const HANDLE created = PowerCreateRequest(&context);
+    if (created == INVALID_HANDLE_VALUE)
         return LogFailedCall("PowerCreateRequest", GetLastError());
     request.Reset(created);
-    if (!set(request.Get(), PowerRequestExecutionRequired)) {
+    if (!PowerSetRequest(request.Get(), PowerRequestExecutionRequired))
         LogFailedCall("PowerSetRequest", GetLastError());
-        request.Reset();
-    }
 }
 
 // A call the guard depends on failed before anything was armed: the lock is
@@ -324,7 +312,7 @@ void Unlock(HWND dialog, GuardDialogData& data, WORD id)
     StopAlarm(data.sirenSounding);
     data.hidNotice.Reset();
     data.suspendResume.Reset();
-    for (ScopedNotice& notice : data.powerSettings)
+    for (ScopedPowerSettingNotice& notice : data.powerSettings)
         notice.Reset();
     data.sessionNotice.Reset();
     data.desktopSwitch.Reset();
