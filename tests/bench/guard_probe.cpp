@@ -14,6 +14,12 @@
 //                           before its first write; the probe catches that
 //                           where the guard dialog's edge would, and "playing"
 //                           also holds "failed"
+//   guard_probe reforce DIR runs the real guard dialog (password "abc", the
+//                           shutdown trigger) and turns the master volume down
+//                           to 0x4000 before sending it MM_MIXM_CONTROL_CHANGE,
+//                           silent, then sounding (WM_QUERYENDSESSION); then
+//                           unlocks; DIR\done holds "master=N" after each
+//                           message and after the unlock
 //   guard_probe mixer       opens the mixer (fatal when there is none)
 #include <windows.h>
 
@@ -24,8 +30,12 @@
 
 #include "guard/guard_config.h"
 #include "guard/guard_dialog_win32.h"
+#include "guard/guard_thread_win32.h"
+#include "guard/mixer_win32.h"
 #include "guard/siren_win32.h"
 #include "guard/volume_guard_win32.h"
+#include "resource_ids.h"
+#include "win32/scoped_win32.h"
 
 namespace {
 
@@ -59,6 +69,25 @@ uint32_t MasterVolume()
 std::string MasterText()
 {
     return "master=" + std::to_string(MasterVolume());
+}
+
+DWORD WINAPI RunGuard(LPVOID config) noexcept
+{
+    RunGuardDialog(*static_cast<const GuardConfig*>(config));
+    return 0;
+}
+
+HWND ArmedGuardDialog(DWORD thread)
+{
+    for (int i = 0; i < 6000; ++i) {
+        HWND w = nullptr;
+        while ((w = FindWindowExW(nullptr, w, L"#32770", nullptr)) != nullptr) {
+            if (GetWindowThreadProcessId(w, nullptr) == thread && GetDlgItem(w, IDC_GUARD_PASSWORD) && GuardArmed())
+                return w;
+        }
+        Sleep(10);
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -103,6 +132,30 @@ int wmain(int argc, wchar_t** argv)
         StopAlarm(sounding);
         Write(dir + L"stopped", MasterText());
         WaitFor(dir + L"quit");
+        return 0;
+    }
+    if (mode == L"reforce") {
+        GuardConfig config;
+        config.password = u"abc";
+        config.flags = FLAG_TRIGGER_SHUTDOWN;
+        DWORD thread = 0;
+        const ScopedHandle guard(CreateThread(nullptr, 0, RunGuard, &config, 0, &thread));
+        const HWND dialog = guard ? ArmedGuardDialog(thread) : nullptr;
+        if (!dialog)
+            return 1;
+        COrvekMixer mixer(std::make_unique<WinmmMixerDevice>());  // a handle of the probe's own
+        mixer.SelectControl(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME);
+        std::string found;
+        for (UINT trigger : {UINT(WM_NULL), UINT(WM_QUERYENDSESSION)}) {
+            SendMessageW(dialog, trigger, 0, 0);
+            mixer.SetValue(0x4000);
+            SendMessageW(dialog, MM_MIXM_CONTROL_CHANGE, 0, 0);
+            found += "master=" + std::to_string(mixer.GetValue()) + "\n";
+        }
+        SetDlgItemTextW(dialog, IDC_GUARD_PASSWORD, L"abc");
+        SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+        WaitForSingleObject(guard.Get(), 30000);
+        Write(dir + L"done", found + "master=" + std::to_string(mixer.GetValue()));
         return 0;
     }
     if (mode == L"mixer") {

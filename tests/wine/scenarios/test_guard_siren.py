@@ -96,6 +96,16 @@ class Siren(Scenario):
                 self.assertLess(stopped, kwine.SILENT)
 
 
+    def test_a_change_message_forces_a_sounding_siren_back_to_full_and_a_silent_one_never(self):
+        # The real guard dialog in the probe: silent, sounding, unlocked.
+        probe = Probe("reforce")
+        try:
+            found = master(probe.wait_for("done", timeout=120))
+        finally:
+            probe.close()
+        self.assertEqual(found, [0x4000, 0xFFFF, 0x4000])
+
+
 class NoMixer(Scenario):
     """A prefix whose audio driver list is empty has no mixer device."""
 
