@@ -356,19 +356,19 @@ INT_PTR Answer(HWND dialog, LONG_PTR result)
 
 INT_PTR GuardDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_INITDIALOG) {
-        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-        InitGuardDialog(dialog, *reinterpret_cast<GuardDialogData*>(lParam));
-        return TRUE;
-    }
     auto* data = reinterpret_cast<GuardDialogData*>(GetWindowLongPtrW(dialog, DWLP_USER));
-    if (!data)
+    // What comes before WM_INITDIALOG (WM_SETFONT) finds no data yet.
+    if (!data && message != WM_INITDIALOG)
         return FALSE;
     // From Arm to Disarm; before and after it, no trigger acts.
     const bool armed = GuardArmed();
-    const uint32_t flags = data->config.flags;
+    const uint32_t flags = data ? data->config.flags : 0;
 
     switch (message) {
+    case WM_INITDIALOG:
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+        InitGuardDialog(dialog, *reinterpret_cast<GuardDialogData*>(lParam));
+        return TRUE;
     case WM_PAINT:
         // PaintPicture validates before drawing, so nothing is left to do.
         PaintPicture(dialog, GetUiResources().lockPicture, 0, 0);

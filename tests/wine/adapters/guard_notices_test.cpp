@@ -29,6 +29,7 @@ TEST(GuardNotices, APowerSettingSoundsOnlyForItsTriggersChange)
     const BYTE now = power.ACLineStatus;
     const BYTE other = BYTE(now == 1 ? 0 : 1);
     constexpr uint32_t SHUTDOWN = FLAG_TRIGGER_SHUTDOWN, POWER = FLAG_TRIGGER_POWER;
+    const GUID LID = GUID_LIDSWITCH_STATE_CHANGE, DISPLAY = GUID_CONSOLE_DISPLAY_STATE;
     const struct {
         const char* name;
         GUID setting;
@@ -39,15 +40,15 @@ TEST(GuardNotices, APowerSettingSoundsOnlyForItsTriggersChange)
         AlarmCause cause;
         bool lidKnownAfter;
     } cases[] = {
-        {"lid, first notice, closed", GUID_LIDSWITCH_STATE_CHANGE, 4, 0, SHUTDOWN, now, false, AlarmCause::Unknown, true},
-        {"lid closed", GUID_LIDSWITCH_STATE_CHANGE, 4, 0, SHUTDOWN, now, true, AlarmCause::LidClosed, true},
-        {"lid closed without the trigger", GUID_LIDSWITCH_STATE_CHANGE, 4, 0, POWER, now, true, AlarmCause::Unknown, true},
-        {"lid opened", GUID_LIDSWITCH_STATE_CHANGE, 4, 1, SHUTDOWN, now, true, AlarmCause::Unknown, true},
-        {"lid, no data", GUID_LIDSWITCH_STATE_CHANGE, 0, 0, SHUTDOWN, now, false, AlarmCause::Unknown, false},
-        {"display off", GUID_CONSOLE_DISPLAY_STATE, 4, 0, SHUTDOWN, now, false, AlarmCause::Sleep, false},
-        {"display off without the trigger", GUID_CONSOLE_DISPLAY_STATE, 4, 0, POWER, now, true, AlarmCause::Unknown, true},
-        {"display dimmed", GUID_CONSOLE_DISPLAY_STATE, 4, 2, SHUTDOWN, now, true, AlarmCause::Unknown, true},
-        {"display, no data", GUID_CONSOLE_DISPLAY_STATE, 3, 0, SHUTDOWN, now, true, AlarmCause::Unknown, true},
+        {"lid, first notice, closed", LID, 4, 0, SHUTDOWN, now, false, AlarmCause::Unknown, true},
+        {"lid closed", LID, 4, 0, SHUTDOWN, now, true, AlarmCause::LidClosed, true},
+        {"lid closed without the trigger", LID, 4, 0, POWER, now, true, AlarmCause::Unknown, true},
+        {"lid opened", LID, 4, 1, SHUTDOWN, now, true, AlarmCause::Unknown, true},
+        {"lid, no data", LID, 0, 0, SHUTDOWN, now, false, AlarmCause::Unknown, false},
+        {"display off", DISPLAY, 4, 0, SHUTDOWN, now, false, AlarmCause::Sleep, false},
+        {"display off without the trigger", DISPLAY, 4, 0, POWER, now, true, AlarmCause::Unknown, true},
+        {"display dimmed", DISPLAY, 4, 2, SHUTDOWN, now, true, AlarmCause::Unknown, true},
+        {"display, no data", DISPLAY, 3, 0, SHUTDOWN, now, true, AlarmCause::Unknown, true},
         {"power source changed", GUID_ACDC_POWER_SOURCE, 4, 1, POWER, other, true, AlarmCause::PowerSource, true},
         {"power source as at arming", GUID_ACDC_POWER_SOURCE, 4, 1, POWER, now, true, AlarmCause::Unknown, true},
         {"power source changed without the trigger", GUID_ACDC_POWER_SOURCE, 4, 1, SHUTDOWN, other, true,

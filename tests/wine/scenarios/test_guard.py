@@ -272,7 +272,8 @@ class GuardTest(GuardScenario):
                    (WM_SYSCOMMAND, SC_SCREENSAVE, "0"), (WM_SYSCOMMAND, SC_SCREENSAVE + 1, "0"),
                    (WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, "0"), (WM_POWERBROADCAST, PBT_APMPOWERSTATUSCHANGE, "0")]
         for message, wparam, answer in answers:
-            self.assertEqual(kwine.driver("send", GUARD, message, wparam, 0, desktop=DESKTOP), answer, (message, wparam))
+            self.assertEqual(kwine.driver("send", GUARD, message, wparam, 0, desktop=DESKTOP), answer,
+                             (message, wparam))
         time.sleep(2)
         self.assertNotIn("About Wine", kwine.driver("list", desktop=DESKTOP))
         self.assertTrue(kwine.quiet(3), "a refused shutdown or a resume sounded without the trigger")
