@@ -2,7 +2,7 @@
 
 #include "win32/callback_edge_win32.h"
 #include "win32/event_log_win32.h"
-#include "guard/alarm.h"
+#include "guard/guard_dialog_win32.h"
 #include "guard/input_hooks_win32.h"
 
 namespace {
@@ -37,7 +37,7 @@ HRESULT STDMETHODCALLTYPE CoreAudioEndpoint::Notice::OnNotify(PAUDIO_VOLUME_NOTI
 {
     AtCallbackEdge([&] {
         if (data && !IsEqualGUID(data->guidEventContext, OWN_WRITE))
-            PostToGuard(ALARM_MESSAGE_ENDPOINT_CHANGED, 0);
+            PostToGuard(WM_APP_ENDPOINT_CHANGED, 0);
     });
     return S_OK;
 }
@@ -60,7 +60,7 @@ HRESULT STDMETHODCALLTYPE CoreAudioEndpoint::DeviceNotice::OnDefaultDeviceChange
     AtCallbackEdge([&] {
         // Once per change: the system calls this for every role.
         if (flow == eRender && role == eConsole)
-            PostToGuard(ALARM_MESSAGE_DEFAULT_DEVICE_CHANGED, 0);
+            PostToGuard(WM_APP_DEFAULT_DEVICE_CHANGED, 0);
     });
     return S_OK;
 }

@@ -42,7 +42,7 @@ private:
     };
 
     // Default-device changes come on a system thread too: they only post
-    // ALARM_MESSAGE_DEFAULT_DEVICE_CHANGED to the guard thread.
+    // WM_APP_DEFAULT_DEVICE_CHANGED to the guard thread.
     class DeviceNotice : public IMMNotificationClient {
     public:
         HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) noexcept override;

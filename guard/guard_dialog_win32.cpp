@@ -4,203 +4,250 @@
 
 #include <dbt.h>
 #include <wtsapi32.h>
+// GUID_DEVINTERFACE_HID is defined here, not in a library.
+#include <initguid.h>
+#include <hidclass.h>
 
-#include <array>
 #include <optional>
 #include <cstring>
+#include <iterator>
 #include <string>
+#include <string_view>
 
 #include "win32/callback_edge_win32.h"
 #include "win32/event_log.h"
 #include "win32/event_log_win32.h"
 #include "win32/scoped_win32.h"
 #include "app/ui_resources_win32.h"
-#include "guard/alarm_win32.h"
 #include "guard/give_back_win32.h"
 #include "guard/guard_config.h"
-#include "guard/guard_events.h"
-#include "guard/guard_filter.h"
-#include "win32/guid_win32.h"
+#include "guard/guard_rules.h"
 #include "guard/guard_thread_win32.h"
 #include "guard/input_hooks_win32.h"
 #include "guard/password_rules.h"
-#include "guard/power_rules.h"
-#include "guard/power_notices_win32.h"
+#include "guard/siren_win32.h"
 #include "guard/volume_guard_win32.h"
 #include "online/push_sender_win32.h"
+#include "online/service_calls_win32.h"
 #include "resource_ids.h"
-
-// The filter speaks of these messages and codes under names of its own; here
-// they are pinned to the system's, so a wrong copy fails the build.
-static_assert(GUARD_WM_QUERYENDSESSION == WM_QUERYENDSESSION, "WM_QUERYENDSESSION");
-static_assert(GUARD_WM_SYSCOMMAND == WM_SYSCOMMAND, "WM_SYSCOMMAND");
-static_assert(GUARD_WM_TIMER == WM_TIMER, "WM_TIMER");
-static_assert(GUARD_WM_POWERBROADCAST == WM_POWERBROADCAST, "WM_POWERBROADCAST");
-static_assert(GUARD_WM_DEVICECHANGE == WM_DEVICECHANGE, "WM_DEVICECHANGE");
-static_assert(GUARD_MM_MIXM_LINE_CHANGE == MM_MIXM_LINE_CHANGE, "MM_MIXM_LINE_CHANGE");
-static_assert(GUARD_MM_MIXM_CONTROL_CHANGE == MM_MIXM_CONTROL_CHANGE, "MM_MIXM_CONTROL_CHANGE");
-static_assert(GUARD_WM_WTSSESSION_CHANGE == WM_WTSSESSION_CHANGE, "WM_WTSSESSION_CHANGE");
-static_assert(GUARD_MESSAGE_DESKTOP_SWITCHED >= WM_APP && GUARD_MESSAGE_DESKTOP_SWITCHED < 0xC000,
-              "the guard's own message is in the application's range");
-static_assert(ALARM_MESSAGE_START >= WM_APP && ALARM_MESSAGE_DEFAULT_DEVICE_CHANGED < 0xC000,
-              "the alarm's messages are in the application's range");
-static_assert(GUARD_PBT_APMQUERYSUSPEND == PBT_APMQUERYSUSPEND, "PBT_APMQUERYSUSPEND");
-static_assert(GUARD_PBT_APMPOWERSTATUSCHANGE == PBT_APMPOWERSTATUSCHANGE, "PBT_APMPOWERSTATUSCHANGE");
-static_assert(GUARD_PBT_APMSUSPEND == PBT_APMSUSPEND, "PBT_APMSUSPEND");
-static_assert(GUARD_PBT_APMRESUMESUSPEND == PBT_APMRESUMESUSPEND, "PBT_APMRESUMESUSPEND");
-static_assert(GUARD_PBT_APMRESUMEAUTOMATIC == PBT_APMRESUMEAUTOMATIC, "PBT_APMRESUMEAUTOMATIC");
-static_assert(GUARD_PBT_POWERSETTINGCHANGE == PBT_POWERSETTINGCHANGE, "PBT_POWERSETTINGCHANGE");
-static_assert(GUARD_BROADCAST_QUERY_DENY == BROADCAST_QUERY_DENY, "BROADCAST_QUERY_DENY");
-static_assert(GUARD_DBT_DEVICEREMOVECOMPLETE == DBT_DEVICEREMOVECOMPLETE, "DBT_DEVICEREMOVECOMPLETE");
-static_assert(GUARD_DBT_DEVTYP_DEVICEINTERFACE == DBT_DEVTYP_DEVICEINTERFACE, "DBT_DEVTYP_DEVICEINTERFACE");
-static_assert(GUARD_SC_SCREENSAVE == SC_SCREENSAVE, "SC_SCREENSAVE");
-static_assert(GUARD_WTS_CONSOLE_CONNECT == WTS_CONSOLE_CONNECT, "WTS_CONSOLE_CONNECT");
-static_assert(GUARD_WTS_CONSOLE_DISCONNECT == WTS_CONSOLE_DISCONNECT, "WTS_CONSOLE_DISCONNECT");
-static_assert(GUARD_WTS_REMOTE_CONNECT == WTS_REMOTE_CONNECT, "WTS_REMOTE_CONNECT");
-static_assert(GUARD_WTS_REMOTE_DISCONNECT == WTS_REMOTE_DISCONNECT, "WTS_REMOTE_DISCONNECT");
-static_assert(GUARD_WTS_SESSION_UNLOCK == WTS_SESSION_UNLOCK, "WTS_SESSION_UNLOCK");
 
 namespace {
 
-// Session notices (Switch user, a remote session, unlock) for one window,
-// given up at unlock or when the window's data goes.
-class SessionNotices {
-public:
-    SessionNotices() = default;
-    SessionNotices(const SessionNotices&) = delete;
-    SessionNotices& operator=(const SessionNotices&) = delete;
-    ~SessionNotices() { Unregister(); }
-
-    void Register(HWND window) noexcept
-    {
-        if (WTSRegisterSessionNotification(window, NOTIFY_FOR_THIS_SESSION))
-            window_ = window;
-        else
-            LogFailedCall("WTSRegisterSessionNotification", GetLastError());
-    }
-    void Unregister() noexcept
-    {
-        if (window_)
-            WTSUnRegisterSessionNotification(window_);
-        window_ = nullptr;
-    }
-
-private:
-    HWND window_ = nullptr;
-};
-
-// What one guard dialog keeps between its messages: the guard's run-time
-// state, on the guard thread alone.
-struct GuardDialogData {
-    explicit GuardDialogData(const GuardConfig& guardConfig) : config(guardConfig), alarm(guardConfig) {}
-    const GuardConfig& config;  // the guard thread's copy of the settings
-    GuardAlarm alarm;           // whether the siren sounds
-    uint8_t acLineStatusAtArming = 0;
-    ScopedDeviceNotice deviceNotice;
-    bool guardDesktopSeen = false;  // the guard's desktop has had the input since arming
-    PowerNotices powerNotices;
-    bool lidStateKnown = false;
-    WrongPasswords wrongPasswords;  // the fifth sounds; the count goes to the disarmed message
-    bool batteryLowTold = false;
-    SessionNotices sessionNotices;
-    ScopedWinEvent desktopSwitch;
-    RunningRequest runningRequest;
-    const char* refusedCall = nullptr;  // what failed when arming was refused
-};
-
-// Out of context, so it runs on the guard thread, from the dialog's message
-// loop, as soon as the switch is announced: judged at once, not at the next
-// tick. The event names no window of ours: the armed guard's is asked for.
-void CALLBACK DesktopSwitched(HWINEVENTHOOK, DWORD, HWND, LONG, LONG, DWORD, DWORD) noexcept
-{
-    AtCallbackEdge([] {
-        if (const HWND guard = ArmedGuardWindow())
-            SendMessageW(guard, GUARD_MESSAGE_DESKTOP_SWITCHED, 0, 0);
-    });
-}
-
-class Win32GuardPlatform : public GuardPlatform {
-public:
-    explicit Win32GuardPlatform(LPARAM lParam) : lParam_(lParam) {}
-
-    uint8_t AcLineStatus() override
-    {
-        SYSTEM_POWER_STATUS status = {};
-        if (!GetSystemPowerStatus(&status)) {
-            // Blind to the cable: "unknown" differs from the status read at
-            // arming, so the power trigger sounds rather than watching nothing.
-            LogFailedCall("GetSystemPowerStatus", GetLastError());
-            return 255;
-        }
-        return status.ACLineStatus;
-    }
-
-    InputDesktop WhichInputDesktop() override
-    {
-        const ScopedDesktop desktop(OpenInputDesktop(0, FALSE, DESKTOP_SWITCHDESKTOP));
-        if (!desktop)
-            return InputDesktop::Unreachable;
-        // A name that cannot be read reads as empty: another desktop.
-        wchar_t name[256] = {};
-        DWORD needed = 0;
-        if (!GetUserObjectInformationW(desktop.Get(), UOI_NAME, name, sizeof name - sizeof name[0], &needed))
-            name[0] = L'\0';
-        // wchar_t is UTF-16 on Windows; a view, so the 100 ms tick allocates nothing.
-        return ClassifyInputDesktop(true, std::u16string_view(reinterpret_cast<const char16_t*>(name)));
-    }
-
-    DeviceNotice Notice() override
-    {
-        DeviceNotice notice;
-        const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam_);
-        if (!header)
-            return notice;
-        notice.deviceType = header->dbch_devicetype;
-        // Only an interface notice carries a class, and only one long enough.
-        if (notice.deviceType == DBT_DEVTYP_DEVICEINTERFACE &&
-            header->dbch_size >= offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name)) {
-            const auto* device = reinterpret_cast<const DEV_BROADCAST_DEVICEINTERFACE_W*>(header);
-            std::memcpy(notice.classGuid.data(), &device->dbcc_classguid, notice.classGuid.size());
-        }
-        return notice;
-    }
-
-    bool IsMuted() override { return GetVolumeGuard().IsMuted(); }
-    bool IsBelowFull() override { return GetVolumeGuard().IsBelowFull(); }
-
-    PowerSettingNotice PowerSetting() override
-    {
-        PowerSettingNotice notice;
-        const auto* setting = reinterpret_cast<const POWERBROADCAST_SETTING*>(lParam_);
-        if (!setting)
-            return notice;
-        std::memcpy(notice.setting.data(), &setting->PowerSetting, notice.setting.size());
-        notice.hasValue = setting->DataLength >= sizeof(DWORD);
-        if (notice.hasValue)
-            std::memcpy(&notice.value, setting->Data, sizeof(DWORD));
-        return notice;
-    }
-
-private:
-    LPARAM lParam_;
-};
+// Sent by the dialog to itself when the desktop-switch event comes, so that
+// the switch is judged at once rather than at the next tick.
+constexpr UINT WM_APP_DESKTOP_SWITCHED = WM_APP + 0x61;
 
 // The dialog's results when arming did not happen.
 constexpr INT_PTR GUARD_RESULT_NO_SOUND = 3;
 constexpr INT_PTR GUARD_RESULT_REFUSED = 4;
 
-constexpr GUID HID_CLASS_GUID = GuidFromBytes(HID_INTERFACE_CLASS);
-constexpr wchar_t SHUTDOWN_BLOCK_REASON[] = L"Kestrova alarm is armed";
+constexpr wchar_t ARMED_REASON[] = L"Kestrova alarm is armed";
 // Of the few seconds Windows gives a session's programs to end.
 constexpr unsigned STOPPED_PUSH_WAIT_MS = 3000;
 
-HDEVNOTIFY RegisterHidNotice(HWND dialog)
+struct SessionNoticeCloser {
+    static void Close(HWND window) noexcept { WTSUnRegisterSessionNotification(window); }
+};
+
+// What one guard dialog keeps between its messages, on the guard thread alone.
+struct GuardDialogData {
+    explicit GuardDialogData(const GuardConfig& guardConfig) : config(guardConfig) {}
+    const GuardConfig& config;  // the guard thread's copy of the settings
+    SirenState siren;
+    BYTE acLineStatusAtArming = 0;
+    bool guardDesktopSeen = false;  // the guard's desktop has had the input since arming
+    bool lidStateKnown = false;
+    bool batteryLowTold = false;
+    WrongPasswords wrongPasswords;  // the fifth sounds; the count goes to the disarmed message
+    ScopedDeviceNotice hidNotice;
+    ScopedSuspendResumeNotice suspendResume;
+    ScopedPowerSettingNotice powerSettings[3];
+    UniqueHandle<HWND, SessionNoticeCloser> sessionNotice;
+    ScopedWinEvent desktopSwitch;
+    ScopedHandle runningRequest;
+    const char* refusedCall = nullptr;  // what failed when arming was refused
+};
+
+// Switches the screen to the calling thread's desktop (the guard's).
+void BringGuardDesktopToFront() noexcept
 {
-    DEV_BROADCAST_DEVICEINTERFACE_W filter = {};
-    filter.dbcc_size = sizeof filter;  // 32
-    filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
-    filter.dbcc_classguid = HID_CLASS_GUID;
-    return RegisterDeviceNotificationW(dialog, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+    if (!SwitchDesktop(GetThreadDesktop(GetCurrentThreadId())))
+        LogFailedCall("SwitchDesktop", GetLastError());
+}
+
+// While the siren sounds: the device of arming, when another one is the
+// default now (the laptop's speakers, after a USB or Bluetooth device made
+// itself the default), sounds a siren of its own, forced like the default.
+void SoundOnArmingDevice(VolumeGuard& volume)
+{
+    const std::u16string device = volume.ForceArmingEndpoint();
+    if (device.empty())
+        StopSirenOn();
+    else
+        StartSirenOn(device);
+}
+
+// Until told the siren has started, going out of scope starts it: a step
+// before the siren that throws (out of memory) starts it on its way to the
+// dialog's edge, where the one catch is.
+struct SirenOnUnwind {
+    bool started = false;
+    ~SirenOnUnwind()
+    {
+        if (!started)
+            StartSiren();
+    }
+};
+
+// The session has the console again while the siren sounds (after Switch
+// user or a remote session): the system closed the siren's streams
+// meanwhile, and the default device may be another one.
+void RestartAlarmSound(GuardDialogData& data)
+{
+    if (!data.siren.sounding)
+        return;
+    BringGuardDesktopToFront();
+    SirenOnUnwind siren;
+    VolumeGuard& volume = GetVolumeGuard();
+    volume.FollowDefaultEndpoint(true);
+    volume.ForceFullVolume();
+    volume.Unmute();
+    StartSiren();
+    siren.started = true;
+    // The second siren's stream may have died too, even on the same device.
+    StopSirenOn();
+    SoundOnArmingDevice(volume);
+}
+
+// Any change from the line status at arming counts, plugging in as well.
+bool PowerSourceChanged(BYTE acLineStatusAtArming) noexcept
+{
+    SYSTEM_POWER_STATUS status = {};
+    if (!GetSystemPowerStatus(&status)) {
+        // Blind to the cable: "unknown" differs from the status at arming, so
+        // the power trigger sounds rather than watching nothing.
+        LogFailedCall("GetSystemPowerStatus", GetLastError());
+        status.ACLineStatus = 255;
+    }
+    return status.ACLineStatus != acLineStatusAtArming;
+}
+
+// Armed on battery at 10 % or less: Windows will soon hibernate at its
+// critical level and the guard would end without a word. Once per arming.
+void TellIfBatteryLow(GuardDialogData& data)
+{
+    SYSTEM_POWER_STATUS power = {};
+    if (data.batteryLowTold)
+        return;
+    if (!GetSystemPowerStatus(&power))
+        return LogFailedCall("GetSystemPowerStatus", GetLastError());
+    if (!BatteryLow(power.ACLineStatus, power.BatteryLifePercent))
+        return;
+    data.batteryLowTold = true;
+    LogEvent("Battery low: " + std::to_string(power.BatteryLifePercent) + " % left");
+    QueueBatteryLowPush(data.config.push);
+}
+
+// Every tick and every desktop-switch event, whatever the triggers say: a
+// switch away from the guard is a theft attempt, and a desktop we may open
+// (the owner's, reached through Task Manager) is switched away from again,
+// tick after tick, until the guard has the input back.
+void WatchDesktop(GuardDialogData& data)
+{
+    const ScopedDesktop desktop(OpenInputDesktop(0, FALSE, DESKTOP_SWITCHDESKTOP));
+    wchar_t name[256] = {};
+    DWORD needed = 0;
+    if (desktop && !GetUserObjectInformationW(desktop.Get(), UOI_NAME, name, sizeof name - sizeof name[0], &needed))
+        LogFailedCall("GetUserObjectInformationW", GetLastError());  // read as empty: another desktop
+    // wchar_t is UTF-16 on Windows; a view, so the 100 ms tick allocates nothing.
+    switch (WatchInputDesktop(bool(desktop), reinterpret_cast<const char16_t*>(name), data.guardDesktopSeen)) {
+    case DesktopWatch::Nothing:
+        break;
+    case DesktopWatch::GuardSeen:
+        data.guardDesktopSeen = true;
+        break;
+    case DesktopWatch::Sound:
+        StartAlarm(data.config, data.siren, AlarmCause::DesktopSwitch);
+        break;
+    case DesktopWatch::SoundSwitchBack:
+        StartAlarm(data.config, data.siren, AlarmCause::DesktopSwitch);
+        // StartAlarm switches once, and only when it starts the siren.
+        BringGuardDesktopToFront();
+        break;
+    }
+}
+
+// Out of context, so it runs on the guard thread, from the dialog's message
+// loop, as soon as the switch is announced. The event names no window of
+// ours: the armed guard's is asked for.
+void CALLBACK DesktopSwitched(HWINEVENTHOOK, DWORD, HWND, LONG, LONG, DWORD, DWORD) noexcept
+{
+    AtCallbackEdge([] {
+        if (const HWND guard = ArmedGuardWindow())
+            SendMessageW(guard, WM_APP_DESKTOP_SWITCHED, 0, 0);
+    });
+}
+
+// "Armed; triggers: power cable, USB mouse" (or "none": only a switch of
+// desktop then sounds).
+std::string ArmedEventText(uint32_t flags)
+{
+    const struct {
+        uint32_t bit;
+        const char* name;
+    } triggers[] = {
+        {FLAG_TRIGGER_POWER, "power cable"},
+        {FLAG_TRIGGER_SHUTDOWN, "shutdown or log-off"},
+        {FLAG_TRIGGER_USB_MOUSE, "USB mouse"},
+        {FLAG_TRIGGER_MOUSE_MOVE, "mouse moved"},
+    };
+    std::string text = "Armed; triggers:";
+    const char* separator = " ";
+    for (const auto& trigger : triggers) {
+        if (flags & trigger.bit) {
+            text = text + separator + trigger.name;
+            separator = ", ";
+        }
+    }
+    if (*separator == ' ')
+        text += " none";
+    if (flags & FLAG_SMS_SERVICE)
+        text += "; SMS alarm on";
+    return text;
+}
+
+// A window on a desktop of its own gets suspend and resume only when
+// registered for them, and the lid switch, the power source and the display
+// state only through power-setting notices.
+void RegisterPowerNotices(HWND dialog, GuardDialogData& data)
+{
+    data.suspendResume.Reset(RegisterSuspendResumeNotification(dialog, DEVICE_NOTIFY_WINDOW_HANDLE));
+    if (!data.suspendResume)
+        LogFailedCall("RegisterSuspendResumeNotification", GetLastError());
+    const GUID* const settings[] = {&GUID_LIDSWITCH_STATE_CHANGE, &GUID_ACDC_POWER_SOURCE, &GUID_CONSOLE_DISPLAY_STATE};
+    for (size_t i = 0; i < std::size(settings); ++i) {
+        data.powerSettings[i].Reset(RegisterPowerSettingNotification(dialog, settings[i], DEVICE_NOTIFY_WINDOW_HANDLE));
+        if (!data.powerSettings[i])
+            LogFailedCall("RegisterPowerSettingNotification", GetLastError());
+    }
+}
+
+// While armed the system is asked to keep running: on a Modern Standby laptop
+// the screen still goes off at the lid or the power button, but the guard
+// keeps running instead of being paused with the other desktop programs.
+// Closing the handle ends the request.
+void HoldSystemRunning(ScopedHandle& request)
+{
+    REASON_CONTEXT context = {};
+    context.Version = POWER_REQUEST_CONTEXT_VERSION;
+    context.Flags = POWER_REQUEST_CONTEXT_SIMPLE_STRING;
+    context.Reason.SimpleReasonString = const_cast<wchar_t*>(ARMED_REASON);
+    const HANDLE created = PowerCreateRequest(&context);
+    if (created == INVALID_HANDLE_VALUE)
+        return LogFailedCall("PowerCreateRequest", GetLastError());
+    request.Reset(created);
+    if (!PowerSetRequest(request.Get(), PowerRequestExecutionRequired))
+        LogFailedCall("PowerSetRequest", GetLastError());
 }
 
 // A call the guard depends on failed before anything was armed: the lock is
@@ -234,10 +281,10 @@ void InitGuardDialog(HWND dialog, GuardDialogData& data)
     // What arming changes on the machine is saved (and flushed) before it
     // changes; the autostart value follows the record.
     SaveAndChangeForArming();
-    data.runningRequest.Hold();
+    HoldSystemRunning(data.runningRequest);
     // Blind without its hooks: what arming changed goes back at once.
     if (!Arm(dialog, data.config)) {
-        data.runningRequest.Clear();
+        data.runningRequest.Reset();
         GiveBackAtUnlock();
         return RefuseArming(dialog, data, "SetWindowsHookExW");
     }
@@ -246,15 +293,22 @@ void InitGuardDialog(HWND dialog, GuardDialogData& data)
     // cannot sound; and a refused shutdown should say why.
     if (!SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED | ES_DISPLAY_REQUIRED))
         LogFailedCall("SetThreadExecutionState", GetLastError());
-    if (!ShutdownBlockReasonCreate(dialog, SHUTDOWN_BLOCK_REASON))
+    if (!ShutdownBlockReasonCreate(dialog, ARMED_REASON))
         LogFailedCall("ShutdownBlockReasonCreate", GetLastError());
-    data.deviceNotice.Reset(RegisterHidNotice(dialog));
-    if (!data.deviceNotice)
+    DEV_BROADCAST_DEVICEINTERFACE_W hid = {};
+    hid.dbcc_size = sizeof hid;
+    hid.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    hid.dbcc_classguid = GUID_DEVINTERFACE_HID;
+    data.hidNotice.Reset(RegisterDeviceNotificationW(dialog, &hid, DEVICE_NOTIFY_WINDOW_HANDLE));
+    if (!data.hidNotice)
         LogFailedCall("RegisterDeviceNotificationW", GetLastError());
-    data.powerNotices.Register(dialog);
+    RegisterPowerNotices(dialog, data);
     // Switch user or a remote session takes the console without any other
     // notice reaching the guard.
-    data.sessionNotices.Register(dialog);
+    if (WTSRegisterSessionNotification(dialog, NOTIFY_FOR_THIS_SESSION))
+        data.sessionNotice.Reset(dialog);
+    else
+        LogFailedCall("WTSRegisterSessionNotification", GetLastError());
     data.desktopSwitch.Reset(SetWinEventHook(EVENT_SYSTEM_DESKTOPSWITCH, EVENT_SYSTEM_DESKTOPSWITCH, nullptr,
                                              DesktopSwitched, 0, 0, WINEVENT_OUTOFCONTEXT));
     if (!data.desktopSwitch)
@@ -264,18 +318,20 @@ void InitGuardDialog(HWND dialog, GuardDialogData& data)
 void Unlock(HWND dialog, GuardDialogData& data, WORD id)
 {
     Disarm();
-    StopAlarm(data.alarm);
-    data.deviceNotice.Reset();
-    data.powerNotices.Unregister();
-    data.sessionNotices.Unregister();
+    StopAlarm(data.siren);
+    data.hidNotice.Reset();
+    data.suspendResume.Reset();
+    for (ScopedPowerSettingNotice& notice : data.powerSettings)
+        notice.Reset();
+    data.sessionNotice.Reset();
     data.desktopSwitch.Reset();
     GetVolumeGuard().CloseMixer();
-    data.runningRequest.Clear();
+    data.runningRequest.Reset();
     GiveBackAtUnlock();
     const uint32_t wrong = data.wrongPasswords.Count();
     std::optional<int64_t> sirenSeconds;
-    if (data.alarm.sirenStartMs)
-        sirenSeconds = int64_t((GetTickCount64() - *data.alarm.sirenStartMs) / 1000);
+    if (data.siren.startedMs)
+        sirenSeconds = int64_t((GetTickCount64() - *data.siren.startedMs) / 1000);
     QueueUnlockPush(data.config.push, sirenSeconds, wrong);
     SetThreadExecutionState(ES_CONTINUOUS);
     ShutdownBlockReasonDestroy(dialog);
@@ -283,72 +339,47 @@ void Unlock(HWND dialog, GuardDialogData& data, WORD id)
     EndDialog(dialog, id);
 }
 
-PasswordEdit ReadGuardEdit(HWND dialog)
+// The right password disarms at any time. A wrong one gives no message; the
+// fifth counted sounds. The log counts them (never what was typed), and the
+// owner is told the count at unlock.
+void SubmitPassword(HWND dialog, GuardDialogData& data, WORD id)
 {
     wchar_t buffer[PASSWORD_UNITS] = {};
-    SendDlgItemMessageW(dialog, IDC_GUARD_PASSWORD, WM_GETTEXT, PASSWORD_UNITS, reinterpret_cast<LPARAM>(buffer));
+    GetDlgItemTextW(dialog, IDC_GUARD_PASSWORD, buffer, PASSWORD_UNITS);
     PasswordEdit typed = {};
     for (size_t i = 0; i < PASSWORD_UNITS; ++i)
         typed[i] = char16_t(buffer[i]);
-    return typed;
-}
-
-// Armed on battery at 10 % or less: Windows will soon hibernate at its
-// critical level and the guard would end without a word. Once per arming.
-void TellIfBatteryLow(GuardDialogData& data)
-{
-    SYSTEM_POWER_STATUS power = {};
-    if (data.batteryLowTold || !GetSystemPowerStatus(&power) ||
-        !BatteryLow(power.ACLineStatus, power.BatteryLifePercent))
-        return;
-    data.batteryLowTold = true;
-    LogEvent("Battery low: " + std::to_string(power.BatteryLifePercent) + " % left");
-    QueueBatteryLowPush(data.config.push);
-}
-
-void CarryOut(uint32_t actions, AlarmCause cause, GuardDialogData& data)
-{
-    if (actions & GUARD_ACTION_GUARD_DESKTOP_SEEN)
-        data.guardDesktopSeen = true;
-    if (actions & GUARD_ACTION_LID_STATE_KNOWN)
-        data.lidStateKnown = true;
-    if (actions & GUARD_ACTION_START_ALARM)
-        StartAlarm(data.alarm, cause);
-    // StartAlarm switches once, and only when it starts the siren.
-    if (actions & GUARD_ACTION_SWITCH_TO_GUARD)
-        BringGuardDesktopToFront();
-    if (actions & GUARD_ACTION_RESTART_SOUND)
-        RestartAlarmSound(data.alarm);
-    if (actions & GUARD_ACTION_REFORCE_VOLUME) {
-        VolumeGuard& volume = GetVolumeGuard();
-        volume.ForceFullVolume();
-        volume.Unmute();
+    if (PasswordMatches(typed, ReadPasswordEdit(data.config.password))) {
+        Unlock(dialog, data, id);
+    } else if (data.wrongPasswords.Submitted(typed)) {
+        const uint32_t wrong = data.wrongPasswords.Count();
+        LogEvent("Wrong password (" + std::to_string(wrong) + " since arming)");
+        if (wrong == WRONG_PASSWORDS_FOR_ALARM)
+            StartAlarm(data.config, data.siren, AlarmCause::WrongPasswords);
     }
+}
+
+// The answer to a message whose result Windows reads from DWLP_MSGRESULT.
+INT_PTR Answer(HWND dialog, LONG_PTR result)
+{
+    SetWindowLongPtrW(dialog, DWLP_MSGRESULT, result);
+    return TRUE;
 }
 
 INT_PTR GuardDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     auto* data = reinterpret_cast<GuardDialogData*>(GetWindowLongPtrW(dialog, DWLP_USER));
-    if (data && GuardArmed() && message == WM_POWERBROADCAST && wParam == PBT_APMPOWERSTATUSCHANGE)
-        TellIfBatteryLow(*data);
-    if (data) {
-        const GuardState state{data->config.flags | (GuardArmed() ? FLAG_ARMED : 0u), data->alarm.sirenSounding,
-                               data->acLineStatusAtArming, data->guardDesktopSeen, data->lidStateKnown};
-        Win32GuardPlatform platform(lParam);
-        const GuardDecision decision = FilterGuardMessage({message, wParam}, state, platform);
-        CarryOut(decision.actions, decision.cause, *data);
-        if (decision.handled) {
-            if (decision.setsResult)
-                SetWindowLongPtrW(dialog, DWLP_MSGRESULT, decision.result);
-            return TRUE;
-        }
-    }
+    // What comes before WM_INITDIALOG (WM_SETFONT) finds no data yet.
+    if (!data && message != WM_INITDIALOG)
+        return FALSE;
+    // From Arm to Disarm; before and after it, no trigger acts.
+    const bool armed = GuardArmed();
+    const uint32_t flags = data ? data->config.flags : 0;
 
     switch (message) {
     case WM_INITDIALOG:
-        data = reinterpret_cast<GuardDialogData*>(lParam);
-        SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(data));
-        InitGuardDialog(dialog, *data);
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+        InitGuardDialog(dialog, *reinterpret_cast<GuardDialogData*>(lParam));
         return TRUE;
     case WM_PAINT:
         // PaintPicture validates before drawing, so nothing is left to do.
@@ -358,50 +389,115 @@ INT_PTR GuardDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         // The picture changes size: all of it is drawn again.
         InvalidateRect(dialog, nullptr, TRUE);
         return FALSE;
-    case WM_COMMAND: {
-        const WORD id = LOWORD(wParam);
-        if (id != IDOK && id != IDCANCEL)
+    case WM_COMMAND:
+        if (LOWORD(wParam) != IDOK && LOWORD(wParam) != IDCANCEL)
             return FALSE;
-        if (!data)
-            return TRUE;
-        // The right password disarms at any time. A wrong one gives no
-        // message; the fifth counted sounds. The log counts them (never what
-        // was typed), and the owner is told the count at unlock.
-        const PasswordEdit typed = ReadGuardEdit(dialog);
-        if (PasswordMatches(typed, ReadPasswordEdit(data->config.password))) {
-            Unlock(dialog, *data, id);
-        } else if (data->wrongPasswords.Submitted(typed)) {
-            const uint32_t wrong = data->wrongPasswords.Count();
-            LogEvent("Wrong password (" + std::to_string(wrong) + " since arming)");
-            if (wrong == WRONG_PASSWORDS_FOR_ALARM)
-                StartAlarm(data->alarm, AlarmCause::WrongPasswords);
+        SubmitPassword(dialog, *data, LOWORD(wParam));
+        return TRUE;
+
+    case WM_QUERYENDSESSION:
+        if (!armed)
+            return FALSE;
+        // Refused whatever the triggers say; the trigger only adds the siren.
+        if (flags & FLAG_TRIGGER_SHUTDOWN)
+            StartAlarm(data->config, data->siren, AlarmCause::ShutdownOrLogOff);
+        return Answer(dialog, 0);
+    case WM_SYSCOMMAND:
+        // A screen saver that locks would hand the input to a desktop we may
+        // not open, and the siren would sound with nobody near. The low four
+        // bits are the system's own.
+        if (armed && (wParam & 0xFFF0) == SC_SCREENSAVE)
+            return Answer(dialog, 0);
+        return FALSE;
+    case WM_TIMER:
+    case WM_APP_DESKTOP_SWITCHED:
+        if (armed)
+            WatchDesktop(*data);
+        return FALSE;
+
+    case WM_POWERBROADCAST:
+        if (!armed)
+            return FALSE;
+        switch (wParam) {
+        case PBT_APMQUERYSUSPEND:
+            return Answer(dialog, BROADCAST_QUERY_DENY);
+        case PBT_APMPOWERSTATUSCHANGE:
+            TellIfBatteryLow(*data);
+            if ((flags & FLAG_TRIGGER_POWER) && PowerSourceChanged(data->acLineStatusAtArming))
+                StartAlarm(data->config, data->siren, AlarmCause::PowerSource);
+            break;
+        // A sleep that happens anyway, and the resume from it: sounding only
+        // with the shutdown trigger, as a refused shutdown does.
+        case PBT_APMSUSPEND:
+        case PBT_APMRESUMESUSPEND:
+        case PBT_APMRESUMEAUTOMATIC:
+            if (flags & FLAG_TRIGGER_SHUTDOWN)
+                StartAlarm(data->config, data->siren, AlarmCause::Sleep);
+            break;
+        case PBT_POWERSETTINGCHANGE:
+            if (lParam) {
+                const AlarmCause cause = PowerSettingAlarm(*reinterpret_cast<const POWERBROADCAST_SETTING*>(lParam),
+                                                           flags, data->acLineStatusAtArming, data->lidStateKnown);
+                if (cause != AlarmCause::Unknown)
+                    StartAlarm(data->config, data->siren, cause);
+            }
+            break;
         }
         return TRUE;
-    }
-    // Posted while armed, from the hooks, the callback edge and the audio
-    // notices; one still queued at the unlock finds the guard disarmed.
     case WM_ENDSESSION:
         // "Sign out anyway": the process ends in a few seconds, whatever the
         // guard refused. The owner's phone is told now; the next sign-in
         // starts the program again from the Run key.
-        if (data && wParam && GuardArmed()) {
+        if (armed && wParam) {
             LogEvent("The session ends while armed");
-            if (data->config.flags & FLAG_TRIGGER_SHUTDOWN)
-                StartAlarm(data->alarm, AlarmCause::ShutdownOrLogOff);
+            if (flags & FLAG_TRIGGER_SHUTDOWN)
+                StartAlarm(data->config, data->siren, AlarmCause::ShutdownOrLogOff);
             SendStoppedWhileArmedPush(data->config.push, STOPPED_PUSH_WAIT_MS);
         }
         return TRUE;
-    case ALARM_MESSAGE_START:
-        if (data && GuardArmed())
-            StartAlarm(data->alarm, static_cast<AlarmCause>(wParam));
+    case WM_DEVICECHANGE:
+        if (armed && (flags & FLAG_TRIGGER_USB_MOUSE) && HidInterfaceRemoved(wParam, lParam))
+            StartAlarm(data->config, data->siren, AlarmCause::InputDeviceRemoved);
+        return FALSE;
+    case WM_WTSSESSION_CHANGE:
+        if (!armed)
+            return FALSE;
+        // Switch user or a remote session taking the console: the owner's
+        // session goes on unseen and unheard, whatever the triggers say.
+        if (wParam == WTS_CONSOLE_DISCONNECT || wParam == WTS_REMOTE_CONNECT)
+            StartAlarm(data->config, data->siren, AlarmCause::SessionChange);
+        else if (wParam == WTS_CONSOLE_CONNECT || wParam == WTS_REMOTE_DISCONNECT || wParam == WTS_SESSION_UNLOCK)
+            RestartAlarmSound(*data);
+        return FALSE;
+    case MM_MIXM_LINE_CHANGE:
+    case MM_MIXM_CONTROL_CHANGE:
+        // Our own writes send these too; they find full and unmuted and stop.
+        if (armed && data->siren.sounding && (GetVolumeGuard().IsMuted() || GetVolumeGuard().IsBelowFull())) {
+            GetVolumeGuard().ForceFullVolume();
+            GetVolumeGuard().Unmute();
+        }
+        return FALSE;
+
+    // Posted while armed; one still queued at the unlock finds the guard
+    // disarmed.
+    case WM_APP_ALARM:
+        if (armed)
+            StartAlarm(data->config, data->siren, static_cast<AlarmCause>(wParam));
         return TRUE;
-    case ALARM_MESSAGE_ENDPOINT_CHANGED:
-        if (data && data->alarm.sirenSounding)
+    case WM_APP_ENDPOINT_CHANGED:
+        if (armed && data->siren.sounding)
             GetVolumeGuard().ReforceEndpoint();
         return TRUE;
-    case ALARM_MESSAGE_DEFAULT_DEVICE_CHANGED:
-        if (data && GuardArmed())
-            FollowDefaultDevice(data->alarm);
+    case WM_APP_DEFAULT_DEVICE_CHANGED:
+        // Earphones, a headset, a dock: the new default is reached, and while
+        // the siren sounds forced and sounding too.
+        if (armed) {
+            GetVolumeGuard().FollowDefaultEndpoint(data->siren.sounding);
+            if (data->siren.sounding) {
+                StartSiren();
+                SoundOnArmingDevice(GetVolumeGuard());
+            }
+        }
         return TRUE;
     default:
         return FALSE;
@@ -412,6 +508,76 @@ INT_PTR GuardDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
 const DLGPROC GuardDialogProc = ProcedureAtEdge<INT_PTR, GuardDialogProcBody, TRUE>;
 
 }  // namespace
+
+void StartAlarm(const GuardConfig& config, SirenState& state, AlarmCause cause)
+{
+    if (state.sounding)
+        return;
+    state.sounding = true;
+    SirenOnUnwind siren;
+    if (config.flags & FLAG_SMS_SERVICE)
+        SendAlarmNotice(config.account);
+    BringGuardDesktopToFront();
+    VolumeGuard& volume = GetVolumeGuard();
+    volume.ForceFullVolume();
+    volume.Unmute();
+    StartSiren();
+    siren.started = true;
+    if (!state.startedMs)
+        state.startedMs = GetTickCount64();
+    SoundOnArmingDevice(volume);
+    // After the sirens, so that the message and the disk can never hold them up.
+    QueueAlarmPush(config.push, AlarmCauseText(cause));
+    LogEvent(std::string("Alarm: ") + AlarmCauseText(cause));
+}
+
+void StopAlarm(SirenState& state)
+{
+    state.sounding = false;
+    StopSiren();
+    StopSirenOn();
+    GetVolumeGuard().Restore();
+}
+
+AlarmCause PowerSettingAlarm(const POWERBROADCAST_SETTING& notice, uint32_t flags, BYTE acLineStatusAtArming,
+                             bool& lidStateKnown) noexcept
+{
+    DWORD value = 0;
+    const bool hasValue = notice.DataLength >= sizeof value;
+    if (hasValue)
+        std::memcpy(&value, notice.Data, sizeof value);
+    const bool shutdownTrigger = (flags & FLAG_TRIGGER_SHUTDOWN) != 0;
+    if (IsEqualGUID(notice.PowerSetting, GUID_LIDSWITCH_STATE_CHANGE)) {
+        if (!hasValue)
+            return AlarmCause::Unknown;
+        // The first notice after registering only reports the lid's state.
+        if (!lidStateKnown) {
+            lidStateKnown = true;
+            return AlarmCause::Unknown;
+        }
+        return value == 0 && shutdownTrigger ? AlarmCause::LidClosed : AlarmCause::Unknown;  // 0: closed
+    }
+    // On a Modern Standby laptop, where Sleep cannot be refused, the display
+    // going off (0; 1 is on, 2 dimmed) while the guard holds it on is the
+    // sleep itself beginning.
+    if (IsEqualGUID(notice.PowerSetting, GUID_CONSOLE_DISPLAY_STATE))
+        return hasValue && value == 0 && shutdownTrigger ? AlarmCause::Sleep : AlarmCause::Unknown;
+    if (IsEqualGUID(notice.PowerSetting, GUID_ACDC_POWER_SOURCE) && (flags & FLAG_TRIGGER_POWER) &&
+        PowerSourceChanged(acLineStatusAtArming))
+        return AlarmCause::PowerSource;
+    return AlarmCause::Unknown;
+}
+
+bool HidInterfaceRemoved(WPARAM wParam, LPARAM lParam) noexcept
+{
+    const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam);
+    // Only an interface notice carries a class, and only one long enough.
+    if (wParam != DBT_DEVICEREMOVECOMPLETE || !header || header->dbch_devicetype != DBT_DEVTYP_DEVICEINTERFACE ||
+        header->dbch_size < offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name))
+        return false;
+    return IsEqualGUID(reinterpret_cast<const DEV_BROADCAST_DEVICEINTERFACE_W*>(header)->dbcc_classguid,
+                       GUID_DEVINTERFACE_HID);
+}
 
 GuardEnd RunGuardDialog(const GuardConfig& config) noexcept
 {

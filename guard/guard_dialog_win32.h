@@ -1,8 +1,24 @@
 // The guard dialog (dialog 142): armed from its initialisation until the
-// unlock password is typed.
+// unlock password is typed. Every trigger is a case of its procedure, and the
+// alarm it starts is StartAlarm; all of it on the guard thread.
 #pragma once
 
+#include <optional>
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "guard/alarm_cause.h"
+
 struct GuardConfig;
+
+// Posted to the armed guard's dialog from other threads: by the mouse hook
+// and the callback edge (wParam: the AlarmCause), and by the audio endpoint's
+// notices.
+constexpr UINT WM_APP_ALARM = WM_APP + 0x41;
+constexpr UINT WM_APP_ENDPOINT_CHANGED = WM_APP + 0x42;
+constexpr UINT WM_APP_DEFAULT_DEVICE_CHANGED = WM_APP + 0x51;
 
 // How a guard dialog ended: unlocked by its password; before arming, because
 // the mixer could not be opened (the caller ends the program); or refused
@@ -16,3 +32,32 @@ struct GuardEnd {
 // Runs the dialog modally with no owner on the calling thread's desktop;
 // returns at unlock, or at once when arming did not happen.
 GuardEnd RunGuardDialog(const GuardConfig& config) noexcept;
+
+// Whether a guard's siren sounds, and since when (GetTickCount64) for the
+// owner's disarmed message; on the guard thread.
+struct SirenState {
+    bool sounding = false;
+    std::optional<unsigned long long> startedMs;
+};
+
+// Does nothing while the siren sounds. Otherwise, once per alarm and in this
+// order: marks it sounding, asks the SMS service to text the owner when that
+// is on, brings the calling thread's desktop to the front, forces full volume
+// and unmutes, starts the looping siren (noting when, once per arming),
+// sounds a second siren on the device of arming when another one has become
+// the default, then queues the push message and logs the cause. A step that fails is logged and the next one
+// runs; one that throws (out of memory) still starts the siren on its way
+// to the dialog's edge.
+void StartAlarm(const GuardConfig& config, SirenState& state, AlarmCause cause);
+// Ends the sounding, stops both sirens and gives back the owner's volume.
+void StopAlarm(SirenState& state);
+
+// The notices WM_POWERBROADCAST and WM_DEVICECHANGE point to, judged while
+// armed. PowerSettingAlarm: what a PBT_POWERSETTINGCHANGE notice sounds for
+// (AlarmCause::Unknown for nothing) given the flag word and the line status
+// at arming; the first lid notice only reports the lid's state and sets
+// lidStateKnown. HidInterfaceRemoved: a DBT_DEVICEREMOVECOMPLETE of any HID
+// interface, a keyboard as well as a mouse.
+AlarmCause PowerSettingAlarm(const POWERBROADCAST_SETTING& notice, uint32_t flags, BYTE acLineStatusAtArming,
+                             bool& lidStateKnown) noexcept;
+bool HidInterfaceRemoved(WPARAM wParam, LPARAM lParam) noexcept;

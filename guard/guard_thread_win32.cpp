@@ -15,7 +15,7 @@
 #include "app/ui_resources_win32.h"
 #include "guard/guard_config.h"
 #include "guard/guard_dialog_win32.h"
-#include "guard/guard_filter.h"
+#include "guard/guard_rules.h"
 #include "guard/password_rules.h"
 #include "guard/volume_guard_win32.h"
 
@@ -83,6 +83,9 @@ DWORD WINAPI GuardThreadMain(LPVOID parameter)
         LogEvent("Not armed: no unlock password is set");
         return 0;
     }
+    // The lock picture first, before anything changes: out of memory here
+    // goes to the thread's edge with the owner's desktop still in front.
+    GetUiResources();
     // A lock command while a guard is up (only reachable by leaving the
     // guard's desktop) shows that guard again instead of stacking another.
     if (guardActive.exchange(true)) {
@@ -109,14 +112,7 @@ DWORD WINAPI GuardThreadMain(LPVOID parameter)
     }
     SwitchDesktopOrLog(guardDesktop.Get());
 
-    // Without the lock picture (out of memory) nothing is armed: the failure
-    // is reported and the owner's desktop comes back, so the next lock may
-    // try again, instead of a guard desktop nobody can leave.
-    const bool pictureReady = AtCallbackEdge(false, [] {
-        GetUiResources();
-        return true;
-    });
-    const GuardEnd end = pictureReady ? RunGuardDialog(*config) : GuardEnd{GuardEnd::Unlocked, nullptr};
+    const GuardEnd end = RunGuardDialog(*config);
 
     SwitchDesktopOrLog(inputDesktop.Get());
     // On the owner's desktop; the hooks are already gone.

@@ -5,7 +5,8 @@
 #include "win32/callback_edge_win32.h"
 #include "win32/event_log_win32.h"
 #include "win32/scoped_win32.h"
-#include "guard/alarm.h"
+#include "guard/alarm_cause.h"
+#include "guard/guard_dialog_win32.h"
 #include "guard/guard_config.h"
 #include "guard/guard_thread_win32.h"
 #include "guard/input_rules.h"
@@ -88,7 +89,7 @@ LRESULT CALLBACK LowLevelMouseProc(int code, WPARAM wParam, LPARAM lParam) noexc
         if (!GetCursorPos(&cursor))
             NoteFailure("GetCursorPos (in the mouse hook)");
         else if (StepMotion(motion, cursor.x, cursor.y, sensitivity) &&
-                 !PostMessageW(guard, ALARM_MESSAGE_START, WPARAM(AlarmCause::MouseMoved), 0))
+                 !PostMessageW(guard, WM_APP_ALARM, WPARAM(AlarmCause::MouseMoved), 0))
             NoteFailure("PostMessageW (the mouse hook's alarm)");
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
@@ -129,7 +130,7 @@ void RenewHooksHere(ScopedHook& keyboard, ScopedHook& mouse) noexcept
 {
     const bool keys = !keyboard || InstallHook(keyboard, WH_KEYBOARD_LL);
     const bool moves = !mouse || InstallHook(mouse, WH_MOUSE_LL);
-    if ((!keys || !moves) && !PostMessageW(guard, ALARM_MESSAGE_START, WPARAM(AlarmCause::CallbackFailure), 0))
+    if ((!keys || !moves) && !PostMessageW(guard, WM_APP_ALARM, WPARAM(AlarmCause::CallbackFailure), 0))
         LogFailedCall("PostMessageW (to the guard dialog)", GetLastError());
     if (failedCall) {
         LogFailedCall(failedCall, failedError);
@@ -222,7 +223,7 @@ void AskHookThread(UINT message) noexcept
 
 void PostCallbackFailureAlarm() noexcept
 {
-    PostToGuard(ALARM_MESSAGE_START, WPARAM(AlarmCause::CallbackFailure));
+    PostToGuard(WM_APP_ALARM, WPARAM(AlarmCause::CallbackFailure));
 }
 
 }  // namespace

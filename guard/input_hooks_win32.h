@@ -10,7 +10,7 @@ struct GuardConfig;
 
 // On the guard thread: starts the hook thread on the calling thread's desktop
 // with the keyboard filter and, with the mouse-move trigger, the mouse hook,
-// whose travel past the sensitivity posts ALARM_MESSAGE_START to the guard
+// whose travel past the sensitivity posts WM_APP_ALARM to the guard
 // dialog. Returns once both are in place; then the dialog is the target of
 // PostToGuard, GuardArmed answers true and an unexpected failure in any
 // callback starts the alarm. False, with the failure logged and no hook

@@ -91,6 +91,12 @@ struct MixerCloser {
 struct LibraryCloser {
     static void Close(HMODULE module) noexcept { FreeLibrary(module); }
 };
+struct PowerSettingNoticeCloser {
+    static void Close(HPOWERNOTIFY notice) noexcept { UnregisterPowerSettingNotification(notice); }
+};
+struct SuspendResumeNoticeCloser {
+    static void Close(HPOWERNOTIFY notice) noexcept { UnregisterSuspendResumeNotification(notice); }
+};
 struct WinEventCloser {
     static void Close(HWINEVENTHOOK hook) noexcept { UnhookWinEvent(hook); }
 };
@@ -107,6 +113,8 @@ using ScopedHook = UniqueHandle<HHOOK, HookCloser>;
 using ScopedWinEvent = UniqueHandle<HWINEVENTHOOK, WinEventCloser>;
 using ScopedInternet = UniqueHandle<HINTERNET, InternetCloser>;
 using ScopedDeviceNotice = UniqueHandle<HDEVNOTIFY, DeviceNoticeCloser>;
+using ScopedPowerSettingNotice = UniqueHandle<HPOWERNOTIFY, PowerSettingNoticeCloser>;
+using ScopedSuspendResumeNotice = UniqueHandle<HPOWERNOTIFY, SuspendResumeNoticeCloser>;
 using ScopedKey = UniqueHandle<HKEY, KeyCloser>;
 using ScopedGlobal = UniqueHandle<HGLOBAL, GlobalCloser>;
 template <class T>
@@ -136,31 +144,6 @@ public:
 private:
     HWND window_;
     HDC dc_;
-};
-
-// A notice registration whose unregister function was loaded at run time
-// (the power-setting and suspend-resume notices of Windows 8 and later).
-// Without that function the registration is left to the window's end.
-class ScopedNotice {
-public:
-    using Unregister = BOOL(WINAPI*)(HANDLE);
-
-    ScopedNotice() noexcept = default;
-    ~ScopedNotice() { Reset(); }
-    ScopedNotice(const ScopedNotice&) = delete;
-    ScopedNotice& operator=(const ScopedNotice&) = delete;
-
-    void Reset(HANDLE notice = nullptr, Unregister unregister = nullptr) noexcept
-    {
-        if (notice_ && unregister_)
-            unregister_(notice_);
-        notice_ = notice;
-        unregister_ = unregister;
-    }
-
-private:
-    HANDLE notice_ = nullptr;
-    Unregister unregister_ = nullptr;
 };
 
 // COM on the calling thread, ended only when this start succeeded: a thread

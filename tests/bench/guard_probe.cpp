@@ -9,17 +9,33 @@
 //                           setting the master volume to 0x4000; each status
 //                           file holds "master=N" as read then, "playing"
 //                           also "start_us=N", the time StartAlarm took
+//   guard_probe alarm DIR failing
+//                           the same, but the volume step runs out of memory
+//                           before its first write; the probe catches that
+//                           where the guard dialog's edge would, and "playing"
+//                           also holds "failed"
+//   guard_probe reforce DIR runs the real guard dialog (password "abc", the
+//                           shutdown trigger) and turns the master volume down
+//                           to 0x4000 before sending it MM_MIXM_CONTROL_CHANGE,
+//                           silent, then sounding (WM_QUERYENDSESSION); then
+//                           unlocks; DIR\done holds "master=N" after each
+//                           message and after the unlock
 //   guard_probe mixer       opens the mixer (fatal when there is none)
 #include <windows.h>
 
 #include <cstdio>
 #include <memory>
+#include <new>
 #include <string>
 
-#include "guard/alarm_win32.h"
 #include "guard/guard_config.h"
+#include "guard/guard_dialog_win32.h"
+#include "guard/guard_thread_win32.h"
+#include "guard/mixer_win32.h"
 #include "guard/siren_win32.h"
 #include "guard/volume_guard_win32.h"
+#include "resource_ids.h"
+#include "win32/scoped_win32.h"
 
 namespace {
 
@@ -55,6 +71,25 @@ std::string MasterText()
     return "master=" + std::to_string(MasterVolume());
 }
 
+DWORD WINAPI RunGuard(LPVOID config) noexcept
+{
+    RunGuardDialog(*static_cast<const GuardConfig*>(config));
+    return 0;
+}
+
+HWND ArmedGuardDialog(DWORD thread)
+{
+    for (int i = 0; i < 6000; ++i) {
+        HWND w = nullptr;
+        while ((w = FindWindowExW(nullptr, w, L"#32770", nullptr)) != nullptr) {
+            if (GetWindowThreadProcessId(w, nullptr) == thread && GetDlgItem(w, IDC_GUARD_PASSWORD) && GuardArmed())
+                return w;
+        }
+        Sleep(10);
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -72,24 +107,55 @@ int wmain(int argc, wchar_t** argv)
     }
     if (mode == L"alarm") {
         const GuardConfig config;  // no SMS service, no push address
-        GuardAlarm alarm(config);
+        SirenState sounding;
         if (!TryOpenMixerWithWindow(nullptr))  // as at arming: the endpoint is reached here
             SoundFatal(nullptr);
         COrvekMixer& mixer = GetVolumeGuard().Mixer();
         mixer.SelectControl(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME);
         mixer.SetValue(0x4000);
+        if (argc > 3 && std::wstring(argv[3]) == L"failing")
+            GetVolumeGuard().SetSavedListener([] { throw std::bad_alloc(); });
         const std::string before = MasterText();
         LARGE_INTEGER frequency, start, end;
         QueryPerformanceFrequency(&frequency);
         QueryPerformanceCounter(&start);
-        StartAlarm(alarm, AlarmCause::Unknown);
+        std::string failed;
+        try {
+            StartAlarm(config, sounding, AlarmCause::Unknown);
+        } catch (const std::bad_alloc&) {
+            failed = "\nfailed";
+        }
         QueryPerformanceCounter(&end);
         const long long micros = (end.QuadPart - start.QuadPart) * 1000000 / frequency.QuadPart;
-        Write(dir + L"playing", before + "\n" + MasterText() + "\nstart_us=" + std::to_string(micros));
+        Write(dir + L"playing", before + "\n" + MasterText() + "\nstart_us=" + std::to_string(micros) + failed);
         WaitFor(dir + L"stop");
-        StopAlarm(alarm);
+        StopAlarm(sounding);
         Write(dir + L"stopped", MasterText());
         WaitFor(dir + L"quit");
+        return 0;
+    }
+    if (mode == L"reforce") {
+        GuardConfig config;
+        config.password = u"abc";
+        config.flags = FLAG_TRIGGER_SHUTDOWN;
+        DWORD thread = 0;
+        const ScopedHandle guard(CreateThread(nullptr, 0, RunGuard, &config, 0, &thread));
+        const HWND dialog = guard ? ArmedGuardDialog(thread) : nullptr;
+        if (!dialog)
+            return 1;
+        COrvekMixer mixer(std::make_unique<WinmmMixerDevice>());  // a handle of the probe's own
+        mixer.SelectControl(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME);
+        std::string found;
+        for (UINT trigger : {UINT(WM_NULL), UINT(WM_QUERYENDSESSION)}) {
+            SendMessageW(dialog, trigger, 0, 0);
+            mixer.SetValue(0x4000);
+            SendMessageW(dialog, MM_MIXM_CONTROL_CHANGE, 0, 0);
+            found += "master=" + std::to_string(mixer.GetValue()) + "\n";
+        }
+        SetDlgItemTextW(dialog, IDC_GUARD_PASSWORD, L"abc");
+        SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+        WaitForSingleObject(guard.Get(), 30000);
+        Write(dir + L"done", found + "master=" + std::to_string(mixer.GetValue()));
         return 0;
     }
     if (mode == L"mixer") {

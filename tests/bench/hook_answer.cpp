@@ -25,9 +25,8 @@
 
 #include "win32/message_window_win32.h"
 #include "win32/scoped_win32.h"
-#include "guard/alarm.h"
-#include "guard/alarm_win32.h"
 #include "guard/guard_config.h"
+#include "guard/guard_dialog_win32.h"
 #include "guard/input_hooks_win32.h"
 #include "guard/volume_guard_win32.h"
 #include "tests/wine/injected_input.h"
@@ -43,7 +42,7 @@ std::atomic<DWORD> holdMs{0};
 
 // The guard's copy of the settings, and its alarm: on the guard thread.
 GuardConfig config;
-GuardAlarm* alarm = nullptr;
+SirenState* sirenSounding = nullptr;
 std::atomic<bool> sounding{false};  // the alarm's state, for the main thread
 std::atomic<bool> armed{false};
 
@@ -51,12 +50,12 @@ std::atomic<bool> armed{false};
 // which does nothing), then starts the alarm.
 LRESULT CALLBACK GuardWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
 {
-    if (message != ALARM_MESSAGE_START)
+    if (message != WM_APP_ALARM)
         return DefWindowProcW(window, message, wParam, lParam);
-    if (!alarm->sirenSounding)
+    if (!sirenSounding->sounding)
         Sleep(holdMs);
-    StartAlarm(*alarm, static_cast<AlarmCause>(wParam));
-    sounding = alarm->sirenSounding;
+    StartAlarm(config, *sirenSounding, static_cast<AlarmCause>(wParam));
+    sounding = sirenSounding->sounding;
     return 0;
 }
 
@@ -72,8 +71,8 @@ DWORD WINAPI GuardThread(LPVOID ready) noexcept
 {
     MSG msg;
     PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
-    GuardAlarm guardAlarm(config);
-    alarm = &guardAlarm;
+    SirenState guardSounding;
+    sirenSounding = &guardSounding;
     if (!TryOpenMixerWithWindow(nullptr))
         SoundFatal(nullptr);
     const HWND guardWindow = CreateMessageWindow(L"HookAnswerGuard", GuardWindowProc);
@@ -81,7 +80,7 @@ DWORD WINAPI GuardThread(LPVOID ready) noexcept
     SetEvent(static_cast<HANDLE>(ready));
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         if (msg.message == GUARD_STOP_ALARM && !msg.hwnd) {
-            StopAlarm(guardAlarm);
+            StopAlarm(guardSounding);
             sounding = false;
             ResetDistance();
             continue;
@@ -89,7 +88,7 @@ DWORD WINAPI GuardThread(LPVOID ready) noexcept
         DispatchMessageW(&msg);
     }
     Disarm();
-    StopAlarm(guardAlarm);
+    StopAlarm(guardSounding);
     DestroyWindow(guardWindow);
     GetVolumeGuard().CloseMixer();
     return 0;

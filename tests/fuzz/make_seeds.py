@@ -82,25 +82,6 @@ def service_urls():
     }
 
 
-def guard_filter():
-    # message, param, flags, siren, lastAc, ac, canOpen, muted, belowFull, type choice, guid choice
-    def msg(m, p, flags, siren=0, last=1, ac=1, can=1, muted=0, below=0, hid=1, off=0):
-        return bytes([m, p]) + word(flags) + bytes([siren, last, ac, can, muted, below, hid, off])
-    armed = 0x1 | 0x2 | 0x4 | 0x10 | 0x40
-    return {
-        "query_end_session": msg(0, 0, armed), "timer_switched": msg(1, 0, armed, can=0),
-        "query_suspend": msg(2, 0, armed), "power_unplugged": msg(2, 1, armed, ac=0),
-        "hid_removed": msg(3, 2, armed), "other_class_removed": msg(3, 2, armed, off=1) + b"\x03\x10",
-        "device_arrival": msg(3, 3, armed), "mixer_muted": msg(4, 0, armed, siren=1, muted=1),
-        "mixer_quiet": msg(5, 0, armed, siren=1, below=1), "disarmed": msg(0, 0, 0x1FE),
-        "raw_message": b"\xff" + word(0x0010) + b"\x00" + word(armed),
-        "suspend": msg(2, 5, armed), "resume_automatic": msg(2, 6, armed & ~0x10),
-        # then: lid state known, setting (0 lid, 1 power source), has a value, closed
-        "lid_closed": msg(2, 7, armed) + b"\x01\x00\x01\x01", "lid_first_notice": msg(2, 7, armed) + b"\x00\x00\x01\x01",
-        "source_changed": msg(2, 7, armed, ac=0) + b"\x01\x01\x01\x00" + word(1),
-    }
-
-
 def settings_dialog():
     def entries(sens, password, user=b"owner", passw=b"pw", other=None, flags=0x1FF, points=(0, 0, 3, 4)):
         out = bytes([len(sens)]) + sens + b"\x01\x01" + bytes([len(password)]) + password
@@ -147,7 +128,7 @@ def give_back_record():
 
 def main():
     for target, seeds in [("fuzz_settings_load", settings_load()), ("fuzz_service_reply", service_reply()),
-                          ("fuzz_service_urls", service_urls()), ("fuzz_guard_filter", guard_filter()),
+                          ("fuzz_service_urls", service_urls()),
                           ("fuzz_settings_dialog", settings_dialog()), ("fuzz_give_back_record", give_back_record())]:
         folder = os.path.join(HERE, "corpus", target)
         os.makedirs(folder, exist_ok=True)

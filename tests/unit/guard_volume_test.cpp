@@ -465,4 +465,31 @@ TEST_F(VolumeGuardTest, EachValueIsReportedToTheGiveBackBeforeItIsOverwritten)
         EXPECT_FALSE(word.saved);
 }
 
+// A dongle made itself the default while armed, and was pulled out again:
+// the device of arming keeps a forced siren of its own, each given back.
+TEST(ArmingEndpointTest, TheDeviceOfArmingIsForcedBesideANewDefaultAndGivenBack)
+{
+    FakeMixerState mixer = UsualMixer();
+    FakeEndpointState endpoint;
+    endpoint.others[u"dongle"] = FakeEndpointLevels{0.5f, false};
+    VolumeGuard volume(std::make_unique<FakeMixerDevice>(mixer), std::make_unique<FakeEndpoint>(endpoint));
+    ASSERT_TRUE(volume.OpenWithWindow(1));  // the speakers are the default at arming
+    EXPECT_EQ(volume.ForceArmingEndpoint(), u"");
+    EXPECT_TRUE(endpoint.writes.empty());
+
+    endpoint.defaultId = u"dongle";
+    volume.FollowDefaultEndpoint(true);
+    EXPECT_EQ(volume.ForceArmingEndpoint(), u"speakers");
+    EXPECT_TRUE(endpoint.volume == 1.0f && !endpoint.muted);
+    EXPECT_EQ(endpoint.others[u"dongle"].volume, 1.0f);
+    EXPECT_EQ(endpoint.attachedId, u"dongle");  // the default's notices still heard
+
+    endpoint.defaultId = u"speakers";
+    volume.FollowDefaultEndpoint(true);
+    EXPECT_EQ(volume.ForceArmingEndpoint(), u"");
+    volume.Restore();
+    EXPECT_TRUE(endpoint.volume == 0.25f && endpoint.muted);
+    EXPECT_EQ(endpoint.others[u"dongle"].volume, 0.5f);
+}
+
 }  // namespace

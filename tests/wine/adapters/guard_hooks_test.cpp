@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "win32/scoped_win32.h"
-#include "guard/alarm.h"
+#include "guard/guard_dialog_win32.h"
 #include "guard/guard_config.h"
 #include "guard/guard_thread_win32.h"
 #include "guard/input_hooks_win32.h"
@@ -99,7 +99,7 @@ private:
         case RUN_HERE:
             (*reinterpret_cast<const std::function<void()>*>(lParam))();
             return 0;
-        case ALARM_MESSAGE_START:
+        case WM_APP_ALARM:
             if (self) {
                 self->lastCause_ = wParam;
                 ++self->alarmStarts_;

@@ -16,6 +16,8 @@ IDC_MAIN_TRIGGER_MOUSE_MOVE = 1009
 IDC_GUARD_PASSWORD = 1018
 WM_QUERYENDSESSION = 0x11
 WM_POWERBROADCAST = 0x218
+WM_SYSCOMMAND, SC_SCREENSAVE = 0x112, 0xF140
+PBT_APMQUERYSUSPEND, PBT_APMPOWERSTATUSCHANGE, PBT_APMRESUMEAUTOMATIC = 0, 10, 0x12
 EM_GETPASSWORDCHAR = 0xD2
 IDOK, IDCANCEL = 1, 2
 SETTINGS_TITLE = "设置"
@@ -263,11 +265,21 @@ class GuardTest(GuardScenario):
     def test_shutdown_is_refused_while_armed_and_sounds_only_with_the_trigger(self):
         program = self.start_main(0, password="abc")
         self.lock()
-        self.assertEqual(kwine.driver("send", GUARD, WM_QUERYENDSESSION, 0, 0, desktop=DESKTOP), "0")
-        self.assertEqual(kwine.driver("send", GUARD, WM_POWERBROADCAST, 0, 0, desktop=DESKTOP),
-                         str(BROADCAST_QUERY_DENY))
-        self.assertTrue(kwine.quiet(3), "a refused shutdown sounded without the trigger")
+        # Each answer as the sender reads it; none sounds without the trigger.
+        # The low four bits of a system command are the system's own: on
+        # Wine SC_SCREENSAVE + 1 opens "About Wine" unless it is swallowed.
+        answers = [(WM_QUERYENDSESSION, 0, "0"), (WM_POWERBROADCAST, PBT_APMQUERYSUSPEND, str(BROADCAST_QUERY_DENY)),
+                   (WM_SYSCOMMAND, SC_SCREENSAVE, "0"), (WM_SYSCOMMAND, SC_SCREENSAVE + 1, "0"),
+                   (WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, "0"), (WM_POWERBROADCAST, PBT_APMPOWERSTATUSCHANGE, "0")]
+        for message, wparam, answer in answers:
+            self.assertEqual(kwine.driver("send", GUARD, message, wparam, 0, desktop=DESKTOP), answer,
+                             (message, wparam))
+        time.sleep(2)
+        self.assertNotIn("About Wine", kwine.driver("list", desktop=DESKTOP))
+        self.assertTrue(kwine.quiet(3), "a refused shutdown or a resume sounded without the trigger")
         self.unlock("abc")
+        # The desktop watch ends with the unlock: the owner's desktop is no theft.
+        self.assertTrue(kwine.quiet(3))
 
         # Tick "关机/注销" and arm again in the same process.
         kwine.click(kwine.MAIN_TITLE, IDC_MAIN_TRIGGER_SHUTDOWN)

@@ -26,9 +26,9 @@ def wine_path(path):
 class Probe:
     """One guard_probe.exe run, stepped through its status files."""
 
-    def __init__(self, mode):
+    def __init__(self, mode, *args):
         self.dir = tempfile.mkdtemp(prefix="guard-probe-")
-        self.process = subprocess.Popen([*kwine.RUNNER, GUARD_PROBE_EXE, mode, wine_path(self.dir)],
+        self.process = subprocess.Popen([*kwine.RUNNER, GUARD_PROBE_EXE, mode, wine_path(self.dir), *args],
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def wait_for(self, name, timeout=60):
@@ -74,23 +74,36 @@ class Siren(Scenario):
         self.assertGreater(looping, kwine.AUDIBLE)
         self.assertLess(stopped, kwine.SILENT)
 
-    def test_alarm_forces_full_volume_and_gives_the_owners_back(self):
-        probe = Probe("alarm")
+    def test_alarm_forces_full_volume_and_gives_the_owners_back_and_a_failed_step_keeps_no_silence(self):
+        # "failing": the volume step runs out of memory before its first write;
+        # the siren after it sounds all the same.
+        for args, forced in (((), 0xFFFF), (("failing",), 0x4000)):
+            with self.subTest(args=args):
+                probe = Probe("alarm", *args)
+                try:
+                    status = probe.wait_for("playing")
+                    before, during = master(status)
+                    print(f"StartAlarm took {status.split('start_us=')[1].split()[0]} us", file=sys.stderr)
+                    playing = kwine.loudest()
+                    probe.tell("stop")
+                    after, = master(probe.wait_for("stopped"))
+                    stopped = kwine.level_after_silence()
+                finally:
+                    probe.close()
+                self.assertEqual("failed" in status.split(), bool(args))
+                self.assertEqual((before, during, after), (0x4000, forced, 0x4000))
+                self.assertGreater(playing, kwine.AUDIBLE)
+                self.assertLess(stopped, kwine.SILENT)
+
+
+    def test_a_change_message_forces_a_sounding_siren_back_to_full_and_a_silent_one_never(self):
+        # The real guard dialog in the probe: silent, sounding, unlocked.
+        probe = Probe("reforce")
         try:
-            status = probe.wait_for("playing")
-            before, during = master(status)
-            print(f"StartAlarm took {status.split('start_us=')[1].strip()} us", file=sys.stderr)
-            playing = kwine.loudest()
-            probe.tell("stop")
-            after, = master(probe.wait_for("stopped"))
-            stopped = kwine.level_after_silence()
+            found = master(probe.wait_for("done", timeout=120))
         finally:
             probe.close()
-        self.assertEqual(before, 0x4000)
-        self.assertEqual(during, 0xFFFF)
-        self.assertEqual(after, 0x4000)
-        self.assertGreater(playing, kwine.AUDIBLE)
-        self.assertLess(stopped, kwine.SILENT)
+        self.assertEqual(found, [0x4000, 0xFFFF, 0x4000])
 
 
 class NoMixer(Scenario):

@@ -1,9 +1,0 @@
-#include "guard/alarm.h"
-
-bool GuardAlarm::Begin()
-{
-    if (sirenSounding)
-        return false;
-    sirenSounding = true;
-    return true;
-}
