@@ -54,8 +54,17 @@ void AtCallbackEdge(F&& body) noexcept
 // A dialog or window procedure whose body runs at the edge: what Windows
 // calls, returning the safe result its kind names (dialogs FALSE, the guard
 // dialog TRUE, windows 0).
+// The one catch, written out: a message on its way to the siren passes no
+// more calls than it must.
 template <class R, R (*Body)(HWND, UINT, WPARAM, LPARAM), R SafeResult>
 R CALLBACK ProcedureAtEdge(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
 {
-    return AtCallbackEdge(SafeResult, [&] { return Body(window, message, wParam, lParam); });
+    try {
+        return Body(window, message, wParam, lParam);
+    } catch (const std::exception& error) {
+        OnCallbackFailure(error.what());
+    } catch (...) {
+        OnCallbackFailure("an exception of unknown type");
+    }
+    return SafeResult;
 }
