@@ -2,18 +2,17 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 
 #include "settings/service_url.h"
 
 namespace {
 
-bool StartsWithNoCase(const std::string& text, const char* prefix)
+std::string Lowered(std::string text)
 {
-    for (size_t i = 0; prefix[i]; ++i) {
-        if (i >= text.size() || std::tolower(static_cast<unsigned char>(text[i])) != prefix[i])
-            return false;
-    }
-    return true;
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](char c) { return char(std::tolower(static_cast<unsigned char>(c))); });
+    return text;
 }
 
 bool IsHostChar(char c)
@@ -21,56 +20,56 @@ bool IsHostChar(char c)
     return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.';
 }
 
-bool IsDecimalByte(const std::string& part)
+bool IsLoopbackHost(const std::string& host)
 {
-    if (part.empty() || part.size() > 3 || !std::all_of(part.begin(), part.end(), [](char c) {
-            return std::isdigit(static_cast<unsigned char>(c));
-        }))
-        return false;
-    return std::stoi(part) <= 255;
-}
-
-std::string TwoDigits(int value)
-{
-    const std::string digits = std::to_string(value);
-    return digits.size() < 2 ? "0" + digits : digits;
-}
-
-// The pause after the n-th try that was not taken (n from 1).
-int64_t RetryPauseMs(unsigned failedTries)
-{
-    switch (failedTries) {
-    case 0:
-    case 1:
-        return 5000;
-    case 2:
-        return 15000;
-    case 3:
-        return 45000;
-    default:
-        return 120000;
+    if (Lowered(host) == "localhost" || host == "[::1]")
+        return true;
+    // 127.0.0.0/8, written as four decimal bytes.
+    int parts = 0;
+    for (size_t at = 0; at <= host.size(); ++parts) {
+        const size_t end = std::min(host.find('.', at), host.size());
+        const std::string part = host.substr(at, end - at);
+        if (part.empty() || part.size() > 3 || part.find_first_not_of("0123456789") != std::string::npos ||
+            std::stoi(part) > 255)
+            return false;
+        at = end + 1;
     }
+    return parts == 4 && host.compare(0, 4, "127.") == 0;
+}
+
+// The network errors an owner may meet, in words; a general phrase for the rest.
+const char* NetworkErrorWords(uint32_t error)
+{
+    static const struct {
+        uint32_t error;
+        const char* words;
+    } known[] = {
+        {12002, "the server did not answer in time"},
+        {12005, "the address is not valid"},
+        {12006, "the address is not valid"},
+        {12007, "the server's name could not be found"},
+        {12029, "no connection to the server could be made"},
+        {12030, "the connection to the server was broken"},
+        {12152, "the server's answer could not be understood"},
+        {12156, "the server sent the message elsewhere, which is not followed"},
+        {12037, "the server's certificate has expired or is not yet valid"},
+        {12038, "the server's certificate is for another name"},
+        {12044, "the server asks for a client certificate"},
+        {12045, "the server's certificate is not from a trusted authority"},
+        {12057, "the server's certificate could not be checked for revocation"},
+        {12169, "the server's certificate is not valid"},
+        {12170, "the server's certificate has been revoked"},
+        {12157, "the secure connection to the server failed"},
+        {12175, "the secure connection to the server failed"},
+    };
+    for (const auto& row : known) {
+        if (row.error == error)
+            return row.words;
+    }
+    return "a network error";
 }
 
 }  // namespace
-
-bool IsLoopbackHost(const std::string& host)
-{
-    std::string lower = host;
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](char c) { return char(std::tolower(static_cast<unsigned char>(c))); });
-    if (lower == "localhost" || lower == "[::1]")
-        return true;
-    // 127.0.0.0/8, written as four decimal bytes.
-    std::vector<std::string> parts(1);
-    for (char c : lower) {
-        if (c == '.')
-            parts.emplace_back();
-        else
-            parts.back().push_back(c);
-    }
-    return parts.size() == 4 && parts[0] == "127" && std::all_of(parts.begin(), parts.end(), IsDecimalByte);
-}
 
 PushAddressCheck CheckPushAddress(const std::string& url)
 {
@@ -85,43 +84,27 @@ PushAddressCheck CheckPushAddress(const std::string& url)
         if (byte <= 0x20 || byte >= 0x7F || c == '#')
             return PushAddressCheck::BadCharacter;
     }
-    size_t start;
-    bool secure;
-    if (StartsWithNoCase(url, "https://")) {
-        start = 8;
-        secure = true;
-    } else if (StartsWithNoCase(url, "http://")) {
-        start = 7;
-        secure = false;
-    } else {
+    const std::string scheme = Lowered(url.substr(0, 8));
+    const bool secure = scheme == "https://";
+    if (!secure && scheme.compare(0, 7, "http://") != 0)
         return PushAddressCheck::NotHttps;
-    }
+    const size_t start = secure ? 8 : 7;
 
     const size_t authorityEnd = std::min(url.find('/', start), url.find('?', start));
     const std::string authority = url.substr(start, authorityEnd - start);
     if (authority.find('@') != std::string::npos)
         return PushAddressCheck::UserInfo;
-    std::string host;
-    size_t portStart;
-    if (!authority.empty() && authority[0] == '[') {
-        const size_t close = authority.find(']');
-        if (close == std::string::npos)
-            return PushAddressCheck::NoHost;
-        host = authority.substr(0, close + 1);
-        portStart = close + 1;
-    } else {
-        portStart = std::min(authority.find(':'), authority.size());
-        host = authority.substr(0, portStart);
-        if (!std::all_of(host.begin(), host.end(), IsHostChar) || host.front() == '.' || host.back() == '.' ||
-            host.front() == '-')
-            host.clear();
-    }
-    if (host.empty() || host == "[]")
+    // The host, a name or an IPv6 address in brackets, then ":port" or nothing.
+    // Without its closing bracket (npos + 1) there is no host.
+    const bool bracketed = !authority.empty() && authority[0] == '[';
+    const size_t hostEnd = bracketed ? authority.find(']') + 1 : std::min(authority.find(':'), authority.size());
+    const std::string host = authority.substr(0, hostEnd);
+    if (bracketed ? host.size() < 3
+                  : (host.empty() || !std::all_of(host.begin(), host.end(), IsHostChar) || host.front() == '.' ||
+                     host.back() == '.' || host.front() == '-'))
         return PushAddressCheck::NoHost;
-    if (portStart < authority.size()) {
-        if (authority[portStart] != ':' || !IsValidPort(authority.substr(portStart + 1)))
-            return PushAddressCheck::BadPort;
-    }
+    if (hostEnd < authority.size() && (authority[hostEnd] != ':' || !IsValidPort(authority.substr(hostEnd + 1))))
+        return PushAddressCheck::BadPort;
     if (!secure && !IsLoopbackHost(host))
         return PushAddressCheck::NotHttps;
     // The topic: a path of at least one character after the slash.
@@ -133,28 +116,22 @@ PushAddressCheck CheckPushAddress(const std::string& url)
 
 const char* PushAddressRefusal(PushAddressCheck check)
 {
-    switch (check) {
-    case PushAddressCheck::TooLong:
-        return "The push address is longer than 300 characters.";
-    case PushAddressCheck::NotHttps:
-        return "The push address must begin with https:// so that nobody on the way can read or change the "
-               "messages.\n(http:// is allowed only to this computer itself, for tests.)";
-    case PushAddressCheck::BadCharacter:
-        return "The push address may not contain spaces, #, letters outside plain ASCII or control characters.";
-    case PushAddressCheck::UserInfo:
-        return "The push address may not contain a user name or password (@). A protected topic takes an "
-               "access token in the registry value NotifyToken.";
-    case PushAddressCheck::NoHost:
-        return "The push address has no server name after https://.";
-    case PushAddressCheck::BadPort:
-        return "The push address has a port that is not a number from 1 to 65535.";
-    case PushAddressCheck::NoTopic:
-        return "The push address needs the topic after the server, as in https://ntfy.sh/your-own-topic.";
-    case PushAddressCheck::Valid:
-    case PushAddressCheck::Empty:
-        break;
-    }
-    return nullptr;
+    static const char* const refusals[] = {
+        nullptr,  // Valid
+        nullptr,  // Empty
+        "The push address is longer than 300 characters.",
+        "The push address must begin with https:// so that nobody on the way can read or change the "
+        "messages.\n(http:// is allowed only to this computer itself, for tests.)",
+        "The push address may not contain spaces, #, letters outside plain ASCII or control characters.",
+        "The push address may not contain a user name or password (@). A protected topic takes an access token "
+        "in the registry value NotifyToken.",
+        "The push address has no server name after https://.",
+        "The push address has a port that is not a number from 1 to 65535.",
+        "The push address needs the topic after the server, as in https://ntfy.sh/your-own-topic.",
+    };
+    static_assert(sizeof refusals / sizeof refusals[0] == size_t(PushAddressCheck::NoTopic) + 1,
+                  "one text for each PushAddressCheck, in its order");
+    return refusals[size_t(check)];
 }
 
 bool IsUsablePushToken(const std::string& token)
@@ -168,9 +145,11 @@ bool IsUsablePushToken(const std::string& token)
 std::string EventTimeText(const LocalTime& time)
 {
     const int offset = time.utcOffsetMinutes < 0 ? -time.utcOffsetMinutes : time.utcOffsetMinutes;
-    return std::to_string(time.year) + "-" + TwoDigits(time.month) + "-" + TwoDigits(time.day) + " " +
-           TwoDigits(time.hour) + ":" + TwoDigits(time.minute) + ":" + TwoDigits(time.second) + " (UTC" +
-           (time.utcOffsetMinutes < 0 ? "-" : "+") + TwoDigits(offset / 60) + ":" + TwoDigits(offset % 60) + ")";
+    char text[128];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d (UTC%c%02d:%02d)", time.year, time.month,
+                  time.day, time.hour, time.minute, time.second, time.utcOffsetMinutes < 0 ? '-' : '+', offset / 60,
+                  offset % 60);
+    return text;
 }
 
 std::string DurationText(int64_t seconds)
@@ -233,49 +212,9 @@ PushMessage TestPush(const std::string& computer, const LocalTime& time)
                 ". Alarms will reach you here."};
 }
 
-const char* NetworkErrorWords(uint32_t error)
-{
-    switch (error) {
-    case 12002:
-        return "the server did not answer in time";
-    case 12005:
-    case 12006:
-        return "the address is not valid";
-    case 12007:
-        return "the server's name could not be found";
-    case 12029:
-        return "no connection to the server could be made";
-    case 12030:
-        return "the connection to the server was broken";
-    case 12152:
-        return "the server's answer could not be understood";
-    case 12156:
-        return "the server sent the message elsewhere, which is not followed";
-    case 12037:
-        return "the server's certificate has expired or is not yet valid";
-    case 12038:
-        return "the server's certificate is for another name";
-    case 12044:
-        return "the server asks for a client certificate";
-    case 12045:
-        return "the server's certificate is not from a trusted authority";
-    case 12057:
-        return "the server's certificate could not be checked for revocation";
-    case 12169:
-        return "the server's certificate is not valid";
-    case 12170:
-        return "the server's certificate has been revoked";
-    case 12157:
-    case 12175:
-        return "the secure connection to the server failed";
-    default:
-        return "a network error";
-    }
-}
-
 std::string PushOutcomeText(const PushOutcome& outcome)
 {
-    if (outcome.answered)
+    if (outcome.httpStatus)
         return std::string(outcome.Taken() ? "taken" : "refused") + " (HTTP " +
                std::to_string(outcome.httpStatus) + ")";
     return std::string("not sent: ") + NetworkErrorWords(outcome.error) + " (" + outcome.call +
@@ -287,38 +226,30 @@ std::string TestOutcomeBoxText(const PushOutcome& outcome)
     const std::string status = "HTTP " + std::to_string(outcome.httpStatus);
     if (outcome.Taken())
         return "The server took the test message (" + status + ").";
-    if (outcome.answered)
+    if (outcome.httpStatus)
         return "The server refused the test message (" + status + ").";
     return std::string("The test message was not sent: ") + NetworkErrorWords(outcome.error) + " (error " +
            std::to_string(outcome.error) + ").";
 }
 
-PushSettled SettleTry(unsigned triesBefore, bool taken, bool lastTry, bool unlockedSince)
+std::optional<int64_t> SettleTry(unsigned triesBefore, bool taken, bool lastTry, bool unlockedSince)
 {
-    if (taken)
-        return {PushAfter::Taken, 0};
-    if (lastTry)
-        return {PushAfter::Dropped, 0};
+    if (taken || lastTry)
+        return std::nullopt;
     if (unlockedSince)
-        return {PushAfter::Again, 0};
-    return {PushAfter::Again, RetryPauseMs(triesBefore + 1)};
+        return 0;
+    const int64_t pauses[] = {5000, 15000, 45000, 120000};
+    return pauses[std::min(triesBefore, 3u)];
 }
 
 std::string PushTryLogLine(const std::string& title, unsigned triesBefore, const PushOutcome& outcome,
-                           const PushSettled& settled)
+                           std::optional<int64_t> pauseMs)
 {
-    std::string line =
+    const std::string line =
         "Push message \"" + title + "\", try " + std::to_string(triesBefore + 1) + ": " + PushOutcomeText(outcome);
-    switch (settled.after) {
-    case PushAfter::Taken:
-        break;
-    case PushAfter::Dropped:
-        line += "; dropped after its last try at unlock";
-        break;
-    case PushAfter::Again:
-        line += settled.pauseMs > 0 ? "; next try in " + DurationText(settled.pauseMs / 1000)
-                                    : "; one last try now (unlocked)";
-        break;
-    }
-    return line;
+    if (outcome.Taken())
+        return line;
+    if (!pauseMs)
+        return line + "; dropped after its last try at unlock";
+    return line + (*pauseMs > 0 ? "; next try in " + DurationText(*pauseMs / 1000) : "; one last try now (unlocked)");
 }

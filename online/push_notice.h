@@ -11,7 +11,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
 
 // --- The address ("NotifyUrl") ------------------------------------------------
 
@@ -34,7 +33,6 @@ enum class PushAddressCheck {
 PushAddressCheck CheckPushAddress(const std::string& url);
 // Why an address is refused, for the owner's box; null for Valid and Empty.
 const char* PushAddressRefusal(PushAddressCheck check);
-bool IsLoopbackHost(const std::string& host);
 
 // The token is sent only when it is plain printable ASCII without spaces:
 // anything else could break the request's headers.
@@ -82,15 +80,12 @@ PushMessage TestPush(const std::string& computer, const LocalTime& time);
 // --- One try and its outcome ----------------------------------------------------
 
 struct PushOutcome {
-    bool answered = false;    // an HTTP answer came
-    uint32_t httpStatus = 0;  // its status
-    uint32_t error = 0;       // else the network error
+    uint32_t httpStatus = 0;  // the answer's status; 0: no answer came
+    uint32_t error = 0;       // then the network error
     const char* call = "";    // and the call that failed with it
-    bool Taken() const { return answered && httpStatus >= 200 && httpStatus <= 299; }
+    bool Taken() const { return httpStatus >= 200 && httpStatus <= 299; }
 };
 
-// The network errors an owner may meet, in words; a general phrase for the rest.
-const char* NetworkErrorWords(uint32_t error);
 // "taken (HTTP 200)", "refused (HTTP 403)", "not sent: <words> (<call> error N)"
 std::string PushOutcomeText(const PushOutcome& outcome);
 // The test button's box.
@@ -103,20 +98,16 @@ struct PushTarget {
     std::string token;  // empty: no Authorization header
 };
 
-enum class PushAfter { Taken, Dropped, Again };
-struct PushSettled {
-    PushAfter after = PushAfter::Taken;
-    int64_t pauseMs = 0;  // for Again: until the next try (0: at once, its last)
-};
-
-// What comes of one try. A message is tried until it is taken, after a pause
-// of 5 s, 15 s, 45 s, then every 2 minutes; an unlock gives it one last try
-// and then drops it, so an alarm is retried for as long as the guard is up. lastTry: the unlock came before this try;
-// unlockedSince: it came during it (that try may have started before it, so
-// one more, at once).
-PushSettled SettleTry(unsigned triesBefore, bool taken, bool lastTry, bool unlockedSince);
+// What comes of one try: the pause in ms before the next (0: one last try at
+// once), or none when the message is settled, taken or dropped. A message is
+// tried until it is taken, after a pause of 5 s, 15 s, 45 s, then every 2
+// minutes; an unlock gives it one last try and then drops it, so an alarm is
+// retried for as long as the guard is up. lastTry: the unlock came before this
+// try; unlockedSince: it came during it (that try may have started before it,
+// so one more, at once).
+std::optional<int64_t> SettleTry(unsigned triesBefore, bool taken, bool lastTry, bool unlockedSince);
 
 // The log's line for one try: which message, which try, what came of it, and
-// what happens next. Never the token.
+// what happens next (SettleTry's answer). Never the token.
 std::string PushTryLogLine(const std::string& title, unsigned triesBefore, const PushOutcome& outcome,
-                           const PushSettled& settled);
+                           std::optional<int64_t> pauseMs);

@@ -4,40 +4,22 @@
 // waits here holds up nothing else. Certificates are checked as WinHTTP
 // always does; no security flag is ever set.
 //
-// winhttp.h cannot share a file with wininet.h, which app/scoped_win32.h
+// winhttp.h cannot share a file with wininet.h, which win32/scoped_win32.h
 // brings in, hence the one owner below.
 #include <windows.h>
 #include <winhttp.h>
 
+#include <memory>
 #include <string>
 
 #include "online/push_sender_win32.h"
 
 namespace {
 
-class ScopedWinHttp {
-public:
-    explicit ScopedWinHttp(HINTERNET handle) noexcept : handle_(handle) {}
-    ~ScopedWinHttp()
-    {
-        if (handle_)
-            WinHttpCloseHandle(handle_);
-    }
-    ScopedWinHttp(const ScopedWinHttp&) = delete;
-    ScopedWinHttp& operator=(const ScopedWinHttp&) = delete;
-    HINTERNET Get() const noexcept { return handle_; }
-    explicit operator bool() const noexcept { return handle_ != nullptr; }
-
-private:
-    HINTERNET handle_;
+struct WinHttpCloser {
+    void operator()(HINTERNET handle) const noexcept { WinHttpCloseHandle(handle); }
 };
-
-// Long enough for a slow mobile network, short enough that a dead one lets
-// the next message through within a minute.
-constexpr int RESOLVE_MS = 10000;
-constexpr int CONNECT_MS = 10000;
-constexpr int SEND_MS = 15000;
-constexpr int RECEIVE_MS = 15000;
+using ScopedWinHttp = std::unique_ptr<void, WinHttpCloser>;
 
 std::wstring Widened(const std::string& ascii)
 {
@@ -46,31 +28,7 @@ std::wstring Widened(const std::string& ascii)
 
 PushOutcome Failed(const char* call)
 {
-    PushOutcome outcome;
-    outcome.error = GetLastError();
-    outcome.call = call;
-    return outcome;
-}
-
-HINTERNET OpenSession()
-{
-    // The system's proxy, found as Windows 8.1 and later find it; older
-    // systems (and Wine) take the configured one.
-    HINTERNET session = WinHttpOpen(L"Kestrova", WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_NO_PROXY_NAME,
-                                    WINHTTP_NO_PROXY_BYPASS, 0);
-    if (!session)
-        session = WinHttpOpen(L"Kestrova", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-                              WINHTTP_NO_PROXY_BYPASS, 0);
-    return session;
-}
-
-std::wstring Headers(const PushTarget& target, const PushMessage& message)
-{
-    std::string headers = "Title: " + message.title + "\r\nPriority: " + message.priority +
-                          "\r\nTags: " + message.tags + "\r\nContent-Type: text/plain; charset=utf-8\r\n";
-    if (IsUsablePushToken(target.token))
-        headers += "Authorization: Bearer " + target.token + "\r\n";
-    return Widened(headers);
+    return {0, GetLastError(), call};
 }
 
 }  // namespace
@@ -89,39 +47,47 @@ PushOutcome PostPush(const PushTarget& target, const PushMessage& message)
     // The path and the query after it, as they stand in the address.
     const std::wstring path = parts.lpszUrlPath ? std::wstring(parts.lpszUrlPath) : L"/";
 
-    const ScopedWinHttp session(OpenSession());
+    // The system's proxy, found as Windows 8.1 and later find it; older
+    // systems (and Wine) take the configured one.
+    ScopedWinHttp session(WinHttpOpen(L"Kestrova", WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_NO_PROXY_NAME,
+                                      WINHTTP_NO_PROXY_BYPASS, 0));
+    if (!session)
+        session.reset(WinHttpOpen(L"Kestrova", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                                  WINHTTP_NO_PROXY_BYPASS, 0));
     if (!session)
         return Failed("WinHttpOpen");
-    if (!WinHttpSetTimeouts(session.Get(), RESOLVE_MS, CONNECT_MS, SEND_MS, RECEIVE_MS))
+    // Resolve, connect, send, receive: long enough for a slow mobile network,
+    // short enough that a dead one lets the next message through within a minute.
+    if (!WinHttpSetTimeouts(session.get(), 10000, 10000, 15000, 15000))
         return Failed("WinHttpSetTimeouts");
-    const ScopedWinHttp connection(WinHttpConnect(session.Get(), host.c_str(), parts.nPort, 0));
+    const ScopedWinHttp connection(WinHttpConnect(session.get(), host.c_str(), parts.nPort, 0));
     if (!connection)
         return Failed("WinHttpConnect");
     const DWORD secure = parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0;
-    const ScopedWinHttp request(WinHttpOpenRequest(connection.Get(), L"POST", path.c_str(), nullptr,
+    const ScopedWinHttp request(WinHttpOpenRequest(connection.get(), L"POST", path.c_str(), nullptr,
                                                    WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, secure));
     if (!request)
         return Failed("WinHttpOpenRequest");
     // A redirect is not followed: the token would go with the message to
     // wherever it points. It counts as not taken.
     DWORD never = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
-    if (!WinHttpSetOption(request.Get(), WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof never))
+    if (!WinHttpSetOption(request.get(), WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof never))
         return Failed("WinHttpSetOption");
 
-    const std::wstring headers = Headers(target, message);
+    std::string headers = "Title: " + message.title + "\r\nPriority: " + message.priority +
+                          "\r\nTags: " + message.tags + "\r\nContent-Type: text/plain; charset=utf-8\r\n";
+    if (IsUsablePushToken(target.token))
+        headers += "Authorization: Bearer " + target.token + "\r\n";
     std::string body = message.body;
-    if (!WinHttpSendRequest(request.Get(), headers.c_str(), DWORD(-1L), body.empty() ? nullptr : &body[0],
+    if (!WinHttpSendRequest(request.get(), Widened(headers).c_str(), DWORD(-1L), body.empty() ? nullptr : &body[0],
                             DWORD(body.size()), DWORD(body.size()), 0))
         return Failed("WinHttpSendRequest");
-    if (!WinHttpReceiveResponse(request.Get(), nullptr))
+    if (!WinHttpReceiveResponse(request.get(), nullptr))
         return Failed("WinHttpReceiveResponse");
     PushOutcome outcome;
-    DWORD status = 0;
-    DWORD size = sizeof status;
-    if (!WinHttpQueryHeaders(request.Get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                             WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX))
+    DWORD size = sizeof outcome.httpStatus;
+    if (!WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                             WINHTTP_HEADER_NAME_BY_INDEX, &outcome.httpStatus, &size, WINHTTP_NO_HEADER_INDEX))
         return Failed("WinHttpQueryHeaders");
-    outcome.answered = true;
-    outcome.httpStatus = status;
     return outcome;
 }

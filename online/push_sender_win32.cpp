@@ -1,218 +1,194 @@
 #include "online/push_sender_win32.h"
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <new>
 #include <utility>
+#include <vector>
 
+#include "online/push_waiting.h"
+#include "settings/registry_store_win32.h"
 #include "win32/detached_thread_win32.h"
 #include "win32/event_log.h"
 #include "win32/event_log_win32.h"
-#include "win32/scoped_win32.h"
 
 namespace {
 
 // A try ends within a minute (the time-outs in online/push_post_win32.cpp):
 // the next message waits no longer than that for its turn.
-constexpr DWORD FIRST_TRY_TURN_MS = 60000;
+constexpr std::chrono::minutes FIRST_TRY_TURN(1);
 
-// A manual-reset event shared by the threads that wait on it; null when it
-// could not be made, and then the waits below only sleep.
-using SharedEvent = std::shared_ptr<ScopedHandle>;
+constexpr char PUSH_WAITING_VALUE[] = "PushWaiting";
 
-SharedEvent NewEvent()
+// The value under the program's key, beside the settings: the messages in
+// the order they came. Saving nothing deletes it.
+void SavePushWaiting(const std::map<uint64_t, WaitingPush>& numbered)
 {
-    auto event = std::make_shared<ScopedHandle>(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (*event)
-        return event;
-    LogFailedCall("CreateEventW", GetLastError());
-    return nullptr;
-}
-
-void Set(const SharedEvent& event)
-{
-    if (event && !SetEvent(event->Get()))
-        LogFailedCall("SetEvent", GetLastError());
-}
-
-// True when the event is set within ms.
-bool WaitFor(const SharedEvent& event, DWORD ms)
-{
-    if (!event) {
-        Sleep(ms);
-        return false;
+    const OpenedKey opened = CreateSettingsRegistryStore()->OpenOrCreate();
+    if (!opened.key)
+        return;
+    std::vector<WaitingPush> pushes;
+    for (const auto& entry : numbered)
+        pushes.push_back(entry.second);
+    if (pushes.empty()) {
+        if (!opened.key->Delete(PUSH_WAITING_VALUE))
+            LogEvent("Push: the value PushWaiting could not be deleted");
+    } else if (const uint32_t error = opened.key->Write(PUSH_WAITING_VALUE, {REG_BINARY, EncodePushWaiting(pushes)},
+                                                        TextWidth::Wide)) {
+        LogFailedCall("RegSetValueExW", error);
     }
-    return WaitForSingleObject(event->Get(), ms) == WAIT_OBJECT_0;
 }
 
-// The messages not yet taken, in the order they came, and what their threads
-// share: the event the next unlock sets, and the end of the last message's
-// first try. The lock is held by the thread that queues a message or
-// finishes one, over the list and its registry value together.
+// A value this program cannot read is deleted.
+std::vector<WaitingPush> LoadPushWaiting()
+{
+    const OpenedKey opened = CreateSettingsRegistryStore()->OpenOrCreate();
+    if (!opened.key)
+        return {};
+    // One byte more than any value written: a longer one does not read, and
+    // the first save of this run replaces it.
+    const std::optional<RegistryValue> value =
+        opened.key->Read(PUSH_WAITING_VALUE, PUSH_WAITING_MAX_BYTES + 1, TextWidth::Wide);
+    if (!value)
+        return {};
+    if (auto read = value->type == REG_BINARY ? DecodePushWaiting(value->bytes) : std::nullopt)
+        return std::move(*read);
+    LogEvent("Push: the value PushWaiting could not be read; deleted");
+    SavePushWaiting({});
+    return {};
+}
+
+// The messages not yet taken, numbered in the order they came, and what
+// their threads share. The lock is held by a thread that queues a message,
+// unlocks or settles one, over the list and its registry value together;
+// never over a try, a pause or a log line.
 struct Waiting {
-    struct Entry {
-        uint64_t id;
-        WaitingPush push;
-    };
     std::mutex lock;
-    std::vector<Entry> entries;
-    uint64_t lastId = 0;
-    SharedEvent nextUnlock;
-    SharedEvent lastFirstTry;
+    std::condition_variable changed;  // an unlock, a first try, a message settled
+    std::map<uint64_t, WaitingPush> pushes;
+    uint64_t lastNumber = 0;
+    uint64_t firstTryTurn = 1;  // the message whose first try may go now
+    unsigned unlocks = 0;
     void (*whenNone)() = nullptr;
 };
 
 // Never destroyed: a message's thread may be in a try as the process ends.
-Waiting& TheWaiting()
-{
-    static Waiting* waiting = new Waiting;
-    return *waiting;
-}
+Waiting& waiting = *new Waiting;
 
-// Under the lock.
-void SaveEntries(const Waiting& waiting)
+// Under the lock: the message after this one may have its first try.
+void PassTurn(uint64_t number)
 {
-    std::vector<WaitingPush> pushes;
-    for (const Waiting::Entry& entry : waiting.entries)
-        pushes.push_back(entry.push);
-    SavePushWaiting(pushes);
+    waiting.firstTryTurn = std::max(waiting.firstTryTurn, number + 1);
+    waiting.changed.notify_all();
 }
 
 // One message, as its thread tries it.
 struct Walk {
-    uint64_t id = 0;
+    uint64_t number;
     PushTarget target;
     PushMessage message;
-    SharedEvent unlock;      // set by the next unlock
-    SharedEvent turn;        // set when the message before has had its first try; null: none before
-    SharedEvent firstTried;  // set when this one has
-    SharedEvent taken;       // set when it is taken, for whoever waits for that
+    unsigned unlocks;  // as it came: the next unlock gives it its last try
 };
 
-void Forget(uint64_t id)
+void TryUntilSettled(const Walk& walk)
 {
-    Waiting& waiting = TheWaiting();
-    void (*action)() = nullptr;
-    {
-        std::lock_guard<std::mutex> hold(waiting.lock);
-        for (auto entry = waiting.entries.begin(); entry != waiting.entries.end(); ++entry) {
-            if (entry->id == id) {
-                waiting.entries.erase(entry);
-                break;
-            }
-        }
-        SaveEntries(waiting);
-        if (waiting.entries.empty())
-            std::swap(action, waiting.whenNone);
+    const auto unlocked = [&] { return waiting.unlocks != walk.unlocks; };
+    std::unique_lock<std::mutex> hold(waiting.lock);
+    waiting.changed.wait_for(hold, FIRST_TRY_TURN, [&] { return waiting.firstTryTurn >= walk.number; });
+    for (unsigned tries = 0;; ++tries) {
+        const bool lastTry = unlocked();
+        hold.unlock();
+        const PushOutcome outcome = PostPush(walk.target, walk.message);
+        hold.lock();
+        if (tries == 0)
+            PassTurn(walk.number);
+        const std::optional<int64_t> pauseMs = SettleTry(tries, outcome.Taken(), lastTry, unlocked());
+        hold.unlock();
+        LogEvent(PushTryLogLine(walk.message.title, tries, outcome, pauseMs));
+        hold.lock();
+        if (!pauseMs)
+            break;
+        waiting.changed.wait_for(hold, std::chrono::milliseconds(*pauseMs), unlocked);
     }
+    waiting.pushes.erase(walk.number);
+    SavePushWaiting(waiting.pushes);
+    waiting.changed.notify_all();
+    void (*action)() = waiting.pushes.empty() ? std::exchange(waiting.whenNone, nullptr) : nullptr;
+    hold.unlock();
     if (action)
         action();
 }
 
-void TryUntilSettled(const Walk& walk)
+// Notes the messages as waiting, then starts a thread for each; returns the
+// last one's number. resent: from an earlier run, to be marked with its
+// first time.
+uint64_t Queue(const PushTarget& target, std::vector<WaitingPush> pushes, bool resent)
 {
-    if (walk.turn)
-        WaitFor(walk.turn, FIRST_TRY_TURN_MS);
-    for (unsigned tries = 0;; ++tries) {
-        const bool lastTry = WaitFor(walk.unlock, 0);
-        const PushOutcome outcome = PostPush(walk.target, walk.message);
-        if (tries == 0)
-            Set(walk.firstTried);
-        const PushSettled settled = SettleTry(tries, outcome.Taken(), lastTry, WaitFor(walk.unlock, 0));
-        LogEvent(PushTryLogLine(walk.message.title, tries, outcome, settled));
-        if (settled.after != PushAfter::Again) {
-            if (settled.after == PushAfter::Taken)
-                Set(walk.taken);
-            Forget(walk.id);
-            return;
-        }
-        WaitFor(walk.unlock, DWORD(settled.pauseMs));
-    }
-}
-
-// Notes the messages as waiting, then starts a thread for each. resent: from
-// an earlier run, to be marked with its first time.
-void Queue(const PushTarget& target, std::vector<WaitingPush> pushes, bool resent, const SharedEvent& taken)
-{
-    Waiting& waiting = TheWaiting();
-    std::vector<Walk> walks(pushes.size());
+    std::vector<Walk> walks;
     {
         std::lock_guard<std::mutex> hold(waiting.lock);
-        if (!waiting.nextUnlock)
-            waiting.nextUnlock = NewEvent();
-        for (size_t i = 0; i < pushes.size(); ++i) {
-            Walk& walk = walks[i];
-            walk.id = ++waiting.lastId;
-            walk.target = target;
-            walk.message = resent ? FirstTriedMarked(pushes[i]) : pushes[i].message;
-            walk.unlock = waiting.nextUnlock;
-            walk.firstTried = NewEvent();
-            walk.turn = std::exchange(waiting.lastFirstTry, walk.firstTried);
-            walk.taken = taken;
-            waiting.entries.push_back({walk.id, std::move(pushes[i])});
+        for (WaitingPush& push : pushes) {
+            walks.push_back(
+                {++waiting.lastNumber, target, resent ? FirstTriedMarked(push) : push.message, waiting.unlocks});
+            waiting.pushes.emplace(waiting.lastNumber, std::move(push));
         }
-        SaveEntries(waiting);
+        SavePushWaiting(waiting.pushes);
     }
     for (const Walk& walk : walks) {
         // One that will not start still waits in PushWaiting, for the next start.
-        if (!StartDetachedThread([walk] { TryUntilSettled(walk); }))
-            Set(walk.firstTried);
+        if (!StartDetachedThread([walk] { TryUntilSettled(walk); })) {
+            std::lock_guard<std::mutex> hold(waiting.lock);
+            PassTurn(walk.number);
+        }
     }
+    return walks.back().number;
 }
 
 LocalTime LocalNow()
 {
-    SYSTEMTIME utc = {};
     SYSTEMTIME local = {};
-    GetSystemTime(&utc);
     GetLocalTime(&local);
-    FILETIME utcFile = {};
-    FILETIME localFile = {};
-    LocalTime time{local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond, 0};
-    if (SystemTimeToFileTime(&utc, &utcFile) && SystemTimeToFileTime(&local, &localFile)) {
-        const auto ticks = [](const FILETIME& file) {
-            return int64_t(uint64_t(file.dwHighDateTime) << 32 | file.dwLowDateTime);
-        };
-        // 100 ns ticks, rounded to the minute: the two reads may straddle a second.
-        const int64_t minute = 600000000;
-        const int64_t difference = ticks(localFile) - ticks(utcFile);
-        time.utcOffsetMinutes = int((difference + (difference < 0 ? -minute / 2 : minute / 2)) / minute);
-    }
-    return time;
+    TIME_ZONE_INFORMATION zone = {};
+    const DWORD kind = GetTimeZoneInformation(&zone);
+    if (kind == TIME_ZONE_ID_INVALID)
+        LogFailedCall("GetTimeZoneInformation", GetLastError());
+    const LONG bias = zone.Bias + (kind == TIME_ZONE_ID_DAYLIGHT   ? zone.DaylightBias
+                                   : kind == TIME_ZONE_ID_STANDARD ? zone.StandardBias
+                                                                   : 0);
+    return {local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond, int(-bias)};
 }
 
 std::string ComputerName()
 {
     wchar_t name[256] = {};
-    DWORD length = DWORD(sizeof name / sizeof name[0]);
+    DWORD length = ARRAYSIZE(name);
     if (!GetComputerNameExW(ComputerNameDnsHostname, name, &length)) {
-        length = DWORD(sizeof name / sizeof name[0]);
-        if (!GetComputerNameW(name, &length))
-            return "this computer";
+        LogFailedCall("GetComputerNameExW", GetLastError());
+        return "this computer";
     }
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, name, int(length), nullptr, 0, nullptr, nullptr);
-    std::string text(size_t(bytes > 0 ? bytes : 0), '\0');
-    if (bytes > 0)
-        WideCharToMultiByte(CP_UTF8, 0, name, int(length), &text[0], bytes, nullptr, nullptr);
-    return text.empty() ? "this computer" : text;
+    char text[1024];  // room for any of those names in UTF-8
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, name, int(length), text, sizeof text, nullptr, nullptr);
+    return bytes > 0 ? std::string(text, size_t(bytes)) : "this computer";
 }
 
-// Queues the message Make builds from the computer's name and the time, and
-// waits at most waitTakenMs for it to be taken.
-template <class Make>
-void QueueNew(const PushTarget& target, const char* what, Make make, unsigned waitTakenMs = 0) noexcept
+// Queues the message make builds from the details, the computer's name and
+// the time; returns its number, 0 when none was queued.
+template <class Make, class... Details>
+uint64_t QueueNew(const PushTarget& target, const char* what, Make make, const Details&... details) noexcept
 {
     try {
         if (CheckPushAddress(target.url) != PushAddressCheck::Valid)
-            return;
+            return 0;
         const LocalTime now = LocalNow();
-        const SharedEvent taken = waitTakenMs > 0 ? NewEvent() : nullptr;
-        Queue(target, {WaitingPush{EventTimeText(now), make(ComputerName(), now)}}, false, taken);
-        if (taken)
-            WaitFor(taken, waitTakenMs);
+        return Queue(target, {WaitingPush{EventTimeText(now), make(details..., ComputerName(), now)}}, false);
     } catch (const std::bad_alloc&) {
         // The caller goes on: a siren or an unlock never fails for a message.
         LogEvent(std::string("Push: the ") + what + " message was lost (out of memory)");
+        return 0;
     }
 }
 
@@ -229,7 +205,7 @@ void ResendWaitingPushes(const PushTarget& target) noexcept
             SavePushWaiting({});
             return;
         }
-        Queue(target, std::move(left), true, nullptr);
+        Queue(target, std::move(left), true);
     } catch (const std::bad_alloc&) {
         LogEvent("Push: the messages left waiting were not sent again (out of memory)");
     }
@@ -237,10 +213,9 @@ void ResendWaitingPushes(const PushTarget& target) noexcept
 
 void WhenNoPushWaits(void (*action)()) noexcept
 {
-    Waiting& waiting = TheWaiting();
     {
         std::lock_guard<std::mutex> hold(waiting.lock);
-        if (!waiting.entries.empty()) {
+        if (!waiting.pushes.empty()) {
             waiting.whenNone = action;
             return;
         }
@@ -250,24 +225,18 @@ void WhenNoPushWaits(void (*action)()) noexcept
 
 void QueueAlarmPush(const PushTarget& target, const std::string& causeText) noexcept
 {
-    QueueNew(target, "alarm", [&](const std::string& computer, const LocalTime& now) {
-        return AlarmPush(causeText, computer, now);
-    });
+    QueueNew(target, "alarm", AlarmPush, causeText);
 }
 
 void QueueUnlockPush(const PushTarget& target, std::optional<int64_t> sirenSeconds, uint32_t wrongPasswords) noexcept
 {
-    Waiting& waiting = TheWaiting();
-    SharedEvent unlock;
     {
         std::lock_guard<std::mutex> hold(waiting.lock);
-        unlock = std::move(waiting.nextUnlock);
+        ++waiting.unlocks;
     }
     // Wakes every message waiting for its next try: one last, at once.
-    Set(unlock);
-    QueueNew(target, "disarmed", [&](const std::string& computer, const LocalTime& now) {
-        return UnlockPush(sirenSeconds, wrongPasswords, computer, now);
-    });
+    waiting.changed.notify_all();
+    QueueNew(target, "disarmed", UnlockPush, sirenSeconds, wrongPasswords);
 }
 
 void QueueGiveBackPush(const PushTarget& target) noexcept
@@ -282,7 +251,10 @@ void QueueBatteryLowPush(const PushTarget& target) noexcept
 
 void SendStoppedWhileArmedPush(const PushTarget& target, unsigned timeoutMs) noexcept
 {
-    QueueNew(target, "stopped-while-armed", StoppedWhileArmedPush, timeoutMs);
+    const uint64_t number = QueueNew(target, "stopped-while-armed", StoppedWhileArmedPush);
+    std::unique_lock<std::mutex> hold(waiting.lock);
+    waiting.changed.wait_for(hold, std::chrono::milliseconds(timeoutMs),
+                             [&] { return waiting.pushes.count(number) == 0; });
 }
 
 bool StartPushTest(HWND window, UINT message, const PushTarget& target) noexcept

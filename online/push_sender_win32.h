@@ -14,10 +14,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "online/push_notice.h"
-#include "online/push_waiting.h"
 
 // At start-up, before any other message: what an earlier run left waiting
 // goes out first, each marked with its first time.
@@ -38,7 +36,8 @@ void QueueGiveBackPush(const PushTarget& target) noexcept;
 // While armed on a nearly empty battery.
 void QueueBatteryLowPush(const PushTarget& target) noexcept;
 // When the session ends while armed: waits at most timeoutMs for the message
-// to be taken; one not taken by then waits in PushWaiting for the next start.
+// to be taken (no unlock can drop it while the guard thread waits here); one
+// not taken by then waits in PushWaiting for the next start.
 void SendStoppedWhileArmedPush(const PushTarget& target, unsigned timeoutMs) noexcept;
 
 // The settings dialog's test: one try of the test message to the target, on
@@ -48,10 +47,5 @@ void SendStoppedWhileArmedPush(const PushTarget& target, unsigned timeoutMs) noe
 bool StartPushTest(HWND window, UINT message, const PushTarget& target) noexcept;
 
 // One POST of the message, waiting for the server's answer
-// (online/push_post_win32.cpp).
+// (online/push_post_win32.cpp, apart: winhttp.h and wininet.h do not mix).
 PushOutcome PostPush(const PushTarget& target, const PushMessage& message);
-
-// The value PushWaiting under the program's key (online/push_waiting_win32.cpp).
-// Loading deletes a value this program cannot read; saving nothing deletes it.
-std::vector<WaitingPush> LoadPushWaiting();
-void SavePushWaiting(const std::vector<WaitingPush>& waiting);

@@ -16,14 +16,6 @@ auto Fields(Push& push) -> std::array<decltype(&push.firstTried), 5>
     return {&push.firstTried, &push.message.title, &push.message.priority, &push.message.tags, &push.message.body};
 }
 
-size_t EncodedSize(const WaitingPush& waiting)
-{
-    size_t size = 0;
-    for (const std::string* field : Fields(waiting))
-        size += 2 + field->size();
-    return size;
-}
-
 bool IsHeaderText(const std::string& text)
 {
     return std::all_of(text.begin(), text.end(), [](char c) {
@@ -31,30 +23,6 @@ bool IsHeaderText(const std::string& text)
         return byte >= 0x20 && byte < 0x7F;
     });
 }
-
-class Reader {
-public:
-    explicit Reader(const std::vector<uint8_t>& bytes) : bytes_(bytes) {}
-    // False when the value ends before the field does.
-    bool Field(std::string& text)
-    {
-        if (bytes_.size() - at_ < 2)
-            return false;
-        const size_t length = size_t(bytes_[at_]) | size_t(bytes_[at_ + 1]) << 8;
-        at_ += 2;
-        if (bytes_.size() - at_ < length)
-            return false;
-        text.assign(bytes_.begin() + at_, bytes_.begin() + at_ + length);
-        at_ += length;
-        return true;
-    }
-    bool AtEnd() const { return at_ == bytes_.size(); }
-    void Skip(size_t count) { at_ += count; }
-
-private:
-    const std::vector<uint8_t>& bytes_;
-    size_t at_ = 0;
-};
 
 }  // namespace
 
@@ -64,15 +32,16 @@ std::vector<uint8_t> EncodePushWaiting(const std::vector<WaitingPush>& waiting)
     bytes.push_back(VERSION);
     bytes.push_back(0);
     for (const WaitingPush& push : waiting) {
-        if (bytes[HEAD_BYTES - 1] == PUSH_WAITING_MAX_MESSAGES ||
-            bytes.size() + EncodedSize(push) > PUSH_WAITING_MAX_BYTES)
+        std::vector<uint8_t> one;
+        for (const std::string* field : Fields(push)) {
+            one.push_back(uint8_t(field->size()));
+            one.push_back(uint8_t(field->size() >> 8));
+            one.insert(one.end(), field->begin(), field->end());
+        }
+        if (bytes[HEAD_BYTES - 1] == PUSH_WAITING_MAX_MESSAGES || bytes.size() + one.size() > PUSH_WAITING_MAX_BYTES)
             break;
         ++bytes[HEAD_BYTES - 1];
-        for (const std::string* field : Fields(push)) {
-            bytes.push_back(uint8_t(field->size()));
-            bytes.push_back(uint8_t(field->size() >> 8));
-            bytes.insert(bytes.end(), field->begin(), field->end());
-        }
+        bytes.insert(bytes.end(), one.begin(), one.end());
     }
     return bytes;
 }
@@ -84,19 +53,21 @@ std::optional<std::vector<WaitingPush>> DecodePushWaiting(const std::vector<uint
         bytes[HEAD_BYTES - 1] > PUSH_WAITING_MAX_MESSAGES)
         return std::nullopt;
     std::vector<WaitingPush> waiting(bytes[HEAD_BYTES - 1]);
-    Reader reader(bytes);
-    reader.Skip(HEAD_BYTES);
+    size_t at = HEAD_BYTES;
     for (WaitingPush& push : waiting) {
         for (std::string* field : Fields(push)) {
-            if (!reader.Field(*field))
+            // A 16-bit little-endian length, then the bytes; a cut value reads as nothing.
+            const size_t length = bytes.size() - at < 2 ? 0 : size_t(bytes[at]) | size_t(bytes[at + 1]) << 8;
+            if (bytes.size() - at < 2 + length)
+                return std::nullopt;
+            field->assign(bytes.begin() + at + 2, bytes.begin() + at + 2 + length);
+            at += 2 + length;
+            // Every field but the body is one line of printable ASCII.
+            if (field != &push.message.body && !IsHeaderText(*field))
                 return std::nullopt;
         }
-        const PushMessage& message = push.message;
-        if (!IsHeaderText(push.firstTried) || !IsHeaderText(message.title) || !IsHeaderText(message.priority) ||
-            !IsHeaderText(message.tags))
-            return std::nullopt;
     }
-    if (!reader.AtEnd())
+    if (at != bytes.size())
         return std::nullopt;
     return waiting;
 }
