@@ -36,17 +36,11 @@ public:
 
     uint32_t GetDestination(uint32_t componentType, MixerLine& line) override
     {
-        MIXERLINEW info = {};
-        info.dwComponentType = componentType;
-        return GetLine(info, MIXER_GETLINEINFOF_COMPONENTTYPE, line);
+        return GetLine(MIXER_GETLINEINFOF_COMPONENTTYPE, componentType, 0, 0, line);
     }
-
     uint32_t GetSource(uint32_t destination, uint32_t index, MixerLine& line) override
     {
-        MIXERLINEW info = {};
-        info.dwDestination = destination;
-        info.dwSource = index;
-        return GetLine(info, MIXER_GETLINEINFOF_SOURCE, line);
+        return GetLine(MIXER_GETLINEINFOF_SOURCE, 0, destination, index, line);
     }
 
     uint32_t GetControl(uint32_t lineId, uint32_t controlType, uint32_t& controlId) override
@@ -73,11 +67,15 @@ public:
 private:
     HMIXEROBJ Object() const { return HMIXEROBJ(handle_.Get()); }
 
-    // The line that the query's fields of info name; line is filled in only
-    // on success.
-    MMRESULT GetLine(MIXERLINEW& info, DWORD query, MixerLine& line)
+    // The line that the query's fields name; line is filled in only on
+    // success.
+    MMRESULT GetLine(DWORD query, DWORD componentType, DWORD destination, DWORD source, MixerLine& line)
     {
+        MIXERLINEW info = {};
         info.cbStruct = sizeof(info);
+        info.dwComponentType = componentType;
+        info.dwDestination = destination;
+        info.dwSource = source;
         const MMRESULT result = mixerGetLineInfoW(Object(), &info, MIXER_OBJECTF_HMIXER | query);
         if (result == MMSYSERR_NOERROR) {
             line.destination = info.dwDestination;
