@@ -1,7 +1,13 @@
 #include "guard/endpoint_volume_win32.h"
 
+#include <windows.h>
+
+#include <endpointvolume.h>
+#include <mmdeviceapi.h>
+
 #include "win32/callback_edge_win32.h"
 #include "win32/event_log_win32.h"
+#include "win32/scoped_win32.h"
 #include "guard/guard_dialog_win32.h"
 #include "guard/input_hooks_win32.h"
 
@@ -12,155 +18,153 @@ const CLSID CLSID_DeviceEnumerator = {0xBCDE0395, 0xE52F, 0x467C, {0x8E, 0x3D, 0
 // Marks the endpoint writes this program makes, so their notices are ignored.
 const GUID OWN_WRITE = {0x6B1C2E5A, 0x93D4, 0x4F0B, {0xA1, 0x7E, 0x2C, 0x58, 0x0D, 0x94, 0xE3, 0x61}};
 
-// QueryInterface of a notice object that is one interface besides IUnknown.
-template <class Interface>
-HRESULT QueryOneInterface(Interface* self, REFIID iid, void** object) noexcept
+bool Succeeded(HRESULT result, const char* call)
 {
-    if (!object)
-        return E_POINTER;
-    if (IsEqualIID(iid, __uuidof(IUnknown)) || IsEqualIID(iid, __uuidof(Interface))) {
-        *object = self;
+    if (FAILED(result))
+        LogFailedCall(call, DWORD(result));
+    return SUCCEEDED(result);
+}
+
+// The endpoint's volume notices and the default-device notices. Both come on
+// a system thread and only post to the guard thread; a volume notice caused
+// by our own write is ignored. Owned by its endpoint: no counting.
+class Notices : public IAudioEndpointVolumeCallback, public IMMNotificationClient {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) noexcept override
+    {
+        if (!object)
+            return E_POINTER;
+        if (IsEqualIID(iid, __uuidof(IUnknown)) || IsEqualIID(iid, __uuidof(IAudioEndpointVolumeCallback)))
+            *object = static_cast<IAudioEndpointVolumeCallback*>(this);
+        else if (IsEqualIID(iid, __uuidof(IMMNotificationClient)))
+            *object = static_cast<IMMNotificationClient*>(this);
+        else
+            *object = nullptr;
+        return *object ? S_OK : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() noexcept override { return 1; }
+    ULONG STDMETHODCALLTYPE Release() noexcept override { return 1; }
+
+    HRESULT STDMETHODCALLTYPE OnNotify(PAUDIO_VOLUME_NOTIFICATION_DATA data) noexcept override
+    {
+        AtCallbackEdge([&] {
+            if (data && !IsEqualGUID(data->guidEventContext, OWN_WRITE))
+                PostToGuard(WM_APP_ENDPOINT_CHANGED, 0);
+        });
         return S_OK;
     }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
 
-}  // namespace
+    HRESULT STDMETHODCALLTYPE OnDefaultDeviceChanged(EDataFlow flow, ERole role, LPCWSTR) noexcept override
+    {
+        AtCallbackEdge([&] {
+            // Once per change: the system calls this for every role.
+            if (flow == eRender && role == eConsole)
+                PostToGuard(WM_APP_DEFAULT_DEVICE_CHANGED, 0);
+        });
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnDeviceStateChanged(LPCWSTR, DWORD) noexcept override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnDeviceAdded(LPCWSTR) noexcept override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnDeviceRemoved(LPCWSTR) noexcept override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnPropertyValueChanged(LPCWSTR, const PROPERTYKEY) noexcept override { return S_OK; }
+};
 
-HRESULT STDMETHODCALLTYPE CoreAudioEndpoint::Notice::QueryInterface(REFIID iid, void** object) noexcept
-{
-    return QueryOneInterface<IAudioEndpointVolumeCallback>(this, iid, object);
-}
+class CoreAudioEndpoint : public AudioEndpoint {
+public:
+    ~CoreAudioEndpoint() override { Detach(); }
 
-HRESULT STDMETHODCALLTYPE CoreAudioEndpoint::Notice::OnNotify(PAUDIO_VOLUME_NOTIFICATION_DATA data) noexcept
-{
-    AtCallbackEdge([&] {
-        if (data && !IsEqualGUID(data->guidEventContext, OWN_WRITE))
-            PostToGuard(WM_APP_ENDPOINT_CHANGED, 0);
-    });
-    return S_OK;
-}
+    bool Attach() override { return Reach(nullptr, true); }
+    bool AttachTo(const std::u16string& id) override
+    {
+        return Reach(reinterpret_cast<const wchar_t*>(id.c_str()), false);  // wchar_t is UTF-16 on Windows
+    }
 
-CoreAudioEndpoint::CoreAudioEndpoint() = default;
+    void Detach() override
+    {
+        if (noticeRegistered_)
+            volume_.Get()->UnregisterControlChangeNotify(&notices_);
+        if (deviceNoticeRegistered_)
+            enumerator_.Get()->UnregisterEndpointNotificationCallback(&notices_);
+        noticeRegistered_ = deviceNoticeRegistered_ = false;
+        volume_.Reset();
+        enumerator_.Reset();
+        id_.clear();
+        com_.Reset();
+    }
 
-CoreAudioEndpoint::~CoreAudioEndpoint()
-{
-    Detach();
-}
+    std::u16string Id() override { return id_; }
 
-HRESULT STDMETHODCALLTYPE CoreAudioEndpoint::DeviceNotice::QueryInterface(REFIID iid, void** object) noexcept
-{
-    return QueryOneInterface<IMMNotificationClient>(this, iid, object);
-}
+    bool GetVolume(float& level) override
+    {
+        return volume_ && SUCCEEDED(volume_.Get()->GetMasterVolumeLevelScalar(&level));
+    }
+    bool SetVolume(float level) override
+    {
+        return volume_ && Succeeded(volume_.Get()->SetMasterVolumeLevelScalar(level, &OWN_WRITE),
+                                    "IAudioEndpointVolume::SetMasterVolumeLevelScalar");
+    }
+    bool GetMute(bool& muted) override
+    {
+        BOOL value = FALSE;
+        if (!volume_ || FAILED(volume_.Get()->GetMute(&value)))
+            return false;
+        muted = value != FALSE;
+        return true;
+    }
+    bool SetMute(bool muted) override
+    {
+        return volume_ && Succeeded(volume_.Get()->SetMute(muted ? TRUE : FALSE, &OWN_WRITE),
+                                    "IAudioEndpointVolume::SetMute");
+    }
 
-HRESULT STDMETHODCALLTYPE CoreAudioEndpoint::DeviceNotice::OnDefaultDeviceChanged(EDataFlow flow, ERole role,
-                                                                                  LPCWSTR) noexcept
-{
-    AtCallbackEdge([&] {
-        // Once per change: the system calls this for every role.
-        if (flow == eRender && role == eConsole)
-            PostToGuard(WM_APP_DEFAULT_DEVICE_CHANGED, 0);
-    });
-    return S_OK;
-}
-
-bool CoreAudioEndpoint::Attach()
-{
-    return Reach(nullptr, true);
-}
-
-bool CoreAudioEndpoint::AttachTo(const std::u16string& id)
-{
-    return Reach(reinterpret_cast<const wchar_t*>(id.c_str()), false);
-}
-
-bool CoreAudioEndpoint::Reach(const wchar_t* id, bool withNotices)
-{
-    Detach();
-    com_.Start(COINIT_MULTITHREADED);  // RPC_E_CHANGED_MODE: the thread's own apartment serves
-    ScopedComPtr<IMMDevice> device;
-    HRESULT result = CoCreateInstance(CLSID_DeviceEnumerator, nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
-                                      reinterpret_cast<void**>(enumerator_.Receive()));
-    if (FAILED(result))
-        LogFailedCall("CoCreateInstance (the audio device enumerator)", DWORD(result));
-    else if (FAILED(result = id ? enumerator_.Get()->GetDevice(id, device.Receive())
-                                : enumerator_.Get()->GetDefaultAudioEndpoint(eRender, eConsole, device.Receive())))
-        LogFailedCall(id ? "IMMDeviceEnumerator::GetDevice" : "IMMDeviceEnumerator::GetDefaultAudioEndpoint",
-                      DWORD(result));
-    if (SUCCEEDED(result)) {
-        result = device.Get()->Activate(__uuidof(IAudioEndpointVolume), CLSCTX_ALL, nullptr,
-                                        reinterpret_cast<void**>(volume_.Receive()));
-        if (FAILED(result)) {
-            LogFailedCall("IMMDevice::Activate (the endpoint volume)", DWORD(result));
+private:
+    // Starts COM and reaches the device: the default one when id is null.
+    bool Reach(const wchar_t* id, bool withNotices)
+    {
+        Detach();
+        com_.Start(COINIT_MULTITHREADED);  // RPC_E_CHANGED_MODE: the thread's own apartment serves
+        ScopedComPtr<IMMDevice> device;
+        const bool reached =
+            Succeeded(CoCreateInstance(CLSID_DeviceEnumerator, nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
+                                       reinterpret_cast<void**>(enumerator_.Receive())),
+                      "CoCreateInstance (the audio device enumerator)") &&
+            (id ? Succeeded(enumerator_.Get()->GetDevice(id, device.Receive()), "IMMDeviceEnumerator::GetDevice")
+                : Succeeded(enumerator_.Get()->GetDefaultAudioEndpoint(eRender, eConsole, device.Receive()),
+                            "IMMDeviceEnumerator::GetDefaultAudioEndpoint")) &&
+            Succeeded(device.Get()->Activate(__uuidof(IAudioEndpointVolume), CLSCTX_ALL, nullptr,
+                                             reinterpret_cast<void**>(volume_.Receive())),
+                      "IMMDevice::Activate (the endpoint volume)");
+        if (!reached) {
             volume_.Take();  // a failed call may leave anything there
+            Detach();
+            return false;
         }
         LPWSTR deviceId = nullptr;
         if (SUCCEEDED(device.Get()->GetId(&deviceId)) && deviceId) {
             const ScopedCoTaskMem<wchar_t> owned(deviceId);
-            id_.assign(reinterpret_cast<const char16_t*>(deviceId));  // wchar_t is UTF-16 on Windows
+            id_.assign(reinterpret_cast<const char16_t*>(deviceId));
         }
+        if (withNotices) {
+            noticeRegistered_ = Succeeded(volume_.Get()->RegisterControlChangeNotify(&notices_),
+                                          "IAudioEndpointVolume::RegisterControlChangeNotify");
+            deviceNoticeRegistered_ = Succeeded(enumerator_.Get()->RegisterEndpointNotificationCallback(&notices_),
+                                                "IMMDeviceEnumerator::RegisterEndpointNotificationCallback");
+        }
+        return true;
     }
-    device.Reset();
-    if (!volume_) {
-        Detach();
-        return false;
-    }
-    if (withNotices) {
-        result = volume_.Get()->RegisterControlChangeNotify(&notice_);
-        if (!(noticeRegistered_ = SUCCEEDED(result)))
-            LogFailedCall("IAudioEndpointVolume::RegisterControlChangeNotify", DWORD(result));
-        result = enumerator_.Get()->RegisterEndpointNotificationCallback(&deviceNotice_);
-        if (!(deviceNoticeRegistered_ = SUCCEEDED(result)))
-            LogFailedCall("IMMDeviceEnumerator::RegisterEndpointNotificationCallback", DWORD(result));
-    }
-    return true;
-}
 
-void CoreAudioEndpoint::Detach()
-{
-    if (volume_ && noticeRegistered_)
-        volume_.Get()->UnregisterControlChangeNotify(&notice_);
-    noticeRegistered_ = false;
-    if (enumerator_ && deviceNoticeRegistered_)
-        enumerator_.Get()->UnregisterEndpointNotificationCallback(&deviceNotice_);
-    deviceNoticeRegistered_ = false;
-    volume_.Reset();
-    enumerator_.Reset();
-    id_.clear();
-    com_.Reset();
-}
+    Notices notices_;
+    ScopedComApartment com_;  // before the pointers, which must go first
+    ScopedComPtr<IMMDeviceEnumerator> enumerator_;
+    ScopedComPtr<IAudioEndpointVolume> volume_;
+    std::u16string id_;
+    bool noticeRegistered_ = false;
+    bool deviceNoticeRegistered_ = false;
+};
 
-bool CoreAudioEndpoint::GetVolume(float& level)
-{
-    return volume_ && SUCCEEDED(volume_.Get()->GetMasterVolumeLevelScalar(&level));
-}
+}  // namespace
 
-bool CoreAudioEndpoint::SetVolume(float level)
+std::unique_ptr<AudioEndpoint> CreateCoreAudioEndpoint()
 {
-    if (!volume_)
-        return false;
-    const HRESULT result = volume_.Get()->SetMasterVolumeLevelScalar(level, &OWN_WRITE);
-    if (FAILED(result))
-        LogFailedCall("IAudioEndpointVolume::SetMasterVolumeLevelScalar", DWORD(result));
-    return SUCCEEDED(result);
-}
-
-bool CoreAudioEndpoint::GetMute(bool& muted)
-{
-    BOOL value = FALSE;
-    if (!volume_ || FAILED(volume_.Get()->GetMute(&value)))
-        return false;
-    muted = value != FALSE;
-    return true;
-}
-
-bool CoreAudioEndpoint::SetMute(bool muted)
-{
-    if (!volume_)
-        return false;
-    const HRESULT result = volume_.Get()->SetMute(muted ? TRUE : FALSE, &OWN_WRITE);
-    if (FAILED(result))
-        LogFailedCall("IAudioEndpointVolume::SetMute", DWORD(result));
-    return SUCCEEDED(result);
+    return std::make_unique<CoreAudioEndpoint>();
 }

@@ -1,28 +1,11 @@
 #include "guard/mixer.h"
 
-COrvekMixer::COrvekMixer(std::unique_ptr<MixerDevice> device) : device_(std::move(device))
-{
-    Open(0);
-}
-
-COrvekMixer::~COrvekMixer()
-{
-    Close();
-}
-
-bool COrvekMixer::OpenWithWindow(uintptr_t window)
+bool COrvekMixer::Open(uintptr_t window)
 {
     Close();
     controlId_ = 0;
     ready_ = false;
-    return Open(window);
-}
-
-bool COrvekMixer::Open(uintptr_t window)
-{
-    if (device_->DeviceCount() < 1)
-        return false;
-    open_ = device_->Open(window) == 0;
+    open_ = device_->DeviceCount() >= 1 && device_->Open(window) == 0;
     return open_;
 }
 
@@ -54,38 +37,21 @@ void COrvekMixer::SelectControl(uint32_t componentType, uint32_t controlType)
     ready_ = true;
 }
 
-bool COrvekMixer::Read(uint32_t& value)
-{
-    ready_ = false;
-    // Some mixers report success without writing the value.
-    value = 0;
-    if (device_->ReadValue(controlId_, value) != 0) {
-        value = 0;
-        return false;
-    }
-    return true;
-}
-
 uint32_t COrvekMixer::GetValue()
 {
     if (!ready_)
         return 0;
+    // Some mixers (Wine's wave-out line) report success without writing the value.
     uint32_t value = 0;
-    if (!Read(value))
-        return 0;
-    ready_ = true;
-    return value;
+    ready_ = device_->ReadValue(controlId_, value) == 0;
+    return ready_ ? value : 0;
 }
 
 bool COrvekMixer::SetValue(uint32_t value)
 {
+    GetValue();  // a control that cannot be read is not written
     if (!ready_)
         return false;
-    uint32_t current = 0;
-    if (!Read(current))
-        return false;
-    if (device_->WriteValue(controlId_, value) != 0)
-        return false;
-    ready_ = true;
-    return true;
+    ready_ = device_->WriteValue(controlId_, value) == 0;
+    return ready_;
 }

@@ -45,14 +45,12 @@ class COrvekMixer {
 public:
     // Opens device 0 without notifications; IsOpen says whether it did (no
     // device, or device 0 would not open).
-    explicit COrvekMixer(std::unique_ptr<MixerDevice> device);
-    virtual ~COrvekMixer();
-    COrvekMixer(const COrvekMixer&) = delete;
-    COrvekMixer& operator=(const COrvekMixer&) = delete;
+    explicit COrvekMixer(std::unique_ptr<MixerDevice> device) : device_(std::move(device)) { Open(0); }
+    ~COrvekMixer() { Close(); }
 
-    // Reopens device 0 with a window for its change messages; false when it
-    // would not open.
-    [[nodiscard]] bool OpenWithWindow(uintptr_t window);
+    // (Re)opens device 0, a non-zero window receiving its change messages,
+    // with nothing chosen; false when it would not open.
+    bool Open(uintptr_t window);
     void Close();
 
     // Chooses the control of the given type on the speakers destination
@@ -69,11 +67,8 @@ public:
     bool IsOpen() const { return open_; }
 
 private:
-    bool Open(uintptr_t window);
-    bool Read(uint32_t& value);
-
     std::unique_ptr<MixerDevice> device_;
     bool open_ = false;
     uint32_t controlId_ = 0;
-    bool ready_ = false;
+    bool ready_ = false;  // a control is chosen, and the last call on it worked
 };

@@ -1,5 +1,11 @@
 #include "guard/mixer_win32.h"
+
+#include <windows.h>
+
+#include <mmsystem.h>
+
 #include "win32/event_log_win32.h"
+#include "win32/scoped_win32.h"
 
 // The portable names carry the Windows values unchanged through the device.
 static_assert(GUARD_MIXERLINE_COMPONENTTYPE_DST_SPEAKERS == MIXERLINE_COMPONENTTYPE_DST_SPEAKERS,
@@ -13,102 +19,93 @@ static_assert(MASTER_LINE == MIXERLINE_COMPONENTTYPE_SRC_LAST + 1, "one past the
 
 namespace {
 
-// One line of the open device, found by the fields of info that the query
-// names; line is filled in only on success.
-MMRESULT GetLine(HMIXER mixer, MIXERLINEW& info, DWORD query, MixerLine& line)
-{
-    info.cbStruct = sizeof(info);
-    const MMRESULT result = mixerGetLineInfoW(HMIXEROBJ(mixer), &info, MIXER_OBJECTF_HMIXER | query);
-    if (result == MMSYSERR_NOERROR) {
-        line.destination = info.dwDestination;
-        line.lineId = info.dwLineID;
-        line.componentType = info.dwComponentType;
-        line.connections = info.cConnections;
-    }
-    return result;
-}
+class WinmmMixerDevice : public MixerDevice {
+public:
+    uint32_t DeviceCount() override { return mixerGetNumDevs(); }
 
-MIXERCONTROLDETAILS OneValue(uint32_t controlId, DWORD& value)
-{
-    MIXERCONTROLDETAILS details = {};
-    details.cbStruct = sizeof(details);
-    details.dwControlID = controlId;
-    details.cChannels = 1;
-    details.cbDetails = sizeof(DWORD);
-    details.paDetails = &value;
-    return details;
-}
+    uint32_t Open(uintptr_t notifyWindow) override
+    {
+        const DWORD flags = notifyWindow ? CALLBACK_WINDOW : 0;
+        const MMRESULT result = mixerOpen(handle_.Receive(), 0, DWORD_PTR(notifyWindow), 0, flags);
+        if (result != MMSYSERR_NOERROR)
+            LogFailedCall("mixerOpen", result);
+        return result;
+    }
+
+    void Close() override { handle_.Reset(); }
+
+    uint32_t GetDestination(uint32_t componentType, MixerLine& line) override
+    {
+        return GetLine(MIXER_GETLINEINFOF_COMPONENTTYPE, componentType, 0, 0, line);
+    }
+    uint32_t GetSource(uint32_t destination, uint32_t index, MixerLine& line) override
+    {
+        return GetLine(MIXER_GETLINEINFOF_SOURCE, 0, destination, index, line);
+    }
+
+    uint32_t GetControl(uint32_t lineId, uint32_t controlType, uint32_t& controlId) override
+    {
+        MIXERCONTROLW control = {};
+        control.cbStruct = sizeof(control);
+        MIXERLINECONTROLSW controls = {};
+        controls.cbStruct = sizeof(controls);
+        controls.dwLineID = lineId;
+        controls.dwControlType = controlType;
+        controls.cControls = 1;
+        controls.cbmxctrl = sizeof(control);
+        controls.pamxctrl = &control;
+        const MMRESULT result =
+            mixerGetLineControlsW(Object(), &controls, MIXER_OBJECTF_HMIXER | MIXER_GETLINECONTROLSF_ONEBYTYPE);
+        if (result == MMSYSERR_NOERROR)
+            controlId = control.dwControlID;
+        return result;
+    }
+
+    uint32_t ReadValue(uint32_t controlId, uint32_t& value) override { return Details(controlId, value, false); }
+    uint32_t WriteValue(uint32_t controlId, uint32_t value) override { return Details(controlId, value, true); }
+
+private:
+    HMIXEROBJ Object() const { return HMIXEROBJ(handle_.Get()); }
+
+    // The line that the query's fields name; line is filled in only on
+    // success.
+    MMRESULT GetLine(DWORD query, DWORD componentType, DWORD destination, DWORD source, MixerLine& line)
+    {
+        MIXERLINEW info = {};
+        info.cbStruct = sizeof(info);
+        info.dwComponentType = componentType;
+        info.dwDestination = destination;
+        info.dwSource = source;
+        const MMRESULT result = mixerGetLineInfoW(Object(), &info, MIXER_OBJECTF_HMIXER | query);
+        if (result == MMSYSERR_NOERROR) {
+            line.destination = info.dwDestination;
+            line.lineId = info.dwLineID;
+            line.componentType = info.dwComponentType;
+            line.connections = info.cConnections;
+        }
+        return result;
+    }
+
+    // One value of one control, one channel.
+    MMRESULT Details(uint32_t controlId, uint32_t& value, bool write)
+    {
+        MIXERCONTROLDETAILS details = {};
+        details.cbStruct = sizeof(details);
+        details.dwControlID = controlId;
+        details.cChannels = 1;
+        details.cbDetails = sizeof(value);
+        details.paDetails = &value;
+        if (write)
+            return mixerSetControlDetails(Object(), &details, MIXER_OBJECTF_HMIXER | MIXER_SETCONTROLDETAILSF_VALUE);
+        return mixerGetControlDetailsW(Object(), &details, MIXER_OBJECTF_HMIXER | MIXER_GETCONTROLDETAILSF_VALUE);
+    }
+
+    ScopedMixer handle_;
+};
 
 }  // namespace
 
-uint32_t WinmmMixerDevice::DeviceCount()
+std::unique_ptr<MixerDevice> CreateWinmmMixerDevice()
 {
-    return mixerGetNumDevs();
-}
-
-uint32_t WinmmMixerDevice::Open(uintptr_t notifyWindow)
-{
-    const DWORD flags = notifyWindow ? CALLBACK_WINDOW : 0;
-    const MMRESULT result = mixerOpen(handle_.Receive(), 0, DWORD_PTR(notifyWindow), 0, flags);
-    if (result != MMSYSERR_NOERROR)
-        LogFailedCall("mixerOpen", result);
-    return result;
-}
-
-void WinmmMixerDevice::Close()
-{
-    handle_.Reset();
-}
-
-uint32_t WinmmMixerDevice::GetDestination(uint32_t componentType, MixerLine& line)
-{
-    MIXERLINEW info = {};
-    info.dwComponentType = componentType;
-    return GetLine(handle_.Get(), info, MIXER_GETLINEINFOF_COMPONENTTYPE, line);
-}
-
-uint32_t WinmmMixerDevice::GetSource(uint32_t destination, uint32_t index, MixerLine& line)
-{
-    MIXERLINEW info = {};
-    info.dwDestination = destination;
-    info.dwSource = index;
-    return GetLine(handle_.Get(), info, MIXER_GETLINEINFOF_SOURCE, line);
-}
-
-uint32_t WinmmMixerDevice::GetControl(uint32_t lineId, uint32_t controlType, uint32_t& controlId)
-{
-    MIXERCONTROLW control = {};
-    control.cbStruct = sizeof(control);
-    MIXERLINECONTROLSW controls = {};
-    controls.cbStruct = sizeof(controls);
-    controls.dwLineID = lineId;
-    controls.dwControlType = controlType;
-    controls.cControls = 1;
-    controls.cbmxctrl = sizeof(control);
-    controls.pamxctrl = &control;
-    const MMRESULT result = mixerGetLineControlsW(HMIXEROBJ(handle_.Get()), &controls,
-                                                  MIXER_OBJECTF_HMIXER | MIXER_GETLINECONTROLSF_ONEBYTYPE);
-    if (result == MMSYSERR_NOERROR)
-        controlId = control.dwControlID;
-    return result;
-}
-
-uint32_t WinmmMixerDevice::ReadValue(uint32_t controlId, uint32_t& value)
-{
-    // Wine answers a wave-out read with success and leaves the value as it
-    // was: start from 0.
-    DWORD read = 0;
-    MIXERCONTROLDETAILS details = OneValue(controlId, read);
-    const MMRESULT result = mixerGetControlDetailsW(HMIXEROBJ(handle_.Get()), &details,
-                                                    MIXER_OBJECTF_HMIXER | MIXER_GETCONTROLDETAILSF_VALUE);
-    value = read;
-    return result;
-}
-
-uint32_t WinmmMixerDevice::WriteValue(uint32_t controlId, uint32_t value)
-{
-    DWORD written = value;
-    MIXERCONTROLDETAILS details = OneValue(controlId, written);
-    return mixerSetControlDetails(HMIXEROBJ(handle_.Get()), &details,
-                                  MIXER_OBJECTF_HMIXER | MIXER_SETCONTROLDETAILSF_VALUE);
+    return std::make_unique<WinmmMixerDevice>();
 }

@@ -6,63 +6,24 @@
 // After mmsystem.h, whose types it uses.
 #include <mmddk.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
+#include "win32/data_resource_win32.h"
 #include "win32/event_log_win32.h"
-#include "guard/wave_parts.h"
 #include "resource_ids.h"
 
 namespace {
 
-// The looping siren on one waveOut device, open while it sounds.
-class DeviceSiren {
-public:
-    bool Start(UINT device, const WAVEFORMATEX& format, const void* samples, DWORD size) noexcept
-    {
-        MMRESULT result = waveOutOpen(&wave_, device, &format, 0, 0, CALLBACK_NULL);
-        if (result != MMSYSERR_NOERROR) {
-            wave_ = nullptr;
-            LogFailedCall("waveOutOpen", result);
-            return false;
-        }
-        header_ = {};
-        // waveOut only reads the samples; the resource is never written.
-        header_.lpData = static_cast<LPSTR>(const_cast<void*>(samples));
-        header_.dwBufferLength = size;
-        header_.dwFlags = WHDR_BEGINLOOP | WHDR_ENDLOOP;
-        header_.dwLoops = 0xFFFFFFFF;  // more than a century of siren
-        result = waveOutPrepareHeader(wave_, &header_, sizeof header_);
-        if (result == MMSYSERR_NOERROR)
-            result = waveOutWrite(wave_, &header_, sizeof header_);
-        if (result != MMSYSERR_NOERROR) {
-            LogFailedCall("waveOutWrite", result);
-            Stop();
-            return false;
-        }
-        return true;
-    }
-
-    void Stop() noexcept
-    {
-        if (!wave_)
-            return;
-        waveOutReset(wave_);  // hands the buffer back at once
-        if (header_.dwFlags & WHDR_PREPARED)
-            waveOutUnprepareHeader(wave_, &header_, sizeof header_);
-        waveOutClose(wave_);
-        wave_ = nullptr;
-        endpoint.clear();
-    }
-
+// The looping siren on one waveOut device, open while it sounds; the guard
+// thread's. Never destroyed: that thread may still use it as the process ends.
+struct DeviceSiren {
+    HWAVEOUT wave = nullptr;
+    WAVEHDR header = {};
     std::u16string endpoint;  // the one it sounds on; empty when silent
-
-private:
-    HWAVEOUT wave_ = nullptr;
-    WAVEHDR header_ = {};
 };
 
-// Never destroyed: the guard thread may still use it while the process ends.
 DeviceSiren& SecondSiren()
 {
     static DeviceSiren* siren = new DeviceSiren();
@@ -94,6 +55,36 @@ bool WaveOutDeviceOf(const std::u16string& endpoint, UINT& device)
     return false;
 }
 
+// The format and the samples of a RIFF WAVE file in memory: false unless it
+// has a "fmt " chunk of at least 16 bytes and a "data" chunk, neither running
+// past the end. The samples stay where they are; waveOut only reads them.
+bool FindWave(const DataResource& file, WAVEFORMATEX& format, WAVEHDR& header)
+{
+    const auto* bytes = static_cast<const char*>(file.bytes);
+    const DWORD size = file.size;
+    if (!bytes || size < 12 || std::memcmp(bytes, "RIFF", 4) != 0 || std::memcmp(bytes + 8, "WAVE", 4) != 0)
+        return false;
+    bool formatFound = false;
+    for (DWORD at = 12; at <= size && size - at >= 8;) {
+        DWORD length = 0;
+        std::memcpy(&length, bytes + at + 4, sizeof length);  // little-endian, as Windows is
+        const DWORD body = at + 8;
+        if (length > size - body)
+            return false;
+        if (std::memcmp(bytes + at, "fmt ", 4) == 0 && length >= 16) {
+            std::memcpy(&format, bytes + body, std::min<DWORD>(length, sizeof format));
+            formatFound = true;
+        } else if (std::memcmp(bytes + at, "data", 4) == 0) {
+            header.lpData = const_cast<char*>(bytes + body);
+            header.dwBufferLength = length;
+        }
+        at = body + length + (length & 1);  // chunks are padded to an even length
+    }
+    if (format.wFormatTag == WAVE_FORMAT_PCM)
+        format.cbSize = 0;
+    return formatFound && header.lpData;
+}
+
 }  // namespace
 
 void StartSiren() noexcept
@@ -112,32 +103,40 @@ void StartSirenOn(const std::u16string& endpoint) noexcept
     DeviceSiren& siren = SecondSiren();
     if (endpoint.empty() || siren.endpoint == endpoint)
         return;
-    siren.Stop();
+    StopSirenOn();
     UINT device = 0;
-    if (!WaveOutDeviceOf(endpoint, device)) {
-        LogFailedCall("waveOutMessage(DRV_QUERYFUNCTIONINSTANCEID)", ERROR_NOT_FOUND);
-        return;
-    }
-    const HMODULE module = GetModuleHandleW(nullptr);
-    const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(IDR_SIREN), L"WAVE");
-    const DWORD size = found ? SizeofResource(module, found) : 0;
-    const HGLOBAL loaded = size ? LoadResource(module, found) : nullptr;
-    const auto* bytes = static_cast<const uint8_t*>(loaded ? LockResource(loaded) : nullptr);
-    WaveParts parts;
-    if (!bytes || !FindWaveParts(bytes, size, parts)) {
-        LogFailedCall("FindResourceW", GetLastError());
-        return;
-    }
+    if (!WaveOutDeviceOf(endpoint, device))
+        return LogFailedCall("waveOutMessage(DRV_QUERYFUNCTIONINSTANCEID)", ERROR_NOT_FOUND);
     WAVEFORMATEX format = {};
-    const size_t formatSize = parts.formatSize < sizeof format ? parts.formatSize : sizeof format;
-    std::memcpy(&format, bytes + parts.formatOffset, formatSize);
-    if (format.wFormatTag == WAVE_FORMAT_PCM)
-        format.cbSize = 0;
-    if (siren.Start(device, format, bytes + parts.dataOffset, DWORD(parts.dataSize)))
-        siren.endpoint = endpoint;
+    siren.header = {};
+    if (!FindWave(FindDataResource(IDR_SIREN, L"WAVE"), format, siren.header))
+        return LogFailedCall("FindResourceW", GetLastError());
+    siren.header.dwFlags = WHDR_BEGINLOOP | WHDR_ENDLOOP;
+    siren.header.dwLoops = 0xFFFFFFFF;  // more than a century of siren
+    MMRESULT result = waveOutOpen(&siren.wave, device, &format, 0, 0, CALLBACK_NULL);
+    if (result != MMSYSERR_NOERROR) {
+        siren.wave = nullptr;
+        return LogFailedCall("waveOutOpen", result);
+    }
+    result = waveOutPrepareHeader(siren.wave, &siren.header, sizeof siren.header);
+    if (result == MMSYSERR_NOERROR)
+        result = waveOutWrite(siren.wave, &siren.header, sizeof siren.header);
+    if (result != MMSYSERR_NOERROR) {
+        LogFailedCall("waveOutWrite", result);
+        return StopSirenOn();
+    }
+    siren.endpoint = endpoint;
 }
 
 void StopSirenOn() noexcept
 {
-    SecondSiren().Stop();
+    DeviceSiren& siren = SecondSiren();
+    if (!siren.wave)
+        return;
+    waveOutReset(siren.wave);  // hands the buffer back at once
+    if (siren.header.dwFlags & WHDR_PREPARED)
+        waveOutUnprepareHeader(siren.wave, &siren.header, sizeof siren.header);
+    waveOutClose(siren.wave);
+    siren.wave = nullptr;
+    siren.endpoint.clear();
 }

@@ -1,39 +1,49 @@
 #include "guard/volume_guard.h"
 
-VolumeGuard::VolumeGuard(std::unique_ptr<MixerDevice> mixer, std::unique_ptr<AudioEndpoint> endpoint)
-    : mixer_(std::move(mixer)), endpoint_(std::move(endpoint))
+#include <algorithm>
+
+namespace {
+
+struct MixerControl {
+    uint32_t line;
+    uint32_t control;
+};
+
+// In the order of MixerValue, which is the order they are given back in.
+constexpr MixerControl MIXER_CONTROLS[MIXER_VALUE_COUNT] = {
+    {GUARD_MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME},
+    {MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME},
+    {GUARD_MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, GUARD_MIXERCONTROL_CONTROLTYPE_MUTE},
+    {MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_MUTE},
+};
+
+}  // namespace
+
+void VolumeGuard::Select(size_t which)
 {
+    mixer_.SelectControl(MIXER_CONTROLS[which].line, MIXER_CONTROLS[which].control);
 }
 
-void VolumeGuard::ForceStep(uint32_t line, uint32_t control, Saved& saved, uint32_t value)
+uint32_t VolumeGuard::Read(size_t which)
 {
-    mixer_.SelectControl(line, control);
-    if (!saved.valid) {
+    Select(which);
+    return mixer_.GetValue();
+}
+
+void VolumeGuard::ForceStep(size_t which, uint32_t value)
+{
+    Select(which);
+    SavedWord& saved = saved_.mixer[which];
+    if (!saved.saved) {
         saved.value = mixer_.GetValue();
-        saved.valid = mixer_.IsReady();
-        NoteSaved(saved.valid);
+        NoteSaved(saved.saved = mixer_.IsReady());
     }
     mixer_.SetValue(value);
 }
 
-void VolumeGuard::RestoreStep(uint32_t line, uint32_t control, Saved& saved)
-{
-    if (!saved.valid)
-        return;
-    mixer_.SelectControl(line, control);
-    mixer_.SetValue(saved.value);
-    saved.valid = false;
-}
-
-uint32_t VolumeGuard::Read(uint32_t line, uint32_t control)
-{
-    mixer_.SelectControl(line, control);
-    return mixer_.GetValue();
-}
-
 bool VolumeGuard::OpenWithWindow(uintptr_t window)
 {
-    if (!mixer_.OpenWithWindow(window))
+    if (!mixer_.Open(window))
         return false;
     armingEndpointId_ = AttachEndpoint() ? endpoint_->Id() : std::u16string();
     return true;
@@ -52,10 +62,8 @@ std::u16string VolumeGuard::ForceArmingEndpoint()
 {
     if (armingEndpointId_.empty() || (AttachEndpoint() && endpoint_->Id() == armingEndpointId_))
         return std::u16string();
-    if (endpoint_->AttachTo(armingEndpointId_)) {
-        ForceEndpointVolume();
-        UnmuteEndpoint();
-    }
+    if (endpoint_->AttachTo(armingEndpointId_))
+        ForceEndpoint(true, true);
     // Back to the default one, whose change notices the guard listens to.
     endpointAttached_ = endpoint_->Attach();
     return armingEndpointId_;
@@ -70,87 +78,71 @@ bool VolumeGuard::AttachEndpoint()
 
 void VolumeGuard::ForceFullVolume()
 {
-    ForceStep(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME, masterVolume_, MIXER_FULL_VOLUME);
-    ForceStep(GUARD_MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME, waveOutVolume_,
-              MIXER_FULL_VOLUME);
+    ForceStep(MIXER_MASTER_VOLUME, MIXER_FULL_VOLUME);
+    ForceStep(MIXER_WAVE_OUT_VOLUME, MIXER_FULL_VOLUME);
     if (AttachEndpoint())
-        ForceEndpointVolume();
-}
-
-VolumeGuard::SavedEndpoint& VolumeGuard::SavedForAttached()
-{
-    const std::u16string id = endpoint_->Id();
-    for (SavedEndpoint& saved : endpointSaved_) {
-        if (saved.id == id)
-            return saved;
-    }
-    endpointSaved_.push_back(SavedEndpoint{id});
-    return endpointSaved_.back();
-}
-
-void VolumeGuard::ForceEndpointVolume()
-{
-    SavedEndpoint& saved = SavedForAttached();
-    if (!saved.volumeSaved) {
-        saved.volumeSaved = endpoint_->GetVolume(saved.volume);
-        NoteSaved(saved.volumeSaved);
-    }
-    endpoint_->SetVolume(1.0f);
-}
-
-void VolumeGuard::UnmuteEndpoint()
-{
-    SavedEndpoint& saved = SavedForAttached();
-    if (!saved.muteSaved) {
-        saved.muteSaved = endpoint_->GetMute(saved.muted);
-        NoteSaved(saved.muteSaved);
-    }
-    endpoint_->SetMute(false);
+        ForceEndpoint(true, false);
 }
 
 void VolumeGuard::Unmute()
 {
-    ForceStep(GUARD_MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, GUARD_MIXERCONTROL_CONTROLTYPE_MUTE, waveOutMute_, 0);
-    ForceStep(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_MUTE, masterMute_, 0);
+    ForceStep(MIXER_WAVE_OUT_MUTE, 0);
+    ForceStep(MIXER_MASTER_MUTE, 0);
     if (AttachEndpoint())
-        UnmuteEndpoint();
+        ForceEndpoint(false, true);
+}
+
+// The endpoint reached now: its volume full, or its mute off, each saved first.
+void VolumeGuard::ForceEndpoint(bool volume, bool mute)
+{
+    const std::u16string id = endpoint_->Id();
+    auto& endpoints = saved_.endpoints;
+    auto saved = std::find_if(endpoints.begin(), endpoints.end(),
+                              [&id](const SavedEndpointVolume& endpoint) { return endpoint.id == id; });
+    if (saved == endpoints.end())
+        saved = endpoints.insert(saved, SavedEndpointVolume{id});
+    if (volume) {
+        if (!saved->volumeSaved)
+            NoteSaved(saved->volumeSaved = endpoint_->GetVolume(saved->volume));
+        endpoint_->SetVolume(1.0f);
+    }
+    if (mute) {
+        if (!saved->muteSaved)
+            NoteSaved(saved->muteSaved = endpoint_->GetMute(saved->muted));
+        endpoint_->SetMute(false);
+    }
 }
 
 bool VolumeGuard::IsMuted()
 {
-    if (Read(GUARD_MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, GUARD_MIXERCONTROL_CONTROLTYPE_MUTE) != 0)
-        return true;
-    return Read(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_MUTE) != 0;
+    return Read(MIXER_WAVE_OUT_MUTE) != 0 || Read(MIXER_MASTER_MUTE) != 0;
 }
 
 bool VolumeGuard::IsBelowFull()
 {
-    const uint32_t master = Read(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME);
-    const uint32_t waveOut = Read(GUARD_MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME);
+    const uint32_t master = Read(MIXER_MASTER_VOLUME);
+    const uint32_t waveOut = Read(MIXER_WAVE_OUT_VOLUME);
     return !(master == MIXER_FULL_VOLUME && waveOut == MIXER_FULL_VOLUME);
 }
 
 void VolumeGuard::Restore()
 {
-    RestoreStep(GUARD_MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME, waveOutVolume_);
-    RestoreStep(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME, masterVolume_);
-    RestoreStep(GUARD_MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, GUARD_MIXERCONTROL_CONTROLTYPE_MUTE, waveOutMute_);
-    RestoreStep(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_MUTE, masterMute_);
-    RestoreEndpoints();
-}
-
-void VolumeGuard::RestoreEndpoints()
-{
+    for (size_t which = 0; which < MIXER_VALUE_COUNT; ++which) {
+        if (saved_.mixer[which].saved) {
+            Select(which);
+            mixer_.SetValue(saved_.mixer[which].value);
+        }
+    }
+    const bool wasAttached = endpointAttached_;
     bool leftTheDefault = false;
-    for (const SavedEndpoint& saved : endpointSaved_) {
+    for (const SavedEndpointVolume& saved : saved_.endpoints) {
         if (!saved.volumeSaved && !saved.muteSaved)
             continue;
         // An endpoint that is no longer the default (the speakers, after
         // earphones came in) is reached by its id; one that is gone is skipped.
         if (!endpointAttached_ || endpoint_->Id() != saved.id) {
             leftTheDefault = true;
-            endpointAttached_ = endpoint_->AttachTo(saved.id);
-            if (!endpointAttached_)
+            if (!(endpointAttached_ = endpoint_->AttachTo(saved.id)))
                 continue;
         }
         if (saved.volumeSaved)
@@ -158,9 +150,16 @@ void VolumeGuard::RestoreEndpoints()
         if (saved.muteSaved)
             endpoint_->SetMute(saved.muted);
     }
-    endpointSaved_.clear();
-    if (leftTheDefault)
+    saved_ = VolumeRecord();
+    // Back on the default endpoint, for its notices, when it was on one.
+    if (leftTheDefault && wasAttached)
         endpointAttached_ = endpoint_->Attach();
+}
+
+void VolumeGuard::GiveBack(const VolumeRecord& record)
+{
+    saved_ = record;
+    Restore();
 }
 
 void VolumeGuard::FollowDefaultEndpoint(bool force)
@@ -168,10 +167,8 @@ void VolumeGuard::FollowDefaultEndpoint(bool force)
     if (!endpoint_)
         return;
     endpointAttached_ = endpoint_->Attach();
-    if (force && endpointAttached_) {
-        ForceEndpointVolume();
-        UnmuteEndpoint();
-    }
+    if (force && endpointAttached_)
+        ForceEndpoint(true, true);
 }
 
 void VolumeGuard::ReforceEndpoint()
@@ -189,18 +186,5 @@ void VolumeGuard::ReforceEndpoint()
 void VolumeGuard::NoteSaved(bool saved)
 {
     if (saved && savedListener_)
-        savedListener_();
-}
-
-std::array<SavedWord, MIXER_VALUE_COUNT> VolumeGuard::SavedMixer() const
-{
-    std::array<SavedWord, MIXER_VALUE_COUNT> saved = {};
-    saved[MIXER_WAVE_OUT_VOLUME] = {waveOutVolume_.value, waveOutVolume_.valid};
-    saved[MIXER_MASTER_VOLUME] = {masterVolume_.value, masterVolume_.valid};
-    saved[MIXER_WAVE_OUT_MUTE] = {waveOutMute_.value, waveOutMute_.valid};
-    saved[MIXER_MASTER_MUTE] = {masterMute_.value, masterMute_.valid};
-    for (SavedWord& word : saved)
-        if (!word.saved)
-            word.value = 0;
-    return saved;
+        savedListener_(saved_);
 }

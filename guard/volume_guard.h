@@ -8,7 +8,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "guard/give_back_record.h"
 #include "guard/mixer.h"
@@ -43,18 +42,20 @@ public:
 // one is forced too, and each is given back at unlock.
 class VolumeGuard {
 public:
-    // The owner's values of one forced endpoint.
-    using SavedEndpoint = SavedEndpointVolume;
-
     // Opens mixer device 0 (Mixer().IsOpen() says whether it did). The
     // endpoint may be null.
-    VolumeGuard(std::unique_ptr<MixerDevice> mixer, std::unique_ptr<AudioEndpoint> endpoint);
+    VolumeGuard(std::unique_ptr<MixerDevice> mixer, std::unique_ptr<AudioEndpoint> endpoint)
+        : mixer_(std::move(mixer)), endpoint_(std::move(endpoint))
+    {
+    }
 
     void ForceFullVolume();
     void Unmute();
     bool IsMuted();
     bool IsBelowFull();
     void Restore();
+    // After a crash: what the record holds written back, as Restore would.
+    void GiveBack(const VolumeRecord& record);
     // Forces the endpoint again if it was turned down or muted; for its change
     // notices while the siren sounds.
     void ReforceEndpoint();
@@ -67,9 +68,6 @@ public:
     // endpoint's), reaches the default one again and returns its id: the
     // siren keeps sounding there too. Empty, forcing nothing, otherwise.
     std::u16string ForceArmingEndpoint();
-    // What Restore would give back to each endpoint, in the order they were
-    // first forced.
-    std::vector<SavedEndpoint> SavedEndpoints() const { return endpointSaved_; }
 
     // At arming: reopens the mixer for its change messages and reaches the
     // endpoint now, so that starting the alarm later costs no device lookup.
@@ -79,35 +77,26 @@ public:
     void CloseMixer();
     COrvekMixer& Mixer() { return mixer_; }
 
-    // Called each time another of the owner's values has been read and before
-    // the first write over it, so it can be kept outside the process first.
-    void SetSavedListener(std::function<void()> listener) { savedListener_ = std::move(listener); }
-    std::array<SavedWord, MIXER_VALUE_COUNT> SavedMixer() const;
+    // What Restore would give back: the mixer's values, and each endpoint's in
+    // the order they were first forced. The listener is called each time
+    // another value has been read and before the first write over it, so it
+    // can be kept outside the process first.
+    const VolumeRecord& Saved() const { return saved_; }
+    void SetSavedListener(std::function<void(const VolumeRecord&)> listener) { savedListener_ = std::move(listener); }
 
 private:
-    struct Saved {
-        uint32_t value = 0;
-        bool valid = false;
-    };
-    void ForceStep(uint32_t line, uint32_t control, Saved& saved, uint32_t value);
-    void RestoreStep(uint32_t line, uint32_t control, Saved& saved);
-    uint32_t Read(uint32_t line, uint32_t control);
+    // which: a MixerValue.
+    void Select(size_t which);
+    uint32_t Read(size_t which);
+    void ForceStep(size_t which, uint32_t value);
     bool AttachEndpoint();
-    SavedEndpoint& SavedForAttached();
-    void ForceEndpointVolume();
-    void UnmuteEndpoint();
-    void RestoreEndpoints();
+    void ForceEndpoint(bool volume, bool mute);
+    void NoteSaved(bool saved);
 
-    Saved waveOutMute_;
-    Saved masterMute_;
-    Saved masterVolume_;
-    Saved waveOutVolume_;
     COrvekMixer mixer_;
-
     std::unique_ptr<AudioEndpoint> endpoint_;
     bool endpointAttached_ = false;
     std::u16string armingEndpointId_;  // the default at OpenWithWindow
-    std::vector<SavedEndpoint> endpointSaved_;
-    std::function<void()> savedListener_;
-    void NoteSaved(bool saved);
+    VolumeRecord saved_;  // a value not saved is 0
+    std::function<void(const VolumeRecord&)> savedListener_;
 };

@@ -8,18 +8,21 @@
 
 namespace {
 
-VolumeGuard* guard = nullptr;  // never destroyed: in use until the process ends
-
-bool CreateVolumeGuard() noexcept
+std::unique_ptr<VolumeGuard> MakeVolumeGuard()
 {
+    return std::make_unique<VolumeGuard>(CreateWinmmMixerDevice(), CreateCoreAudioEndpoint());
+}
+
+// Null until the mixer opens; then never destroyed: in use until the process ends.
+VolumeGuard* TheVolumeGuard() noexcept
+{
+    static VolumeGuard* guard = nullptr;
     if (!guard) {
-        auto made = std::make_unique<VolumeGuard>(std::make_unique<WinmmMixerDevice>(),
-                                                  std::make_unique<CoreAudioEndpoint>());
-        if (!made->Mixer().IsOpen())
-            return false;
-        guard = made.release();
+        std::unique_ptr<VolumeGuard> made = MakeVolumeGuard();
+        if (made->Mixer().IsOpen())
+            guard = made.release();
     }
-    return true;
+    return guard;
 }
 
 }  // namespace
@@ -31,12 +34,21 @@ void SoundFatal(HDESK showOn) noexcept
 
 VolumeGuard& GetVolumeGuard() noexcept
 {
-    if (!CreateVolumeGuard())
+    VolumeGuard* guard = TheVolumeGuard();
+    if (!guard)
         SoundFatal(nullptr);
     return *guard;
 }
 
 bool TryOpenMixerWithWindow(HWND window) noexcept
 {
-    return CreateVolumeGuard() && guard->OpenWithWindow(reinterpret_cast<uintptr_t>(window));
+    VolumeGuard* guard = TheVolumeGuard();
+    return guard && guard->OpenWithWindow(reinterpret_cast<uintptr_t>(window));
+}
+
+void GiveBackLeftOverSound(const VolumeRecord& record)
+{
+    // Not the process's guard: a mixer that will not open ends the process.
+    if (record.Any())
+        MakeVolumeGuard()->GiveBack(record);
 }

@@ -1,4 +1,4 @@
-// The program's own "data" resources (pictures, the agreement text), read in
+// The program's own data resources (pictures, the agreement text, the siren), read in
 // place: a loaded resource lives as long as the module and is never freed.
 #pragma once
 
@@ -10,11 +10,11 @@ struct DataResource {
     DWORD size = 0;
 };
 
-inline DataResource FindDataResource(int resourceId) noexcept
+inline DataResource FindDataResource(int resourceId, const wchar_t* type = L"data") noexcept
 {
     DataResource resource;
     const HMODULE module = GetModuleHandleW(nullptr);
-    const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(resourceId), L"data");
+    const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(resourceId), type);
     if (!found)
         return resource;
     resource.found = true;

@@ -363,20 +363,20 @@ TEST_F(VolumeGuardTest, ANewDefaultEndpointIsForcedAndEachIsGivenBack)
     // The owner's values, one entry per forced endpoint, in order.
     const std::vector<SavedEndpointVolume> owners = {{u"speakers", 0.25f, true, true, true},
                                                      {u"earphones", 0.1f, true, true, true}};
-    EXPECT_EQ(guard->SavedEndpoints(), owners);
+    EXPECT_EQ(guard->Saved().endpoints, owners);
     // Back and forth again keeps the first values of each.
     endpoint.defaultId = u"speakers";
     guard->FollowDefaultEndpoint(true);
     endpoint.defaultId = u"earphones";
     guard->FollowDefaultEndpoint(true);
-    EXPECT_EQ(guard->SavedEndpoints(), owners);
+    EXPECT_EQ(guard->Saved().endpoints, owners);
 
     guard->Restore();
     EXPECT_EQ(endpoint.volume, 0.25f);
     EXPECT_TRUE(endpoint.muted);
     EXPECT_EQ(endpoint.others[u"earphones"].volume, 0.1f);
     EXPECT_TRUE(endpoint.others[u"earphones"].muted);
-    EXPECT_TRUE(guard->SavedEndpoints().empty());
+    EXPECT_TRUE(guard->Saved().endpoints.empty());
     // And the guard is on the default endpoint again.
     EXPECT_EQ(endpoint.attachedId, u"earphones");
 }
@@ -389,7 +389,7 @@ TEST_F(VolumeGuardTest, ANewDefaultEndpointBeforeTheAlarmIsOnlyReached)
     endpoint.defaultId = u"earphones";
     guard->FollowDefaultEndpoint(false);
     EXPECT_TRUE(endpoint.writes.empty());
-    EXPECT_TRUE(guard->SavedEndpoints().empty());
+    EXPECT_TRUE(guard->Saved().endpoints.empty());
     // The alarm then forces the new default, not the speakers.
     guard->ForceFullVolume();
     EXPECT_EQ(endpoint.others[u"earphones"].volume, 1.0f);
@@ -426,15 +426,14 @@ TEST_F(VolumeGuardTest, EachValueIsReportedToTheGiveBackBeforeItIsOverwritten)
     std::array<bool, MIXER_VALUE_COUNT> seen = {};
     bool volumeSeen = false, muteSeen = false;
     // A value newly saved must still be the owner's on the device.
-    guard.SetSavedListener([&] {
+    guard.SetSavedListener([&](const VolumeRecord& record) {
         ++notices;
-        const auto saved = guard.SavedMixer();
         for (size_t i = 0; i < MIXER_VALUE_COUNT; ++i)
-            if (saved[i].saved && !seen[i]) {
+            if (record.mixer[i].saved && !seen[i]) {
                 seen[i] = true;
                 EXPECT_EQ(mixer.values.at(CONTROL_OF[i]), owner.values.at(CONTROL_OF[i])) << i;
             }
-        for (const SavedEndpointVolume& e : guard.SavedEndpoints()) {
+        for (const SavedEndpointVolume& e : record.endpoints) {
             if (e.volumeSaved && !volumeSeen) {
                 volumeSeen = true;
                 EXPECT_EQ(endpoint.volume, ownerVolume);
@@ -450,18 +449,18 @@ TEST_F(VolumeGuardTest, EachValueIsReportedToTheGiveBackBeforeItIsOverwritten)
     guard.Unmute();
     EXPECT_EQ(notices, 6);  // four mixer values, the endpoint's volume and mute
 
-    const auto saved = guard.SavedMixer();
+    const auto saved = guard.Saved().mixer;
     for (size_t i = 0; i < MIXER_VALUE_COUNT; ++i)
         EXPECT_EQ(saved[i], (SavedWord{owner.values.at(CONTROL_OF[i]), true})) << i;
-    ASSERT_EQ(guard.SavedEndpoints().size(), 1u);
-    EXPECT_EQ(guard.SavedEndpoints()[0], (SavedEndpointVolume{u"speakers", ownerVolume, true, true, true}));
+    ASSERT_EQ(guard.Saved().endpoints.size(), 1u);
+    EXPECT_EQ(guard.Saved().endpoints[0], (SavedEndpointVolume{u"speakers", ownerVolume, true, true, true}));
 
     // Forcing again reports nothing new; the give-back empties the lists.
     guard.ForceFullVolume();
     EXPECT_EQ(notices, 6);
     guard.Restore();
-    EXPECT_TRUE(guard.SavedEndpoints().empty());
-    for (const SavedWord& word : guard.SavedMixer())
+    EXPECT_TRUE(guard.Saved().endpoints.empty());
+    for (const SavedWord& word : guard.Saved().mixer)
         EXPECT_FALSE(word.saved);
 }
 
@@ -490,6 +489,25 @@ TEST(ArmingEndpointTest, TheDeviceOfArmingIsForcedBesideANewDefaultAndGivenBack)
     volume.Restore();
     EXPECT_TRUE(endpoint.volume == 0.25f && endpoint.muted);
     EXPECT_EQ(endpoint.others[u"dongle"].volume, 0.5f);
+}
+
+// After a crash: a fresh guard writes back what the record holds, each
+// endpoint reached by its id, and does not stay on the default one for its
+// notices.
+TEST_F(VolumeGuardTest, ARecordLeftByACrashIsGivenBack)
+{
+    mixer = UsualMixer(0xFFFF, 0xFFFF, 0, 0);
+    endpoint.volume = 1.0f;
+    endpoint.muted = false;
+    endpoint.others[u"earphones"] = FakeEndpointLevels{1.0f, false};
+    VolumeRecord record;
+    record.mixer[MIXER_MASTER_VOLUME] = {0x4000, true};
+    record.mixer[MIXER_WAVE_OUT_MUTE] = {1, true};
+    record.endpoints = {{u"speakers", 0.25f, true, false, false}, {u"earphones", 0, false, true, true}};
+    Make(true)->GiveBack(record);
+    EXPECT_EQ(mixer.writes, (Writes{{MASTER_VOLUME, 0x4000}, {WAVE_MUTE, 1}}));
+    EXPECT_EQ(endpoint.writes, (std::vector<std::string>{"volume 0.250000", "earphones: mute on"}));
+    EXPECT_EQ(endpoint.attaches, 0);
 }
 
 }  // namespace
