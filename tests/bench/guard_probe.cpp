@@ -114,7 +114,7 @@ int wmain(int argc, wchar_t** argv)
         mixer.SelectControl(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME);
         mixer.SetValue(0x4000);
         if (argc > 3 && std::wstring(argv[3]) == L"failing")
-            GetVolumeGuard().SetSavedListener([] { throw std::bad_alloc(); });
+            GetVolumeGuard().SetSavedListener([](const VolumeRecord&) { throw std::bad_alloc(); });
         const std::string before = MasterText();
         LARGE_INTEGER frequency, start, end;
         QueryPerformanceFrequency(&frequency);
@@ -143,7 +143,7 @@ int wmain(int argc, wchar_t** argv)
         const HWND dialog = guard ? ArmedGuardDialog(thread) : nullptr;
         if (!dialog)
             return 1;
-        COrvekMixer mixer(std::make_unique<WinmmMixerDevice>());  // a handle of the probe's own
+        COrvekMixer mixer(CreateWinmmMixerDevice());  // a handle of the probe's own
         mixer.SelectControl(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME);
         std::string found;
         for (UINT trigger : {UINT(WM_NULL), UINT(WM_QUERYENDSESSION)}) {
