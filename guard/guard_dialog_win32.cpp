@@ -68,6 +68,22 @@ struct GuardDialogData {
     const char* refusedCall = nullptr;  // what failed when arming was refused
 };
 
+}  // namespace
+
+// The siren on the default output device: WAVE resource 132, looping.
+void StartSiren() noexcept
+{
+    if (!PlaySoundW(MAKEINTRESOURCEW(IDR_SIREN), GetModuleHandleW(nullptr), SND_RESOURCE | SND_LOOP | SND_ASYNC))
+        LogFailedCall("PlaySoundW", GetLastError());
+}
+
+void StopSiren() noexcept
+{
+    PlaySoundW(nullptr, nullptr, 0);
+}
+
+namespace {
+
 // Switches the screen to the calling thread's desktop (the guard's).
 void BringGuardDesktopToFront() noexcept
 {

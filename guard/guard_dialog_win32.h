@@ -33,6 +33,10 @@ struct GuardEnd {
 // returns at unlock, or at once when arming did not happen.
 GuardEnd RunGuardDialog(const GuardConfig& config) noexcept;
 
+// The siren on the default device, from the guard thread; returns at once.
+void StartSiren() noexcept;
+void StopSiren() noexcept;
+
 // Whether a guard's siren sounds, and since when (GetTickCount64) for the
 // owner's disarmed message; on the guard thread.
 struct SirenState {

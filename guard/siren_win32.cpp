@@ -87,17 +87,6 @@ bool FindWave(const DataResource& file, WAVEFORMATEX& format, WAVEHDR& header)
 
 }  // namespace
 
-void StartSiren() noexcept
-{
-    if (!PlaySoundW(MAKEINTRESOURCEW(IDR_SIREN), GetModuleHandleW(nullptr), SND_RESOURCE | SND_LOOP | SND_ASYNC))
-        LogFailedCall("PlaySoundW", GetLastError());
-}
-
-void StopSiren() noexcept
-{
-    PlaySoundW(nullptr, nullptr, 0);
-}
-
 void StartSirenOn(const std::u16string& endpoint) noexcept
 {
     DeviceSiren& siren = SecondSiren();
