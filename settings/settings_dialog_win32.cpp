@@ -39,11 +39,6 @@ std::u16string ReadWideText(HWND dialog, int controlId, size_t bufferUnits)
     return std::u16string(buffer.begin(), buffer.begin() + length);
 }
 
-bool IsChecked(HWND dialog, int controlId)
-{
-    return SendDlgItemMessageW(dialog, controlId, BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
 Settings& RecordOf(HWND dialog)
 {
     return *reinterpret_cast<Settings*>(GetWindowLongPtrW(dialog, DWLP_USER));
@@ -117,19 +112,12 @@ void StoreAndClose(HWND dialog)
     if (!TypedNotifyUrl(dialog, typed.notifyUrl))
         return;
     typed.sensitivityText = ReadText(dialog, IDC_SETTINGS_SENSITIVITY, SENSITIVITY_TEXT_BYTES);
-    typed.dailyUpdateCheck = IsChecked(dialog, IDC_SETTINGS_UPDATE_CHECK);
+    typed.dailyUpdateCheck = IsDlgButtonChecked(dialog, IDC_SETTINGS_UPDATE_CHECK) == BST_CHECKED;
     typed.password = ReadWideText(dialog, IDC_SETTINGS_PASSWORD, PASSWORD_UNITS);
     typed.serverUser = ReadText(dialog, IDC_SETTINGS_SMS_USER, ACCOUNT_BYTES);
     typed.serverPass = ReadText(dialog, IDC_SETTINGS_SMS_PASS, ACCOUNT_BYTES);
-    typed.useSmsService = IsChecked(dialog, IDC_SETTINGS_USE_SMS);
+    typed.useSmsService = IsDlgButtonChecked(dialog, IDC_SETTINGS_USE_SMS) == BST_CHECKED;
     EndDialog(dialog, StoreSettingsDialogEntries(RecordOf(dialog), typed) ? SETTINGS_RESULT_LOGIN : IDOK);
-}
-
-ScreenRect FrameOnScreen(HWND dialog)
-{
-    RECT rect = {};
-    GetWindowRect(GetDlgItem(dialog, IDC_SETTINGS_MEASURE_FRAME), &rect);
-    return {int32_t(rect.left), int32_t(rect.top), int32_t(rect.right), int32_t(rect.bottom)};
 }
 
 void OnButtonDown(HWND dialog, LPARAM lParam)
@@ -137,7 +125,10 @@ void OnButtonDown(HWND dialog, LPARAM lParam)
     const ScreenPoint client = ClientPointFromMessage(uint32_t(lParam));
     POINT point = {client.x, client.y};
     ClientToScreen(dialog, &point);
-    if (BeginDrag(processDrag, {int32_t(point.x), int32_t(point.y)}, FrameOnScreen(dialog))) {
+    RECT frame = {};
+    GetWindowRect(GetDlgItem(dialog, IDC_SETTINGS_MEASURE_FRAME), &frame);
+    if (BeginDrag(processDrag, {int32_t(point.x), int32_t(point.y)},
+                  {int32_t(frame.left), int32_t(frame.top), int32_t(frame.right), int32_t(frame.bottom)})) {
         SetCapture(dialog);
         SetCursor(LoadCursorW(nullptr, IDC_CROSS));
     }
@@ -152,14 +143,6 @@ void OnMouseMove(HWND dialog, WPARAM wParam)
     const ScreenPoint now{int32_t(cursor.x), int32_t(cursor.y)};
     if (const std::optional<int64_t> distance = DragMove(processDrag, (wParam & MK_LBUTTON) != 0, now))
         SetDlgItemTextA(dialog, IDC_SETTINGS_SENSITIVITY, SensitivityFieldText(*distance).c_str());
-}
-
-void OnButtonUp()
-{
-    if (EndDrag(processDrag)) {
-        ReleaseCapture();
-        SetCursor(LoadCursorW(nullptr, IDC_ARROW));
-    }
 }
 
 INT_PTR SettingsDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
@@ -181,7 +164,10 @@ INT_PTR SettingsDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM 
         OnMouseMove(dialog, wParam);
         return FALSE;
     case WM_LBUTTONUP:
-        OnButtonUp();
+        if (EndDrag(processDrag)) {
+            ReleaseCapture();
+            SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+        }
         return FALSE;
     case WM_CAPTURECHANGED:
         // Closed with Escape mid-drag, or the capture taken away: no
