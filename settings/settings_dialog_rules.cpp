@@ -69,10 +69,8 @@ SettingsDialogEntries EntriesFromSettings(const Settings& settings)
 
 const char* NotifyUrlRefusal(const std::u16string& typed)
 {
-    for (char16_t unit : typed) {
-        if (unit >= 0x80)
-            return PushAddressRefusal(PushAddressCheck::BadCharacter);
-    }
+    if (std::any_of(typed.begin(), typed.end(), [](char16_t unit) { return unit >= 0x80; }))
+        return PushAddressRefusal(PushAddressCheck::BadCharacter);
     return PushAddressRefusal(CheckPushAddress(NotifyUrlText(typed)));
 }
 
