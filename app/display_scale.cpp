@@ -13,10 +13,8 @@ int32_t ScaleToDpi(int32_t pixels, uint32_t dpi)
 
 PictureRect ScaledPicture(int32_t x, int32_t y, uint32_t width, uint32_t height, uint32_t dpi)
 {
-    PictureRect rect;
-    rect.x = ScaleToDpi(x, dpi);
-    rect.y = ScaleToDpi(y, dpi);
-    rect.width = ScaleToDpi(int32_t(int64_t(x) + width), dpi) - rect.x;
-    rect.height = ScaleToDpi(int32_t(int64_t(y) + height), dpi) - rect.y;
-    return rect;
+    const int32_t left = ScaleToDpi(x, dpi);
+    const int32_t top = ScaleToDpi(y, dpi);
+    return {left, top, ScaleToDpi(int32_t(int64_t(x) + width), dpi) - left,
+            ScaleToDpi(int32_t(int64_t(y) + height), dpi) - top};
 }

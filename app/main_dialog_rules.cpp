@@ -12,12 +12,8 @@ const TriggerCheckBox TRIGGER_CHECK_BOXES[4] = {
 
 uint32_t FlagsFromCheckBoxes(uint32_t flags, const bool ticked[4])
 {
-    for (int i = 0; i < 4; ++i) {
-        if (ticked[i])
-            flags |= TRIGGER_CHECK_BOXES[i].flag;
-        else
-            flags &= ~TRIGGER_CHECK_BOXES[i].flag;
-    }
+    for (int i = 0; i < 4; ++i)
+        flags = ticked[i] ? flags | TRIGGER_CHECK_BOXES[i].flag : flags & ~TRIGGER_CHECK_BOXES[i].flag;
     return flags;
 }
 
@@ -33,7 +29,5 @@ bool RefusedWhileArmed(int command, bool armed)
 
 std::string SmsBalanceText(int32_t balance)
 {
-    if (balance < 0)
-        return "SMS Balance: N/A";
-    return "SMS Balance: " + std::to_string(balance);
+    return "SMS Balance: " + (balance < 0 ? std::string("N/A") : std::to_string(balance));
 }

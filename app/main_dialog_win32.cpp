@@ -18,12 +18,6 @@ static_assert(MAIN_COMMAND_CLOSE == IDCANCEL, "the close command is IDCANCEL");
 
 namespace {
 
-void ShowTriggerFlags(HWND dialog, uint32_t flags)
-{
-    for (const TriggerCheckBox& box : TRIGGER_CHECK_BOXES)
-        CheckDlgButton(dialog, box.controlId, (flags & box.flag) ? BST_CHECKED : BST_UNCHECKED);
-}
-
 void TakeTriggerFlags(HWND dialog, Settings& settings)
 {
     bool ticked[4];
@@ -37,29 +31,17 @@ void ShowBalance(HWND dialog, int32_t balance)
     SetDlgItemTextA(dialog, IDC_MAIN_BALANCE, SmsBalanceText(balance).c_str());
 }
 
-bool UserAcceptsLockWithoutLogin(HWND dialog)
-{
-    return MessageBoxA(dialog,
-                       "You're not logged in. You won't get a SMS warning when the alarm is triggered.\n"
-                       "Are you sure you want to continue?",
-                       "Warning", MB_YESNO | MB_ICONWARNING) == IDYES;
-}
-
-void InitMainDialog(HWND dialog, OwnerState& owner)
-{
-    Settings& settings = owner.settings;
-    ShowTriggerFlags(dialog, settings.flags);
-    OpenServiceSession(dialog, GetDlgItem(dialog, IDC_MAIN_PROGRESS));
-    if (settings.HasFlag(FLAG_SMS_SERVICE))
-        StartAccountCheck(ServiceAccountOf(settings));
-    CheckForUpdate(settings);
-}
-
 INT_PTR MainDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_INITDIALOG) {
         SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-        InitMainDialog(dialog, *reinterpret_cast<OwnerState*>(lParam));
+        Settings& settings = reinterpret_cast<OwnerState*>(lParam)->settings;
+        for (const TriggerCheckBox& box : TRIGGER_CHECK_BOXES)
+            CheckDlgButton(dialog, box.controlId, settings.HasFlag(box.flag) ? BST_CHECKED : BST_UNCHECKED);
+        OpenServiceSession(dialog, GetDlgItem(dialog, IDC_MAIN_PROGRESS));
+        if (settings.HasFlag(FLAG_SMS_SERVICE))
+            StartAccountCheck(ServiceAccountOf(settings));
+        CheckForUpdate(settings);
         // FALSE: the dialog manager sets no focus, and neither does this.
         return FALSE;
     }
@@ -91,7 +73,11 @@ INT_PTR MainDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
                     SaveOwnerSettings(*owner);
                 return TRUE;
             }
-            if (LockNeedsLoginQuestion(settings.flags, owner->loggedIn) && !UserAcceptsLockWithoutLogin(dialog))
+            if (LockNeedsLoginQuestion(settings.flags, owner->loggedIn) &&
+                MessageBoxA(dialog,
+                            "You're not logged in. You won't get a SMS warning when the alarm is triggered.\n"
+                            "Are you sure you want to continue?",
+                            "Warning", MB_YESNO | MB_ICONWARNING) != IDYES)
                 return TRUE;
             EndDialog(dialog, MAIN_RESULT_LOCK);
             return TRUE;

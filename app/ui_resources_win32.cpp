@@ -45,6 +45,14 @@ GpBitmap* BitmapFromCopy(const void* bytes, DWORD size)
     return bitmap.Take();
 }
 
+// A picture that cannot be read leaves its place empty; the dialogs work
+// without it.
+GpBitmap* LoadResourcePicture(int resourceId)
+{
+    const DataResource resource = FindDataResource(resourceId);
+    return resource.bytes ? BitmapFromCopy(resource.bytes, resource.size) : nullptr;
+}
+
 CUiResources* CreateUiResources()
 {
     auto* resources = new CUiResources;
@@ -62,47 +70,10 @@ CUiResources* CreateUiResources()
 
 }  // namespace
 
-UINT WindowDpi(HWND window)
-{
-    // Windows 10 1607 and later only; older systems draw at 96 DPI.
-    using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
-    static const auto getDpiForWindow =
-        SystemFunction<GetDpiForWindowFunction>(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
-    return DpiOrStandard(getDpiForWindow ? getDpiForWindow(window) : 0);
-}
-
 CUiResources& GetUiResources()
 {
     static CUiResources* resources = CreateUiResources();
     return *resources;
-}
-
-GpBitmap* LoadResourcePicture(int resourceId)
-{
-    // A picture that cannot be read leaves its place empty; the dialogs work
-    // without it.
-    const DataResource resource = FindDataResource(resourceId);
-    return resource.bytes ? BitmapFromCopy(resource.bytes, resource.size) : nullptr;
-}
-
-void DrawPicture(int x, int y, GpBitmap* picture, HWND window)
-{
-    if (!picture)
-        return;
-    UINT width = 0;
-    UINT height = 0;
-    GdipGetImageWidth(picture, &width);
-    GdipGetImageHeight(picture, &height);
-    // The dialog around the picture grows with the display scaling; the
-    // picture and its place grow with it.
-    const PictureRect place = ScaledPicture(x, y, width, height, WindowDpi(window));
-    const ScopedWindowDC dc(window);
-    ScopedGdiplusGraphics graphics;
-    if (GdipCreateFromHDC(dc.Get(), graphics.Receive()) == Ok) {
-        if (place.width != INT(width) || place.height != INT(height))
-            GdipSetInterpolationMode(graphics.Get(), InterpolationModeHighQualityBicubic);
-        GdipDrawImageRectI(graphics.Get(), picture, place.x, place.y, place.width, place.height);
-    }
 }
 
 void PaintPicture(HWND window, GpBitmap* picture, int x, int y)
@@ -110,5 +81,25 @@ void PaintPicture(HWND window, GpBitmap* picture, int x, int y)
     PAINTSTRUCT paint;
     BeginPaint(window, &paint);
     EndPaint(window, &paint);
-    DrawPicture(x, y, picture, window);
+    if (!picture)
+        return;
+    UINT width = 0;
+    UINT height = 0;
+    GdipGetImageWidth(picture, &width);
+    GdipGetImageHeight(picture, &height);
+    // Windows 10 1607 and later only; older systems draw at 96 DPI.
+    using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow =
+        SystemFunction<GetDpiForWindowFunction>(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
+    // The dialog around the picture grows with the display scaling; the
+    // picture and its place grow with it.
+    const PictureRect place =
+        ScaledPicture(x, y, width, height, DpiOrStandard(getDpiForWindow ? getDpiForWindow(window) : 0));
+    const ScopedWindowDC dc(window);
+    ScopedGdiplusGraphics graphics;
+    if (GdipCreateFromHDC(dc.Get(), graphics.Receive()) == Ok) {
+        if (place.width != INT(width) || place.height != INT(height))
+            GdipSetInterpolationMode(graphics.Get(), InterpolationModeHighQualityBicubic);
+        GdipDrawImageRectI(graphics.Get(), picture, place.x, place.y, place.width, place.height);
+    }
 }

@@ -1,5 +1,6 @@
 #include "settings/leading_integer.h"
 
+#include <algorithm>
 #include <limits>
 
 int32_t LeadingInteger(const std::string& text)
@@ -15,14 +16,7 @@ int32_t LeadingInteger(const std::string& text)
     }
     int64_t value = 0;
     const int64_t limit = int64_t(std::numeric_limits<int32_t>::max()) + 1;
-    for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
-        value = value * 10 + (text[pos] - '0');
-        if (value > limit)
-            value = limit;
-    }
-    if (negative)
-        value = -value;
-    if (value > std::numeric_limits<int32_t>::max())
-        value = std::numeric_limits<int32_t>::max();
-    return int32_t(value);
+    for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos)
+        value = std::min(value * 10 + (text[pos] - '0'), limit);
+    return int32_t(negative ? -value : std::min<int64_t>(value, std::numeric_limits<int32_t>::max()));
 }

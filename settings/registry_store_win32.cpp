@@ -9,8 +9,6 @@
 static_assert(REGISTRY_TYPE_SZ == REG_SZ, "REG_SZ");
 static_assert(REGISTRY_TYPE_DWORD == REG_DWORD, "REG_DWORD");
 
-const wchar_t SETTINGS_KEY_PATH[] = L"Software\\Nobrik\\Kestrova";
-
 namespace {
 
 std::wstring Widen(const std::string& ascii)
@@ -38,11 +36,10 @@ public:
 
     uint32_t Write(const std::string& name, const RegistryValue& value, TextWidth width) override
     {
-        if (width == TextWidth::Wide)
-            return uint32_t(RegSetValueExW(key_.Get(), Widen(name).c_str(), 0, value.type, value.bytes.data(),
-                                           DWORD(value.bytes.size())));
-        return uint32_t(
-            RegSetValueExA(key_.Get(), name.c_str(), 0, value.type, value.bytes.data(), DWORD(value.bytes.size())));
+        const DWORD size = DWORD(value.bytes.size());
+        return uint32_t(width == TextWidth::Wide
+                            ? RegSetValueExW(key_.Get(), Widen(name).c_str(), 0, value.type, value.bytes.data(), size)
+                            : RegSetValueExA(key_.Get(), name.c_str(), 0, value.type, value.bytes.data(), size));
     }
 
     bool Delete(const std::string& name) override
@@ -100,5 +97,5 @@ std::unique_ptr<RegistryStore> CreateRegistryStore(HKEY root, const std::wstring
 
 std::unique_ptr<RegistryStore> CreateSettingsRegistryStore()
 {
-    return CreateRegistryStore(HKEY_CURRENT_USER, SETTINGS_KEY_PATH);
+    return CreateRegistryStore(HKEY_CURRENT_USER, L"Software\\Nobrik\\Kestrova");
 }

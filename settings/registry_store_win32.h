@@ -8,11 +8,8 @@
 
 #include "settings/registry_key.h"
 
-// The program's key: HKEY_CURRENT_USER\Software\Nobrik\Kestrova.
-extern const wchar_t SETTINGS_KEY_PATH[];
-
-// The store over the program's key, the one the settings and the give-back
-// record both keep their values in.
+// The store over the program's key, HKEY_CURRENT_USER\Software\Nobrik\Kestrova,
+// the one the settings and the give-back record both keep their values in.
 std::unique_ptr<RegistryStore> CreateSettingsRegistryStore();
 
 // A store over any root and path, so tests can point it somewhere harmless.

@@ -1,53 +1,32 @@
 #include "settings/service_url.h"
 
-#include <cctype>
+#include <algorithm>
 
 namespace {
 
-bool IsHostChar(char c)
-{
-    return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.';
-}
+constexpr char HOST_CHARS[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-.";
 
 }  // namespace
 
 bool IsWellFormedServiceUrl(const std::string& url)
 {
-    if (url.size() > SERVICE_URL_MAX_CHARS)
+    const size_t start = url.compare(0, 7, "http://") == 0 ? 7 : url.compare(0, 8, "https://") == 0 ? 8 : 0;
+    if (start == 0 || url.size() > SERVICE_URL_MAX_CHARS)
         return false;
-    size_t start;
-    if (url.compare(0, 7, "http://") == 0)
-        start = 7;
-    else if (url.compare(0, 8, "https://") == 0)
-        start = 8;
-    else
-        return false;
-
-    size_t pos = start;
-    while (pos < url.size() && IsHostChar(url[pos]))
-        ++pos;
-    std::string host = url.substr(start, pos - start);
+    const size_t end = std::min(url.find_first_not_of(HOST_CHARS, start), url.size());
+    const std::string host = url.substr(start, end - start);
     if (host.empty() || host.front() == '.' || host.front() == '-' || host.back() == '.' ||
         host.find("..") != std::string::npos)
         return false;
-    if (pos == url.size())
-        return true;
-
-    if (url[pos] != ':')
-        return false;  // a path, a query, user info or a stray character
-    return IsValidPort(url.substr(pos + 1));
+    // Nothing after the host but a port: no path, query, user info or stray character.
+    return end == url.size() || (url[end] == ':' && IsValidPort(url.substr(end + 1)));
 }
 
 bool IsValidPort(const std::string& port)
 {
-    if (port.empty() || port.size() > 5)
+    if (port.empty() || port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos)
         return false;
-    unsigned long number = 0;
-    for (char c : port) {
-        if (!std::isdigit(static_cast<unsigned char>(c)))
-            return false;
-        number = number * 10 + unsigned(c - '0');
-    }
+    const unsigned long number = std::stoul(port);
     return number >= 1 && number <= 65535;
 }
 

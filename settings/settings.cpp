@@ -4,10 +4,8 @@
 
 void Settings::SetPassword(const std::u16string& text)
 {
-    size_t length = std::min(text.size(), PASSWORD_UNITS - 1);
-    size_t end = text.find(u'\0');
-    if (end < length)
-        length = end;
+    // Up to a NUL, at most 9 units, zeros after.
+    const std::u16string kept = text.substr(0, std::min(text.find(u'\0'), PASSWORD_UNITS - 1));
     std::fill(std::begin(password), std::end(password), u'\0');
-    std::copy(text.begin(), text.begin() + length, password);
+    std::copy(kept.begin(), kept.end(), password);
 }

@@ -50,13 +50,7 @@ struct Settings {
     std::string serviceUrl = KESTROVA_SERVICE_URL;
 
     bool HasFlag(uint32_t bit) const { return (flags & bit) != 0; }
-    void SetFlag(uint32_t bit, bool on)
-    {
-        if (on)
-            flags |= bit;
-        else
-            flags &= ~bit;
-    }
+    void SetFlag(uint32_t bit, bool on) { flags = on ? flags | bit : flags & ~bit; }
 
     const std::string& GetServerUser() const { return serverUser; }
     const std::string& GetServerPass() const { return serverPass; }

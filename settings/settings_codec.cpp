@@ -18,15 +18,20 @@ constexpr size_t SERVICE_URL_BYTES = (SERVICE_URL_MAX_CHARS + 1) * 2;
 constexpr size_t NOTIFY_URL_BYTES = (PUSH_ADDRESS_MAX_CHARS + 1) * 2;
 constexpr size_t NOTIFY_TOKEN_BYTES = (NOTIFY_TOKEN_MAX_CHARS + 1) * 2;
 
-uint32_t LittleEndianWord(const std::vector<uint8_t>& bytes)
+uint64_t FromLittleEndian(const std::vector<uint8_t>& bytes)
 {
-    return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 |
-           uint32_t(bytes[3]) << 24;
+    uint64_t number = 0;
+    for (size_t i = 0; i < bytes.size(); ++i)
+        number |= uint64_t(bytes[i]) << (8 * i);
+    return number;
 }
 
-std::vector<uint8_t> WordBytes(uint32_t value)
+RegistryValue LittleEndianValue(uint64_t number, size_t size)
 {
-    return {uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16), uint8_t(value >> 24)};
+    RegistryValue value{REGISTRY_TYPE_DWORD, {}};
+    for (size_t i = 0; i < size; ++i)
+        value.bytes.push_back(uint8_t(number >> (8 * i)));
+    return value;
 }
 
 // A 4-byte REG_DWORD, or nothing: a value of another type or size is as bad
@@ -36,7 +41,7 @@ std::optional<uint32_t> ReadWord(RegistryKey& key, const char* name)
     std::optional<RegistryValue> value = key.Read(name, DWORD_BYTES, TextWidth::Wide);
     if (!value || value->type != REGISTRY_TYPE_DWORD || value->bytes.size() != DWORD_BYTES)
         return std::nullopt;
-    return LittleEndianWord(value->bytes);
+    return uint32_t(FromLittleEndian(value->bytes));
 }
 
 // UTF-16 text up to its first NUL (or the buffer's end), from a REG_SZ.
@@ -46,13 +51,9 @@ std::optional<std::u16string> ReadWideText(RegistryKey& key, const char* name, s
     if (!value || value->type != REGISTRY_TYPE_SZ)
         return std::nullopt;
     std::u16string text;
-    for (size_t i = 0; i + 1 < value->bytes.size(); i += 2) {
-        char16_t unit = char16_t(value->bytes[i] | value->bytes[i + 1] << 8);
-        if (unit == 0)
-            break;
-        text.push_back(unit);
-    }
-    return text;
+    for (size_t i = 0; i + 1 < value->bytes.size(); i += 2)
+        text.push_back(char16_t(value->bytes[i] | value->bytes[i + 1] << 8));
+    return text.substr(0, text.find(u'\0'));
 }
 
 // 8-bit text up to its first NUL, from a REG_SZ read through the A call.
@@ -61,41 +62,8 @@ std::optional<std::string> ReadNarrowText(RegistryKey& key, const char* name)
     std::optional<RegistryValue> value = key.Read(name, ACCOUNT_BYTES, TextWidth::Narrow);
     if (!value || value->type != REGISTRY_TYPE_SZ)
         return std::nullopt;
-    const std::vector<uint8_t>& bytes = value->bytes;
-    size_t length = 0;
-    while (length < bytes.size() && bytes[length] != 0)
-        ++length;
-    return std::string(bytes.begin(), bytes.begin() + length);
-}
-
-// "LastVersion" is 8 bytes whatever type it carries.
-bool StoredVersionIsCurrent(RegistryKey& key)
-{
-    std::optional<RegistryValue> value = key.Read("LastVersion", DOUBLE_BYTES, TextWidth::Wide);
-    if (!value || value->bytes.size() != DOUBLE_BYTES)
-        return false;
-    uint64_t bits = 0;
-    for (size_t i = 0; i < DOUBLE_BYTES; ++i)
-        bits |= uint64_t(value->bytes[i]) << (8 * i);
-    double version;
-    std::memcpy(&version, &bits, sizeof version);
-    return version == PROGRAM_VERSION;  // false for a NaN too
-}
-
-std::optional<std::string> ReadServiceUrl(RegistryKey& key)
-{
-    std::optional<std::u16string> wide = ReadWideText(key, "ServiceUrl", SERVICE_URL_BYTES);
-    if (!wide)
-        return std::nullopt;
-    std::string url;
-    for (char16_t unit : *wide) {
-        if (unit >= 0x80)
-            return std::nullopt;  // a host name here is plain ASCII
-        url.push_back(char(unit));
-    }
-    if (!IsWellFormedServiceUrl(url))
-        return std::nullopt;
-    return url;
+    const std::string text(value->bytes.begin(), value->bytes.end());
+    return text.substr(0, text.find('\0'));
 }
 
 // Plain ASCII text, or nothing: what is sent in a request line or a header
@@ -114,22 +82,19 @@ std::optional<std::string> ReadAsciiText(RegistryKey& key, const char* name, siz
     return text;
 }
 
-void SetDefaults(Settings& settings)
+// "LastVersion" is 8 bytes whatever type it carries.
+bool StoredVersionIsCurrent(RegistryKey& key)
 {
-    settings.flags = DEFAULT_FLAGS;
-    settings.sensitivity = DEFAULT_SENSITIVITY;
-    settings.hotKeyModifiers = DEFAULT_HOTKEY_MODIFIERS;
-    settings.hotKeyCode = DEFAULT_HOTKEY_CODE;
-    settings.SetPassword(u"");
-    settings.SetServerUser("");
-    settings.SetServerPass("");
-    settings.SetNotifyUrl("");
-    settings.SetNotifyToken("");
-    settings.lastCheckedDay = 0;
-    settings.lastCheckedMonth = 0;
-    settings.lastCheckedYear = 0;
+    std::optional<RegistryValue> value = key.Read("LastVersion", DOUBLE_BYTES, TextWidth::Wide);
+    if (!value || value->bytes.size() != DOUBLE_BYTES)
+        return false;
+    const uint64_t bits = FromLittleEndian(value->bytes);
+    double version;
+    std::memcpy(&version, &bits, sizeof version);
+    return version == PROGRAM_VERSION;  // false for a NaN too
 }
 
+// Each value on its own: a missing or bad one leaves its default.
 void ReadStoredValues(Settings& settings, RegistryKey& key)
 {
     settings.flags = ReadWord(key, "Settings").value_or(DEFAULT_FLAGS);
@@ -149,14 +114,12 @@ void ReadStoredValues(Settings& settings, RegistryKey& key)
     settings.SetServerPass(ReadNarrowText(key, "ServerPass").value_or(""));
     settings.SetNotifyUrl(ReadAsciiText(key, "NotifyUrl", NOTIFY_URL_BYTES).value_or(""));
     settings.SetNotifyToken(ReadAsciiText(key, "NotifyToken", NOTIFY_TOKEN_BYTES).value_or(""));
+    std::optional<std::string> url = ReadAsciiText(key, "ServiceUrl", SERVICE_URL_BYTES);
+    if (url && IsWellFormedServiceUrl(*url))
+        settings.serviceUrl = *url;
 
     if (!StoredVersionIsCurrent(key))
         settings.SetFlag(FLAG_AGREEMENT_PENDING, true);
-}
-
-RegistryValue Word(uint32_t value)
-{
-    return {REGISTRY_TYPE_DWORD, WordBytes(value)};
 }
 
 // The text, its NUL and zeros to the end of the 100-byte field.
@@ -167,14 +130,12 @@ RegistryValue AccountField(const std::string& text)
     return value;
 }
 
-// The whole 10-unit buffer, terminator and zeros included.
-RegistryValue PasswordField(const Settings& settings)
+// UTF-16 little-endian, each unit as given: the caller adds the NUL.
+RegistryValue WideField(const std::u16string& units)
 {
-    RegistryValue value{REGISTRY_TYPE_SZ, std::vector<uint8_t>(PASSWORD_BYTES, 0)};
-    for (size_t i = 0; i < PASSWORD_UNITS; ++i) {
-        value.bytes[2 * i] = uint8_t(settings.password[i]);
-        value.bytes[2 * i + 1] = uint8_t(settings.password[i] >> 8);
-    }
+    RegistryValue value{REGISTRY_TYPE_SZ, {}};
+    for (char16_t unit : units)
+        value.bytes.insert(value.bytes.end(), {uint8_t(unit), uint8_t(unit >> 8)});
     return value;
 }
 
@@ -183,44 +144,19 @@ RegistryValue PasswordField(const Settings& settings)
 RegistryValue VersionField()
 {
     uint64_t bits;
-    double version = PROGRAM_VERSION;
+    const double version = PROGRAM_VERSION;
     std::memcpy(&bits, &version, sizeof bits);
-    RegistryValue value{REGISTRY_TYPE_DWORD, {}};
-    for (size_t i = 0; i < DOUBLE_BYTES; ++i)
-        value.bytes.push_back(uint8_t(bits >> (8 * i)));
-    return value;
-}
-
-void WriteNotifyUrl(const Settings& settings, RegistryKey& key)
-{
-    const std::string& url = settings.GetNotifyUrl();
-    if (url.empty()) {
-        key.Delete("NotifyUrl");
-        return;
-    }
-    RegistryValue value{REGISTRY_TYPE_SZ, {}};
-    for (char c : url) {
-        value.bytes.push_back(uint8_t(c));
-        value.bytes.push_back(0);
-    }
-    value.bytes.insert(value.bytes.end(), {0, 0});
-    if (const uint32_t error = key.Write("NotifyUrl", value, TextWidth::Wide))
-        LogEvent("The settings could not be saved (error " + std::to_string(error) + "): NotifyUrl");
+    return LittleEndianValue(bits, DOUBLE_BYTES);
 }
 
 }  // namespace
 
 std::unique_ptr<RegistryKey> LoadSettings(Settings& settings, RegistryStore& store)
 {
-    settings.serviceUrl = KESTROVA_SERVICE_URL;
+    settings = Settings{};  // the defaults, for a new key or none
     OpenedKey opened = store.OpenOrCreate();
-    if (!opened.key || opened.created) {
-        SetDefaults(settings);
-    } else {
+    if (opened.key && !opened.created)
         ReadStoredValues(settings, *opened.key);
-        if (std::optional<std::string> url = ReadServiceUrl(*opened.key))
-            settings.serviceUrl = *url;
-    }
     settings.SetFlag(FLAG_ARMED, false);  // an armed bit never survives a restart
     return std::move(opened.key);
 }
@@ -237,17 +173,34 @@ void WriteSettings(const Settings& settings, RegistryKey& key)
         if (firstError == 0)
             firstError = error;
     };
+    const auto logFailed = [&] {
+        if (!failed.empty())
+            LogEvent("The settings could not be saved (error " + std::to_string(firstError) + "): " + failed);
+        failed.clear();
+        firstError = 0;
+    };
     uint32_t lastChecked = uint32_t(uint8_t(settings.lastCheckedDay)) | uint32_t(uint8_t(settings.lastCheckedMonth)) << 8 |
                            uint32_t(uint16_t(settings.lastCheckedYear)) << 16;
-    write("Settings", Word(settings.flags), TextWidth::Wide);
-    write("Sensitivity", Word(uint32_t(settings.sensitivity)), TextWidth::Wide);
-    write("LastChecked", Word(lastChecked), TextWidth::Wide);
-    write("HotKey", Word(settings.hotKeyModifiers << 8 | settings.hotKeyCode), TextWidth::Wide);
-    write("PW", PasswordField(settings), TextWidth::Wide);
+    write("Settings", LittleEndianValue(settings.flags, DWORD_BYTES), TextWidth::Wide);
+    write("Sensitivity", LittleEndianValue(uint32_t(settings.sensitivity), DWORD_BYTES), TextWidth::Wide);
+    write("LastChecked", LittleEndianValue(lastChecked, DWORD_BYTES), TextWidth::Wide);
+    write("HotKey", LittleEndianValue(settings.hotKeyModifiers << 8 | settings.hotKeyCode, DWORD_BYTES),
+          TextWidth::Wide);
+    // The whole 10-unit buffer, terminator and zeros included.
+    write("PW", WideField(std::u16string(settings.password, PASSWORD_UNITS)), TextWidth::Wide);
     write("ServerUser", AccountField(settings.GetServerUser()), TextWidth::Narrow);
     write("ServerPass", AccountField(settings.GetServerPass()), TextWidth::Narrow);
     write("LastVersion", VersionField(), TextWidth::Wide);
-    if (!failed.empty())
-        LogEvent("The settings could not be saved (error " + std::to_string(firstError) + "): " + failed);
-    WriteNotifyUrl(settings, key);
+    logFailed();
+
+    const std::string& url = settings.GetNotifyUrl();
+    if (url.empty()) {
+        key.Delete("NotifyUrl");
+        return;
+    }
+    std::u16string units;
+    for (char c : url)
+        units.push_back(char16_t(uint8_t(c)));
+    write("NotifyUrl", WideField(units + u'\0'), TextWidth::Wide);
+    logFailed();
 }

@@ -8,10 +8,7 @@
 
 ScreenPoint ClientPointFromMessage(uint32_t lParam)
 {
-    ScreenPoint point;
-    point.x = int32_t(lParam & 0xFFFFu);
-    point.y = int32_t((lParam >> 16) & 0xFFFFu);
-    return point;
+    return {int32_t(lParam & 0xFFFFu), int32_t(lParam >> 16)};
 }
 
 bool IsStrictlyInside(const ScreenRect& frame, const ScreenPoint& point)
@@ -19,34 +16,23 @@ bool IsStrictlyInside(const ScreenRect& frame, const ScreenPoint& point)
     return frame.left < point.x && point.x < frame.right && frame.top < point.y && point.y < frame.bottom;
 }
 
-namespace {
-
-// Client coordinates are 16-bit and a cursor lies on the screen, so no real
-// point is this far out: clamped, the sum of the squares stays below 2^36 and
-// a double root of it floors exactly.
-constexpr int64_t DRAG_COORDINATE_LIMIT = 0x10000;
-
-int64_t Clamped(int32_t coordinate)
-{
-    return std::clamp<int64_t>(coordinate, -DRAG_COORDINATE_LIMIT, DRAG_COORDINATE_LIMIT);
-}
-
-}  // namespace
-
 int64_t DragDistance(const ScreenPoint& start, const ScreenPoint& sample)
 {
-    const int64_t dx = Clamped(start.x) - Clamped(sample.x);
-    const int64_t dy = Clamped(start.y) - Clamped(sample.y);
+    // Client coordinates are 16-bit and a cursor lies on the screen, so no
+    // real point is this far out: clamped, the sum of the squares stays below
+    // 2^36 and a double root of it floors exactly.
+    const auto clamped = [](int32_t coordinate) { return std::clamp<int64_t>(coordinate, -0x10000, 0x10000); };
+    const int64_t dx = clamped(start.x) - clamped(sample.x);
+    const int64_t dy = clamped(start.y) - clamped(sample.y);
     return int64_t(std::sqrt(double(dx * dx + dy * dy)));
 }
 
 bool BeginDrag(DragState& state, const ScreenPoint& start, const ScreenRect& frame)
 {
     state.start = start;
-    if (!IsStrictlyInside(frame, start))
-        return false;
-    state.dragging = true;
-    return true;
+    if (IsStrictlyInside(frame, start))
+        state.dragging = true;
+    return IsStrictlyInside(frame, start);
 }
 
 std::optional<int64_t> DragMove(DragState& state, bool leftButtonDown, const ScreenPoint& cursorNow)
@@ -59,10 +45,9 @@ std::optional<int64_t> DragMove(DragState& state, bool leftButtonDown, const Scr
 
 bool EndDrag(DragState& state)
 {
-    if (!state.dragging)
-        return false;
+    const bool ended = state.dragging;
     state.dragging = false;
-    return true;
+    return ended;
 }
 
 std::string SensitivityFieldText(int64_t value)
@@ -77,23 +62,15 @@ int32_t ParseSensitivity(const std::string& text)
 
 SettingsDialogEntries EntriesFromSettings(const Settings& settings)
 {
-    SettingsDialogEntries entries;
-    entries.sensitivityText = SensitivityFieldText(settings.sensitivity);
-    entries.dailyUpdateCheck = settings.HasFlag(FLAG_DAILY_UPDATE_CHECK);
-    entries.password = settings.GetPassword();
-    entries.serverUser = settings.GetServerUser();
-    entries.serverPass = settings.GetServerPass();
-    entries.useSmsService = settings.HasFlag(FLAG_SMS_SERVICE);
-    entries.notifyUrl = settings.GetNotifyUrl();
-    return entries;
+    return {SensitivityFieldText(settings.sensitivity), settings.HasFlag(FLAG_DAILY_UPDATE_CHECK),
+            settings.GetPassword(), settings.GetServerUser(), settings.GetServerPass(),
+            settings.HasFlag(FLAG_SMS_SERVICE), settings.GetNotifyUrl()};
 }
 
 const char* NotifyUrlRefusal(const std::u16string& typed)
 {
-    for (char16_t unit : typed) {
-        if (unit >= 0x80)
-            return PushAddressRefusal(PushAddressCheck::BadCharacter);
-    }
+    if (std::any_of(typed.begin(), typed.end(), [](char16_t unit) { return unit >= 0x80; }))
+        return PushAddressRefusal(PushAddressCheck::BadCharacter);
     return PushAddressRefusal(CheckPushAddress(NotifyUrlText(typed)));
 }
 

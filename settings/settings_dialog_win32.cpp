@@ -22,11 +22,7 @@ constexpr UINT WM_PUSH_TESTED = WM_APP + 20;
 
 // Process-wide on purpose: a drag's start point and cursor sample outlive the
 // dialog, so the next opening starts from what the last drag left.
-DragState& ProcessDragState()
-{
-    static DragState state;
-    return state;
-}
+DragState processDrag;
 
 std::string ReadText(HWND dialog, int controlId, size_t bufferBytes)
 {
@@ -43,18 +39,6 @@ std::u16string ReadWideText(HWND dialog, int controlId, size_t bufferUnits)
     return std::u16string(buffer.begin(), buffer.begin() + length);
 }
 
-bool IsChecked(HWND dialog, int controlId)
-{
-    return SendDlgItemMessageW(dialog, controlId, BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
-void ShowWebAddress(HWND dialog, const std::string& url)
-{
-    // The address is ASCII; widening it byte by byte is exact.
-    std::wstring text(url.begin(), url.end());
-    SetDlgItemTextW(dialog, IDC_SETTINGS_WEB_ADDRESS, text.c_str());
-}
-
 Settings& RecordOf(HWND dialog)
 {
     return *reinterpret_cast<Settings*>(GetWindowLongPtrW(dialog, DWLP_USER));
@@ -63,13 +47,13 @@ Settings& RecordOf(HWND dialog)
 void InitSettingsDialog(HWND dialog, Settings& settings)
 {
     // Typing stops where the read buffers on OK would cut the text anyway.
-    SendDlgItemMessageW(dialog, IDC_SETTINGS_SENSITIVITY, EM_LIMITTEXT, SENSITIVITY_TEXT_BYTES - 1, 0);
-    SendDlgItemMessageW(dialog, IDC_SETTINGS_PASSWORD, EM_LIMITTEXT, PASSWORD_UNITS - 1, 0);
-    SendDlgItemMessageW(dialog, IDC_SETTINGS_SMS_USER, EM_LIMITTEXT, ACCOUNT_BYTES - 1, 0);
-    SendDlgItemMessageW(dialog, IDC_SETTINGS_SMS_PASS, EM_LIMITTEXT, ACCOUNT_BYTES - 1, 0);
-    SendDlgItemMessageW(dialog, IDC_SETTINGS_NOTIFY_URL, EM_LIMITTEXT, PUSH_ADDRESS_MAX_CHARS, 0);
+    const std::pair<int, size_t> limits[] = {{IDC_SETTINGS_SENSITIVITY, SENSITIVITY_TEXT_BYTES - 1},
+        {IDC_SETTINGS_PASSWORD, PASSWORD_UNITS - 1}, {IDC_SETTINGS_SMS_USER, ACCOUNT_BYTES - 1},
+        {IDC_SETTINGS_SMS_PASS, ACCOUNT_BYTES - 1}, {IDC_SETTINGS_NOTIFY_URL, PUSH_ADDRESS_MAX_CHARS}};
+    for (const auto& [id, limit] : limits)
+        SendDlgItemMessageW(dialog, id, EM_LIMITTEXT, limit, 0);
 
-    ShowWebAddress(dialog, settings.serviceUrl);
+    SetDlgItemTextA(dialog, IDC_SETTINGS_WEB_ADDRESS, settings.serviceUrl.c_str());  // plain ASCII
     const SettingsDialogEntries shown = EntriesFromSettings(settings);
     if (shown.dailyUpdateCheck)
         SendDlgItemMessageW(dialog, IDC_SETTINGS_UPDATE_CHECK, BM_SETCHECK, BST_CHECKED, 0);
@@ -128,24 +112,12 @@ void StoreAndClose(HWND dialog)
     if (!TypedNotifyUrl(dialog, typed.notifyUrl))
         return;
     typed.sensitivityText = ReadText(dialog, IDC_SETTINGS_SENSITIVITY, SENSITIVITY_TEXT_BYTES);
-    typed.dailyUpdateCheck = IsChecked(dialog, IDC_SETTINGS_UPDATE_CHECK);
+    typed.dailyUpdateCheck = IsDlgButtonChecked(dialog, IDC_SETTINGS_UPDATE_CHECK) == BST_CHECKED;
     typed.password = ReadWideText(dialog, IDC_SETTINGS_PASSWORD, PASSWORD_UNITS);
     typed.serverUser = ReadText(dialog, IDC_SETTINGS_SMS_USER, ACCOUNT_BYTES);
     typed.serverPass = ReadText(dialog, IDC_SETTINGS_SMS_PASS, ACCOUNT_BYTES);
-    typed.useSmsService = IsChecked(dialog, IDC_SETTINGS_USE_SMS);
+    typed.useSmsService = IsDlgButtonChecked(dialog, IDC_SETTINGS_USE_SMS) == BST_CHECKED;
     EndDialog(dialog, StoreSettingsDialogEntries(RecordOf(dialog), typed) ? SETTINGS_RESULT_LOGIN : IDOK);
-}
-
-ScreenRect FrameOnScreen(HWND dialog)
-{
-    RECT rect = {};
-    GetWindowRect(GetDlgItem(dialog, IDC_SETTINGS_MEASURE_FRAME), &rect);
-    ScreenRect frame;
-    frame.left = rect.left;
-    frame.top = rect.top;
-    frame.right = rect.right;
-    frame.bottom = rect.bottom;
-    return frame;
 }
 
 void OnButtonDown(HWND dialog, LPARAM lParam)
@@ -153,10 +125,10 @@ void OnButtonDown(HWND dialog, LPARAM lParam)
     const ScreenPoint client = ClientPointFromMessage(uint32_t(lParam));
     POINT point = {client.x, client.y};
     ClientToScreen(dialog, &point);
-    ScreenPoint start;
-    start.x = point.x;
-    start.y = point.y;
-    if (BeginDrag(ProcessDragState(), start, FrameOnScreen(dialog))) {
+    RECT frame = {};
+    GetWindowRect(GetDlgItem(dialog, IDC_SETTINGS_MEASURE_FRAME), &frame);
+    if (BeginDrag(processDrag, {int32_t(point.x), int32_t(point.y)},
+                  {int32_t(frame.left), int32_t(frame.top), int32_t(frame.right), int32_t(frame.bottom)})) {
         SetCapture(dialog);
         SetCursor(LoadCursorW(nullptr, IDC_CROSS));
     }
@@ -168,20 +140,9 @@ void OnMouseMove(HWND dialog, WPARAM wParam)
     // the cursor is now rather than where it was one move ago.
     POINT cursor = {};
     GetCursorPos(&cursor);
-    ScreenPoint now;
-    now.x = cursor.x;
-    now.y = cursor.y;
-    const std::optional<int64_t> distance = DragMove(ProcessDragState(), (wParam & MK_LBUTTON) != 0, now);
-    if (distance)
+    const ScreenPoint now{int32_t(cursor.x), int32_t(cursor.y)};
+    if (const std::optional<int64_t> distance = DragMove(processDrag, (wParam & MK_LBUTTON) != 0, now))
         SetDlgItemTextA(dialog, IDC_SETTINGS_SENSITIVITY, SensitivityFieldText(*distance).c_str());
-}
-
-void OnButtonUp()
-{
-    if (EndDrag(ProcessDragState())) {
-        ReleaseCapture();
-        SetCursor(LoadCursorW(nullptr, IDC_ARROW));
-    }
 }
 
 INT_PTR SettingsDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
@@ -203,12 +164,15 @@ INT_PTR SettingsDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM 
         OnMouseMove(dialog, wParam);
         return FALSE;
     case WM_LBUTTONUP:
-        OnButtonUp();
+        if (EndDrag(processDrag)) {
+            ReleaseCapture();
+            SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+        }
         return FALSE;
     case WM_CAPTURECHANGED:
         // Closed with Escape mid-drag, or the capture taken away: no
         // button-up will come, and a later dialog must not think it drags.
-        EndDrag(ProcessDragState());
+        EndDrag(processDrag);
         return FALSE;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
