@@ -28,10 +28,8 @@ private:
 
     ScopedLibrary module_;
     GetActiveScheme getActiveScheme_ = nullptr;
-    ReadValueIndex readAc_ = nullptr;
-    ReadValueIndex readDc_ = nullptr;
-    WriteValueIndex writeAc_ = nullptr;
-    WriteValueIndex writeDc_ = nullptr;
+    ReadValueIndex read_[POWER_SOURCE_COUNT] = {};  // by PowerSource
+    WriteValueIndex write_[POWER_SOURCE_COUNT] = {};
     SetActiveScheme setActiveScheme_ = nullptr;
     AccessCheck accessCheck_ = nullptr;  // may be missing alone: then nothing counts as pinned
 };
