@@ -151,8 +151,7 @@ std::optional<GiveBackRecord> DecodeGiveBackRecord(const std::vector<uint8_t>& b
     for (uint8_t expected : MAGIC)
         in.Require(in.Int(1) == expected);
     const uint32_t version = in.Int(2);
-    if (!in.Require(version == GIVE_BACK_RECORD_VERSION || version == 1))
-        return std::nullopt;
+    in.Require(version == GIVE_BACK_RECORD_VERSION || version == 1);
 
     GiveBackRecord record;
     for (uint8_t& byte : record.power.scheme)
@@ -166,12 +165,8 @@ std::optional<GiveBackRecord> DecodeGiveBackRecord(const std::vector<uint8_t>& b
     for (SavedWord& word : record.volume.mixer)
         word = in.Saved();
     const uint32_t count = in.Int(1);
-    if (!in.Require(count <= GIVE_BACK_MAX_ENDPOINTS))
-        return std::nullopt;
-    record.volume.endpoints.resize(count);
+    record.volume.endpoints.resize(in.Require(count <= GIVE_BACK_MAX_ENDPOINTS) ? count : 0);
     for (SavedEndpointVolume& endpoint : record.volume.endpoints)
         ReadEndpoint(in, endpoint);
-    if (!in.Ok())
-        return std::nullopt;
-    return record;
+    return in.Ok() ? std::optional<GiveBackRecord>(record) : std::nullopt;
 }

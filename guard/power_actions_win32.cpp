@@ -1,7 +1,6 @@
 #include "guard/power_actions_win32.h"
 
 #include <cstring>
-#include <string>
 
 #include "win32/event_log.h"
 #include "win32/event_log_win32.h"
@@ -39,19 +38,11 @@ GUID ToGuid(const PowerScheme& scheme)
     return guid;
 }
 
-// From the system folder only, never from beside the program.
-HMODULE LoadPowrprof()
-{
-    wchar_t folder[MAX_PATH] = {};
-    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return nullptr;
-    return LoadLibraryW((std::wstring(folder) + L"\\powrprof.dll").c_str());
-}
-
 }  // namespace
 
-PowrprofPowerStore::PowrprofPowerStore() : module_(LoadPowrprof())
+// From the system folder only, never from beside the program.
+PowrprofPowerStore::PowrprofPowerStore()
+    : module_(LoadLibraryExW(L"powrprof.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32))
 {
     getActiveScheme_ = SystemFunction<GetActiveScheme>(module_.Get(), "PowerGetActiveScheme");
     bool complete = getActiveScheme_ != nullptr;

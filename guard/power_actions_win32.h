@@ -10,9 +10,7 @@
 
 class PowrprofPowerStore : public PowerStore {
 public:
-    PowrprofPowerStore();
-    PowrprofPowerStore(const PowrprofPowerStore&) = delete;
-    PowrprofPowerStore& operator=(const PowrprofPowerStore&) = delete;
+    PowrprofPowerStore();  // not copied: it owns the module (ScopedLibrary)
 
     bool ActiveScheme(PowerScheme& scheme) override;
     bool ReadAction(const PowerScheme& scheme, HeldPowerSetting setting, PowerSource source, uint32_t& value) override;

@@ -140,24 +140,22 @@ std::string SignedRequestUrl(int kind, const ServiceAccount& account, int32_t& n
 double LeadingNumber(const std::string& text)
 {
     size_t pos = SkipSpace(text);
-    bool negative = false;
-    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
-        negative = text[pos] == '-';
+    const bool negative = pos < text.size() && text[pos] == '-';
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-'))
         ++pos;
-    }
-    std::string number;
-    size_t digits = 0;
-    for (; pos < text.size() && std::isdigit(static_cast<unsigned char>(text[pos])); ++pos, ++digits)
+    // From a 0: from_chars takes no point without a digit before it.
+    std::string number = "0";
+    bool digits = false, point = false;
+    for (; pos < text.size(); ++pos) {
+        const bool digit = std::isdigit(static_cast<unsigned char>(text[pos])) != 0;
+        if (!digit && (text[pos] != '.' || point))
+            break;
+        digits = digits || digit;
+        point = point || !digit;
         number.push_back(text[pos]);
-    if (pos < text.size() && text[pos] == '.') {
-        number.push_back('.');
-        for (++pos; pos < text.size() && std::isdigit(static_cast<unsigned char>(text[pos])); ++pos, ++digits)
-            number.push_back(text[pos]);
     }
-    if (digits == 0)
+    if (!digits)
         return 0.0;
-    if (number.front() == '.')
-        number.insert(number.begin(), '0');
     double value = 0.0;
     std::from_chars(number.data(), number.data() + number.size(), value, std::chars_format::fixed);
     return negative ? -value : value;
@@ -243,8 +241,6 @@ ReplyAction ActOnReply(int kind, const std::string& replyBytes, const ServiceAcc
         action.stepIndicator = action.indicatorGreen = action.login.valid;
         if (!action.login.valid)
             action.refusal = INVALID_LOGIN_MESSAGE;
-        break;
-    default:
         break;
     }
     return action;
