@@ -8,11 +8,13 @@
 #include <commctrl.h>
 #include <wininet.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <new>
 #include <string>
+#include <utility>
 
 #include "online/service_protocol.h"
 #include "settings/settings.h"
@@ -202,16 +204,10 @@ void EndRequest(DWORD_PTR context, Request& request, bool read)
         if (session.requests.erase(context) == 0)
             return;
         request.opened = true;
-        handle = request.handle;
-        request.handle = nullptr;
+        handle = std::exchange(request.handle, nullptr);
     }
-    std::string reply;
-    if (read) {
-        DWORD length = request.buffers.dwBufferLength;
-        if (length >= REPLY_BUFFER_BYTES)
-            length = REPLY_BUFFER_BYTES - 1;
-        reply.assign(request.buffer, length);
-    }
+    const size_t length = read ? std::min<size_t>(request.buffers.dwBufferLength, REPLY_BUFFER_BYTES - 1) : 0;
+    const std::string reply(request.buffer, length);
     ScopedInternet{handle};  // closed here, before the reply is handled
     if (read)
         HandleReply(request, reply);
