@@ -15,22 +15,14 @@ constexpr wchar_t AUTOSTART_VALUE[] = L"Kestrova";
 
 void AddAutostart() noexcept
 {
-    // Long paths: the buffer grows until the whole path fits.
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, &path[0], DWORD(path.size()));
-        if (length == 0) {
-            LogFailedCall("GetModuleFileNameW", GetLastError());
-            return;
-        }
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        if (path.size() >= 32768)
-            return;
-        path.resize(path.size() * 2);
+    // Room for the longest path there is; a full buffer means a cut one.
+    std::wstring path(32768, L'\0');
+    const DWORD length = GetModuleFileNameW(nullptr, &path[0], DWORD(path.size()));
+    if (length == 0 || length >= path.size()) {
+        LogFailedCall("GetModuleFileNameW", GetLastError());
+        return;
     }
+    path.resize(length);
     // Quoted: an unquoted path with a space would run another program.
     const std::wstring command = L"\"" + path + L"\"";
     const LSTATUS status = RegSetKeyValueW(HKEY_CURRENT_USER, RUN_KEY, AUTOSTART_VALUE, REG_SZ, command.c_str(),

@@ -4,10 +4,6 @@
 
 #include "win32/event_log.h"
 
-GiveBackKeeper::GiveBackKeeper(RegistryKey* key, PowerStore& power) : key_(key), power_(power)
-{
-}
-
 bool GiveBackKeeper::Write()
 {
     if (!key_)

@@ -15,7 +15,7 @@
 // had): then nothing survives a crash, and arming still goes on.
 class GiveBackKeeper {
 public:
-    GiveBackKeeper(RegistryKey* key, PowerStore& power);
+    GiveBackKeeper(RegistryKey* key, PowerStore& power) : key_(key), power_(power) {}
 
     // The owner's power actions and the shortcut hot keys that are on saved,
     // then sleep refused. False, changing nothing, when the record could not

@@ -7,11 +7,6 @@ namespace {
 
 constexpr uint8_t MAGIC[4] = {'K', 'G', 'B', 'R'};
 
-bool Saved(const SavedWord& word)
-{
-    return word.saved;
-}
-
 bool UsableVolume(float volume)
 {
     return std::isfinite(volume) && volume >= 0.0f && volume <= 1.0f;
@@ -23,118 +18,82 @@ bool Writable(const SavedEndpointVolume& endpoint)
            endpoint.id.find(u'\0') == std::u16string::npos && (!endpoint.volumeSaved || UsableVolume(endpoint.volume));
 }
 
+// Little-endian, as many bytes as the field has.
 class Writer {
 public:
-    void Byte(uint8_t value) { bytes.push_back(value); }
-    void Half(uint16_t value)
+    void Int(uint32_t value, size_t size)
     {
-        Byte(uint8_t(value));
-        Byte(uint8_t(value >> 8));
+        for (size_t i = 0; i < size; ++i)
+            bytes.push_back(uint8_t(value >> (8 * i)));
     }
-    void Word(uint32_t value)
-    {
-        Half(uint16_t(value));
-        Half(uint16_t(value >> 16));
-    }
-    void Flag(bool value) { Byte(value ? 1 : 0); }
     void Saved(const SavedWord& word)
     {
-        Flag(word.saved);
-        Word(word.saved ? word.value : 0);
+        Int(word.saved, 1);
+        Int(word.saved ? word.value : 0, 4);
     }
 
     std::vector<uint8_t> bytes;
 };
 
-// Every read fails once the input runs out or holds a value no writer makes.
+// Once the input runs out or holds a value no writer makes, the reader has
+// failed for good and every later read gives 0; the caller asks Ok() at the end.
 class Reader {
 public:
     explicit Reader(const std::vector<uint8_t>& bytes) : bytes_(bytes) {}
 
-    bool Byte(uint8_t& value)
+    uint32_t Int(size_t size)
     {
-        if (pos_ >= bytes_.size())
-            return false;
-        value = bytes_[pos_++];
-        return true;
+        uint32_t value = 0;
+        for (size_t i = 0; i < size; ++i)
+            value |= uint32_t(Require(pos_ < bytes_.size()) ? bytes_[pos_++] : 0) << (8 * i);
+        return value;
     }
-    bool Half(uint16_t& value)
+    bool Flag()
     {
-        uint8_t low = 0, high = 0;
-        if (!Byte(low) || !Byte(high))
-            return false;
-        value = uint16_t(low | high << 8);
-        return true;
+        const uint32_t byte = Int(1);
+        return Require(byte <= 1) && byte == 1;
     }
-    bool Word(uint32_t& value)
+    SavedWord Saved()
     {
-        uint16_t low = 0, high = 0;
-        if (!Half(low) || !Half(high))
-            return false;
-        value = uint32_t(low) | uint32_t(high) << 16;
-        return true;
+        SavedWord word;
+        word.saved = Flag();
+        word.value = Int(4);
+        Require(word.saved || word.value == 0);
+        return word;
     }
-    bool Flag(bool& value)
-    {
-        uint8_t byte = 0;
-        if (!Byte(byte) || byte > 1)
-            return false;
-        value = byte == 1;
-        return true;
-    }
-    bool Saved(SavedWord& word)
-    {
-        return Flag(word.saved) && Word(word.value) && (word.saved || word.value == 0);
-    }
-    bool AtEnd() const { return pos_ == bytes_.size(); }
+    bool Require(bool condition) { return ok_ = ok_ && condition; }
+    bool Ok() const { return ok_ && pos_ == bytes_.size(); }
 
 private:
     const std::vector<uint8_t>& bytes_;
     size_t pos_ = 0;
+    bool ok_ = true;
 };
 
-uint32_t FloatBits(float value)
+void ReadEndpoint(Reader& in, SavedEndpointVolume& endpoint)
 {
-    uint32_t bits = 0;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
-
-float BitsFloat(uint32_t bits)
-{
-    float value = 0;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
-
-bool ReadEndpoint(Reader& reader, SavedEndpointVolume& endpoint)
-{
-    uint16_t units = 0;
-    if (!reader.Half(units) || units == 0 || units > GIVE_BACK_MAX_ID_UNITS)
-        return false;
-    for (uint16_t i = 0; i < units; ++i) {
-        uint16_t unit = 0;
-        if (!reader.Half(unit) || unit == 0)
-            return false;
-        endpoint.id.push_back(char16_t(unit));
-    }
-    uint32_t volumeBits = 0;
-    if (!reader.Flag(endpoint.volumeSaved) || !reader.Word(volumeBits) || !reader.Flag(endpoint.muteSaved) ||
-        !reader.Flag(endpoint.muted))
-        return false;
-    endpoint.volume = BitsFloat(volumeBits);
-    if (endpoint.volumeSaved ? !UsableVolume(endpoint.volume) : volumeBits != 0)
-        return false;
-    return endpoint.muteSaved || !endpoint.muted;
+    const uint32_t units = in.Int(2);
+    if (!in.Require(units != 0 && units <= GIVE_BACK_MAX_ID_UNITS))
+        return;
+    for (uint32_t i = 0; i < units && in.Require(true); ++i)
+        endpoint.id.push_back(char16_t(in.Int(2)));
+    in.Require(endpoint.id.find(u'\0') == std::u16string::npos);
+    endpoint.volumeSaved = in.Flag();
+    const uint32_t volumeBits = in.Int(4);
+    std::memcpy(&endpoint.volume, &volumeBits, sizeof volumeBits);
+    endpoint.muteSaved = in.Flag();
+    endpoint.muted = in.Flag();
+    in.Require(endpoint.volumeSaved ? UsableVolume(endpoint.volume) : volumeBits == 0);
+    in.Require(endpoint.muteSaved || !endpoint.muted);
 }
 
 }  // namespace
 
 bool PowerActionsRecord::Any() const
 {
-    for (const auto& button : actions)
-        for (const SavedWord& word : button)
-            if (Saved(word))
+    for (const auto& setting : actions)
+        for (const SavedWord& word : setting)
+            if (word.saved)
                 return true;
     return false;
 }
@@ -142,7 +101,7 @@ bool PowerActionsRecord::Any() const
 bool VolumeRecord::Any() const
 {
     for (const SavedWord& word : mixer)
-        if (Saved(word))
+        if (word.saved)
             return true;
     for (const SavedEndpointVolume& endpoint : endpoints)
         if (endpoint.volumeSaved || endpoint.muteSaved)
@@ -150,27 +109,19 @@ bool VolumeRecord::Any() const
     return false;
 }
 
-bool GiveBackRecord::Any() const
-{
-    for (bool cleared : shortcuts)
-        if (cleared)
-            return true;
-    return power.Any() || volume.Any();
-}
-
 std::vector<uint8_t> EncodeGiveBackRecord(const GiveBackRecord& record)
 {
     Writer out;
     for (uint8_t byte : MAGIC)
-        out.Byte(byte);
-    out.Half(GIVE_BACK_RECORD_VERSION);
+        out.Int(byte, 1);
+    out.Int(GIVE_BACK_RECORD_VERSION, 2);
     for (uint8_t byte : record.power.scheme)
-        out.Byte(byte);
-    for (const auto& button : record.power.actions)
-        for (const SavedWord& word : button)
+        out.Int(byte, 1);
+    for (const auto& setting : record.power.actions)
+        for (const SavedWord& word : setting)
             out.Saved(word);
     for (bool cleared : record.shortcuts)
-        out.Flag(cleared);
+        out.Int(cleared, 1);
     for (const SavedWord& word : record.volume.mixer)
         out.Saved(word);
 
@@ -178,15 +129,18 @@ std::vector<uint8_t> EncodeGiveBackRecord(const GiveBackRecord& record)
     for (const SavedEndpointVolume& endpoint : record.volume.endpoints)
         if (Writable(endpoint) && endpoints.size() < GIVE_BACK_MAX_ENDPOINTS)
             endpoints.push_back(&endpoint);
-    out.Byte(uint8_t(endpoints.size()));
+    out.Int(uint32_t(endpoints.size()), 1);
     for (const SavedEndpointVolume* endpoint : endpoints) {
-        out.Half(uint16_t(endpoint->id.size()));
+        out.Int(uint32_t(endpoint->id.size()), 2);
         for (char16_t unit : endpoint->id)
-            out.Half(uint16_t(unit));
-        out.Flag(endpoint->volumeSaved);
-        out.Word(endpoint->volumeSaved ? FloatBits(endpoint->volume) : 0);
-        out.Flag(endpoint->muteSaved);
-        out.Flag(endpoint->muteSaved && endpoint->muted);
+            out.Int(unit, 2);
+        uint32_t volumeBits = 0;
+        if (endpoint->volumeSaved)
+            std::memcpy(&volumeBits, &endpoint->volume, sizeof volumeBits);
+        out.Int(endpoint->volumeSaved, 1);
+        out.Int(volumeBits, 4);
+        out.Int(endpoint->muteSaved, 1);
+        out.Int(endpoint->muteSaved && endpoint->muted, 1);
     }
     return out.bytes;
 }
@@ -194,38 +148,25 @@ std::vector<uint8_t> EncodeGiveBackRecord(const GiveBackRecord& record)
 std::optional<GiveBackRecord> DecodeGiveBackRecord(const std::vector<uint8_t>& bytes)
 {
     Reader in(bytes);
-    for (uint8_t expected : MAGIC) {
-        uint8_t byte = 0;
-        if (!in.Byte(byte) || byte != expected)
-            return std::nullopt;
-    }
-    uint16_t version = 0;
-    if (!in.Half(version) || (version != GIVE_BACK_RECORD_VERSION && version != 1))
-        return std::nullopt;
+    for (uint8_t expected : MAGIC)
+        in.Require(in.Int(1) == expected);
+    const uint32_t version = in.Int(2);
+    in.Require(version == GIVE_BACK_RECORD_VERSION || version == 1);
 
     GiveBackRecord record;
     for (uint8_t& byte : record.power.scheme)
-        if (!in.Byte(byte))
-            return std::nullopt;
+        byte = uint8_t(in.Int(1));
     const size_t held = version == 1 ? HELD_POWER_SETTINGS_VERSION_1 : HELD_POWER_SETTING_COUNT;
     for (size_t setting = 0; setting < held; ++setting)
         for (SavedWord& word : record.power.actions[setting])
-            if (!in.Saved(word))
-                return std::nullopt;
+            word = in.Saved();
     for (bool& cleared : record.shortcuts)
-        if (!in.Flag(cleared))
-            return std::nullopt;
+        cleared = in.Flag();
     for (SavedWord& word : record.volume.mixer)
-        if (!in.Saved(word))
-            return std::nullopt;
-    uint8_t count = 0;
-    if (!in.Byte(count) || count > GIVE_BACK_MAX_ENDPOINTS)
-        return std::nullopt;
-    record.volume.endpoints.resize(count);
+        word = in.Saved();
+    const uint32_t count = in.Int(1);
+    record.volume.endpoints.resize(in.Require(count <= GIVE_BACK_MAX_ENDPOINTS) ? count : 0);
     for (SavedEndpointVolume& endpoint : record.volume.endpoints)
-        if (!ReadEndpoint(in, endpoint))
-            return std::nullopt;
-    if (!in.AtEnd())
-        return std::nullopt;
-    return record;
+        ReadEndpoint(in, endpoint);
+    return in.Ok() ? std::optional<GiveBackRecord>(record) : std::nullopt;
 }

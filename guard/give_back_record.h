@@ -84,7 +84,6 @@ struct GiveBackRecord {
     PowerActionsRecord power;
     ShortcutsCleared shortcuts = {};
     VolumeRecord volume;
-    bool Any() const;
 };
 
 // Endpoints past the limit, ids longer than the limit and volumes outside 0..1

@@ -2,18 +2,21 @@
 
 namespace {
 
-bool IsActive(PowerStore& store, const PowerScheme& scheme)
+// Each saved setting written, held or the owner's own; true when any write took.
+bool WriteSaved(PowerStore& store, const PowerActionsRecord& owner, bool hold)
 {
-    PowerScheme active = {};
-    return store.ActiveScheme(active) && active == scheme;
+    bool written = false;
+    for (size_t setting = 0; setting < HELD_POWER_SETTING_COUNT; ++setting)
+        for (size_t source = 0; source < POWER_SOURCE_COUNT; ++source) {
+            const SavedWord& saved = owner.actions[setting][source];
+            if (saved.saved && !(hold && saved.value == POWER_ACTION_DO_NOTHING))
+                written |= store.WriteAction(owner.scheme, HeldPowerSetting(setting), PowerSource(source),
+                                             hold ? POWER_ACTION_DO_NOTHING : saved.value);
+        }
+    return written;
 }
 
 }  // namespace
-
-uint32_t HeldPowerValue(HeldPowerSetting setting)
-{
-    return setting == POWER_ALLOW_STANDBY ? POWER_SLEEP_STATES_OFF : POWER_ACTION_DO_NOTHING;
-}
 
 PowerActionsRecord ReadPowerActions(PowerStore& store)
 {
@@ -32,30 +35,14 @@ PowerActionsRecord ReadPowerActions(PowerStore& store)
 
 void RefusePowerSleep(PowerStore& store, const PowerActionsRecord& owner)
 {
-    bool written = false;
-    for (size_t setting = 0; setting < HELD_POWER_SETTING_COUNT; ++setting)
-        for (size_t source = 0; source < POWER_SOURCE_COUNT; ++source) {
-            const SavedWord& saved = owner.actions[setting][source];
-            const uint32_t held = HeldPowerValue(HeldPowerSetting(setting));
-            if (saved.saved && saved.value != held)
-                written |= store.WriteAction(owner.scheme, HeldPowerSetting(setting), PowerSource(source), held);
-        }
     // Arming goes on whatever failed: the events still sound the alarm.
-    if (written)
+    if (WriteSaved(store, owner, true))
         store.Apply(owner.scheme);
 }
 
 void GiveBackPowerActions(PowerStore& store, const PowerActionsRecord& owner)
 {
-    if (!owner.Any())
-        return;
-    bool written = false;
-    for (size_t setting = 0; setting < HELD_POWER_SETTING_COUNT; ++setting)
-        for (size_t source = 0; source < POWER_SOURCE_COUNT; ++source) {
-            const SavedWord& saved = owner.actions[setting][source];
-            if (saved.saved)
-                written |= store.WriteAction(owner.scheme, HeldPowerSetting(setting), PowerSource(source), saved.value);
-        }
-    if (written && IsActive(store, owner.scheme))
+    PowerScheme active = {};
+    if (WriteSaved(store, owner, false) && store.ActiveScheme(active) && active == owner.scheme)
         store.Apply(owner.scheme);
 }

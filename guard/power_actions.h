@@ -11,11 +11,10 @@
 
 #include "guard/give_back_record.h"
 
+// The value every held setting has while armed: "Do nothing" for the
+// actions, and for the sleep states the same 0, "Sleep states (ACPI S1, S2,
+// and S3) are not available".
 constexpr uint32_t POWER_ACTION_DO_NOTHING = 0;
-constexpr uint32_t POWER_SLEEP_STATES_OFF = 0;  // "Sleep states (ACPI S1, S2, and S3) are not available"
-
-// The value a held setting has while armed.
-uint32_t HeldPowerValue(HeldPowerSetting setting);
 
 // The power schemes as powrprof offers them. Every call may fail: a function
 // the system lacks, a value a policy pins, a refused write.

@@ -1,8 +1,6 @@
 #include "guard/power_actions_win32.h"
-#include "win32/event_log_win32.h"
 
 #include <cstring>
-#include <string>
 
 #include "win32/event_log.h"
 #include "win32/event_log_win32.h"
@@ -27,8 +25,10 @@ const PowerSettingPlace HELD_SETTINGS[HELD_POWER_SETTING_COUNT] = {
     {&SYSTEM_BUTTON_SUBGROUP, {0x96996BC0, 0xAD50, 0x47EC, {0x92, 0x3B, 0x6F, 0x41, 0x87, 0x4D, 0xD9, 0xEB}}},
     {&SLEEP_SUBGROUP, {0xABFC2519, 0x3608, 0x4C2A, {0x94, 0xEA, 0x17, 0x1B, 0x0E, 0xD5, 0x46, 0xAB}}},
 };
-// POWER_DATA_ACCESSOR: ACCESS_AC_POWER_SETTING_INDEX, ACCESS_DC_POWER_SETTING_INDEX.
-constexpr int ACCESSORS[POWER_SOURCE_COUNT] = {0, 1};
+// By PowerSource, which is also the POWER_DATA_ACCESSOR of the access check:
+// ACCESS_AC_POWER_SETTING_INDEX, ACCESS_DC_POWER_SETTING_INDEX.
+const char* const READ_NAMES[POWER_SOURCE_COUNT] = {"PowerReadACValueIndex", "PowerReadDCValueIndex"};
+const char* const WRITE_NAMES[POWER_SOURCE_COUNT] = {"PowerWriteACValueIndex", "PowerWriteDCValueIndex"};
 
 GUID ToGuid(const PowerScheme& scheme)
 {
@@ -38,29 +38,23 @@ GUID ToGuid(const PowerScheme& scheme)
     return guid;
 }
 
-// From the system folder only, never from beside the program.
-HMODULE LoadPowrprof()
-{
-    wchar_t folder[MAX_PATH] = {};
-    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return nullptr;
-    return LoadLibraryW((std::wstring(folder) + L"\\powrprof.dll").c_str());
-}
-
 }  // namespace
 
-PowrprofPowerStore::PowrprofPowerStore() : module_(LoadPowrprof())
+// From the system folder only, never from beside the program.
+PowrprofPowerStore::PowrprofPowerStore()
+    : module_(LoadLibraryExW(L"powrprof.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32))
 {
     getActiveScheme_ = SystemFunction<GetActiveScheme>(module_.Get(), "PowerGetActiveScheme");
-    readAc_ = SystemFunction<ReadValueIndex>(module_.Get(), "PowerReadACValueIndex");
-    readDc_ = SystemFunction<ReadValueIndex>(module_.Get(), "PowerReadDCValueIndex");
-    writeAc_ = SystemFunction<WriteValueIndex>(module_.Get(), "PowerWriteACValueIndex");
-    writeDc_ = SystemFunction<WriteValueIndex>(module_.Get(), "PowerWriteDCValueIndex");
+    bool complete = getActiveScheme_ != nullptr;
+    for (size_t source = 0; source < POWER_SOURCE_COUNT; ++source) {
+        read_[source] = SystemFunction<ReadValueIndex>(module_.Get(), READ_NAMES[source]);
+        write_[source] = SystemFunction<WriteValueIndex>(module_.Get(), WRITE_NAMES[source]);
+        complete = complete && read_[source] && write_[source];
+    }
     setActiveScheme_ = SystemFunction<SetActiveScheme>(module_.Get(), "PowerSetActiveScheme");
     accessCheck_ = SystemFunction<AccessCheck>(module_.Get(), "PowerSettingAccessCheck");
     // Half a set would read what it cannot give back, or write what it never read.
-    if (!getActiveScheme_ || !readAc_ || !readDc_ || !writeAc_ || !writeDc_ || !setActiveScheme_) {
+    if (!complete || !setActiveScheme_) {
         getActiveScheme_ = nullptr;
         LogEvent("powrprof lacks the power scheme functions: arming will not hold the lid, the buttons or sleep.");
     }
@@ -87,11 +81,10 @@ bool PowrprofPowerStore::ReadAction(const PowerScheme& scheme, HeldPowerSetting 
         return false;
     const GUID guid = ToGuid(scheme);
     DWORD index = 0;
-    ReadValueIndex read = source == POWER_ON_AC ? readAc_ : readDc_;
     const PowerSettingPlace& place = HELD_SETTINGS[setting];
-    const DWORD status = read(nullptr, &guid, place.subgroup, &place.setting, &index);
+    const DWORD status = read_[source](nullptr, &guid, place.subgroup, &place.setting, &index);
     if (status != ERROR_SUCCESS) {
-        LogFailedCall(source == POWER_ON_AC ? "PowerReadACValueIndex" : "PowerReadDCValueIndex", status);
+        LogFailedCall(READ_NAMES[source], status);
         return false;
     }
     value = index;
@@ -106,17 +99,16 @@ bool PowrprofPowerStore::WriteAction(const PowerScheme& scheme, HeldPowerSetting
     const PowerSettingPlace& place = HELD_SETTINGS[setting];
     // A value that a policy sets cannot be changed by us, and should not be.
     if (accessCheck_) {
-        const DWORD access = accessCheck_(ACCESSORS[source], &place.setting);
+        const DWORD access = accessCheck_(int(source), &place.setting);
         if (access != ERROR_SUCCESS) {
             LogFailedCall("PowerSettingAccessCheck", access);
             return false;
         }
     }
     const GUID guid = ToGuid(scheme);
-    WriteValueIndex write = source == POWER_ON_AC ? writeAc_ : writeDc_;
-    const DWORD status = write(nullptr, &guid, place.subgroup, &place.setting, value);
+    const DWORD status = write_[source](nullptr, &guid, place.subgroup, &place.setting, value);
     if (status != ERROR_SUCCESS)
-        LogFailedCall(source == POWER_ON_AC ? "PowerWriteACValueIndex" : "PowerWriteDCValueIndex", status);
+        LogFailedCall(WRITE_NAMES[source], status);
     return status == ERROR_SUCCESS;
 }
 

@@ -10,9 +10,7 @@
 
 class PowrprofPowerStore : public PowerStore {
 public:
-    PowrprofPowerStore();
-    PowrprofPowerStore(const PowrprofPowerStore&) = delete;
-    PowrprofPowerStore& operator=(const PowrprofPowerStore&) = delete;
+    PowrprofPowerStore();  // not copied: it owns the module (ScopedLibrary)
 
     bool ActiveScheme(PowerScheme& scheme) override;
     bool ReadAction(const PowerScheme& scheme, HeldPowerSetting setting, PowerSource source, uint32_t& value) override;
@@ -28,10 +26,8 @@ private:
 
     ScopedLibrary module_;
     GetActiveScheme getActiveScheme_ = nullptr;
-    ReadValueIndex readAc_ = nullptr;
-    ReadValueIndex readDc_ = nullptr;
-    WriteValueIndex writeAc_ = nullptr;
-    WriteValueIndex writeDc_ = nullptr;
+    ReadValueIndex read_[POWER_SOURCE_COUNT] = {};  // by PowerSource
+    WriteValueIndex write_[POWER_SOURCE_COUNT] = {};
     SetActiveScheme setActiveScheme_ = nullptr;
     AccessCheck accessCheck_ = nullptr;  // may be missing alone: then nothing counts as pinned
 };

@@ -8,11 +8,13 @@
 #include <commctrl.h>
 #include <wininet.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <new>
 #include <string>
+#include <utility>
 
 #include "online/service_protocol.h"
 #include "settings/settings.h"
@@ -98,11 +100,6 @@ UtcDate TodayUtc()
     return UtcDate{now.wYear, now.wMonth, now.wDay};
 }
 
-WPARAM PostableDate(const UtcDate& date)
-{
-    return MAKELONG(MAKEWORD(date.day, date.month), date.year);
-}
-
 std::wstring WidenUrl(const std::string& url)
 {
     int units = MultiByteToWideChar(CP_ACP, 0, url.c_str(), int(url.size()), nullptr, 0);
@@ -116,11 +113,8 @@ LRESULT WatchdogWindowProcBody(HWND window, UINT message, WPARAM wParam, LPARAM 
 {
     if (message == WM_CANCEL_WATCHDOG) {
         // A cancel from an older login leaves the newer login's timer alone.
-        ServiceSession& session = Session();
-        std::unique_lock<std::mutex> hold(session.lock);
-        const bool newest = ReplyStillWanted(KIND_ACCOUNT_INFO, uint32_t(wParam), session.newestLogin);
-        hold.unlock();
-        if (newest)
+        std::lock_guard<std::mutex> hold(Session().lock);
+        if (ReplyStillWanted(KIND_ACCOUNT_INFO, uint32_t(wParam), Session().newestLogin))
             KillTimer(window, WATCHDOG_TIMER);
         return 0;
     }
@@ -183,8 +177,10 @@ void HandleReply(const Request& request, const std::string& reply)
         Post(windows.indicator, PBM_SETBARCOLOR, 0, RGB(0, 255, 0));
     if (action.answersLogin)
         Post(windows.dialog, MAIN_MESSAGE_LOGIN_ANSWERED, action.login.valid, LPARAM(action.login.balance));
-    if (action.updateChecked)
-        Post(windows.dialog, MAIN_MESSAGE_UPDATE_CHECKED, PostableDate(TodayUtc()), 0);
+    if (action.updateChecked) {
+        const UtcDate today = TodayUtc();  // read back by PostedDate
+        Post(windows.dialog, MAIN_MESSAGE_UPDATE_CHECKED, MAKELONG(MAKEWORD(today.day, today.month), today.year), 0);
+    }
     if (action.nextKind != 0)
         IssueRequest(action.nextKind, action.nextUrl, request.login, request.account);
     if (!action.offeredPage.empty())
@@ -208,19 +204,11 @@ void EndRequest(DWORD_PTR context, Request& request, bool read)
         if (session.requests.erase(context) == 0)
             return;
         request.opened = true;
-        handle = request.handle;
-        request.handle = nullptr;
+        handle = std::exchange(request.handle, nullptr);
     }
-    std::string reply;
-    if (read) {
-        DWORD length = request.buffers.dwBufferLength;
-        if (length >= REPLY_BUFFER_BYTES)
-            length = REPLY_BUFFER_BYTES - 1;
-        reply.assign(request.buffer, length);
-    }
-    {
-        const ScopedInternet closing(handle);
-    }
+    const size_t length = read ? std::min<size_t>(request.buffers.dwBufferLength, REPLY_BUFFER_BYTES - 1) : 0;
+    const std::string reply(request.buffer, length);
+    ScopedInternet{handle};  // closed here, before the reply is handled
     if (read)
         HandleReply(request, reply);
 }
@@ -297,10 +285,7 @@ void OnOpenComplete(DWORD_PTR context, Request& request, HINTERNET returned, DWO
 // calling thread before it returns.
 void IssueRequest(int kind, const std::string& url, uint32_t login, const ServiceAccount& account)
 {
-    const RequestPointer request = std::make_shared<Request>();
-    request->kind = kind;
-    request->login = login;
-    request->account = account;
+    const RequestPointer request = std::make_shared<Request>(Request{kind, login, account});
     ServiceSession& session = Session();
     HINTERNET internet;
     DWORD_PTR context;
@@ -310,11 +295,9 @@ void IssueRequest(int kind, const std::string& url, uint32_t login, const Servic
         context = ++session.lastContext;
         session.requests[context] = request;
     }
-    HINTERNET handle;
-    if (kind == KIND_UPDATE_CHECK)
-        handle = InternetOpenUrlW(internet, WidenUrl(url).c_str(), nullptr, 0, REQUEST_FLAGS, context);
-    else
-        handle = InternetOpenUrlA(internet, url.c_str(), nullptr, 0, REQUEST_FLAGS, context);
+    const HINTERNET handle = kind == KIND_UPDATE_CHECK
+                                 ? InternetOpenUrlW(internet, WidenUrl(url).c_str(), nullptr, 0, REQUEST_FLAGS, context)
+                                 : InternetOpenUrlA(internet, url.c_str(), nullptr, 0, REQUEST_FLAGS, context);
     if (handle) {
         // Done at once: a completion may never come, so it is run here.
         OnOpenComplete(context, *request, handle, 0);

@@ -21,11 +21,6 @@ bool IsUnreserved(unsigned char c)
     return std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~';
 }
 
-bool IsDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
 // C-locale white space, as the reply may come from any server.
 size_t SkipSpace(const std::string& text)
 {
@@ -55,33 +50,19 @@ ServiceAccount ServiceAccountOf(const Settings& settings)
 
 size_t ReplyReadSize(int kind)
 {
-    switch (kind) {
-    case KIND_UPDATE_CHECK:
-        return 4;
-    case KIND_ALARM_NOTICE:
-        return 7;
-    case KIND_NONCE:
-        return 4;
-    case KIND_ACCOUNT_INFO:
-        return 10;
-    default:
-        return 0;
-    }
+    // By RequestKind: the update check, the alarm notice, the nonce, the account.
+    constexpr size_t SIZES[] = {0, 4, 7, 4, 10};
+    return kind >= KIND_UPDATE_CHECK && kind <= KIND_ACCOUNT_INFO ? SIZES[kind] : 0;
 }
 
 bool ShouldReadReply(int kind, uint32_t errorCode, uint32_t httpStatus)
 {
-    if (ReplyReadSize(kind) == 0 || errorCode != 0)
-        return false;
-    return kind == KIND_ALARM_NOTICE || Is2xx(httpStatus);
+    return ReplyReadSize(kind) != 0 && errorCode == 0 && (kind == KIND_ALARM_NOTICE || Is2xx(httpStatus));
 }
 
 size_t ReplyBytesToRead(int kind, uint32_t httpStatus)
 {
-    size_t size = ReplyReadSize(kind);
-    if (kind == KIND_ALARM_NOTICE && !Is2xx(httpStatus))
-        ++size;
-    return size;
+    return ReplyReadSize(kind) + (kind == KIND_ALARM_NOTICE && !Is2xx(httpStatus) ? 1 : 0);
 }
 
 ReadStep ReadStepOfCall(bool returned, uint32_t lastError)
@@ -101,16 +82,12 @@ std::string PercentEncode(const std::string& value)
 {
     static const char HEX[] = "0123456789ABCDEF";
     std::string encoded;
-    encoded.reserve(value.size());
     for (char c : value) {
-        unsigned char byte = static_cast<unsigned char>(c);
-        if (IsUnreserved(byte)) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (IsUnreserved(byte))
             encoded.push_back(c);
-        } else {
-            encoded.push_back('%');
-            encoded.push_back(HEX[byte >> 4]);
-            encoded.push_back(HEX[byte & 15]);
-        }
+        else
+            encoded += {'%', HEX[byte >> 4], HEX[byte & 15]};
     }
     return encoded;
 }
@@ -163,24 +140,22 @@ std::string SignedRequestUrl(int kind, const ServiceAccount& account, int32_t& n
 double LeadingNumber(const std::string& text)
 {
     size_t pos = SkipSpace(text);
-    bool negative = false;
-    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
-        negative = text[pos] == '-';
+    const bool negative = pos < text.size() && text[pos] == '-';
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-'))
         ++pos;
-    }
-    std::string number;
-    size_t digits = 0;
-    for (; pos < text.size() && IsDigit(text[pos]); ++pos, ++digits)
+    // From a 0: from_chars takes no point without a digit before it.
+    std::string number = "0";
+    bool digits = false, point = false;
+    for (; pos < text.size(); ++pos) {
+        const bool digit = std::isdigit(static_cast<unsigned char>(text[pos])) != 0;
+        if (!digit && (text[pos] != '.' || point))
+            break;
+        digits = digits || digit;
+        point = point || !digit;
         number.push_back(text[pos]);
-    if (pos < text.size() && text[pos] == '.') {
-        number.push_back('.');
-        for (++pos; pos < text.size() && IsDigit(text[pos]); ++pos, ++digits)
-            number.push_back(text[pos]);
     }
-    if (digits == 0)
+    if (!digits)
         return 0.0;
-    if (number.front() == '.')
-        number.insert(number.begin(), '0');
     double value = 0.0;
     std::from_chars(number.data(), number.data() + number.size(), value, std::chars_format::fixed);
     return negative ? -value : value;
@@ -203,14 +178,11 @@ AccountVerdict JudgeAccountReply(const std::string& replyBytes)
 
 const char* AlarmRefusal(const std::string& replyBytes)
 {
-    std::string text = ReplyText(replyBytes);
-    if (text == "INVALID")
-        return INVALID_LOGIN_MESSAGE;
-    if (text == "NOSMS")
-        return NO_CREDIT_MESSAGE;
-    if (text == "CELL")
-        return CELL_NOT_VALIDATED_MESSAGE;
-    return nullptr;
+    const std::string text = ReplyText(replyBytes);
+    return text == "INVALID" ? INVALID_LOGIN_MESSAGE
+           : text == "NOSMS" ? NO_CREDIT_MESSAGE
+           : text == "CELL"  ? CELL_NOT_VALIDATED_MESSAGE
+                             : nullptr;
 }
 
 bool OffersNewerVersion(const std::string& replyBytes)
@@ -239,9 +211,7 @@ void RecordUpdateCheck(Settings& settings, const UtcDate& today)
 
 bool ReplyStillWanted(int kind, uint32_t login, uint32_t newestLogin)
 {
-    if (kind != KIND_NONCE && kind != KIND_ACCOUNT_INFO)
-        return true;
-    return login == newestLogin;
+    return (kind != KIND_NONCE && kind != KIND_ACCOUNT_INFO) || login == newestLogin;
 }
 
 ReplyAction ActOnReply(int kind, const std::string& replyBytes, const ServiceAccount& account, int32_t& nonce)
@@ -271,8 +241,6 @@ ReplyAction ActOnReply(int kind, const std::string& replyBytes, const ServiceAcc
         action.stepIndicator = action.indicatorGreen = action.login.valid;
         if (!action.login.valid)
             action.refusal = INVALID_LOGIN_MESSAGE;
-        break;
-    default:
         break;
     }
     return action;
