@@ -56,10 +56,9 @@ DWORD failedError = 0;
 ScopedHandle hookThread;
 ScopedHandle hookAnswered;
 
-// From Arm to Disarm: the guard dialog, which the audio notices and the
-// callback edge post to from any thread.
+// From Arm to Disarm, and armed while set: the guard dialog, which the audio
+// notices and the callback edge post to from any thread.
 std::atomic<HWND> guardWindow{nullptr};
-std::atomic<bool> armed{false};
 
 // The hook handle given to CallNextHookEx is ignored by Windows, so none is
 // kept where the procedures could see it.
@@ -221,11 +220,6 @@ void AskHookThread(UINT message) noexcept
     WaitForMultipleObjects(2, waits, FALSE, INFINITE);
 }
 
-void PostCallbackFailureAlarm() noexcept
-{
-    PostToGuard(WM_APP_ALARM, WPARAM(AlarmCause::CallbackFailure));
-}
-
 }  // namespace
 
 bool Arm(HWND guardDialog, const GuardConfig& config)
@@ -250,8 +244,6 @@ bool Arm(HWND guardDialog, const GuardConfig& config)
         return false;
     }
     guardWindow = guardDialog;
-    armed = true;
-    SetArmedFailureAction(PostCallbackFailureAlarm);
     return true;
 }
 
@@ -263,8 +255,6 @@ void Disarm()
         WaitForSingleObject(hookThread.Get(), INFINITE);
         hookThread.Reset();
     }
-    armed = false;
-    SetArmedFailureAction(nullptr);
     guardWindow = nullptr;
 }
 
@@ -301,5 +291,10 @@ HWND ArmedGuardWindow() noexcept
 
 bool GuardArmed() noexcept
 {
-    return armed;
+    return guardWindow != nullptr;
+}
+
+void PostCallbackFailureAlarm() noexcept
+{
+    PostToGuard(WM_APP_ALARM, WPARAM(AlarmCause::CallbackFailure));
 }

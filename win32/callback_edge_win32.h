@@ -4,22 +4,15 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <cstdio>
 #include <utility>
 
 #include "win32/callback_edge.h"
 #include "win32/event_log.h"
 
-// What starts the alarm while a guard is armed; null while none is. The
-// guard sets it at arming and clears it at disarming.
-using ArmedFailureAction = void (*)() noexcept;
-inline std::atomic<ArmedFailureAction> armedFailureAction{nullptr};
-
-inline void SetArmedFailureAction(ArmedFailureAction action) noexcept
-{
-    armedFailureAction.store(action);
-}
+// Posts the alarm to the armed guard's dialog, never waiting; nothing while
+// none is armed (guard/input_hooks_win32.cpp).
+void PostCallbackFailureAlarm() noexcept;
 
 // The alarm is posted before the line is logged: the log waits on the disk.
 // The low-level hook procedures, which must never wait, have a handler of
@@ -29,8 +22,7 @@ inline void OnCallbackFailure(const char* what) noexcept
     OutputDebugStringA("Kestrova: unexpected failure in a callback: ");
     OutputDebugStringA(what);
     OutputDebugStringA("\n");
-    if (const ArmedFailureAction action = armedFailureAction.load())
-        action();
+    PostCallbackFailureAlarm();
     char line[LOG_TEXT_LIMIT];  // no allocation: this may follow a failed one
     std::snprintf(line, sizeof line, "A failure in a callback: %s", what);
     LogEvent(line);
