@@ -25,7 +25,6 @@
 #include "guard/guard_thread_win32.h"
 #include "guard/input_hooks_win32.h"
 #include "guard/password_rules.h"
-#include "guard/siren_win32.h"
 #include "guard/volume_guard_win32.h"
 #include "online/push_sender_win32.h"
 #include "online/service_calls_win32.h"
@@ -94,13 +93,13 @@ void BringGuardDesktopToFront() noexcept
 // While the siren sounds: the device of arming, when another one is the
 // default now (the laptop's speakers, after a USB or Bluetooth device made
 // itself the default), sounds a siren of its own, forced like the default.
-void SoundOnArmingDevice(VolumeGuard& volume)
+void SoundOnArmingDevice(VolumeGuard& volume, DeviceSiren& second)
 {
     const std::u16string device = volume.ForceArmingEndpoint();
     if (device.empty())
-        StopSirenOn();
+        StopSirenOn(second);
     else
-        StartSirenOn(device);
+        StartSirenOn(second, device);
 }
 
 // Until told the siren has started, going out of scope starts it: a step
@@ -131,8 +130,8 @@ void RestartAlarmSound(GuardDialogData& data)
     StartSiren();
     siren.started = true;
     // The second siren's stream may have died too, even on the same device.
-    StopSirenOn();
-    SoundOnArmingDevice(volume);
+    StopSirenOn(data.siren.second);
+    SoundOnArmingDevice(volume, data.siren.second);
 }
 
 // Any change from the line status at arming counts, plugging in as well.
@@ -511,7 +510,7 @@ INT_PTR GuardDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
             GetVolumeGuard().FollowDefaultEndpoint(data->siren.sounding);
             if (data->siren.sounding) {
                 StartSiren();
-                SoundOnArmingDevice(GetVolumeGuard());
+                SoundOnArmingDevice(GetVolumeGuard(), data->siren.second);
             }
         }
         return TRUE;
@@ -541,7 +540,7 @@ void StartAlarm(const GuardConfig& config, SirenState& state, AlarmCause cause)
     siren.started = true;
     if (!state.startedMs)
         state.startedMs = GetTickCount64();
-    SoundOnArmingDevice(volume);
+    SoundOnArmingDevice(volume, state.second);
     // After the sirens, so that the message and the disk can never hold them up.
     QueueAlarmPush(config.push, AlarmCauseText(cause));
     LogEvent(std::string("Alarm: ") + AlarmCauseText(cause));
@@ -551,7 +550,7 @@ void StopAlarm(SirenState& state)
 {
     state.sounding = false;
     StopSiren();
-    StopSirenOn();
+    StopSirenOn(state.second);
     GetVolumeGuard().Restore();
 }
 

@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "guard/alarm_cause.h"
+#include "guard/siren_win32.h"
 
 struct GuardConfig;
 
@@ -38,10 +39,11 @@ void StartSiren() noexcept;
 void StopSiren() noexcept;
 
 // Whether a guard's siren sounds, and since when (GetTickCount64) for the
-// owner's disarmed message; on the guard thread.
+// owner's disarmed message, and its second siren; on the guard thread.
 struct SirenState {
     bool sounding = false;
     std::optional<unsigned long long> startedMs;
+    DeviceSiren second;
 };
 
 // Does nothing while the siren sounds. Otherwise, once per alarm and in this

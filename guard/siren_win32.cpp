@@ -8,27 +8,12 @@
 
 #include <algorithm>
 #include <cstring>
-#include <string>
 
 #include "win32/data_resource_win32.h"
 #include "win32/event_log_win32.h"
 #include "resource_ids.h"
 
 namespace {
-
-// The looping siren on one waveOut device, open while it sounds; the guard
-// thread's. Never destroyed: that thread may still use it as the process ends.
-struct DeviceSiren {
-    HWAVEOUT wave = nullptr;
-    WAVEHDR header = {};
-    std::u16string endpoint;  // the one it sounds on; empty when silent
-};
-
-DeviceSiren& SecondSiren()
-{
-    static DeviceSiren* siren = new DeviceSiren();
-    return *siren;
-}
 
 // The waveOut device that plays to this endpoint (the mapping of "Device
 // Roles for Legacy Windows Multimedia Applications").
@@ -87,12 +72,11 @@ bool FindWave(const DataResource& file, WAVEFORMATEX& format, WAVEHDR& header)
 
 }  // namespace
 
-void StartSirenOn(const std::u16string& endpoint) noexcept
+void StartSirenOn(DeviceSiren& siren, const std::u16string& endpoint) noexcept
 {
-    DeviceSiren& siren = SecondSiren();
     if (endpoint.empty() || siren.endpoint == endpoint)
         return;
-    StopSirenOn();
+    StopSirenOn(siren);
     UINT device = 0;
     if (!WaveOutDeviceOf(endpoint, device))
         return LogFailedCall("waveOutMessage(DRV_QUERYFUNCTIONINSTANCEID)", ERROR_NOT_FOUND);
@@ -112,14 +96,13 @@ void StartSirenOn(const std::u16string& endpoint) noexcept
         result = waveOutWrite(siren.wave, &siren.header, sizeof siren.header);
     if (result != MMSYSERR_NOERROR) {
         LogFailedCall("waveOutWrite", result);
-        return StopSirenOn();
+        return StopSirenOn(siren);
     }
     siren.endpoint = endpoint;
 }
 
-void StopSirenOn() noexcept
+void StopSirenOn(DeviceSiren& siren) noexcept
 {
-    DeviceSiren& siren = SecondSiren();
     if (!siren.wave)
         return;
     waveOutReset(siren.wave);  // hands the buffer back at once

@@ -3,9 +3,21 @@
 // guard dialog plays on the default device (StartSiren).
 #pragma once
 
+#include <windows.h>
+
+#include <mmsystem.h>
+
 #include <string>
 
-// On the guard thread only. Starting it on the endpoint it already sounds on
-// changes nothing; on another, it moves there.
-void StartSirenOn(const std::u16string& endpoint) noexcept;
-void StopSirenOn() noexcept;
+// The looping siren on one waveOut device, open while it sounds; the guard
+// dialog's.
+struct DeviceSiren {
+    HWAVEOUT wave = nullptr;
+    WAVEHDR header = {};
+    std::u16string endpoint;  // the one it sounds on; empty when silent
+};
+
+// Starting it on the endpoint it already sounds on changes nothing; on
+// another, it moves there.
+void StartSirenOn(DeviceSiren& siren, const std::u16string& endpoint) noexcept;
+void StopSirenOn(DeviceSiren& siren) noexcept;
