@@ -49,12 +49,12 @@ bool GiveBackLeftOverRecord() noexcept
     }
 }
 
-void SaveAndChangeForArming() noexcept
+void SaveAndChangeForArming(VolumeGuard& volume) noexcept
 {
     try {
         GiveBackMachine& machine = Machine();
         // The listener is in place before the first forcing reads a value.
-        GetVolumeGuard().SetSavedListener(
+        volume.SetSavedListener(
             [&machine](const VolumeRecord& saved) { machine.keeper.VolumeSaved(saved); });
         const ShortcutsCleared on = ShortcutHotKeysOn();
         const bool recorded = machine.keeper.Arm(on);

@@ -2,6 +2,8 @@
 // handle, powrprof, the accessibility hot keys, the mixer and Core Audio.
 #pragma once
 
+class VolumeGuard;
+
 // At start-up, once the settings are loaded and before any dialog: what a
 // record left by an armed process that never unlocked holds is given back.
 // True when there was such a record.
@@ -9,6 +11,6 @@ bool GiveBackLeftOverRecord() noexcept;
 // At arming, on the guard thread, before anything else changes: the owner's
 // values saved, then sleep refused and the shortcut hot keys switched off;
 // from then on each volume the alarm saves is added to the record.
-void SaveAndChangeForArming() noexcept;
+void SaveAndChangeForArming(VolumeGuard& volume) noexcept;
 // At unlock, after the alarm gave the sound back.
 void GiveBackAtUnlock() noexcept;

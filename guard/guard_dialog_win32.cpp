@@ -123,7 +123,7 @@ void RestartAlarmSound(GuardDialogData& data)
         return;
     BringGuardDesktopToFront();
     SirenOnUnwind siren;
-    VolumeGuard& volume = GetVolumeGuard();
+    VolumeGuard& volume = *data.siren.volume;
     volume.FollowDefaultEndpoint(true);
     volume.ForceFullVolume();
     volume.Unmute();
@@ -270,7 +270,7 @@ void HoldSystemRunning(ScopedHandle& request)
 void RefuseArming(HWND dialog, GuardDialogData& data, const char* call)
 {
     LogFailedCall(call, GetLastError());
-    GetVolumeGuard().CloseMixer();
+    data.siren.volume->CloseMixer();
     data.refusedCall = call;
     EndDialog(dialog, GUARD_RESULT_REFUSED);
 }
@@ -280,7 +280,8 @@ void InitGuardDialog(HWND dialog, GuardDialogData& data)
     // No siren, no guard: checked before anything on the machine changes, so
     // the guard thread can show the fatal box on the owner's desktop and
     // nothing is left to give back.
-    if (!TryOpenMixerWithWindow(dialog)) {
+    data.siren.volume = OpenVolumeGuard(dialog);
+    if (!data.siren.volume) {
         EndDialog(dialog, GUARD_RESULT_NO_SOUND);
         return;
     }
@@ -295,7 +296,7 @@ void InitGuardDialog(HWND dialog, GuardDialogData& data)
         return RefuseArming(dialog, data, "SetTimer");
     // What arming changes on the machine is saved (and flushed) before it
     // changes; the autostart value follows the record.
-    SaveAndChangeForArming();
+    SaveAndChangeForArming(*data.siren.volume);
     HoldSystemRunning(data.runningRequest);
     // Blind without its hooks: what arming changed goes back at once.
     if (!Arm(dialog, data.config)) {
@@ -340,7 +341,7 @@ void Unlock(HWND dialog, GuardDialogData& data, WORD id)
         notice.Reset();
     data.sessionNotice.Reset();
     data.desktopSwitch.Reset();
-    GetVolumeGuard().CloseMixer();
+    data.siren.volume->CloseMixer();
     data.runningRequest.Reset();
     GiveBackAtUnlock();
     const uint32_t wrong = data.wrongPasswords.Count();
@@ -487,9 +488,9 @@ INT_PTR GuardDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     case MM_MIXM_LINE_CHANGE:
     case MM_MIXM_CONTROL_CHANGE:
         // Our own writes send these too; they find full and unmuted and stop.
-        if (armed && data->siren.sounding && (GetVolumeGuard().IsMuted() || GetVolumeGuard().IsBelowFull())) {
-            GetVolumeGuard().ForceFullVolume();
-            GetVolumeGuard().Unmute();
+        if (armed && data->siren.sounding && (data->siren.volume->IsMuted() || data->siren.volume->IsBelowFull())) {
+            data->siren.volume->ForceFullVolume();
+            data->siren.volume->Unmute();
         }
         return FALSE;
 
@@ -501,16 +502,16 @@ INT_PTR GuardDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         return TRUE;
     case WM_APP_ENDPOINT_CHANGED:
         if (armed && data->siren.sounding)
-            GetVolumeGuard().ReforceEndpoint();
+            data->siren.volume->ReforceEndpoint();
         return TRUE;
     case WM_APP_DEFAULT_DEVICE_CHANGED:
         // Earphones, a headset, a dock: the new default is reached, and while
         // the siren sounds forced and sounding too.
         if (armed) {
-            GetVolumeGuard().FollowDefaultEndpoint(data->siren.sounding);
+            data->siren.volume->FollowDefaultEndpoint(data->siren.sounding);
             if (data->siren.sounding) {
                 StartSiren();
-                SoundOnArmingDevice(GetVolumeGuard(), data->siren.second);
+                SoundOnArmingDevice(*data->siren.volume, data->siren.second);
             }
         }
         return TRUE;
@@ -533,7 +534,7 @@ void StartAlarm(const GuardConfig& config, SirenState& state, AlarmCause cause)
     if (config.flags & FLAG_SMS_SERVICE)
         SendAlarmNotice(config.account);
     BringGuardDesktopToFront();
-    VolumeGuard& volume = GetVolumeGuard();
+    VolumeGuard& volume = *state.volume;
     volume.ForceFullVolume();
     volume.Unmute();
     StartSiren();
@@ -551,7 +552,7 @@ void StopAlarm(SirenState& state)
     state.sounding = false;
     StopSiren();
     StopSirenOn(state.second);
-    GetVolumeGuard().Restore();
+    state.volume->Restore();
 }
 
 AlarmCause PowerSettingAlarm(const POWERBROADCAST_SETTING& notice, uint32_t flags, BYTE acLineStatusAtArming,

@@ -11,6 +11,7 @@
 
 #include "guard/alarm_cause.h"
 #include "guard/siren_win32.h"
+#include "guard/volume_guard.h"
 
 struct GuardConfig;
 
@@ -39,11 +40,13 @@ void StartSiren() noexcept;
 void StopSiren() noexcept;
 
 // Whether a guard's siren sounds, and since when (GetTickCount64) for the
-// owner's disarmed message, and its second siren; on the guard thread.
+// owner's disarmed message; its second siren and its volume, open from
+// arming; on the guard thread.
 struct SirenState {
     bool sounding = false;
     std::optional<unsigned long long> startedMs;
     DeviceSiren second;
+    std::unique_ptr<VolumeGuard> volume;
 };
 
 // Does nothing while the siren sounds. Otherwise, once per alarm and in this

@@ -33,7 +33,7 @@ public:
     virtual bool SetMute(bool muted) = 0;
 };
 
-// One per process. What it saves is what the owner had before the first
+// One per arming. What it saves is what the owner had before the first
 // forcing of an alarm: re-forcing during the same alarm (after someone turned
 // the sound down) keeps those values, and Restore drops them once written, so
 // an unlock after no alarm writes nothing. A value whose read failed is not

@@ -59,16 +59,16 @@ void Write(const std::wstring& path, const std::string& text)
     fclose(file);
 }
 
-uint32_t MasterVolume()
+uint32_t MasterVolume(VolumeGuard& volume)
 {
-    COrvekMixer& mixer = GetVolumeGuard().Mixer();
+    COrvekMixer& mixer = volume.Mixer();
     mixer.SelectControl(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME);
     return mixer.GetValue();
 }
 
-std::string MasterText()
+std::string MasterText(VolumeGuard& volume)
 {
-    return "master=" + std::to_string(MasterVolume());
+    return "master=" + std::to_string(MasterVolume(volume));
 }
 
 DWORD WINAPI RunGuard(LPVOID config) noexcept
@@ -108,14 +108,16 @@ int wmain(int argc, wchar_t** argv)
     if (mode == L"alarm") {
         const GuardConfig config;  // no SMS service, no push address
         SirenState sounding;
-        if (!TryOpenMixerWithWindow(nullptr))  // as at arming: the endpoint is reached here
+        sounding.volume = OpenVolumeGuard(nullptr);  // as at arming: the endpoint is reached here
+        if (!sounding.volume)
             SoundFatal(nullptr);
-        COrvekMixer& mixer = GetVolumeGuard().Mixer();
+        VolumeGuard& volume = *sounding.volume;
+        COrvekMixer& mixer = volume.Mixer();
         mixer.SelectControl(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME);
         mixer.SetValue(0x4000);
         if (argc > 3 && std::wstring(argv[3]) == L"failing")
-            GetVolumeGuard().SetSavedListener([](const VolumeRecord&) { throw std::bad_alloc(); });
-        const std::string before = MasterText();
+            volume.SetSavedListener([](const VolumeRecord&) { throw std::bad_alloc(); });
+        const std::string before = MasterText(volume);
         LARGE_INTEGER frequency, start, end;
         QueryPerformanceFrequency(&frequency);
         QueryPerformanceCounter(&start);
@@ -127,10 +129,10 @@ int wmain(int argc, wchar_t** argv)
         }
         QueryPerformanceCounter(&end);
         const long long micros = (end.QuadPart - start.QuadPart) * 1000000 / frequency.QuadPart;
-        Write(dir + L"playing", before + "\n" + MasterText() + "\nstart_us=" + std::to_string(micros) + failed);
+        Write(dir + L"playing", before + "\n" + MasterText(volume) + "\nstart_us=" + std::to_string(micros) + failed);
         WaitFor(dir + L"stop");
         StopAlarm(sounding);
-        Write(dir + L"stopped", MasterText());
+        Write(dir + L"stopped", MasterText(volume));
         WaitFor(dir + L"quit");
         return 0;
     }
@@ -159,7 +161,8 @@ int wmain(int argc, wchar_t** argv)
         return 0;
     }
     if (mode == L"mixer") {
-        GetVolumeGuard();
+        if (!OpenVolumeGuard(nullptr))
+            SoundFatal(nullptr);
         return 0;
     }
     return 2;

@@ -73,7 +73,8 @@ DWORD WINAPI GuardThread(LPVOID ready) noexcept
     PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
     SirenState guardSounding;
     sirenSounding = &guardSounding;
-    if (!TryOpenMixerWithWindow(nullptr))
+    guardSounding.volume = OpenVolumeGuard(nullptr);
+    if (!guardSounding.volume)
         SoundFatal(nullptr);
     const HWND guardWindow = CreateMessageWindow(L"HookAnswerGuard", GuardWindowProc);
     armed = Arm(guardWindow, config);
@@ -90,7 +91,7 @@ DWORD WINAPI GuardThread(LPVOID ready) noexcept
     Disarm();
     StopAlarm(guardSounding);
     DestroyWindow(guardWindow);
-    GetVolumeGuard().CloseMixer();
+    guardSounding.volume->CloseMixer();
     return 0;
 }
 
