@@ -7,36 +7,17 @@
 #include "win32/event_log.h"
 #include "guard/accessibility_win32.h"
 #include "guard/autostart_win32.h"
-#include "guard/give_back.h"
-#include "guard/power_actions_win32.h"
 #include "guard/volume_guard_win32.h"
 #include "settings/registry_store_win32.h"
 
 static_assert(REGISTRY_TYPE_BINARY == REG_BINARY, "REG_BINARY");
 
-namespace {
-
-// A key handle of its own on the settings key: the settings record's handle
-// is closed at the save at exit, which may come while the guard still runs.
-struct GiveBackMachine {
-    OpenedKey key = CreateSettingsRegistryStore()->OpenOrCreate();
-    PowrprofPowerStore power;
-    GiveBackKeeper keeper{key.key.get(), power};
-};
-
-GiveBackMachine& Machine()
-{
-    // Never destroyed: the guard thread may use it until the process ends.
-    static GiveBackMachine* machine = new GiveBackMachine();
-    return *machine;
-}
-
-}  // namespace
+GiveBackMachine::GiveBackMachine() : key(CreateSettingsRegistryStore()->OpenOrCreate()) {}
 
 bool GiveBackLeftOverRecord() noexcept
 {
     try {
-        GiveBackMachine& machine = Machine();
+        GiveBackMachine machine;
         if (!machine.key.key)
             return false;
         return GiveBackLeftOver(*machine.key.key, machine.power, [](const GiveBackRecord& record) {
@@ -49,15 +30,16 @@ bool GiveBackLeftOverRecord() noexcept
     }
 }
 
-void SaveAndChangeForArming(VolumeGuard& volume) noexcept
+std::unique_ptr<GiveBackMachine> SaveAndChangeForArming(VolumeGuard& volume) noexcept
 {
+    std::unique_ptr<GiveBackMachine> machine;  // kept whatever throws: it may hold a record
     try {
-        GiveBackMachine& machine = Machine();
+        machine = std::make_unique<GiveBackMachine>();
+        GiveBackKeeper& keeper = machine->keeper;
         // The listener is in place before the first forcing reads a value.
-        volume.SetSavedListener(
-            [&machine](const VolumeRecord& saved) { machine.keeper.VolumeSaved(saved); });
+        volume.SetSavedListener([&keeper](const VolumeRecord& saved) { keeper.VolumeSaved(saved); });
         const ShortcutsCleared on = ShortcutHotKeysOn();
-        const bool recorded = machine.keeper.Arm(on);
+        const bool recorded = keeper.Arm(on);
         // Whether or not the record could be written, a kill should still
         // reach the owner's phone at the next sign-in.
         AddAutostart();
@@ -70,12 +52,15 @@ void SaveAndChangeForArming(VolumeGuard& volume) noexcept
         // Out of memory: arming goes on, the guard matters more than what it
         // would give back.
     }
+    return machine;
 }
 
-void GiveBackAtUnlock() noexcept
+void GiveBackAtUnlock(GiveBackMachine* machine) noexcept
 {
+    if (!machine)
+        return;
     try {
-        GiveBackKeeper& keeper = Machine().keeper;
+        GiveBackKeeper& keeper = machine->keeper;
         SetShortcutHotKeys(keeper.ClearedShortcuts(), true);
         keeper.Unlock();
         RemoveAutostart();

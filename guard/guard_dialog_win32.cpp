@@ -52,6 +52,7 @@ struct SessionNoticeCloser {
 struct GuardDialogData {
     explicit GuardDialogData(const GuardConfig& guardConfig) : config(guardConfig) {}
     const GuardConfig& config;  // the guard thread's copy of the settings
+    std::unique_ptr<GiveBackMachine> giveBack;  // before the siren's volume, which reports to it
     SirenState siren;
     BYTE acLineStatusAtArming = 0;
     bool guardDesktopSeen = false;  // the guard's desktop has had the input since arming
@@ -296,12 +297,12 @@ void InitGuardDialog(HWND dialog, GuardDialogData& data)
         return RefuseArming(dialog, data, "SetTimer");
     // What arming changes on the machine is saved (and flushed) before it
     // changes; the autostart value follows the record.
-    SaveAndChangeForArming(*data.siren.volume);
+    data.giveBack = SaveAndChangeForArming(*data.siren.volume);
     HoldSystemRunning(data.runningRequest);
     // Blind without its hooks: what arming changed goes back at once.
     if (!Arm(dialog, data.config)) {
         data.runningRequest.Reset();
-        GiveBackAtUnlock();
+        GiveBackAtUnlock(data.giveBack.get());
         return RefuseArming(dialog, data, "SetWindowsHookExW");
     }
     LogEvent(ArmedEventText(data.config.flags));
@@ -343,7 +344,7 @@ void Unlock(HWND dialog, GuardDialogData& data, WORD id)
     data.desktopSwitch.Reset();
     data.siren.volume->CloseMixer();
     data.runningRequest.Reset();
-    GiveBackAtUnlock();
+    GiveBackAtUnlock(data.giveBack.get());
     const uint32_t wrong = data.wrongPasswords.Count();
     std::optional<int64_t> sirenSeconds;
     if (data.siren.startedMs)
