@@ -100,6 +100,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     split.Update(message.data() + cut, message.size() - cut);
     const std::string hash = MakeLoginHash(password, nonce);
     FUZZ_CHECK(DigestToHex(split.Final()) == hash);
-    FUZZ_CHECK(Md5Hex(message) == hash);
+    Md5Context whole;
+    whole.Update(message.data(), message.size());
+    FUZZ_CHECK(DigestToHex(whole.Final()) == hash);
     return 0;
 }
