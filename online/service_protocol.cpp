@@ -30,12 +30,6 @@ size_t SkipSpace(const std::string& text)
     return pos;
 }
 
-std::string SignedRequestQuery(const std::string& user, int32_t nonce, const std::string& hash)
-{
-    return "?u=" + PercentEncode(user) + "&n=" + PercentEncode(std::to_string(nonce)) +
-           "&h=" + PercentEncode(hash);
-}
-
 bool Is2xx(uint32_t httpStatus)
 {
     return httpStatus >= 200 && httpStatus <= 299;
@@ -97,16 +91,11 @@ std::string NonceUrl(const std::string& base, const std::string& user)
     return base + "/beta/lastnonce.php?e=" + PercentEncode(user);
 }
 
-std::string AccountInfoUrl(const std::string& base, const std::string& user, int32_t nonce,
-                           const std::string& hash)
+std::string SignedUrl(int kind, const std::string& base, const std::string& user, int32_t nonce,
+                      const std::string& hash)
 {
-    return base + "/beta/accountinfo.php" + SignedRequestQuery(user, nonce, hash);
-}
-
-std::string AlarmNoticeUrl(const std::string& base, const std::string& user, int32_t nonce,
-                           const std::string& hash)
-{
-    return base + "/beta/alarm.php" + SignedRequestQuery(user, nonce, hash);
+    return base + (kind == KIND_ALARM_NOTICE ? "/beta/alarm.php" : "/beta/accountinfo.php") + "?u=" +
+           PercentEncode(user) + "&n=" + PercentEncode(std::to_string(nonce)) + "&h=" + PercentEncode(hash);
 }
 
 std::string UpdateCheckUrl(const std::string& base)
@@ -132,9 +121,7 @@ std::string SignedRequestUrl(int kind, const ServiceAccount& account, int32_t& n
 {
     // Through unsigned: past the largest int it wraps, where + 1 would overflow.
     nonce = int32_t(uint32_t(nonce) + 1u);
-    const std::string hash = MakeLoginHash(account.pass, nonce);
-    return kind == KIND_ALARM_NOTICE ? AlarmNoticeUrl(account.serviceUrl, account.user, nonce, hash)
-                                     : AccountInfoUrl(account.serviceUrl, account.user, nonce, hash);
+    return SignedUrl(kind, account.serviceUrl, account.user, nonce, MakeLoginHash(account.pass, nonce));
 }
 
 double LeadingNumber(const std::string& text)

@@ -55,10 +55,9 @@ ReadStep ReadStepOfCompletion(uint32_t errorCode);
 std::string PercentEncode(const std::string& value);
 
 std::string NonceUrl(const std::string& base, const std::string& user);
-std::string AccountInfoUrl(const std::string& base, const std::string& user, int32_t nonce,
-                           const std::string& hash);
-std::string AlarmNoticeUrl(const std::string& base, const std::string& user, int32_t nonce,
-                           const std::string& hash);
+// The account request's URL, or the alarm notice's for KIND_ALARM_NOTICE.
+std::string SignedUrl(int kind, const std::string& base, const std::string& user, int32_t nonce,
+                      const std::string& hash);
 std::string UpdateCheckUrl(const std::string& base);
 std::string HomePageUrl(const std::string& base);
 
