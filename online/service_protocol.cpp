@@ -177,16 +177,12 @@ bool OffersNewerVersion(const std::string& replyBytes)
     return LeadingNumber(ReplyText(replyBytes)) > PROGRAM_VERSION;
 }
 
-bool UpdateCheckDue(int8_t lastDay, int8_t lastMonth, int16_t lastYear, const UtcDate& today)
-{
-    return !(lastDay == today.day && lastMonth == today.month && lastYear == today.year);
-}
-
 bool TakeUpdateCheck(Settings& settings, const UtcDate& today)
 {
     settings.SetFlag(FLAG_RESERVED_200, false);
     return settings.HasFlag(FLAG_DAILY_UPDATE_CHECK) &&
-           UpdateCheckDue(settings.lastCheckedDay, settings.lastCheckedMonth, settings.lastCheckedYear, today);
+           !(settings.lastCheckedDay == today.day && settings.lastCheckedMonth == today.month &&
+             settings.lastCheckedYear == today.year);
 }
 
 void RecordUpdateCheck(Settings& settings, const UtcDate& today)
