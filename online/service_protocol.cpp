@@ -16,20 +16,6 @@ const char* const CELL_NOT_VALIDATED_MESSAGE =
 
 namespace {
 
-bool IsUnreserved(unsigned char c)
-{
-    return std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~';
-}
-
-// C-locale white space, as the reply may come from any server.
-size_t SkipSpace(const std::string& text)
-{
-    size_t pos = 0;
-    while (pos < text.size() && text[pos] != '\0' && std::strchr(" \t\n\v\f\r", text[pos]))
-        ++pos;
-    return pos;
-}
-
 bool Is2xx(uint32_t httpStatus)
 {
     return httpStatus >= 200 && httpStatus <= 299;
@@ -78,7 +64,7 @@ std::string PercentEncode(const std::string& value)
     std::string encoded;
     for (char c : value) {
         const unsigned char byte = static_cast<unsigned char>(c);
-        if (IsUnreserved(byte))
+        if (std::isalnum(byte) || c == '-' || c == '.' || c == '_' || c == '~')
             encoded.push_back(c);
         else
             encoded += {'%', HEX[byte >> 4], HEX[byte & 15]};
@@ -126,7 +112,10 @@ std::string SignedRequestUrl(int kind, const ServiceAccount& account, int32_t& n
 
 double LeadingNumber(const std::string& text)
 {
-    size_t pos = SkipSpace(text);
+    // C-locale white space, as the reply may come from any server.
+    size_t pos = 0;
+    while (pos < text.size() && text[pos] != '\0' && std::strchr(" \t\n\v\f\r", text[pos]))
+        ++pos;
     const bool negative = pos < text.size() && text[pos] == '-';
     if (pos < text.size() && (text[pos] == '+' || text[pos] == '-'))
         ++pos;
