@@ -4,7 +4,6 @@
 
 #include "win32/callback_edge_win32.h"
 #include "app/main_dialog_rules.h"
-#include "app/ui_resources_win32.h"
 #include "guard/guard_thread_win32.h"
 #include "guard/password_rules.h"
 #include "online/service_calls_win32.h"
@@ -82,7 +81,6 @@ INT_PTR MainDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
             EndDialog(dialog, MAIN_RESULT_LOCK);
             return TRUE;
         case IDC_MAIN_SETTINGS: {
-            GetUiResources();
             const INT_PTR stored = RunSettingsDialog(dialog, settings);
             if (stored == IDOK || stored == SETTINGS_RESULT_LOGIN)
                 SaveOwnerSettings(*owner);

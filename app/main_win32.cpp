@@ -88,8 +88,9 @@ int RunProgram()
             RemoveAutostart();
     });
 
+    // Common controls, GDI+ and the pictures, for every dialog from here on.
+    GetUiResources();
     if (settings.HasFlag(FLAG_AGREEMENT_PENDING)) {
-        GetUiResources();
         RunAgreementDialog(settings);
         // Declined: nothing is saved, so the agreement is asked for again.
         if (settings.HasFlag(FLAG_AGREEMENT_PENDING))
@@ -97,7 +98,6 @@ int RunProgram()
         SaveOwnerSettings(owner);
     }
     if (settings.HasFlag(FLAG_SHOW_WARNING)) {
-        GetUiResources();
         RunWarningDialog(settings);
         if (!settings.HasFlag(FLAG_SHOW_WARNING))
             SaveOwnerSettings(owner);
@@ -106,7 +106,6 @@ int RunProgram()
     // Each lock starts a guard with its own copy of the settings, not kept:
     // it ends itself at unlock.
     for (;;) {
-        GetUiResources();
         if (RunMainDialog(owner) != MAIN_RESULT_LOCK)
             break;
         StartGuardThread(GuardConfigFrom(settings));

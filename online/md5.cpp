@@ -30,21 +30,6 @@ constexpr uint32_t SINES[64] = {
 
 }  // namespace
 
-Md5Context::Md5Context()
-{
-    Reset();
-}
-
-void Md5Context::Reset()
-{
-    state[0] = 0x67452301;
-    state[1] = 0xefcdab89;
-    state[2] = 0x98badcfe;
-    state[3] = 0x10325476;
-    totalBytes = 0;
-    buffered = 0;
-}
-
 void Md5Context::Transform(const uint8_t block[64])
 {
     uint32_t words[16];
@@ -123,13 +108,6 @@ Md5Digest Md5Context::Final()
     return digest;
 }
 
-Md5Digest Md5(const void* data, size_t length)
-{
-    Md5Context md5;
-    md5.Update(data, length);
-    return md5.Final();
-}
-
 std::string DigestToHex(const Md5Digest& digest)
 {
     static const char HEX[] = "0123456789abcdef";
@@ -140,9 +118,4 @@ std::string DigestToHex(const Md5Digest& digest)
         text.push_back(HEX[byte & 15]);
     }
     return text;
-}
-
-std::string Md5Hex(const std::string& message)
-{
-    return DigestToHex(Md5(message.data(), message.size()));
 }

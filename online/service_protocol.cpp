@@ -16,26 +16,6 @@ const char* const CELL_NOT_VALIDATED_MESSAGE =
 
 namespace {
 
-bool IsUnreserved(unsigned char c)
-{
-    return std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~';
-}
-
-// C-locale white space, as the reply may come from any server.
-size_t SkipSpace(const std::string& text)
-{
-    size_t pos = 0;
-    while (pos < text.size() && text[pos] != '\0' && std::strchr(" \t\n\v\f\r", text[pos]))
-        ++pos;
-    return pos;
-}
-
-std::string SignedRequestQuery(const std::string& user, int32_t nonce, const std::string& hash)
-{
-    return "?u=" + PercentEncode(user) + "&n=" + PercentEncode(std::to_string(nonce)) +
-           "&h=" + PercentEncode(hash);
-}
-
 bool Is2xx(uint32_t httpStatus)
 {
     return httpStatus >= 200 && httpStatus <= 299;
@@ -84,7 +64,7 @@ std::string PercentEncode(const std::string& value)
     std::string encoded;
     for (char c : value) {
         const unsigned char byte = static_cast<unsigned char>(c);
-        if (IsUnreserved(byte))
+        if (std::isalnum(byte) || c == '-' || c == '.' || c == '_' || c == '~')
             encoded.push_back(c);
         else
             encoded += {'%', HEX[byte >> 4], HEX[byte & 15]};
@@ -97,16 +77,11 @@ std::string NonceUrl(const std::string& base, const std::string& user)
     return base + "/beta/lastnonce.php?e=" + PercentEncode(user);
 }
 
-std::string AccountInfoUrl(const std::string& base, const std::string& user, int32_t nonce,
-                           const std::string& hash)
+std::string SignedUrl(int kind, const std::string& base, const std::string& user, int32_t nonce,
+                      const std::string& hash)
 {
-    return base + "/beta/accountinfo.php" + SignedRequestQuery(user, nonce, hash);
-}
-
-std::string AlarmNoticeUrl(const std::string& base, const std::string& user, int32_t nonce,
-                           const std::string& hash)
-{
-    return base + "/beta/alarm.php" + SignedRequestQuery(user, nonce, hash);
+    return base + (kind == KIND_ALARM_NOTICE ? "/beta/alarm.php" : "/beta/accountinfo.php") + "?u=" +
+           PercentEncode(user) + "&n=" + PercentEncode(std::to_string(nonce)) + "&h=" + PercentEncode(hash);
 }
 
 std::string UpdateCheckUrl(const std::string& base)
@@ -132,14 +107,15 @@ std::string SignedRequestUrl(int kind, const ServiceAccount& account, int32_t& n
 {
     // Through unsigned: past the largest int it wraps, where + 1 would overflow.
     nonce = int32_t(uint32_t(nonce) + 1u);
-    const std::string hash = MakeLoginHash(account.pass, nonce);
-    return kind == KIND_ALARM_NOTICE ? AlarmNoticeUrl(account.serviceUrl, account.user, nonce, hash)
-                                     : AccountInfoUrl(account.serviceUrl, account.user, nonce, hash);
+    return SignedUrl(kind, account.serviceUrl, account.user, nonce, MakeLoginHash(account.pass, nonce));
 }
 
 double LeadingNumber(const std::string& text)
 {
-    size_t pos = SkipSpace(text);
+    // C-locale white space, as the reply may come from any server.
+    size_t pos = 0;
+    while (pos < text.size() && text[pos] != '\0' && std::strchr(" \t\n\v\f\r", text[pos]))
+        ++pos;
     const bool negative = pos < text.size() && text[pos] == '-';
     if (pos < text.size() && (text[pos] == '+' || text[pos] == '-'))
         ++pos;
@@ -190,16 +166,12 @@ bool OffersNewerVersion(const std::string& replyBytes)
     return LeadingNumber(ReplyText(replyBytes)) > PROGRAM_VERSION;
 }
 
-bool UpdateCheckDue(int8_t lastDay, int8_t lastMonth, int16_t lastYear, const UtcDate& today)
-{
-    return !(lastDay == today.day && lastMonth == today.month && lastYear == today.year);
-}
-
 bool TakeUpdateCheck(Settings& settings, const UtcDate& today)
 {
     settings.SetFlag(FLAG_RESERVED_200, false);
     return settings.HasFlag(FLAG_DAILY_UPDATE_CHECK) &&
-           UpdateCheckDue(settings.lastCheckedDay, settings.lastCheckedMonth, settings.lastCheckedYear, today);
+           !(settings.lastCheckedDay == today.day && settings.lastCheckedMonth == today.month &&
+             settings.lastCheckedYear == today.year);
 }
 
 void RecordUpdateCheck(Settings& settings, const UtcDate& today)

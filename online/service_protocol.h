@@ -55,10 +55,9 @@ ReadStep ReadStepOfCompletion(uint32_t errorCode);
 std::string PercentEncode(const std::string& value);
 
 std::string NonceUrl(const std::string& base, const std::string& user);
-std::string AccountInfoUrl(const std::string& base, const std::string& user, int32_t nonce,
-                           const std::string& hash);
-std::string AlarmNoticeUrl(const std::string& base, const std::string& user, int32_t nonce,
-                           const std::string& hash);
+// The account request's URL, or the alarm notice's for KIND_ALARM_NOTICE.
+std::string SignedUrl(int kind, const std::string& base, const std::string& user, int32_t nonce,
+                      const std::string& hash);
 std::string UpdateCheckUrl(const std::string& base);
 std::string HomePageUrl(const std::string& base);
 
@@ -124,11 +123,9 @@ struct UtcDate {
     int day = 0;
 };
 
-// Due unless the stored date is today's (equality only: an earlier or a
-// later date lets the check run).
-bool UpdateCheckDue(int8_t lastDay, int8_t lastMonth, int16_t lastYear, const UtcDate& today);
 // Whether to ask for the current version now, on the main thread: only with
-// the daily check on and not yet answered today. Clears FLAG_RESERVED_200
+// the daily check on and the stored date not today's (equality only: an
+// earlier or a later date lets the check run). Clears FLAG_RESERVED_200
 // either way.
 bool TakeUpdateCheck(Settings& settings, const UtcDate& today);
 // Stores the date of the last answered check in the record (low 8 bits of

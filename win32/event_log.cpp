@@ -13,28 +13,13 @@ size_t SequenceLength(std::string_view text, size_t at)
 {
     const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[at + i]); };
     const unsigned char lead = byte(0);
-    size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
     if (lead < 0x80)
         return 1;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0)
-            low = 0xA0;
-        if (lead == 0xED)
-            high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0)
-            low = 0x90;
-        if (lead == 0xF4)
-            high = 0x8F;
-    } else {
-        return 0;
-    }
-    if (at + length > text.size() || byte(1) < low || byte(1) > high)
+    const size_t length = lead < 0xC2 ? 0 : lead <= 0xDF ? 2 : lead <= 0xEF ? 3 : lead <= 0xF4 ? 4 : 0;
+    // The second byte's range: narrower after E0, ED, F0 and F4.
+    const unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    const unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+    if (length == 0 || at + length > text.size() || byte(1) < low || byte(1) > high)
         return 0;
     for (size_t i = 2; i < length; ++i) {
         if (byte(i) < 0x80 || byte(i) > 0xBF)

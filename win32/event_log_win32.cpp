@@ -83,12 +83,9 @@ void WriteLine(std::string_view utf8Text)
         return;
     }
     const std::wstring folder = std::wstring(base.Get()) + L"\\Kestrova";
-    if (!CreateDirectoryW(folder.c_str(), nullptr)) {
-        const DWORD error = GetLastError();
-        if (error != ERROR_ALREADY_EXISTS) {
-            Report("CreateDirectoryW", error, line.c_str());
-            return;
-        }
+    if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+        Report("CreateDirectoryW", GetLastError(), line.c_str());
+        return;
     }
     const std::wstring current = folder + L"\\kestrova.log";
     RollOverFor(current, folder + L"\\kestrova.old.log", line.size());

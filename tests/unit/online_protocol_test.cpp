@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "online/md5.h"
 #include "online/service_protocol.h"
 #include "settings/settings.h"
 
@@ -46,9 +45,9 @@ TEST(ReplyActions, EachKindWithTheBodyTheCallbackReads)
         std::string action;
         int32_t nonceAfter;
     } cases[] = {
-        {KIND_NONCE, "41", 0, "step " + account + "42&h=" + Md5Hex("secret42") + " ", 42},
-        {KIND_NONCE, "123456", 0, "step " + account + "1235&h=" + Md5Hex("secret1235") + " ", 1235},  // 4 bytes
-        {KIND_NONCE, "oops", 5, "step " + account + "1&h=" + Md5Hex("secret1") + " ", 1},
+        {KIND_NONCE, "41", 0, "step " + account + "42&h=5ce06e46867de8252365147b667f1c20 ", 42},
+        {KIND_NONCE, "123456", 0, "step " + account + "1235&h=a7d5261776978be6facd99d4a4f32874 ", 1235},  // 4 bytes
+        {KIND_NONCE, "oops", 5, "step " + account + "1&h=e52d98c459819a11775936d8dfbb7929 ", 1},
         {KIND_ACCOUNT_INFO, "VALID42", 7, "cancel step green valid 42 ", 7},
         {KIND_ACCOUNT_INFO, "VALID12345678", 7, "cancel step green valid 12345 ", 7},  // 10 bytes
         {KIND_ACCOUNT_INFO, "VALID", 7, "cancel invalid " + invalid, 7},
@@ -74,7 +73,7 @@ TEST(ReplyActions, AlarmAfterLoginUsesTheServiceNoncePlusTwo)
     int32_t nonce = 0;
     ActOnReply(KIND_NONCE, "41", ACCOUNT, nonce);
     EXPECT_EQ(SignedRequestUrl(KIND_ALARM_NOTICE, ACCOUNT, nonce),
-              ACCOUNT.serviceUrl + "/beta/alarm.php?u=kim&n=43&h=" + Md5Hex("secret43"));
+              ACCOUNT.serviceUrl + "/beta/alarm.php?u=kim&n=43&h=01ab598e0258dfe22e5c51ffd44decec");
     EXPECT_EQ(nonce, 43);
 }
 

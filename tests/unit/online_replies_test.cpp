@@ -3,6 +3,7 @@
 #include <string>
 
 #include "online/service_protocol.h"
+#include "settings/settings.h"
 
 namespace {
 
@@ -133,14 +134,21 @@ TEST(UpdateReply, NewerOnlyWhenStrictlyHigher)
 
 TEST(UpdateDate, DueUnlessTheStoredDateIsToday)
 {
-    UtcDate today{2024, 3, 15};
-    EXPECT_FALSE(UpdateCheckDue(15, 3, 2024, today));
-    EXPECT_TRUE(UpdateCheckDue(14, 3, 2024, today));
-    EXPECT_TRUE(UpdateCheckDue(16, 3, 2024, today));  // a later date runs too
-    EXPECT_TRUE(UpdateCheckDue(15, 4, 2024, today));
-    EXPECT_TRUE(UpdateCheckDue(15, 3, 2023, today));
-    EXPECT_TRUE(UpdateCheckDue(15, 3, 2025, today));
-    EXPECT_TRUE(UpdateCheckDue(0, 0, 0, today));  // never checked
+    const auto due = [](int8_t day, int8_t month, int16_t year) {
+        Settings settings;
+        settings.SetFlag(FLAG_DAILY_UPDATE_CHECK, true);
+        settings.lastCheckedDay = day;
+        settings.lastCheckedMonth = month;
+        settings.lastCheckedYear = year;
+        return TakeUpdateCheck(settings, UtcDate{2024, 3, 15});
+    };
+    EXPECT_FALSE(due(15, 3, 2024));
+    EXPECT_TRUE(due(14, 3, 2024));
+    EXPECT_TRUE(due(16, 3, 2024));  // a later date runs too
+    EXPECT_TRUE(due(15, 4, 2024));
+    EXPECT_TRUE(due(15, 3, 2023));
+    EXPECT_TRUE(due(15, 3, 2025));
+    EXPECT_TRUE(due(0, 0, 0));  // never checked
 }
 
 }  // namespace

@@ -61,15 +61,15 @@ TEST(ServiceUrls, NonceRequest)
 TEST(ServiceUrls, SignedRequestsCarryUserNonceAndHash)
 {
     std::string hash = MakeLoginHash("secret", 42);
-    EXPECT_EQ(AccountInfoUrl(BASE, "kim", 42, hash),
+    EXPECT_EQ(SignedUrl(KIND_ACCOUNT_INFO, BASE, "kim", 42, hash),
               BASE + "/beta/accountinfo.php?u=kim&n=42&h=5ce06e46867de8252365147b667f1c20");
-    EXPECT_EQ(AlarmNoticeUrl(BASE, "kim", 43, MakeLoginHash("secret", 43)),
+    EXPECT_EQ(SignedUrl(KIND_ALARM_NOTICE, BASE, "kim", 43, MakeLoginHash("secret", 43)),
               BASE + "/beta/alarm.php?u=kim&n=43&h=01ab598e0258dfe22e5c51ffd44decec");
 }
 
 TEST(ServiceUrls, UserNameCannotInjectParameters)
 {
-    std::string url = AccountInfoUrl(BASE, "a b&n=1+c#d%", 42, "00");
+    std::string url = SignedUrl(KIND_ACCOUNT_INFO, BASE, "a b&n=1+c#d%", 42, "00");
     EXPECT_EQ(url, BASE + "/beta/accountinfo.php?u=a%20b%26n%3D1%2Bc%23d%25&n=42&h=00");
     EXPECT_EQ(std::count(url.begin(), url.end(), '&'), 2);
     EXPECT_EQ(url.find('#'), std::string::npos);
@@ -78,7 +78,7 @@ TEST(ServiceUrls, UserNameCannotInjectParameters)
 
 TEST(ServiceUrls, NegativeNonceKeepsItsSign)
 {
-    EXPECT_EQ(AlarmNoticeUrl(BASE, "kim", -7, "x"), BASE + "/beta/alarm.php?u=kim&n=-7&h=x");
+    EXPECT_EQ(SignedUrl(KIND_ALARM_NOTICE, BASE, "kim", -7, "x"), BASE + "/beta/alarm.php?u=kim&n=-7&h=x");
 }
 
 TEST(ServiceUrls, UpdateCheckAndHomePage)
