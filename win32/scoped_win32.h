@@ -1,8 +1,7 @@
 // Owners for Win32 handles and COM pointers: each closes what it holds, once,
-// when it goes out of scope or is reset. Header only, and here in app/ beside
-// the other Win32 headers every subsystem already includes from, so that
-// guard/, settings/, online/ and the test programs need no new link.
-// GDI+ owners live in app/gdiplus_win32.h, with GDI+'s own headers.
+// when it goes out of scope or is reset. Header only, in the leaf folder
+// every subsystem includes from, so that no program part needs a new link.
+// GDI+ owners live in win32/gdiplus_win32.h, with GDI+'s own headers.
 #pragma once
 
 #include <windows.h>
