@@ -30,6 +30,17 @@ void ShowBalance(HWND dialog, int32_t balance)
     SetDlgItemTextA(dialog, IDC_MAIN_BALANCE, SmsBalanceText(balance).c_str());
 }
 
+// The settings dialog over the main one: what OK stored is saved at once,
+// and a changed SMS account logs in again.
+void ChangeSettings(HWND dialog, OwnerState& owner)
+{
+    const INT_PTR stored = RunSettingsDialog(dialog, owner.settings);
+    if (stored == IDOK || stored == SETTINGS_RESULT_LOGIN)
+        SaveOwnerSettings(owner);
+    if (stored == SETTINGS_RESULT_LOGIN)
+        StartAccountCheck(ServiceAccountOf(owner.settings));
+}
+
 INT_PTR MainDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_INITDIALOG) {
@@ -68,8 +79,7 @@ INT_PTR MainDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
                 MessageBoxA(dialog,
                             "Set an unlock password first.\nWithout one, anybody could unlock the guard with Enter.",
                             "Warning", MB_OK | MB_ICONWARNING);
-                if (RunSettingsDialog(dialog, settings))
-                    SaveOwnerSettings(*owner);
+                ChangeSettings(dialog, *owner);
                 return TRUE;
             }
             if (LockNeedsLoginQuestion(settings.flags, owner->loggedIn) &&
@@ -80,14 +90,9 @@ INT_PTR MainDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
                 return TRUE;
             EndDialog(dialog, MAIN_RESULT_LOCK);
             return TRUE;
-        case IDC_MAIN_SETTINGS: {
-            const INT_PTR stored = RunSettingsDialog(dialog, settings);
-            if (stored == IDOK || stored == SETTINGS_RESULT_LOGIN)
-                SaveOwnerSettings(*owner);
-            if (stored == SETTINGS_RESULT_LOGIN)
-                StartAccountCheck(ServiceAccountOf(settings));
+        case IDC_MAIN_SETTINGS:
+            ChangeSettings(dialog, *owner);
             return TRUE;
-        }
         case IDC_MAIN_SIGN_UP:
             RunOnStaThread(OpenInBrowser, SignUpPageUrl(settings.serviceUrl));
             return TRUE;
