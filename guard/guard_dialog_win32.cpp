@@ -56,6 +56,7 @@ struct GuardDialogData {
     SirenState siren;
     BYTE acLineStatusAtArming = 0;
     bool guardDesktopSeen = false;  // the guard's desktop has had the input since arming
+    bool desktopNameFailed = false;
     bool lidStateKnown = false;
     bool batteryLowTold = false;
     WrongPasswords wrongPasswords;  // the fifth sounds; the count goes to the disarmed message
@@ -173,8 +174,13 @@ void WatchDesktop(GuardDialogData& data)
     const ScopedDesktop desktop(OpenInputDesktop(0, FALSE, DESKTOP_SWITCHDESKTOP));
     wchar_t name[256] = {};
     DWORD needed = 0;
-    if (desktop && !GetUserObjectInformationW(desktop.Get(), UOI_NAME, name, sizeof name - sizeof name[0], &needed))
-        LogFailedCall("GetUserObjectInformationW", GetLastError());  // read as empty: another desktop
+    // A name that cannot be read reads as empty: another desktop. Logged once
+    // per arming: the tick would write ten lines a second.
+    if (desktop && !GetUserObjectInformationW(desktop.Get(), UOI_NAME, name, sizeof name - sizeof name[0], &needed) &&
+        !data.desktopNameFailed) {
+        data.desktopNameFailed = true;
+        LogFailedCall("GetUserObjectInformationW", GetLastError());
+    }
     // wchar_t is UTF-16 on Windows; a view, so the 100 ms tick allocates nothing.
     switch (WatchInputDesktop(bool(desktop), reinterpret_cast<const char16_t*>(name), data.guardDesktopSeen)) {
     case DesktopWatch::Nothing:
