@@ -44,10 +44,6 @@ constexpr wchar_t ARMED_REASON[] = L"Kestrova alarm is armed";
 // Of the few seconds Windows gives a session's programs to end.
 constexpr unsigned STOPPED_PUSH_WAIT_MS = 3000;
 
-struct SessionNoticeCloser {
-    static void Close(HWND window) noexcept { WTSUnRegisterSessionNotification(window); }
-};
-
 // What one guard dialog keeps between its messages, on the guard thread alone.
 struct GuardDialogData {
     explicit GuardDialogData(const GuardConfig& guardConfig) : config(guardConfig) {}
@@ -63,7 +59,7 @@ struct GuardDialogData {
     ScopedDeviceNotice hidNotice;
     ScopedSuspendResumeNotice suspendResume;
     ScopedPowerSettingNotice powerSettings[3];
-    UniqueHandle<HWND, SessionNoticeCloser> sessionNotice;
+    UniqueHandle<HWND, WTSUnRegisterSessionNotification> sessionNotice;
     ScopedWinEvent desktopSwitch;
     ScopedHandle runningRequest;
     const char* refusedCall = nullptr;  // what failed when arming was refused

@@ -14,11 +14,5 @@ using std::min;
 
 #include "win32/scoped_win32.h"
 
-struct GdiplusImageCloser {
-    static void Close(Gdiplus::GpImage* image) noexcept { Gdiplus::DllExports::GdipDisposeImage(image); }
-};
-struct GdiplusGraphicsCloser {
-    static void Close(Gdiplus::GpGraphics* graphics) noexcept { Gdiplus::DllExports::GdipDeleteGraphics(graphics); }
-};
-using ScopedGdiplusBitmap = UniqueHandle<Gdiplus::GpBitmap*, GdiplusImageCloser>;
-using ScopedGdiplusGraphics = UniqueHandle<Gdiplus::GpGraphics*, GdiplusGraphicsCloser>;
+using ScopedGdiplusBitmap = UniqueHandle<Gdiplus::GpBitmap*, Gdiplus::DllExports::GdipDisposeImage>;
+using ScopedGdiplusGraphics = UniqueHandle<Gdiplus::GpGraphics*, Gdiplus::DllExports::GdipDeleteGraphics>;

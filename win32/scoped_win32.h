@@ -12,24 +12,20 @@
 
 #include <utility>
 
-// A handle and the one call that closes it. Closer::Close(handle) is called
-// for any handle other than the empty value.
-template <class Handle, class Closer>
+// A handle and the one call that closes it: Close(handle) for any handle
+// other than the empty value. Moving hands the handle on; copying is refused.
+template <class Handle, auto Close>
 class UniqueHandle {
 public:
     UniqueHandle() noexcept = default;
     explicit UniqueHandle(Handle handle) noexcept : handle_(handle) {}
     ~UniqueHandle() { Reset(); }
-
     UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.Take()) {}
     UniqueHandle& operator=(UniqueHandle&& other) noexcept
     {
-        if (this != &other)
-            Reset(other.Take());
+        Reset(other.Take());  // a move to itself takes, then holds again
         return *this;
     }
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
 
     Handle Get() const noexcept { return handle_; }
     explicit operator bool() const noexcept { return handle_ != Handle(); }
@@ -38,7 +34,7 @@ public:
     void Reset(Handle handle = Handle()) noexcept
     {
         if (handle_ != Handle())
-            Closer::Close(handle_);
+            Close(handle_);
         handle_ = handle;
     }
 
@@ -57,74 +53,30 @@ private:
     Handle handle_ = Handle();
 };
 
-struct DesktopCloser {
-    static void Close(HDESK desktop) noexcept { CloseDesktop(desktop); }
-};
-struct HookCloser {
-    static void Close(HHOOK hook) noexcept { UnhookWindowsHookEx(hook); }
-};
-struct InternetCloser {
-    static void Close(HINTERNET handle) noexcept { InternetCloseHandle(handle); }
-};
-struct DeviceNoticeCloser {
-    static void Close(HDEVNOTIFY notice) noexcept { UnregisterDeviceNotification(notice); }
-};
-struct KeyCloser {
-    static void Close(HKEY key) noexcept { RegCloseKey(key); }
-};
-struct GlobalCloser {
-    static void Close(HGLOBAL block) noexcept { GlobalFree(block); }
-};
-struct LocalCloser {
-    static void Close(void* block) noexcept { LocalFree(block); }
-};
-struct CoTaskMemCloser {
-    static void Close(void* block) noexcept { CoTaskMemFree(block); }
-};
-struct KernelCloser {
-    static void Close(HANDLE handle) noexcept { CloseHandle(handle); }
-};
-struct MixerCloser {
-    static void Close(HMIXER mixer) noexcept { mixerClose(mixer); }
-};
-struct LibraryCloser {
-    static void Close(HMODULE module) noexcept { FreeLibrary(module); }
-};
-struct PowerSettingNoticeCloser {
-    static void Close(HPOWERNOTIFY notice) noexcept { UnregisterPowerSettingNotification(notice); }
-};
-struct SuspendResumeNoticeCloser {
-    static void Close(HPOWERNOTIFY notice) noexcept { UnregisterSuspendResumeNotification(notice); }
-};
-struct WinEventCloser {
-    static void Close(HWINEVENTHOOK hook) noexcept { UnhookWinEvent(hook); }
-};
-struct ComReleaser {
-    template <class Interface>
-    static void Close(Interface* object) noexcept
-    {
-        object->Release();
-    }
-};
-
-using ScopedDesktop = UniqueHandle<HDESK, DesktopCloser>;  // not for GetThreadDesktop's, which is never closed
-using ScopedHook = UniqueHandle<HHOOK, HookCloser>;
-using ScopedWinEvent = UniqueHandle<HWINEVENTHOOK, WinEventCloser>;
-using ScopedInternet = UniqueHandle<HINTERNET, InternetCloser>;
-using ScopedDeviceNotice = UniqueHandle<HDEVNOTIFY, DeviceNoticeCloser>;
-using ScopedPowerSettingNotice = UniqueHandle<HPOWERNOTIFY, PowerSettingNoticeCloser>;
-using ScopedSuspendResumeNotice = UniqueHandle<HPOWERNOTIFY, SuspendResumeNoticeCloser>;
-using ScopedKey = UniqueHandle<HKEY, KeyCloser>;
-using ScopedGlobal = UniqueHandle<HGLOBAL, GlobalCloser>;
-template <class T>
-using ScopedLocal = UniqueHandle<T*, LocalCloser>;
-template <class T>
-using ScopedCoTaskMem = UniqueHandle<T*, CoTaskMemCloser>;
-using ScopedHandle = UniqueHandle<HANDLE, KernelCloser>;  // threads and events
-using ScopedMixer = UniqueHandle<HMIXER, MixerCloser>;
-using ScopedLibrary = UniqueHandle<HMODULE, LibraryCloser>;
 template <class Interface>
-using ScopedComPtr = UniqueHandle<Interface*, ComReleaser>;
+void ReleaseCom(Interface* object) noexcept
+{
+    object->Release();
+}
+
+using ScopedDesktop = UniqueHandle<HDESK, CloseDesktop>;  // not for GetThreadDesktop's, which is never closed
+using ScopedHook = UniqueHandle<HHOOK, UnhookWindowsHookEx>;
+using ScopedWinEvent = UniqueHandle<HWINEVENTHOOK, UnhookWinEvent>;
+using ScopedInternet = UniqueHandle<HINTERNET, InternetCloseHandle>;
+using ScopedDeviceNotice = UniqueHandle<HDEVNOTIFY, UnregisterDeviceNotification>;
+using ScopedPowerSettingNotice = UniqueHandle<HPOWERNOTIFY, UnregisterPowerSettingNotification>;
+using ScopedSuspendResumeNotice = UniqueHandle<HPOWERNOTIFY, UnregisterSuspendResumeNotification>;
+using ScopedKey = UniqueHandle<HKEY, RegCloseKey>;
+using ScopedGlobal = UniqueHandle<HGLOBAL, GlobalFree>;
+template <class T>
+using ScopedLocal = UniqueHandle<T*, LocalFree>;
+template <class T>
+using ScopedCoTaskMem = UniqueHandle<T*, CoTaskMemFree>;
+using ScopedHandle = UniqueHandle<HANDLE, CloseHandle>;  // threads and events
+using ScopedMixer = UniqueHandle<HMIXER, mixerClose>;
+using ScopedLibrary = UniqueHandle<HMODULE, FreeLibrary>;
+template <class Interface>
+using ScopedComPtr = UniqueHandle<Interface*, ReleaseCom<Interface>>;
 
 // A device context from GetDC, given back to the window it came from.
 class ScopedWindowDC {

@@ -19,10 +19,7 @@ INT_PTR CALLBACK PlainDialogProc(HWND, UINT message, WPARAM, LPARAM) noexcept
     return message == WM_INITDIALOG;
 }
 
-struct WindowCloser {
-    static void Close(HWND window) noexcept { DestroyWindow(window); }
-};
-using BuiltDialog = UniqueHandle<HWND, WindowCloser>;
+using BuiltDialog = UniqueHandle<HWND, DestroyWindow>;
 
 // A modeless copy of one dialog, never shown.
 BuiltDialog Build(int dialogId)

@@ -10,10 +10,11 @@ namespace {
 
 std::vector<int> closed;
 
-struct RecordingCloser {
-    static void Close(int handle) noexcept { closed.push_back(handle); }
-};
-using Owned = UniqueHandle<int, RecordingCloser>;
+void Record(int handle) noexcept
+{
+    closed.push_back(handle);
+}
+using Owned = UniqueHandle<int, Record>;
 
 TEST(ScopedWin32, AHandleMovedOnIsClosedOnceByItsLastOwnerAndATakenOneNever)
 {
