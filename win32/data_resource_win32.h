@@ -12,14 +12,9 @@ struct DataResource {
 
 inline DataResource FindDataResource(int resourceId, const wchar_t* type = L"data") noexcept
 {
-    DataResource resource;
     const HMODULE module = GetModuleHandleW(nullptr);
     const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(resourceId), type);
-    if (!found)
-        return resource;
-    resource.found = true;
-    resource.size = SizeofResource(module, found);
-    const HGLOBAL loaded = resource.size ? LoadResource(module, found) : nullptr;
-    resource.bytes = loaded ? LockResource(loaded) : nullptr;
-    return resource;
+    const DWORD size = found ? SizeofResource(module, found) : 0;
+    const HGLOBAL loaded = size ? LoadResource(module, found) : nullptr;
+    return DataResource{found != nullptr, loaded ? LockResource(loaded) : nullptr, size};
 }

@@ -18,13 +18,13 @@ struct DesktopBox {
 
 inline DWORD WINAPI DesktopBoxThread(LPVOID parameter) noexcept
 {
-    return AtCallbackEdge(DWORD(0), [&] {
-        const auto* box = static_cast<const DesktopBox*>(parameter);
+    const auto* box = static_cast<const DesktopBox*>(parameter);
+    AtCallbackEdge([&] {
         if (!SetThreadDesktop(box->desktop))
             LogFailedCall("SetThreadDesktop (a box)", GetLastError());
         MessageBoxW(nullptr, box->text, box->title, box->flags);
-        return DWORD(0);
     });
+    return 0;
 }
 
 // Without a desktop, or without a thread, on the caller's own desktop.

@@ -16,10 +16,8 @@
 inline DWORD WINAPI DetachedThreadMain(void* parameter) noexcept
 {
     const std::unique_ptr<std::function<void()>> job(static_cast<std::function<void()>*>(parameter));
-    return AtCallbackEdge(DWORD(0), [&] {
-        (*job)();
-        return DWORD(0);
-    });
+    AtCallbackEdge(*job);
+    return 0;
 }
 
 // False when the thread could not be started: the job is then dropped.
@@ -29,10 +27,9 @@ inline bool StartDetachedThread(std::function<void()> job) noexcept
     if (!owned)
         return false;
     const ScopedHandle thread(CreateThread(nullptr, 0, DetachedThreadMain, owned.get(), 0, nullptr));
-    if (!thread) {
+    if (!thread)
         LogFailedCall("CreateThread", GetLastError());
-        return false;
-    }
-    owned.release();  // the thread owns it now
-    return true;
+    else
+        owned.release();  // the thread owns it now
+    return bool(thread);
 }

@@ -7,8 +7,6 @@
 template <class Function>
 Function SystemFunction(HMODULE module, const char* name) noexcept
 {
-    if (!module)
-        return nullptr;
     // Through the generic function type: a direct cast draws a warning.
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+    return module ? reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name))) : nullptr;
 }
