@@ -1,7 +1,7 @@
 // The service client over WinINet: one asynchronous session, requests that
 // are issued and forgotten, and one status callback on the library's threads
 // that reads each reply and acts on it. The SMS login is covered by a
-// ten-second connection watchdog on the main thread.
+// ten-second connection watchdog, a timer of the main thread.
 #include "online/service_calls_win32.h"
 
 #include <windows.h>
@@ -21,7 +21,6 @@
 #include "win32/callback_edge_win32.h"
 #include "win32/event_log.h"
 #include "win32/event_log_win32.h"
-#include "win32/message_window_win32.h"
 #include "win32/scoped_win32.h"
 #include "win32/web_page_win32.h"
 
@@ -30,9 +29,6 @@ namespace {
 // Always fetched from the server, never written to the cache.
 constexpr DWORD REQUEST_FLAGS = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
 constexpr UINT WATCHDOG_MILLISECONDS = 10000;
-constexpr UINT WM_CANCEL_WATCHDOG = WM_APP + 1;  // wParam: the login
-constexpr UINT_PTR WATCHDOG_TIMER = 1;
-constexpr wchar_t WATCHDOG_WINDOW_CLASS[] = L"KestrovaServiceWatchdog";
 
 const char WATCHDOG_MESSAGE[] =
     "Could not connect to the server.\nPlease check your internet connection\nand make sure your firewall doesn't\n"
@@ -57,33 +53,24 @@ struct Request {
     char buffer[REPLY_BUFFER_BYTES] = {};
     INTERNET_BUFFERSA buffers = {};
 };
-using RequestPointer = std::shared_ptr<Request>;
-
-struct ServiceWindows {
-    HWND dialog = nullptr;     // the main dialog; null while none is open
-    HWND indicator = nullptr;  // its account indicator
-    HWND watchdog = nullptr;   // made on the main thread, which starts every login
-};
 
 // What the issuing threads (main, and guard for the alarm notice), the
 // library's callback threads and the watchdog share, under one lock. Never
 // destroyed: the library may still call back while the process ends.
 struct ServiceSession {
     std::mutex lock;
-    bool opened = false;
     HINTERNET internet = nullptr;
-    ServiceWindows windows;
-    std::map<DWORD_PTR, RequestPointer> requests;  // in flight: a request ends when it leaves
+    HWND dialog = nullptr;     // the main dialog; null while none is open
+    HWND indicator = nullptr;  // its account indicator
+    std::map<DWORD_PTR, std::shared_ptr<Request>> requests;  // in flight: a request ends when it leaves
     DWORD_PTR lastContext = 0;
     uint32_t newestLogin = 0;
+    bool loginAnswered = false;  // the newest login's account reply was read: the watchdog keeps quiet
     int32_t nonce = 0;  // the signed requests': the login's and the alarm notice's
 };
+ServiceSession& session = *new ServiceSession;
 
-ServiceSession& Session()
-{
-    static ServiceSession* const session = new ServiceSession;
-    return *session;
-}
+UINT_PTR watchdog = 0;  // the main thread's timer while it runs
 
 // Posted, never sent: the main dialog's thread may be busy or gone, and
 // nobody waits for a reply handler. Posted messages keep their order.
@@ -100,34 +87,22 @@ UtcDate TodayUtc()
     return UtcDate{now.wYear, now.wMonth, now.wDay};
 }
 
-std::wstring WidenUrl(const std::string& url)
+// Ten seconds after the newest login started, on the main thread: a thread
+// timer's procedure runs from any message loop there, a modal one's too.
+void CALLBACK WatchdogFired(HWND, UINT, UINT_PTR timer, DWORD) noexcept
 {
-    int units = MultiByteToWideChar(CP_ACP, 0, url.c_str(), int(url.size()), nullptr, 0);
-    std::wstring wide(size_t(units), L'\0');
-    if (units > 0)
-        MultiByteToWideChar(CP_ACP, 0, url.c_str(), int(url.size()), &wide[0], units);
-    return wide;
-}
-
-LRESULT WatchdogWindowProcBody(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_CANCEL_WATCHDOG) {
-        // A cancel from an older login leaves the newer login's timer alone.
-        std::lock_guard<std::mutex> hold(Session().lock);
-        if (ReplyStillWanted(KIND_ACCOUNT_INFO, uint32_t(wParam), Session().newestLogin))
-            KillTimer(window, WATCHDOG_TIMER);
-        return 0;
-    }
-    if (message == WM_TIMER && wParam == WATCHDOG_TIMER) {
-        KillTimer(window, WATCHDOG_TIMER);
+    AtCallbackEdge([&] {
+        KillTimer(nullptr, timer);
+        watchdog = 0;
+        {
+            std::lock_guard<std::mutex> hold(session.lock);
+            if (session.loginAnswered)
+                return;
+        }
         LogEvent("The SMS service did not answer the login within ten seconds");
         MessageBoxA(nullptr, WATCHDOG_MESSAGE, "Connection Error", MB_TOPMOST | MB_ICONERROR);
-        return 0;
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
+    });
 }
-
-const WNDPROC WatchdogWindowProc = ProcedureAtEdge<LRESULT, WatchdogWindowProcBody, 0>;
 
 void ShowRefusalBox(const std::string& text)
 {
@@ -158,28 +133,26 @@ void IssueRequest(int kind, const std::string& url, uint32_t login, const Servic
 // newest. What it tells the owner is posted, never waited for.
 void HandleReply(const Request& request, const std::string& reply)
 {
-    ServiceSession& session = Session();
     ReplyAction action;
-    ServiceWindows windows;
+    HWND dialog, indicator;
     {
         std::lock_guard<std::mutex> hold(session.lock);
         if (!ReplyStillWanted(request.kind, request.login, session.newestLogin))
             return;
         action = ActOnReply(request.kind, reply, request.account, session.nonce);
-        windows = session.windows;
+        session.loginAnswered = session.loginAnswered || action.answersLogin;
+        dialog = session.dialog;
+        indicator = session.indicator;
     }
-    // The timer's window stops it only while it still watches this login.
-    if (action.cancelWatchdog)
-        Post(windows.watchdog, WM_CANCEL_WATCHDOG, WPARAM(request.login), 0);
     if (action.stepIndicator)
-        Post(windows.indicator, PBM_STEPIT, 0, 0);
+        Post(indicator, PBM_STEPIT, 0, 0);
     if (action.indicatorGreen)
-        Post(windows.indicator, PBM_SETBARCOLOR, 0, RGB(0, 255, 0));
+        Post(indicator, PBM_SETBARCOLOR, 0, RGB(0, 255, 0));
     if (action.answersLogin)
-        Post(windows.dialog, MAIN_MESSAGE_LOGIN_ANSWERED, action.login.valid, LPARAM(action.login.balance));
+        Post(dialog, MAIN_MESSAGE_LOGIN_ANSWERED, action.login.valid, LPARAM(action.login.balance));
     if (action.updateChecked) {
         const UtcDate today = TodayUtc();  // read back by PostedDate
-        Post(windows.dialog, MAIN_MESSAGE_UPDATE_CHECKED, MAKELONG(MAKEWORD(today.day, today.month), today.year), 0);
+        Post(dialog, MAIN_MESSAGE_UPDATE_CHECKED, MAKELONG(MAKEWORD(today.day, today.month), today.year), 0);
     }
     if (action.nextKind != 0)
         IssueRequest(action.nextKind, action.nextUrl, request.login, request.account);
@@ -192,12 +165,13 @@ void HandleReply(const Request& request, const std::string& reply)
 }
 
 // Ends a request once, however it ends: whoever takes it out of the table.
-// The handle is closed first, since the update question waits for the
-// owner; a reply is handled only when its body was read. A failed open or
-// read hands nothing on.
-void EndRequest(DWORD_PTR context, Request& request, bool read)
+// A failed call is logged. The handle is closed first, since the update
+// question waits for the owner; a reply is handled only when its body was
+// read.
+void EndRequest(DWORD_PTR context, Request& request, bool read, const char* failedCall = nullptr, DWORD error = 0)
 {
-    ServiceSession& session = Session();
+    if (!read && failedCall)
+        LogFailedCall(failedCall, error);
     HINTERNET handle;
     {
         std::lock_guard<std::mutex> hold(session.lock);
@@ -213,51 +187,33 @@ void EndRequest(DWORD_PTR context, Request& request, bool read)
         HandleReply(request, reply);
 }
 
-void EndRead(DWORD_PTR context, Request& request, ReadStep step, DWORD error)
+// A pending read ends with the second of its call's return and its
+// completion (which brings its error): the count is then final, whichever
+// wrote it last.
+void LeaveRead(DWORD_PTR context, Request& request, bool completion, DWORD error)
 {
-    if (step == ReadStep::FAILED)
-        LogFailedCall("InternetReadFileExA", error);
-    EndRequest(context, request, step == ReadStep::DONE);
-}
-
-// One read of the kind's size: a longer body is cut there. The buffer and
-// its count stay with the request while the read is pending.
-void StartRead(DWORD_PTR context, Request& request, HINTERNET handle, DWORD httpStatus)
-{
-    request.buffers.dwStructSize = sizeof request.buffers;
-    request.buffers.lpvBuffer = request.buffer;
-    request.buffers.dwBufferLength = DWORD(ReplyBytesToRead(request.kind, httpStatus));
-    ServiceSession& session = Session();
     {
         std::lock_guard<std::mutex> hold(session.lock);
-        request.reading = true;
+        if (completion)
+            request.readError = error;
+        if (--request.readParties != 0)
+            return;
+        error = request.readError;
     }
-    const BOOL returned = InternetReadFileExA(handle, &request.buffers, IRF_ASYNC, context);
-    const DWORD error = returned ? 0 : GetLastError();
-    const ReadStep step = ReadStepOfCall(returned != FALSE, error);
-    if (step != ReadStep::PENDING) {
-        EndRead(context, request, step, error);
-        return;
-    }
-    DWORD completionError;
-    bool last;
-    {
-        std::lock_guard<std::mutex> hold(session.lock);
-        completionError = request.readError;
-        last = --request.readParties == 0;
-    }
-    if (last)  // the completion came first
-        EndRead(context, request, ReadStepOfCompletion(completionError), completionError);
+    EndRequest(context, request, error == 0, "InternetReadFileExA", error);
 }
 
 // returned: the open's return value when it finished at once, else the
 // completion's result field, which is not a handle for every call (it may be
-// a mere TRUE): the handle kept at creation goes first and stays.
+// a mere TRUE): the handle kept at creation goes first and stays. A reply
+// worth reading is read once, at the size its kind and status give: a longer
+// body is cut there. The buffer and its count stay with the request while
+// the read is pending.
 void OnOpenComplete(DWORD_PTR context, Request& request, HINTERNET returned, DWORD error)
 {
     HINTERNET handle;
     {
-        std::lock_guard<std::mutex> hold(Session().lock);
+        std::lock_guard<std::mutex> hold(session.lock);
         if (request.opened)
             return;  // taken already, by the callback or by the issuer
         request.opened = true;
@@ -265,28 +221,35 @@ void OnOpenComplete(DWORD_PTR context, Request& request, HINTERNET returned, DWO
             request.handle = returned;
         handle = request.handle;
     }
-    if (error != 0 || !handle) {
-        LogFailedCall("InternetOpenUrl (completed)", error != 0 ? error : DWORD(ERROR_INVALID_HANDLE));
-        EndRequest(context, request, false);  // the watchdog reports a failed login
-        return;
-    }
+    if (error != 0 || !handle)  // the watchdog reports a failed login
+        return EndRequest(context, request, false, "InternetOpenUrl (completed)",
+                          error != 0 ? error : DWORD(ERROR_INVALID_HANDLE));
     DWORD status = 0;
     DWORD size = sizeof status;
     if (!HttpQueryInfoW(handle, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
         status = 0;
-    if (!ShouldReadReply(request.kind, 0, status)) {
-        EndRequest(context, request, false);
-        return;
+    request.buffers.dwStructSize = sizeof request.buffers;
+    request.buffers.lpvBuffer = request.buffer;
+    request.buffers.dwBufferLength = DWORD(ReplyBytesToRead(request.kind, status));
+    if (request.buffers.dwBufferLength == 0)
+        return EndRequest(context, request, false);
+    {
+        std::lock_guard<std::mutex> hold(session.lock);
+        request.reading = true;
     }
-    StartRead(context, request, handle, status);
+    const BOOL read = InternetReadFileExA(handle, &request.buffers, IRF_ASYNC, context);
+    const DWORD readError = read ? 0 : GetLastError();
+    if (readError == ERROR_IO_PENDING)
+        LeaveRead(context, request, false, 0);
+    else
+        EndRequest(context, request, read != FALSE, "InternetReadFileExA", readError);
 }
 
 // Calls into the library are made without the lock: it may call back on the
 // calling thread before it returns.
 void IssueRequest(int kind, const std::string& url, uint32_t login, const ServiceAccount& account)
 {
-    const RequestPointer request = std::make_shared<Request>(Request{kind, login, account});
-    ServiceSession& session = Session();
+    const auto request = std::make_shared<Request>(Request{kind, login, account});
     HINTERNET internet;
     DWORD_PTR context;
     {
@@ -295,20 +258,24 @@ void IssueRequest(int kind, const std::string& url, uint32_t login, const Servic
         context = ++session.lastContext;
         session.requests[context] = request;
     }
-    const HINTERNET handle = kind == KIND_UPDATE_CHECK
-                                 ? InternetOpenUrlW(internet, WidenUrl(url).c_str(), nullptr, 0, REQUEST_FLAGS, context)
-                                 : InternetOpenUrlA(internet, url.c_str(), nullptr, 0, REQUEST_FLAGS, context);
-    if (handle) {
-        // Done at once: a completion may never come, so it is run here.
-        OnOpenComplete(context, *request, handle, 0);
-    } else if (const DWORD error = GetLastError(); error != ERROR_IO_PENDING) {
-        // Refused before it was queued: no completion will come.
-        LogFailedCall(kind == KIND_UPDATE_CHECK ? "InternetOpenUrlW" : "InternetOpenUrlA", error);
-        EndRequest(context, *request, false);
+    const bool wide = kind == KIND_UPDATE_CHECK;
+    HINTERNET handle;
+    if (wide) {
+        std::wstring wideUrl(url.size(), L'\0');  // no more UTF-16 units than bytes
+        wideUrl.resize(size_t(MultiByteToWideChar(CP_ACP, 0, url.data(), int(url.size()), wideUrl.data(),
+                                                  int(wideUrl.size()))));
+        handle = InternetOpenUrlW(internet, wideUrl.c_str(), nullptr, 0, REQUEST_FLAGS, context);
+    } else {
+        handle = InternetOpenUrlA(internet, url.c_str(), nullptr, 0, REQUEST_FLAGS, context);
     }
+    if (handle)  // done at once: a completion may never come, so it is run here
+        OnOpenComplete(context, *request, handle, 0);
+    else if (const DWORD error = GetLastError(); error != ERROR_IO_PENDING)  // refused: no completion will come
+        EndRequest(context, *request, false, wide ? "InternetOpenUrlW" : "InternetOpenUrlA", error);
 }
 
-void ServiceStatusCallbackBody(DWORD_PTR context, DWORD status, LPVOID info, DWORD infoLength)
+void CALLBACK ServiceStatusCallback(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info,
+                                    DWORD infoLength) noexcept
 {
     // A creation notice points to the new handle (some systems send it as
     // the first field of an INTERNET_ASYNC_RESULT, which reads the same); a
@@ -317,95 +284,81 @@ void ServiceStatusCallbackBody(DWORD_PTR context, DWORD status, LPVOID info, DWO
     const bool completed = status == INTERNET_STATUS_REQUEST_COMPLETE && infoLength >= sizeof(INTERNET_ASYNC_RESULT);
     if (!info || !(created || completed))
         return;
-    try {
-        ServiceSession& session = Session();
-        std::unique_lock<std::mutex> hold(session.lock);
-        const auto found = session.requests.find(context);
-        if (found == session.requests.end())
-            return;  // ended already, or not one of ours
-        const RequestPointer request = found->second;
-        if (created) {
-            // Kept, so that a request that fails later is closed all the
-            // same; the last one created is the request's own.
-            if (const HINTERNET handle = *static_cast<const HINTERNET*>(info))
-                request->handle = handle;
-            return;
-        }
-        const INTERNET_ASYNC_RESULT& result = *static_cast<const INTERNET_ASYNC_RESULT*>(info);
-        if (!request->reading) {
+    AtCallbackEdge([&] {
+        try {
+            std::unique_lock<std::mutex> hold(session.lock);
+            const auto found = session.requests.find(context);
+            if (found == session.requests.end())
+                return;  // ended already, or not one of ours
+            const std::shared_ptr<Request> request = found->second;
+            if (created) {
+                // Kept, so that a request that fails later is closed all the
+                // same; the last one created is the request's own.
+                if (const HINTERNET handle = *static_cast<const HINTERNET*>(info))
+                    request->handle = handle;
+                return;
+            }
+            const bool reading = request->reading;
             hold.unlock();
-            OnOpenComplete(context, *request, reinterpret_cast<HINTERNET>(result.dwResult), result.dwError);
-            return;
+            const INTERNET_ASYNC_RESULT& result = *static_cast<const INTERNET_ASYNC_RESULT*>(info);
+            if (reading)
+                LeaveRead(context, *request, true, result.dwError);
+            else
+                OnOpenComplete(context, *request, reinterpret_cast<HINTERNET>(result.dwResult), result.dwError);
+        } catch (const std::bad_alloc&) {
+            // Out of memory while handling a reply: the reply is dropped, as
+            // a lost one would be; at the edge it would start an armed alarm.
         }
-        request->readError = result.dwError;
-        const bool last = --request->readParties == 0;
-        hold.unlock();
-        if (last)  // the read's call has returned: the count is final
-            EndRead(context, *request, ReadStepOfCompletion(result.dwError), result.dwError);
-    } catch (const std::bad_alloc&) {
-        // Out of memory while handling a reply: the reply is dropped, as a
-        // lost one would be; at the edge it would start an armed alarm.
-    }
-}
-
-void CALLBACK ServiceStatusCallback(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info,
-                                    DWORD infoLength) noexcept
-{
-    AtCallbackEdge([&] { ServiceStatusCallbackBody(context, status, info, infoLength); });
+    });
 }
 
 }  // namespace
 
 void OpenServiceSession(HWND mainDialog, HWND accountIndicator)
 {
-    ServiceSession& session = Session();
-    {
-        std::lock_guard<std::mutex> hold(session.lock);
-        session.windows.dialog = mainDialog;
-        session.windows.indicator = accountIndicator;
-        if (session.opened)
-            return;
-        session.opened = true;
-    }
-    const HWND watchdog = CreateMessageWindow(WATCHDOG_WINDOW_CLASS, WatchdogWindowProc);
-    const HINTERNET internet =
-        InternetOpenW(L"KESTROVA", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, INTERNET_FLAG_ASYNC);
-    if (!internet)
-        LogFailedCall("InternetOpenW", GetLastError());
-    else if (InternetSetStatusCallbackW(internet, ServiceStatusCallback) == INTERNET_INVALID_STATUS_CALLBACK)
-        LogFailedCall("InternetSetStatusCallbackW", GetLastError());
+    static const HINTERNET internet = [] {
+        const HINTERNET opened =
+            InternetOpenW(L"KESTROVA", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, INTERNET_FLAG_ASYNC);
+        if (!opened)
+            LogFailedCall("InternetOpenW", GetLastError());
+        else if (InternetSetStatusCallbackW(opened, ServiceStatusCallback) == INTERNET_INVALID_STATUS_CALLBACK)
+            LogFailedCall("InternetSetStatusCallbackW", GetLastError());
+        return opened;
+    }();
     std::lock_guard<std::mutex> hold(session.lock);
-    session.windows.watchdog = watchdog;
     session.internet = internet;
+    session.dialog = mainDialog;
+    session.indicator = accountIndicator;
 }
 
 void ForgetMainDialog(HWND mainDialog)
 {
-    ServiceSession& session = Session();
     std::lock_guard<std::mutex> hold(session.lock);
-    if (session.windows.dialog == mainDialog)
-        session.windows.dialog = session.windows.indicator = nullptr;
+    if (session.dialog == mainDialog)
+        session.dialog = session.indicator = nullptr;
 }
 
 void StartAccountCheck(const ServiceAccount& account)
 {
-    ServiceSession& session = Session();
     uint32_t login;
-    ServiceWindows windows;
+    HWND dialog, indicator;
     {
         std::lock_guard<std::mutex> hold(session.lock);
         login = ++session.newestLogin;  // supersedes any earlier login still waiting for its replies
-        windows = session.windows;
+        session.loginAnswered = false;
+        dialog = session.dialog;
+        indicator = session.indicator;
     }
     // The indicator empty and red on a range of two steps; no balance yet.
-    Post(windows.indicator, PBM_SETRANGE, 0, MAKELPARAM(0, 2));
-    Post(windows.indicator, PBM_SETSTEP, 1, 0);
-    Post(windows.indicator, PBM_SETPOS, 0, 0);
-    Post(windows.indicator, PBM_SETBARCOLOR, 0, RGB(255, 0, 0));
-    Post(windows.dialog, MAIN_MESSAGE_SHOW_BALANCE, WPARAM(uint32_t(-1)), 0);
-    // Watched before it is sent: a reply that comes at once finds the timer
-    // there to cancel. A newer login's start restarts the one timer.
-    if (windows.watchdog && !SetTimer(windows.watchdog, WATCHDOG_TIMER, WATCHDOG_MILLISECONDS, nullptr))
+    Post(indicator, PBM_SETRANGE, 0, MAKELPARAM(0, 2));
+    Post(indicator, PBM_SETSTEP, 1, 0);
+    Post(indicator, PBM_SETPOS, 0, 0);
+    Post(indicator, PBM_SETBARCOLOR, 0, RGB(255, 0, 0));
+    Post(dialog, MAIN_MESSAGE_SHOW_BALANCE, WPARAM(uint32_t(-1)), 0);
+    // Started before the request is sent; a newer login's start restarts
+    // the one timer.
+    watchdog = SetTimer(nullptr, watchdog, WATCHDOG_MILLISECONDS, WatchdogFired);
+    if (!watchdog)
         LogFailedCall("SetTimer (the login watchdog)", GetLastError());
     IssueRequest(KIND_NONCE, NonceUrl(account.serviceUrl, account.user), login, account);
 }
@@ -419,7 +372,6 @@ void CheckForUpdate(Settings& settings)
 
 void SendAlarmNotice(const ServiceAccount& account)
 {
-    ServiceSession& session = Session();
     std::string url;
     {
         std::lock_guard<std::mutex> hold(session.lock);

@@ -1,61 +1,26 @@
 #include "online/service_protocol.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
-#include <cstring>
 
 #include "online/md5.h"
 #include "settings/leading_integer.h"
 #include "settings/settings.h"
-
-const char* const INVALID_LOGIN_MESSAGE =
-    "You supplied an invalid login.\nPlease retype your username and/or password.";
-const char* const NO_CREDIT_MESSAGE = "You are out of SMS credits. No alarm was sent to your cell phone!";
-const char* const CELL_NOT_VALIDATED_MESSAGE =
-    "Your cell phone is not yet validated. No alarm was sent to your cell phone!";
-
-namespace {
-
-bool Is2xx(uint32_t httpStatus)
-{
-    return httpStatus >= 200 && httpStatus <= 299;
-}
-
-}  // namespace
 
 ServiceAccount ServiceAccountOf(const Settings& settings)
 {
     return ServiceAccount{settings.serviceUrl, settings.GetServerUser(), settings.GetServerPass()};
 }
 
-size_t ReplyReadSize(int kind)
+size_t ReplyBytesToRead(int kind, uint32_t httpStatus)
 {
     // By RequestKind: the update check, the alarm notice, the nonce, the account.
     constexpr size_t SIZES[] = {0, 4, 7, 4, 10};
-    return kind >= KIND_UPDATE_CHECK && kind <= KIND_ACCOUNT_INFO ? SIZES[kind] : 0;
-}
-
-bool ShouldReadReply(int kind, uint32_t errorCode, uint32_t httpStatus)
-{
-    return ReplyReadSize(kind) != 0 && errorCode == 0 && (kind == KIND_ALARM_NOTICE || Is2xx(httpStatus));
-}
-
-size_t ReplyBytesToRead(int kind, uint32_t httpStatus)
-{
-    return ReplyReadSize(kind) + (kind == KIND_ALARM_NOTICE && !Is2xx(httpStatus) ? 1 : 0);
-}
-
-ReadStep ReadStepOfCall(bool returned, uint32_t lastError)
-{
-    if (returned)
-        return ReadStep::DONE;
-    constexpr uint32_t IO_PENDING = 997;  // ERROR_IO_PENDING
-    return lastError == IO_PENDING ? ReadStep::PENDING : ReadStep::FAILED;
-}
-
-ReadStep ReadStepOfCompletion(uint32_t errorCode)
-{
-    return errorCode == 0 ? ReadStep::DONE : ReadStep::FAILED;
+    const bool is2xx = httpStatus >= 200 && httpStatus <= 299;
+    if (kind < KIND_UPDATE_CHECK || kind > KIND_ACCOUNT_INFO)
+        return 0;
+    return kind == KIND_ALARM_NOTICE ? SIZES[kind] + (is2xx ? 0 : 1) : is2xx ? SIZES[kind] : 0;
 }
 
 std::string PercentEncode(const std::string& value)
@@ -89,11 +54,6 @@ std::string UpdateCheckUrl(const std::string& base)
     return base + "/beta/currentversion.php?v=1.99";
 }
 
-std::string HomePageUrl(const std::string& base)
-{
-    return base + "/";
-}
-
 std::string MakeLoginHash(const std::string& password, int32_t nonce)
 {
     Md5Context md5;
@@ -113,25 +73,13 @@ std::string SignedRequestUrl(int kind, const ServiceAccount& account, int32_t& n
 double LeadingNumber(const std::string& text)
 {
     // C-locale white space, as the reply may come from any server.
-    size_t pos = 0;
-    while (pos < text.size() && text[pos] != '\0' && std::strchr(" \t\n\v\f\r", text[pos]))
-        ++pos;
+    size_t pos = std::min(text.find_first_not_of(" \t\n\v\f\r"), text.size());
     const bool negative = pos < text.size() && text[pos] == '-';
     if (pos < text.size() && (text[pos] == '+' || text[pos] == '-'))
         ++pos;
-    // From a 0: from_chars takes no point without a digit before it.
-    std::string number = "0";
-    bool digits = false, point = false;
-    for (; pos < text.size(); ++pos) {
-        const bool digit = std::isdigit(static_cast<unsigned char>(text[pos])) != 0;
-        if (!digit && (text[pos] != '.' || point))
-            break;
-        digits = digits || digit;
-        point = point || !digit;
-        number.push_back(text[pos]);
-    }
-    if (!digits)
-        return 0.0;
+    // From a 0: from_chars takes no point without a digit before it. Fixed:
+    // no exponent, no hex, no infinity.
+    const std::string number = "0" + text.substr(pos);
     double value = 0.0;
     std::from_chars(number.data(), number.data() + number.size(), value, std::chars_format::fixed);
     return negative ? -value : value;
@@ -195,7 +143,7 @@ ReplyAction ActOnReply(int kind, const std::string& replyBytes, const ServiceAcc
         // the main dialog meanwhile.
         action.updateChecked = true;
         if (OffersNewerVersion(replyBytes))
-            action.offeredPage = HomePageUrl(account.serviceUrl);
+            action.offeredPage = account.serviceUrl + "/";
         break;
     case KIND_ALARM_NOTICE:
         action.refusal = AlarmRefusal(replyBytes);
@@ -207,7 +155,6 @@ ReplyAction ActOnReply(int kind, const std::string& replyBytes, const ServiceAcc
         action.nextUrl = SignedRequestUrl(KIND_ACCOUNT_INFO, account, nonce);
         break;
     case KIND_ACCOUNT_INFO:
-        action.cancelWatchdog = true;
         action.answersLogin = true;
         action.login = JudgeAccountReply(replyBytes);
         action.stepIndicator = action.indicatorGreen = action.login.valid;

@@ -28,28 +28,14 @@ enum RequestKind : int {
     KIND_ACCOUNT_INFO = 4,
 };
 
-// Bytes read of a reply of this kind at most; 0 for an unknown kind.
-size_t ReplyReadSize(int kind);
 constexpr size_t REPLY_BUFFER_BYTES = 11;  // the largest read and its zero byte
 
-// A completed request is read only when it succeeded on both levels: no
-// library error and an HTTP status of 2xx. Anything else passes in silence,
-// except an alarm reply: its refusal words count whatever the status.
-bool ShouldReadReply(int kind, uint32_t errorCode, uint32_t httpStatus);
-
-// Bytes to read of a reply with this status. An alarm reply sent with an
-// error status is read one byte further than its words, so that only a body
-// that is exactly one of them can refuse.
+// Bytes to read of a reply with this status, 0 when it is not read at all.
+// A reply is read only when its kind is known and its HTTP status is 2xx,
+// except an alarm reply: its refusal words count whatever the status. One
+// sent with an error status is read one byte further than its words, so
+// that only a body that is exactly one of them can refuse.
 size_t ReplyBytesToRead(int kind, uint32_t httpStatus);
-
-// What a call or a completion of the one read leaves.
-enum class ReadStep {
-    PENDING,  // the read completes later, through the callback
-    DONE,     // the bytes are there: the reply is handled
-    FAILED,   // a reset or time-out: a failed request, nothing is handled
-};
-ReadStep ReadStepOfCall(bool returned, uint32_t lastError);
-ReadStep ReadStepOfCompletion(uint32_t errorCode);
 
 // RFC 3986: unreserved characters as they are, every other byte as %XX.
 std::string PercentEncode(const std::string& value);
@@ -59,7 +45,6 @@ std::string NonceUrl(const std::string& base, const std::string& user);
 std::string SignedUrl(int kind, const std::string& base, const std::string& user, int32_t nonce,
                       const std::string& hash);
 std::string UpdateCheckUrl(const std::string& base);
-std::string HomePageUrl(const std::string& base);
 
 // MD5 of the password's bytes followed by the nonce in decimal, as 32
 // lowercase hex digits.
@@ -84,9 +69,11 @@ struct AccountVerdict {
 // "VALID" and at least one more byte read; the balance is what follows.
 AccountVerdict JudgeAccountReply(const std::string& replyBytes);
 
-extern const char* const INVALID_LOGIN_MESSAGE;
-extern const char* const NO_CREDIT_MESSAGE;
-extern const char* const CELL_NOT_VALIDATED_MESSAGE;
+inline constexpr const char* INVALID_LOGIN_MESSAGE =
+    "You supplied an invalid login.\nPlease retype your username and/or password.";
+inline constexpr const char* NO_CREDIT_MESSAGE = "You are out of SMS credits. No alarm was sent to your cell phone!";
+inline constexpr const char* CELL_NOT_VALIDATED_MESSAGE =
+    "Your cell phone is not yet validated. No alarm was sent to your cell phone!";
 
 // The refusal an alarm reply stands for, or null when the alarm counts as
 // sent. Only a whole reply that is exactly one of the words refuses.
@@ -97,15 +84,14 @@ bool OffersNewerVersion(const std::string& replyBytes);
 // A login is numbered when it starts; its nonce and account requests carry
 // the number. A later login supersedes it: its replies are then dropped, so
 // only the newest login sets the nonce, tells the main dialog its answer and
-// stops the watchdog. The other kinds belong to no login (0) and always count.
+// quiets the watchdog. The other kinds belong to no login (0) and always count.
 bool ReplyStillWanted(int kind, uint32_t login, uint32_t newestLogin);
 
 // What the client does with a reply it has read, in this order.
 struct ReplyAction {
-    bool cancelWatchdog = false;  // the login was answered, one way or the other
-    bool stepIndicator = false;   // the account indicator one step further
+    bool stepIndicator = false;  // the account indicator one step further
     bool indicatorGreen = false;
-    bool answersLogin = false;  // the main dialog learns the verdict
+    bool answersLogin = false;  // the main dialog learns the verdict; the watchdog keeps quiet
     AccountVerdict login;
     bool updateChecked = false;  // the main dialog records today as the last check
     int nextKind = 0;  // a request to send now, to nextUrl: the signed account request after a nonce

@@ -23,7 +23,6 @@
 #include <memory>
 #include <vector>
 
-#include "win32/message_window_win32.h"
 #include "win32/scoped_win32.h"
 #include "guard/guard_config.h"
 #include "guard/guard_dialog_win32.h"
@@ -76,7 +75,14 @@ DWORD WINAPI GuardThread(LPVOID ready) noexcept
     guardSounding.volume = OpenVolumeGuard(nullptr);
     if (!guardSounding.volume)
         SoundFatal(nullptr);
-    const HWND guardWindow = CreateMessageWindow(L"HookAnswerGuard", GuardWindowProc);
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = GuardWindowProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"HookAnswerGuard";
+    RegisterClassExW(&windowClass);
+    const HWND guardWindow = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                             windowClass.hInstance, nullptr);
     armed = Arm(guardWindow, config);
     SetEvent(static_cast<HANDLE>(ready));
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

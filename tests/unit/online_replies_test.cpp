@@ -10,33 +10,31 @@ namespace {
 // What one read of the kind's size leaves of a longer body.
 std::string Cut(const std::string& body, int kind)
 {
-    return body.substr(0, ReplyReadSize(kind));
+    return body.substr(0, ReplyBytesToRead(kind, 200));
 }
 
-TEST(ReplySizes, ByKind)
+TEST(ReplySizes, ByKindOnlyA2xxIsReadAndAnAlarmReplyAlways)
 {
-    EXPECT_EQ(ReplyReadSize(KIND_UPDATE_CHECK), 4u);
-    EXPECT_EQ(ReplyReadSize(KIND_ALARM_NOTICE), 7u);
-    EXPECT_EQ(ReplyReadSize(KIND_NONCE), 4u);
-    EXPECT_EQ(ReplyReadSize(KIND_ACCOUNT_INFO), 10u);
-    EXPECT_EQ(ReplyReadSize(0), 0u);
-    EXPECT_EQ(ReplyReadSize(5), 0u);
-    EXPECT_LT(ReplyReadSize(KIND_ACCOUNT_INFO), REPLY_BUFFER_BYTES);
-}
-
-TEST(ReplySizes, OnlyA2xxWithoutErrorIsRead)
-{
-    EXPECT_TRUE(ShouldReadReply(KIND_ACCOUNT_INFO, 0, 200));
-    EXPECT_TRUE(ShouldReadReply(KIND_NONCE, 0, 204));
-    EXPECT_TRUE(ShouldReadReply(KIND_ALARM_NOTICE, 0, 299));
-    EXPECT_FALSE(ShouldReadReply(KIND_ACCOUNT_INFO, 0, 500));
-    EXPECT_TRUE(ShouldReadReply(KIND_ALARM_NOTICE, 0, 404));  // judged by its words alone
-    EXPECT_FALSE(ShouldReadReply(KIND_ALARM_NOTICE, 12029, 200));
-    EXPECT_FALSE(ShouldReadReply(KIND_UPDATE_CHECK, 0, 199));
-    EXPECT_FALSE(ShouldReadReply(KIND_UPDATE_CHECK, 0, 300));
-    EXPECT_FALSE(ShouldReadReply(KIND_NONCE, 0, 0));
-    EXPECT_FALSE(ShouldReadReply(KIND_NONCE, 12029, 200));
-    EXPECT_FALSE(ShouldReadReply(7, 0, 200));
+    const struct {
+        int kind;
+        uint32_t status;
+        size_t bytes;
+    } cases[] = {
+        {KIND_UPDATE_CHECK, 200, 4},
+        {KIND_ALARM_NOTICE, 299, 7},
+        {KIND_NONCE, 204, 4},
+        {KIND_ACCOUNT_INFO, 200, 10},
+        {KIND_ALARM_NOTICE, 404, 8},  // judged by its words alone
+        {KIND_ACCOUNT_INFO, 500, 0},
+        {KIND_UPDATE_CHECK, 199, 0},
+        {KIND_UPDATE_CHECK, 300, 0},
+        {KIND_NONCE, 0, 0},
+        {0, 200, 0},
+        {5, 200, 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ReplyBytesToRead(c.kind, c.status), c.bytes) << c.kind << " " << c.status;
+    EXPECT_LT(ReplyBytesToRead(KIND_ALARM_NOTICE, 500), REPLY_BUFFER_BYTES);
 }
 
 TEST(LeadingNumber, DecimalOnly)

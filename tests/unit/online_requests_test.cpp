@@ -1,5 +1,5 @@
-// The service client's rules: when a read ends a request, how much of an
-// alarm reply is read and which login a reply still belongs to.
+// The service client's rules: how much of an alarm reply is read and which
+// login a reply still belongs to.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,27 +7,6 @@
 #include "online/service_protocol.h"
 
 namespace {
-
-TEST(ReadSteps, AFailedReadIsAFailedRequestNotAnEmptyReply)
-{
-    struct Case {
-        bool returned;
-        uint32_t lastError;
-        ReadStep step;
-    };
-    const Case cases[] = {
-        {true, 0, ReadStep::DONE},
-        {true, 997, ReadStep::DONE},       // a stale error beside success
-        {false, 997, ReadStep::PENDING},   // ERROR_IO_PENDING
-        {false, 12030, ReadStep::FAILED},  // connection aborted
-        {false, 12031, ReadStep::FAILED},  // connection reset
-        {false, 12002, ReadStep::FAILED},  // timed out
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(ReadStepOfCall(c.returned, c.lastError), c.step) << c.returned << " " << c.lastError;
-    EXPECT_EQ(ReadStepOfCompletion(0), ReadStep::DONE);
-    EXPECT_EQ(ReadStepOfCompletion(12031), ReadStep::FAILED);
-}
 
 TEST(AlarmReplies, AnErrorStatusRefusesOnlyWithAWholeWord)
 {
@@ -47,12 +26,9 @@ TEST(AlarmReplies, AnErrorStatusRefusesOnlyWithAWholeWord)
         {200, "OK", nullptr},
     };
     for (const Case& c : cases) {
-        ASSERT_TRUE(ShouldReadReply(KIND_ALARM_NOTICE, 0, c.status));
         std::string read = c.body.substr(0, ReplyBytesToRead(KIND_ALARM_NOTICE, c.status));
         EXPECT_EQ(AlarmRefusal(read), c.refusal) << c.status << " " << c.body;
     }
-    EXPECT_EQ(ReplyBytesToRead(KIND_ACCOUNT_INFO, 500), ReplyReadSize(KIND_ACCOUNT_INFO));
-    EXPECT_LT(ReplyBytesToRead(KIND_ALARM_NOTICE, 500), REPLY_BUFFER_BYTES);
 }
 
 TEST(LoginReplies, OnlyTheNewestLoginIsHandled)

@@ -81,10 +81,9 @@ TEST(ServiceUrls, NegativeNonceKeepsItsSign)
     EXPECT_EQ(SignedUrl(KIND_ALARM_NOTICE, BASE, "kim", -7, "x"), BASE + "/beta/alarm.php?u=kim&n=-7&h=x");
 }
 
-TEST(ServiceUrls, UpdateCheckAndHomePage)
+TEST(ServiceUrls, UpdateCheck)
 {
     EXPECT_EQ(UpdateCheckUrl(BASE), BASE + "/beta/currentversion.php?v=1.99");
-    EXPECT_EQ(HomePageUrl(BASE), BASE + "/");
 }
 
 TEST(LoginHash, Md5OfThePasswordFollowedByTheNonceDigits)
