@@ -69,10 +69,12 @@ struct AccountVerdict {
 // "VALID" and at least one more byte read; the balance is what follows.
 AccountVerdict JudgeAccountReply(const std::string& replyBytes);
 
-inline constexpr const char* INVALID_LOGIN_MESSAGE =
+// Arrays, each one object in every file, so a refusal can be told by its
+// address too.
+inline constexpr char INVALID_LOGIN_MESSAGE[] =
     "You supplied an invalid login.\nPlease retype your username and/or password.";
-inline constexpr const char* NO_CREDIT_MESSAGE = "You are out of SMS credits. No alarm was sent to your cell phone!";
-inline constexpr const char* CELL_NOT_VALIDATED_MESSAGE =
+inline constexpr char NO_CREDIT_MESSAGE[] = "You are out of SMS credits. No alarm was sent to your cell phone!";
+inline constexpr char CELL_NOT_VALIDATED_MESSAGE[] =
     "Your cell phone is not yet validated. No alarm was sent to your cell phone!";
 
 // The refusal an alarm reply stands for, or null when the alarm counts as
