@@ -43,7 +43,6 @@ using PowerScheme = std::array<uint8_t, 16>;  // the scheme GUID as it lies in m
 struct PowerActionsRecord {
     PowerScheme scheme = {};
     std::array<std::array<SavedWord, POWER_SOURCE_COUNT>, HELD_POWER_SETTING_COUNT> actions = {};
-    bool Any() const;
 };
 
 // Sticky Keys, Filter Keys and Toggle Keys: whether each one's hot key was on

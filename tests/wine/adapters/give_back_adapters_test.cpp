@@ -38,8 +38,8 @@ TEST(GiveBackAdapters, ArmingThenUnlockLeavesThePowerActionsAndHotKeysAsTheyWere
     const PowerActionsRecord after = ReadPowerActions(power);
     EXPECT_EQ(after.scheme, before.scheme);
     EXPECT_EQ(after.actions, before.actions);
-    std::printf("power actions readable: %d; hot keys on: %d %d %d\n", before.Any() ? 1 : 0, hotKeysBefore[0],
-                hotKeysBefore[1], hotKeysBefore[2]);
+    std::printf("lid action readable: %d; hot keys on: %d %d %d\n", before.actions[POWER_LID_CLOSE][POWER_ON_AC].saved,
+                hotKeysBefore[0], hotKeysBefore[1], hotKeysBefore[2]);
 }
 
 }  // namespace
