@@ -1,4 +1,4 @@
-#include "guard/endpoint_volume_win32.h"
+#include "guard/volume_guard_win32.h"
 
 #include <windows.h>
 

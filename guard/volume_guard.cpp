@@ -19,15 +19,54 @@ constexpr MixerControl MIXER_CONTROLS[MIXER_VALUE_COUNT] = {
 
 }  // namespace
 
+// Chooses the value's control on the speakers destination (MASTER_LINE) or
+// on its first source line of the value's type; with no such source, on the
+// last source, and with no sources at all on the destination itself. A
+// failing call leaves the last choice in place.
 void VolumeGuard::Select(size_t which)
 {
-    mixer_.SelectControl(MIXER_CONTROLS[which].line, MIXER_CONTROLS[which].control);
+    const MixerControl wanted = MIXER_CONTROLS[which];
+    MixerLine destination;
+    if (mixer_->GetDestination(GUARD_MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, destination) != 0)
+        return;
+    MixerLine line = destination;
+    for (uint32_t index = 0; wanted.line != MASTER_LINE && index < destination.connections; ++index) {
+        if (mixer_->GetSource(destination.destination, index, line) != 0)
+            return;
+        if (line.componentType == wanted.line)
+            break;
+    }
+    uint32_t controlId = 0;
+    if (mixer_->GetControl(line.lineId, wanted.control, controlId) != 0)
+        return;
+    controlId_ = controlId;
+    ready_ = true;
+}
+
+uint32_t VolumeGuard::GetValue()
+{
+    // Some mixers (Wine's wave-out line) report success without writing the value.
+    uint32_t value = 0;
+    ready_ = ready_ && mixer_->ReadValue(controlId_, value) == 0;
+    return ready_ ? value : 0;
+}
+
+void VolumeGuard::SetValue(uint32_t value)
+{
+    GetValue();  // a control that cannot be read is not written
+    ready_ = ready_ && mixer_->WriteValue(controlId_, value) == 0;
 }
 
 uint32_t VolumeGuard::Read(size_t which)
 {
     Select(which);
-    return mixer_.GetValue();
+    return GetValue();
+}
+
+void VolumeGuard::Write(size_t which, uint32_t value)
+{
+    Select(which);
+    SetValue(value);
 }
 
 void VolumeGuard::ForceStep(size_t which, uint32_t value)
@@ -35,15 +74,15 @@ void VolumeGuard::ForceStep(size_t which, uint32_t value)
     Select(which);
     SavedWord& saved = saved_.mixer[which];
     if (!saved.saved) {
-        saved.value = mixer_.GetValue();
-        NoteSaved(saved.saved = mixer_.IsReady());
+        saved.value = GetValue();
+        NoteSaved(saved.saved = ready_);
     }
-    mixer_.SetValue(value);
+    SetValue(value);
 }
 
 bool VolumeGuard::OpenWithWindow(uintptr_t window)
 {
-    if (!mixer_.Open(window))
+    if (mixer_->DeviceCount() < 1 || mixer_->Open(window) != 0)
         return false;
     armingEndpointId_ = AttachEndpoint() ? endpoint_->Id() : std::u16string();
     return true;
@@ -51,7 +90,8 @@ bool VolumeGuard::OpenWithWindow(uintptr_t window)
 
 void VolumeGuard::CloseMixer()
 {
-    mixer_.Close();
+    mixer_->Close();
+    ready_ = false;
     if (endpointAttached_)
         endpoint_->Detach();
     endpointAttached_ = false;
@@ -128,10 +168,8 @@ bool VolumeGuard::IsBelowFull()
 void VolumeGuard::Restore()
 {
     for (size_t which = 0; which < MIXER_VALUE_COUNT; ++which) {
-        if (saved_.mixer[which].saved) {
-            Select(which);
-            mixer_.SetValue(saved_.mixer[which].value);
-        }
+        if (saved_.mixer[which].saved)
+            Write(which, saved_.mixer[which].value);
     }
     const bool wasAttached = endpointAttached_;
     bool leftTheDefault = false;
@@ -158,6 +196,8 @@ void VolumeGuard::Restore()
 
 void VolumeGuard::GiveBack(const VolumeRecord& record)
 {
+    if (mixer_->DeviceCount() >= 1)
+        mixer_->Open(0);  // one that would not open writes nothing
     saved_ = record;
     Restore();
 }

@@ -10,7 +10,6 @@
 #include <utility>
 #include <vector>
 
-#include "guard/mixer.h"
 #include "guard/volume_guard.h"
 
 constexpr uint32_t SPEAKERS_LINE = 0xFFFF0000;

@@ -1,5 +1,5 @@
-// The mixer's line choice and the VolumeGuard's save (handed to the give-back), force and restore, over
-// an in-memory mixer and endpoint.
+// The VolumeGuard's line choice, save (handed to the give-back), force and restore, over an in-memory
+// mixer and endpoint.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "fake_mixer.h"
-#include "guard/mixer.h"
 #include "guard/volume_guard.h"
 
 namespace {
@@ -22,11 +21,13 @@ protected:
     FakeMixerState mixer = UsualMixer();
     FakeEndpointState endpoint;
 
+    // Its mixer open as at arming; the endpoint not reached yet.
     std::unique_ptr<VolumeGuard> Make(bool withEndpoint = false)
     {
         std::unique_ptr<AudioEndpoint> e;
         if (withEndpoint)
             e = std::make_unique<FakeEndpoint>(endpoint);
+        mixer.open = true;
         return std::make_unique<VolumeGuard>(std::make_unique<FakeMixerDevice>(mixer), std::move(e));
     }
 };
@@ -59,6 +60,12 @@ TEST_F(VolumeGuardTest, ForceUnmuteAndRestoreByLayout)
          Writes{{WAVE_MUTE, 0}, {MASTER_MUTE, 0}}, Writes{{WAVE_VOLUME, 0x8000}, {WAVE_MUTE, 1}, {MASTER_MUTE, 1}}},
         {"no destination: nothing chosen, nothing written", [](FakeMixerState& m) { m.failDestination = true; },
          Writes{}, Writes{}, Writes{}},
+        {"a failing write leaves the steps after it", [](FakeMixerState& m) { m.failingWrites = {MASTER_VOLUME}; },
+         Writes{{WAVE_VOLUME, 0xFFFF}}, Writes{{WAVE_MUTE, 0}, {MASTER_MUTE, 0}},
+         Writes{{WAVE_VOLUME, 0x8000}, {WAVE_MUTE, 1}, {MASTER_MUTE, 1}}},
+        {"a read that succeeds without the value reads 0", [](FakeMixerState& m) { m.readsLeaveValue = {WAVE_VOLUME}; },
+         Writes{{MASTER_VOLUME, 0xFFFF}, {WAVE_VOLUME, 0xFFFF}}, Writes{{WAVE_MUTE, 0}, {MASTER_MUTE, 0}},
+         Writes{{WAVE_VOLUME, 0}, {MASTER_VOLUME, 0x4000}, {WAVE_MUTE, 1}, {MASTER_MUTE, 1}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -75,6 +82,8 @@ TEST_F(VolumeGuardTest, ForceUnmuteAndRestoreByLayout)
         if (c.restored) {
             EXPECT_EQ(mixer.writes, *c.restored);
         }
+        for (uint32_t handed : mixer.valuesHandedToReads)
+            EXPECT_EQ(handed, 0u);
     }
 }
 
@@ -131,57 +140,15 @@ TEST_F(VolumeGuardTest, UnlockWithoutAlarmWritesNothing)
     EXPECT_TRUE(mixer.writes.empty());
 }
 
-TEST_F(VolumeGuardTest, AFailingSourceLookupLeavesTheLastChoice)
+TEST_F(VolumeGuardTest, AFailingLookupLeavesTheLastChoice)
 {
     auto guard = Make();
-    COrvekMixer& m = guard->Mixer();
-    m.SelectControl(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME);
-    ASSERT_TRUE(m.IsReady());
+    EXPECT_EQ(guard->Read(MIXER_MASTER_VOLUME), 0x4000u);
     mixer.failingSources = {1};
-    m.SelectControl(GUARD_MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, GUARD_MIXERCONTROL_CONTROLTYPE_MUTE);
-    EXPECT_TRUE(m.IsReady());
+    EXPECT_EQ(guard->Read(MIXER_WAVE_OUT_MUTE), 0x4000u);
     mixer.failDestination = true;
-    m.SelectControl(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_MUTE);
-    // Still the master volume: that is where the next value goes.
-    mixer.writes.clear();
-    EXPECT_TRUE(m.SetValue(0x1234));
+    guard->Write(MIXER_MASTER_MUTE, 0x1234);
     EXPECT_EQ(mixer.writes, (Writes{{MASTER_VOLUME, 0x1234}}));
-}
-
-TEST_F(VolumeGuardTest, NothingChosenReadsZeroAndWritesNothing)
-{
-    mixer.failDestination = true;
-    auto guard = Make();
-    COrvekMixer& m = guard->Mixer();
-    m.SelectControl(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME);
-    EXPECT_FALSE(m.IsReady());
-    EXPECT_EQ(m.GetValue(), 0u);
-    EXPECT_FALSE(m.SetValue(7));
-    EXPECT_TRUE(mixer.writes.empty());
-}
-
-TEST_F(VolumeGuardTest, AFailingWriteClearsReady)
-{
-    mixer.failingWrites = {MASTER_VOLUME};
-    auto guard = Make();
-    COrvekMixer& m = guard->Mixer();
-    m.SelectControl(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME);
-    EXPECT_FALSE(m.SetValue(0xFFFF));
-    EXPECT_FALSE(m.IsReady());
-    EXPECT_EQ(m.GetValue(), 0u);
-}
-
-TEST_F(VolumeGuardTest, ReadsStartFromZero)
-{
-    // A mixer that reports success without writing the value reads as 0.
-    mixer.readsLeaveValue = {WAVE_VOLUME};
-    auto guard = Make();
-    COrvekMixer& m = guard->Mixer();
-    m.SelectControl(GUARD_MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME);
-    EXPECT_EQ(m.GetValue(), 0u);
-    m.SetValue(5);
-    for (uint32_t handed : mixer.valuesHandedToReads)
-        EXPECT_EQ(handed, 0u);
 }
 
 TEST_F(VolumeGuardTest, MutedAndBelowFull)
@@ -203,34 +170,25 @@ TEST_F(VolumeGuardTest, MutedAndBelowFull)
     EXPECT_TRUE(mixer.writes.empty());
 }
 
-TEST_F(VolumeGuardTest, NoDeviceOrAFailedOpenLeavesTheMixerClosed)
+TEST_F(VolumeGuardTest, OpenWithWindowOpensTheMixerForNotices)
 {
-    mixer.deviceCount = 0;
-    EXPECT_FALSE(Make()->Mixer().IsOpen());
-    EXPECT_EQ(mixer.opens, 0);
-    mixer.deviceCount = 1;
-    mixer.openResult = 2;
-    EXPECT_FALSE(Make()->Mixer().IsOpen());
-    EXPECT_EQ(mixer.opens, 1);
-    EXPECT_EQ(mixer.closes, 0);  // nothing open, nothing closed
-}
-
-TEST_F(VolumeGuardTest, OpenWithWindowReopensForNotices)
-{
-    auto guard = Make();
-    EXPECT_EQ(mixer.window, 0u);
-    guard->Mixer().SelectControl(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME);
-    ASSERT_TRUE(guard->OpenWithWindow(0x1234));
-    EXPECT_EQ(mixer.closes, 1);
-    EXPECT_EQ(mixer.opens, 2);
-    EXPECT_EQ(mixer.window, 0x1234u);
-    EXPECT_FALSE(guard->Mixer().IsReady());  // fields zeroed on reopening
-    guard->CloseMixer();
-    EXPECT_FALSE(mixer.open);
-    mixer.openResult = 4;
-    EXPECT_FALSE(guard->OpenWithWindow(0x1234));
-    guard->CloseMixer();
-    EXPECT_EQ(mixer.closes, 2);  // nothing open, nothing closed
+    const struct {
+        const char* name;
+        uint32_t devices, openResult;
+        bool opened;
+    } cases[] = {{"opened", 1, 0, true}, {"no device: not even tried", 0, 0, false}, {"a failed open", 1, 2, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        mixer = UsualMixer();
+        mixer.deviceCount = c.devices;
+        mixer.openResult = c.openResult;
+        VolumeGuard guard(std::make_unique<FakeMixerDevice>(mixer), nullptr);
+        EXPECT_EQ(guard.OpenWithWindow(0x1234), c.opened);
+        EXPECT_EQ(mixer.opens, int(c.devices));
+        EXPECT_EQ(mixer.window, c.opened ? 0x1234u : 0u);
+        guard.CloseMixer();
+        EXPECT_FALSE(mixer.open);
+    }
 }
 
 // The default endpoint, beside the mixer.
