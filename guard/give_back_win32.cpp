@@ -20,7 +20,7 @@ bool GiveBackLeftOverRecord() noexcept
         GiveBackMachine machine;
         if (!machine.key.key)
             return false;
-        return GiveBackLeftOver(*machine.key.key, machine.power, [](const GiveBackRecord& record) {
+        return GiveBackLeftOver(*machine.key.key, *machine.power, [](const GiveBackRecord& record) {
             SetShortcutHotKeys(record.shortcuts, true);
             GiveBackLeftOverSound(record.volume);
         });

@@ -13,8 +13,8 @@
 // which may come while the guard still runs.
 struct GiveBackMachine {
     OpenedKey key;
-    PowrprofPowerStore power;
-    GiveBackKeeper keeper{key.key.get(), power};
+    std::unique_ptr<PowerStore> power = CreatePowrprofPowerStore();
+    GiveBackKeeper keeper{key.key.get(), *power};
     GiveBackMachine();
 };
 

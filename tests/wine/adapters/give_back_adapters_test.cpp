@@ -14,7 +14,8 @@ namespace {
 
 TEST(GiveBackAdapters, ArmingThenUnlockLeavesThePowerActionsAndHotKeysAsTheyWere)
 {
-    PowrprofPowerStore power;
+    const std::unique_ptr<PowerStore> store = CreatePowrprofPowerStore();
+    PowerStore& power = *store;
     const PowerActionsRecord before = ReadPowerActions(power);
     const ShortcutsCleared hotKeysBefore = ShortcutHotKeysOn();
 
