@@ -43,41 +43,29 @@ void VolumeGuard::Select(size_t which)
     ready_ = true;
 }
 
-uint32_t VolumeGuard::GetValue()
+uint32_t VolumeGuard::Read(size_t which)
 {
+    Select(which);
     // Some mixers (Wine's wave-out line) report success without writing the value.
     uint32_t value = 0;
     ready_ = ready_ && mixer_->ReadValue(controlId_, value) == 0;
     return ready_ ? value : 0;
 }
 
-void VolumeGuard::SetValue(uint32_t value)
-{
-    GetValue();  // a control that cannot be read is not written
-    ready_ = ready_ && mixer_->WriteValue(controlId_, value) == 0;
-}
-
-uint32_t VolumeGuard::Read(size_t which)
-{
-    Select(which);
-    return GetValue();
-}
-
 void VolumeGuard::Write(size_t which, uint32_t value)
 {
-    Select(which);
-    SetValue(value);
+    Read(which);  // a control that cannot be read is not written
+    ready_ = ready_ && mixer_->WriteValue(controlId_, value) == 0;
 }
 
 void VolumeGuard::ForceStep(size_t which, uint32_t value)
 {
-    Select(which);
     SavedWord& saved = saved_.mixer[which];
     if (!saved.saved) {
-        saved.value = GetValue();
+        saved.value = Read(which);
         NoteSaved(saved.saved = ready_);
     }
-    SetValue(value);
+    Write(which, value);
 }
 
 bool VolumeGuard::OpenWithWindow(uintptr_t window)
@@ -160,17 +148,14 @@ bool VolumeGuard::IsMuted()
 
 bool VolumeGuard::IsBelowFull()
 {
-    const uint32_t master = Read(MIXER_MASTER_VOLUME);
-    const uint32_t waveOut = Read(MIXER_WAVE_OUT_VOLUME);
-    return !(master == MIXER_FULL_VOLUME && waveOut == MIXER_FULL_VOLUME);
+    return Read(MIXER_MASTER_VOLUME) != MIXER_FULL_VOLUME || Read(MIXER_WAVE_OUT_VOLUME) != MIXER_FULL_VOLUME;
 }
 
 void VolumeGuard::Restore()
 {
-    for (size_t which = 0; which < MIXER_VALUE_COUNT; ++which) {
+    for (size_t which = 0; which < MIXER_VALUE_COUNT; ++which)
         if (saved_.mixer[which].saved)
             Write(which, saved_.mixer[which].value);
-    }
     const bool wasAttached = endpointAttached_;
     bool leftTheDefault = false;
     for (const SavedEndpointVolume& saved : saved_.endpoints) {

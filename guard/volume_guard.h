@@ -122,8 +122,6 @@ public:
 
 private:
     void Select(size_t which);
-    uint32_t GetValue();
-    void SetValue(uint32_t value);
     void ForceStep(size_t which, uint32_t value);
     bool AttachEndpoint();
     void ForceEndpoint(bool volume, bool mute);
