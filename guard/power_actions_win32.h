@@ -5,6 +5,6 @@
 
 #include <memory>
 
-#include "guard/power_actions.h"
+#include "guard/give_back.h"
 
 std::unique_ptr<PowerStore> CreatePowrprofPowerStore();

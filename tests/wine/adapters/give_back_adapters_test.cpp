@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "guard/accessibility_win32.h"
+#include "guard/give_back_win32.h"
 #include "guard/give_back.h"
 #include "guard/power_actions_win32.h"
 #include "settings/registry_store_win32.h"
