@@ -112,13 +112,6 @@ std::vector<uint8_t> Encode(GiveBackRecord record, uint16_t version)
 
 }  // namespace
 
-bool VolumeRecord::Any() const
-{
-    return std::any_of(mixer.begin(), mixer.end(), [](const SavedWord& word) { return word.saved; }) ||
-           std::any_of(endpoints.begin(), endpoints.end(),
-                       [](const SavedEndpointVolume& endpoint) { return endpoint.volumeSaved || endpoint.muteSaved; });
-}
-
 std::vector<uint8_t> EncodeGiveBackRecord(const GiveBackRecord& record)
 {
     return Encode(record, GIVE_BACK_RECORD_VERSION);

@@ -76,7 +76,6 @@ struct SavedEndpointVolume {
 struct VolumeRecord {
     std::array<SavedWord, MIXER_VALUE_COUNT> mixer = {};
     std::vector<SavedEndpointVolume> endpoints;
-    bool Any() const;
 };
 
 struct GiveBackRecord {

@@ -91,7 +91,7 @@ std::u16string VolumeGuard::ForceArmingEndpoint()
     if (armingEndpointId_.empty() || (AttachEndpoint() && endpoint_->Id() == armingEndpointId_))
         return std::u16string();
     if (endpoint_->AttachTo(armingEndpointId_))
-        ForceEndpoint(true, true);
+        ForceEndpoint();
     // Back to the default one, whose change notices the guard listens to.
     endpointAttached_ = endpoint_->Attach();
     return armingEndpointId_;
@@ -108,20 +108,14 @@ void VolumeGuard::ForceFullVolume()
 {
     ForceStep(MIXER_MASTER_VOLUME, MIXER_FULL_VOLUME);
     ForceStep(MIXER_WAVE_OUT_VOLUME, MIXER_FULL_VOLUME);
-    if (AttachEndpoint())
-        ForceEndpoint(true, false);
-}
-
-void VolumeGuard::Unmute()
-{
     ForceStep(MIXER_WAVE_OUT_MUTE, 0);
     ForceStep(MIXER_MASTER_MUTE, 0);
     if (AttachEndpoint())
-        ForceEndpoint(false, true);
+        ForceEndpoint();
 }
 
-// The endpoint reached now: its volume full, or its mute off, each saved first.
-void VolumeGuard::ForceEndpoint(bool volume, bool mute)
+// The endpoint reached now: its volume full and its mute off, each saved first.
+void VolumeGuard::ForceEndpoint()
 {
     const std::u16string id = endpoint_->Id();
     auto& endpoints = saved_.endpoints;
@@ -129,26 +123,18 @@ void VolumeGuard::ForceEndpoint(bool volume, bool mute)
                               [&id](const SavedEndpointVolume& endpoint) { return endpoint.id == id; });
     if (saved == endpoints.end())
         saved = endpoints.insert(saved, SavedEndpointVolume{id});
-    if (volume) {
-        if (!saved->volumeSaved)
-            NoteSaved(saved->volumeSaved = endpoint_->GetVolume(saved->volume));
-        endpoint_->SetVolume(1.0f);
-    }
-    if (mute) {
-        if (!saved->muteSaved)
-            NoteSaved(saved->muteSaved = endpoint_->GetMute(saved->muted));
-        endpoint_->SetMute(false);
-    }
-}
-
-bool VolumeGuard::IsMuted()
-{
-    return Read(MIXER_WAVE_OUT_MUTE) != 0 || Read(MIXER_MASTER_MUTE) != 0;
+    if (!saved->volumeSaved)
+        NoteSaved(saved->volumeSaved = endpoint_->GetVolume(saved->volume));
+    endpoint_->SetVolume(1.0f);
+    if (!saved->muteSaved)
+        NoteSaved(saved->muteSaved = endpoint_->GetMute(saved->muted));
+    endpoint_->SetMute(false);
 }
 
 bool VolumeGuard::IsBelowFull()
 {
-    return Read(MIXER_MASTER_VOLUME) != MIXER_FULL_VOLUME || Read(MIXER_WAVE_OUT_VOLUME) != MIXER_FULL_VOLUME;
+    return Read(MIXER_WAVE_OUT_MUTE) != 0 || Read(MIXER_MASTER_MUTE) != 0 ||
+           Read(MIXER_MASTER_VOLUME) != MIXER_FULL_VOLUME || Read(MIXER_WAVE_OUT_VOLUME) != MIXER_FULL_VOLUME;
 }
 
 void VolumeGuard::Restore()
@@ -181,8 +167,10 @@ void VolumeGuard::Restore()
 
 void VolumeGuard::GiveBack(const VolumeRecord& record)
 {
-    if (mixer_->DeviceCount() >= 1)
-        mixer_->Open(0);  // one that would not open writes nothing
+    // Opened only for a value of its own; one that would not open writes nothing.
+    if (std::any_of(record.mixer.begin(), record.mixer.end(), [](const SavedWord& word) { return word.saved; }) &&
+        mixer_->DeviceCount() >= 1)
+        mixer_->Open(0);
     saved_ = record;
     Restore();
 }
@@ -193,7 +181,7 @@ void VolumeGuard::FollowDefaultEndpoint(bool force)
         return;
     endpointAttached_ = endpoint_->Attach();
     if (force && endpointAttached_)
-        ForceEndpoint(true, true);
+        ForceEndpoint();
 }
 
 void VolumeGuard::ReforceEndpoint()

@@ -80,13 +80,14 @@ public:
     {
     }
 
+    // Full volume and unmuted, on the mixer and the endpoint reached.
     void ForceFullVolume();
-    void Unmute();
-    bool IsMuted();
+    // Whether the mixer is muted or turned down.
     bool IsBelowFull();
     void Restore();
-    // After a crash: opens the mixer without notices and writes back what the
-    // record holds, as Restore would.
+    // After a crash: writes back what the record holds, as Restore would,
+    // opening the mixer without notices when it holds a value of the mixer's
+    // (nothing at all is reached for a record of nothing).
     void GiveBack(const VolumeRecord& record);
     // Forces the endpoint again if it was turned down or muted; for its change
     // notices while the siren sounds.
@@ -124,7 +125,7 @@ private:
     void Select(size_t which);
     void ForceStep(size_t which, uint32_t value);
     bool AttachEndpoint();
-    void ForceEndpoint(bool volume, bool mute);
+    void ForceEndpoint();
     void NoteSaved(bool saved);
 
     std::unique_ptr<MixerDevice> mixer_;

@@ -112,9 +112,3 @@ void SoundFatal(HDESK showOn) noexcept
 {
     FatalExit(L"Sound Initializing error", -1, showOn);
 }
-
-void GiveBackLeftOverSound(const VolumeRecord& record)
-{
-    if (record.Any())
-        VolumeGuard(CreateWinmmMixerDevice(), CreateCoreAudioEndpoint()).GiveBack(record);
-}

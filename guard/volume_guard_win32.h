@@ -23,6 +23,3 @@ std::unique_ptr<VolumeGuard> OpenVolumeGuard(HWND window);
 // and ends the process with -1. The owner's settings are already on disk:
 // the main thread writes each change as it is made.
 [[noreturn]] void SoundFatal(HDESK showOn) noexcept;
-// At start-up: the sound a process that died armed had forced, given back
-// from its record by a mixer and an endpoint of its own.
-void GiveBackLeftOverSound(const VolumeRecord& record);

@@ -33,16 +33,16 @@ protected:
 };
 
 // Which control each step of an alarm writes, by the mixer's layout.
-TEST_F(VolumeGuardTest, ForceUnmuteAndRestoreByLayout)
+TEST_F(VolumeGuardTest, ForceAndRestoreByLayout)
 {
     const struct {
         const char* name;
         void (*layout)(FakeMixerState&);
-        Writes forced, unmuted;
+        Writes forced;
         std::optional<Writes> restored;  // unset: not looked at
     } cases[] = {
         {"the usual layout: master first, wave-out unmuted first, given back in order", [](FakeMixerState&) {},
-         Writes{{MASTER_VOLUME, 0xFFFF}, {WAVE_VOLUME, 0xFFFF}}, Writes{{WAVE_MUTE, 0}, {MASTER_MUTE, 0}},
+         Writes{{MASTER_VOLUME, 0xFFFF}, {WAVE_VOLUME, 0xFFFF}, {WAVE_MUTE, 0}, {MASTER_MUTE, 0}},
          Writes{{WAVE_VOLUME, 0x8000}, {MASTER_VOLUME, 0x4000}, {WAVE_MUTE, 1}, {MASTER_MUTE, 1}}},
         {"without wave-out the last source, the CD line passed over",
          [](FakeMixerState& m) {
@@ -50,21 +50,21 @@ TEST_F(VolumeGuardTest, ForceUnmuteAndRestoreByLayout)
              m.AddControl(12, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME, 30, 0x3000);
              m.AddControl(12, GUARD_MIXERCONTROL_CONTROLTYPE_MUTE, 31, 1);
          },
-         Writes{{MASTER_VOLUME, 0xFFFF}, {30, 0xFFFF}}, Writes{{31, 0}, {MASTER_MUTE, 0}},
+         Writes{{MASTER_VOLUME, 0xFFFF}, {30, 0xFFFF}, {31, 0}, {MASTER_MUTE, 0}},
          Writes{{30, 0x3000}, {MASTER_VOLUME, 0x4000}, {31, 1}, {MASTER_MUTE, 1}}},
         {"without sources the speakers line itself", [](FakeMixerState& m) { m.sources.clear(); },
-         Writes{{MASTER_VOLUME, 0xFFFF}, {MASTER_VOLUME, 0xFFFF}}, Writes{{MASTER_MUTE, 0}, {MASTER_MUTE, 0}},
-         std::nullopt},
+         Writes{{MASTER_VOLUME, 0xFFFF}, {MASTER_VOLUME, 0xFFFF}, {MASTER_MUTE, 0}, {MASTER_MUTE, 0}}, std::nullopt},
         {"a failing read stops that step's write, and the unread value is not given back as 0",
-         [](FakeMixerState& m) { m.failingReads = {MASTER_VOLUME}; }, Writes{{WAVE_VOLUME, 0xFFFF}},
-         Writes{{WAVE_MUTE, 0}, {MASTER_MUTE, 0}}, Writes{{WAVE_VOLUME, 0x8000}, {WAVE_MUTE, 1}, {MASTER_MUTE, 1}}},
+         [](FakeMixerState& m) { m.failingReads = {MASTER_VOLUME}; },
+         Writes{{WAVE_VOLUME, 0xFFFF}, {WAVE_MUTE, 0}, {MASTER_MUTE, 0}},
+         Writes{{WAVE_VOLUME, 0x8000}, {WAVE_MUTE, 1}, {MASTER_MUTE, 1}}},
         {"no destination: nothing chosen, nothing written", [](FakeMixerState& m) { m.failDestination = true; },
-         Writes{}, Writes{}, Writes{}},
+         Writes{}, Writes{}},
         {"a failing write leaves the steps after it", [](FakeMixerState& m) { m.failingWrites = {MASTER_VOLUME}; },
-         Writes{{WAVE_VOLUME, 0xFFFF}}, Writes{{WAVE_MUTE, 0}, {MASTER_MUTE, 0}},
+         Writes{{WAVE_VOLUME, 0xFFFF}, {WAVE_MUTE, 0}, {MASTER_MUTE, 0}},
          Writes{{WAVE_VOLUME, 0x8000}, {WAVE_MUTE, 1}, {MASTER_MUTE, 1}}},
         {"a read that succeeds without the value reads 0", [](FakeMixerState& m) { m.readsLeaveValue = {WAVE_VOLUME}; },
-         Writes{{MASTER_VOLUME, 0xFFFF}, {WAVE_VOLUME, 0xFFFF}}, Writes{{WAVE_MUTE, 0}, {MASTER_MUTE, 0}},
+         Writes{{MASTER_VOLUME, 0xFFFF}, {WAVE_VOLUME, 0xFFFF}, {WAVE_MUTE, 0}, {MASTER_MUTE, 0}},
          Writes{{WAVE_VOLUME, 0}, {MASTER_VOLUME, 0x4000}, {WAVE_MUTE, 1}, {MASTER_MUTE, 1}}},
     };
     for (const auto& c : cases) {
@@ -74,9 +74,6 @@ TEST_F(VolumeGuardTest, ForceUnmuteAndRestoreByLayout)
         auto guard = Make();
         guard->ForceFullVolume();
         EXPECT_EQ(mixer.writes, c.forced);
-        mixer.writes.clear();
-        guard->Unmute();
-        EXPECT_EQ(mixer.writes, c.unmuted);
         mixer.writes.clear();
         guard->Restore();
         if (c.restored) {
@@ -110,15 +107,12 @@ TEST_F(VolumeGuardTest, RestoreGivesBackTheValuesFromBeforeTheAlarm)
         mixer = UsualMixer();
         auto guard = Make();
         guard->ForceFullVolume();
-        guard->Unmute();
         if (c.unlockBetween)
             guard->Restore();
         for (const auto& [control, value] : c.changes)
             mixer.values[control] = value;
         EXPECT_TRUE(guard->IsBelowFull());
-        EXPECT_TRUE(guard->IsMuted());
         guard->ForceFullVolume();
-        guard->Unmute();
         EXPECT_EQ(mixer.values[MASTER_VOLUME], 0xFFFFu);
         EXPECT_EQ(mixer.values[MASTER_MUTE], 0u);
         guard->Restore();
@@ -133,7 +127,6 @@ TEST_F(VolumeGuardTest, UnlockWithoutAlarmWritesNothing)
     guard->Restore();
     EXPECT_TRUE(mixer.writes.empty());
     guard->ForceFullVolume();
-    guard->Unmute();
     guard->Restore();
     mixer.writes.clear();
     guard->Restore();  // the next unlock, no alarm in between
@@ -151,17 +144,17 @@ TEST_F(VolumeGuardTest, AFailingLookupLeavesTheLastChoice)
     EXPECT_EQ(mixer.writes, (Writes{{MASTER_VOLUME, 0x1234}}));
 }
 
-TEST_F(VolumeGuardTest, MutedAndBelowFull)
+TEST_F(VolumeGuardTest, MutedOrTurnedDownIsBelowFull)
 {
     mixer = UsualMixer(0xFFFF, 0xFFFF, 0, 0);
     auto guard = Make();
-    EXPECT_FALSE(guard->IsMuted());
     EXPECT_FALSE(guard->IsBelowFull());
     mixer.values[WAVE_MUTE] = 1;
-    EXPECT_TRUE(guard->IsMuted());
+    EXPECT_TRUE(guard->IsBelowFull());
     mixer.values[WAVE_MUTE] = 0;
     mixer.values[MASTER_MUTE] = 1;
-    EXPECT_TRUE(guard->IsMuted());
+    EXPECT_TRUE(guard->IsBelowFull());
+    mixer.values[MASTER_MUTE] = 0;
     mixer.values[WAVE_VOLUME] = 0xFFFE;
     EXPECT_TRUE(guard->IsBelowFull());
     mixer.values[WAVE_VOLUME] = 0xFFFF;
@@ -197,7 +190,6 @@ TEST_F(VolumeGuardTest, EndpointForcedAndGivenBack)
 {
     auto guard = Make(true);
     guard->ForceFullVolume();
-    guard->Unmute();
     EXPECT_EQ(endpoint.volume, 1.0f);
     EXPECT_FALSE(endpoint.muted);
     EXPECT_EQ(endpoint.attaches, 1);
@@ -217,7 +209,6 @@ TEST_F(VolumeGuardTest, EndpointReachedAtArmingNotAtTheAlarm)
     EXPECT_EQ(endpoint.attaches, 1);
     EXPECT_TRUE(endpoint.writes.empty());
     guard->ForceFullVolume();
-    guard->Unmute();
     EXPECT_EQ(endpoint.attaches, 1);
     EXPECT_EQ(endpoint.volume, 1.0f);
     guard->Restore();
@@ -232,7 +223,6 @@ TEST_F(VolumeGuardTest, EndpointReforcedKeepsTheOwnersValues)
 {
     auto guard = Make(true);
     guard->ForceFullVolume();
-    guard->Unmute();
     endpoint.volume = 0.0f;
     endpoint.muted = true;
     guard->ReforceEndpoint();
@@ -240,7 +230,6 @@ TEST_F(VolumeGuardTest, EndpointReforcedKeepsTheOwnersValues)
     EXPECT_FALSE(endpoint.muted);
     endpoint.volume = 0.5f;
     guard->ForceFullVolume();  // the mixer's notice forces again too
-    guard->Unmute();
     EXPECT_EQ(endpoint.attaches, 1);
     guard->Restore();
     EXPECT_EQ(endpoint.volume, 0.25f);
@@ -253,7 +242,6 @@ TEST_F(VolumeGuardTest, EndpointReforceWritesOnlyWhatChanged)
     guard->ReforceEndpoint();  // not attached: no alarm yet
     EXPECT_TRUE(endpoint.writes.empty());
     guard->ForceFullVolume();
-    guard->Unmute();
     endpoint.writes.clear();
     guard->ReforceEndpoint();
     EXPECT_TRUE(endpoint.writes.empty());
@@ -267,7 +255,6 @@ TEST_F(VolumeGuardTest, EndpointUnlockWithoutAlarmWritesNothing)
     auto guard = Make(true);
     guard->Restore();
     guard->ForceFullVolume();
-    guard->Unmute();
     guard->Restore();
     endpoint.writes.clear();
     guard->Restore();
@@ -284,7 +271,6 @@ TEST_F(VolumeGuardTest, MissingEndpointLeavesTheMixerPath)
     endpoint.attachable = false;
     auto guard = Make(true);
     guard->ForceFullVolume();
-    guard->Unmute();
     guard->ReforceEndpoint();
     guard->Restore();
     EXPECT_TRUE(endpoint.writes.empty());
@@ -297,7 +283,6 @@ TEST_F(VolumeGuardTest, AnEndpointThatAnswersNothingIsCarriedPast)
     endpoint.implemented = false;  // every call fails
     auto guard = Make(true);
     guard->ForceFullVolume();
-    guard->Unmute();
     guard->ReforceEndpoint();
     EXPECT_EQ(mixer.values[MASTER_VOLUME], 0xFFFFu);
     guard->Restore();
@@ -313,7 +298,6 @@ TEST_F(VolumeGuardTest, ANewDefaultEndpointIsForcedAndEachIsGivenBack)
     auto guard = Make(true);
     ASSERT_TRUE(guard->OpenWithWindow(0x1234));
     guard->ForceFullVolume();
-    guard->Unmute();
     endpoint.defaultId = u"earphones";
     guard->FollowDefaultEndpoint(true);
     EXPECT_EQ(endpoint.others[u"earphones"].volume, 1.0f);
@@ -404,7 +388,6 @@ TEST_F(VolumeGuardTest, EachValueIsReportedToTheGiveBackBeforeItIsOverwritten)
     });
     ASSERT_TRUE(guard.OpenWithWindow(1));
     guard.ForceFullVolume();
-    guard.Unmute();
     EXPECT_EQ(notices, 6);  // four mixer values, the endpoint's volume and mute
 
     const auto saved = guard.Saved().mixer;
@@ -462,6 +445,8 @@ TEST_F(VolumeGuardTest, ARecordLeftByACrashIsGivenBack)
     record.mixer[MIXER_MASTER_VOLUME] = {0x4000, true};
     record.mixer[MIXER_WAVE_OUT_MUTE] = {1, true};
     record.endpoints = {{u"speakers", 0.25f, true, false, false}, {u"earphones", 0, false, true, true}};
+    Make(true)->GiveBack(VolumeRecord());  // a record of nothing reaches no device at all
+    EXPECT_EQ(mixer.opens, 0);
     Make(true)->GiveBack(record);
     EXPECT_EQ(mixer.writes, (Writes{{MASTER_VOLUME, 0x4000}, {WAVE_MUTE, 1}}));
     EXPECT_EQ(endpoint.writes, (std::vector<std::string>{"volume 0.250000", "earphones: mute on"}));
