@@ -22,7 +22,6 @@ constexpr size_t GIVE_BACK_MAX_ID_UNITS = 512;
 struct SavedWord {
     uint32_t value = 0;
     bool saved = false;
-    bool operator==(const SavedWord& other) const { return value == other.value && saved == other.saved; }
 };
 
 // The power settings held while armed, on mains and on battery: the lid,
@@ -66,11 +65,6 @@ struct SavedEndpointVolume {
     bool volumeSaved = false;
     bool muted = false;
     bool muteSaved = false;
-    bool operator==(const SavedEndpointVolume& other) const
-    {
-        return id == other.id && volume == other.volume && volumeSaved == other.volumeSaved &&
-               muted == other.muted && muteSaved == other.muteSaved;
-    }
 };
 
 struct VolumeRecord {

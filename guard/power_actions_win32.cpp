@@ -71,13 +71,9 @@ public:
     bool ActiveScheme(PowerScheme& scheme) override
     {
         ScopedLocal<GUID> active;
-        if (!getActiveScheme_)
+        if (!getActiveScheme_ || !Succeeded(getActiveScheme_(nullptr, active.Receive()), "PowerGetActiveScheme") ||
+            !active)
             return false;
-        const DWORD status = getActiveScheme_(nullptr, active.Receive());
-        if (status != ERROR_SUCCESS || !active) {
-            LogFailedCall("PowerGetActiveScheme", status);
-            return false;
-        }
         std::memcpy(scheme.data(), active.Get(), scheme.size());
         return true;
     }

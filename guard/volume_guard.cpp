@@ -36,11 +36,8 @@ void VolumeGuard::Select(size_t which)
         if (line.componentType == wanted.line)
             break;
     }
-    uint32_t controlId = 0;
-    if (mixer_->GetControl(line.lineId, wanted.control, controlId) != 0)
-        return;
-    controlId_ = controlId;
-    ready_ = true;
+    if (mixer_->GetControl(line.lineId, wanted.control, controlId_) == 0)
+        ready_ = true;
 }
 
 uint32_t VolumeGuard::Read(size_t which)

@@ -39,6 +39,7 @@ public:
     virtual void Close() = 0;  // nothing when it is not open
     virtual uint32_t GetDestination(uint32_t componentType, MixerLine& line) = 0;
     virtual uint32_t GetSource(uint32_t destination, uint32_t index, MixerLine& line) = 0;
+    // Writes controlId only on success.
     virtual uint32_t GetControl(uint32_t lineId, uint32_t controlType, uint32_t& controlId) = 0;
     virtual uint32_t ReadValue(uint32_t controlId, uint32_t& value) = 0;
     virtual uint32_t WriteValue(uint32_t controlId, uint32_t value) = 0;

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "fake_give_back.h"
 #include "guard/volume_guard.h"
 
 constexpr uint32_t SPEAKERS_LINE = 0xFFFF0000;

@@ -9,6 +9,7 @@
 #include "guard/give_back.h"
 #include "guard/power_actions_win32.h"
 #include "settings/registry_store_win32.h"
+#include "tests/unit/fake_give_back.h"
 
 namespace {
 
