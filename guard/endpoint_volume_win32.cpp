@@ -1,4 +1,4 @@
-#include "guard/endpoint_volume_win32.h"
+#include "guard/volume_guard_win32.h"
 
 #include <windows.h>
 
@@ -106,10 +106,9 @@ public:
     bool GetMute(bool& muted) override
     {
         BOOL value = FALSE;
-        if (!volume_ || FAILED(volume_.Get()->GetMute(&value)))
-            return false;
-        muted = value != FALSE;
-        return true;
+        const bool read = volume_ && SUCCEEDED(volume_.Get()->GetMute(&value));
+        muted = read ? value != FALSE : muted;
+        return read;
     }
     bool SetMute(bool muted) override
     {

@@ -4,6 +4,46 @@
 
 #include "win32/event_log.h"
 
+namespace {
+
+// Each saved setting written, held or the owner's own; true when any write took.
+bool WriteSaved(PowerStore& store, const PowerActionsRecord& owner, bool hold)
+{
+    bool written = false;
+    for (size_t setting = 0; setting < HELD_POWER_SETTING_COUNT; ++setting)
+        for (size_t source = 0; source < POWER_SOURCE_COUNT; ++source) {
+            const SavedWord& saved = owner.actions[setting][source];
+            if (saved.saved && !(hold && saved.value == POWER_ACTION_DO_NOTHING))
+                written |= store.WriteAction(owner.scheme, HeldPowerSetting(setting), PowerSource(source),
+                                             hold ? POWER_ACTION_DO_NOTHING : saved.value);
+        }
+    return written;
+}
+
+// The owner's saved settings written back; applied when the scheme is still
+// the active one (another active scheme was chosen since and stays in effect).
+void GiveBackPowerActions(PowerStore& store, const PowerActionsRecord& owner)
+{
+    PowerScheme active = {};
+    if (WriteSaved(store, owner, false) && store.ActiveScheme(active) && active == owner.scheme)
+        store.Apply(owner.scheme);
+}
+
+}  // namespace
+
+PowerActionsRecord ReadPowerActions(PowerStore& store)
+{
+    PowerActionsRecord record;
+    if (!store.ActiveScheme(record.scheme))
+        return PowerActionsRecord();
+    for (size_t setting = 0; setting < HELD_POWER_SETTING_COUNT; ++setting)
+        for (size_t source = 0; source < POWER_SOURCE_COUNT; ++source) {
+            SavedWord& saved = record.actions[setting][source];
+            saved.saved = store.ReadAction(record.scheme, HeldPowerSetting(setting), PowerSource(source), saved.value);
+        }
+    return record;
+}
+
 bool GiveBackKeeper::Write()
 {
     if (!key_)
@@ -32,7 +72,9 @@ bool GiveBackKeeper::Arm(const ShortcutsCleared& shortcutsOn)
     // the record still in memory.
     if (const uint32_t error = key_->Flush())
         LogEvent("The give-back record could not be flushed (error " + std::to_string(error) + ")");
-    RefusePowerSleep(power_, record_.power);
+    // Arming goes on whatever failed: the events still sound the alarm.
+    if (WriteSaved(power_, record_.power, true))
+        power_.Apply(record_.power.scheme);
     return true;
 }
 

@@ -22,7 +22,6 @@ constexpr size_t GIVE_BACK_MAX_ID_UNITS = 512;
 struct SavedWord {
     uint32_t value = 0;
     bool saved = false;
-    bool operator==(const SavedWord& other) const { return value == other.value && saved == other.saved; }
 };
 
 // The power settings held while armed, on mains and on battery: the lid,
@@ -43,7 +42,6 @@ using PowerScheme = std::array<uint8_t, 16>;  // the scheme GUID as it lies in m
 struct PowerActionsRecord {
     PowerScheme scheme = {};
     std::array<std::array<SavedWord, POWER_SOURCE_COUNT>, HELD_POWER_SETTING_COUNT> actions = {};
-    bool Any() const;
 };
 
 // Sticky Keys, Filter Keys and Toggle Keys: whether each one's hot key was on
@@ -67,17 +65,11 @@ struct SavedEndpointVolume {
     bool volumeSaved = false;
     bool muted = false;
     bool muteSaved = false;
-    bool operator==(const SavedEndpointVolume& other) const
-    {
-        return id == other.id && volume == other.volume && volumeSaved == other.volumeSaved &&
-               muted == other.muted && muteSaved == other.muteSaved;
-    }
 };
 
 struct VolumeRecord {
     std::array<SavedWord, MIXER_VALUE_COUNT> mixer = {};
     std::vector<SavedEndpointVolume> endpoints;
-    bool Any() const;
 };
 
 struct GiveBackRecord {

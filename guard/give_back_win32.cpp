@@ -3,16 +3,77 @@
 #include <windows.h>
 
 #include <new>
+#include <string>
 
 #include "win32/event_log.h"
-#include "guard/accessibility_win32.h"
-#include "guard/autostart_win32.h"
+#include "win32/event_log_win32.h"
 #include "guard/volume_guard_win32.h"
-#include "settings/registry_store_win32.h"
 
 static_assert(REGISTRY_TYPE_BINARY == REG_BINARY, "REG_BINARY");
 
-GiveBackMachine::GiveBackMachine() : key(CreateSettingsRegistryStore()->OpenOrCreate()) {}
+namespace {
+
+constexpr wchar_t RUN_KEY[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr wchar_t AUTOSTART_VALUE[] = L"Kestrova";
+
+// Each shortcut's structure keeps its size first and its flags second.
+template <class Visit>
+void ForEachShortcut(Visit visit)
+{
+    visit(SHORTCUT_STICKY_KEYS, STICKYKEYS{}, SPI_GETSTICKYKEYS, SPI_SETSTICKYKEYS, DWORD(SKF_HOTKEYACTIVE));
+    visit(SHORTCUT_FILTER_KEYS, FILTERKEYS{}, SPI_GETFILTERKEYS, SPI_SETFILTERKEYS, DWORD(FKF_HOTKEYACTIVE));
+    visit(SHORTCUT_TOGGLE_KEYS, TOGGLEKEYS{}, SPI_GETTOGGLEKEYS, SPI_SETTOGGLEKEYS, DWORD(TKF_HOTKEYACTIVE));
+}
+
+void AddAutostart() noexcept
+{
+    // Room for the longest path there is; a full buffer means a cut one.
+    std::wstring path(32768, L'\0');
+    const DWORD length = GetModuleFileNameW(nullptr, &path[0], DWORD(path.size()));
+    if (length == 0 || length >= path.size()) {
+        LogFailedCall("GetModuleFileNameW", GetLastError());
+        return;
+    }
+    path.resize(length);
+    // Quoted: an unquoted path with a space would run another program.
+    const std::wstring command = L"\"" + path + L"\"";
+    const LSTATUS status = RegSetKeyValueW(HKEY_CURRENT_USER, RUN_KEY, AUTOSTART_VALUE, REG_SZ, command.c_str(),
+                                           DWORD((command.size() + 1) * sizeof(wchar_t)));
+    if (status != ERROR_SUCCESS)
+        LogFailedCall("RegSetKeyValueW (the Run value)", DWORD(status));
+}
+
+}  // namespace
+
+ShortcutsCleared ShortcutHotKeysOn() noexcept
+{
+    ShortcutsCleared on = {};
+    ForEachShortcut([&on](Shortcut shortcut, auto parameters, UINT get, UINT, DWORD flag) {
+        parameters.cbSize = sizeof parameters;
+        on[shortcut] = SystemParametersInfoW(get, sizeof parameters, &parameters, 0) && (parameters.dwFlags & flag);
+    });
+    return on;
+}
+
+void SetShortcutHotKeys(const ShortcutsCleared& which, bool active) noexcept
+{
+    ForEachShortcut([&](Shortcut shortcut, auto parameters, UINT get, UINT set, DWORD flag) {
+        parameters.cbSize = sizeof parameters;
+        if (!which[shortcut] || !SystemParametersInfoW(get, sizeof parameters, &parameters, 0))
+            return;
+        parameters.dwFlags = active ? (parameters.dwFlags | flag) : (parameters.dwFlags & ~flag);
+        // No SPIF_UPDATEINIFILE: the owner's stored choice stays as it is.
+        if (!SystemParametersInfoW(set, sizeof parameters, &parameters, 0))
+            LogFailedCall("SystemParametersInfoW (an accessibility shortcut)", GetLastError());
+    });
+}
+
+void RemoveAutostart() noexcept
+{
+    const LSTATUS status = RegDeleteKeyValueW(HKEY_CURRENT_USER, RUN_KEY, AUTOSTART_VALUE);
+    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
+        LogFailedCall("RegDeleteKeyValueW (the Run value)", DWORD(status));
+}
 
 bool GiveBackLeftOverRecord() noexcept
 {
@@ -20,9 +81,10 @@ bool GiveBackLeftOverRecord() noexcept
         GiveBackMachine machine;
         if (!machine.key.key)
             return false;
-        return GiveBackLeftOver(*machine.key.key, machine.power, [](const GiveBackRecord& record) {
+        return GiveBackLeftOver(*machine.key.key, *machine.power, [](const GiveBackRecord& record) {
             SetShortcutHotKeys(record.shortcuts, true);
-            GiveBackLeftOverSound(record.volume);
+            // The sound, by a mixer and an endpoint of its own.
+            VolumeGuard(CreateWinmmMixerDevice(), CreateCoreAudioEndpoint()).GiveBack(record.volume);
         });
     } catch (const std::bad_alloc&) {
         // Out of memory at start-up: what is not given back yet stays as it is.

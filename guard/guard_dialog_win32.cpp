@@ -124,7 +124,6 @@ void RestartAlarmSound(GuardDialogData& data)
     VolumeGuard& volume = *data.siren.volume;
     volume.FollowDefaultEndpoint(true);
     volume.ForceFullVolume();
-    volume.Unmute();
     StartSiren();
     siren.started = true;
     // The second siren's stream may have died too, even on the same device.
@@ -491,10 +490,8 @@ INT_PTR GuardDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     case MM_MIXM_LINE_CHANGE:
     case MM_MIXM_CONTROL_CHANGE:
         // Our own writes send these too; they find full and unmuted and stop.
-        if (armed && data->siren.sounding && (data->siren.volume->IsMuted() || data->siren.volume->IsBelowFull())) {
+        if (armed && data->siren.sounding && data->siren.volume->IsBelowFull())
             data->siren.volume->ForceFullVolume();
-            data->siren.volume->Unmute();
-        }
         return FALSE;
 
     // Posted while armed; one still queued at the unlock finds the guard
@@ -539,7 +536,6 @@ void StartAlarm(const GuardConfig& config, SirenState& state, AlarmCause cause)
     BringGuardDesktopToFront();
     VolumeGuard& volume = *state.volume;
     volume.ForceFullVolume();
-    volume.Unmute();
     StartSiren();
     siren.started = true;
     if (!state.startedMs)

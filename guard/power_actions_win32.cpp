@@ -1,5 +1,7 @@
 #include "guard/power_actions_win32.h"
 
+#include <windows.h>
+
 #include <cstring>
 
 #include "win32/event_log.h"
@@ -38,87 +40,90 @@ GUID ToGuid(const PowerScheme& scheme)
     return guid;
 }
 
-}  // namespace
-
-// From the system folder only, never from beside the program.
-PowrprofPowerStore::PowrprofPowerStore()
-    : module_(LoadLibraryExW(L"powrprof.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32))
+bool Succeeded(DWORD status, const char* call)
 {
-    getActiveScheme_ = SystemFunction<GetActiveScheme>(module_.Get(), "PowerGetActiveScheme");
-    bool complete = getActiveScheme_ != nullptr;
-    for (size_t source = 0; source < POWER_SOURCE_COUNT; ++source) {
-        read_[source] = SystemFunction<ReadValueIndex>(module_.Get(), READ_NAMES[source]);
-        write_[source] = SystemFunction<WriteValueIndex>(module_.Get(), WRITE_NAMES[source]);
-        complete = complete && read_[source] && write_[source];
-    }
-    setActiveScheme_ = SystemFunction<SetActiveScheme>(module_.Get(), "PowerSetActiveScheme");
-    accessCheck_ = SystemFunction<AccessCheck>(module_.Get(), "PowerSettingAccessCheck");
-    // Half a set would read what it cannot give back, or write what it never read.
-    if (!complete || !setActiveScheme_) {
-        getActiveScheme_ = nullptr;
-        LogEvent("powrprof lacks the power scheme functions: arming will not hold the lid, the buttons or sleep.");
-    }
+    if (status != ERROR_SUCCESS)
+        LogFailedCall(call, status);
+    return status == ERROR_SUCCESS;
 }
 
-bool PowrprofPowerStore::ActiveScheme(PowerScheme& scheme)
-{
-    ScopedLocal<GUID> active;
-    if (!getActiveScheme_)
-        return false;
-    const DWORD status = getActiveScheme_(nullptr, active.Receive());
-    if (status != ERROR_SUCCESS || !active) {
-        LogFailedCall("PowerGetActiveScheme", status);
-        return false;
-    }
-    std::memcpy(scheme.data(), active.Get(), scheme.size());
-    return true;
-}
-
-bool PowrprofPowerStore::ReadAction(const PowerScheme& scheme, HeldPowerSetting setting, PowerSource source,
-                                    uint32_t& value)
-{
-    if (!getActiveScheme_)
-        return false;
-    const GUID guid = ToGuid(scheme);
-    DWORD index = 0;
-    const PowerSettingPlace& place = HELD_SETTINGS[setting];
-    const DWORD status = read_[source](nullptr, &guid, place.subgroup, &place.setting, &index);
-    if (status != ERROR_SUCCESS) {
-        LogFailedCall(READ_NAMES[source], status);
-        return false;
-    }
-    value = index;
-    return true;
-}
-
-bool PowrprofPowerStore::WriteAction(const PowerScheme& scheme, HeldPowerSetting setting, PowerSource source,
-                                     uint32_t value)
-{
-    if (!getActiveScheme_)
-        return false;
-    const PowerSettingPlace& place = HELD_SETTINGS[setting];
-    // A value that a policy sets cannot be changed by us, and should not be.
-    if (accessCheck_) {
-        const DWORD access = accessCheck_(int(source), &place.setting);
-        if (access != ERROR_SUCCESS) {
-            LogFailedCall("PowerSettingAccessCheck", access);
-            return false;
+class PowrprofPowerStore : public PowerStore {
+public:
+    // From the system folder only, never from beside the program.
+    PowrprofPowerStore() : module_(LoadLibraryExW(L"powrprof.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32))
+    {
+        getActiveScheme_ = SystemFunction<GetActiveScheme>(module_.Get(), "PowerGetActiveScheme");
+        bool complete = getActiveScheme_ != nullptr;
+        for (size_t source = 0; source < POWER_SOURCE_COUNT; ++source) {
+            read_[source] = SystemFunction<ReadValueIndex>(module_.Get(), READ_NAMES[source]);
+            write_[source] = SystemFunction<WriteValueIndex>(module_.Get(), WRITE_NAMES[source]);
+            complete = complete && read_[source] && write_[source];
+        }
+        setActiveScheme_ = SystemFunction<SetActiveScheme>(module_.Get(), "PowerSetActiveScheme");
+        accessCheck_ = SystemFunction<AccessCheck>(module_.Get(), "PowerSettingAccessCheck");
+        // Half a set would read what it cannot give back, or write what it never read.
+        if (!complete || !setActiveScheme_) {
+            getActiveScheme_ = nullptr;
+            LogEvent("powrprof lacks the power scheme functions: arming will not hold the lid, the buttons or sleep.");
         }
     }
-    const GUID guid = ToGuid(scheme);
-    const DWORD status = write_[source](nullptr, &guid, place.subgroup, &place.setting, value);
-    if (status != ERROR_SUCCESS)
-        LogFailedCall(WRITE_NAMES[source], status);
-    return status == ERROR_SUCCESS;
-}
 
-bool PowrprofPowerStore::Apply(const PowerScheme& scheme)
+    bool ActiveScheme(PowerScheme& scheme) override
+    {
+        ScopedLocal<GUID> active;
+        if (!getActiveScheme_ || !Succeeded(getActiveScheme_(nullptr, active.Receive()), "PowerGetActiveScheme") ||
+            !active)
+            return false;
+        std::memcpy(scheme.data(), active.Get(), scheme.size());
+        return true;
+    }
+
+    bool ReadAction(const PowerScheme& scheme, HeldPowerSetting setting, PowerSource source, uint32_t& value) override
+    {
+        const GUID guid = ToGuid(scheme);
+        const PowerSettingPlace& place = HELD_SETTINGS[setting];
+        DWORD index = 0;
+        if (!getActiveScheme_ ||
+            !Succeeded(read_[source](nullptr, &guid, place.subgroup, &place.setting, &index), READ_NAMES[source]))
+            return false;
+        value = index;
+        return true;
+    }
+
+    bool WriteAction(const PowerScheme& scheme, HeldPowerSetting setting, PowerSource source, uint32_t value) override
+    {
+        const GUID guid = ToGuid(scheme);
+        const PowerSettingPlace& place = HELD_SETTINGS[setting];
+        // A value that a policy sets cannot be changed by us, and should not be.
+        return getActiveScheme_ &&
+               (!accessCheck_ || Succeeded(accessCheck_(int(source), &place.setting), "PowerSettingAccessCheck")) &&
+               Succeeded(write_[source](nullptr, &guid, place.subgroup, &place.setting, value), WRITE_NAMES[source]);
+    }
+
+    bool Apply(const PowerScheme& scheme) override
+    {
+        const GUID guid = ToGuid(scheme);
+        return getActiveScheme_ && Succeeded(setActiveScheme_(nullptr, &guid), "PowerSetActiveScheme");
+    }
+
+private:
+    using GetActiveScheme = DWORD(WINAPI*)(HKEY, GUID**);
+    using ReadValueIndex = DWORD(WINAPI*)(HKEY, const GUID*, const GUID*, const GUID*, LPDWORD);
+    using WriteValueIndex = DWORD(WINAPI*)(HKEY, const GUID*, const GUID*, const GUID*, DWORD);
+    using SetActiveScheme = DWORD(WINAPI*)(HKEY, const GUID*);
+    using AccessCheck = DWORD(WINAPI*)(int, const GUID*);
+
+    ScopedLibrary module_;
+    GetActiveScheme getActiveScheme_ = nullptr;
+    ReadValueIndex read_[POWER_SOURCE_COUNT] = {};  // by PowerSource
+    WriteValueIndex write_[POWER_SOURCE_COUNT] = {};
+    SetActiveScheme setActiveScheme_ = nullptr;
+    AccessCheck accessCheck_ = nullptr;  // may be missing alone: then nothing counts as pinned
+};
+
+}  // namespace
+
+std::unique_ptr<PowerStore> CreatePowrprofPowerStore()
 {
-    if (!getActiveScheme_)
-        return false;
-    const GUID guid = ToGuid(scheme);
-    const DWORD status = setActiveScheme_(nullptr, &guid);
-    if (status != ERROR_SUCCESS)
-        LogFailedCall("PowerSetActiveScheme", status);
-    return status == ERROR_SUCCESS;
+    return std::make_unique<PowrprofPowerStore>();
 }

@@ -6,7 +6,6 @@
 // After mmsystem.h, whose types it uses.
 #include <mmddk.h>
 
-#include <algorithm>
 #include <cstring>
 
 #include "win32/data_resource_win32.h"
@@ -40,34 +39,22 @@ bool WaveOutDeviceOf(const std::u16string& endpoint, UINT& device)
     return false;
 }
 
-// The format and the samples of a RIFF WAVE file in memory: false unless it
-// has a "fmt " chunk of at least 16 bytes and a "data" chunk, neither running
-// past the end. The samples stay where they are; waveOut only reads them.
+// The format and the samples of the siren resource, a plain PCM WAVE file:
+// its 16-byte "fmt " chunk first and its "data" chunk right after (the asset
+// test holds the file to that). The samples stay where they are; waveOut only
+// reads them.
 bool FindWave(const DataResource& file, WAVEFORMATEX& format, WAVEHDR& header)
 {
     const auto* bytes = static_cast<const char*>(file.bytes);
-    const DWORD size = file.size;
-    if (!bytes || size < 12 || std::memcmp(bytes, "RIFF", 4) != 0 || std::memcmp(bytes + 8, "WAVE", 4) != 0)
+    DWORD length = 0;
+    if (!bytes || file.size < 44 || std::memcmp(bytes, "RIFF", 4) != 0 ||
+        std::memcmp(bytes + 8, "WAVEfmt \x10\0\0\0\x01\0", 14) != 0 || std::memcmp(bytes + 36, "data", 4) != 0)
         return false;
-    bool formatFound = false;
-    for (DWORD at = 12; at <= size && size - at >= 8;) {
-        DWORD length = 0;
-        std::memcpy(&length, bytes + at + 4, sizeof length);  // little-endian, as Windows is
-        const DWORD body = at + 8;
-        if (length > size - body)
-            return false;
-        if (std::memcmp(bytes + at, "fmt ", 4) == 0 && length >= 16) {
-            std::memcpy(&format, bytes + body, std::min<DWORD>(length, sizeof format));
-            formatFound = true;
-        } else if (std::memcmp(bytes + at, "data", 4) == 0) {
-            header.lpData = const_cast<char*>(bytes + body);
-            header.dwBufferLength = length;
-        }
-        at = body + length + (length & 1);  // chunks are padded to an even length
-    }
-    if (format.wFormatTag == WAVE_FORMAT_PCM)
-        format.cbSize = 0;
-    return formatFound && header.lpData;
+    std::memcpy(&length, bytes + 40, sizeof length);  // little-endian, as Windows is
+    std::memcpy(&format, bytes + 20, 16);  // the PCM fields; cbSize stays 0
+    header.lpData = const_cast<char*>(bytes + 44);
+    header.dwBufferLength = length;
+    return length <= file.size - 44;
 }
 
 }  // namespace

@@ -19,31 +19,55 @@ constexpr MixerControl MIXER_CONTROLS[MIXER_VALUE_COUNT] = {
 
 }  // namespace
 
+// Chooses the value's control on the speakers destination (MASTER_LINE) or
+// on its first source line of the value's type; with no such source, on the
+// last source, and with no sources at all on the destination itself. A
+// failing call leaves the last choice in place.
 void VolumeGuard::Select(size_t which)
 {
-    mixer_.SelectControl(MIXER_CONTROLS[which].line, MIXER_CONTROLS[which].control);
+    const MixerControl wanted = MIXER_CONTROLS[which];
+    MixerLine destination;
+    if (mixer_->GetDestination(GUARD_MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, destination) != 0)
+        return;
+    MixerLine line = destination;
+    for (uint32_t index = 0; wanted.line != MASTER_LINE && index < destination.connections; ++index) {
+        if (mixer_->GetSource(destination.destination, index, line) != 0)
+            return;
+        if (line.componentType == wanted.line)
+            break;
+    }
+    if (mixer_->GetControl(line.lineId, wanted.control, controlId_) == 0)
+        ready_ = true;
 }
 
 uint32_t VolumeGuard::Read(size_t which)
 {
     Select(which);
-    return mixer_.GetValue();
+    // Some mixers (Wine's wave-out line) report success without writing the value.
+    uint32_t value = 0;
+    ready_ = ready_ && mixer_->ReadValue(controlId_, value) == 0;
+    return ready_ ? value : 0;
+}
+
+void VolumeGuard::Write(size_t which, uint32_t value)
+{
+    Read(which);  // a control that cannot be read is not written
+    ready_ = ready_ && mixer_->WriteValue(controlId_, value) == 0;
 }
 
 void VolumeGuard::ForceStep(size_t which, uint32_t value)
 {
-    Select(which);
     SavedWord& saved = saved_.mixer[which];
     if (!saved.saved) {
-        saved.value = mixer_.GetValue();
-        NoteSaved(saved.saved = mixer_.IsReady());
+        saved.value = Read(which);
+        NoteSaved(saved.saved = ready_);
     }
-    mixer_.SetValue(value);
+    Write(which, value);
 }
 
 bool VolumeGuard::OpenWithWindow(uintptr_t window)
 {
-    if (!mixer_.Open(window))
+    if (mixer_->DeviceCount() < 1 || mixer_->Open(window) != 0)
         return false;
     armingEndpointId_ = AttachEndpoint() ? endpoint_->Id() : std::u16string();
     return true;
@@ -51,7 +75,8 @@ bool VolumeGuard::OpenWithWindow(uintptr_t window)
 
 void VolumeGuard::CloseMixer()
 {
-    mixer_.Close();
+    mixer_->Close();
+    ready_ = false;
     if (endpointAttached_)
         endpoint_->Detach();
     endpointAttached_ = false;
@@ -63,7 +88,7 @@ std::u16string VolumeGuard::ForceArmingEndpoint()
     if (armingEndpointId_.empty() || (AttachEndpoint() && endpoint_->Id() == armingEndpointId_))
         return std::u16string();
     if (endpoint_->AttachTo(armingEndpointId_))
-        ForceEndpoint(true, true);
+        ForceEndpoint();
     // Back to the default one, whose change notices the guard listens to.
     endpointAttached_ = endpoint_->Attach();
     return armingEndpointId_;
@@ -80,20 +105,14 @@ void VolumeGuard::ForceFullVolume()
 {
     ForceStep(MIXER_MASTER_VOLUME, MIXER_FULL_VOLUME);
     ForceStep(MIXER_WAVE_OUT_VOLUME, MIXER_FULL_VOLUME);
-    if (AttachEndpoint())
-        ForceEndpoint(true, false);
-}
-
-void VolumeGuard::Unmute()
-{
     ForceStep(MIXER_WAVE_OUT_MUTE, 0);
     ForceStep(MIXER_MASTER_MUTE, 0);
     if (AttachEndpoint())
-        ForceEndpoint(false, true);
+        ForceEndpoint();
 }
 
-// The endpoint reached now: its volume full, or its mute off, each saved first.
-void VolumeGuard::ForceEndpoint(bool volume, bool mute)
+// The endpoint reached now: its volume full and its mute off, each saved first.
+void VolumeGuard::ForceEndpoint()
 {
     const std::u16string id = endpoint_->Id();
     auto& endpoints = saved_.endpoints;
@@ -101,38 +120,25 @@ void VolumeGuard::ForceEndpoint(bool volume, bool mute)
                               [&id](const SavedEndpointVolume& endpoint) { return endpoint.id == id; });
     if (saved == endpoints.end())
         saved = endpoints.insert(saved, SavedEndpointVolume{id});
-    if (volume) {
-        if (!saved->volumeSaved)
-            NoteSaved(saved->volumeSaved = endpoint_->GetVolume(saved->volume));
-        endpoint_->SetVolume(1.0f);
-    }
-    if (mute) {
-        if (!saved->muteSaved)
-            NoteSaved(saved->muteSaved = endpoint_->GetMute(saved->muted));
-        endpoint_->SetMute(false);
-    }
-}
-
-bool VolumeGuard::IsMuted()
-{
-    return Read(MIXER_WAVE_OUT_MUTE) != 0 || Read(MIXER_MASTER_MUTE) != 0;
+    if (!saved->volumeSaved)
+        NoteSaved(saved->volumeSaved = endpoint_->GetVolume(saved->volume));
+    endpoint_->SetVolume(1.0f);
+    if (!saved->muteSaved)
+        NoteSaved(saved->muteSaved = endpoint_->GetMute(saved->muted));
+    endpoint_->SetMute(false);
 }
 
 bool VolumeGuard::IsBelowFull()
 {
-    const uint32_t master = Read(MIXER_MASTER_VOLUME);
-    const uint32_t waveOut = Read(MIXER_WAVE_OUT_VOLUME);
-    return !(master == MIXER_FULL_VOLUME && waveOut == MIXER_FULL_VOLUME);
+    return Read(MIXER_WAVE_OUT_MUTE) != 0 || Read(MIXER_MASTER_MUTE) != 0 ||
+           Read(MIXER_MASTER_VOLUME) != MIXER_FULL_VOLUME || Read(MIXER_WAVE_OUT_VOLUME) != MIXER_FULL_VOLUME;
 }
 
 void VolumeGuard::Restore()
 {
-    for (size_t which = 0; which < MIXER_VALUE_COUNT; ++which) {
-        if (saved_.mixer[which].saved) {
-            Select(which);
-            mixer_.SetValue(saved_.mixer[which].value);
-        }
-    }
+    for (size_t which = 0; which < MIXER_VALUE_COUNT; ++which)
+        if (saved_.mixer[which].saved)
+            Write(which, saved_.mixer[which].value);
     const bool wasAttached = endpointAttached_;
     bool leftTheDefault = false;
     for (const SavedEndpointVolume& saved : saved_.endpoints) {
@@ -158,6 +164,10 @@ void VolumeGuard::Restore()
 
 void VolumeGuard::GiveBack(const VolumeRecord& record)
 {
+    // Opened only for a value of its own; one that would not open writes nothing.
+    if (std::any_of(record.mixer.begin(), record.mixer.end(), [](const SavedWord& word) { return word.saved; }) &&
+        mixer_->DeviceCount() >= 1)
+        mixer_->Open(0);
     saved_ = record;
     Restore();
 }
@@ -168,7 +178,7 @@ void VolumeGuard::FollowDefaultEndpoint(bool force)
         return;
     endpointAttached_ = endpoint_->Attach();
     if (force && endpointAttached_)
-        ForceEndpoint(true, true);
+        ForceEndpoint();
 }
 
 void VolumeGuard::ReforceEndpoint()

@@ -10,7 +10,40 @@
 #include <string>
 
 #include "guard/give_back_record.h"
-#include "guard/mixer.h"
+
+// Values of the platform's mixer interface (the Windows values, under names
+// of their own so that this header and Windows' can be included together).
+constexpr uint32_t GUARD_MIXERLINE_COMPONENTTYPE_DST_SPEAKERS = 4;
+constexpr uint32_t GUARD_MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT = 0x1008;
+constexpr uint32_t GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME = 0x50030001;
+constexpr uint32_t GUARD_MIXERCONTROL_CONTROLTYPE_MUTE = 0x20010002;
+// Selects the speakers destination line itself: one past the last source type.
+constexpr uint32_t MASTER_LINE = 0x100B;
+constexpr uint32_t MIXER_FULL_VOLUME = 0xFFFF;  // written as is, bounds not consulted
+
+struct MixerLine {
+    uint32_t destination = 0;    // index of the destination line
+    uint32_t lineId = 0;
+    uint32_t componentType = 0;
+    uint32_t connections = 0;    // source lines of a destination
+};
+
+// Mixer device 0 of the platform (winmm on Windows, a fake in tests). Every
+// call returns the platform's result code, 0 for success.
+class MixerDevice {
+public:
+    virtual ~MixerDevice() = default;
+    virtual uint32_t DeviceCount() = 0;
+    // Opens device 0; a non-zero window receives the line and control changes.
+    virtual uint32_t Open(uintptr_t notifyWindow) = 0;
+    virtual void Close() = 0;  // nothing when it is not open
+    virtual uint32_t GetDestination(uint32_t componentType, MixerLine& line) = 0;
+    virtual uint32_t GetSource(uint32_t destination, uint32_t index, MixerLine& line) = 0;
+    // Writes controlId only on success.
+    virtual uint32_t GetControl(uint32_t lineId, uint32_t controlType, uint32_t& controlId) = 0;
+    virtual uint32_t ReadValue(uint32_t controlId, uint32_t& value) = 0;
+    virtual uint32_t WriteValue(uint32_t controlId, uint32_t value) = 0;
+};
 
 // The system's default playback endpoint (Core Audio on Windows). Every call
 // may fail (no endpoint, or a system that does not offer the interface); the
@@ -42,19 +75,20 @@ public:
 // one is forced too, and each is given back at unlock.
 class VolumeGuard {
 public:
-    // Opens mixer device 0 (Mixer().IsOpen() says whether it did). The
-    // endpoint may be null.
+    // The endpoint may be null.
     VolumeGuard(std::unique_ptr<MixerDevice> mixer, std::unique_ptr<AudioEndpoint> endpoint)
         : mixer_(std::move(mixer)), endpoint_(std::move(endpoint))
     {
     }
 
+    // Full volume and unmuted, on the mixer and the endpoint reached.
     void ForceFullVolume();
-    void Unmute();
-    bool IsMuted();
+    // Whether the mixer is muted or turned down.
     bool IsBelowFull();
     void Restore();
-    // After a crash: what the record holds written back, as Restore would.
+    // After a crash: writes back what the record holds, as Restore would,
+    // opening the mixer without notices when it holds a value of the mixer's
+    // (nothing at all is reached for a record of nothing).
     void GiveBack(const VolumeRecord& record);
     // Forces the endpoint again if it was turned down or muted; for its change
     // notices while the siren sounds.
@@ -69,13 +103,17 @@ public:
     // siren keeps sounding there too. Empty, forcing nothing, otherwise.
     std::u16string ForceArmingEndpoint();
 
-    // At arming: reopens the mixer for its change messages and reaches the
+    // At arming: opens the mixer for its change messages and reaches the
     // endpoint now, so that starting the alarm later costs no device lookup.
     // False, reaching nothing, when the mixer would not open.
     [[nodiscard]] bool OpenWithWindow(uintptr_t window);
     // At unlock: closes the mixer and lets go of the endpoint.
     void CloseMixer();
-    COrvekMixer& Mixer() { return mixer_; }
+
+    // One mixer value, which a MixerValue names; 0 when it cannot be read,
+    // and a value that cannot be read is not written.
+    uint32_t Read(size_t which);
+    void Write(size_t which, uint32_t value);
 
     // What Restore would give back: the mixer's values, and each endpoint's in
     // the order they were first forced. The listener is called each time
@@ -85,15 +123,15 @@ public:
     void SetSavedListener(std::function<void(const VolumeRecord&)> listener) { savedListener_ = std::move(listener); }
 
 private:
-    // which: a MixerValue.
     void Select(size_t which);
-    uint32_t Read(size_t which);
     void ForceStep(size_t which, uint32_t value);
     bool AttachEndpoint();
-    void ForceEndpoint(bool volume, bool mute);
+    void ForceEndpoint();
     void NoteSaved(bool saved);
 
-    COrvekMixer mixer_;
+    std::unique_ptr<MixerDevice> mixer_;
+    uint32_t controlId_ = 0;
+    bool ready_ = false;  // a control is chosen, and the last call on it worked
     std::unique_ptr<AudioEndpoint> endpoint_;
     bool endpointAttached_ = false;
     std::u16string armingEndpointId_;  // the default at OpenWithWindow

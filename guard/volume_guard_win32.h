@@ -1,5 +1,5 @@
 // The guard's VolumeGuard over winmm mixer device 0 and the default render
-// endpoint, one for each arming, owned by the guard dialog.
+// endpoint through Core Audio, one for each arming, owned by the guard dialog.
 #pragma once
 
 #include <windows.h>
@@ -7,6 +7,12 @@
 #include <memory>
 
 #include "guard/volume_guard.h"
+
+std::unique_ptr<MixerDevice> CreateWinmmMixerDevice();
+// Where the system offers no render endpoint or does not implement the
+// interface (Wine answers E_NOTIMPL), every call fails quietly. Attach and
+// AttachTo start COM on the calling thread when it is not yet.
+std::unique_ptr<AudioEndpoint> CreateCoreAudioEndpoint();
 
 // Opens the mixer so that the window receives MM_MIXM_LINE_CHANGE and
 // MM_MIXM_CONTROL_CHANGE (none for a null window) and reaches the endpoint;
@@ -17,6 +23,3 @@ std::unique_ptr<VolumeGuard> OpenVolumeGuard(HWND window);
 // and ends the process with -1. The owner's settings are already on disk:
 // the main thread writes each change as it is made.
 [[noreturn]] void SoundFatal(HDESK showOn) noexcept;
-// At start-up: the sound a process that died armed had forced, given back
-// from its record by a mixer and an endpoint of its own.
-void GiveBackLeftOverSound(const VolumeRecord& record);

@@ -31,7 +31,6 @@
 #include "guard/guard_config.h"
 #include "guard/guard_dialog_win32.h"
 #include "guard/guard_thread_win32.h"
-#include "guard/mixer_win32.h"
 #include "guard/siren_win32.h"
 #include "guard/volume_guard_win32.h"
 #include "resource_ids.h"
@@ -59,16 +58,9 @@ void Write(const std::wstring& path, const std::string& text)
     fclose(file);
 }
 
-uint32_t MasterVolume(VolumeGuard& volume)
-{
-    COrvekMixer& mixer = volume.Mixer();
-    mixer.SelectControl(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME);
-    return mixer.GetValue();
-}
-
 std::string MasterText(VolumeGuard& volume)
 {
-    return "master=" + std::to_string(MasterVolume(volume));
+    return "master=" + std::to_string(volume.Read(MIXER_MASTER_VOLUME));
 }
 
 DWORD WINAPI RunGuard(LPVOID config) noexcept
@@ -112,9 +104,7 @@ int wmain(int argc, wchar_t** argv)
         if (!sounding.volume)
             SoundFatal(nullptr);
         VolumeGuard& volume = *sounding.volume;
-        COrvekMixer& mixer = volume.Mixer();
-        mixer.SelectControl(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME);
-        mixer.SetValue(0x4000);
+        volume.Write(MIXER_MASTER_VOLUME, 0x4000);
         if (argc > 3 && std::wstring(argv[3]) == L"failing")
             volume.SetSavedListener([](const VolumeRecord&) { throw std::bad_alloc(); });
         const std::string before = MasterText(volume);
@@ -145,19 +135,20 @@ int wmain(int argc, wchar_t** argv)
         const HWND dialog = guard ? ArmedGuardDialog(thread) : nullptr;
         if (!dialog)
             return 1;
-        COrvekMixer mixer(CreateWinmmMixerDevice());  // a handle of the probe's own
-        mixer.SelectControl(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME);
+        VolumeGuard mixer(CreateWinmmMixerDevice(), nullptr);  // a handle of the probe's own
+        if (!mixer.OpenWithWindow(0))
+            return 1;
         std::string found;
         for (UINT trigger : {UINT(WM_NULL), UINT(WM_QUERYENDSESSION)}) {
             SendMessageW(dialog, trigger, 0, 0);
-            mixer.SetValue(0x4000);
+            mixer.Write(MIXER_MASTER_VOLUME, 0x4000);
             SendMessageW(dialog, MM_MIXM_CONTROL_CHANGE, 0, 0);
-            found += "master=" + std::to_string(mixer.GetValue()) + "\n";
+            found += MasterText(mixer) + "\n";
         }
         SetDlgItemTextW(dialog, IDC_GUARD_PASSWORD, L"abc");
         SendMessageW(dialog, WM_COMMAND, IDOK, 0);
         WaitForSingleObject(guard.Get(), 30000);
-        Write(dir + L"done", found + "master=" + std::to_string(mixer.GetValue()));
+        Write(dir + L"done", found + MasterText(mixer));
         return 0;
     }
     if (mode == L"mixer") {

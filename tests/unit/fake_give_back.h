@@ -1,4 +1,5 @@
-// The power schemes in memory, for the give-back tests and fuzz target.
+// The power schemes in memory, for the give-back tests and fuzz target, and
+// the record's values compared whole.
 #pragma once
 
 #include <functional>
@@ -7,6 +8,16 @@
 #include <utility>
 
 #include "guard/give_back.h"
+
+inline bool operator==(const SavedWord& a, const SavedWord& b)
+{
+    return a.value == b.value && a.saved == b.saved;
+}
+inline bool operator==(const SavedEndpointVolume& a, const SavedEndpointVolume& b)
+{
+    return a.id == b.id && a.volume == b.volume && a.volumeSaved == b.volumeSaved && a.muted == b.muted &&
+           a.muteSaved == b.muteSaved;
+}
 
 class FakePowerStore : public PowerStore {
 public:

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "guard/mixer.h"
+#include "fake_give_back.h"
 #include "guard/volume_guard.h"
 
 constexpr uint32_t SPEAKERS_LINE = 0xFFFF0000;

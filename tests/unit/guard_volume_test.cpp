@@ -1,5 +1,5 @@
-// The mixer's line choice and the VolumeGuard's save (handed to the give-back), force and restore, over
-// an in-memory mixer and endpoint.
+// The VolumeGuard's line choice, save (handed to the give-back), force and restore, over an in-memory
+// mixer and endpoint.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "fake_mixer.h"
-#include "guard/mixer.h"
 #include "guard/volume_guard.h"
 
 namespace {
@@ -22,26 +21,28 @@ protected:
     FakeMixerState mixer = UsualMixer();
     FakeEndpointState endpoint;
 
+    // Its mixer open as at arming; the endpoint not reached yet.
     std::unique_ptr<VolumeGuard> Make(bool withEndpoint = false)
     {
         std::unique_ptr<AudioEndpoint> e;
         if (withEndpoint)
             e = std::make_unique<FakeEndpoint>(endpoint);
+        mixer.open = true;
         return std::make_unique<VolumeGuard>(std::make_unique<FakeMixerDevice>(mixer), std::move(e));
     }
 };
 
 // Which control each step of an alarm writes, by the mixer's layout.
-TEST_F(VolumeGuardTest, ForceUnmuteAndRestoreByLayout)
+TEST_F(VolumeGuardTest, ForceAndRestoreByLayout)
 {
     const struct {
         const char* name;
         void (*layout)(FakeMixerState&);
-        Writes forced, unmuted;
+        Writes forced;
         std::optional<Writes> restored;  // unset: not looked at
     } cases[] = {
         {"the usual layout: master first, wave-out unmuted first, given back in order", [](FakeMixerState&) {},
-         Writes{{MASTER_VOLUME, 0xFFFF}, {WAVE_VOLUME, 0xFFFF}}, Writes{{WAVE_MUTE, 0}, {MASTER_MUTE, 0}},
+         Writes{{MASTER_VOLUME, 0xFFFF}, {WAVE_VOLUME, 0xFFFF}, {WAVE_MUTE, 0}, {MASTER_MUTE, 0}},
          Writes{{WAVE_VOLUME, 0x8000}, {MASTER_VOLUME, 0x4000}, {WAVE_MUTE, 1}, {MASTER_MUTE, 1}}},
         {"without wave-out the last source, the CD line passed over",
          [](FakeMixerState& m) {
@@ -49,16 +50,22 @@ TEST_F(VolumeGuardTest, ForceUnmuteAndRestoreByLayout)
              m.AddControl(12, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME, 30, 0x3000);
              m.AddControl(12, GUARD_MIXERCONTROL_CONTROLTYPE_MUTE, 31, 1);
          },
-         Writes{{MASTER_VOLUME, 0xFFFF}, {30, 0xFFFF}}, Writes{{31, 0}, {MASTER_MUTE, 0}},
+         Writes{{MASTER_VOLUME, 0xFFFF}, {30, 0xFFFF}, {31, 0}, {MASTER_MUTE, 0}},
          Writes{{30, 0x3000}, {MASTER_VOLUME, 0x4000}, {31, 1}, {MASTER_MUTE, 1}}},
         {"without sources the speakers line itself", [](FakeMixerState& m) { m.sources.clear(); },
-         Writes{{MASTER_VOLUME, 0xFFFF}, {MASTER_VOLUME, 0xFFFF}}, Writes{{MASTER_MUTE, 0}, {MASTER_MUTE, 0}},
-         std::nullopt},
+         Writes{{MASTER_VOLUME, 0xFFFF}, {MASTER_VOLUME, 0xFFFF}, {MASTER_MUTE, 0}, {MASTER_MUTE, 0}}, std::nullopt},
         {"a failing read stops that step's write, and the unread value is not given back as 0",
-         [](FakeMixerState& m) { m.failingReads = {MASTER_VOLUME}; }, Writes{{WAVE_VOLUME, 0xFFFF}},
-         Writes{{WAVE_MUTE, 0}, {MASTER_MUTE, 0}}, Writes{{WAVE_VOLUME, 0x8000}, {WAVE_MUTE, 1}, {MASTER_MUTE, 1}}},
+         [](FakeMixerState& m) { m.failingReads = {MASTER_VOLUME}; },
+         Writes{{WAVE_VOLUME, 0xFFFF}, {WAVE_MUTE, 0}, {MASTER_MUTE, 0}},
+         Writes{{WAVE_VOLUME, 0x8000}, {WAVE_MUTE, 1}, {MASTER_MUTE, 1}}},
         {"no destination: nothing chosen, nothing written", [](FakeMixerState& m) { m.failDestination = true; },
-         Writes{}, Writes{}, Writes{}},
+         Writes{}, Writes{}},
+        {"a failing write leaves the steps after it", [](FakeMixerState& m) { m.failingWrites = {MASTER_VOLUME}; },
+         Writes{{WAVE_VOLUME, 0xFFFF}, {WAVE_MUTE, 0}, {MASTER_MUTE, 0}},
+         Writes{{WAVE_VOLUME, 0x8000}, {WAVE_MUTE, 1}, {MASTER_MUTE, 1}}},
+        {"a read that succeeds without the value reads 0", [](FakeMixerState& m) { m.readsLeaveValue = {WAVE_VOLUME}; },
+         Writes{{MASTER_VOLUME, 0xFFFF}, {WAVE_VOLUME, 0xFFFF}, {WAVE_MUTE, 0}, {MASTER_MUTE, 0}},
+         Writes{{WAVE_VOLUME, 0}, {MASTER_VOLUME, 0x4000}, {WAVE_MUTE, 1}, {MASTER_MUTE, 1}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -68,13 +75,12 @@ TEST_F(VolumeGuardTest, ForceUnmuteAndRestoreByLayout)
         guard->ForceFullVolume();
         EXPECT_EQ(mixer.writes, c.forced);
         mixer.writes.clear();
-        guard->Unmute();
-        EXPECT_EQ(mixer.writes, c.unmuted);
-        mixer.writes.clear();
         guard->Restore();
         if (c.restored) {
             EXPECT_EQ(mixer.writes, *c.restored);
         }
+        for (uint32_t handed : mixer.valuesHandedToReads)
+            EXPECT_EQ(handed, 0u);
     }
 }
 
@@ -101,15 +107,12 @@ TEST_F(VolumeGuardTest, RestoreGivesBackTheValuesFromBeforeTheAlarm)
         mixer = UsualMixer();
         auto guard = Make();
         guard->ForceFullVolume();
-        guard->Unmute();
         if (c.unlockBetween)
             guard->Restore();
         for (const auto& [control, value] : c.changes)
             mixer.values[control] = value;
         EXPECT_TRUE(guard->IsBelowFull());
-        EXPECT_TRUE(guard->IsMuted());
         guard->ForceFullVolume();
-        guard->Unmute();
         EXPECT_EQ(mixer.values[MASTER_VOLUME], 0xFFFFu);
         EXPECT_EQ(mixer.values[MASTER_MUTE], 0u);
         guard->Restore();
@@ -124,77 +127,34 @@ TEST_F(VolumeGuardTest, UnlockWithoutAlarmWritesNothing)
     guard->Restore();
     EXPECT_TRUE(mixer.writes.empty());
     guard->ForceFullVolume();
-    guard->Unmute();
     guard->Restore();
     mixer.writes.clear();
     guard->Restore();  // the next unlock, no alarm in between
     EXPECT_TRUE(mixer.writes.empty());
 }
 
-TEST_F(VolumeGuardTest, AFailingSourceLookupLeavesTheLastChoice)
+TEST_F(VolumeGuardTest, AFailingLookupLeavesTheLastChoice)
 {
     auto guard = Make();
-    COrvekMixer& m = guard->Mixer();
-    m.SelectControl(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME);
-    ASSERT_TRUE(m.IsReady());
+    EXPECT_EQ(guard->Read(MIXER_MASTER_VOLUME), 0x4000u);
     mixer.failingSources = {1};
-    m.SelectControl(GUARD_MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, GUARD_MIXERCONTROL_CONTROLTYPE_MUTE);
-    EXPECT_TRUE(m.IsReady());
+    EXPECT_EQ(guard->Read(MIXER_WAVE_OUT_MUTE), 0x4000u);
     mixer.failDestination = true;
-    m.SelectControl(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_MUTE);
-    // Still the master volume: that is where the next value goes.
-    mixer.writes.clear();
-    EXPECT_TRUE(m.SetValue(0x1234));
+    guard->Write(MIXER_MASTER_MUTE, 0x1234);
     EXPECT_EQ(mixer.writes, (Writes{{MASTER_VOLUME, 0x1234}}));
 }
 
-TEST_F(VolumeGuardTest, NothingChosenReadsZeroAndWritesNothing)
-{
-    mixer.failDestination = true;
-    auto guard = Make();
-    COrvekMixer& m = guard->Mixer();
-    m.SelectControl(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME);
-    EXPECT_FALSE(m.IsReady());
-    EXPECT_EQ(m.GetValue(), 0u);
-    EXPECT_FALSE(m.SetValue(7));
-    EXPECT_TRUE(mixer.writes.empty());
-}
-
-TEST_F(VolumeGuardTest, AFailingWriteClearsReady)
-{
-    mixer.failingWrites = {MASTER_VOLUME};
-    auto guard = Make();
-    COrvekMixer& m = guard->Mixer();
-    m.SelectControl(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME);
-    EXPECT_FALSE(m.SetValue(0xFFFF));
-    EXPECT_FALSE(m.IsReady());
-    EXPECT_EQ(m.GetValue(), 0u);
-}
-
-TEST_F(VolumeGuardTest, ReadsStartFromZero)
-{
-    // A mixer that reports success without writing the value reads as 0.
-    mixer.readsLeaveValue = {WAVE_VOLUME};
-    auto guard = Make();
-    COrvekMixer& m = guard->Mixer();
-    m.SelectControl(GUARD_MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME);
-    EXPECT_EQ(m.GetValue(), 0u);
-    m.SetValue(5);
-    for (uint32_t handed : mixer.valuesHandedToReads)
-        EXPECT_EQ(handed, 0u);
-}
-
-TEST_F(VolumeGuardTest, MutedAndBelowFull)
+TEST_F(VolumeGuardTest, MutedOrTurnedDownIsBelowFull)
 {
     mixer = UsualMixer(0xFFFF, 0xFFFF, 0, 0);
     auto guard = Make();
-    EXPECT_FALSE(guard->IsMuted());
     EXPECT_FALSE(guard->IsBelowFull());
     mixer.values[WAVE_MUTE] = 1;
-    EXPECT_TRUE(guard->IsMuted());
+    EXPECT_TRUE(guard->IsBelowFull());
     mixer.values[WAVE_MUTE] = 0;
     mixer.values[MASTER_MUTE] = 1;
-    EXPECT_TRUE(guard->IsMuted());
+    EXPECT_TRUE(guard->IsBelowFull());
+    mixer.values[MASTER_MUTE] = 0;
     mixer.values[WAVE_VOLUME] = 0xFFFE;
     EXPECT_TRUE(guard->IsBelowFull());
     mixer.values[WAVE_VOLUME] = 0xFFFF;
@@ -203,34 +163,25 @@ TEST_F(VolumeGuardTest, MutedAndBelowFull)
     EXPECT_TRUE(mixer.writes.empty());
 }
 
-TEST_F(VolumeGuardTest, NoDeviceOrAFailedOpenLeavesTheMixerClosed)
+TEST_F(VolumeGuardTest, OpenWithWindowOpensTheMixerForNotices)
 {
-    mixer.deviceCount = 0;
-    EXPECT_FALSE(Make()->Mixer().IsOpen());
-    EXPECT_EQ(mixer.opens, 0);
-    mixer.deviceCount = 1;
-    mixer.openResult = 2;
-    EXPECT_FALSE(Make()->Mixer().IsOpen());
-    EXPECT_EQ(mixer.opens, 1);
-    EXPECT_EQ(mixer.closes, 0);  // nothing open, nothing closed
-}
-
-TEST_F(VolumeGuardTest, OpenWithWindowReopensForNotices)
-{
-    auto guard = Make();
-    EXPECT_EQ(mixer.window, 0u);
-    guard->Mixer().SelectControl(MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME);
-    ASSERT_TRUE(guard->OpenWithWindow(0x1234));
-    EXPECT_EQ(mixer.closes, 1);
-    EXPECT_EQ(mixer.opens, 2);
-    EXPECT_EQ(mixer.window, 0x1234u);
-    EXPECT_FALSE(guard->Mixer().IsReady());  // fields zeroed on reopening
-    guard->CloseMixer();
-    EXPECT_FALSE(mixer.open);
-    mixer.openResult = 4;
-    EXPECT_FALSE(guard->OpenWithWindow(0x1234));
-    guard->CloseMixer();
-    EXPECT_EQ(mixer.closes, 2);  // nothing open, nothing closed
+    const struct {
+        const char* name;
+        uint32_t devices, openResult;
+        bool opened;
+    } cases[] = {{"opened", 1, 0, true}, {"no device: not even tried", 0, 0, false}, {"a failed open", 1, 2, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        mixer = UsualMixer();
+        mixer.deviceCount = c.devices;
+        mixer.openResult = c.openResult;
+        VolumeGuard guard(std::make_unique<FakeMixerDevice>(mixer), nullptr);
+        EXPECT_EQ(guard.OpenWithWindow(0x1234), c.opened);
+        EXPECT_EQ(mixer.opens, int(c.devices));
+        EXPECT_EQ(mixer.window, c.opened ? 0x1234u : 0u);
+        guard.CloseMixer();
+        EXPECT_FALSE(mixer.open);
+    }
 }
 
 // The default endpoint, beside the mixer.
@@ -239,7 +190,6 @@ TEST_F(VolumeGuardTest, EndpointForcedAndGivenBack)
 {
     auto guard = Make(true);
     guard->ForceFullVolume();
-    guard->Unmute();
     EXPECT_EQ(endpoint.volume, 1.0f);
     EXPECT_FALSE(endpoint.muted);
     EXPECT_EQ(endpoint.attaches, 1);
@@ -259,7 +209,6 @@ TEST_F(VolumeGuardTest, EndpointReachedAtArmingNotAtTheAlarm)
     EXPECT_EQ(endpoint.attaches, 1);
     EXPECT_TRUE(endpoint.writes.empty());
     guard->ForceFullVolume();
-    guard->Unmute();
     EXPECT_EQ(endpoint.attaches, 1);
     EXPECT_EQ(endpoint.volume, 1.0f);
     guard->Restore();
@@ -274,7 +223,6 @@ TEST_F(VolumeGuardTest, EndpointReforcedKeepsTheOwnersValues)
 {
     auto guard = Make(true);
     guard->ForceFullVolume();
-    guard->Unmute();
     endpoint.volume = 0.0f;
     endpoint.muted = true;
     guard->ReforceEndpoint();
@@ -282,7 +230,6 @@ TEST_F(VolumeGuardTest, EndpointReforcedKeepsTheOwnersValues)
     EXPECT_FALSE(endpoint.muted);
     endpoint.volume = 0.5f;
     guard->ForceFullVolume();  // the mixer's notice forces again too
-    guard->Unmute();
     EXPECT_EQ(endpoint.attaches, 1);
     guard->Restore();
     EXPECT_EQ(endpoint.volume, 0.25f);
@@ -295,7 +242,6 @@ TEST_F(VolumeGuardTest, EndpointReforceWritesOnlyWhatChanged)
     guard->ReforceEndpoint();  // not attached: no alarm yet
     EXPECT_TRUE(endpoint.writes.empty());
     guard->ForceFullVolume();
-    guard->Unmute();
     endpoint.writes.clear();
     guard->ReforceEndpoint();
     EXPECT_TRUE(endpoint.writes.empty());
@@ -309,7 +255,6 @@ TEST_F(VolumeGuardTest, EndpointUnlockWithoutAlarmWritesNothing)
     auto guard = Make(true);
     guard->Restore();
     guard->ForceFullVolume();
-    guard->Unmute();
     guard->Restore();
     endpoint.writes.clear();
     guard->Restore();
@@ -326,7 +271,6 @@ TEST_F(VolumeGuardTest, MissingEndpointLeavesTheMixerPath)
     endpoint.attachable = false;
     auto guard = Make(true);
     guard->ForceFullVolume();
-    guard->Unmute();
     guard->ReforceEndpoint();
     guard->Restore();
     EXPECT_TRUE(endpoint.writes.empty());
@@ -339,7 +283,6 @@ TEST_F(VolumeGuardTest, AnEndpointThatAnswersNothingIsCarriedPast)
     endpoint.implemented = false;  // every call fails
     auto guard = Make(true);
     guard->ForceFullVolume();
-    guard->Unmute();
     guard->ReforceEndpoint();
     EXPECT_EQ(mixer.values[MASTER_VOLUME], 0xFFFFu);
     guard->Restore();
@@ -355,7 +298,6 @@ TEST_F(VolumeGuardTest, ANewDefaultEndpointIsForcedAndEachIsGivenBack)
     auto guard = Make(true);
     ASSERT_TRUE(guard->OpenWithWindow(0x1234));
     guard->ForceFullVolume();
-    guard->Unmute();
     endpoint.defaultId = u"earphones";
     guard->FollowDefaultEndpoint(true);
     EXPECT_EQ(endpoint.others[u"earphones"].volume, 1.0f);
@@ -446,7 +388,6 @@ TEST_F(VolumeGuardTest, EachValueIsReportedToTheGiveBackBeforeItIsOverwritten)
     });
     ASSERT_TRUE(guard.OpenWithWindow(1));
     guard.ForceFullVolume();
-    guard.Unmute();
     EXPECT_EQ(notices, 6);  // four mixer values, the endpoint's volume and mute
 
     const auto saved = guard.Saved().mixer;
@@ -504,6 +445,8 @@ TEST_F(VolumeGuardTest, ARecordLeftByACrashIsGivenBack)
     record.mixer[MIXER_MASTER_VOLUME] = {0x4000, true};
     record.mixer[MIXER_WAVE_OUT_MUTE] = {1, true};
     record.endpoints = {{u"speakers", 0.25f, true, false, false}, {u"earphones", 0, false, true, true}};
+    Make(true)->GiveBack(VolumeRecord());  // a record of nothing reaches no device at all
+    EXPECT_EQ(mixer.opens, 0);
     Make(true)->GiveBack(record);
     EXPECT_EQ(mixer.writes, (Writes{{MASTER_VOLUME, 0x4000}, {WAVE_MUTE, 1}}));
     EXPECT_EQ(endpoint.writes, (std::vector<std::string>{"volume 0.250000", "earphones: mute on"}));

@@ -5,16 +5,18 @@
 
 #include <cstdio>
 
-#include "guard/accessibility_win32.h"
+#include "guard/give_back_win32.h"
 #include "guard/give_back.h"
 #include "guard/power_actions_win32.h"
 #include "settings/registry_store_win32.h"
+#include "tests/unit/fake_give_back.h"
 
 namespace {
 
 TEST(GiveBackAdapters, ArmingThenUnlockLeavesThePowerActionsAndHotKeysAsTheyWere)
 {
-    PowrprofPowerStore power;
+    const std::unique_ptr<PowerStore> store = CreatePowrprofPowerStore();
+    PowerStore& power = *store;
     const PowerActionsRecord before = ReadPowerActions(power);
     const ShortcutsCleared hotKeysBefore = ShortcutHotKeysOn();
 
@@ -38,8 +40,8 @@ TEST(GiveBackAdapters, ArmingThenUnlockLeavesThePowerActionsAndHotKeysAsTheyWere
     const PowerActionsRecord after = ReadPowerActions(power);
     EXPECT_EQ(after.scheme, before.scheme);
     EXPECT_EQ(after.actions, before.actions);
-    std::printf("power actions readable: %d; hot keys on: %d %d %d\n", before.Any() ? 1 : 0, hotKeysBefore[0],
-                hotKeysBefore[1], hotKeysBefore[2]);
+    std::printf("lid action readable: %d; hot keys on: %d %d %d\n", before.actions[POWER_LID_CLOSE][POWER_ON_AC].saved,
+                hotKeysBefore[0], hotKeysBefore[1], hotKeysBefore[2]);
 }
 
 }  // namespace
