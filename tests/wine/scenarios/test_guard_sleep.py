@@ -21,7 +21,7 @@ class SleepWhileArmed(GuardScenario):
         self.lock()
         kind, data = kwine.reg_dump()[GIVE_BACK]
         self.assertEqual((kind, data[:4]), (REG_BINARY, b"KGBR"))
-        self.assertTrue(kwine.quiet(2))
+        self.assertTrue(kwine.silent())
         kwine.driver("send", GUARD, WM_POWERBROADCAST, PBT_APMSUSPEND, 0, desktop=DESKTOP)
         self.assertTrue(kwine.heard(), "no siren after a suspend")
         self.unlock("abc")
@@ -56,5 +56,5 @@ class SleepWhileArmed(GuardScenario):
         self.assertNotIn(GIVE_BACK, after)
         for name in ("Settings", "Sensitivity", "PW", "LastVersion"):
             self.assertEqual(after.get(name), left.get(name), name)
-        self.assertTrue(kwine.quiet(2))
+        self.assertTrue(kwine.silent())
         self.close_main(again)
