@@ -22,7 +22,6 @@ os.environ.setdefault("KDRIVER_EXE", os.path.join(BUILD, "tests", "wine", "kdriv
 os.environ.setdefault("GUARD_PROBE_EXE", os.path.join(BUILD, "tests", "bench", "guard_probe.exe"))
 
 import kwine  # noqa: E402
-from online_common import free_port  # noqa: E402
 from service_standin import StandIn  # noqa: E402
 from test_guard_siren import Probe  # noqa: E402
 
@@ -55,8 +54,9 @@ def main():
     prompt = StandIn().start()
     slow = StandIn().start()
     slow.set_reply("push", delay=10)
+    down = StandIn(listening=False)  # holds its port, refusing connections
     cases = [("no push address", None, None), ("server answering after 10 s", slow.url + "/t", None),
-             ("nothing listening", "http://127.0.0.1:%d/t" % free_port(), None),
+             ("nothing listening", down.url + "/t", None),
              ("prompt server", prompt.url + "/t", prompt)]
     for name, url, server in cases:
         runs = [start_alarm_us(url, server) for _ in range(RUNS + 1)][1:]  # the first warms the prefix
@@ -69,6 +69,7 @@ def main():
         print(line, flush=True)
     prompt.stop()
     slow.stop()
+    down.stop()
 
 
 if __name__ == "__main__":

@@ -101,7 +101,7 @@ UNTRUSTED_PEM = os.path.join(os.path.dirname(os.path.abspath(__file__)), "untrus
 
 
 class StandIn:
-    def __init__(self, port=0, log_path=None, untrusted_tls=False):
+    def __init__(self, port=0, log_path=None, untrusted_tls=False, listening=True):
         self.lock = threading.Lock()
         self.accounts = {}
         self.replies = {}
@@ -109,7 +109,14 @@ class StandIn:
         self.log = []
         self.log_path = log_path
         self.changed = threading.Condition(self.lock)
-        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", port), self._handler_class())
+        # Bound at once, so the port is ours; not listening yet, a connection
+        # to it is refused until start().
+        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", port), self._handler_class(),
+                                                      bind_and_activate=False)
+        self.server.server_bind()
+        self.listening = listening
+        if listening:
+            self.server.server_activate()
         self.server.daemon_threads = True
         self.scheme = "http"
         if untrusted_tls:
@@ -130,12 +137,16 @@ class StandIn:
         return "%s://127.0.0.1:%d" % (self.scheme, self.port)
 
     def start(self):
+        if not self.listening:
+            self.server.server_activate()
+            self.listening = True
         self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
         self.thread.start()
         return self
 
     def stop(self):
-        self.server.shutdown()
+        if self.thread:
+            self.server.shutdown()
         self.server.server_close()
 
     def __enter__(self):

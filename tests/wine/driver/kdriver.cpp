@@ -9,6 +9,7 @@
 // Input always goes to the desktop that has the input, as a person's does.
 #include <windows.h>
 #include <commctrl.h>
+#include <dbt.h>
 
 #include <sddl.h>
 
@@ -313,38 +314,91 @@ std::wstring SwitchAndWaitForReturn(const std::wstring& name)
     return std::to_wstring(switched) + L" " + std::to_wstring(GetTickCount64() - start) + L" " + now;
 }
 
+// --- notices ------------------------------------------------------------------
+
+// A DBT_DEVICEREMOVECOMPLETE for an interface of a HID (a mouse, a keyboard)
+// or of a disk (a USB stick), as the system sends it to a window that asked
+// for such notices. Wine copies the notice into the receiving process.
+DWORD_PTR SendDeviceRemoved(HWND window, const std::wstring& kind)
+{
+    static const GUID HID = {0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
+    static const GUID DISK = {0x53F56307, 0xB6BF, 0x11D0, {0x94, 0xF2, 0x00, 0xA0, 0xC9, 0x1E, 0xFB, 0x8B}};
+    if (kind != L"hid" && kind != L"disk")
+        Fail(L"device-removed: hid or disk, not " + kind);
+    DEV_BROADCAST_DEVICEINTERFACE_W notice = {};
+    notice.dbcc_size = sizeof notice;
+    notice.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    notice.dbcc_classguid = kind == L"hid" ? HID : DISK;
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(window, WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, reinterpret_cast<LPARAM>(&notice),
+                             SMTO_ABORTIFHUNG, 10000, &result))
+        Fail(L"WM_DEVICECHANGE not answered: error " + std::to_wstring(GetLastError()));
+    return result;
+}
+
 // --- input ------------------------------------------------------------------
 
 // Input goes where a person's keyboard and mouse send it: to the desktop
 // that has the input now. Windows (and Wine 10) refuse events injected from
-// a thread on any other desktop, so the thread moves there first.
-void FollowInputDesktop()
+// a thread on any other desktop, so the thread moves there first. Returns
+// the error when it cannot (the input desktop may be changing just then).
+DWORD FollowInputDesktop()
 {
     static std::vector<ScopedDesktop> used;  // a thread's desktop must stay open
     ScopedDesktop input(OpenInputDesktop(0, FALSE, GENERIC_ALL));
-    if (!input)
-        Fail(L"no input desktop may be opened: error " + std::to_wstring(GetLastError()));
-    if (!SetThreadDesktop(input.Get()))
-        Fail(L"cannot move to the input desktop: error " + std::to_wstring(GetLastError()));
+    if (!input || !SetThreadDesktop(input.Get()))
+        return GetLastError();
     used.push_back(std::move(input));
+    return ERROR_SUCCESS;
+}
+
+// An absolute move carries screen pixels until it is sent; then they become
+// 0..65535 across the screen of the desktop it is sent on.
+INPUT ScaledToScreen(INPUT input)
+{
+    if (input.type != INPUT_MOUSE || !(input.mi.dwFlags & MOUSEEVENTF_ABSOLUTE))
+        return input;
+    const LONG width = GetSystemMetrics(SM_CXSCREEN);
+    const LONG height = GetSystemMetrics(SM_CYSCREEN);
+    input.mi.dx = (input.mi.dx * 65535 + width / 2) / (width - 1);
+    input.mi.dy = (input.mi.dy * 65535 + height / 2) / (height - 1);
+    return input;
 }
 
 // Events into the input stream, on the desktop that has the input. The
 // input desktop can change between the move there and the send (an alarm
 // switches desktops while a scenario types), and Wine then refuses the
-// events: they are sent again on the new input desktop for up to 2 s. One
-// still refused ends the run with the reason, so a scenario never reads a
-// lost event as an ignored one.
-void SendAll(INPUT* inputs, UINT count, const wchar_t* what)
+// events: the desktop is opened again and what is left sent again for up
+// to 2 s. One still refused ends the run with the reason, so a scenario
+// never reads a lost event as an ignored one.
+void SendAll(const INPUT* inputs, UINT count, const wchar_t* what)
 {
     const ULONGLONG until = GetTickCount64() + 2000;
+    UINT sent = 0;
     for (;;) {
-        FollowInputDesktop();
-        if (SendInput(count, inputs, sizeof(INPUT)) == count)
-            return;
-        const DWORD error = GetLastError();
-        if (error != ERROR_ACCESS_DENIED || GetTickCount64() > until)
-            Fail(std::wstring(L"SendInput refused ") + what + L": error " + std::to_wstring(error));
+        DWORD error = FollowInputDesktop();
+        if (error == ERROR_SUCCESS) {
+            std::vector<INPUT> left;
+            for (UINT i = sent; i < count; ++i)
+                left.push_back(ScaledToScreen(inputs[i]));
+            sent += SendInput(UINT(left.size()), left.data(), sizeof(INPUT));
+            if (sent == count)
+                return;
+            error = GetLastError();
+        }
+        if (GetTickCount64() > until)
+            Fail(std::wstring(L"input refused (") + what + L"): error " + std::to_wstring(error));
+        Sleep(50);
+    }
+}
+
+// For a command that reads the input state: the thread on the input desktop.
+void OnInputDesktop()
+{
+    const ULONGLONG until = GetTickCount64() + 2000;
+    for (DWORD error = FollowInputDesktop(); error != ERROR_SUCCESS; error = FollowInputDesktop()) {
+        if (GetTickCount64() > until)
+            Fail(L"cannot move to the input desktop: error " + std::to_wstring(error));
         Sleep(50);
     }
 }
@@ -410,10 +464,7 @@ void MouseEvent(DWORD flags, LONG dx = 0, LONG dy = 0)
 
 INPUT AbsoluteMove(LONG x, LONG y)
 {
-    LONG width = GetSystemMetrics(SM_CXSCREEN);
-    LONG height = GetSystemMetrics(SM_CYSCREEN);
-    return MouseInput(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, (x * 65535 + width / 2) / (width - 1),
-                      (y * 65535 + height / 2) / (height - 1));
+    return MouseInput(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, x, y);  // pixels: see ScaledToScreen
 }
 
 void MoveTo(LONG x, LONG y)
@@ -424,20 +475,17 @@ void MoveTo(LONG x, LONG y)
 
 // COUNT events as fast as SendInput takes them, in batches: moves of no
 // distance and presses of the left Windows key (which the guard swallows),
-// alternately. Prints how many the system accepted.
-UINT Flood(unsigned count)
+// alternately.
+void Flood(unsigned count)
 {
     std::vector<INPUT> batch;
-    UINT sent = 0;
     for (unsigned i = 0; i < count; ++i) {
         batch.push_back(i % 2 == 0 ? MouseInput(MOUSEEVENTF_MOVE) : KeyInput(VK_LWIN, (i / 2) % 2 == 1));
         if (batch.size() == 100 || i + 1 == count) {
-            FollowInputDesktop();
-            sent += SendInput(UINT(batch.size()), batch.data(), sizeof(INPUT));
+            SendAll(batch.data(), UINT(batch.size()), L"a batch of the flood");
             batch.clear();
         }
     }
-    return sent;
 }
 
 [[noreturn]] void Usage()
@@ -451,7 +499,8 @@ UINT Flood(unsigned count)
           L"  reg-dump | reg-set NAME TYPE HEX | reg-set-text NAME TEXT | reg-delete\n"
           L"  reg-access readonly|writable|values | run-value | start-command LINE | flood COUNT\n"
           L"  keys CODES | type TEXT | move-to X Y | move-by DX DY | drag X1 Y1 X2 Y2 | cursor\n"
-          L"  timed-move-to X Y | timed-key CODE | held CODE");
+          L"  timed-move-to X Y | timed-key CODE | held CODE\n"
+          L"  device-removed TITLE hid|disk");
 }
 
 }  // namespace
@@ -526,6 +575,8 @@ int wmain(int argc, wchar_t** argv)
         SendMessageTimeoutW(target, UINT(Number(arg(at))), WPARAM(Number(arg(at + 1))), LPARAM(Number(arg(at + 2))),
                             SMTO_ABORTIFHUNG, 10000, &result);
         Print(std::to_wstring(static_cast<long long>(result)));
+    } else if (command == L"device-removed") {
+        Print(std::to_wstring(SendDeviceRemoved(Window(arg(1)), arg(2))));
     } else if (command == L"box-text") {
         // A message box's text is its static control 0xFFFF.
         Print(WindowText(Control(arg(1), L"0xFFFF")));
@@ -582,7 +633,8 @@ int wmain(int argc, wchar_t** argv)
         RegistrySetAccess(arg(1));
         Print(L"ok");
     } else if (command == L"flood") {
-        Print(std::to_wstring(Flood(unsigned(Number(arg(1))))));
+        Flood(unsigned(Number(arg(1))));
+        Print(L"ok");
     } else if (command == L"keys") {
         SendKeys(arg(1));
         Print(L"ok");
@@ -609,7 +661,7 @@ int wmain(int argc, wchar_t** argv)
         const WORD key = WORD(Number(arg(1)));
         Send(KeyInput(key, false));
         Sleep(300);
-        FollowInputDesktop();
+        OnInputDesktop();
         const bool down = (GetAsyncKeyState(key) & 0x8000) != 0;
         Send(KeyInput(key, true));
         Sleep(20);
@@ -621,7 +673,7 @@ int wmain(int argc, wchar_t** argv)
         // position it holds is not the one the hook reads (under Wine a
         // process with no recent input reads the X pointer, which injected
         // moves never carry), and then the first event crosses already.
-        FollowInputDesktop();
+        OnInputDesktop();
         const unsigned long long sent = UnixMicroseconds();
         if (command == L"timed-move-to") {
             const INPUT move = AbsoluteMove(Number(arg(1)), Number(arg(2)));
@@ -633,7 +685,7 @@ int wmain(int argc, wchar_t** argv)
         }
         Print(std::to_wstring(sent));
     } else if (command == L"cursor") {
-        FollowInputDesktop();
+        OnInputDesktop();
         POINT point = {};
         GetCursorPos(&point);
         Print(std::to_wstring(point.x) + L" " + std::to_wstring(point.y));

@@ -45,14 +45,6 @@ def utc_today():
     return datetime.datetime.now(datetime.timezone.utc).date()
 
 
-def free_port():
-    """A loopback port nothing listens on."""
-    service = StandIn()
-    port = service.port
-    service.server.server_close()
-    return port
-
-
 class OnlineScenario(kwine.Scenario):
     """Starts a stand-in service for each test."""
 
@@ -60,6 +52,14 @@ class OnlineScenario(kwine.Scenario):
         super().setUp()
         self.service = StandIn().start()
         self.addCleanup(self.service.stop)
+
+    def down_service(self):
+        """A stand-in that holds its loopback port without listening: a
+        connection is refused, nothing else can take the port meanwhile,
+        and start() brings the service up there."""
+        service = StandIn(listening=False)
+        self.addCleanup(service.stop)
+        return service
 
     def settings(self, flags, user="kim", password="secret", url=None, **dwords):
         kwine.accepted_settings(flags=flags, **dwords)

@@ -59,7 +59,7 @@ class MessagesFromAnotherProcess(GuardScenario):
         kwine.set_text(GUARD, IDC_GUARD_PASSWORD, "abd", desktop=DESKTOP)
         kwine.driver("send", GUARD, WM_COMMAND, IDOK, 0, desktop=DESKTOP)
         self.assertTrue(self.still_armed(1.0))
-        self.assertTrue(kwine.quiet(3), "a submitted wrong password sounded")
+        self.assertTrue(kwine.silent(), "a submitted wrong password sounded")
         kwine.set_text(GUARD, IDC_GUARD_PASSWORD, "abc", desktop=DESKTOP)
         kwine.driver("send", GUARD, WM_COMMAND, IDCANCEL, 0, desktop=DESKTOP)
         kwine.window_gone(GUARD, 10, desktop=DESKTOP)
@@ -130,12 +130,11 @@ class InputFlood(GuardScenario):
         self.lock()
         kwine.set_text(GUARD, IDC_GUARD_PASSWORD, "abc", desktop=DESKTOP)
         started = time.monotonic()
-        sent = kwine.driver("flood", 10000, timeout=300)
+        kwine.driver("flood", 10000, timeout=300)  # every event taken, or it fails
         flood_seconds = time.monotonic() - started
-        self.assertEqual(sent, "10000")
         print(f"10000 events injected in {flood_seconds:.1f} s", flush=True)
         # Moves of no distance and swallowed keys: nothing to sound for.
-        self.assertTrue(kwine.quiet(5))
+        self.assertTrue(kwine.silent(5))
         self.assertEqual(kwine.driver("send", GUARD, WM_NULL, 0, 0, desktop=DESKTOP), "0")
         self.assertTrue(guard_up())
         # The keyboard filter is still there: Alt+F4 asks nothing.
@@ -159,7 +158,7 @@ class LongPassword(GuardScenario):
                                       desktop=DESKTOP), "50")
         guard_keys(f"{VK_RETURN:#x}")
         self.assertTrue(self.still_armed())
-        self.assertTrue(kwine.quiet(2))
+        self.assertTrue(kwine.silent())
         # Only the first nine characters count: the stored password followed
         # by 41 more is the stored password.
         self.unlock("Pa55word!" + "y" * 41)
@@ -205,7 +204,7 @@ class SwitchUser(GuardScenario):
         # No trigger ticked: losing the console sounds whatever they say.
         program = self.start_main(0, password="abc")
         self.lock()
-        self.assertTrue(kwine.quiet(2))
+        self.assertTrue(kwine.silent())
         kwine.driver("send", GUARD, WM_WTSSESSION_CHANGE, WTS_CONSOLE_DISCONNECT, 0, desktop=DESKTOP)
         self.assertTrue(kwine.heard(), "no siren when another user took the console")
         for back in (WTS_CONSOLE_CONNECT, WTS_SESSION_UNLOCK):

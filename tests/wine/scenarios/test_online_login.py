@@ -10,7 +10,7 @@ from kwine import DEFAULT_FLAGS, FLAG_AGREEMENT_PENDING, FLAG_DAILY_UPDATE_CHECK
     FLAG_SMS_SERVICE, MAIN_TITLE
 from online_common import (CONNECTION_ERROR, CONNECTION_ERROR_TEXT, GREEN, IDC_MAIN_LOCK, IDNO, IDOK,
                            INVALID_LOGIN_TEXT, LOCK_QUESTION_TEXT, RED, WARNING, OnlineScenario, box_text,
-                           free_port, login_hash)
+                           login_hash)
 
 # The service on, the update check off so only the login talks to it.
 SMS_FLAGS = (DEFAULT_FLAGS & ~(FLAG_AGREEMENT_PENDING | FLAG_SHOW_WARNING | FLAG_DAILY_UPDATE_CHECK)) \
@@ -111,7 +111,7 @@ class Login(OnlineScenario):
         self.close_main(program)
 
     def test_service_down_shows_connection_error_after_ten_seconds(self):
-        self.settings(SMS_FLAGS, url="http://127.0.0.1:%d" % free_port())
+        self.settings(SMS_FLAGS, url=self.down_service().url)
         program = self.launch()
         kwine.wait_window(MAIN_TITLE)
         shown = time.monotonic()

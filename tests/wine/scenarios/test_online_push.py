@@ -15,7 +15,7 @@ import subprocess
 import time
 
 import kwine
-from online_common import StandIn, free_port
+from online_common import StandIn
 from test_guard import DESKTOP, VK_RETURN, GuardScenario, guard_keys, guard_type
 
 SETTINGS_TITLE = "设置"
@@ -69,7 +69,7 @@ class PushMessages(GuardScenario):
 
         self.service.set_reply("push", status=403)
         self.assertEqual(self.press_test(topic), "The server refused the test message (HTTP 403).")
-        unreachable = self.press_test("http://127.0.0.1:%d/kim-laptop" % free_port())
+        unreachable = self.press_test(self.down_service().url + "/kim-laptop")
         self.assertRegex(unreachable, r"^The test message was not sent: [a-z' ]+ \(error 120\d\d\)\.$")
         self.assertNotIn("a network error", unreachable)
         untrusted = StandIn(untrusted_tls=True).start()
@@ -93,15 +93,14 @@ class PushMessages(GuardScenario):
         self.close_main(program)
 
     def test_an_alarm_while_the_server_is_down_arrives_when_it_comes_up_then_the_unlock(self):
-        port = free_port()
-        program = self.start_with_push("http://127.0.0.1:%d/kim-laptop" % port)
+        server = self.down_service()
+        program = self.start_with_push(server.url + "/kim-laptop")
         self.lock()
         for x in (80, 80, 160, 160):
             kwine.driver("move-to", x, 0, desktop=DESKTOP)
         sounded = time.monotonic()
         time.sleep(20)  # the server is down for the first 20 s of the alarm
-        server = StandIn(port=port).start()
-        self.addCleanup(server.stop)
+        server.start()
         alarm, = server.wait_requests("push", 1, timeout=120)
         self.assertGreaterEqual(alarm["monotonic"] - sounded, 20)
         self.assertEqual((alarm["title"], alarm["priority"], alarm["tags"], alarm["authorization"]),
