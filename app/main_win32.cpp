@@ -13,6 +13,7 @@
 #include "guard/guard_config.h"
 #include "guard/guard_thread_win32.h"
 #include "online/push_sender_win32.h"
+#include "settings/notify_token_win32.h"
 #include "settings/registry_store_win32.h"
 #include "settings/settings_codec.h"
 
@@ -74,7 +75,7 @@ int RunProgram()
     // Messages an earlier run never got through go out before any news of
     // this one, such as what an armed process that never unlocked left
     // changed on the machine.
-    const PushTarget push{settings.GetNotifyUrl(), settings.GetNotifyToken()};
+    const PushTarget push{settings.notifyKind, settings.GetNotifyUrl(), LoadNotifyToken()};
     ResendWaitingPushes(push);
     if (GiveBackLeftOverRecord())
         QueueGiveBackPush(push);
@@ -107,7 +108,7 @@ int RunProgram()
     for (;;) {
         if (RunMainDialog(owner) != MAIN_RESULT_LOCK)
             break;
-        StartGuardThread(GuardConfigFrom(settings));
+        StartGuardThread(GuardConfigFrom(settings, LoadNotifyToken()));
     }
 
     // A guard still up (the main dialog failed, or closed before the guard

@@ -17,4 +17,5 @@ struct GuardConfig {
     PushTarget push;         // the push messages; an empty address sends none
 };
 
-GuardConfig GuardConfigFrom(const Settings& settings);
+// pushToken: as stored now (LoadNotifyToken), not in the record.
+GuardConfig GuardConfigFrom(const Settings& settings, const std::string& pushToken);

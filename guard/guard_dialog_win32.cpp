@@ -307,6 +307,7 @@ void InitGuardDialog(HWND dialog, GuardDialogData& data)
         return RefuseArming(dialog, data, "SetWindowsHookExW");
     }
     LogEvent(ArmedEventText(data.config.flags));
+    LogEvent(PushStateText(data.config.push));
     // Since Vista an idle machine sleeps without asking, and a sleeping one
     // cannot sound; and a refused shutdown should say why.
     if (!SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED | ES_DISPLAY_REQUIRED))

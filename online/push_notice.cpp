@@ -44,29 +44,62 @@ const char* NetworkErrorWords(uint32_t error)
         uint32_t error;
         const char* words;
     } known[] = {
-        {12002, "the server did not answer in time"},
-        {12005, "the address is not valid"},
-        {12006, "the address is not valid"},
-        {12007, "the server's name could not be found"},
-        {12029, "no connection to the server could be made"},
-        {12030, "the connection to the server was broken"},
+        {12002, "the server did not answer in time"}, {12005, "the address is not valid"},
+        {12006, "the address is not valid"}, {12007, "the server's name could not be found"},
+        {12029, "no connection to the server could be made"}, {12030, "the connection to the server was broken"},
         {12152, "the server's answer could not be understood"},
         {12156, "the server sent the message elsewhere, which is not followed"},
         {12037, "the server's certificate has expired or is not yet valid"},
-        {12038, "the server's certificate is for another name"},
-        {12044, "the server asks for a client certificate"},
+        {12038, "the server's certificate is for another name"}, {12044, "the server asks for a client certificate"},
         {12045, "the server's certificate is not from a trusted authority"},
         {12057, "the server's certificate could not be checked for revocation"},
-        {12169, "the server's certificate is not valid"},
-        {12170, "the server's certificate has been revoked"},
-        {12157, "the secure connection to the server failed"},
-        {12175, "the secure connection to the server failed"},
+        {12169, "the server's certificate is not valid"}, {12170, "the server's certificate has been revoked"},
+        {12157, "the secure connection to the server failed"}, {12175, "the secure connection to the server failed"},
     };
     for (const auto& row : known) {
         if (row.error == error)
             return row.words;
     }
     return "a network error";
+}
+
+// What the owner can do about the common refusals, after a blank line; none
+// for the rest. By HTTP status, or by the service's own code when it gave one.
+std::string TroubleAdvice(const PushOutcome& outcome)
+{
+    const char* const token = "The server wants a valid token: type the access token (tk_...) or user:password "
+                              "in the box beside the address.";
+    const char* const address = "The server does not know this address: copy it again from the app or from the "
+                                "bot's settings.";
+    const char* const busy = "The server takes no more messages for now: try again in a few minutes.";
+    const char* const security =
+        "The bot's security settings refused it: type its signing secret beside the address (DingTalk's begins "
+        "with SEC), or give it the keyword Kestrova; and check this computer's clock, as the bots refuse one "
+        "more than an hour off.";
+    static const struct {
+        int64_t code;
+        const char* advice;
+    } known[] = {
+        {401, token}, {403, token}, {400, address}, {404, address}, {429, busy},  // HTTP; Bark's codes alike
+        {93000, address}, {45009, busy}, {300001, address}, {310000, security}, {130101, busy},  // WeCom, DingTalk
+        {19001, address}, {19021, security}, {19022, security}, {19024, security}, {11232, busy},  // Feishu
+    };
+    const std::string words = NetworkErrorWords(outcome.error);
+    std::string advice =
+        outcome.httpStatus ? ""
+        : words.find("certificate") == std::string::npos && words.find("secure") == std::string::npos
+            ? "Check that this computer is online: a network in a hotel or a cafe may first want its sign-in page."
+            : "The server's certificate was refused: check this computer's date and time, and whether the network "
+              "first wants its sign-in page.";
+    if (outcome.httpStatus >= 300 && outcome.httpStatus <= 399)
+        advice = "The server moved" + (outcome.location.empty() ? "." : " to " + outcome.location +
+                                       "\nType that address if you trust it: the program follows no redirect.");
+    else if (outcome.httpStatus >= 200 && outcome.httpStatus <= 299 && !outcome.code)
+        advice = "The answer is not in the form of the service chosen beside the address: choose the one the "
+                 "address belongs to.";
+    for (const auto& row : known)
+        advice = row.code == outcome.code.value_or(outcome.httpStatus) ? row.advice : advice;
+    return advice.empty() ? advice : "\n\n" + advice;
 }
 
 }  // namespace
@@ -168,7 +201,7 @@ std::string DurationText(int64_t seconds)
 
 PushMessage AlarmPush(const std::string& causeText, const std::string& computer, const LocalTime& time)
 {
-    return {"Kestrova alarm", "high", "rotating_light",
+    return {"Kestrova alarm", "urgent", "rotating_light",
             "The alarm went off on " + computer + " at " + EventTimeText(time) + ": " + causeText + "."};
 }
 
@@ -184,7 +217,7 @@ PushMessage UnlockPush(std::optional<int64_t> sirenSeconds, uint32_t wrongPasswo
 
 PushMessage GiveBackPush(const std::string& computer, const LocalTime& time)
 {
-    return {"Kestrova was stopped while armed", "high", "warning",
+    return {"Kestrova was stopped while armed", "urgent", "warning",
             "Kestrova started on " + computer + " at " + EventTimeText(time) +
                 " and found that it had been armed when it last ended, without an unlock (ended by force, "
                 "crashed, or the power was cut). It gave back what arming had changed."};
@@ -192,7 +225,7 @@ PushMessage GiveBackPush(const std::string& computer, const LocalTime& time)
 
 PushMessage StoppedWhileArmedPush(const std::string& computer, const LocalTime& time)
 {
-    return {"Kestrova was stopped while armed", "high", "warning",
+    return {"Kestrova was stopped while armed", "urgent", "warning",
             "Windows ended the session on " + computer + " at " + EventTimeText(time) +
                 " while Kestrova was armed: someone chose to sign out or shut down anyway. Nothing guards it "
                 "now."};
@@ -214,42 +247,56 @@ PushMessage TestPush(const std::string& computer, const LocalTime& time)
 
 std::string PushOutcomeText(const PushOutcome& outcome)
 {
-    if (outcome.httpStatus)
-        return std::string(outcome.Taken() ? "taken" : "refused") + " (HTTP " +
-               std::to_string(outcome.httpStatus) + ")";
-    return std::string("not sent: ") + NetworkErrorWords(outcome.error) + " (" + outcome.call +
-           (*outcome.call ? " " : "") + "error " + std::to_string(outcome.error) + ")";
+    if (!outcome.httpStatus)
+        return std::string("not sent: ") + NetworkErrorWords(outcome.error) + " (" + outcome.call +
+               (*outcome.call ? " " : "") + "error " + std::to_string(outcome.error) + ")";
+    std::string text = (outcome.Taken() ? "taken (HTTP " : "refused (HTTP ") + std::to_string(outcome.httpStatus);
+    if (!outcome.Taken() && outcome.code)
+        text += ", code " + std::to_string(*outcome.code) + (outcome.words.empty() ? "" : ": " + outcome.words);
+    return text + ")";
 }
 
 std::string TestOutcomeBoxText(const PushOutcome& outcome)
 {
-    const std::string status = "HTTP " + std::to_string(outcome.httpStatus);
     if (outcome.Taken())
-        return "The server took the test message (" + status + ").";
-    if (outcome.httpStatus)
-        return "The server refused the test message (" + status + ").";
-    return std::string("The test message was not sent: ") + NetworkErrorWords(outcome.error) + " (error " +
-           std::to_string(outcome.error) + ").";
+        return "The server took the test message (HTTP " + std::to_string(outcome.httpStatus) + ").";
+    // The log's words after "refused".
+    const std::string told =
+        outcome.httpStatus ? "The server refused the test message" + PushOutcomeText(outcome).substr(7) + "."
+                           : std::string("The test message was not sent: ") + NetworkErrorWords(outcome.error) +
+                                 " (error " + std::to_string(outcome.error) + ").";
+    return told + TroubleAdvice(outcome);
 }
 
-std::optional<int64_t> SettleTry(unsigned triesBefore, bool taken, bool lastTry, bool unlockedSince)
+std::optional<int64_t> SettleTry(unsigned triesBefore, const PushOutcome& outcome, bool lastTry, bool unlockedSince)
 {
-    if (taken || lastTry)
+    if (outcome.Taken() || lastTry)
         return std::nullopt;
     if (unlockedSince)
         return 0;
     const int64_t pauses[] = {5000, 15000, 45000, 120000};
-    return pauses[std::min(triesBefore, 3u)];
+    return std::max(pauses[std::min(triesBefore, 3u)], std::min<int64_t>(outcome.retryAfterSeconds, 3600) * 1000);
 }
 
 std::string PushTryLogLine(const std::string& title, unsigned triesBefore, const PushOutcome& outcome,
-                           std::optional<int64_t> pauseMs)
+                           std::optional<int64_t> pauseMs, unsigned unsaid)
 {
-    const std::string line =
+    std::string line =
         "Push message \"" + title + "\", try " + std::to_string(triesBefore + 1) + ": " + PushOutcomeText(outcome);
+    if (unsaid)
+        line += "; " + std::to_string(unsaid) + " failed tries since the last line";
     if (outcome.Taken())
         return line;
     if (!pauseMs)
         return line + "; dropped after its last try at unlock";
     return line + (*pauseMs > 0 ? "; next try in " + DurationText(*pauseMs / 1000) : "; one last try now (unlocked)");
+}
+
+std::string PushStateText(const PushTarget& target)
+{
+    if (CheckPushAddress(target.url) != PushAddressCheck::Valid)
+        return "Push off";
+    const size_t host = target.url.find("://") + 3;
+    return std::string("Push on (") + PUSH_KIND_NAMES[size_t(target.kind)] + ", " +
+           target.url.substr(host, target.url.find_first_of("/?", host) - host) + ")";
 }

@@ -1,16 +1,17 @@
 // The owner's phone hears of the alarm through a push address of their own
-// choosing, in the publish format of the ntfy service: a POST of the message
-// as plain text to the topic's address, with the headers Title, Priority and
-// Tags, and "Authorization: Bearer <token>" for a protected topic.
+// choosing, at one of the push services (online/push_kinds.h: what each is
+// sent, and how each says taken).
 // The decisions, apart from the network: which addresses are taken, what
-// each message says, and when a message that was not taken is tried again.
-// Portable: no Windows headers.
+// each message says, what the owner is told of an answer, and when a
+// message that was not taken is tried again. Portable: no Windows headers.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
+
+#include "settings/settings.h"
 
 // --- The address ("NotifyUrl") ------------------------------------------------
 
@@ -34,15 +35,25 @@ PushAddressCheck CheckPushAddress(const std::string& url);
 // Why an address is refused, for the owner's box; null for Valid and Empty.
 const char* PushAddressRefusal(PushAddressCheck check);
 
-// The token is sent only when it is plain printable ASCII without spaces:
-// anything else could break the request's headers.
+// The token goes in a header only when it is plain printable ASCII without
+// spaces: anything else could break the request's headers.
 bool IsUsablePushToken(const std::string& token);
+
+struct PushTarget {
+    PushKind kind = PushKind::Ntfy;
+    std::string url;
+    std::string token;  // ntfy's or Bark's token or user:password, a bot's signing secret; may be empty
+};
+
+// The log's line at arming: "Push on (wecom, qyapi.weixin.qq.com)" or "Push
+// off". Never the token, nor the address's path, which holds the bots' keys.
+std::string PushStateText(const PushTarget& target);
 
 // --- The messages ---------------------------------------------------------------
 
 struct PushMessage {
-    std::string title;     // plain ASCII: the Title header
-    std::string priority;  // "high" or "default"
+    std::string title;     // plain ASCII
+    std::string priority;  // "urgent", "high" or "default"
     std::string tags;      // emoji short codes, comma-separated
     std::string body;      // UTF-8 text
 };
@@ -83,31 +94,35 @@ struct PushOutcome {
     uint32_t httpStatus = 0;  // the answer's status; 0: no answer came
     uint32_t error = 0;       // then the network error
     const char* call = "";    // and the call that failed with it
-    bool Taken() const { return httpStatus >= 200 && httpStatus <= 299; }
+    bool taken = false;       // as the kind judges the answer (JudgePushAnswer)
+    std::optional<int64_t> code;    // the service's own code in its answer
+    std::string words;              // and its words, printable ASCII
+    std::string location;           // where a redirect points
+    int64_t retryAfterSeconds = 0;  // what Retry-After asks
+    bool Taken() const { return taken; }
 };
 
-// "taken (HTTP 200)", "refused (HTTP 403)", "not sent: <words> (<call> error N)"
+// "taken (HTTP 200)", "refused (HTTP 403)", "refused (HTTP 200, code 93000:
+// invalid webhook url)", "not sent: <words> (<call> error N)"
 std::string PushOutcomeText(const PushOutcome& outcome);
-// The test button's box.
+// The test button's box: the outcome, and what to do about the common ones.
 std::string TestOutcomeBoxText(const PushOutcome& outcome);
 
 // --- Trying again ---------------------------------------------------------------
 
-struct PushTarget {
-    std::string url;
-    std::string token;  // empty: no Authorization header
-};
-
 // What comes of one try: the pause in ms before the next (0: one last try at
 // once), or none when the message is settled, taken or dropped. A message is
 // tried until it is taken, after a pause of 5 s, 15 s, 45 s, then every 2
-// minutes; an unlock gives it one last try and then drops it, so an alarm is
-// retried for as long as the guard is up. lastTry: the unlock came before this
-// try; unlockedSince: it came during it (that try may have started before it,
-// so one more, at once).
-std::optional<int64_t> SettleTry(unsigned triesBefore, bool taken, bool lastTry, bool unlockedSince);
+// minutes, or longer when the server's Retry-After asks (up to an hour); an
+// unlock gives it one last try and then drops it, so an alarm is retried for
+// as long as the guard is up. lastTry: the unlock came before this try;
+// unlockedSince: it came during it (that try may have started before it, so
+// one more, at once).
+std::optional<int64_t> SettleTry(unsigned triesBefore, const PushOutcome& outcome, bool lastTry,
+                                 bool unlockedSince);
 
 // The log's line for one try: which message, which try, what came of it, and
-// what happens next (SettleTry's answer). Never the token.
+// what happens next (SettleTry's answer). Never the token. After the third
+// try, failed ones go unlogged up to an hour: unsaid counts them.
 std::string PushTryLogLine(const std::string& title, unsigned triesBefore, const PushOutcome& outcome,
-                           std::optional<int64_t> pauseMs);
+                           std::optional<int64_t> pauseMs, unsigned unsaid = 0);

@@ -9,10 +9,14 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
+#include "online/crypto_win32.h"
+#include "online/push_kinds.h"
 #include "online/push_sender_win32.h"
+#include "win32/event_log_win32.h"
 
 namespace {
 
@@ -28,14 +32,56 @@ std::wstring Widened(const std::string& ascii)
 
 PushOutcome Failed(const char* call)
 {
-    return {0, GetLastError(), call};
+    PushOutcome outcome;
+    outcome.error = GetLastError();
+    outcome.call = call;
+    return outcome;
+}
+
+// 100 ns ticks since 1601 to ms since 1970, for the bots' signatures.
+int64_t UnixMs(const FILETIME& time)
+{
+    return int64_t((uint64_t(time.dwHighDateTime) << 32 | time.dwLowDateTime) / 10000) - 11644473600000;
+}
+
+// An answer's header as ASCII; empty when it is absent.
+std::string Header(HINTERNET request, DWORD which)
+{
+    wchar_t text[512];
+    DWORD size = sizeof text;
+    if (!WinHttpQueryHeaders(request, which, WINHTTP_HEADER_NAME_BY_INDEX, text, &size, WINHTTP_NO_HEADER_INDEX)) {
+        if (GetLastError() != ERROR_WINHTTP_HEADER_NOT_FOUND)
+            LogFailedCall("WinHttpQueryHeaders", GetLastError());
+        return {};
+    }
+    std::string ascii;
+    for (const wchar_t* c = text; c < text + size / sizeof *c; ++c)
+        ascii += *c < 0x80 ? char(*c) : '?';
+    return ascii;
+}
+
+// Retry-After in seconds, or as a date (RFC 1123) from now; 0 without one.
+int64_t RetryAfterSeconds(const std::string& value)
+{
+    if (!value.empty() && value.size() < 10 && value.find_first_not_of("0123456789") == std::string::npos)
+        return std::stoll(value);
+    SYSTEMTIME when = {};
+    FILETIME then = {}, now = {};
+    if (value.empty() || !WinHttpTimeToSystemTime(Widened(value).c_str(), &when) ||
+        !SystemTimeToFileTime(&when, &then))
+        return 0;
+    GetSystemTimeAsFileTime(&now);
+    return std::max<int64_t>(0, (UnixMs(then) - UnixMs(now)) / 1000);
 }
 
 }  // namespace
 
 PushOutcome PostPush(const PushTarget& target, const PushMessage& message)
 {
-    const std::wstring url = Widened(target.url);
+    FILETIME now = {};
+    GetSystemTimeAsFileTime(&now);
+    const PushRequest made = MakePushRequest(target, message, UnixMs(now), {Base64, HmacSha256});
+    const std::wstring url = Widened(made.url);
     URL_COMPONENTS parts = {};
     parts.dwStructSize = sizeof parts;
     parts.dwHostNameLength = DWORD(-1);
@@ -74,13 +120,9 @@ PushOutcome PostPush(const PushTarget& target, const PushMessage& message)
     if (!WinHttpSetOption(request.get(), WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof never))
         return Failed("WinHttpSetOption");
 
-    std::string headers = "Title: " + message.title + "\r\nPriority: " + message.priority +
-                          "\r\nTags: " + message.tags + "\r\nContent-Type: text/plain; charset=utf-8\r\n";
-    if (IsUsablePushToken(target.token))
-        headers += "Authorization: Bearer " + target.token + "\r\n";
-    std::string body = message.body;
-    if (!WinHttpSendRequest(request.get(), Widened(headers).c_str(), DWORD(-1L), body.empty() ? nullptr : &body[0],
-                            DWORD(body.size()), DWORD(body.size()), 0))
+    std::string body = made.body;
+    if (!WinHttpSendRequest(request.get(), Widened(made.headers).c_str(), DWORD(-1L), &body[0], DWORD(body.size()),
+                            DWORD(body.size()), 0))
         return Failed("WinHttpSendRequest");
     if (!WinHttpReceiveResponse(request.get(), nullptr))
         return Failed("WinHttpReceiveResponse");
@@ -89,5 +131,17 @@ PushOutcome PostPush(const PushTarget& target, const PushMessage& message)
     if (!WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                              WINHTTP_HEADER_NAME_BY_INDEX, &outcome.httpStatus, &size, WINHTTP_NO_HEADER_INDEX))
         return Failed("WinHttpQueryHeaders");
+    outcome.location = Header(request.get(), WINHTTP_QUERY_LOCATION);
+    outcome.retryAfterSeconds = RetryAfterSeconds(Header(request.get(), WINHTTP_QUERY_RETRY_AFTER));
+    // The services' answers are short: what a judgement needs is in the first 4 KB.
+    std::string answer;
+    char chunk[1024];
+    for (DWORD read = 1; read > 0 && answer.size() < 4096; answer.append(chunk, read)) {
+        if (!WinHttpReadData(request.get(), chunk, sizeof chunk, &read)) {
+            LogFailedCall("WinHttpReadData", GetLastError());
+            break;
+        }
+    }
+    JudgePushAnswer(target.kind, answer, outcome);
     return outcome;
 }

@@ -99,16 +99,24 @@ void TryUntilSettled(const Walk& walk)
     const auto unlocked = [&] { return waiting.unlocks != walk.unlocks; };
     std::unique_lock<std::mutex> hold(waiting.lock);
     waiting.changed.wait_for(hold, FIRST_TRY_TURN, [&] { return waiting.firstTryTurn >= walk.number; });
-    for (unsigned tries = 0;; ++tries) {
+    auto saidAt = std::chrono::steady_clock::now();
+    for (unsigned tries = 0, unsaid = 0;; ++tries) {
         const bool lastTry = unlocked();
         hold.unlock();
         const PushOutcome outcome = PostPush(walk.target, walk.message);
         hold.lock();
         if (tries == 0)
             PassTurn(walk.number);
-        const std::optional<int64_t> pauseMs = SettleTry(tries, outcome.Taken(), lastTry, unlocked());
+        const std::optional<int64_t> pauseMs = SettleTry(tries, outcome, lastTry, unlocked());
         hold.unlock();
-        LogEvent(PushTryLogLine(walk.message.title, tries, outcome, pauseMs));
+        // A line for each of the first three tries and the last; the failed
+        // ones between are summed in a line an hour.
+        if (tries < 3 || !pauseMs || std::chrono::steady_clock::now() - saidAt >= std::chrono::hours(1)) {
+            LogEvent(PushTryLogLine(walk.message.title, tries, outcome, pauseMs, std::exchange(unsaid, 0)));
+            saidAt = std::chrono::steady_clock::now();
+        } else {
+            ++unsaid;
+        }
         hold.lock();
         if (!pauseMs)
             break;

@@ -16,6 +16,7 @@
 #include <string>
 #include <utility>
 
+#include "online/crypto_win32.h"
 #include "online/service_protocol.h"
 #include "settings/settings.h"
 #include "win32/callback_edge_win32.h"
@@ -139,7 +140,7 @@ void HandleReply(const Request& request, const std::string& reply)
         std::lock_guard<std::mutex> hold(session.lock);
         if (!ReplyStillWanted(request.kind, request.login, session.newestLogin))
             return;
-        action = ActOnReply(request.kind, reply, request.account, session.nonce);
+        action = ActOnReply(request.kind, reply, request.account, session.nonce, Md5Hex);
         session.loginAnswered = session.loginAnswered || action.answersLogin;
         dialog = session.dialog;
         indicator = session.indicator;
@@ -375,7 +376,7 @@ void SendAlarmNotice(const ServiceAccount& account)
     std::string url;
     {
         std::lock_guard<std::mutex> hold(session.lock);
-        url = SignedRequestUrl(KIND_ALARM_NOTICE, account, session.nonce);
+        url = SignedRequestUrl(KIND_ALARM_NOTICE, account, session.nonce, Md5Hex);
     }
     IssueRequest(KIND_ALARM_NOTICE, url, 0, account);
 }

@@ -4,7 +4,6 @@
 #include <cctype>
 #include <charconv>
 
-#include "online/md5.h"
 #include "settings/leading_integer.h"
 #include "settings/settings.h"
 
@@ -54,20 +53,16 @@ std::string UpdateCheckUrl(const std::string& base)
     return base + "/beta/currentversion.php?v=1.99";
 }
 
-std::string MakeLoginHash(const std::string& password, int32_t nonce)
+std::string MakeLoginHash(const std::string& password, int32_t nonce, Md5Function md5)
 {
-    Md5Context md5;
-    md5.Update(password.data(), password.size());
-    std::string digits = std::to_string(nonce);
-    md5.Update(digits.data(), digits.size());
-    return DigestToHex(md5.Final());
+    return md5(password + std::to_string(nonce));
 }
 
-std::string SignedRequestUrl(int kind, const ServiceAccount& account, int32_t& nonce)
+std::string SignedRequestUrl(int kind, const ServiceAccount& account, int32_t& nonce, Md5Function md5)
 {
     // Through unsigned: past the largest int it wraps, where + 1 would overflow.
     nonce = int32_t(uint32_t(nonce) + 1u);
-    return SignedUrl(kind, account.serviceUrl, account.user, nonce, MakeLoginHash(account.pass, nonce));
+    return SignedUrl(kind, account.serviceUrl, account.user, nonce, MakeLoginHash(account.pass, nonce, md5));
 }
 
 double LeadingNumber(const std::string& text)
@@ -134,7 +129,8 @@ bool ReplyStillWanted(int kind, uint32_t login, uint32_t newestLogin)
     return (kind != KIND_NONCE && kind != KIND_ACCOUNT_INFO) || login == newestLogin;
 }
 
-ReplyAction ActOnReply(int kind, const std::string& replyBytes, const ServiceAccount& account, int32_t& nonce)
+ReplyAction ActOnReply(int kind, const std::string& replyBytes, const ServiceAccount& account, int32_t& nonce,
+                       Md5Function md5)
 {
     ReplyAction action;
     switch (kind) {
@@ -152,7 +148,7 @@ ReplyAction ActOnReply(int kind, const std::string& replyBytes, const ServiceAcc
         action.stepIndicator = true;
         nonce = LeadingInteger(ReplyText(replyBytes));
         action.nextKind = KIND_ACCOUNT_INFO;
-        action.nextUrl = SignedRequestUrl(KIND_ACCOUNT_INFO, account, nonce);
+        action.nextUrl = SignedRequestUrl(KIND_ACCOUNT_INFO, account, nonce, md5);
         break;
     case KIND_ACCOUNT_INFO:
         action.answersLogin = true;

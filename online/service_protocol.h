@@ -46,14 +46,17 @@ std::string SignedUrl(int kind, const std::string& base, const std::string& user
                       const std::string& hash);
 std::string UpdateCheckUrl(const std::string& base);
 
-// MD5 of the password's bytes followed by the nonce in decimal, as 32
-// lowercase hex digits.
-std::string MakeLoginHash(const std::string& password, int32_t nonce);
+// MD5 as 32 lowercase hex digits: Md5Hex (online/crypto_win32.h), passed in
+// so that these rules build and test without Windows.
+using Md5Function = std::string (*)(const std::string& bytes);
+
+// MD5 of the password's bytes followed by the nonce in decimal.
+std::string MakeLoginHash(const std::string& password, int32_t nonce, Md5Function md5);
 
 // The signed request of this kind (the account request or the alarm
 // notice), made with the nonce after this one, which it takes: each signed
 // request uses the next, wrapping past the largest int.
-std::string SignedRequestUrl(int kind, const ServiceAccount& account, int32_t& nonce);
+std::string SignedRequestUrl(int kind, const ServiceAccount& account, int32_t& nonce, Md5Function md5);
 
 // The leading decimal number: optional white space, an optional sign, digits
 // with an optional point and fraction; no number gives 0.
@@ -103,7 +106,8 @@ struct ReplyAction {
 };
 // account: the one its request was made for; nonce: the client's, which a
 // nonce reply sets and its account request takes.
-ReplyAction ActOnReply(int kind, const std::string& replyBytes, const ServiceAccount& account, int32_t& nonce);
+ReplyAction ActOnReply(int kind, const std::string& replyBytes, const ServiceAccount& account, int32_t& nonce,
+                       Md5Function md5);
 
 struct UtcDate {
     int year = 0;

@@ -50,9 +50,12 @@
 #define IDC_SETTINGS_USE_SMS 1025
 // The about box's web-address line: set at run time to the service's address.
 #define IDC_SETTINGS_WEB_ADDRESS 1030
-// The owner's push address ("NotifyUrl") and its test button.
+// The owner's push address ("NotifyUrl") and its test button, the service
+// it belongs to ("NotifyKind") and its token.
 #define IDC_SETTINGS_NOTIFY_URL 1031
 #define IDC_SETTINGS_NOTIFY_TEST 1032
+#define IDC_SETTINGS_NOTIFY_KIND 1033
+#define IDC_SETTINGS_NOTIFY_TOKEN 1034
 
 // Guard dialog
 #define IDC_GUARD_PASSWORD 1018

@@ -1,6 +1,6 @@
 // The owner's settings: the values kept under the program's key (flags,
-// sensitivity, unlock password, SMS account, push address, last update check,
-// hot key). A plain record owned by the main thread: the entry loads it,
+// sensitivity, unlock password, SMS account, push kind and address, last
+// update check, hot key). A plain record owned by the main thread: the entry loads it,
 // hands it by reference to the dialogs and writes it back through its key;
 // the guard gets a copy at lock (GuardConfigFrom), the network a copy of
 // what each request needs. Portable: no Windows headers.
@@ -30,6 +30,11 @@ constexpr int32_t DEFAULT_SENSITIVITY = 50;
 constexpr uint32_t DEFAULT_HOTKEY_MODIFIERS = 3;  // Alt + Control
 constexpr uint32_t DEFAULT_HOTKEY_CODE = 0x67;    // numpad 7
 
+// The push service the address belongs to ("NotifyKind", by its name here;
+// absent or unknown: ntfy). What each is sent: online/push_kinds.h.
+enum class PushKind : uint8_t { Ntfy, Bark, WeCom, DingTalk, Feishu };
+constexpr const char* PUSH_KIND_NAMES[] = {"ntfy", "bark", "wecom", "dingtalk", "feishu"};
+
 // Buffer widths, terminator included: the password is at most 9 UTF-16
 // units, each account string at most 99 bytes.
 constexpr size_t PASSWORD_UNITS = 10;
@@ -57,13 +62,11 @@ struct Settings {
     void SetServerUser(const std::string& text) { serverUser = text.substr(0, ACCOUNT_BYTES - 1); }
     void SetServerPass(const std::string& text) { serverPass = text.substr(0, ACCOUNT_BYTES - 1); }
 
-    // The push address ("NotifyUrl") and the token of a protected topic
-    // ("NotifyToken"): plain ASCII, empty when absent. The token is only
-    // ever read from the key, never written or shown.
+    // The push address ("NotifyUrl"): plain ASCII, empty when absent. Its
+    // token is not in the record: settings/notify_token_win32.h.
     const std::string& GetNotifyUrl() const { return notifyUrl; }
-    const std::string& GetNotifyToken() const { return notifyToken; }
     void SetNotifyUrl(const std::string& text) { notifyUrl = text; }
-    void SetNotifyToken(const std::string& text) { notifyToken = text; }
+    PushKind notifyKind = PushKind::Ntfy;
 
     std::u16string GetPassword() const { return std::u16string(password); }
     void SetPassword(const std::u16string& text);  // cut to 9 units
@@ -72,5 +75,4 @@ private:
     std::string serverUser;
     std::string serverPass;
     std::string notifyUrl;
-    std::string notifyToken;
 };

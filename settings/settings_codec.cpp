@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "win32/event_log.h"
@@ -13,10 +14,6 @@ namespace {
 constexpr size_t DWORD_BYTES = 4;
 constexpr size_t DOUBLE_BYTES = 8;
 constexpr size_t PASSWORD_BYTES = PASSWORD_UNITS * 2;
-constexpr size_t SERVICE_URL_BYTES = (SERVICE_URL_MAX_CHARS + 1) * 2;
-// Room for the longest address the settings dialog accepts, and a token.
-constexpr size_t NOTIFY_URL_BYTES = (PUSH_ADDRESS_MAX_CHARS + 1) * 2;
-constexpr size_t NOTIFY_TOKEN_BYTES = (NOTIFY_TOKEN_MAX_CHARS + 1) * 2;
 
 uint64_t FromLittleEndian(const std::vector<uint8_t>& bytes)
 {
@@ -66,22 +63,6 @@ std::optional<std::string> ReadNarrowText(RegistryKey& key, const char* name)
     return text.substr(0, text.find('\0'));
 }
 
-// Plain ASCII text, or nothing: what is sent in a request line or a header
-// is never converted on the way.
-std::optional<std::string> ReadAsciiText(RegistryKey& key, const char* name, size_t bufferBytes)
-{
-    std::optional<std::u16string> wide = ReadWideText(key, name, bufferBytes);
-    if (!wide)
-        return std::nullopt;
-    std::string text;
-    for (char16_t unit : *wide) {
-        if (unit >= 0x80)
-            return std::nullopt;
-        text.push_back(char(unit));
-    }
-    return text;
-}
-
 // "LastVersion" is 8 bytes whatever type it carries.
 bool StoredVersionIsCurrent(RegistryKey& key)
 {
@@ -112,9 +93,11 @@ void ReadStoredValues(Settings& settings, RegistryKey& key)
     settings.SetPassword(ReadWideText(key, "PW", PASSWORD_BYTES).value_or(u""));
     settings.SetServerUser(ReadNarrowText(key, "ServerUser").value_or(""));
     settings.SetServerPass(ReadNarrowText(key, "ServerPass").value_or(""));
-    settings.SetNotifyUrl(ReadAsciiText(key, "NotifyUrl", NOTIFY_URL_BYTES).value_or(""));
-    settings.SetNotifyToken(ReadAsciiText(key, "NotifyToken", NOTIFY_TOKEN_BYTES).value_or(""));
-    std::optional<std::string> url = ReadAsciiText(key, "ServiceUrl", SERVICE_URL_BYTES);
+    settings.SetNotifyUrl(ReadAsciiText(key, "NotifyUrl", PUSH_ADDRESS_MAX_CHARS).value_or(""));
+    const std::string kind = ReadAsciiText(key, "NotifyKind", 16).value_or("ntfy");
+    const auto named = std::find(std::begin(PUSH_KIND_NAMES), std::end(PUSH_KIND_NAMES), kind);
+    settings.notifyKind = named == std::end(PUSH_KIND_NAMES) ? PushKind::Ntfy : PushKind(named - PUSH_KIND_NAMES);
+    std::optional<std::string> url = ReadAsciiText(key, "ServiceUrl", SERVICE_URL_MAX_CHARS);
     if (url && IsWellFormedServiceUrl(*url))
         settings.serviceUrl = *url;
 
@@ -150,6 +133,14 @@ RegistryValue VersionField()
 }
 
 }  // namespace
+
+std::optional<std::string> ReadAsciiText(RegistryKey& key, const char* name, size_t maxChars)
+{
+    std::optional<std::u16string> wide = ReadWideText(key, name, (maxChars + 1) * 2);
+    if (!wide || std::any_of(wide->begin(), wide->end(), [](char16_t unit) { return unit >= 0x80; }))
+        return std::nullopt;
+    return std::string(wide->begin(), wide->end());
+}
 
 std::unique_ptr<RegistryKey> LoadSettings(Settings& settings, RegistryStore& store)
 {
@@ -196,11 +187,11 @@ void WriteSettings(const Settings& settings, RegistryKey& key)
     const std::string& url = settings.GetNotifyUrl();
     if (url.empty()) {
         key.Delete("NotifyUrl");
+        key.Delete("NotifyKind");
         return;
     }
-    std::u16string units;
-    for (char c : url)
-        units.push_back(char16_t(uint8_t(c)));
-    write("NotifyUrl", WideField(units + u'\0'), TextWidth::Wide);
+    const std::string kind = PUSH_KIND_NAMES[size_t(settings.notifyKind)];
+    write("NotifyUrl", WideField(std::u16string(url.begin(), url.end()) + u'\0'), TextWidth::Wide);
+    write("NotifyKind", WideField(std::u16string(kind.begin(), kind.end()) + u'\0'), TextWidth::Wide);
     logFailed();
 }

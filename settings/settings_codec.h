@@ -9,10 +9,14 @@
 // any bad one. Returns the key to save through, null when none opened.
 std::unique_ptr<RegistryKey> LoadSettings(Settings& settings, RegistryStore& store);
 
-// The longest "NotifyToken" read; a longer value counts as absent, like a
-// "NotifyUrl" longer than PUSH_ADDRESS_MAX_CHARS.
+// The longest push token typed or read; a longer old "NotifyToken" counts
+// as absent, like a "NotifyUrl" longer than PUSH_ADDRESS_MAX_CHARS.
 constexpr size_t NOTIFY_TOKEN_MAX_CHARS = 200;
 
-// Writes every stored value ("NotifyUrl" deleted when empty). Values that
-// cannot be written are named in the owner's log.
+// Plain ASCII text from a REG_SZ of at most maxChars, or nothing: what is
+// sent in a request line or a header is never converted on the way.
+std::optional<std::string> ReadAsciiText(RegistryKey& key, const char* name, size_t maxChars);
+
+// Writes every stored value ("NotifyUrl" and "NotifyKind" deleted when there
+// is no address). Values that cannot be written are named in the owner's log.
 void WriteSettings(const Settings& settings, RegistryKey& key);

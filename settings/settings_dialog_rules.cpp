@@ -64,22 +64,23 @@ SettingsDialogEntries EntriesFromSettings(const Settings& settings)
 {
     return {SensitivityFieldText(settings.sensitivity), settings.HasFlag(FLAG_DAILY_UPDATE_CHECK),
             settings.GetPassword(), settings.GetServerUser(), settings.GetServerPass(),
-            settings.HasFlag(FLAG_SMS_SERVICE), settings.GetNotifyUrl()};
+            settings.HasFlag(FLAG_SMS_SERVICE), settings.GetNotifyUrl(), settings.notifyKind};
 }
 
 const char* NotifyUrlRefusal(const std::u16string& typed)
 {
-    if (std::any_of(typed.begin(), typed.end(), [](char16_t unit) { return unit >= 0x80; }))
-        return PushAddressRefusal(PushAddressCheck::BadCharacter);
     return PushAddressRefusal(CheckPushAddress(NotifyUrlText(typed)));
 }
 
 std::string NotifyUrlText(const std::u16string& typed)
 {
+    const char16_t spaces[] = u" \t\r\n\u00a0\u3000";  // the ideographic space, from a Chinese input method
+    const size_t first = typed.find_first_not_of(spaces);
     std::string text;
-    for (char16_t unit : typed)
-        text.push_back(static_cast<char>(unit));
-    return text;
+    for (size_t at = first; at <= typed.find_last_not_of(spaces) && first != std::u16string::npos; ++at)
+        text.push_back(typed[at] < 0x80 ? char(typed[at]) : '\x80');
+    const size_t scheme = text.find("://");
+    return text.empty() || (scheme != std::string::npos && scheme < text.find('/')) ? text : "https://" + text;
 }
 
 bool StoreSettingsDialogEntries(Settings& settings, const SettingsDialogEntries& entries)
@@ -92,5 +93,6 @@ bool StoreSettingsDialogEntries(Settings& settings, const SettingsDialogEntries&
     settings.SetServerPass(entries.serverPass);
     settings.SetFlag(FLAG_SMS_SERVICE, entries.useSmsService);
     settings.SetNotifyUrl(entries.notifyUrl);
+    settings.notifyKind = entries.notifyKind;
     return entries.useSmsService;
 }

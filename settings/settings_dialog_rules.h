@@ -70,6 +70,7 @@ struct SettingsDialogEntries {
     std::string serverPass;
     bool useSmsService = false;
     std::string notifyUrl;  // plain ASCII, once NotifyUrlRefusal has let it through
+    PushKind notifyKind = PushKind::Ntfy;
 };
 
 SettingsDialogEntries EntriesFromSettings(const Settings& settings);
@@ -77,7 +78,9 @@ SettingsDialogEntries EntriesFromSettings(const Settings& settings);
 // The push address as typed: why it is refused (for the owner's box), or null
 // when it may be stored: a valid address, or none at all.
 const char* NotifyUrlRefusal(const std::u16string& typed);
-// The typed address as stored; only for one NotifyUrlRefusal let through.
+// The typed address as stored, taken as owners paste it: white space around
+// it dropped, https:// before one without a scheme; a character past ASCII
+// becomes a byte CheckPushAddress refuses.
 std::string NotifyUrlText(const std::u16string& typed);
 
 // OK: stores the fields in the dialog's order, cutting each to its buffer.

@@ -1,16 +1,21 @@
 // The settings dialog: password, sensitivity (typed or measured by dragging
-// inside the small frame), daily update check and the SMS account.
+// inside the small frame), daily update check, the SMS account, and the push
+// address with its service and token.
 #include "win32/callback_edge_win32.h"
 #include "settings/settings_dialog_win32.h"
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
+#include "online/push_kinds.h"
 #include "online/push_notice.h"
 #include "online/push_sender_win32.h"
 #include "resources/resource_ids.h"
+#include "settings/notify_token_win32.h"
 #include "settings/service_url.h"
 #include "settings/settings.h"
+#include "settings/settings_codec.h"
 #include "settings/settings_dialog_rules.h"
 #include "win32/web_page_win32.h"
 
@@ -49,7 +54,8 @@ void InitSettingsDialog(HWND dialog, Settings& settings)
     // Typing stops where the read buffers on OK would cut the text anyway.
     const std::pair<int, size_t> limits[] = {{IDC_SETTINGS_SENSITIVITY, SENSITIVITY_TEXT_BYTES - 1},
         {IDC_SETTINGS_PASSWORD, PASSWORD_UNITS - 1}, {IDC_SETTINGS_SMS_USER, ACCOUNT_BYTES - 1},
-        {IDC_SETTINGS_SMS_PASS, ACCOUNT_BYTES - 1}, {IDC_SETTINGS_NOTIFY_URL, PUSH_ADDRESS_MAX_CHARS}};
+        {IDC_SETTINGS_SMS_PASS, ACCOUNT_BYTES - 1}, {IDC_SETTINGS_NOTIFY_URL, PUSH_ADDRESS_MAX_CHARS},
+        {IDC_SETTINGS_NOTIFY_TOKEN, NOTIFY_TOKEN_MAX_CHARS}};
     for (const auto& [id, limit] : limits)
         SendDlgItemMessageW(dialog, id, EM_LIMITTEXT, limit, 0);
 
@@ -63,7 +69,34 @@ void InitSettingsDialog(HWND dialog, Settings& settings)
     SetDlgItemTextA(dialog, IDC_SETTINGS_SMS_PASS, shown.serverPass.c_str());
     SetDlgItemTextA(dialog, IDC_SETTINGS_SMS_USER, shown.serverUser.c_str());
     CheckDlgButton(dialog, IDC_SETTINGS_USE_SMS, shown.useSmsService ? BST_CHECKED : BST_UNCHECKED);
+    // By PushKind; the bots by their Chinese names, as their apps show them.
+    for (const wchar_t* kind : {L"ntfy", L"Bark", L"\u4F01\u4E1A\u5FAE\u4FE1", L"\u9489\u9489", L"\u98DE\u4E66"})
+        SendDlgItemMessageW(dialog, IDC_SETTINGS_NOTIFY_KIND, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kind));
     SetDlgItemTextA(dialog, IDC_SETTINGS_NOTIFY_URL, shown.notifyUrl.c_str());
+    SendDlgItemMessageW(dialog, IDC_SETTINGS_NOTIFY_KIND, CB_SETCURSEL, WPARAM(shown.notifyKind), 0);
+    SetDlgItemTextA(dialog, IDC_SETTINGS_NOTIFY_TOKEN, LoadNotifyToken().c_str());
+}
+
+// A pasted address whose host is a service's own chooses that service.
+void ChooseKindOfAddress(HWND dialog)
+{
+    const std::u16string typed = ReadWideText(dialog, IDC_SETTINGS_NOTIFY_URL, PUSH_ADDRESS_MAX_CHARS + 1);
+    if (const std::optional<PushKind> kind = KindOfAddress(NotifyUrlText(typed)))
+        SendDlgItemMessageW(dialog, IDC_SETTINGS_NOTIFY_KIND, CB_SETCURSEL, WPARAM(*kind), 0);
+}
+
+PushKind ChosenKind(HWND dialog)
+{
+    // None chosen (CB_ERR) is ntfy, as an absent NotifyKind.
+    return PushKind(std::max<LRESULT>(0, SendDlgItemMessageW(dialog, IDC_SETTINGS_NOTIFY_KIND, CB_GETCURSEL, 0, 0)));
+}
+
+// The token as typed, white space around it dropped.
+std::string TypedToken(HWND dialog)
+{
+    std::string token = ReadText(dialog, IDC_SETTINGS_NOTIFY_TOKEN, NOTIFY_TOKEN_MAX_CHARS + 1);
+    token.erase(0, token.find_first_not_of(" \t\r\n"));
+    return token.erase(token.find_last_not_of(" \t\r\n") + 1);
 }
 
 // The typed push address when it may be used; otherwise the owner is told
@@ -91,7 +124,7 @@ void TestPushAddress(HWND dialog)
         return;
     }
     // One test at a time: the button comes back with the outcome.
-    if (StartPushTest(dialog, WM_PUSH_TESTED, PushTarget{url, RecordOf(dialog).GetNotifyToken()}))
+    if (StartPushTest(dialog, WM_PUSH_TESTED, PushTarget{ChosenKind(dialog), url, TypedToken(dialog)}))
         EnableWindow(GetDlgItem(dialog, IDC_SETTINGS_NOTIFY_TEST), FALSE);
 }
 
@@ -117,6 +150,8 @@ void StoreAndClose(HWND dialog)
     typed.serverUser = ReadText(dialog, IDC_SETTINGS_SMS_USER, ACCOUNT_BYTES);
     typed.serverPass = ReadText(dialog, IDC_SETTINGS_SMS_PASS, ACCOUNT_BYTES);
     typed.useSmsService = IsDlgButtonChecked(dialog, IDC_SETTINGS_USE_SMS) == BST_CHECKED;
+    typed.notifyKind = ChosenKind(dialog);
+    SaveNotifyToken(TypedToken(dialog));
     EndDialog(dialog, StoreSettingsDialogEntries(RecordOf(dialog), typed) ? SETTINGS_RESULT_LOGIN : IDOK);
 }
 
@@ -189,6 +224,10 @@ INT_PTR SettingsDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM 
         case IDC_SETTINGS_NOTIFY_TEST:
             TestPushAddress(dialog);
             return TRUE;
+        case IDC_SETTINGS_NOTIFY_URL:
+            if (HIWORD(wParam) == EN_CHANGE)
+                ChooseKindOfAddress(dialog);
+            return FALSE;
         }
         break;
     case WM_PUSH_TESTED:

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "online/push_kinds.h"
 #include "online/push_notice.h"
 #include "online/push_waiting.h"
 #include "settings/settings_dialog_rules.h"
@@ -32,7 +33,6 @@ TEST(PushAddress, OnlyHttpsOrLoopbackHttpWithATopic)
         {"http://127.0.0.1.example.org/t", PushAddressCheck::NotHttps},
         {"http://128.0.0.1/t", PushAddressCheck::NotHttps},
         {"ftp://ntfy.sh/t", PushAddressCheck::NotHttps},
-        {"ntfy.sh/t", PushAddressCheck::NotHttps},
         {"https://ntfy.sh/a b", PushAddressCheck::BadCharacter},
         {"https://ntfy.sh/t#x", PushAddressCheck::BadCharacter},
         {"https://ntfy.sh/t\r\nX: y", PushAddressCheck::BadCharacter},
@@ -57,6 +57,22 @@ TEST(PushAddress, OnlyHttpsOrLoopbackHttpWithATopic)
     }
     EXPECT_EQ(CheckPushAddress("https://ntfy.sh/" + std::string(300, 't')), PushAddressCheck::TooLong);
     EXPECT_STREQ(NotifyUrlRefusal(u"https://ntfy.sh/t\u00f6pic"), PushAddressRefusal(PushAddressCheck::BadCharacter));
+    // As owners paste it, and the kind its host names.
+    const struct {
+        std::u16string typed;
+        const char* stored;
+        std::optional<PushKind> kind;
+    } pasted[] = {
+        {u"  ntfy.sh/kim \t", "https://ntfy.sh/kim", std::nullopt},
+        {u"\u3000https://API.day.app/k3y/\r\n", "https://API.day.app/k3y/", PushKind::Bark},
+        {u"oapi.dingtalk.com:443/send?u=http://x", "https://oapi.dingtalk.com:443/send?u=http://x", PushKind::DingTalk},
+        {u"http://open.feishu.cn.example.org/t", "http://open.feishu.cn.example.org/t", std::nullopt},
+        {u" \u00a0", "", std::nullopt},
+    };
+    for (const auto& row : pasted) {
+        EXPECT_EQ(NotifyUrlText(row.typed), row.stored);
+        EXPECT_EQ(KindOfAddress(row.stored), row.kind) << row.stored;
+    }
 }
 
 TEST(PushMessages, SayWhatHappenedWhereAndWhen)
@@ -70,17 +86,17 @@ TEST(PushMessages, SayWhatHappenedWhereAndWhen)
         const char* tags;
         std::string body;
     } rows[] = {
-        {AlarmPush("the mouse was moved", "KIM-PC", time), "Kestrova alarm", "high", "rotating_light",
+        {AlarmPush("the mouse was moved", "KIM-PC", time), "Kestrova alarm", "urgent", "rotating_light",
          "The alarm went off on KIM-PC at " + at + ": the mouse was moved."},
         {UnlockPush(243, 2, "KIM-PC", time), "Kestrova disarmed", "default", "unlock",
          "KIM-PC was disarmed with the password at " + at +
              ". The siren sounded for 4 min 3 s. Wrong passwords typed: 2."},
         {UnlockPush(std::nullopt, 0, "KIM-PC", time), "Kestrova disarmed", "default", "unlock",
          "KIM-PC was disarmed with the password at " + at + ". The siren did not sound. Wrong passwords typed: 0."},
-        {GiveBackPush("KIM-PC", time), "Kestrova was stopped while armed", "high", "warning",
+        {GiveBackPush("KIM-PC", time), "Kestrova was stopped while armed", "urgent", "warning",
          "Kestrova started on KIM-PC at " + at + " and found that it had been armed when it last ended, without an "
          "unlock (ended by force, crashed, or the power was cut). It gave back what arming had changed."},
-        {StoppedWhileArmedPush("KIM-PC", time), "Kestrova was stopped while armed", "high", "warning",
+        {StoppedWhileArmedPush("KIM-PC", time), "Kestrova was stopped while armed", "urgent", "warning",
          "Windows ended the session on KIM-PC at " + at + " while Kestrova was armed: someone chose to sign out or "
          "shut down anyway. Nothing guards it now."},
         {BatteryLowPush("KIM-PC", time), "Kestrova: battery low", "high", "battery",
@@ -102,23 +118,48 @@ TEST(PushMessages, SayWhatHappenedWhereAndWhen)
         EXPECT_EQ(DurationText(seconds), text);
 }
 
-TEST(PushOutcomes, InWordsForTheBoxAndTheLog)
+PushOutcome Answered(uint32_t status, bool taken, std::optional<int64_t> code = std::nullopt, uint32_t error = 0)
 {
-    PushOutcome taken{200, 0, ""};
-    PushOutcome refused{403, 0, ""};
-    PushOutcome unreachable{0, 12029, "WinHttpSendRequest"};
-    EXPECT_EQ(TestOutcomeBoxText(taken), "The server took the test message (HTTP 200).");
-    EXPECT_EQ(TestOutcomeBoxText(refused), "The server refused the test message (HTTP 403).");
-    EXPECT_EQ(TestOutcomeBoxText(unreachable),
-              "The test message was not sent: no connection to the server could be made (error 12029).");
-    EXPECT_EQ(PushOutcomeText(unreachable),
-              "not sent: no connection to the server could be made (WinHttpSendRequest error 12029)");
-    EXPECT_FALSE((PushOutcome{301, 0, ""}).Taken()) << "a redirect is not followed";
+    PushOutcome outcome;
+    std::tie(outcome.httpStatus, outcome.taken, outcome.code, outcome.error) = std::tie(status, taken, code, error);
+    outcome.words = code ? "invalid webhook url" : "";
+    outcome.location = status == 301 ? "https://ntfy.example.org/kim" : "";
+    return outcome;
+}
+
+TEST(PushOutcomes, InWordsForTheBoxAndTheLogWithWhatToDo)
+{
+    const struct {
+        PushOutcome outcome;
+        const char* box;     // up to the paragraph on what to do; "": not checked
+        const char* advice;  // a phrase of that paragraph; "": none
+    } rows[] = {
+        {Answered(200, true), "The server took the test message (HTTP 200).", ""},
+        {Answered(500, false), "The server refused the test message (HTTP 500).", ""},
+        {Answered(403, false), "", "valid token"},
+        {Answered(301, false), "", "moved to https://ntfy.example.org/kim\nType that address"},
+        {Answered(200, false, 93000),
+         "The server refused the test message (HTTP 200, code 93000: invalid webhook url).", "does not know this address"},
+        {Answered(200, false, 19021), "", "more than an hour off"},
+        {Answered(200, false), "", "not in the form of the service chosen"},
+        {Answered(0, false, std::nullopt, 12029),
+         "The test message was not sent: no connection to the server could be made (error 12029).", "online"},
+        {Answered(0, false, std::nullopt, 12045), "", "certificate was refused"},
+    };
+    for (const auto& row : rows) {
+        const std::string box = TestOutcomeBoxText(row.outcome);
+        const size_t paragraph = box.find("\n\n");
+        EXPECT_EQ(*row.box ? box.substr(0, paragraph) : "", row.box);
+        EXPECT_EQ(paragraph != std::string::npos, *row.advice != 0) << box;
+        EXPECT_NE(box.find(row.advice), std::string::npos) << box;
+    }
+    EXPECT_EQ(PushOutcomeText(Answered(200, false, 93000)), "refused (HTTP 200, code 93000: invalid webhook url)");
 }
 
 // One alarm message through a dead network: tried at once, then after 5 s,
 // 15 s, 45 s and every 2 minutes; an unlock during a try brings one more at
-// once, an unlock before it makes it the last, and then it is dropped.
+// once, an unlock before it makes it the last, and then it is dropped. A
+// Retry-After longer than the pause is kept, up to an hour.
 TEST(PushTries, RetryWithAGrowingPauseUntilTheUnlocksLastTry)
 {
     const struct {
@@ -126,6 +167,8 @@ TEST(PushTries, RetryWithAGrowingPauseUntilTheUnlocksLastTry)
         bool taken, lastTry, unlockedSince;
         std::optional<int64_t> pause;  // none: settled, taken or dropped
         const char* logTail;
+        int64_t retryAfter = 0;  // seconds
+        unsigned unsaid = 0;
     } rows[] = {
         {0, false, false, false, 5000, "try 1: not sent: a network error (error 1); next try in 5 s"},
         {1, false, false, false, 15000, "try 2: not sent: a network error (error 1); next try in 15 s"},
@@ -139,12 +182,17 @@ TEST(PushTries, RetryWithAGrowingPauseUntilTheUnlocksLastTry)
          "try 6: not sent: a network error (error 1); dropped after its last try at unlock"},
         {0, true, false, false, std::nullopt, "try 1: taken (HTTP 200)"},
         {2, true, true, true, std::nullopt, "try 3: taken (HTTP 200)"},
+        {0, false, false, false, 8000, "try 1: not sent: a network error (error 1); next try in 8 s", 8},
+        {3, false, false, false, 3600000, "try 4: not sent: a network error (error 1); next try in 1 h 0 min 0 s",
+         86400},
+        {40, true, false, false, std::nullopt, "try 41: taken (HTTP 200); 29 failed tries since the last line", 0, 29},
     };
     for (const auto& row : rows) {
-        const std::optional<int64_t> pause = SettleTry(row.triesBefore, row.taken, row.lastTry, row.unlockedSince);
+        PushOutcome outcome = row.taken ? Answered(200, true) : Answered(0, false, std::nullopt, 1);
+        outcome.retryAfterSeconds = row.retryAfter;
+        const std::optional<int64_t> pause = SettleTry(row.triesBefore, outcome, row.lastTry, row.unlockedSince);
         EXPECT_EQ(pause, row.pause) << row.logTail;
-        const PushOutcome outcome = row.taken ? PushOutcome{200, 0, ""} : PushOutcome{0, 1, ""};
-        EXPECT_EQ(PushTryLogLine("Kestrova alarm", row.triesBefore, outcome, pause),
+        EXPECT_EQ(PushTryLogLine("Kestrova alarm", row.triesBefore, outcome, pause, row.unsaid),
                   std::string("Push message \"Kestrova alarm\", ") + row.logTail);
     }
 }

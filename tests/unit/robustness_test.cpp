@@ -9,6 +9,8 @@
 
 namespace {
 
+const Md5Function FakeMd5 = [](const std::string& bytes) { return bytes; };
+
 std::string NonceField(const std::string& url)
 {
     size_t start = url.find("&n=") + 3;
@@ -22,12 +24,12 @@ TEST(Robustness, NonceAtTheLargestIntWrapsInsteadOfOverflowing)
 {
     const ServiceAccount account;
     int32_t nonce = 0;
-    const ReplyAction action = ActOnReply(KIND_NONCE, "2147483647", account, nonce);
+    const ReplyAction action = ActOnReply(KIND_NONCE, "2147483647", account, nonce, FakeMd5);
     EXPECT_EQ(nonce, INT32_MIN);
     EXPECT_EQ(NonceField(action.nextUrl), "-2147483648");
 
     nonce = INT32_MAX;
-    EXPECT_EQ(NonceField(SignedRequestUrl(KIND_ALARM_NOTICE, account, nonce)), "-2147483648");
+    EXPECT_EQ(NonceField(SignedRequestUrl(KIND_ALARM_NOTICE, account, nonce, FakeMd5)), "-2147483648");
     EXPECT_EQ(nonce, INT32_MIN);
 }
 

@@ -228,34 +228,38 @@ TEST(SettingsLoad, ServiceUrlIsTakenOnlyWhenWellFormed)
     }
 }
 
-// The push address comes back as stored and is written back (or deleted
-// when it is not one); the token is read, never written.
-TEST(SettingsLoad, NotifyUrlRoundTripsAndTheTokenIsOnlyRead)
+// The push address and its kind come back as stored and are written back
+// (or deleted when there is no address; an unknown kind reads as ntfy).
+TEST(SettingsLoad, NotifyUrlAndKindRoundTrip)
 {
     const struct {
         std::u16string stored;
+        std::u16string kind;  // empty: absent
         std::string loaded;
+        std::u16string written;  // the kind; empty: none
     } rows[] = {
-        {u"https://ntfy.sh/kim-laptop", "https://ntfy.sh/kim-laptop"},
-        {u"https://ntfy.sh/t\u00f6pic", ""},
-        {std::u16string(301, u'a'), ""},
+        {u"https://ntfy.sh/kim-laptop", u"", "https://ntfy.sh/kim-laptop", u"ntfy"},
+        {u"https://ntfy.sh/kim", u"dingtalk", "https://ntfy.sh/kim", u"dingtalk"},
+        {u"https://ntfy.sh/kim", u"telegram", "https://ntfy.sh/kim", u"ntfy"},
+        {u"https://ntfy.sh/t\u00f6pic", u"feishu", "", u""},
+        {std::u16string(301, u'a'), u"", "", u""},
     };
     for (const auto& row : rows) {
         FakeRegistry registry = SavedRegistry();
         const RegistryValue stored = WideText(row.stored, (row.stored.size() + 1) * 2);
         registry.values["NotifyUrl"] = stored;
-        registry.values["NotifyToken"] = WideText(u"tk_AbC", 14);
+        if (!row.kind.empty())
+            registry.values["NotifyKind"] = WideText(row.kind, (row.kind.size() + 1) * 2);
         Settings settings;
         const std::unique_ptr<RegistryKey> key = Load(settings, registry);
         EXPECT_EQ(settings.GetNotifyUrl(), row.loaded);
-        EXPECT_EQ(settings.GetNotifyToken(), "tk_AbC");
-        registry.values.erase("NotifyToken");
         WriteSettings(settings, *key);
         EXPECT_EQ(registry.values.count("NotifyUrl"), row.loaded.empty() ? 0u : 1u);
+        EXPECT_EQ(registry.values.count("NotifyKind"), row.written.empty() ? 0u : 1u);
         if (!row.loaded.empty()) {
             EXPECT_EQ(registry.values["NotifyUrl"].bytes, stored.bytes);
+            EXPECT_EQ(registry.values["NotifyKind"].bytes, WideText(row.written, (row.written.size() + 1) * 2).bytes);
         }
-        EXPECT_EQ(registry.values.count("NotifyToken"), 0u);
     }
 }
 

@@ -13,10 +13,12 @@ The four endpoints keep the protocol's rules:
   /beta/currentversion.php?v=...      the current version ("1.99")
 A signed request that is accepted raises the account's nonce to n.
 
-It also stands in for a push server in the ntfy publish format: a POST to
-any other path is a message for the topic that path names (plain-text body,
-headers Title, Priority, Tags and Authorization), logged as endpoint "push"
-and answered 200 with the message as JSON.
+It also stands in for the push services: a POST of JSON to any other path
+is a message, logged as endpoint "push" with its path, Authorization, the
+JSON sent and its title and body, and answered in the form of the service
+whose body it has: ntfy's (with "topic"), Bark's ("device_key"), Feishu's
+("msg_type") or WeCom's and DingTalk's ("msgtype"; WeCom's path starts with
+/cgi-bin/).
 
 Each endpoint's reply can be replaced per test: another body, another HTTP
 status, a delay before answering, a pause between the headers and the body,
@@ -80,8 +82,9 @@ class Reply:
     own answer (or the status's reason phrase when status is not 2xx)."""
 
     def __init__(self, status=200, body=None, delay=0.0, split=0.0, drop=False, cut=None, times=None,
-                 reset=None):
+                 reset=None, headers=None):
         self.status = int(status)
+        self.headers = headers or {}  # more headers, for a push answer
         self.body = body
         self.delay = float(delay)
         self.split = float(split)
@@ -352,11 +355,20 @@ class StandIn:
                 self._send(200, b"ok")
 
             def _publish(self):
-                body = self.rfile.read(int(self.headers.get("Content-Length", "0")))
-                entry = {"time": time.time(), "monotonic": time.monotonic(), "endpoint": "push",
-                         "path": self.path, "body": body.decode("utf-8", "replace"), "answered": False}
-                for header in ("Title", "Priority", "Tags", "Authorization", "Content-Type"):
-                    entry[header.lower()] = self.headers.get(header)
+                try:
+                    sent = json.loads(self.rfile.read(int(self.headers.get("Content-Length", "0"))))
+                except ValueError:
+                    sent = {}
+                entry = {"time": time.time(), "monotonic": time.monotonic(), "endpoint": "push", "path": self.path,
+                         "json": sent, "authorization": self.headers.get("Authorization"), "answered": False}
+                # The bots get one text: the title, a line break, the body.
+                text = (sent.get("text") or sent.get("content") or {})
+                text = (text.get("content") or text.get("text") or "").partition("\n")
+                entry["title"], entry["body"] = sent.get("title", text[0]), sent.get("message", sent.get("body", text[2]))
+                answer = ({"id": "m", "event": "message", "topic": sent.get("topic")} if "topic" in sent else
+                          {"code": 200, "message": "success"} if "device_key" in sent else
+                          {"code": 0, "data": {}, "msg": "success"} if "msg_type" in sent else
+                          {"errcode": 0, "errmsg": "ok"})
                 standin._record(entry)
                 reply = standin._take_reply("push") or Reply()
                 if reply.delay:
@@ -365,9 +377,9 @@ class StandIn:
                 if reply.drop:
                     self.close_connection = True
                 else:
-                    answer = reply.body if reply.body is not None else json.dumps(
-                        {"event": "message", "topic": self.path.lstrip("/"), "message": entry["body"]})
-                    self._send(reply.status, answer.encode(), "application/json")
+                    answer = (reply.body if reply.body is not None else json.dumps(answer)
+                              if 200 <= reply.status <= 299 else self.responses.get(reply.status, ("Error",))[0])
+                    self._send(reply.status, answer.encode(), "application/json", headers=reply.headers)
                 standin._answered(entry)
 
             def _send_then_reset(self, status, data, after):
@@ -382,8 +394,10 @@ class StandIn:
                 self.connection.close()
                 self.close_connection = True
 
-            def _send(self, status, data, content_type="text/html", split=0.0, cut=None):
+            def _send(self, status, data, content_type="text/html", split=0.0, cut=None, headers=None):
                 self.send_response(status)
+                for name, value in (headers or {}).items():
+                    self.send_header(name, value)
                 self.send_header("Content-Type", content_type)
                 self.send_header("Content-Length", str(len(data)))
                 self.end_headers()

@@ -88,7 +88,7 @@ class SleepWhileArmed(GuardScenario):
         kwine.reg_set_text("NotifyUrl", self.service.url + "/kim-laptop")
         again = self.launch()
         told, = self.service.wait_requests("push", 1)
-        self.assertEqual((told["title"], told["priority"]), ("Kestrova was stopped while armed", "high"))
+        self.assertEqual((told["title"], told["json"]["priority"]), ("Kestrova was stopped while armed", 5))
         kwine.wait_window(kwine.MAIN_TITLE, 30)
         after = kwine.reg_dump()
         self.assertNotIn(GIVE_BACK, after)

@@ -1,0 +1,62 @@
+#include "online/crypto_win32.h"
+
+#include <windows.h>
+
+#include <bcrypt.h>
+#include <wincrypt.h>
+
+#include "win32/event_log_win32.h"
+#include "win32/scoped_win32.h"
+
+namespace {
+
+struct AlgorithmCloser {
+    static void Close(BCRYPT_ALG_HANDLE algorithm) noexcept { BCryptCloseAlgorithmProvider(algorithm, 0); }
+};
+
+// The digest of message by the algorithm, keyed for an HMAC.
+std::string Digest(const wchar_t* algorithm, ULONG flags, const std::string& key, const std::string& message,
+                   ULONG bytes)
+{
+    UniqueHandle<BCRYPT_ALG_HANDLE, AlgorithmCloser> provider;
+    NTSTATUS status = BCryptOpenAlgorithmProvider(provider.Receive(), algorithm, nullptr, flags);
+    std::string digest(bytes, '\0');
+    if (status >= 0)
+        status = BCryptHash(provider.Get(), key.empty() ? nullptr : PUCHAR(key.data()), ULONG(key.size()),
+                            PUCHAR(message.data()), ULONG(message.size()), PUCHAR(&digest[0]), bytes);
+    if (status >= 0)
+        return digest;
+    LogFailedCall(provider ? "BCryptHash" : "BCryptOpenAlgorithmProvider", ULONG(status));
+    return {};
+}
+
+}  // namespace
+
+std::string Md5Hex(const std::string& bytes)
+{
+    std::string hex;
+    for (char byte : Digest(BCRYPT_MD5_ALGORITHM, 0, {}, bytes, 16))
+        hex += {"0123456789abcdef"[uint8_t(byte) >> 4], "0123456789abcdef"[byte & 15]};
+    return hex;
+}
+
+std::string HmacSha256(const std::string& key, const std::string& message)
+{
+    return Digest(BCRYPT_SHA256_ALGORITHM, BCRYPT_ALG_HANDLE_HMAC_FLAG, key, message, 32);
+}
+
+std::string Base64(const std::string& bytes)
+{
+    if (bytes.empty())
+        return {};
+    const auto data = reinterpret_cast<const BYTE*>(bytes.data());
+    const DWORD flags = CRYPT_STRING_BASE64 | CRYPT_STRING_NOCRLF;
+    DWORD length = 0;  // first with the terminating zero, then without it
+    if (CryptBinaryToStringA(data, DWORD(bytes.size()), flags, nullptr, &length)) {
+        std::string text(length, '\0');
+        if (CryptBinaryToStringA(data, DWORD(bytes.size()), flags, &text[0], &length))
+            return text.substr(0, length);
+    }
+    LogFailedCall("CryptBinaryToStringA", GetLastError());
+    return {};
+}
