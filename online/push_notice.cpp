@@ -156,8 +156,8 @@ const char* PushAddressRefusal(PushAddressCheck check)
         "The push address must begin with https:// so that nobody on the way can read or change the "
         "messages.\n(http:// is allowed only to this computer itself, for tests.)",
         "The push address may not contain spaces, #, letters outside plain ASCII or control characters.",
-        "The push address may not contain a user name or password (@). A protected topic takes an access token "
-        "in the registry value NotifyToken.",
+        "The push address may not contain a user name or password (@). Type the token or user:password "
+        "in the box for the token instead.",
         "The push address has no server name after https://.",
         "The push address has a port that is not a number from 1 to 65535.",
         "The push address needs the topic after the server, as in https://ntfy.sh/your-own-topic.",
