@@ -10,15 +10,16 @@
 
 namespace {
 
-struct AlgorithmCloser {
-    static void Close(BCRYPT_ALG_HANDLE algorithm) noexcept { BCryptCloseAlgorithmProvider(algorithm, 0); }
-};
+void CloseAlgorithm(BCRYPT_ALG_HANDLE algorithm) noexcept
+{
+    BCryptCloseAlgorithmProvider(algorithm, 0);
+}
 
 // The digest of message by the algorithm, keyed for an HMAC.
 std::string Digest(const wchar_t* algorithm, ULONG flags, const std::string& key, const std::string& message,
                    ULONG bytes)
 {
-    UniqueHandle<BCRYPT_ALG_HANDLE, AlgorithmCloser> provider;
+    UniqueHandle<BCRYPT_ALG_HANDLE, CloseAlgorithm> provider;
     NTSTATUS status = BCryptOpenAlgorithmProvider(provider.Receive(), algorithm, nullptr, flags);
     std::string digest(bytes, '\0');
     if (status >= 0)
