@@ -2,11 +2,6 @@
 
 GuardConfig GuardConfigFrom(const Settings& settings)
 {
-    GuardConfig config;
-    config.flags = settings.flags;
-    config.sensitivity = settings.sensitivity;
-    config.password = settings.GetPassword();
-    config.account = ServiceAccountOf(settings);
-    config.push = PushTarget{settings.GetNotifyUrl(), settings.GetNotifyToken()};
-    return config;
+    return {settings.flags, settings.sensitivity, settings.GetPassword(), ServiceAccountOf(settings),
+            PushTarget{settings.GetNotifyUrl(), settings.GetNotifyToken()}};
 }
