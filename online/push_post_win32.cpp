@@ -3,27 +3,21 @@
 // interface and no cache, its time-outs hold per request, and a request that
 // waits here holds up nothing else. Certificates are checked as WinHTTP
 // always does; no security flag is ever set.
-//
-// winhttp.h cannot share a file with wininet.h, which win32/scoped_win32.h
-// brings in, hence the one owner below.
 #include <windows.h>
 #include <winhttp.h>
 
 #include <algorithm>
-#include <memory>
 #include <string>
 
 #include "online/crypto_win32.h"
 #include "online/push_kinds.h"
 #include "online/push_sender_win32.h"
 #include "win32/event_log_win32.h"
+#include "win32/scoped_win32.h"
 
 namespace {
 
-struct WinHttpCloser {
-    void operator()(HINTERNET handle) const noexcept { WinHttpCloseHandle(handle); }
-};
-using ScopedWinHttp = std::unique_ptr<void, WinHttpCloser>;
+using ScopedWinHttp = UniqueHandle<HINTERNET, WinHttpCloseHandle>;
 
 std::wstring Widened(const std::string& ascii)
 {
@@ -84,9 +78,7 @@ PushOutcome PostPush(const PushTarget& target, const PushMessage& message)
     const std::wstring url = Widened(made.url);
     URL_COMPONENTS parts = {};
     parts.dwStructSize = sizeof parts;
-    parts.dwHostNameLength = DWORD(-1);
-    parts.dwUrlPathLength = DWORD(-1);
-    parts.dwExtraInfoLength = DWORD(-1);
+    parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength = DWORD(-1);
     if (!WinHttpCrackUrl(url.c_str(), DWORD(url.size()), 0, &parts))
         return Failed("WinHttpCrackUrl");
     const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
@@ -95,49 +87,48 @@ PushOutcome PostPush(const PushTarget& target, const PushMessage& message)
 
     // The system's proxy, found as Windows 8.1 and later find it; older
     // systems (and Wine) take the configured one.
-    ScopedWinHttp session(WinHttpOpen(L"Kestrova", WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_NO_PROXY_NAME,
-                                      WINHTTP_NO_PROXY_BYPASS, 0));
-    if (!session)
-        session.reset(WinHttpOpen(L"Kestrova", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-                                  WINHTTP_NO_PROXY_BYPASS, 0));
+    ScopedWinHttp session;
+    for (DWORD access : {WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY}) {
+        if (!session)
+            session.Reset(WinHttpOpen(L"Kestrova", access, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+    }
     if (!session)
         return Failed("WinHttpOpen");
     // Resolve, connect, send, receive: long enough for a slow mobile network,
     // short enough that a dead one lets the next message through within a minute.
-    if (!WinHttpSetTimeouts(session.get(), 10000, 10000, 15000, 15000))
+    if (!WinHttpSetTimeouts(session.Get(), 10000, 10000, 15000, 15000))
         return Failed("WinHttpSetTimeouts");
-    const ScopedWinHttp connection(WinHttpConnect(session.get(), host.c_str(), parts.nPort, 0));
+    const ScopedWinHttp connection(WinHttpConnect(session.Get(), host.c_str(), parts.nPort, 0));
     if (!connection)
         return Failed("WinHttpConnect");
-    const DWORD secure = parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0;
-    const ScopedWinHttp request(WinHttpOpenRequest(connection.get(), L"POST", path.c_str(), nullptr,
-                                                   WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, secure));
+    const ScopedWinHttp request(WinHttpOpenRequest(connection.Get(), L"POST", path.c_str(), nullptr,
+                                                   WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                                   parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0));
     if (!request)
         return Failed("WinHttpOpenRequest");
     // A redirect is not followed: the token would go with the message to
     // wherever it points. It counts as not taken.
     DWORD never = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
-    if (!WinHttpSetOption(request.get(), WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof never))
+    if (!WinHttpSetOption(request.Get(), WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof never))
         return Failed("WinHttpSetOption");
 
-    std::string body = made.body;
-    if (!WinHttpSendRequest(request.get(), Widened(made.headers).c_str(), DWORD(-1L), &body[0], DWORD(body.size()),
-                            DWORD(body.size()), 0))
+    if (!WinHttpSendRequest(request.Get(), Widened(made.headers).c_str(), DWORD(-1L),
+                            const_cast<char*>(made.body.data()), DWORD(made.body.size()), DWORD(made.body.size()), 0))
         return Failed("WinHttpSendRequest");
-    if (!WinHttpReceiveResponse(request.get(), nullptr))
+    if (!WinHttpReceiveResponse(request.Get(), nullptr))
         return Failed("WinHttpReceiveResponse");
     PushOutcome outcome;
     DWORD size = sizeof outcome.httpStatus;
-    if (!WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+    if (!WinHttpQueryHeaders(request.Get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                              WINHTTP_HEADER_NAME_BY_INDEX, &outcome.httpStatus, &size, WINHTTP_NO_HEADER_INDEX))
         return Failed("WinHttpQueryHeaders");
-    outcome.location = Header(request.get(), WINHTTP_QUERY_LOCATION);
-    outcome.retryAfterSeconds = RetryAfterSeconds(Header(request.get(), WINHTTP_QUERY_RETRY_AFTER));
+    outcome.location = Header(request.Get(), WINHTTP_QUERY_LOCATION);
+    outcome.retryAfterSeconds = RetryAfterSeconds(Header(request.Get(), WINHTTP_QUERY_RETRY_AFTER));
     // The services' answers are short: what a judgement needs is in the first 4 KB.
     std::string answer;
     char chunk[1024];
     for (DWORD read = 1; read > 0 && answer.size() < 4096; answer.append(chunk, read)) {
-        if (!WinHttpReadData(request.get(), chunk, sizeof chunk, &read)) {
+        if (!WinHttpReadData(request.Get(), chunk, sizeof chunk, &read)) {
             LogFailedCall("WinHttpReadData", GetLastError());
             break;
         }

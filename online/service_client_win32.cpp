@@ -27,6 +27,8 @@
 
 namespace {
 
+using ScopedInternet = UniqueHandle<HINTERNET, InternetCloseHandle>;
+
 // Always fetched from the server, never written to the cache.
 constexpr DWORD REQUEST_FLAGS = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
 constexpr UINT WATCHDOG_MILLISECONDS = 10000;

@@ -1,14 +1,14 @@
 // Owners for Win32 handles and COM pointers: each closes what it holds, once,
 // when it goes out of scope or is reset. Header only, in the leaf folder
 // every subsystem includes from, so that no program part needs a new link.
-// GDI+ owners live in win32/gdiplus_win32.h, with GDI+'s own headers.
+// GDI+ owners live in win32/gdiplus_win32.h, with GDI+'s own headers; WinINet's
+// and WinHTTP's in the one file that uses each, as their headers do not mix.
 #pragma once
 
 #include <windows.h>
 
 #include <mmsystem.h>
 #include <objbase.h>
-#include <wininet.h>
 
 #include <utility>
 
@@ -62,7 +62,6 @@ void ReleaseCom(Interface* object) noexcept
 using ScopedDesktop = UniqueHandle<HDESK, CloseDesktop>;  // not for GetThreadDesktop's, which is never closed
 using ScopedHook = UniqueHandle<HHOOK, UnhookWindowsHookEx>;
 using ScopedWinEvent = UniqueHandle<HWINEVENTHOOK, UnhookWinEvent>;
-using ScopedInternet = UniqueHandle<HINTERNET, InternetCloseHandle>;
 using ScopedDeviceNotice = UniqueHandle<HDEVNOTIFY, UnregisterDeviceNotification>;
 using ScopedPowerSettingNotice = UniqueHandle<HPOWERNOTIFY, UnregisterPowerSettingNotification>;
 using ScopedSuspendResumeNotice = UniqueHandle<HPOWERNOTIFY, UnregisterSuspendResumeNotification>;
