@@ -50,14 +50,11 @@ std::string Base64(const std::string& bytes)
 {
     if (bytes.empty())
         return {};
-    const auto data = reinterpret_cast<const BYTE*>(bytes.data());
-    const DWORD flags = CRYPT_STRING_BASE64 | CRYPT_STRING_NOCRLF;
-    DWORD length = 0;  // first with the terminating zero, then without it
-    if (CryptBinaryToStringA(data, DWORD(bytes.size()), flags, nullptr, &length)) {
-        std::string text(length, '\0');
-        if (CryptBinaryToStringA(data, DWORD(bytes.size()), flags, &text[0], &length))
-            return text.substr(0, length);
-    }
+    DWORD length = DWORD((bytes.size() + 2) / 3 * 4 + 1);  // with the terminating zero, then without it
+    std::string text(length, '\0');
+    if (CryptBinaryToStringA(reinterpret_cast<const BYTE*>(bytes.data()), DWORD(bytes.size()),
+                             CRYPT_STRING_BASE64 | CRYPT_STRING_NOCRLF, &text[0], &length))
+        return text.substr(0, length);
     LogFailedCall("CryptBinaryToStringA", GetLastError());
     return {};
 }

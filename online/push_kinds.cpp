@@ -12,8 +12,7 @@ namespace {
 // By PushKind: the service's own host, and the field of its answer that
 // says taken with which code, beside its words.
 const struct {
-    const char* host;
-    const char* codeField;
+    const char *host, *codeField;
     int64_t takenCode;
     const char* wordsField;
 } KINDS[] = {
@@ -31,11 +30,10 @@ std::string Json(const std::string& text)
 {
     std::string json = "\"";
     for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
         if (c == '"' || c == '\\' || c == '\n')
             json += {'\\', c == '\n' ? 'n' : c};
-        else if (byte < 0x20)
-            json += std::string("\\u00") + "01"[byte >> 4] + "0123456789abcdef"[byte & 15];
+        else if (uint8_t(c) < 0x20)
+            json += std::string("\\u00") + "01"[c >> 4] + "0123456789abcdef"[c & 15];
         else
             json += c;
     }
@@ -54,37 +52,6 @@ size_t JsonValueAt(const std::string& json, const char* name)
     return json.find_first_not_of(" \t\r\n", at + 1);
 }
 
-std::optional<int64_t> JsonInteger(const std::string& json, const char* name)
-{
-    const size_t at = JsonValueAt(json, name);
-    const size_t digits = at == std::string::npos ? at : at + (json[at] == '-');
-    const size_t end = std::min(json.find_first_not_of("0123456789", digits), json.size());
-    if (digits >= json.size() || end == digits || end - digits > 12)
-        return std::nullopt;
-    return std::stoll(json.substr(at, end - at));
-}
-
-// The printable ASCII of a string value, escapes taken as the character
-// after the backslash, cut at 100 characters: for the log and the box.
-std::string JsonWords(const std::string& json, const char* name)
-{
-    size_t at = JsonValueAt(json, name);
-    std::string words;
-    if (at == std::string::npos || json[at] != '"')
-        return words;
-    for (++at; at < json.size() && json[at] != '"' && words.size() < 100; ++at) {
-        at += json[at] == '\\';
-        if (at < json.size() && json[at] >= 0x20 && json[at] < 0x7F)
-            words += json[at];
-    }
-    return words;
-}
-
-int NtfyPriority(const std::string& priority)
-{
-    return priority == "urgent" ? 5 : priority == "high" ? 4 : 3;
-}
-
 }  // namespace
 
 PushRequest MakePushRequest(const PushTarget& target, const PushMessage& message, int64_t unixMs,
@@ -95,31 +62,27 @@ PushRequest MakePushRequest(const PushTarget& target, const PushMessage& message
     const size_t pathAt = url.find('/', url.find("://") + 3);
     const size_t queryAt = std::min(url.find('?', pathAt), url.size());
     const std::string text = Json(message.title + "\n" + message.body);
+    // ntfy's topic is the last segment, its root what stands before it; Bark's
+    // device key is the first.
+    const size_t topicAt = url.rfind('/', queryAt - 1) + 1;
+    const size_t keyEnd = std::min(url.find('/', pathAt + 1), queryAt);
+    const char priority = message.priority == "urgent" ? '5' : message.priority == "high" ? '4' : '3';
+    const std::string seconds = std::to_string(unixMs / 1000);
     PushRequest request{url, "Content-Type: application/json; charset=utf-8\r\n", ""};
     switch (target.kind) {
-    case PushKind::Ntfy: {
-        // The topic is the last segment; the root is what stands before it.
-        const size_t topicAt = url.rfind('/', queryAt - 1) + 1;
-        std::string tags;
-        for (size_t at = 0, end; at < message.tags.size(); at = end + 1) {
-            end = std::min(message.tags.find(',', at), message.tags.size());
-            tags += (at ? "," : "") + Json(message.tags.substr(at, end - at));
-        }
+    case PushKind::Ntfy:
         request.url = url.substr(0, topicAt) + url.substr(queryAt);
         request.body = "{\"topic\":" + Json(url.substr(topicAt, queryAt - topicAt)) + ",\"title\":" +
-                       Json(message.title) + ",\"message\":" + Json(message.body) +
-                       ",\"priority\":" + std::to_string(NtfyPriority(message.priority)) + ",\"tags\":[" + tags + "]}";
+                       Json(message.title) + ",\"message\":" + Json(message.body) + ",\"priority\":" + priority +
+                       ",\"tags\":[" + Json(message.tags) + "]}";
         break;
-    }
-    case PushKind::Bark: {
+    case PushKind::Bark:
         // A critical alert sounds on an iPhone set to silent.
-        const size_t keyEnd = std::min(url.find('/', pathAt + 1), queryAt);
         request.url = url.substr(0, pathAt) + "/push";
         request.body = "{\"device_key\":" + Json(url.substr(pathAt + 1, keyEnd - pathAt - 1)) + ",\"title\":" +
                        Json(message.title) + ",\"body\":" + Json(message.body) +
                        (message.priority == "urgent" ? ",\"level\":\"critical\",\"volume\":10}" : "}");
         break;
-    }
     case PushKind::WeCom:
     case PushKind::DingTalk:
         request.body = "{\"msgtype\":\"text\",\"text\":{\"content\":" + text + "}}";
@@ -130,19 +93,19 @@ PushRequest MakePushRequest(const PushTarget& target, const PushMessage& message
                            PercentEncode(crypto.base64(crypto.hmacSha256(secret, ms + "\n" + secret)));
         }
         break;
-    case PushKind::Feishu: {
+    case PushKind::Feishu:
         // Feishu: the time in seconds and the secret key an HMAC of nothing.
-        const std::string seconds = std::to_string(unixMs / 1000);
-        const std::string signature =
-            secret.empty() ? "" : "\"timestamp\":\"" + seconds + "\",\"sign\":" +
-                                      Json(crypto.base64(crypto.hmacSha256(seconds + "\n" + secret, ""))) + ",";
-        request.body = "{" + signature + "\"msg_type\":\"text\",\"content\":{\"text\":" + text + "}}";
+        if (!secret.empty())
+            request.body = "\"timestamp\":\"" + seconds + "\",\"sign\":" +
+                           Json(crypto.base64(crypto.hmacSha256(seconds + "\n" + secret, ""))) + ",";
+        request.body = "{" + request.body + "\"msg_type\":\"text\",\"content\":{\"text\":" + text + "}}";
         break;
     }
-    }
     // ntfy's and a self-hosted Bark's protection: user:password split at the
-    // first colon goes as Basic, any other token as Bearer.
-    if ((target.kind == PushKind::Ntfy || target.kind == PushKind::Bark) && IsUsablePushToken(secret))
+    // first colon goes as Basic, any other token as Bearer; only printable
+    // ASCII without spaces, which cannot break the headers.
+    if ((target.kind == PushKind::Ntfy || target.kind == PushKind::Bark) && !secret.empty() &&
+        std::all_of(secret.begin(), secret.end(), [](char c) { return c > 0x20 && c < 0x7F; }))
         request.headers += "Authorization: " +
                            (secret.find(':') != std::string::npos ? "Basic " + crypto.base64(secret)
                                                                     : "Bearer " + secret) + "\r\n";
@@ -155,9 +118,24 @@ void JudgePushAnswer(PushKind kind, const std::string& body, PushOutcome& outcom
     outcome.taken = outcome.httpStatus >= 200 && outcome.httpStatus <= 299;
     if (!row.codeField)
         return;
-    outcome.code = JsonInteger(body, row.codeField);
-    outcome.words = JsonWords(body, row.wordsField);
+    // The code, an integer of up to 12 digits.
+    const size_t at = JsonValueAt(body, row.codeField);
+    const size_t digits = at == std::string::npos ? at : at + (body[at] == '-');
+    const size_t end = std::min(body.find_first_not_of("0123456789", digits), body.size());
+    outcome.code = digits < body.size() && end > digits && end - digits <= 12
+                       ? std::optional<int64_t>(std::stoll(body.substr(at, end - at)))
+                       : std::nullopt;
     outcome.taken = outcome.taken && outcome.code == row.takenCode;
+    // The words, for the log and the box: the printable ASCII of a string,
+    // escapes taken as the character after the backslash, cut at 100.
+    outcome.words.clear();
+    size_t from = JsonValueAt(body, row.wordsField);
+    from = from != std::string::npos && body[from] == '"' ? from + 1 : body.size();
+    for (; from < body.size() && body[from] != '"' && outcome.words.size() < 100; ++from) {
+        from += body[from] == '\\';
+        if (from < body.size() && body[from] >= 0x20 && body[from] < 0x7F)
+            outcome.words += body[from];
+    }
 }
 
 std::optional<PushKind> KindOfAddress(const std::string& url)
@@ -167,9 +145,7 @@ std::optional<PushKind> KindOfAddress(const std::string& url)
     host = host.substr(0, host.find_first_of(":/?"));
     std::transform(host.begin(), host.end(), host.begin(),
                    [](char c) { return char(std::tolower(static_cast<unsigned char>(c))); });
-    for (size_t kind = 1; kind < std::size(KINDS); ++kind) {
-        if (host == KINDS[kind].host)
-            return PushKind(kind);
-    }
-    return std::nullopt;
+    const auto named =
+        std::find_if(std::begin(KINDS) + 1, std::end(KINDS), [&](auto& row) { return host == row.host; });
+    return named == std::end(KINDS) ? std::nullopt : std::optional<PushKind>(PushKind(named - KINDS));
 }

@@ -24,7 +24,7 @@ struct PushRequest {
     std::string body;     // JSON in UTF-8
 };
 
-// For an address CheckPushAddress let through. unixMs: now, which the bots'
+// For an address PushAddressRefusal let through. unixMs: now, which the bots'
 // signatures carry (they refuse one more than an hour off).
 PushRequest MakePushRequest(const PushTarget& target, const PushMessage& message, int64_t unixMs,
                             const PushCrypto& crypto);

@@ -3,10 +3,14 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <iterator>
+#include <utility>
 
 #include "settings/service_url.h"
 
 namespace {
+
+const char HOST_CHARS[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-.";
 
 std::string Lowered(std::string text)
 {
@@ -15,35 +19,10 @@ std::string Lowered(std::string text)
     return text;
 }
 
-bool IsHostChar(char c)
-{
-    return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.';
-}
-
-bool IsLoopbackHost(const std::string& host)
-{
-    if (Lowered(host) == "localhost" || host == "[::1]")
-        return true;
-    // 127.0.0.0/8, written as four decimal bytes.
-    int parts = 0;
-    for (size_t at = 0; at <= host.size(); ++parts) {
-        const size_t end = std::min(host.find('.', at), host.size());
-        const std::string part = host.substr(at, end - at);
-        if (part.empty() || part.size() > 3 || part.find_first_not_of("0123456789") != std::string::npos ||
-            std::stoi(part) > 255)
-            return false;
-        at = end + 1;
-    }
-    return parts == 4 && host.compare(0, 4, "127.") == 0;
-}
-
 // The network errors an owner may meet, in words; a general phrase for the rest.
 const char* NetworkErrorWords(uint32_t error)
 {
-    static const struct {
-        uint32_t error;
-        const char* words;
-    } known[] = {
+    static const std::pair<uint32_t, const char*> known[] = {
         {12002, "the server did not answer in time"}, {12005, "the address is not valid"},
         {12006, "the address is not valid"}, {12007, "the server's name could not be found"},
         {12029, "no connection to the server could be made"}, {12030, "the connection to the server was broken"},
@@ -56,123 +35,60 @@ const char* NetworkErrorWords(uint32_t error)
         {12169, "the server's certificate is not valid"}, {12170, "the server's certificate has been revoked"},
         {12157, "the secure connection to the server failed"}, {12175, "the secure connection to the server failed"},
     };
-    for (const auto& row : known) {
-        if (row.error == error)
-            return row.words;
-    }
-    return "a network error";
-}
-
-// What the owner can do about the common refusals, after a blank line; none
-// for the rest. By HTTP status, or by the service's own code when it gave one.
-std::string TroubleAdvice(const PushOutcome& outcome)
-{
-    const char* const token = "The server wants a valid token: type the access token (tk_...) or user:password "
-                              "in the box beside the address.";
-    const char* const address = "The server does not know this address: copy it again from the app or from the "
-                                "bot's settings.";
-    const char* const busy = "The server takes no more messages for now: try again in a few minutes.";
-    const char* const security =
-        "The bot's security settings refused it: type its signing secret beside the address (DingTalk's begins "
-        "with SEC), or give it the keyword Kestrova; and check this computer's clock, as the bots refuse one "
-        "more than an hour off.";
-    static const struct {
-        int64_t code;
-        const char* advice;
-    } known[] = {
-        {401, token}, {403, token}, {400, address}, {404, address}, {429, busy},  // HTTP; Bark's codes alike
-        {93000, address}, {45009, busy}, {300001, address}, {310000, security}, {130101, busy},  // WeCom, DingTalk
-        {19001, address}, {19021, security}, {19022, security}, {19024, security}, {11232, busy},  // Feishu
-    };
-    const std::string words = NetworkErrorWords(outcome.error);
-    std::string advice =
-        outcome.httpStatus ? ""
-        : words.find("certificate") == std::string::npos && words.find("secure") == std::string::npos
-            ? "Check that this computer is online: a network in a hotel or a cafe may first want its sign-in page."
-            : "The server's certificate was refused: check this computer's date and time, and whether the network "
-              "first wants its sign-in page.";
-    if (outcome.httpStatus >= 300 && outcome.httpStatus <= 399)
-        advice = "The server moved" + (outcome.location.empty() ? "." : " to " + outcome.location +
-                                       "\nType that address if you trust it: the program follows no redirect.");
-    else if (outcome.httpStatus >= 200 && outcome.httpStatus <= 299 && !outcome.code)
-        advice = "The answer is not in the form of the service chosen beside the address: choose the one the "
-                 "address belongs to.";
-    for (const auto& row : known)
-        advice = row.code == outcome.code.value_or(outcome.httpStatus) ? row.advice : advice;
-    return advice.empty() ? advice : "\n\n" + advice;
+    const auto found = std::find_if(std::begin(known), std::end(known), [&](auto& row) { return row.first == error; });
+    return found == std::end(known) ? "a network error" : found->second;
 }
 
 }  // namespace
 
-PushAddressCheck CheckPushAddress(const std::string& url)
+const char* PushAddressRefusal(const std::string& url)
 {
+    const char* const notHttps = "The push address must begin with https:// so that nobody on the way can read or "
+                                 "change the messages.\n(http:// is allowed only to this computer itself, for tests.)";
     if (url.empty())
-        return PushAddressCheck::Empty;
+        return nullptr;
     if (url.size() > PUSH_ADDRESS_MAX_CHARS)
-        return PushAddressCheck::TooLong;
+        return "The push address is longer than 300 characters.";
     // Printable ASCII only: no spaces, no control characters, nothing that
     // would need encoding, and no fragment, which is never sent.
-    for (char c : url) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte <= 0x20 || byte >= 0x7F || c == '#')
-            return PushAddressCheck::BadCharacter;
-    }
+    if (std::any_of(url.begin(), url.end(),
+                    [](char c) { return uint8_t(c) <= 0x20 || uint8_t(c) >= 0x7F || c == '#'; }))
+        return "The push address may not contain spaces, #, letters outside plain ASCII or control characters.";
     const std::string scheme = Lowered(url.substr(0, 8));
     const bool secure = scheme == "https://";
     if (!secure && scheme.compare(0, 7, "http://") != 0)
-        return PushAddressCheck::NotHttps;
+        return notHttps;
     const size_t start = secure ? 8 : 7;
 
-    const size_t authorityEnd = std::min(url.find('/', start), url.find('?', start));
+    const size_t authorityEnd = url.find_first_of("/?", start);
     const std::string authority = url.substr(start, authorityEnd - start);
     if (authority.find('@') != std::string::npos)
-        return PushAddressCheck::UserInfo;
+        return "The push address may not contain a user name or password (@). Type the token or user:password "
+               "in the box for the token instead.";
     // The host, a name or an IPv6 address in brackets, then ":port" or nothing.
     // Without its closing bracket (npos + 1) there is no host.
     const bool bracketed = !authority.empty() && authority[0] == '[';
     const size_t hostEnd = bracketed ? authority.find(']') + 1 : std::min(authority.find(':'), authority.size());
     const std::string host = authority.substr(0, hostEnd);
     if (bracketed ? host.size() < 3
-                  : (host.empty() || !std::all_of(host.begin(), host.end(), IsHostChar) || host.front() == '.' ||
-                     host.back() == '.' || host.front() == '-'))
-        return PushAddressCheck::NoHost;
+                  : (host.empty() || host.find_first_not_of(HOST_CHARS) != std::string::npos ||
+                     host.front() == '.' || host.back() == '.' || host.front() == '-'))
+        return "The push address has no server name after https://.";
     if (hostEnd < authority.size() && (authority[hostEnd] != ':' || !IsValidPort(authority.substr(hostEnd + 1))))
-        return PushAddressCheck::BadPort;
-    if (!secure && !IsLoopbackHost(host))
-        return PushAddressCheck::NotHttps;
+        return "The push address has a port that is not a number from 1 to 65535.";
+    // http:// only to this computer: localhost, [::1], or 127.0.0.0/8 written
+    // as four decimal bytes (without a sign, which %u would take).
+    unsigned bytes[4] = {};
+    char more = 0;
+    if (!secure && Lowered(host) != "localhost" && host != "[::1]" &&
+        (host.find('-') != std::string::npos ||
+         std::sscanf(host.c_str(), "%3u.%3u.%3u.%3u%c", &bytes[0], &bytes[1], &bytes[2], &bytes[3], &more) != 4 ||
+         bytes[0] != 127 || std::max({bytes[1], bytes[2], bytes[3]}) > 255))
+        return notHttps;
     // The topic: a path of at least one character after the slash.
-    if (authorityEnd >= url.size() || url[authorityEnd] != '/' || authorityEnd + 1 >= url.size() ||
-        url[authorityEnd + 1] == '?')
-        return PushAddressCheck::NoTopic;
-    return PushAddressCheck::Valid;
-}
-
-const char* PushAddressRefusal(PushAddressCheck check)
-{
-    static const char* const refusals[] = {
-        nullptr,  // Valid
-        nullptr,  // Empty
-        "The push address is longer than 300 characters.",
-        "The push address must begin with https:// so that nobody on the way can read or change the "
-        "messages.\n(http:// is allowed only to this computer itself, for tests.)",
-        "The push address may not contain spaces, #, letters outside plain ASCII or control characters.",
-        "The push address may not contain a user name or password (@). Type the token or user:password "
-        "in the box for the token instead.",
-        "The push address has no server name after https://.",
-        "The push address has a port that is not a number from 1 to 65535.",
-        "The push address needs the topic after the server, as in https://ntfy.sh/your-own-topic.",
-    };
-    static_assert(sizeof refusals / sizeof refusals[0] == size_t(PushAddressCheck::NoTopic) + 1,
-                  "one text for each PushAddressCheck, in its order");
-    return refusals[size_t(check)];
-}
-
-bool IsUsablePushToken(const std::string& token)
-{
-    return !token.empty() && std::all_of(token.begin(), token.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return byte > 0x20 && byte < 0x7F;
-    });
+    if (authorityEnd >= url.size() - 1 || url[authorityEnd] != '/' || url[authorityEnd + 1] == '?')
+        return "The push address needs the topic after the server, as in https://ntfy.sh/your-own-topic.";
+    return nullptr;
 }
 
 std::string EventTimeText(const LocalTime& time)
@@ -187,16 +103,10 @@ std::string EventTimeText(const LocalTime& time)
 
 std::string DurationText(int64_t seconds)
 {
-    if (seconds < 0)
-        seconds = 0;
-    const int64_t hours = seconds / 3600;
-    const int64_t minutes = seconds / 60 % 60;
-    std::string text;
-    if (hours > 0)
-        text = std::to_string(hours) + " h ";
-    if (hours > 0 || minutes > 0)
-        text += std::to_string(minutes) + " min ";
-    return text + std::to_string(seconds % 60) + " s";
+    seconds = std::max<int64_t>(seconds, 0);
+    const std::string hours = seconds >= 3600 ? std::to_string(seconds / 3600) + " h " : "";
+    const std::string minutes = seconds >= 60 ? std::to_string(seconds / 60 % 60) + " min " : "";
+    return hours + minutes + std::to_string(seconds % 60) + " s";
 }
 
 PushMessage AlarmPush(const std::string& causeText, const std::string& computer, const LocalTime& time)
@@ -250,27 +160,58 @@ std::string PushOutcomeText(const PushOutcome& outcome)
     if (!outcome.httpStatus)
         return std::string("not sent: ") + NetworkErrorWords(outcome.error) + " (" + outcome.call +
                (*outcome.call ? " " : "") + "error " + std::to_string(outcome.error) + ")";
-    std::string text = (outcome.Taken() ? "taken (HTTP " : "refused (HTTP ") + std::to_string(outcome.httpStatus);
-    if (!outcome.Taken() && outcome.code)
+    std::string text = (outcome.taken ? "taken (HTTP " : "refused (HTTP ") + std::to_string(outcome.httpStatus);
+    if (!outcome.taken && outcome.code)
         text += ", code " + std::to_string(*outcome.code) + (outcome.words.empty() ? "" : ": " + outcome.words);
     return text + ")";
 }
 
 std::string TestOutcomeBoxText(const PushOutcome& outcome)
 {
-    if (outcome.Taken())
+    if (outcome.taken)
         return "The server took the test message (HTTP " + std::to_string(outcome.httpStatus) + ").";
-    // The log's words after "refused".
+    // The log's words after "refused", then what the owner can do about the
+    // common refusals, after a blank line: by HTTP status, or by the
+    // service's own code when it gave one.
+    const std::string words = NetworkErrorWords(outcome.error);
     const std::string told =
         outcome.httpStatus ? "The server refused the test message" + PushOutcomeText(outcome).substr(7) + "."
-                           : std::string("The test message was not sent: ") + NetworkErrorWords(outcome.error) +
-                                 " (error " + std::to_string(outcome.error) + ").";
-    return told + TroubleAdvice(outcome);
+                           : "The test message was not sent: " + words + " (error " + std::to_string(outcome.error) +
+                                 ").";
+    const char* const token = "The server wants a valid token: type the access token (tk_...) or user:password "
+                              "in the box beside the address.";
+    const char* const address = "The server does not know this address: copy it again from the app or from the "
+                                "bot's settings.";
+    const char* const busy = "The server takes no more messages for now: try again in a few minutes.";
+    const char* const security =
+        "The bot's security settings refused it: type its signing secret beside the address (DingTalk's begins "
+        "with SEC), or give it the keyword Kestrova; and check this computer's clock, as the bots refuse one "
+        "more than an hour off.";
+    static const std::pair<int64_t, const char*> known[] = {
+        {401, token}, {403, token}, {400, address}, {404, address}, {429, busy},  // HTTP; Bark's codes alike
+        {93000, address}, {45009, busy}, {300001, address}, {310000, security}, {130101, busy},  // WeCom, DingTalk
+        {19001, address}, {19021, security}, {19022, security}, {19024, security}, {11232, busy},  // Feishu
+    };
+    std::string advice =
+        outcome.httpStatus ? ""
+        : words.find("certificate") == std::string::npos && words.find("secure") == std::string::npos
+            ? "Check that this computer is online: a network in a hotel or a cafe may first want its sign-in page."
+            : "The server's certificate was refused: check this computer's date and time, and whether the network "
+              "first wants its sign-in page.";
+    if (outcome.httpStatus >= 300 && outcome.httpStatus <= 399)
+        advice = "The server moved" + (outcome.location.empty() ? "." : " to " + outcome.location +
+                                       "\nType that address if you trust it: the program follows no redirect.");
+    else if (outcome.httpStatus >= 200 && outcome.httpStatus <= 299 && !outcome.code)
+        advice = "The answer is not in the form of the service chosen beside the address: choose the one the "
+                 "address belongs to.";
+    for (const auto& [code, said] : known)
+        advice = code == outcome.code.value_or(outcome.httpStatus) ? said : advice;
+    return told + (advice.empty() ? "" : "\n\n") + advice;
 }
 
 std::optional<int64_t> SettleTry(unsigned triesBefore, const PushOutcome& outcome, bool lastTry, bool unlockedSince)
 {
-    if (outcome.Taken() || lastTry)
+    if (outcome.taken || lastTry)
         return std::nullopt;
     if (unlockedSince)
         return 0;
@@ -281,20 +222,18 @@ std::optional<int64_t> SettleTry(unsigned triesBefore, const PushOutcome& outcom
 std::string PushTryLogLine(const std::string& title, unsigned triesBefore, const PushOutcome& outcome,
                            std::optional<int64_t> pauseMs, unsigned unsaid)
 {
-    std::string line =
-        "Push message \"" + title + "\", try " + std::to_string(triesBefore + 1) + ": " + PushOutcomeText(outcome);
-    if (unsaid)
-        line += "; " + std::to_string(unsaid) + " failed tries since the last line";
-    if (outcome.Taken())
-        return line;
-    if (!pauseMs)
-        return line + "; dropped after its last try at unlock";
-    return line + (*pauseMs > 0 ? "; next try in " + DurationText(*pauseMs / 1000) : "; one last try now (unlocked)");
+    const std::string line =
+        "Push message \"" + title + "\", try " + std::to_string(triesBefore + 1) + ": " + PushOutcomeText(outcome) +
+        (unsaid ? "; " + std::to_string(unsaid) + " failed tries since the last line" : "");
+    return line + (outcome.taken ? ""
+                   : !pauseMs    ? "; dropped after its last try at unlock"
+                   : *pauseMs > 0 ? "; next try in " + DurationText(*pauseMs / 1000)
+                                  : "; one last try now (unlocked)");
 }
 
 std::string PushStateText(const PushTarget& target)
 {
-    if (CheckPushAddress(target.url) != PushAddressCheck::Valid)
+    if (target.url.empty() || PushAddressRefusal(target.url))
         return "Push off";
     const size_t host = target.url.find("://") + 3;
     return std::string("Push on (") + PUSH_KIND_NAMES[size_t(target.kind)] + ", " +

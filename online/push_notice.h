@@ -17,27 +17,11 @@
 
 constexpr size_t PUSH_ADDRESS_MAX_CHARS = 300;
 
-enum class PushAddressCheck {
-    Valid,
-    Empty,  // no address: no message is sent
-    TooLong,
-    NotHttps,  // neither https:// nor http:// to this computer
-    BadCharacter,
-    UserInfo,
-    NoHost,
-    BadPort,
-    NoTopic,
-};
-
-// https://host[:port]/topic[?query], or the same with http:// when the host
-// is this computer (localhost, 127.x.x.x, [::1]), for tests.
-PushAddressCheck CheckPushAddress(const std::string& url);
-// Why an address is refused, for the owner's box; null for Valid and Empty.
-const char* PushAddressRefusal(PushAddressCheck check);
-
-// The token goes in a header only when it is plain printable ASCII without
-// spaces: anything else could break the request's headers.
-bool IsUsablePushToken(const std::string& token);
+// Why an address is refused, for the owner's box; null when it is taken or
+// empty (no address: no message is sent). Taken: https://host[:port]/topic
+// [?query], or the same with http:// when the host is this computer
+// (localhost, 127.x.x.x, [::1]), for tests.
+const char* PushAddressRefusal(const std::string& url);
 
 struct PushTarget {
     PushKind kind = PushKind::Ntfy;
@@ -54,18 +38,13 @@ std::string PushStateText(const PushTarget& target);
 struct PushMessage {
     std::string title;     // plain ASCII
     std::string priority;  // "urgent", "high" or "default"
-    std::string tags;      // emoji short codes, comma-separated
+    std::string tags;      // an emoji short code
     std::string body;      // UTF-8 text
 };
 
 // The computer's local time of an event, with its offset from UTC.
 struct LocalTime {
-    int year = 0;
-    int month = 0;
-    int day = 0;
-    int hour = 0;
-    int minute = 0;
-    int second = 0;
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
     int utcOffsetMinutes = 0;
 };
 
@@ -99,7 +78,6 @@ struct PushOutcome {
     std::string words;              // and its words, printable ASCII
     std::string location;           // where a redirect points
     int64_t retryAfterSeconds = 0;  // what Retry-After asks
-    bool Taken() const { return taken; }
 };
 
 // "taken (HTTP 200)", "refused (HTTP 403)", "refused (HTTP 200, code 93000:

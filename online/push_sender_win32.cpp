@@ -43,25 +43,6 @@ void SavePushWaiting(const std::map<uint64_t, WaitingPush>& numbered)
     }
 }
 
-// A value this program cannot read is deleted.
-std::vector<WaitingPush> LoadPushWaiting()
-{
-    const OpenedKey opened = CreateSettingsRegistryStore()->OpenOrCreate();
-    if (!opened.key)
-        return {};
-    // One byte more than any value written: a longer one does not read, and
-    // the first save of this run replaces it.
-    const std::optional<RegistryValue> value =
-        opened.key->Read(PUSH_WAITING_VALUE, PUSH_WAITING_MAX_BYTES + 1, TextWidth::Wide);
-    if (!value)
-        return {};
-    if (auto read = value->type == REG_BINARY ? DecodePushWaiting(value->bytes) : std::nullopt)
-        return std::move(*read);
-    LogEvent("Push: the value PushWaiting could not be read; deleted");
-    SavePushWaiting({});
-    return {};
-}
-
 // The messages not yet taken, numbered in the order they came, and what
 // their threads share. The lock is held by a thread that queues a message,
 // unlocks or settles one, over the list and its registry value together;
@@ -86,33 +67,27 @@ void PassTurn(uint64_t number)
     waiting.changed.notify_all();
 }
 
-// One message, as its thread tries it.
-struct Walk {
-    uint64_t number;
-    PushTarget target;
-    PushMessage message;
-    unsigned unlocks;  // as it came: the next unlock gives it its last try
-};
-
-void TryUntilSettled(const Walk& walk)
+// One message, as its thread tries it. unlocks: as it came, so that the
+// next unlock gives it its last try.
+void TryUntilSettled(uint64_t number, const PushTarget& target, const PushMessage& message, unsigned unlocks)
 {
-    const auto unlocked = [&] { return waiting.unlocks != walk.unlocks; };
+    const auto unlocked = [&] { return waiting.unlocks != unlocks; };
     std::unique_lock<std::mutex> hold(waiting.lock);
-    waiting.changed.wait_for(hold, FIRST_TRY_TURN, [&] { return waiting.firstTryTurn >= walk.number; });
+    waiting.changed.wait_for(hold, FIRST_TRY_TURN, [&] { return waiting.firstTryTurn >= number; });
     auto saidAt = std::chrono::steady_clock::now();
     for (unsigned tries = 0, unsaid = 0;; ++tries) {
         const bool lastTry = unlocked();
         hold.unlock();
-        const PushOutcome outcome = PostPush(walk.target, walk.message);
+        const PushOutcome outcome = PostPush(target, message);
         hold.lock();
         if (tries == 0)
-            PassTurn(walk.number);
+            PassTurn(number);
         const std::optional<int64_t> pauseMs = SettleTry(tries, outcome, lastTry, unlocked());
         hold.unlock();
         // A line for each of the first three tries and the last; the failed
         // ones between are summed in a line an hour.
         if (tries < 3 || !pauseMs || std::chrono::steady_clock::now() - saidAt >= std::chrono::hours(1)) {
-            LogEvent(PushTryLogLine(walk.message.title, tries, outcome, pauseMs, std::exchange(unsaid, 0)));
+            LogEvent(PushTryLogLine(message.title, tries, outcome, pauseMs, std::exchange(unsaid, 0)));
             saidAt = std::chrono::steady_clock::now();
         } else {
             ++unsaid;
@@ -122,7 +97,7 @@ void TryUntilSettled(const Walk& walk)
             break;
         waiting.changed.wait_for(hold, std::chrono::milliseconds(*pauseMs), unlocked);
     }
-    waiting.pushes.erase(walk.number);
+    waiting.pushes.erase(number);
     SavePushWaiting(waiting.pushes);
     waiting.changed.notify_all();
     void (*action)() = waiting.pushes.empty() ? std::exchange(waiting.whenNone, nullptr) : nullptr;
@@ -131,29 +106,23 @@ void TryUntilSettled(const Walk& walk)
         action();
 }
 
-// Notes the messages as waiting, then starts a thread for each; returns the
-// last one's number. resent: from an earlier run, to be marked with its
-// first time.
-uint64_t Queue(const PushTarget& target, std::vector<WaitingPush> pushes, bool resent)
+// Notes the messages as waiting and starts a thread for each, which waits
+// for the lock held here; returns the last one's number. resent: from an
+// earlier run, sent with a last line "First tried: <time>".
+uint64_t Queue(const PushTarget& target, const std::vector<WaitingPush>& pushes, bool resent)
 {
-    std::vector<Walk> walks;
-    {
-        std::lock_guard<std::mutex> hold(waiting.lock);
-        for (WaitingPush& push : pushes) {
-            walks.push_back(
-                {++waiting.lastNumber, target, resent ? FirstTriedMarked(push) : push.message, waiting.unlocks});
-            waiting.pushes.emplace(waiting.lastNumber, std::move(push));
-        }
-        SavePushWaiting(waiting.pushes);
-    }
-    for (const Walk& walk : walks) {
+    std::lock_guard<std::mutex> hold(waiting.lock);
+    for (const WaitingPush& push : pushes) {
+        const uint64_t number = ++waiting.lastNumber;
+        PushMessage message = push.message;
+        message.body += resent ? "\nFirst tried: " + push.firstTried : "";
+        waiting.pushes.emplace(number, push);
         // One that will not start still waits in PushWaiting, for the next start.
-        if (!StartDetachedThread([walk] { TryUntilSettled(walk); })) {
-            std::lock_guard<std::mutex> hold(waiting.lock);
-            PassTurn(walk.number);
-        }
+        if (!StartDetachedThread([=, unlocks = waiting.unlocks] { TryUntilSettled(number, target, message, unlocks); }))
+            PassTurn(number);
     }
-    return walks.back().number;
+    SavePushWaiting(waiting.pushes);
+    return waiting.lastNumber;
 }
 
 LocalTime LocalNow()
@@ -189,7 +158,7 @@ template <class Make, class... Details>
 uint64_t QueueNew(const PushTarget& target, const char* what, Make make, const Details&... details) noexcept
 {
     try {
-        if (CheckPushAddress(target.url) != PushAddressCheck::Valid)
+        if (target.url.empty() || PushAddressRefusal(target.url))
             return 0;
         const LocalTime now = LocalNow();
         return Queue(target, {WaitingPush{EventTimeText(now), make(details..., ComputerName(), now)}}, false);
@@ -205,15 +174,23 @@ uint64_t QueueNew(const PushTarget& target, const char* what, Make make, const D
 void ResendWaitingPushes(const PushTarget& target) noexcept
 {
     try {
-        std::vector<WaitingPush> left = LoadPushWaiting();
-        if (left.empty())
+        const OpenedKey opened = CreateSettingsRegistryStore()->OpenOrCreate();
+        // One byte more than any value written: a longer one does not read,
+        // and is deleted as any other this program cannot read.
+        const std::optional<RegistryValue> value =
+            opened.key ? opened.key->Read(PUSH_WAITING_VALUE, PUSH_WAITING_MAX_BYTES + 1, TextWidth::Wide)
+                       : std::nullopt;
+        if (!value)
             return;
-        if (CheckPushAddress(target.url) != PushAddressCheck::Valid) {
-            LogEvent("Push: " + std::to_string(left.size()) + " message(s) left waiting dropped: no push address");
+        const auto left = value->type == REG_BINARY ? DecodePushWaiting(value->bytes) : std::nullopt;
+        if (left && !left->empty() && !target.url.empty() && !PushAddressRefusal(target.url)) {
+            Queue(target, *left, true);
+        } else if (!left || !left->empty()) {
+            LogEvent(left ? "Push: " + std::to_string(left->size()) +
+                                " message(s) left waiting dropped: no push address"
+                          : "Push: the value PushWaiting could not be read; deleted");
             SavePushWaiting({});
-            return;
         }
-        Queue(target, std::move(left), true);
     } catch (const std::bad_alloc&) {
         LogEvent("Push: the messages left waiting were not sent again (out of memory)");
     }
@@ -221,13 +198,12 @@ void ResendWaitingPushes(const PushTarget& target) noexcept
 
 void WhenNoPushWaits(void (*action)()) noexcept
 {
-    {
-        std::lock_guard<std::mutex> hold(waiting.lock);
-        if (!waiting.pushes.empty()) {
-            waiting.whenNone = action;
-            return;
-        }
+    std::unique_lock<std::mutex> hold(waiting.lock);
+    if (!waiting.pushes.empty()) {
+        waiting.whenNone = action;
+        return;
     }
+    hold.unlock();
     action();
 }
 
@@ -238,12 +214,11 @@ void QueueAlarmPush(const PushTarget& target, const std::string& causeText) noex
 
 void QueueUnlockPush(const PushTarget& target, std::optional<int64_t> sirenSeconds, uint32_t wrongPasswords) noexcept
 {
-    {
-        std::lock_guard<std::mutex> hold(waiting.lock);
-        ++waiting.unlocks;
-    }
+    std::unique_lock<std::mutex> hold(waiting.lock);
+    ++waiting.unlocks;
     // Wakes every message waiting for its next try: one last, at once.
     waiting.changed.notify_all();
+    hold.unlock();
     QueueNew(target, "disarmed", UnlockPush, sirenSeconds, wrongPasswords);
 }
 
@@ -269,8 +244,7 @@ bool StartPushTest(HWND window, UINT message, const PushTarget& target) noexcept
 {
     try {
         return StartDetachedThread([window, message, target] {
-            std::unique_ptr<PushOutcome> outcome(
-                new PushOutcome(PostPush(target, TestPush(ComputerName(), LocalNow()))));
+            auto outcome = std::make_unique<PushOutcome>(PostPush(target, TestPush(ComputerName(), LocalNow())));
             LogEvent("Push test message: " + PushOutcomeText(*outcome));
             if (PostMessageW(window, message, 0, reinterpret_cast<LPARAM>(outcome.get())))
                 outcome.release();  // the window owns it now

@@ -30,7 +30,3 @@ std::vector<uint8_t> EncodePushWaiting(const std::vector<WaitingPush>& waiting);
 // version, a cut or over-long value, bytes left over, or a header field that
 // is not printable ASCII (it goes into the request's headers).
 std::optional<std::vector<WaitingPush>> DecodePushWaiting(const std::vector<uint8_t>& bytes);
-
-// The message as sent again at a later start: its body ends with a line
-// "First tried: <time>".
-PushMessage FirstTriedMarked(const WaitingPush& waiting);

@@ -69,7 +69,7 @@ SettingsDialogEntries EntriesFromSettings(const Settings& settings)
 
 const char* NotifyUrlRefusal(const std::u16string& typed)
 {
-    return PushAddressRefusal(CheckPushAddress(NotifyUrlText(typed)));
+    return PushAddressRefusal(NotifyUrlText(typed));
 }
 
 std::string NotifyUrlText(const std::u16string& typed)

@@ -80,7 +80,7 @@ SettingsDialogEntries EntriesFromSettings(const Settings& settings);
 const char* NotifyUrlRefusal(const std::u16string& typed);
 // The typed address as stored, taken as owners paste it: white space around
 // it dropped, https:// before one without a scheme; a character past ASCII
-// becomes a byte CheckPushAddress refuses.
+// becomes a byte PushAddressRefusal refuses.
 std::string NotifyUrlText(const std::u16string& typed);
 
 // OK: stores the fields in the dialog's order, cutting each to its buffer.

@@ -137,7 +137,7 @@ void ShowPushTested(HWND dialog, LPARAM lParam)
     if (!outcome)
         return;
     MessageBoxA(dialog, TestOutcomeBoxText(*outcome).c_str(), "Push test",
-                MB_OK | (outcome->Taken() ? MB_ICONINFORMATION : MB_ICONWARNING));
+                MB_OK | (outcome->taken ? MB_ICONINFORMATION : MB_ICONWARNING));
 }
 
 void StoreAndClose(HWND dialog)

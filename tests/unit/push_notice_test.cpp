@@ -20,43 +20,43 @@ namespace {
 TEST(PushAddress, OnlyHttpsOrLoopbackHttpWithATopic)
 {
     const struct {
-        const char* url;
-        PushAddressCheck check;
+        std::string url;
+        const char* refusal;  // a phrase of it; "": taken, or empty
     } rows[] = {
-        {"https://ntfy.sh/kim-laptop", PushAddressCheck::Valid},
-        {"HTTPS://push.example.org:8443/alarm?x=1", PushAddressCheck::Valid},
-        {"http://127.0.0.1:8080/t", PushAddressCheck::Valid},
-        {"http://localhost/t", PushAddressCheck::Valid},
-        {"http://[::1]:80/t", PushAddressCheck::Valid},
-        {"", PushAddressCheck::Empty},
-        {"http://ntfy.sh/kim-laptop", PushAddressCheck::NotHttps},
-        {"http://127.0.0.1.example.org/t", PushAddressCheck::NotHttps},
-        {"http://128.0.0.1/t", PushAddressCheck::NotHttps},
-        {"ftp://ntfy.sh/t", PushAddressCheck::NotHttps},
-        {"https://ntfy.sh/a b", PushAddressCheck::BadCharacter},
-        {"https://ntfy.sh/t#x", PushAddressCheck::BadCharacter},
-        {"https://ntfy.sh/t\r\nX: y", PushAddressCheck::BadCharacter},
-        {"https://kim:pw@ntfy.sh/t", PushAddressCheck::UserInfo},
-        {"https:///t", PushAddressCheck::NoHost},
-        {"https://.ntfy.sh/t", PushAddressCheck::NoHost},
-        {"https://[]/t", PushAddressCheck::NoHost},
-        {"https://[::1/t", PushAddressCheck::NoHost},
-        {"https://[::1]x/t", PushAddressCheck::BadPort},
-        {"https://ntfy.sh:0/t", PushAddressCheck::BadPort},
-        {"https://ntfy.sh:65536/t", PushAddressCheck::BadPort},
-        {"https://ntfy.sh", PushAddressCheck::NoTopic},
-        {"https://ntfy.sh/", PushAddressCheck::NoTopic},
-        {"https://ntfy.sh/?t", PushAddressCheck::NoTopic},
+        {"https://ntfy.sh/kim-laptop", ""},
+        {"HTTPS://push.example.org:8443/alarm?x=1", ""},
+        {"http://127.0.0.1:8080/t", ""},
+        {"http://localhost/t", ""},
+        {"http://[::1]:80/t", ""},
+        {"", ""},
+        {"https://ntfy.sh/" + std::string(300, 't'), "longer than 300"},
+        {"http://ntfy.sh/kim-laptop", "must begin with https://"},
+        {"http://127.0.0.1.example.org/t", "must begin with https://"},
+        {"http://128.0.0.1/t", "must begin with https://"},
+        {"http://127.0.0.-0/t", "must begin with https://"},
+        {"ftp://ntfy.sh/t", "must begin with https://"},
+        {"https://ntfy.sh/a b", "spaces, #"},
+        {"https://ntfy.sh/t#x", "spaces, #"},
+        {"https://ntfy.sh/t\r\nX: y", "spaces, #"},
+        {"https://kim:pw@ntfy.sh/t", "user name or password"},
+        {"https:///t", "no server name"},
+        {"https://.ntfy.sh/t", "no server name"},
+        {"https://[]/t", "no server name"},
+        {"https://[::1/t", "no server name"},
+        {"https://[::1]x/t", "a port"},
+        {"https://ntfy.sh:0/t", "a port"},
+        {"https://ntfy.sh:65536/t", "a port"},
+        {"https://ntfy.sh", "needs the topic"},
+        {"https://ntfy.sh/", "needs the topic"},
+        {"https://ntfy.sh/?t", "needs the topic"},
     };
     for (const auto& row : rows) {
-        EXPECT_EQ(CheckPushAddress(row.url), row.check) << row.url;
-        // Refused in a box exactly when it may not be stored.
-        const bool storable = row.check == PushAddressCheck::Valid || row.check == PushAddressCheck::Empty;
-        const std::string url = row.url;
-        EXPECT_EQ(NotifyUrlRefusal(std::u16string(url.begin(), url.end())) == nullptr, storable) << row.url;
+        const std::string refusal = PushAddressRefusal(row.url) ? PushAddressRefusal(row.url) : "";
+        EXPECT_EQ(refusal.empty(), !*row.refusal) << row.url;
+        EXPECT_NE(refusal.find(row.refusal), std::string::npos) << row.url;
     }
-    EXPECT_EQ(CheckPushAddress("https://ntfy.sh/" + std::string(300, 't')), PushAddressCheck::TooLong);
-    EXPECT_STREQ(NotifyUrlRefusal(u"https://ntfy.sh/t\u00f6pic"), PushAddressRefusal(PushAddressCheck::BadCharacter));
+    // A letter outside ASCII, typed in the dialog, is refused as one.
+    EXPECT_STREQ(NotifyUrlRefusal(u"https://ntfy.sh/t\u00f6pic"), PushAddressRefusal("https://ntfy.sh/a b"));
     // As owners paste it, and the kind its host names.
     const struct {
         std::u16string typed;
@@ -79,37 +79,25 @@ TEST(PushMessages, SayWhatHappenedWhereAndWhen)
 {
     const LocalTime time{2026, 12, 8, 23, 41, 7, 60};
     const std::string at = "2026-12-08 23:41:07 (UTC+01:00)";
+    // Each names the computer, then the time; after it what else it tells.
     const struct {
         PushMessage message;
-        const char* title;
-        const char* priority;
-        const char* tags;
-        std::string body;
+        const char *title, *priority, *tags, *afterTime;
     } rows[] = {
         {AlarmPush("the mouse was moved", "KIM-PC", time), "Kestrova alarm", "urgent", "rotating_light",
-         "The alarm went off on KIM-PC at " + at + ": the mouse was moved."},
+         ": the mouse was moved."},
         {UnlockPush(243, 2, "KIM-PC", time), "Kestrova disarmed", "default", "unlock",
-         "KIM-PC was disarmed with the password at " + at +
-             ". The siren sounded for 4 min 3 s. Wrong passwords typed: 2."},
+         ". The siren sounded for 4 min 3 s. Wrong passwords typed: 2."},
         {UnlockPush(std::nullopt, 0, "KIM-PC", time), "Kestrova disarmed", "default", "unlock",
-         "KIM-PC was disarmed with the password at " + at + ". The siren did not sound. Wrong passwords typed: 0."},
-        {GiveBackPush("KIM-PC", time), "Kestrova was stopped while armed", "urgent", "warning",
-         "Kestrova started on KIM-PC at " + at + " and found that it had been armed when it last ended, without an "
-         "unlock (ended by force, crashed, or the power was cut). It gave back what arming had changed."},
-        {StoppedWhileArmedPush("KIM-PC", time), "Kestrova was stopped while armed", "urgent", "warning",
-         "Windows ended the session on KIM-PC at " + at + " while Kestrova was armed: someone chose to sign out or "
-         "shut down anyway. Nothing guards it now."},
-        {BatteryLowPush("KIM-PC", time), "Kestrova: battery low", "high", "battery",
-         "The armed laptop KIM-PC is on battery at 10 % or less (" + at +
-             "). Windows will soon hibernate it, which ends the guard."},
-        {TestPush("KIM-PC", time), "Kestrova test", "default", "bell",
-         "Test message from Kestrova on KIM-PC at " + at + ". Alarms will reach you here."},
+         ". The siren did not sound. Wrong passwords typed: 0."},
+        {GiveBackPush("KIM-PC", time), "Kestrova was stopped while armed", "urgent", "warning", " and found that"},
+        {StoppedWhileArmedPush("KIM-PC", time), "Kestrova was stopped while armed", "urgent", "warning", " while"},
+        {BatteryLowPush("KIM-PC", time), "Kestrova: battery low", "high", "battery", "). Windows will soon"},
+        {TestPush("KIM-PC", time), "Kestrova test", "default", "bell", ". Alarms will reach you here."},
     };
-    for (const auto& row : rows) {
-        EXPECT_EQ(row.message.title, row.title);
-        EXPECT_EQ(row.message.priority, row.priority);
-        EXPECT_EQ(row.message.tags, row.tags);
-        EXPECT_EQ(row.message.body, row.body);
+    for (const auto& [message, title, priority, tags, afterTime] : rows) {
+        EXPECT_EQ(std::tie(message.title, message.priority, message.tags), std::make_tuple(title, priority, tags));
+        EXPECT_NE(message.body.find(at + afterTime, message.body.find("KIM-PC")), std::string::npos) << message.body;
     }
     EXPECT_EQ(EventTimeText({2027, 1, 2, 3, 4, 5, -570}), "2027-01-02 03:04:05 (UTC-09:30)");
     const std::pair<int64_t, const char*> durations[] = {
@@ -178,10 +166,7 @@ TEST(PushTries, RetryWithAGrowingPauseUntilTheUnlocksLastTry)
         {4, false, false, true, 0, "try 5: not sent: a network error (error 1); one last try now (unlocked)"},
         {5, false, true, true, std::nullopt,
          "try 6: not sent: a network error (error 1); dropped after its last try at unlock"},
-        {5, false, true, false, std::nullopt,
-         "try 6: not sent: a network error (error 1); dropped after its last try at unlock"},
         {0, true, false, false, std::nullopt, "try 1: taken (HTTP 200)"},
-        {2, true, true, true, std::nullopt, "try 3: taken (HTTP 200)"},
         {0, false, false, false, 8000, "try 1: not sent: a network error (error 1); next try in 8 s", 8},
         {3, false, false, false, 3600000, "try 4: not sent: a network error (error 1); next try in 1 h 0 min 0 s",
          86400},
@@ -235,10 +220,8 @@ TEST(PushWaiting, RoundTripAndEveryValueItDidNotWriteWholeRefused)
         const std::optional<std::vector<WaitingPush>> read = DecodePushWaiting(row.value);
         ASSERT_EQ(read ? read->size() : SIZE_MAX, row.count) << row.name;
     }
-    const std::vector<WaitingPush> back = *DecodePushWaiting(bytes);
-    EXPECT_EQ(FirstTriedMarked(back[0]).body, "Went off: \xc3\xa9\n.\nFirst tried: 2026-12-08 23:41:07 (UTC+01:00)");
-    EXPECT_EQ(std::tie(back[1].message.title, back[1].message.priority, back[1].message.tags, back[1].firstTried),
-              std::tie(two[1].message.title, two[1].message.priority, two[1].message.tags, two[1].firstTried));
+    EXPECT_EQ(EncodePushWaiting(*DecodePushWaiting(bytes)), bytes);
+    EXPECT_EQ(DecodePushWaiting(bytes)->back().message.title, "Kestrova disarmed");
 
     // Too many, or too big: the oldest are kept, within the bounds.
     std::vector<WaitingPush> many(PUSH_WAITING_MAX_MESSAGES + 3, two[0]);
