@@ -69,6 +69,11 @@ class PushMessages(GuardScenario):
             kwine.driver("send-to", SETTINGS_TITLE, IDC_SETTINGS_NOTIFY_KIND, CB_SETCURSEL, index, 0)
         return int(kwine.driver("send-to", SETTINGS_TITLE, IDC_SETTINGS_NOTIFY_KIND, CB_GETCURSEL, 0, 0))
 
+    def lock_and_move(self):
+        self.lock()
+        for x in (80, 80, 160, 160):
+            kwine.driver("move-to", x, 0, desktop=DESKTOP)
+
     def open_settings(self):
         kwine.command(kwine.MAIN_TITLE, IDC_MAIN_SETTINGS)
         kwine.wait_window(SETTINGS_TITLE)
@@ -146,9 +151,7 @@ class PushMessages(GuardScenario):
     def test_an_alarm_while_the_server_is_down_arrives_when_it_comes_up_then_the_unlock(self):
         server = self.down_service()
         program = self.start_with_push(server.url + "/kim-laptop")
-        self.lock()
-        for x in (80, 80, 160, 160):
-            kwine.driver("move-to", x, 0, desktop=DESKTOP)
+        self.lock_and_move()
         sounded = time.monotonic()
         time.sleep(20)  # the server is down for the first 20 s of the alarm
         server.start()
@@ -180,9 +183,7 @@ class PushMessages(GuardScenario):
         # wrong key in the service's own words, then taken.
         self.service.set_reply("push", status=429, headers={"Retry-After": "9"}, times=1)
         program = self.start_with_push(self.service.url + "/cgi-bin/webhook/send?key=k", kind="wecom")
-        self.lock()
-        for x in (80, 80, 160, 160):
-            kwine.driver("move-to", x, 0, desktop=DESKTOP)
+        self.lock_and_move()
         self.service.wait_requests("push", 1, timeout=60)
         self.service.set_reply("push", body='{"errcode":93000,"errmsg":"invalid webhook url"}', times=1)
         tries = self.service.wait_requests("push", 3, timeout=90)
@@ -204,9 +205,7 @@ class PushMessages(GuardScenario):
     def test_an_alarm_refused_until_the_program_is_killed_goes_first_at_the_next_start(self):
         self.service.set_reply("push", status=503)
         program = self.start_with_push(self.service.url + "/kim-laptop")
-        self.lock()
-        for x in (80, 80, 160, 160):
-            kwine.driver("move-to", x, 0, desktop=DESKTOP)
+        self.lock_and_move()
         refused = self.service.wait_requests("push", 1, timeout=60)[0]
         self.assertEqual((refused["title"], refused["status"]), ("Kestrova alarm", 503))
         kind, waiting = kwine.reg_dump()["PushWaiting"]
