@@ -1,8 +1,8 @@
 #include "settings/settings_codec.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
+#include <initializer_list>
 #include <iterator>
 
 #include "online/push_notice.h"
@@ -11,131 +11,76 @@
 
 namespace {
 
-// Every value the record is stored in, in the order they are written: its
-// type, its size (a number's bytes, the buffer a text is read with) and the
-// call it goes through (the A calls for the account texts). Read back with
-// another type, or a number of another size, a value is bad and its default
-// stands in for it.
-struct StoredValue {
-    const char* name;
-    uint32_t type;
-    size_t size;
-    TextWidth width;
-};
-enum { FLAGS, SENSITIVITY, LAST_CHECKED, HOT_KEY, PASSWORD, SERVER_USER, SERVER_PASS, VERSION, NOTIFY_URL, NOTIFY_KIND,
-       STORED_COUNT };
-constexpr StoredValue STORED[STORED_COUNT] = {
-    {"Settings", REGISTRY_TYPE_DWORD, 4, TextWidth::Wide},
-    {"Sensitivity", REGISTRY_TYPE_DWORD, 4, TextWidth::Wide},
-    {"LastChecked", REGISTRY_TYPE_DWORD, 4, TextWidth::Wide},
-    {"HotKey", REGISTRY_TYPE_DWORD, 4, TextWidth::Wide},
-    {"PW", REGISTRY_TYPE_SZ, PASSWORD_UNITS * 2, TextWidth::Wide},
-    {"ServerUser", REGISTRY_TYPE_SZ, ACCOUNT_BYTES, TextWidth::Narrow},
-    {"ServerPass", REGISTRY_TYPE_SZ, ACCOUNT_BYTES, TextWidth::Narrow},
-    // The double 1.99 as the program has always stored it: current only as
-    // these 8 bytes, whatever the type read back.
-    {"LastVersion", REGISTRY_TYPE_DWORD, 8, TextWidth::Wide},
-    // Plain ASCII; both deleted when there is no address.
-    {"NotifyUrl", REGISTRY_TYPE_SZ, (PUSH_ADDRESS_MAX_CHARS + 1) * 2, TextWidth::Wide},
-    {"NotifyKind", REGISTRY_TYPE_SZ, (16 + 1) * 2, TextWidth::Wide},
-};
-using StoredBytes = std::array<std::vector<uint8_t>, STORED_COUNT>;
-
-std::vector<uint8_t> LittleEndian(uint64_t number, size_t size)
+// A 4-byte REG_DWORD, or nothing: a value of another type or size is as bad
+// as a missing one.
+std::optional<uint32_t> ReadWord(RegistryKey& key, const char* name)
 {
-    std::vector<uint8_t> bytes(size);
-    for (size_t i = 0; i < size; ++i)
-        bytes[i] = uint8_t(number >> (8 * i));
-    return bytes;
-}
-
-uint32_t Word(const std::vector<uint8_t>& bytes)
-{
+    const std::optional<RegistryValue> value = key.Read(name, 4, TextWidth::Wide);
+    if (!value || value->type != REGISTRY_TYPE_DWORD || value->bytes.size() != 4)
+        return std::nullopt;
+    const std::vector<uint8_t>& bytes = value->bytes;
     return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | uint32_t(bytes[3]) << 24;
 }
 
-// UTF-16 little-endian, each unit as given.
-std::vector<uint8_t> WideBytes(const std::u16string& units)
+// A REG_SZ's text up to its first NUL (or the buffer's end): UTF-16 units
+// through the W call, the A call's bytes one by one; empty when missing.
+std::u16string ReadText(RegistryKey& key, const char* name, size_t bufferBytes, TextWidth width)
 {
-    std::vector<uint8_t> bytes;
-    for (char16_t unit : units)
-        bytes.insert(bytes.end(), {uint8_t(unit), uint8_t(unit >> 8)});
-    return bytes;
-}
-
-// A REG_SZ's UTF-16 text up to its first NUL (or the buffer's end).
-std::u16string WideText(const std::vector<uint8_t>& bytes)
-{
+    const std::optional<RegistryValue> value = key.Read(name, bufferBytes, width);
+    const size_t step = width == TextWidth::Wide ? 2 : 1;
     std::u16string text;
-    for (size_t i = 0; i + 1 < bytes.size() && (bytes[i] | bytes[i + 1]) != 0; i += 2)
-        text.push_back(char16_t(bytes[i] | bytes[i + 1] << 8));
-    return text;
+    for (size_t i = 0; value && value->type == REGISTRY_TYPE_SZ && i + step <= value->bytes.size(); i += step)
+        text.push_back(char16_t(value->bytes[i] | (step == 2 ? value->bytes[i + 1] << 8 : 0)));
+    return text.substr(0, text.find(u'\0'));
 }
 
-// Plain ASCII or nothing: what is sent in a request line or a header is
-// never converted on the way.
-std::optional<std::string> AsciiText(const std::vector<uint8_t>& bytes)
+std::string Narrow(const std::u16string& bytes)  // the A call's text, a byte a unit
 {
-    const std::u16string wide = WideText(bytes);
-    if (std::any_of(wide.begin(), wide.end(), [](char16_t unit) { return unit >= 0x80; }))
-        return std::nullopt;
-    return std::string(wide.begin(), wide.end());
+    return std::string(bytes.begin(), bytes.end());
 }
 
-StoredBytes Encode(const Settings& settings)
+// A number as stored, little-endian.
+RegistryValue Number(uint64_t number, size_t size)
 {
-    const auto account = [](std::string text) {
-        text.resize(ACCOUNT_BYTES);  // its NUL and zeros to the end of the field
-        return std::vector<uint8_t>(text.begin(), text.end());
-    };
-    const auto ascii = [](const std::string& text) {
-        return WideBytes(std::u16string(text.begin(), text.end()) + u'\0');
-    };
-    uint64_t version;
-    std::memcpy(&version, &PROGRAM_VERSION, sizeof version);
-    const int16_t year = settings.lastCheckedYear;
-    // The password as its whole 10-unit buffer, terminator and zeros included.
-    return {LittleEndian(settings.flags, 4), LittleEndian(uint32_t(settings.sensitivity), 4),
-            {uint8_t(settings.lastCheckedDay), uint8_t(settings.lastCheckedMonth), uint8_t(year), uint8_t(year >> 8)},
-            LittleEndian(settings.hotKeyModifiers << 8 | settings.hotKeyCode, 4),
-            WideBytes(std::u16string(settings.password, PASSWORD_UNITS)), account(settings.GetServerUser()),
-            account(settings.GetServerPass()), LittleEndian(version, 8), ascii(settings.GetNotifyUrl()),
-            ascii(PUSH_KIND_NAMES[size_t(settings.notifyKind)])};
+    RegistryValue value{REGISTRY_TYPE_DWORD, {}};
+    for (size_t i = 0; i < size; ++i)
+        value.bytes.push_back(uint8_t(number >> (8 * i)));
+    return value;
 }
 
-void Decode(const StoredBytes& stored, Settings& settings)
+// "LastVersion": the double 1.99 in 8 bytes of type REG_DWORD, as the program
+// has always stored it.
+RegistryValue CurrentVersion()
 {
-    settings.flags = Word(stored[FLAGS]);
-    settings.sensitivity = int32_t(Word(stored[SENSITIVITY]));
-    const std::vector<uint8_t>& date = stored[LAST_CHECKED];  // day, month, then the year's two bytes
-    settings.lastCheckedDay = int8_t(date[0]);
-    settings.lastCheckedMonth = int8_t(date[1]);
-    settings.lastCheckedYear = int16_t(date[2] | date[3] << 8);
-    settings.hotKeyModifiers = stored[HOT_KEY][1];
-    settings.hotKeyCode = stored[HOT_KEY][0];
-    settings.SetPassword(WideText(stored[PASSWORD]));
-    const auto narrow = [](const std::vector<uint8_t>& bytes) {  // up to its first NUL
-        return std::string(bytes.begin(), std::find(bytes.begin(), bytes.end(), 0));
-    };
-    settings.SetServerUser(narrow(stored[SERVER_USER]));
-    settings.SetServerPass(narrow(stored[SERVER_PASS]));
-    settings.SetNotifyUrl(AsciiText(stored[NOTIFY_URL]).value_or(""));
-    const auto named = std::find(std::begin(PUSH_KIND_NAMES), std::end(PUSH_KIND_NAMES),
-                                 AsciiText(stored[NOTIFY_KIND]).value_or(""));
-    settings.notifyKind = named == std::end(PUSH_KIND_NAMES) ? PushKind::Ntfy : PushKind(named - PUSH_KIND_NAMES);
-    if (stored[VERSION] != Encode(Settings{})[VERSION])
-        settings.SetFlag(FLAG_AGREEMENT_PENDING, true);
+    uint64_t bits;
+    std::memcpy(&bits, &PROGRAM_VERSION, sizeof bits);
+    return Number(bits, 8);
 }
 
-// Writes the values [first, last) of the table; those refused are named in
-// one line of the owner's log.
-void WriteStored(RegistryKey& key, const StoredBytes& stored, size_t first, size_t last)
+// A text as the W call stores it: UTF-16 little-endian, each unit as given.
+RegistryValue WideText(const std::u16string& units)
+{
+    RegistryValue value{REGISTRY_TYPE_SZ, {}};
+    for (char16_t unit : units)
+        value.bytes.insert(value.bytes.end(), {uint8_t(unit), uint8_t(unit >> 8)});
+    return value;
+}
+
+struct NamedValue {
+    const char* name;
+    RegistryValue value;
+    TextWidth width = TextWidth::Wide;
+};
+
+// Writes the values in turn; those refused are named in one line of the
+// owner's log.
+void WriteValues(RegistryKey& key, std::initializer_list<NamedValue> values)
 {
     std::string failed;
     uint32_t firstError = 0;
-    for (size_t i = first; i < last; ++i) {
-        if (const uint32_t error = key.Write(STORED[i].name, {STORED[i].type, stored[i]}, STORED[i].width)) {
-            failed += (failed.empty() ? "" : ", ") + std::string(STORED[i].name);
+    for (const NamedValue& named : values) {
+        if (const uint32_t error = key.Write(named.name, named.value, named.width)) {
+            failed += (failed.empty() ? "" : ", ") + std::string(named.name);
             firstError = firstError != 0 ? firstError : error;
         }
     }
@@ -143,45 +88,79 @@ void WriteStored(RegistryKey& key, const StoredBytes& stored, size_t first, size
         LogEvent("The settings could not be saved (error " + std::to_string(firstError) + "): " + failed);
 }
 
+// Each value on its own: a missing or bad one leaves its default.
+void ReadStoredValues(Settings& settings, RegistryKey& key)
+{
+    settings.flags = ReadWord(key, "Settings").value_or(DEFAULT_FLAGS);
+    settings.sensitivity = int32_t(ReadWord(key, "Sensitivity").value_or(DEFAULT_SENSITIVITY));
+    const uint32_t hotKey = ReadWord(key, "HotKey").value_or(DEFAULT_HOTKEY_MODIFIERS << 8 | DEFAULT_HOTKEY_CODE);
+    settings.hotKeyModifiers = (hotKey >> 8) & 0xFF;
+    settings.hotKeyCode = hotKey & 0xFF;
+    const uint32_t lastChecked = ReadWord(key, "LastChecked").value_or(0);
+    settings.lastCheckedDay = int8_t(lastChecked & 0xFF);
+    settings.lastCheckedMonth = int8_t((lastChecked >> 8) & 0xFF);
+    settings.lastCheckedYear = int16_t(lastChecked >> 16);
+    settings.SetPassword(ReadText(key, "PW", PASSWORD_UNITS * 2, TextWidth::Wide));
+    settings.SetServerUser(Narrow(ReadText(key, "ServerUser", ACCOUNT_BYTES, TextWidth::Narrow)));
+    settings.SetServerPass(Narrow(ReadText(key, "ServerPass", ACCOUNT_BYTES, TextWidth::Narrow)));
+    settings.SetNotifyUrl(ReadAsciiText(key, "NotifyUrl", PUSH_ADDRESS_MAX_CHARS).value_or(""));
+    const std::string kind = ReadAsciiText(key, "NotifyKind", 16).value_or("");
+    const auto named = std::find(std::begin(PUSH_KIND_NAMES), std::end(PUSH_KIND_NAMES), kind);
+    settings.notifyKind = named == std::end(PUSH_KIND_NAMES) ? PushKind::Ntfy : PushKind(named - PUSH_KIND_NAMES);
+    const std::string url = ReadAsciiText(key, "ServiceUrl", SERVICE_URL_MAX_CHARS).value_or("");
+    if (IsWellFormedServiceUrl(url))
+        settings.serviceUrl = url;
+    // The version counts only as the very bytes written, whatever its type.
+    const std::optional<RegistryValue> version = key.Read("LastVersion", 8, TextWidth::Wide);
+    if (!version || version->bytes != CurrentVersion().bytes)
+        settings.SetFlag(FLAG_AGREEMENT_PENDING, true);
+}
+
 }  // namespace
 
 std::optional<std::string> ReadAsciiText(RegistryKey& key, const char* name, size_t maxChars)
 {
-    const std::optional<RegistryValue> value = key.Read(name, (maxChars + 1) * 2, TextWidth::Wide);
-    return value && value->type == REGISTRY_TYPE_SZ ? AsciiText(value->bytes) : std::nullopt;
+    const std::u16string text = ReadText(key, name, (maxChars + 1) * 2, TextWidth::Wide);
+    if (std::any_of(text.begin(), text.end(), [](char16_t unit) { return unit >= 0x80; }))
+        return std::nullopt;
+    return std::string(text.begin(), text.end());
 }
 
 std::unique_ptr<RegistryKey> LoadSettings(Settings& settings, RegistryStore& store)
 {
     settings = Settings{};  // the defaults, for a new key or none
     OpenedKey opened = store.OpenOrCreate();
-    if (opened.key && !opened.created) {
-        StoredBytes stored = Encode(settings);  // each default stands in for a missing or bad value
-        stored[VERSION].clear();  // and none asks for the agreement again
-        for (size_t i = 0; i < STORED_COUNT; ++i) {
-            const StoredValue& row = STORED[i];
-            const std::optional<RegistryValue> value = opened.key->Read(row.name, row.size, row.width);
-            if (value && (i == VERSION || (value->type == row.type &&
-                                           (row.type == REGISTRY_TYPE_SZ || value->bytes.size() == row.size))))
-                stored[i] = value->bytes;
-        }
-        Decode(stored, settings);
-        const std::optional<std::string> url = ReadAsciiText(*opened.key, "ServiceUrl", SERVICE_URL_MAX_CHARS);
-        if (url && IsWellFormedServiceUrl(*url))
-            settings.serviceUrl = *url;
-    }
+    if (opened.key && !opened.created)
+        ReadStoredValues(settings, *opened.key);
     settings.SetFlag(FLAG_ARMED, false);  // an armed bit never survives a restart
     return std::move(opened.key);
 }
 
 void WriteSettings(const Settings& settings, RegistryKey& key)
 {
-    const StoredBytes stored = Encode(settings);
-    WriteStored(key, stored, 0, NOTIFY_URL);
-    if (!settings.GetNotifyUrl().empty()) {
-        WriteStored(key, stored, NOTIFY_URL, STORED_COUNT);
-    } else {
+    const auto account = [](std::string text) {
+        text.resize(ACCOUNT_BYTES);  // its NUL and zeros to the end of the field
+        return RegistryValue{REGISTRY_TYPE_SZ, std::vector<uint8_t>(text.begin(), text.end())};
+    };
+    const uint32_t lastChecked = uint32_t(uint8_t(settings.lastCheckedDay)) |
+                                 uint32_t(uint8_t(settings.lastCheckedMonth)) << 8 |
+                                 uint32_t(uint16_t(settings.lastCheckedYear)) << 16;
+    WriteValues(key, {{"Settings", Number(settings.flags, 4)},
+                      {"Sensitivity", Number(uint32_t(settings.sensitivity), 4)},
+                      {"LastChecked", Number(lastChecked, 4)},
+                      {"HotKey", Number(settings.hotKeyModifiers << 8 | settings.hotKeyCode, 4)},
+                      // The whole 10-unit buffer, terminator and zeros included.
+                      {"PW", WideText(std::u16string(settings.password, PASSWORD_UNITS))},
+                      {"ServerUser", account(settings.GetServerUser()), TextWidth::Narrow},
+                      {"ServerPass", account(settings.GetServerPass()), TextWidth::Narrow},
+                      {"LastVersion", CurrentVersion()}});
+    const std::string& url = settings.GetNotifyUrl();
+    const std::string kind = PUSH_KIND_NAMES[size_t(settings.notifyKind)];
+    if (url.empty()) {
         key.Delete("NotifyUrl");
         key.Delete("NotifyKind");
+    } else {
+        WriteValues(key, {{"NotifyUrl", WideText(std::u16string(url.begin(), url.end()) + u'\0')},
+                          {"NotifyKind", WideText(std::u16string(kind.begin(), kind.end()) + u'\0')}});
     }
 }
