@@ -13,6 +13,7 @@
 #include <mutex>
 #include <new>
 #include <string>
+#include <tuple>
 #include <utility>
 
 #include "online/crypto_win32.h"
@@ -144,7 +145,7 @@ void HandleReply(const Request& request, const std::string& reply)
     if (action.indicatorGreen)
         Post(indicator, PBM_SETBARCOLOR, 0, RGB(0, 255, 0));
     if (action.answersLogin)
-        Post(dialog, MAIN_MESSAGE_LOGIN_ANSWERED, action.login.valid, LPARAM(action.login.balance));
+        Post(dialog, MAIN_MESSAGE_LOGIN_ANSWERED, action.loginValid, LPARAM(action.balance));
     if (action.updateChecked) {
         const UtcDate today = TodayUtc();  // read back by PostedDate
         Post(dialog, MAIN_MESSAGE_UPDATE_CHECKED, MAKELONG(MAKEWORD(today.day, today.month), today.year), 0);
@@ -190,15 +191,13 @@ void EndRequest(DWORD_PTR context, Request& request, bool read, const char* fail
 // wrote it last.
 void LeaveRead(DWORD_PTR context, Request& request, bool completion, DWORD error)
 {
-    {
-        std::lock_guard<std::mutex> hold(session.lock);
+    const bool last = Locked([&] {
         if (completion)
             request.readError = error;
-        if (--request.readParties != 0)
-            return;
-        error = request.readError;
-    }
-    EndRequest(context, request, error == 0, "InternetReadFileExA", error);
+        return --request.readParties == 0;
+    });
+    if (last)  // nobody writes the error any more
+        EndRequest(context, request, request.readError == 0, "InternetReadFileExA", request.readError);
 }
 
 // returned: the open's return value when it finished at once, else the
@@ -323,15 +322,11 @@ void ForgetMainDialog(HWND mainDialog)
 
 void StartAccountCheck(const ServiceAccount& account)
 {
-    uint32_t login;
-    HWND dialog, indicator;
-    {
-        std::lock_guard<std::mutex> hold(session.lock);
-        login = ++session.newestLogin;  // supersedes any earlier login still waiting for its replies
+    const auto [login, dialog, indicator] = Locked([] {
         session.loginAnswered = false;
-        dialog = session.dialog;
-        indicator = session.indicator;
-    }
+        // Supersedes any earlier login still waiting for its replies.
+        return std::make_tuple(++session.newestLogin, session.dialog, session.indicator);
+    });
     // The indicator empty and red on a range of two steps; no balance yet.
     Post(indicator, PBM_SETRANGE, 0, MAKELPARAM(0, 2));
     Post(indicator, PBM_SETSTEP, 1, 0);

@@ -117,10 +117,10 @@ ReplyAction ActOnReply(int kind, const std::string& replyBytes, const ServiceAcc
         break;
     case KIND_ACCOUNT_INFO:
         action.answersLogin = true;
-        action.login.valid = replyBytes.size() > 5 && replyBytes.compare(0, 5, "VALID") == 0;
-        action.login.balance = action.login.valid ? LeadingInteger(text.substr(5)) : 0;
-        action.stepIndicator = action.indicatorGreen = action.login.valid;
-        if (!action.login.valid)
+        action.loginValid = replyBytes.size() > 5 && replyBytes.compare(0, 5, "VALID") == 0;
+        action.balance = action.loginValid ? LeadingInteger(text.substr(5)) : 0;
+        action.stepIndicator = action.indicatorGreen = action.loginValid;
+        if (!action.loginValid)
             action.refusal = INVALID_LOGIN_MESSAGE;
         break;
     }

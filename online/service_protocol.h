@@ -57,11 +57,6 @@ std::string SignedRequestUrl(int kind, const ServiceAccount& account, int32_t& n
 // with an optional point and fraction; no number gives 0.
 double LeadingNumber(const std::string& text);
 
-struct AccountVerdict {
-    bool valid = false;
-    int32_t balance = 0;
-};
-
 // Arrays, each one object in every file, so a refusal can be told by its
 // address too.
 inline constexpr char INVALID_LOGIN_MESSAGE[] =
@@ -81,7 +76,8 @@ struct ReplyAction {
     bool stepIndicator = false;  // the account indicator one step further
     bool indicatorGreen = false;
     bool answersLogin = false;  // the main dialog learns the verdict; the watchdog keeps quiet
-    AccountVerdict login;  // valid: "VALID" and at least one more byte read; the balance follows it
+    bool loginValid = false;  // "VALID" and at least one more byte read
+    int32_t balance = 0;  // what follows "VALID"
     bool updateChecked = false;  // the main dialog records today as the last check
     int nextKind = 0;  // a request to send now, to nextUrl: the signed account request after a nonce
     std::string nextUrl;

@@ -78,10 +78,10 @@ void HandleOne(int kind, const std::string& body, int32_t nonceBefore)
     }
     case KIND_ACCOUNT_INFO: {
         const bool valid = body.size() >= 6 && body.compare(0, 5, "VALID") == 0;
-        FUZZ_CHECK(action.login.valid == valid && action.stepIndicator == valid && action.indicatorGreen == valid);
+        FUZZ_CHECK(action.loginValid == valid && action.stepIndicator == valid && action.indicatorGreen == valid);
         if (valid)
             FUZZ_CHECK(action.refusal == nullptr &&
-                       action.login.balance == LeadingInteger(Text(body.substr(5))));
+                       action.balance == LeadingInteger(Text(body.substr(5))));
         else
             FUZZ_CHECK(action.refusal == INVALID_LOGIN_MESSAGE);
         break;

@@ -23,7 +23,7 @@ std::string Describe(const ReplyAction& action)
     if (action.indicatorGreen)
         line += "green ";
     if (action.answersLogin)
-        line += action.login.valid ? "valid " + std::to_string(action.login.balance) + " " : "invalid ";
+        line += action.loginValid ? "valid " + std::to_string(action.balance) + " " : "invalid ";
     if (action.updateChecked)
         line += "dated ";
     if (action.nextKind != 0)
