@@ -6,14 +6,6 @@
 
 constexpr uint32_t STANDARD_DPI = 96;
 
-// The window's DPI, or the standard one when the system gave none (0: the
-// call is missing before Windows 10 1607, or the window is gone).
-uint32_t DpiOrStandard(uint32_t dpi);
-
-// A length or place of 0 or more pixels at 96 DPI, scaled to dpi and
-// rounded to the nearest pixel (halves up).
-int32_t ScaleToDpi(int32_t pixels, uint32_t dpi);
-
 struct PictureRect {
     int32_t x = 0;
     int32_t y = 0;
@@ -22,5 +14,7 @@ struct PictureRect {
 };
 
 // Where a picture of width x height pixels, placed at (x, y) at 96 DPI, is
-// drawn at dpi: both corners scaled, so pictures that meet still meet.
+// drawn at dpi: both corners scaled and rounded to the nearest pixel (halves
+// up), so pictures that meet still meet. A dpi of 0 (the call is missing
+// before Windows 10 1607, or the window is gone) draws as at 96.
 PictureRect ScaledPicture(int32_t x, int32_t y, uint32_t width, uint32_t height, uint32_t dpi);

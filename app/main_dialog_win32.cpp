@@ -25,11 +25,6 @@ void TakeTriggerFlags(HWND dialog, Settings& settings)
     settings.flags = FlagsFromCheckBoxes(settings.flags, ticked);
 }
 
-void ShowBalance(HWND dialog, int32_t balance)
-{
-    SetDlgItemTextA(dialog, IDC_MAIN_BALANCE, SmsBalanceText(balance).c_str());
-}
-
 // The settings dialog over the main one: what OK stored is saved at once,
 // and a changed SMS account logs in again.
 void ChangeSettings(HWND dialog, OwnerState& owner)
@@ -111,12 +106,12 @@ INT_PTR MainDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
             EndDialog(dialog, IDCANCEL);
         return TRUE;
     case MAIN_MESSAGE_SHOW_BALANCE:
-        ShowBalance(dialog, int32_t(uint32_t(wParam)));
+        SetDlgItemTextA(dialog, IDC_MAIN_BALANCE, SmsBalanceText(int32_t(uint32_t(wParam))).c_str());
         return TRUE;
     case MAIN_MESSAGE_LOGIN_ANSWERED:
         owner->loggedIn = wParam != FALSE;
         if (owner->loggedIn)
-            ShowBalance(dialog, int32_t(lParam));
+            SetDlgItemTextA(dialog, IDC_MAIN_BALANCE, SmsBalanceText(int32_t(lParam)).c_str());
         return TRUE;
     case MAIN_MESSAGE_UPDATE_CHECKED:
         RecordUpdateCheck(settings, PostedDate(wParam));

@@ -27,21 +27,6 @@ constexpr wchar_t SESSION_MUTEX_NAME[] = L"Local\\Kestrova.Program";
 const wchar_t* const OTHER_PROGRAM_TITLES[] = {
     L"Kestrova v2.0beta", L"\u6700\u7EC8\u7528\u6237\u8BB8\u53EF\u534F\u8BAE", L"\u8B66\u544A\uFF01"};
 
-// False when another copy of the program runs in this session. The mutex is
-// held until the process ends, however it ends.
-bool OnlyProgramInSession(ScopedHandle& sessionMutex)
-{
-    sessionMutex.Reset(CreateMutexW(nullptr, FALSE, SESSION_MUTEX_NAME));
-    const DWORD error = GetLastError();
-    if (!sessionMutex) {
-        LogFailedCall("CreateMutexW", error);
-        // Denied: it exists, made by a copy we may not open. Anything
-        // else: no way to tell, and a guard that never starts is worse.
-        return error != ERROR_ACCESS_DENIED;
-    }
-    return error != ERROR_ALREADY_EXISTS;
-}
-
 // Brings the other copy's window to the front: the settings dialog, when it
 // is open, rather than its owner.
 void ShowOtherProgram()
@@ -59,12 +44,20 @@ void ShowOtherProgram()
     }
 }
 
-int RunProgram()
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
     // The other copy may be armed: giving back its live record, or saving
     // over what it will save, would undo its guard. This one changes nothing.
-    ScopedHandle sessionMutex;
-    if (!OnlyProgramInSession(sessionMutex)) {
+    // The mutex is held until the process ends, however it ends.
+    const ScopedHandle sessionMutex(CreateMutexW(nullptr, FALSE, SESSION_MUTEX_NAME));
+    const DWORD error = GetLastError();
+    if (!sessionMutex)
+        LogFailedCall("CreateMutexW", error);
+    // Denied: it exists, made by a copy we may not open. Any other failure:
+    // no way to tell, and a guard that never starts is worse.
+    if (sessionMutex ? error == ERROR_ALREADY_EXISTS : error == ERROR_ACCESS_DENIED) {
         ShowOtherProgram();
         return 0;
     }
@@ -88,8 +81,7 @@ int RunProgram()
             RemoveAutostart();
     });
 
-    // Common controls, GDI+ and the pictures, for every dialog from here on.
-    GetUiResources();
+    StartUiResources();
     if (settings.HasFlag(FLAG_AGREEMENT_PENDING)) {
         RunAgreementDialog(settings);
         // Declined: nothing is saved, so the agreement is asked for again.
@@ -105,22 +97,12 @@ int RunProgram()
 
     // Each lock starts a guard with its own copy of the settings, not kept:
     // it ends itself at unlock.
-    for (;;) {
-        if (RunMainDialog(owner) != MAIN_RESULT_LOCK)
-            break;
+    while (RunMainDialog(owner) == MAIN_RESULT_LOCK)
         StartGuardThread(GuardConfigFrom(settings, LoadNotifyToken()));
-    }
 
     // A guard still up (the main dialog failed, or closed before the guard
     // had armed) keeps the program: it ends only after unlock.
     WaitForGuardThreads();
     SaveOwnerSettings(owner);
     return 0;
-}
-
-}  // namespace
-
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
-{
-    return RunProgram();
 }

@@ -13,36 +13,29 @@
 
 namespace {
 
-// How the agreement ends when its text cannot be shown.
+// How the agreement ends when its text cannot be shown, and the warning when
+// its check box was ticked.
 constexpr INT_PTR RESULT_TEXT_MISSING = -2;
 constexpr INT_PTR RESULT_TEXT_UNREADABLE = -3;
+constexpr INT_PTR RESULT_DONT_SHOW_AGAIN = 0x100;
 
-Settings& RecordOf(HWND dialog)
-{
-    return *reinterpret_cast<Settings*>(GetWindowLongPtrW(dialog, DWLP_USER));
-}
-
-INT_PTR AgreementDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+INT_PTR AgreementDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
     switch (message) {
     case WM_INITDIALOG: {
-        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
         const DataResource resource = FindDataResource(IDR_AGREEMENT_TEXT);
-        if (resource.bytes) {
-            // Exactly the resource's bytes: the text has no terminating zero.
-            const std::string text(static_cast<const char*>(resource.bytes), resource.size);
-            SetDlgItemTextA(dialog, IDC_AGREEMENT_TEXT, text.c_str());
-        } else {
+        // Exactly the resource's bytes: the text has no terminating zero.
+        if (resource.bytes)
+            SetDlgItemTextA(dialog, IDC_AGREEMENT_TEXT,
+                            std::string(static_cast<const char*>(resource.bytes), resource.size).c_str());
+        else
             EndDialog(dialog, resource.found ? RESULT_TEXT_UNREADABLE : RESULT_TEXT_MISSING);
-        }
         // The focus goes to the agree button ourselves: in the edit it would
         // select the whole text and scroll it to its end.
         SetFocus(GetDlgItem(dialog, IDOK));
         return FALSE;
     }
     case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK)
-            RecordOf(dialog).SetFlag(FLAG_AGREEMENT_PENDING, false);
         if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
             EndDialog(dialog, LOWORD(wParam));
             return TRUE;
@@ -56,10 +49,10 @@ INT_PTR WarningDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM l
 {
     switch (message) {
     case WM_INITDIALOG:
-        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);  // the runner's picture
         return TRUE;
     case WM_PAINT:
-        PaintPicture(dialog, GetUiResources().warningPicture, 5, 5);
+        PaintPicture(dialog, *reinterpret_cast<const Picture*>(GetWindowLongPtrW(dialog, DWLP_USER)), 5, 5);
         return TRUE;
     case WM_DPICHANGED:
         // The picture changes size: all of it is drawn again, not only the
@@ -68,9 +61,8 @@ INT_PTR WarningDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM l
         return FALSE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
-            if (IsDlgButtonChecked(dialog, IDC_WARNING_DONT_SHOW) == BST_CHECKED)
-                RecordOf(dialog).SetFlag(FLAG_SHOW_WARNING, false);
-            EndDialog(dialog, LOWORD(wParam));
+            const bool dontShow = IsDlgButtonChecked(dialog, IDC_WARNING_DONT_SHOW) == BST_CHECKED;
+            EndDialog(dialog, dontShow ? RESULT_DONT_SHOW_AGAIN : LOWORD(wParam));
             return TRUE;
         }
         break;
@@ -78,25 +70,23 @@ INT_PTR WarningDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM l
     return FALSE;
 }
 
-INT_PTR RunStartDialog(int dialogId, DLGPROC procedure, Settings& settings)
-{
-    return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(dialogId), nullptr, procedure,
-                           reinterpret_cast<LPARAM>(&settings));
-}
-
 }  // namespace
 
 void RunAgreementDialog(Settings& settings)
 {
-    const INT_PTR result =
-        RunStartDialog(IDD_AGREEMENT, ProcedureAtEdge<INT_PTR, AgreementDialogProcBody, FALSE>, settings);
-    if (result == RESULT_TEXT_MISSING)
-        FatalExit(L"Can't find EULA resource", 1);
-    if (result == RESULT_TEXT_UNREADABLE)
-        FatalExit(L"Error", 1);
+    const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_AGREEMENT), nullptr,
+                                           ProcedureAtEdge<INT_PTR, AgreementDialogProcBody, FALSE>, 0);
+    if (result == RESULT_TEXT_MISSING || result == RESULT_TEXT_UNREADABLE)
+        FatalExit(result == RESULT_TEXT_MISSING ? L"Can't find EULA resource" : L"Error", 1);
+    if (result == IDOK)
+        settings.SetFlag(FLAG_AGREEMENT_PENDING, false);
 }
 
 void RunWarningDialog(Settings& settings)
 {
-    RunStartDialog(IDD_WARNING, ProcedureAtEdge<INT_PTR, WarningDialogProcBody, FALSE>, settings);
+    const Picture picture = LoadPicture(IDR_WARNING_PICTURE);
+    if (DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_WARNING), nullptr,
+                        ProcedureAtEdge<INT_PTR, WarningDialogProcBody, FALSE>,
+                        reinterpret_cast<LPARAM>(&picture)) == RESULT_DONT_SHOW_AGAIN)
+        settings.SetFlag(FLAG_SHOW_WARNING, false);
 }

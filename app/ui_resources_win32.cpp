@@ -2,104 +2,61 @@
 
 #include <windows.h>
 #include <commctrl.h>
-
-#include <cstring>
+#include <shlwapi.h>
 
 #include "win32/data_resource_win32.h"
 #include "app/display_scale.h"
 #include "win32/system_function_win32.h"
-#include "resources/resource_ids.h"
 
 static_assert(STANDARD_DPI == USER_DEFAULT_SCREEN_DPI, "USER_DEFAULT_SCREEN_DPI");
 
 using namespace Gdiplus;
 using namespace Gdiplus::DllExports;
 
-namespace {
-
-// Decodes bytes copied into a movable block. The block stays locked for the
-// bitmap's lifetime: GDI+ may read the stream again whenever it draws.
-GpBitmap* BitmapFromCopy(const void* bytes, DWORD size)
+void StartUiResources()
 {
-    ScopedGlobal block(GlobalAlloc(GMEM_MOVEABLE, size));
-    if (!block)
-        return nullptr;
-    void* copy = GlobalLock(block.Get());
-    if (!copy)
-        return nullptr;
-    std::memcpy(copy, bytes, size);
-
-    ScopedGdiplusBitmap bitmap;
-    {
-        ScopedComPtr<IStream> stream;
-        if (SUCCEEDED(CreateStreamOnHGlobal(block.Get(), FALSE, stream.Receive()))) {
-            if (GdipCreateBitmapFromStream(stream.Get(), bitmap.Receive()) != Ok)
-                bitmap.Reset();
-        }
-    }
-    if (!bitmap) {
-        GlobalUnlock(block.Get());
-        return nullptr;
-    }
-    block.Take();  // kept, locked, for as long as the bitmap lives
-    return bitmap.Take();
-}
-
-// A picture that cannot be read leaves its place empty; the dialogs work
-// without it.
-GpBitmap* LoadResourcePicture(int resourceId)
-{
-    const DataResource resource = FindDataResource(resourceId);
-    return resource.bytes ? BitmapFromCopy(resource.bytes, resource.size) : nullptr;
-}
-
-CUiResources* CreateUiResources()
-{
-    auto* resources = new CUiResources;
     // The progress class is asked for too: the account indicator is one.
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LINK_CLASS | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
-
+    ULONG_PTR token = 0;
     GdiplusStartupInput input;  // version 1, no debug callback, codecs on
-    GdiplusStartup(&resources->gdiplusToken, &input, nullptr);
-
-    resources->warningPicture = LoadResourcePicture(IDR_WARNING_PICTURE);
-    resources->lockPicture = LoadResourcePicture(IDR_LOCK_PICTURE);
-    return resources;
+    GdiplusStartup(&token, &input, nullptr);
 }
 
-}  // namespace
-
-CUiResources& GetUiResources()
+Picture LoadPicture(int resourceId)
 {
-    static CUiResources* resources = CreateUiResources();
-    return *resources;
+    Picture picture;
+    const DataResource resource = FindDataResource(resourceId);
+    if (resource.bytes)  // a copy: the stream is ours to keep
+        picture.stream.Reset(SHCreateMemStream(static_cast<const BYTE*>(resource.bytes), resource.size));
+    if (picture.stream && GdipCreateBitmapFromStream(picture.stream.Get(), picture.bitmap.Receive()) != Ok)
+        picture.bitmap.Reset();
+    return picture;
 }
 
-void PaintPicture(HWND window, GpBitmap* picture, int x, int y)
+void PaintPicture(HWND window, const Picture& picture, int x, int y)
 {
     PAINTSTRUCT paint;
     BeginPaint(window, &paint);
     EndPaint(window, &paint);
-    if (!picture)
+    if (!picture.bitmap)
         return;
     UINT width = 0;
     UINT height = 0;
-    GdipGetImageWidth(picture, &width);
-    GdipGetImageHeight(picture, &height);
+    GdipGetImageWidth(picture.bitmap.Get(), &width);
+    GdipGetImageHeight(picture.bitmap.Get(), &height);
     // Windows 10 1607 and later only; older systems draw at 96 DPI.
-    using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
     static const auto getDpiForWindow =
-        SystemFunction<GetDpiForWindowFunction>(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
+        SystemFunction<decltype(&GetDpiForWindow)>(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
     // The dialog around the picture grows with the display scaling; the
     // picture and its place grow with it.
     const PictureRect place =
-        ScaledPicture(x, y, width, height, DpiOrStandard(getDpiForWindow ? getDpiForWindow(window) : 0));
+        ScaledPicture(x, y, width, height, getDpiForWindow ? getDpiForWindow(window) : 0);
     const ScopedWindowDC dc(window);
     ScopedGdiplusGraphics graphics;
     if (GdipCreateFromHDC(dc.Get(), graphics.Receive()) == Ok) {
         if (place.width != INT(width) || place.height != INT(height))
             GdipSetInterpolationMode(graphics.Get(), InterpolationModeHighQualityBicubic);
-        GdipDrawImageRectI(graphics.Get(), picture, place.x, place.y, place.width, place.height);
+        GdipDrawImageRectI(graphics.Get(), picture.bitmap.Get(), place.x, place.y, place.width, place.height);
     }
 }

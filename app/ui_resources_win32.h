@@ -1,21 +1,22 @@
-// The process-wide UI resources: GDI+, the two pictures the program draws
-// itself.
+// What the dialogs draw with: common controls, GDI+ and the pictures.
 #pragma once
 
 #include "win32/gdiplus_win32.h"
 
-struct CUiResources {
-    ULONG_PTR gdiplusToken = 0;
-    Gdiplus::GpBitmap* lockPicture = nullptr;
-    Gdiplus::GpBitmap* warningPicture = nullptr;
-};
+// Common controls and GDI+, at start on the main thread, for every dialog
+// and picture from then on; never ended.
+void StartUiResources();
 
-// Created on the first call: common controls, GDI+, pictures 150 and 148.
-// Never destroyed.
-CUiResources& GetUiResources();
+// A picture from the data resources, owned by the dialog that shows it; no
+// bitmap when it cannot be read, and the dialog works without it.
+struct Picture {
+    ScopedComPtr<IStream> stream;  // GDI+ may read it again whenever it draws
+    ScopedGdiplusBitmap bitmap;    // declared after its stream: disposed first
+};
+Picture LoadPicture(int resourceId);
 
 // A dialog's WM_PAINT: the background is painted and validated first, then
 // the picture drawn over it, so a later erase cannot wipe it out. Place and
 // size are given at 96 DPI and scaled to the window's; a missing picture
 // leaves its place empty.
-void PaintPicture(HWND window, Gdiplus::GpBitmap* picture, int x, int y);
+void PaintPicture(HWND window, const Picture& picture, int x, int y);

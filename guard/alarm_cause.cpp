@@ -1,30 +1,29 @@
 #include "guard/alarm_cause.h"
 
+#include <iterator>
+
+namespace {
+
+// In the order of AlarmCause.
+const char* const CAUSE_TEXTS[] = {
+    "an unknown cause",
+    "the mouse was moved",
+    "the power cable was pulled or plugged in",
+    "a shutdown, restart or log-off was asked for",
+    "the laptop went to sleep or woke up",
+    "the lid was closed",
+    "a USB mouse or other input device was unplugged",
+    "someone left the guard screen (Ctrl+Alt+Del, Task Manager or the lock screen)",
+    "the Windows session was switched, disconnected or taken over remotely",
+    "an unexpected failure inside the armed program",
+    "wrong passwords were typed at the guard, five since it was armed",
+};
+static_assert(std::size(CAUSE_TEXTS) == size_t(AlarmCause::WrongPasswords) + 1, "one text for each cause");
+
+}  // namespace
+
 const char* AlarmCauseText(AlarmCause cause)
 {
-    switch (cause) {
-    case AlarmCause::MouseMoved:
-        return "the mouse was moved";
-    case AlarmCause::PowerSource:
-        return "the power cable was pulled or plugged in";
-    case AlarmCause::ShutdownOrLogOff:
-        return "a shutdown, restart or log-off was asked for";
-    case AlarmCause::Sleep:
-        return "the laptop went to sleep or woke up";
-    case AlarmCause::LidClosed:
-        return "the lid was closed";
-    case AlarmCause::InputDeviceRemoved:
-        return "a USB mouse or other input device was unplugged";
-    case AlarmCause::DesktopSwitch:
-        return "someone left the guard screen (Ctrl+Alt+Del, Task Manager or the lock screen)";
-    case AlarmCause::SessionChange:
-        return "the Windows session was switched, disconnected or taken over remotely";
-    case AlarmCause::CallbackFailure:
-        return "an unexpected failure inside the armed program";
-    case AlarmCause::WrongPasswords:
-        return "wrong passwords were typed at the guard, five since it was armed";
-    case AlarmCause::Unknown:
-        break;
-    }
-    return "an unknown cause";
+    // A posted cause is any number: one past the last reads as unknown.
+    return size_t(cause) < std::size(CAUSE_TEXTS) ? CAUSE_TEXTS[size_t(cause)] : CAUSE_TEXTS[0];
 }

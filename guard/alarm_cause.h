@@ -1,5 +1,6 @@
 // Why an alarm started, in words the owner reads on the phone. A new way in
-// gets a value here and a line in AlarmCauseText; nothing else needs to know.
+// gets a value here and its text at the same place in AlarmCauseText's
+// table; nothing else needs to know.
 // Portable: no Windows headers.
 #pragma once
 

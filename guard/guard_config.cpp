@@ -2,11 +2,6 @@
 
 GuardConfig GuardConfigFrom(const Settings& settings, const std::string& pushToken)
 {
-    GuardConfig config;
-    config.flags = settings.flags;
-    config.sensitivity = settings.sensitivity;
-    config.password = settings.GetPassword();
-    config.account = ServiceAccountOf(settings);
-    config.push = PushTarget{settings.notifyKind, settings.GetNotifyUrl(), pushToken};
-    return config;
+    return {settings.flags, settings.sensitivity, settings.GetPassword(), ServiceAccountOf(settings),
+            PushTarget{settings.notifyKind, settings.GetNotifyUrl(), pushToken}};
 }

@@ -8,11 +8,11 @@
 #include <initguid.h>
 #include <hidclass.h>
 
-#include <optional>
 #include <cstring>
 #include <iterator>
+#include <optional>
 #include <string>
-#include <string_view>
+#include <utility>
 
 #include "win32/callback_edge_win32.h"
 #include "win32/event_log.h"
@@ -36,33 +36,29 @@ namespace {
 // the switch is judged at once rather than at the next tick.
 constexpr UINT WM_APP_DESKTOP_SWITCHED = WM_APP + 0x61;
 
-// The dialog's results when arming did not happen.
-constexpr INT_PTR GUARD_RESULT_NO_SOUND = 3;
-constexpr INT_PTR GUARD_RESULT_REFUSED = 4;
-
 constexpr wchar_t ARMED_REASON[] = L"Kestrova alarm is armed";
-// Of the few seconds Windows gives a session's programs to end.
-constexpr unsigned STOPPED_PUSH_WAIT_MS = 3000;
 
 // What one guard dialog keeps between its messages, on the guard thread alone.
 struct GuardDialogData {
-    explicit GuardDialogData(const GuardConfig& guardConfig) : config(guardConfig) {}
     const GuardConfig& config;  // the guard thread's copy of the settings
-    std::unique_ptr<GiveBackMachine> giveBack;  // before the siren's volume, which reports to it
-    SirenState siren;
+    const Picture& lockPicture;
+    std::unique_ptr<GiveBackMachine> giveBack{};  // before the siren's volume, which reports to it
+    SirenState siren{};
     BYTE acLineStatusAtArming = 0;
     bool guardDesktopSeen = false;  // the guard's desktop has had the input since arming
     bool desktopNameFailed = false;
     bool lidStateKnown = false;
     bool batteryLowTold = false;
-    WrongPasswords wrongPasswords;  // the fifth sounds; the count goes to the disarmed message
-    ScopedDeviceNotice hidNotice;
-    ScopedSuspendResumeNotice suspendResume;
-    ScopedPowerSettingNotice powerSettings[3];
-    UniqueHandle<HWND, WTSUnRegisterSessionNotification> sessionNotice;
-    ScopedWinEvent desktopSwitch;
-    ScopedHandle runningRequest;
-    const char* refusedCall = nullptr;  // what failed when arming was refused
+    WrongPasswords wrongPasswords{};  // the fifth sounds; the count goes to the disarmed message
+    struct Notices {
+        ScopedDeviceNotice hid;
+        ScopedSuspendResumeNotice suspendResume;
+        ScopedPowerSettingNotice powerSettings[3];
+        UniqueHandle<HWND, WTSUnRegisterSessionNotification> session;
+        ScopedWinEvent desktopSwitch;
+    } notices{};  // from arming to the unlock
+    ScopedHandle runningRequest{};
+    GuardEnd end = {GuardEnd::Unlocked, nullptr};
 };
 
 }  // namespace
@@ -115,33 +111,31 @@ struct SirenOnUnwind {
 // The session has the console again while the siren sounds (after Switch
 // user or a remote session): the system closed the siren's streams
 // meanwhile, and the default device may be another one.
-void RestartAlarmSound(GuardDialogData& data)
+void RestartAlarmSound(SirenState& siren)
 {
-    if (!data.siren.sounding)
+    if (!siren.sounding)
         return;
     BringGuardDesktopToFront();
-    SirenOnUnwind siren;
-    VolumeGuard& volume = *data.siren.volume;
-    volume.FollowDefaultEndpoint(true);
-    volume.ForceFullVolume();
+    SirenOnUnwind unwind;
+    siren.volume->FollowDefaultEndpoint(true);
+    siren.volume->ForceFullVolume();
     StartSiren();
-    siren.started = true;
+    unwind.started = true;
     // The second siren's stream may have died too, even on the same device.
-    StopSirenOn(data.siren.second);
-    SoundOnArmingDevice(volume, data.siren.second);
+    StopSirenOn(siren.second);
+    SoundOnArmingDevice(*siren.volume, siren.second);
 }
 
 // Any change from the line status at arming counts, plugging in as well.
 bool PowerSourceChanged(BYTE acLineStatusAtArming) noexcept
 {
     SYSTEM_POWER_STATUS status = {};
-    if (!GetSystemPowerStatus(&status)) {
-        // Blind to the cable: "unknown" differs from the status at arming, so
-        // the power trigger sounds rather than watching nothing.
-        LogFailedCall("GetSystemPowerStatus", GetLastError());
-        status.ACLineStatus = 255;
-    }
-    return status.ACLineStatus != acLineStatusAtArming;
+    if (GetSystemPowerStatus(&status))
+        return status.ACLineStatus != acLineStatusAtArming;
+    // Blind to the cable: "unknown" (255) differs from the status at arming,
+    // so the power trigger sounds rather than watching nothing.
+    LogFailedCall("GetSystemPowerStatus", GetLastError());
+    return acLineStatusAtArming != 255;
 }
 
 // Armed on battery at 10 % or less: Windows will soon hibernate at its
@@ -172,99 +166,39 @@ void WatchDesktop(GuardDialogData& data)
     // A name that cannot be read reads as empty: another desktop. Logged once
     // per arming: the tick would write ten lines a second.
     if (desktop && !GetUserObjectInformationW(desktop.Get(), UOI_NAME, name, sizeof name - sizeof name[0], &needed) &&
-        !data.desktopNameFailed) {
-        data.desktopNameFailed = true;
+        !std::exchange(data.desktopNameFailed, true))
         LogFailedCall("GetUserObjectInformationW", GetLastError());
-    }
     // wchar_t is UTF-16 on Windows; a view, so the 100 ms tick allocates nothing.
-    switch (WatchInputDesktop(bool(desktop), reinterpret_cast<const char16_t*>(name), data.guardDesktopSeen)) {
-    case DesktopWatch::Nothing:
-        break;
-    case DesktopWatch::GuardSeen:
-        data.guardDesktopSeen = true;
-        break;
-    case DesktopWatch::Sound:
+    const DesktopWatch watch = WatchInputDesktop(bool(desktop), reinterpret_cast<const char16_t*>(name),
+                                                 data.guardDesktopSeen);
+    data.guardDesktopSeen = data.guardDesktopSeen || watch == DesktopWatch::GuardSeen;
+    if (watch == DesktopWatch::Sound || watch == DesktopWatch::SoundSwitchBack)
         StartAlarm(data.config, data.siren, AlarmCause::DesktopSwitch);
-        break;
-    case DesktopWatch::SoundSwitchBack:
-        StartAlarm(data.config, data.siren, AlarmCause::DesktopSwitch);
-        // StartAlarm switches once, and only when it starts the siren.
+    // StartAlarm switches once, and only when it starts the siren.
+    if (watch == DesktopWatch::SoundSwitchBack)
         BringGuardDesktopToFront();
-        break;
-    }
 }
 
 // Out of context, so it runs on the guard thread, from the dialog's message
 // loop, as soon as the switch is announced. The event names no window of
-// ours: the armed guard's is asked for.
+// ours: it goes to the armed guard's. Nothing here throws: no edge.
 void CALLBACK DesktopSwitched(HWINEVENTHOOK, DWORD, HWND, LONG, LONG, DWORD, DWORD) noexcept
 {
-    AtCallbackEdge([] {
-        if (const HWND guard = ArmedGuardWindow())
-            SendMessageW(guard, WM_APP_DESKTOP_SWITCHED, 0, 0);
-    });
+    PostToGuard(WM_APP_DESKTOP_SWITCHED, 0);
 }
 
 // "Armed; triggers: power cable, USB mouse" (or "none": only a switch of
 // desktop then sounds).
 std::string ArmedEventText(uint32_t flags)
 {
-    const struct {
-        uint32_t bit;
-        const char* name;
-    } triggers[] = {
-        {FLAG_TRIGGER_POWER, "power cable"},
-        {FLAG_TRIGGER_SHUTDOWN, "shutdown or log-off"},
-        {FLAG_TRIGGER_USB_MOUSE, "USB mouse"},
-        {FLAG_TRIGGER_MOUSE_MOVE, "mouse moved"},
-    };
-    std::string text = "Armed; triggers:";
-    const char* separator = " ";
-    for (const auto& trigger : triggers) {
-        if (flags & trigger.bit) {
-            text = text + separator + trigger.name;
-            separator = ", ";
-        }
-    }
-    if (*separator == ' ')
-        text += " none";
-    if (flags & FLAG_SMS_SERVICE)
-        text += "; SMS alarm on";
-    return text;
-}
-
-// A window on a desktop of its own gets suspend and resume only when
-// registered for them, and the lid switch, the power source and the display
-// state only through power-setting notices.
-void RegisterPowerNotices(HWND dialog, GuardDialogData& data)
-{
-    data.suspendResume.Reset(RegisterSuspendResumeNotification(dialog, DEVICE_NOTIFY_WINDOW_HANDLE));
-    if (!data.suspendResume)
-        LogFailedCall("RegisterSuspendResumeNotification", GetLastError());
-    const GUID* const settings[] = {&GUID_LIDSWITCH_STATE_CHANGE, &GUID_ACDC_POWER_SOURCE, &GUID_CONSOLE_DISPLAY_STATE};
-    for (size_t i = 0; i < std::size(settings); ++i) {
-        data.powerSettings[i].Reset(RegisterPowerSettingNotification(dialog, settings[i], DEVICE_NOTIFY_WINDOW_HANDLE));
-        if (!data.powerSettings[i])
-            LogFailedCall("RegisterPowerSettingNotification", GetLastError());
-    }
-}
-
-// While armed the system is asked to keep running: on a Modern Standby laptop
-// the screen still goes off at the lid or the power button, but the guard
-// keeps running instead of being paused with the other desktop programs.
-// Closing the handle ends the request.
-void HoldSystemRunning(ScopedHandle& request)
-{
-    REASON_CONTEXT context = {};
-    context.Version = POWER_REQUEST_CONTEXT_VERSION;
-    context.Flags = POWER_REQUEST_CONTEXT_SIMPLE_STRING;
-    context.Reason.SimpleReasonString = const_cast<wchar_t*>(ARMED_REASON);
-    const HANDLE created = PowerCreateRequest(&context);
-    if (created == INVALID_HANDLE_VALUE)
-        return LogFailedCall("PowerCreateRequest", GetLastError());
-    request.Reset(created);
-    if (!PowerSetRequest(request.Get(), PowerRequestExecutionRequired))
-        LogFailedCall("PowerSetRequest", GetLastError());
+    const std::pair<uint32_t, const char*> triggers[] = {{FLAG_TRIGGER_POWER, "power cable"},
+        {FLAG_TRIGGER_SHUTDOWN, "shutdown or log-off"}, {FLAG_TRIGGER_USB_MOUSE, "USB mouse"},
+        {FLAG_TRIGGER_MOUSE_MOVE, "mouse moved"}};
+    std::string named;
+    for (const auto& [bit, name] : triggers)
+        if (flags & bit)
+            named += (named.empty() ? " " : ", ") + std::string(name);
+    return "Armed; triggers:" + (named.empty() ? " none" : named) + (flags & FLAG_SMS_SERVICE ? "; SMS alarm on" : "");
 }
 
 // A call the guard depends on failed before anything was armed: the lock is
@@ -273,8 +207,8 @@ void RefuseArming(HWND dialog, GuardDialogData& data, const char* call)
 {
     LogFailedCall(call, GetLastError());
     data.siren.volume->CloseMixer();
-    data.refusedCall = call;
-    EndDialog(dialog, GUARD_RESULT_REFUSED);
+    data.end = {GuardEnd::Refused, call};
+    EndDialog(dialog, 0);
 }
 
 void InitGuardDialog(HWND dialog, GuardDialogData& data)
@@ -284,7 +218,8 @@ void InitGuardDialog(HWND dialog, GuardDialogData& data)
     // nothing is left to give back.
     data.siren.volume = OpenVolumeGuard(dialog);
     if (!data.siren.volume) {
-        EndDialog(dialog, GUARD_RESULT_NO_SOUND);
+        data.end = {GuardEnd::NoSound, nullptr};
+        EndDialog(dialog, 0);
         return;
     }
     // The calls the guard cannot watch without, before anything changes.
@@ -299,7 +234,18 @@ void InitGuardDialog(HWND dialog, GuardDialogData& data)
     // What arming changes on the machine is saved (and flushed) before it
     // changes; the autostart value follows the record.
     data.giveBack = SaveAndChangeForArming(*data.siren.volume);
-    HoldSystemRunning(data.runningRequest);
+    // While armed the system is asked to keep running: on a Modern Standby
+    // laptop the screen still goes off at the lid or the power button, but the
+    // guard keeps running instead of being paused with the other desktop
+    // programs. Closing the handle ends the request.
+    REASON_CONTEXT reason = {POWER_REQUEST_CONTEXT_VERSION, POWER_REQUEST_CONTEXT_SIMPLE_STRING, {}};
+    reason.Reason.SimpleReasonString = const_cast<wchar_t*>(ARMED_REASON);
+    const HANDLE request = PowerCreateRequest(&reason);
+    data.runningRequest.Reset(request == INVALID_HANDLE_VALUE ? nullptr : request);
+    if (!data.runningRequest)
+        LogFailedCall("PowerCreateRequest", GetLastError());
+    else if (!PowerSetRequest(request, PowerRequestExecutionRequired))
+        LogFailedCall("PowerSetRequest", GetLastError());
     // Blind without its hooks: what arming changed goes back at once.
     if (!Arm(dialog, data.config)) {
         data.runningRequest.Reset();
@@ -314,23 +260,33 @@ void InitGuardDialog(HWND dialog, GuardDialogData& data)
         LogFailedCall("SetThreadExecutionState", GetLastError());
     if (!ShutdownBlockReasonCreate(dialog, ARMED_REASON))
         LogFailedCall("ShutdownBlockReasonCreate", GetLastError());
-    DEV_BROADCAST_DEVICEINTERFACE_W hid = {};
-    hid.dbcc_size = sizeof hid;
-    hid.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
-    hid.dbcc_classguid = GUID_DEVINTERFACE_HID;
-    data.hidNotice.Reset(RegisterDeviceNotificationW(dialog, &hid, DEVICE_NOTIFY_WINDOW_HANDLE));
-    if (!data.hidNotice)
+    DEV_BROADCAST_DEVICEINTERFACE_W hid = {sizeof hid, DBT_DEVTYP_DEVICEINTERFACE, 0, GUID_DEVINTERFACE_HID, {}};
+    GuardDialogData::Notices& notices = data.notices;
+    notices.hid.Reset(RegisterDeviceNotificationW(dialog, &hid, DEVICE_NOTIFY_WINDOW_HANDLE));
+    if (!notices.hid)
         LogFailedCall("RegisterDeviceNotificationW", GetLastError());
-    RegisterPowerNotices(dialog, data);
+    // A window on a desktop of its own gets suspend and resume only when
+    // registered for them, and the lid switch, the power source and the
+    // display state only through power-setting notices.
+    notices.suspendResume.Reset(RegisterSuspendResumeNotification(dialog, DEVICE_NOTIFY_WINDOW_HANDLE));
+    if (!notices.suspendResume)
+        LogFailedCall("RegisterSuspendResumeNotification", GetLastError());
+    const GUID* const settings[] = {&GUID_LIDSWITCH_STATE_CHANGE, &GUID_ACDC_POWER_SOURCE, &GUID_CONSOLE_DISPLAY_STATE};
+    for (size_t i = 0; i < std::size(settings); ++i) {
+        notices.powerSettings[i].Reset(
+            RegisterPowerSettingNotification(dialog, settings[i], DEVICE_NOTIFY_WINDOW_HANDLE));
+        if (!notices.powerSettings[i])
+            LogFailedCall("RegisterPowerSettingNotification", GetLastError());
+    }
     // Switch user or a remote session takes the console without any other
     // notice reaching the guard.
     if (WTSRegisterSessionNotification(dialog, NOTIFY_FOR_THIS_SESSION))
-        data.sessionNotice.Reset(dialog);
+        notices.session.Reset(dialog);
     else
         LogFailedCall("WTSRegisterSessionNotification", GetLastError());
-    data.desktopSwitch.Reset(SetWinEventHook(EVENT_SYSTEM_DESKTOPSWITCH, EVENT_SYSTEM_DESKTOPSWITCH, nullptr,
-                                             DesktopSwitched, 0, 0, WINEVENT_OUTOFCONTEXT));
-    if (!data.desktopSwitch)
+    notices.desktopSwitch.Reset(SetWinEventHook(EVENT_SYSTEM_DESKTOPSWITCH, EVENT_SYSTEM_DESKTOPSWITCH, nullptr,
+                                                DesktopSwitched, 0, 0, WINEVENT_OUTOFCONTEXT));
+    if (!notices.desktopSwitch)
         LogFailedCall("SetWinEventHook", GetLastError());
 }
 
@@ -338,20 +294,14 @@ void Unlock(HWND dialog, GuardDialogData& data, WORD id)
 {
     Disarm();
     StopAlarm(data.siren);
-    data.hidNotice.Reset();
-    data.suspendResume.Reset();
-    for (ScopedPowerSettingNotice& notice : data.powerSettings)
-        notice.Reset();
-    data.sessionNotice.Reset();
-    data.desktopSwitch.Reset();
+    data.notices = {};
     data.siren.volume->CloseMixer();
     data.runningRequest.Reset();
     GiveBackAtUnlock(data.giveBack.get());
     const uint32_t wrong = data.wrongPasswords.Count();
-    std::optional<int64_t> sirenSeconds;
-    if (data.siren.startedMs)
-        sirenSeconds = int64_t((GetTickCount64() - *data.siren.startedMs) / 1000);
-    QueueUnlockPush(data.config.push, sirenSeconds, wrong);
+    const std::optional<unsigned long long>& started = data.siren.startedMs;
+    QueueUnlockPush(data.config.push,
+                    started ? std::optional<int64_t>((GetTickCount64() - *started) / 1000) : std::nullopt, wrong);
     SetThreadExecutionState(ES_CONTINUOUS);
     ShutdownBlockReasonDestroy(dialog);
     LogEvent(wrong == 0 ? std::string("Unlocked") : "Unlocked after " + std::to_string(wrong) + " wrong password(s)");
@@ -363,26 +313,16 @@ void Unlock(HWND dialog, GuardDialogData& data, WORD id)
 // owner is told the count at unlock.
 void SubmitPassword(HWND dialog, GuardDialogData& data, WORD id)
 {
-    wchar_t buffer[PASSWORD_UNITS] = {};
-    GetDlgItemTextW(dialog, IDC_GUARD_PASSWORD, buffer, PASSWORD_UNITS);
-    PasswordEdit typed = {};
-    for (size_t i = 0; i < PASSWORD_UNITS; ++i)
-        typed[i] = char16_t(buffer[i]);
+    PasswordEdit typed = {};  // wchar_t is UTF-16 on Windows
+    GetDlgItemTextW(dialog, IDC_GUARD_PASSWORD, reinterpret_cast<wchar_t*>(typed.data()), PASSWORD_UNITS);
     if (PasswordMatches(typed, ReadPasswordEdit(data.config.password))) {
         Unlock(dialog, data, id);
     } else if (data.wrongPasswords.Submitted(typed)) {
         const uint32_t wrong = data.wrongPasswords.Count();
-        LogEvent("Wrong password (" + std::to_string(wrong) + " since arming)");
         if (wrong == WRONG_PASSWORDS_FOR_ALARM)
             StartAlarm(data.config, data.siren, AlarmCause::WrongPasswords);
+        LogEvent("Wrong password (" + std::to_string(wrong) + " since arming)");
     }
-}
-
-// The answer to a message whose result Windows reads from DWLP_MSGRESULT.
-INT_PTR Answer(HWND dialog, LONG_PTR result)
-{
-    SetWindowLongPtrW(dialog, DWLP_MSGRESULT, result);
-    return TRUE;
 }
 
 INT_PTR GuardDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
@@ -402,7 +342,7 @@ INT_PTR GuardDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         return TRUE;
     case WM_PAINT:
         // PaintPicture validates before drawing, so nothing is left to do.
-        PaintPicture(dialog, GetUiResources().lockPicture, 0, 0);
+        PaintPicture(dialog, data->lockPicture, 0, 0);
         return TRUE;
     case WM_DPICHANGED:
         // The picture changes size: all of it is drawn again.
@@ -420,14 +360,17 @@ INT_PTR GuardDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         // Refused whatever the triggers say; the trigger only adds the siren.
         if (flags & FLAG_TRIGGER_SHUTDOWN)
             StartAlarm(data->config, data->siren, AlarmCause::ShutdownOrLogOff);
-        return Answer(dialog, 0);
+        // Windows reads the answer to these three from DWLP_MSGRESULT.
+        SetWindowLongPtrW(dialog, DWLP_MSGRESULT, 0);
+        return TRUE;
     case WM_SYSCOMMAND:
         // A screen saver that locks would hand the input to a desktop we may
         // not open, and the siren would sound with nobody near. The low four
         // bits are the system's own.
-        if (armed && (wParam & 0xFFF0) == SC_SCREENSAVE)
-            return Answer(dialog, 0);
-        return FALSE;
+        if (!armed || (wParam & 0xFFF0) != SC_SCREENSAVE)
+            return FALSE;
+        SetWindowLongPtrW(dialog, DWLP_MSGRESULT, 0);
+        return TRUE;
     case WM_TIMER:
     case WM_APP_DESKTOP_SWITCHED:
         if (armed)
@@ -439,11 +382,12 @@ INT_PTR GuardDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
             return FALSE;
         switch (wParam) {
         case PBT_APMQUERYSUSPEND:
-            return Answer(dialog, BROADCAST_QUERY_DENY);
+            SetWindowLongPtrW(dialog, DWLP_MSGRESULT, BROADCAST_QUERY_DENY);
+            return TRUE;
         case PBT_APMPOWERSTATUSCHANGE:
-            TellIfBatteryLow(*data);
             if ((flags & FLAG_TRIGGER_POWER) && PowerSourceChanged(data->acLineStatusAtArming))
                 StartAlarm(data->config, data->siren, AlarmCause::PowerSource);
+            TellIfBatteryLow(*data);
             break;
         // A sleep that happens anyway, and the resume from it: sounding only
         // with the shutdown trigger, as a refused shutdown does.
@@ -468,10 +412,11 @@ INT_PTR GuardDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         // guard refused. The owner's phone is told now; the next sign-in
         // starts the program again from the Run key.
         if (armed && wParam) {
-            LogEvent("The session ends while armed");
             if (flags & FLAG_TRIGGER_SHUTDOWN)
                 StartAlarm(data->config, data->siren, AlarmCause::ShutdownOrLogOff);
-            SendStoppedWhileArmedPush(data->config.push, STOPPED_PUSH_WAIT_MS);
+            LogEvent("The session ends while armed");
+            // 3 s of the few seconds Windows gives a session's programs to end.
+            SendStoppedWhileArmedPush(data->config.push, 3000);
         }
         return TRUE;
     case WM_DEVICECHANGE:
@@ -486,7 +431,7 @@ INT_PTR GuardDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         if (wParam == WTS_CONSOLE_DISCONNECT || wParam == WTS_REMOTE_CONNECT)
             StartAlarm(data->config, data->siren, AlarmCause::SessionChange);
         else if (wParam == WTS_CONSOLE_CONNECT || wParam == WTS_REMOTE_DISCONNECT || wParam == WTS_SESSION_UNLOCK)
-            RestartAlarmSound(*data);
+            RestartAlarmSound(data->siren);
         return FALSE;
     case MM_MIXM_LINE_CHANGE:
     case MM_MIXM_CONTROL_CHANGE:
@@ -535,13 +480,12 @@ void StartAlarm(const GuardConfig& config, SirenState& state, AlarmCause cause)
     if (config.flags & FLAG_SMS_SERVICE)
         SendAlarmNotice(config.account);
     BringGuardDesktopToFront();
-    VolumeGuard& volume = *state.volume;
-    volume.ForceFullVolume();
+    state.volume->ForceFullVolume();
     StartSiren();
     siren.started = true;
     if (!state.startedMs)
         state.startedMs = GetTickCount64();
-    SoundOnArmingDevice(volume, state.second);
+    SoundOnArmingDevice(*state.volume, state.second);
     // After the sirens, so that the message and the disk can never hold them up.
     QueueAlarmPush(config.push, AlarmCauseText(cause));
     LogEvent(std::string("Alarm: ") + AlarmCauseText(cause));
@@ -562,22 +506,18 @@ AlarmCause PowerSettingAlarm(const POWERBROADCAST_SETTING& notice, uint32_t flag
     const bool hasValue = notice.DataLength >= sizeof value;
     if (hasValue)
         std::memcpy(&value, notice.Data, sizeof value);
-    const bool shutdownTrigger = (flags & FLAG_TRIGGER_SHUTDOWN) != 0;
+    // The lid closed or the display off, each 0, with the shutdown trigger.
+    const bool offWithShutdown = hasValue && value == 0 && (flags & FLAG_TRIGGER_SHUTDOWN) != 0;
     if (IsEqualGUID(notice.PowerSetting, GUID_LIDSWITCH_STATE_CHANGE)) {
-        if (!hasValue)
-            return AlarmCause::Unknown;
         // The first notice after registering only reports the lid's state.
-        if (!lidStateKnown) {
-            lidStateKnown = true;
-            return AlarmCause::Unknown;
-        }
-        return value == 0 && shutdownTrigger ? AlarmCause::LidClosed : AlarmCause::Unknown;  // 0: closed
+        const bool reportOnly = hasValue && !std::exchange(lidStateKnown, true);
+        return offWithShutdown && !reportOnly ? AlarmCause::LidClosed : AlarmCause::Unknown;
     }
     // On a Modern Standby laptop, where Sleep cannot be refused, the display
     // going off (0; 1 is on, 2 dimmed) while the guard holds it on is the
     // sleep itself beginning.
     if (IsEqualGUID(notice.PowerSetting, GUID_CONSOLE_DISPLAY_STATE))
-        return hasValue && value == 0 && shutdownTrigger ? AlarmCause::Sleep : AlarmCause::Unknown;
+        return offWithShutdown ? AlarmCause::Sleep : AlarmCause::Unknown;
     if (IsEqualGUID(notice.PowerSetting, GUID_ACDC_POWER_SOURCE) && (flags & FLAG_TRIGGER_POWER) &&
         PowerSourceChanged(acLineStatusAtArming))
         return AlarmCause::PowerSource;
@@ -588,25 +528,19 @@ bool HidInterfaceRemoved(WPARAM wParam, LPARAM lParam) noexcept
 {
     const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam);
     // Only an interface notice carries a class, and only one long enough.
-    if (wParam != DBT_DEVICEREMOVECOMPLETE || !header || header->dbch_devicetype != DBT_DEVTYP_DEVICEINTERFACE ||
-        header->dbch_size < offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name))
-        return false;
-    return IsEqualGUID(reinterpret_cast<const DEV_BROADCAST_DEVICEINTERFACE_W*>(header)->dbcc_classguid,
+    return wParam == DBT_DEVICEREMOVECOMPLETE && header && header->dbch_devicetype == DBT_DEVTYP_DEVICEINTERFACE &&
+           header->dbch_size >= offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name) &&
+           IsEqualGUID(reinterpret_cast<const DEV_BROADCAST_DEVICEINTERFACE_W*>(header)->dbcc_classguid,
                        GUID_DEVINTERFACE_HID);
 }
 
-GuardEnd RunGuardDialog(const GuardConfig& config) noexcept
+GuardEnd RunGuardDialog(const GuardConfig& config, const Picture& lockPicture) noexcept
 {
-    GuardDialogData data(config);
-    const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_GUARD), nullptr,
-                                           GuardDialogProc, reinterpret_cast<LPARAM>(&data));
-    if (result == GUARD_RESULT_NO_SOUND)
-        return {GuardEnd::NoSound, nullptr};
-    if (result == GUARD_RESULT_REFUSED)
-        return {GuardEnd::Refused, data.refusedCall};
-    if (result == -1) {
+    GuardDialogData data{config, lockPicture};
+    if (DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_GUARD), nullptr, GuardDialogProc,
+                        reinterpret_cast<LPARAM>(&data)) == -1) {
         LogFailedCall("DialogBoxParamW (the guard)", GetLastError());
         return {GuardEnd::Refused, "DialogBoxParamW"};
     }
-    return {GuardEnd::Unlocked, nullptr};
+    return data.end;
 }

@@ -14,6 +14,7 @@
 #include "guard/volume_guard.h"
 
 struct GuardConfig;
+struct Picture;
 
 // Posted to the armed guard's dialog from other threads: by the mouse hook
 // and the callback edge (wParam: the AlarmCause), and by the audio endpoint's
@@ -31,9 +32,10 @@ struct GuardEnd {
     const char* failedCall;
 };
 
-// Runs the dialog modally with no owner on the calling thread's desktop;
-// returns at unlock, or at once when arming did not happen.
-GuardEnd RunGuardDialog(const GuardConfig& config) noexcept;
+// Runs the dialog modally with no owner on the calling thread's desktop,
+// showing the picture; returns at unlock, or at once when arming did not
+// happen.
+GuardEnd RunGuardDialog(const GuardConfig& config, const Picture& lockPicture) noexcept;
 
 // The siren on the default device, from the guard thread; returns at once.
 void StartSiren() noexcept;

@@ -3,12 +3,10 @@
 
 #include <windows.h>
 
-DWORD WINAPI GuardThreadMain(LPVOID config);  // takes the GuardConfig it is given
-
 struct GuardConfig;
 
-// Starts GuardThreadMain on a thread of its own, neither waited for nor kept,
-// with its own copy of config.
+// Starts a guard thread, neither waited for nor kept, with its own copy of
+// config.
 void StartGuardThread(const GuardConfig& config) noexcept;
 // True from arming to disarming (set by Arm and Disarm,
 // guard/input_hooks_win32.h); from any thread.

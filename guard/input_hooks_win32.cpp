@@ -1,6 +1,7 @@
 #include "guard/input_hooks_win32.h"
 
 #include <atomic>
+#include <utility>
 
 #include "win32/callback_edge_win32.h"
 #include "win32/event_log_win32.h"
@@ -11,19 +12,13 @@
 #include "guard/guard_thread_win32.h"
 #include "guard/input_rules.h"
 
-// The key rules speak of these keys under names of their own; here they are
-// pinned to the system's, so a wrong copy fails the build.
-static_assert(KEY_CONTROL == VK_CONTROL, "VK_CONTROL");
-static_assert(KEY_MENU == VK_MENU, "VK_MENU");
-static_assert(KEY_LEFT_WIN == VK_LWIN, "VK_LWIN");
-static_assert(KEY_RIGHT_WIN == VK_RWIN, "VK_RWIN");
-static_assert(KEY_LEFT_CONTROL == VK_LCONTROL, "VK_LCONTROL");
-static_assert(KEY_RIGHT_CONTROL == VK_RCONTROL, "VK_RCONTROL");
-static_assert(KEY_LEFT_MENU == VK_LMENU, "VK_LMENU");
-static_assert(KEY_RIGHT_MENU == VK_RMENU, "VK_RMENU");
-static_assert(KEY_VOLUME_MUTE == VK_VOLUME_MUTE, "VK_VOLUME_MUTE");
-static_assert(KEY_VOLUME_DOWN == VK_VOLUME_DOWN, "VK_VOLUME_DOWN");
-static_assert(KEY_VOLUME_UP == VK_VOLUME_UP, "VK_VOLUME_UP");
+// The key rules build without Windows and name these keys themselves: pinned
+// to the system's codes here, so a wrong copy fails the build.
+static_assert(KEY_CONTROL == VK_CONTROL && KEY_MENU == VK_MENU && KEY_LEFT_WIN == VK_LWIN && KEY_RIGHT_WIN == VK_RWIN &&
+                  KEY_LEFT_CONTROL == VK_LCONTROL && KEY_RIGHT_CONTROL == VK_RCONTROL && KEY_LEFT_MENU == VK_LMENU &&
+                  KEY_RIGHT_MENU == VK_RMENU && KEY_VOLUME_MUTE == VK_VOLUME_MUTE &&
+                  KEY_VOLUME_DOWN == VK_VOLUME_DOWN && KEY_VOLUME_UP == VK_VOLUME_UP,
+              "the key rules' codes are the system's");
 
 // Windows removes a low-level hook that overruns its time-out, silently, and
 // the guard would go deaf. So both hooks live on a thread that does nothing
@@ -34,31 +29,32 @@ static_assert(KEY_VOLUME_UP == VK_VOLUME_UP, "VK_VOLUME_UP");
 
 namespace {
 
-// Thread messages to the hook thread, each answered by setting hookAnswered.
-constexpr UINT HOOK_MESSAGE_SET_MOUSE = WM_APP + 1;
-constexpr UINT HOOK_MESSAGE_STOP_MOUSE = WM_APP + 2;
-constexpr UINT HOOK_MESSAGE_RESET_DISTANCE = WM_APP + 3;
-constexpr UINT HOOK_MESSAGE_RENEW = WM_APP + 4;
+// The thread message asking the hook thread to run the HookAsk in lParam on
+// its hooks; answered by setting hooks.answered.
+constexpr UINT HOOK_MESSAGE_ASK = WM_APP + 1;
+using HookAsk = void (*)(ScopedHook& keyboard, ScopedHook& mouse) noexcept;
 // Nothing tells whether a hook Windows removed is still installed: so both
 // are installed afresh at this interval.
 constexpr UINT HOOK_RENEW_MS = 1000;
 
-// The hook thread's; its procedures can reach it only here.
-HWND guard = nullptr;
-int32_t sensitivity = DEFAULT_SENSITIVITY;
-MotionState motion;
-// A call that failed inside a hook procedure, logged at the next renewal.
-const char* failedCall = nullptr;
-DWORD failedError = 0;
-
-// The arming thread's: from Arm to Disarm. The event is auto-reset: one
-// answer for each wait.
-ScopedHandle hookThread;
-ScopedHandle hookAnswered;
-
-// From Arm to Disarm, and armed while set: the guard dialog, which the audio
-// notices and the callback edge post to from any thread.
-std::atomic<HWND> guardWindow{nullptr};
+// The armed state, one per process (one guard at a time holds it).
+struct {
+    // Set by the guard thread at Arm and Disarm. The guard dialog while
+    // armed, read from any thread; the hook thread and the auto-reset event
+    // it answers on (its start, then each ask).
+    std::atomic<HWND> window{nullptr};
+    ScopedHandle thread;
+    ScopedHandle answered;
+    // The hook thread's own: hook procedures get no context, so they find it
+    // here. Arm writes the start (desktop to sensitivity) before the thread runs.
+    HDESK desktop = nullptr;
+    HWND guard = nullptr;
+    bool mouse = false;
+    int32_t sensitivity = DEFAULT_SENSITIVITY;
+    MotionState motion;
+    const char* failedCall = nullptr;  // inside a hook procedure, logged at the next renewal
+    DWORD failedError = 0;
+} hooks;
 
 // The hook handle given to CallNextHookEx is ignored by Windows, so none is
 // kept where the procedures could see it.
@@ -75,8 +71,8 @@ LRESULT CALLBACK LowLevelKeyboardProc(int code, WPARAM wParam, LPARAM lParam) no
 
 void NoteFailure(const char* call) noexcept
 {
-    failedCall = call;
-    failedError = GetLastError();
+    hooks.failedCall = call;
+    hooks.failedError = GetLastError();
 }
 
 LRESULT CALLBACK LowLevelMouseProc(int code, WPARAM wParam, LPARAM lParam) noexcept
@@ -87,8 +83,8 @@ LRESULT CALLBACK LowLevelMouseProc(int code, WPARAM wParam, LPARAM lParam) noexc
         POINT cursor = {};
         if (!GetCursorPos(&cursor))
             NoteFailure("GetCursorPos (in the mouse hook)");
-        else if (StepMotion(motion, cursor.x, cursor.y, sensitivity) &&
-                 !PostMessageW(guard, WM_APP_ALARM, WPARAM(AlarmCause::MouseMoved), 0))
+        else if (StepMotion(hooks.motion, cursor.x, cursor.y, hooks.sensitivity) &&
+                 !PostMessageW(hooks.guard, WM_APP_ALARM, WPARAM(AlarmCause::MouseMoved), 0))
             NoteFailure("PostMessageW (the mouse hook's alarm)");
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
@@ -101,12 +97,11 @@ bool InstallHook(ScopedHook& hook, int type) noexcept
     const bool keys = type == WH_KEYBOARD_LL;
     const HHOOK fresh = SetWindowsHookExW(type, keys ? LowLevelKeyboardProc : LowLevelMouseProc,
                                           GetModuleHandleW(nullptr), 0);
-    if (!fresh) {
+    if (!fresh)
         LogFailedCall(keys ? "SetWindowsHookExW (keyboard)" : "SetWindowsHookExW (mouse)", GetLastError());
-        return false;
-    }
-    hook.Reset(fresh);
-    return true;
+    else
+        hook.Reset(fresh);
+    return fresh != nullptr;
 }
 
 void ResetMotionHere() noexcept
@@ -114,7 +109,7 @@ void ResetMotionHere() noexcept
     POINT cursor = {};
     if (!GetCursorPos(&cursor))
         LogFailedCall("GetCursorPos", GetLastError());
-    ResetMotion(motion, cursor.x, cursor.y);
+    ResetMotion(hooks.motion, cursor.x, cursor.y);
 }
 
 bool SetMouseHook(ScopedHook& mouse) noexcept
@@ -129,94 +124,56 @@ void RenewHooksHere(ScopedHook& keyboard, ScopedHook& mouse) noexcept
 {
     const bool keys = !keyboard || InstallHook(keyboard, WH_KEYBOARD_LL);
     const bool moves = !mouse || InstallHook(mouse, WH_MOUSE_LL);
-    if ((!keys || !moves) && !PostMessageW(guard, WM_APP_ALARM, WPARAM(AlarmCause::CallbackFailure), 0))
-        LogFailedCall("PostMessageW (to the guard dialog)", GetLastError());
-    if (failedCall) {
-        LogFailedCall(failedCall, failedError);
-        failedCall = nullptr;
-    }
+    if (!keys || !moves)
+        PostCallbackFailureAlarm();
+    if (hooks.failedCall)
+        LogFailedCall(std::exchange(hooks.failedCall, nullptr), hooks.failedError);
 }
 
-struct HookStart {
-    HDESK desktop;  // the arming thread's
-    HWND guard;
-    int32_t sensitivity;
-    bool mouse;
-    HANDLE answered;  // set once ok says whether the hooks are in place, then after each ask
-    bool ok;
-};
-
-bool StartHooks(const HookStart& start, ScopedHook& keyboard, ScopedHook& mouse) noexcept
+// Answers its start only once the hooks are in; a start that fails ends the
+// thread unanswered.
+void RunHookThread(HWND guard)
 {
     // Low-level hooks hear only the input of their own thread's desktop.
-    if (!SetThreadDesktop(start.desktop)) {
-        LogFailedCall("SetThreadDesktop (the hook thread)", GetLastError());
-        return false;
-    }
+    if (!SetThreadDesktop(hooks.desktop))
+        return LogFailedCall("SetThreadDesktop (the hook thread)", GetLastError());
     if (!SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST))
         LogFailedCall("SetThreadPriority (the hook thread)", GetLastError());
-    guard = start.guard;
-    sensitivity = start.sensitivity;
-    failedCall = nullptr;
-    if (!InstallHook(keyboard, WH_KEYBOARD_LL) || (start.mouse && !SetMouseHook(mouse)))
-        return false;
-    if (!SetTimer(nullptr, 0, HOOK_RENEW_MS, nullptr))
-        LogFailedCall("SetTimer (the hooks' renewal)", GetLastError());
-    return true;
-}
-
-DWORD HookThreadMainBody(HookStart& start)
-{
+    hooks.guard = guard;
     ScopedHook keyboard;
     ScopedHook mouse;
-    const bool ok = StartHooks(start, keyboard, mouse);
-    const HANDLE answered = start.answered;
-    start.ok = ok;
-    SetEvent(answered);  // start is the arming thread's again
-    if (!ok)
-        return 0;
+    if (!InstallHook(keyboard, WH_KEYBOARD_LL) || (hooks.mouse && !SetMouseHook(mouse)))
+        return;
+    if (!SetTimer(nullptr, 0, HOOK_RENEW_MS, nullptr))
+        LogFailedCall("SetTimer (the hooks' renewal)", GetLastError());
+    SetEvent(hooks.answered.Get());
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        switch (msg.message) {
-        case WM_TIMER:  // the renewal's thread timer
-        case HOOK_MESSAGE_RENEW:
+        if (msg.message == WM_TIMER)  // the renewal's thread timer
             RenewHooksHere(keyboard, mouse);
-            break;
-        case HOOK_MESSAGE_SET_MOUSE:
-            SetMouseHook(mouse);
-            break;
-        case HOOK_MESSAGE_STOP_MOUSE:
-            mouse.Reset();
-            break;
-        case HOOK_MESSAGE_RESET_DISTANCE:
-            ResetMotionHere();
-            break;
-        default:
-            break;
+        if (msg.message == HOOK_MESSAGE_ASK) {
+            reinterpret_cast<HookAsk>(msg.lParam)(keyboard, mouse);
+            SetEvent(hooks.answered.Get());
         }
-        if (msg.message >= HOOK_MESSAGE_SET_MOUSE && msg.message <= HOOK_MESSAGE_RENEW)
-            SetEvent(answered);
     }
-    if (failedCall)
-        LogFailedCall(failedCall, failedError);
+    if (hooks.failedCall)
+        LogFailedCall(std::exchange(hooks.failedCall, nullptr), hooks.failedError);
+}
+
+DWORD WINAPI HookThreadMain(LPVOID guard) noexcept
+{
+    AtCallbackEdge([&] { RunHookThread(static_cast<HWND>(guard)); });
     return 0;
 }
 
-DWORD WINAPI HookThreadMain(LPVOID start) noexcept
+// Has the hook thread do it and waits until it has.
+void AskHookThread(HookAsk ask) noexcept
 {
-    return AtCallbackEdge(DWORD(0), [&] { return HookThreadMainBody(*static_cast<HookStart*>(start)); });
-}
-
-// Has the hook thread handle the message and waits until it has.
-void AskHookThread(UINT message) noexcept
-{
-    if (!hookThread)
+    if (!hooks.thread)
         return;
-    if (!PostThreadMessageW(GetThreadId(hookThread.Get()), message, 0, 0)) {
-        LogFailedCall("PostThreadMessageW (to the hook thread)", GetLastError());
-        return;
-    }
-    const HANDLE waits[] = {hookAnswered.Get(), hookThread.Get()};
+    if (!PostThreadMessageW(GetThreadId(hooks.thread.Get()), HOOK_MESSAGE_ASK, 0, reinterpret_cast<LPARAM>(ask)))
+        return LogFailedCall("PostThreadMessageW (to the hook thread)", GetLastError());
+    const HANDLE waits[] = {hooks.answered.Get(), hooks.thread.Get()};
     WaitForMultipleObjects(2, waits, FALSE, INFINITE);
 }
 
@@ -224,74 +181,67 @@ void AskHookThread(UINT message) noexcept
 
 bool Arm(HWND guardDialog, const GuardConfig& config)
 {
-    hookAnswered.Reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
-    if (!hookAnswered) {
-        LogFailedCall("CreateEventW (the hook thread's answers)", GetLastError());
+    hooks.desktop = GetThreadDesktop(GetCurrentThreadId());
+    hooks.mouse = (config.flags & FLAG_TRIGGER_MOUSE_MOVE) != 0;
+    hooks.sensitivity = config.sensitivity;
+    hooks.answered.Reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    if (hooks.answered)
+        hooks.thread.Reset(CreateThread(nullptr, 0, HookThreadMain, guardDialog, 0, nullptr));
+    if (!hooks.thread) {
+        LogFailedCall(hooks.answered ? "CreateThread (the hook thread)" : "CreateEventW (the hook thread's answers)",
+                      GetLastError());
         return false;
     }
-    HookStart start = {GetThreadDesktop(GetCurrentThreadId()), guardDialog, config.sensitivity,
-                       (config.flags & FLAG_TRIGGER_MOUSE_MOVE) != 0, hookAnswered.Get(), false};
-    hookThread.Reset(CreateThread(nullptr, 0, HookThreadMain, &start, 0, nullptr));
-    if (!hookThread) {
-        LogFailedCall("CreateThread (the hook thread)", GetLastError());
+    const HANDLE waits[] = {hooks.answered.Get(), hooks.thread.Get()};
+    if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
+        WaitForSingleObject(hooks.thread.Get(), INFINITE);
+        hooks.thread.Reset();
         return false;
     }
-    // The thread ends by itself when it answers no, or fails before it can.
-    const HANDLE waits[] = {hookAnswered.Get(), hookThread.Get()};
-    if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 || !start.ok) {
-        WaitForSingleObject(hookThread.Get(), INFINITE);
-        hookThread.Reset();
-        return false;
-    }
-    guardWindow = guardDialog;
+    hooks.window = guardDialog;
     return true;
 }
 
 void Disarm()
 {
-    if (hookThread) {
-        if (!PostThreadMessageW(GetThreadId(hookThread.Get()), WM_QUIT, 0, 0))
+    if (hooks.thread) {
+        if (!PostThreadMessageW(GetThreadId(hooks.thread.Get()), WM_QUIT, 0, 0))
             LogFailedCall("PostThreadMessageW (the hook thread's end)", GetLastError());
-        WaitForSingleObject(hookThread.Get(), INFINITE);
-        hookThread.Reset();
+        WaitForSingleObject(hooks.thread.Get(), INFINITE);
+        hooks.thread.Reset();
     }
-    guardWindow = nullptr;
+    hooks.window = nullptr;
 }
 
 extern "C" void SetHook()
 {
-    AskHookThread(HOOK_MESSAGE_SET_MOUSE);
+    AskHookThread([](ScopedHook&, ScopedHook& mouse) noexcept { SetMouseHook(mouse); });
 }
 
 extern "C" void StopHook()
 {
-    AskHookThread(HOOK_MESSAGE_STOP_MOUSE);
+    AskHookThread([](ScopedHook&, ScopedHook& mouse) noexcept { mouse.Reset(); });
 }
 
 extern "C" void ResetDistance()
 {
-    AskHookThread(HOOK_MESSAGE_RESET_DISTANCE);
+    AskHookThread([](ScopedHook&, ScopedHook&) noexcept { ResetMotionHere(); });
 }
 
 void RenewHooks() noexcept
 {
-    AskHookThread(HOOK_MESSAGE_RENEW);
+    AskHookThread(RenewHooksHere);
 }
 
 void PostToGuard(UINT message, WPARAM wParam) noexcept
 {
-    if (const HWND window = guardWindow; window && !PostMessageW(window, message, wParam, 0))
+    if (const HWND window = hooks.window; window && !PostMessageW(window, message, wParam, 0))
         LogFailedCall("PostMessageW (to the guard dialog)", GetLastError());
-}
-
-HWND ArmedGuardWindow() noexcept
-{
-    return guardWindow;
 }
 
 bool GuardArmed() noexcept
 {
-    return guardWindow != nullptr;
+    return hooks.window != nullptr;
 }
 
 void PostCallbackFailureAlarm() noexcept

@@ -42,5 +42,3 @@ void RenewHooks() noexcept;
 // From any thread, never waiting: posts the message to the armed guard's
 // dialog; nothing while disarmed.
 void PostToGuard(UINT message, WPARAM wParam) noexcept;
-// The armed guard's dialog; null while disarmed.
-HWND ArmedGuardWindow() noexcept;

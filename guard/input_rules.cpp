@@ -25,9 +25,7 @@ bool ShouldSwallowKey(bool ctrlDown, uint32_t keyCode, bool altFlag) noexcept
 
 void ResetMotion(MotionState& state, int32_t x, int32_t y) noexcept
 {
-    state.lastX = x;
-    state.lastY = y;
-    state.distance = 0;
+    state = MotionState{x, y, 0};
 }
 
 bool StepMotion(MotionState& state, int32_t x, int32_t y, int32_t sensitivity) noexcept
@@ -38,9 +36,8 @@ bool StepMotion(MotionState& state, int32_t x, int32_t y, int32_t sensitivity) n
     state.lastY = y;
     // Each step's fraction is dropped: a one-pixel diagonal step counts 1.
     state.distance += int64_t(std::sqrt(dx * dx + dy * dy));
-    if (state.distance > sensitivity) {
+    const bool passed = state.distance > sensitivity;
+    if (passed)
         state.distance = 0;
-        return true;
-    }
-    return false;
+    return passed;
 }

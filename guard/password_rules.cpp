@@ -3,8 +3,7 @@
 PasswordEdit ReadPasswordEdit(std::u16string_view typed)
 {
     PasswordEdit buffer = {};
-    for (size_t i = 0; i < typed.size() && i + 1 < PASSWORD_UNITS; ++i)
-        buffer[i] = typed[i];
+    typed.copy(buffer.data(), PASSWORD_UNITS - 1);
     return buffer;
 }
 

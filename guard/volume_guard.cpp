@@ -22,10 +22,12 @@ constexpr MixerControl MIXER_CONTROLS[MIXER_VALUE_COUNT] = {
 // Chooses the value's control on the speakers destination (MASTER_LINE) or
 // on its first source line of the value's type; with no such source, on the
 // last source, and with no sources at all on the destination itself. A
-// failing call leaves the last choice in place.
+// failing lookup chooses nothing: the control chosen before may be another
+// kind, and unmuting it with 0 would turn the siren's volume down.
 void VolumeGuard::Select(size_t which)
 {
     const MixerControl wanted = MIXER_CONTROLS[which];
+    ready_ = false;
     MixerLine destination;
     if (mixer_->GetDestination(GUARD_MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, destination) != 0)
         return;
@@ -36,8 +38,7 @@ void VolumeGuard::Select(size_t which)
         if (line.componentType == wanted.line)
             break;
     }
-    if (mixer_->GetControl(line.lineId, wanted.control, controlId_) == 0)
-        ready_ = true;
+    ready_ = mixer_->GetControl(line.lineId, wanted.control, controlId_) == 0;
 }
 
 uint32_t VolumeGuard::Read(size_t which)

@@ -23,8 +23,8 @@ struct ScreenRect {
     int32_t bottom = 0;
 };
 
-// One for the whole process: the start point and the last cursor sample
-// survive from one drag, and one opening of the dialog, to the next.
+// One per opening of the dialog: the start point and the last cursor sample
+// survive from one drag to the next.
 struct DragState {
     bool dragging = false;
     ScreenPoint start;

@@ -25,10 +25,6 @@ namespace {
 // dialog then owns.
 constexpr UINT WM_PUSH_TESTED = WM_APP + 20;
 
-// Process-wide on purpose: a drag's start point and cursor sample outlive the
-// dialog, so the next opening starts from what the last drag left.
-DragState processDrag;
-
 std::string ReadText(HWND dialog, int controlId, size_t bufferBytes)
 {
     std::string buffer(bufferBytes, '\0');
@@ -44,9 +40,15 @@ std::u16string ReadWideText(HWND dialog, int controlId, size_t bufferUnits)
     return std::u16string(buffer.begin(), buffer.begin() + length);
 }
 
-Settings& RecordOf(HWND dialog)
+// What one opening keeps, its runner's: the owner's record and the drag.
+struct SettingsDialog {
+    Settings& settings;
+    DragState drag;
+};
+
+SettingsDialog& DataOf(HWND dialog)
 {
-    return *reinterpret_cast<Settings*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    return *reinterpret_cast<SettingsDialog*>(GetWindowLongPtrW(dialog, DWLP_USER));
 }
 
 void InitSettingsDialog(HWND dialog, Settings& settings)
@@ -152,32 +154,7 @@ void StoreAndClose(HWND dialog)
     typed.useSmsService = IsDlgButtonChecked(dialog, IDC_SETTINGS_USE_SMS) == BST_CHECKED;
     typed.notifyKind = ChosenKind(dialog);
     SaveNotifyToken(TypedToken(dialog));
-    EndDialog(dialog, StoreSettingsDialogEntries(RecordOf(dialog), typed) ? SETTINGS_RESULT_LOGIN : IDOK);
-}
-
-void OnButtonDown(HWND dialog, LPARAM lParam)
-{
-    const ScreenPoint client = ClientPointFromMessage(uint32_t(lParam));
-    POINT point = {client.x, client.y};
-    ClientToScreen(dialog, &point);
-    RECT frame = {};
-    GetWindowRect(GetDlgItem(dialog, IDC_SETTINGS_MEASURE_FRAME), &frame);
-    if (BeginDrag(processDrag, {int32_t(point.x), int32_t(point.y)},
-                  {int32_t(frame.left), int32_t(frame.top), int32_t(frame.right), int32_t(frame.bottom)})) {
-        SetCapture(dialog);
-        SetCursor(LoadCursorW(nullptr, IDC_CROSS));
-    }
-}
-
-void OnMouseMove(HWND dialog, WPARAM wParam)
-{
-    // Sampled before computing, so the value shown is the distance to where
-    // the cursor is now rather than where it was one move ago.
-    POINT cursor = {};
-    GetCursorPos(&cursor);
-    const ScreenPoint now{int32_t(cursor.x), int32_t(cursor.y)};
-    if (const std::optional<int64_t> distance = DragMove(processDrag, (wParam & MK_LBUTTON) != 0, now))
-        SetDlgItemTextA(dialog, IDC_SETTINGS_SENSITIVITY, SensitivityFieldText(*distance).c_str());
+    EndDialog(dialog, StoreSettingsDialogEntries(DataOf(dialog).settings, typed) ? SETTINGS_RESULT_LOGIN : IDOK);
 }
 
 INT_PTR SettingsDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
@@ -185,29 +162,45 @@ INT_PTR SettingsDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM 
     switch (message) {
     case WM_INITDIALOG:
         SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-        InitSettingsDialog(dialog, RecordOf(dialog));
+        InitSettingsDialog(dialog, DataOf(dialog).settings);
         // With no unlock password nothing arms: the owner is taken to it.
-        if (RecordOf(dialog).GetPassword().empty()) {
+        if (DataOf(dialog).settings.GetPassword().empty()) {
             SetFocus(GetDlgItem(dialog, IDC_SETTINGS_PASSWORD));
             return FALSE;
         }
         return TRUE;  // the dialog manager sets the default focus
-    case WM_LBUTTONDOWN:
-        OnButtonDown(dialog, lParam);
+    case WM_LBUTTONDOWN: {
+        const ScreenPoint client = ClientPointFromMessage(uint32_t(lParam));
+        POINT point = {client.x, client.y};
+        ClientToScreen(dialog, &point);
+        RECT frame = {};
+        GetWindowRect(GetDlgItem(dialog, IDC_SETTINGS_MEASURE_FRAME), &frame);
+        if (BeginDrag(DataOf(dialog).drag, {int32_t(point.x), int32_t(point.y)},
+                      {int32_t(frame.left), int32_t(frame.top), int32_t(frame.right), int32_t(frame.bottom)})) {
+            SetCapture(dialog);
+            SetCursor(LoadCursorW(nullptr, IDC_CROSS));
+        }
         return FALSE;
-    case WM_MOUSEMOVE:
-        OnMouseMove(dialog, wParam);
+    }
+    case WM_MOUSEMOVE: {
+        // Sampled before computing, so the value shown is the distance to
+        // where the cursor is now rather than where it was one move ago.
+        POINT cursor = {};
+        GetCursorPos(&cursor);
+        const ScreenPoint now{int32_t(cursor.x), int32_t(cursor.y)};
+        if (const std::optional<int64_t> distance = DragMove(DataOf(dialog).drag, (wParam & MK_LBUTTON) != 0, now))
+            SetDlgItemTextA(dialog, IDC_SETTINGS_SENSITIVITY, SensitivityFieldText(*distance).c_str());
         return FALSE;
+    }
     case WM_LBUTTONUP:
-        if (EndDrag(processDrag)) {
+        if (EndDrag(DataOf(dialog).drag)) {
             ReleaseCapture();
             SetCursor(LoadCursorW(nullptr, IDC_ARROW));
         }
         return FALSE;
     case WM_CAPTURECHANGED:
-        // Closed with Escape mid-drag, or the capture taken away: no
-        // button-up will come, and a later dialog must not think it drags.
-        EndDrag(processDrag);
+        // The capture taken away mid-drag: no button-up will come.
+        EndDrag(DataOf(dialog).drag);
         return FALSE;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
@@ -219,7 +212,7 @@ INT_PTR SettingsDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM 
             EndDialog(dialog, IDCANCEL);
             return TRUE;
         case IDC_SETTINGS_SIGN_UP:
-            RunOnStaThread(OpenInBrowser, SignUpPageUrl(RecordOf(dialog).serviceUrl));
+            RunOnStaThread(OpenInBrowser, SignUpPageUrl(DataOf(dialog).settings.serviceUrl));
             return FALSE;
         case IDC_SETTINGS_NOTIFY_TEST:
             TestPushAddress(dialog);
@@ -243,6 +236,7 @@ const DLGPROC SettingsDialogProc = ProcedureAtEdge<INT_PTR, SettingsDialogProcBo
 
 INT_PTR RunSettingsDialog(HWND owner, Settings& settings)
 {
+    SettingsDialog data{settings, {}};
     return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_SETTINGS), owner, SettingsDialogProc,
-                           reinterpret_cast<LPARAM>(&settings));
+                           reinterpret_cast<LPARAM>(&data));
 }

@@ -36,12 +36,12 @@ import kwine  # noqa: E402
 DESKTOP = "screenshots"
 OUT = os.path.abspath(OPTIONS.out)
 IDOK = 1
-IDCANCEL = 2
 IDC_MAIN_SETTINGS = 1017
 IDC_SETTINGS_NOTIFY_URL = 1031
+IDC_PASSWORD = 1018  # the settings and the guard dialogs' password edits
 SETTINGS_TITLE = "设置"
 IDC_MAIN_LOCK = 1004
-GUARD = "@1018"  # the untitled guard dialog, by its password edit
+GUARD = "@%d" % IDC_PASSWORD  # the untitled guard dialog, by its password edit
 GUARD_DESKTOP = "Kestrova"
 
 
@@ -80,13 +80,15 @@ def main():
         kwine.command(kwine.MAIN_TITLE, IDC_MAIN_SETTINGS, desktop=DESKTOP)
         kwine.wait_window(SETTINGS_TITLE, timeout=30, desktop=DESKTOP)
         kwine.set_text(SETTINGS_TITLE, IDC_SETTINGS_NOTIFY_URL, "https://ntfy.sh/kim-laptop-7f3k", desktop=DESKTOP)
+        kwine.set_text(SETTINGS_TITLE, IDC_PASSWORD, "abc", desktop=DESKTOP)
         capture(SETTINGS_TITLE, "settings")
-        kwine.command(SETTINGS_TITLE, IDCANCEL, desktop=DESKTOP)
+        # OK keeps the password: lock arms nothing without one.
+        kwine.command(SETTINGS_TITLE, IDOK, desktop=DESKTOP)
         kwine.window_gone(SETTINGS_TITLE, desktop=DESKTOP)
-        # The guard dialog has no title and a desktop of its own; with no
-        # password stored, OK unlocks it.
+        # The guard dialog has no title and a desktop of its own.
         kwine.command(kwine.MAIN_TITLE, IDC_MAIN_LOCK, desktop=DESKTOP)
         capture(GUARD, "guard", desktop=GUARD_DESKTOP)
+        kwine.set_text(GUARD, IDC_PASSWORD, "abc", desktop=GUARD_DESKTOP)
         kwine.command(GUARD, IDOK, desktop=GUARD_DESKTOP)
         kwine.window_gone(GUARD, desktop=GUARD_DESKTOP)
         kwine.wait_window(kwine.MAIN_TITLE, desktop=DESKTOP)

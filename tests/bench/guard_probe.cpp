@@ -28,6 +28,7 @@
 #include <new>
 #include <string>
 
+#include "app/ui_resources_win32.h"
 #include "guard/guard_config.h"
 #include "guard/guard_dialog_win32.h"
 #include "guard/guard_thread_win32.h"
@@ -65,7 +66,7 @@ std::string MasterText(VolumeGuard& volume)
 
 DWORD WINAPI RunGuard(LPVOID config) noexcept
 {
-    RunGuardDialog(*static_cast<const GuardConfig*>(config));
+    RunGuardDialog(*static_cast<const GuardConfig*>(config), Picture());  // no picture: GDI+ is not started here
     return 0;
 }
 

@@ -434,7 +434,6 @@ TEST(GuardHooksRefusalTest, NoHooksOnTheDesktopRefusesToArm)
         ASSERT_TRUE(SetThreadDesktop(noHooks.Get()));
         armed = Arm(nullptr, GuardConfig{});
         EXPECT_FALSE(GuardArmed());
-        EXPECT_EQ(ArmedGuardWindow(), nullptr);
         ResetDistance();  // no hook thread to wait for
         Disarm();
     }).join();
