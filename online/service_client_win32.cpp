@@ -4,7 +4,6 @@
 // ten-second connection watchdog, a timer of the main thread.
 #include "online/service_calls_win32.h"
 
-#include <windows.h>
 #include <commctrl.h>
 #include <wininet.h>
 
@@ -14,10 +13,10 @@
 #include <mutex>
 #include <new>
 #include <string>
+#include <tuple>
 #include <utility>
 
 #include "online/crypto_win32.h"
-#include "online/service_protocol.h"
 #include "settings/settings.h"
 #include "win32/callback_edge_win32.h"
 #include "win32/event_log.h"
@@ -75,6 +74,14 @@ ServiceSession& session = *new ServiceSession;
 
 UINT_PTR watchdog = 0;  // the main thread's timer while it runs
 
+// What body returns, run under the session's lock.
+template <class Body>
+auto Locked(Body body)
+{
+    std::lock_guard<std::mutex> hold(session.lock);
+    return body();
+}
+
 // Posted, never sent: the main dialog's thread may be busy or gone, and
 // nobody waits for a reply handler. Posted messages keep their order.
 void Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -97,11 +104,8 @@ void CALLBACK WatchdogFired(HWND, UINT, UINT_PTR timer, DWORD) noexcept
     AtCallbackEdge([&] {
         KillTimer(nullptr, timer);
         watchdog = 0;
-        {
-            std::lock_guard<std::mutex> hold(session.lock);
-            if (session.loginAnswered)
-                return;
-        }
+        if (Locked([] { return session.loginAnswered; }))
+            return;
         LogEvent("The SMS service did not answer the login within ten seconds");
         MessageBoxA(nullptr, WATCHDOG_MESSAGE, "Connection Error", MB_TOPMOST | MB_ICONERROR);
     });
@@ -119,15 +123,6 @@ void AskAndOpenHomePage(const std::string& url)
                     L"new features and download it now?",
                     L"New Version Available!", MB_TOPMOST | MB_ICONINFORMATION | MB_YESNO) == IDYES)
         OpenInBrowser(url);
-}
-
-// A box waits for the owner, for as long as the guard is armed on the
-// hidden desktop perhaps: never on a worker of the internet library. Its
-// thread ends with the answer. Without a thread, shown here after all.
-void ShowOnThreadOfItsOwn(void (*show)(const std::string&), const std::string& text)
-{
-    if (!RunOnStaThread(show, text))
-        show(text);
 }
 
 void IssueRequest(int kind, const std::string& url, uint32_t login, const ServiceAccount& account);
@@ -152,19 +147,23 @@ void HandleReply(const Request& request, const std::string& reply)
     if (action.indicatorGreen)
         Post(indicator, PBM_SETBARCOLOR, 0, RGB(0, 255, 0));
     if (action.answersLogin)
-        Post(dialog, MAIN_MESSAGE_LOGIN_ANSWERED, action.login.valid, LPARAM(action.login.balance));
+        Post(dialog, MAIN_MESSAGE_LOGIN_ANSWERED, action.loginValid, LPARAM(action.balance));
     if (action.updateChecked) {
         const UtcDate today = TodayUtc();  // read back by PostedDate
         Post(dialog, MAIN_MESSAGE_UPDATE_CHECKED, MAKELONG(MAKEWORD(today.day, today.month), today.year), 0);
     }
     if (action.nextKind != 0)
         IssueRequest(action.nextKind, action.nextUrl, request.login, request.account);
-    if (!action.offeredPage.empty())
-        ShowOnThreadOfItsOwn(AskAndOpenHomePage, action.offeredPage);
-    if (action.refusal) {
+    // A box waits for the owner, for as long as the guard is armed on the
+    // hidden desktop perhaps: never on a worker of the internet library but
+    // on a thread of its own, which ends with the answer; here only when no
+    // thread starts.
+    if (!action.offeredPage.empty() && !RunOnStaThread(AskAndOpenHomePage, action.offeredPage))
+        AskAndOpenHomePage(action.offeredPage);
+    if (action.refusal)
         LogEvent(std::string("The SMS service refused: ") + action.refusal);
-        ShowOnThreadOfItsOwn(ShowRefusalBox, action.refusal);
-    }
+    if (action.refusal && !RunOnStaThread(ShowRefusalBox, action.refusal))
+        ShowRefusalBox(action.refusal);
 }
 
 // Ends a request once, however it ends: whoever takes it out of the table.
@@ -183,11 +182,10 @@ void EndRequest(DWORD_PTR context, Request& request, bool read, const char* fail
         request.opened = true;
         handle = std::exchange(request.handle, nullptr);
     }
-    const size_t length = read ? std::min<size_t>(request.buffers.dwBufferLength, REPLY_BUFFER_BYTES - 1) : 0;
-    const std::string reply(request.buffer, length);
+    const size_t length = std::min<size_t>(request.buffers.dwBufferLength, REPLY_BUFFER_BYTES - 1);
     ScopedInternet{handle};  // closed here, before the reply is handled
     if (read)
-        HandleReply(request, reply);
+        HandleReply(request, std::string(request.buffer, length));
 }
 
 // A pending read ends with the second of its call's return and its
@@ -195,15 +193,13 @@ void EndRequest(DWORD_PTR context, Request& request, bool read, const char* fail
 // wrote it last.
 void LeaveRead(DWORD_PTR context, Request& request, bool completion, DWORD error)
 {
-    {
-        std::lock_guard<std::mutex> hold(session.lock);
+    const bool last = Locked([&] {
         if (completion)
             request.readError = error;
-        if (--request.readParties != 0)
-            return;
-        error = request.readError;
-    }
-    EndRequest(context, request, error == 0, "InternetReadFileExA", error);
+        return --request.readParties == 0;
+    });
+    if (last)  // nobody writes the error any more
+        EndRequest(context, request, request.readError == 0, "InternetReadFileExA", request.readError);
 }
 
 // returned: the open's return value when it finished at once, else the
@@ -227,8 +223,7 @@ void OnOpenComplete(DWORD_PTR context, Request& request, HINTERNET returned, DWO
     if (error != 0 || !handle)  // the watchdog reports a failed login
         return EndRequest(context, request, false, "InternetOpenUrl (completed)",
                           error != 0 ? error : DWORD(ERROR_INVALID_HANDLE));
-    DWORD status = 0;
-    DWORD size = sizeof status;
+    DWORD status = 0, size = sizeof status;
     if (!HttpQueryInfoW(handle, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
         status = 0;
     request.buffers.dwStructSize = sizeof request.buffers;
@@ -236,10 +231,7 @@ void OnOpenComplete(DWORD_PTR context, Request& request, HINTERNET returned, DWO
     request.buffers.dwBufferLength = DWORD(ReplyBytesToRead(request.kind, status));
     if (request.buffers.dwBufferLength == 0)
         return EndRequest(context, request, false);
-    {
-        std::lock_guard<std::mutex> hold(session.lock);
-        request.reading = true;
-    }
+    Locked([&] { request.reading = true; });
     const BOOL read = InternetReadFileExA(handle, &request.buffers, IRF_ASYNC, context);
     const DWORD readError = read ? 0 : GetLastError();
     if (readError == ERROR_IO_PENDING)
@@ -253,28 +245,17 @@ void OnOpenComplete(DWORD_PTR context, Request& request, HINTERNET returned, DWO
 void IssueRequest(int kind, const std::string& url, uint32_t login, const ServiceAccount& account)
 {
     const auto request = std::make_shared<Request>(Request{kind, login, account});
-    HINTERNET internet;
-    DWORD_PTR context;
-    {
-        std::lock_guard<std::mutex> hold(session.lock);
-        internet = session.internet;
-        context = ++session.lastContext;
-        session.requests[context] = request;
-    }
-    const bool wide = kind == KIND_UPDATE_CHECK;
-    HINTERNET handle;
-    if (wide) {
-        std::wstring wideUrl(url.size(), L'\0');  // no more UTF-16 units than bytes
-        wideUrl.resize(size_t(MultiByteToWideChar(CP_ACP, 0, url.data(), int(url.size()), wideUrl.data(),
-                                                  int(wideUrl.size()))));
-        handle = InternetOpenUrlW(internet, wideUrl.c_str(), nullptr, 0, REQUEST_FLAGS, context);
-    } else {
-        handle = InternetOpenUrlA(internet, url.c_str(), nullptr, 0, REQUEST_FLAGS, context);
-    }
+    const auto [internet, context] = Locked([&] {
+        session.requests[++session.lastContext] = request;
+        return std::make_pair(session.internet, session.lastContext);
+    });
+    // Every URL is plain ASCII: the service's address is, and the account's
+    // texts are percent-encoded.
+    const HINTERNET handle = InternetOpenUrlA(internet, url.c_str(), nullptr, 0, REQUEST_FLAGS, context);
     if (handle)  // done at once: a completion may never come, so it is run here
         OnOpenComplete(context, *request, handle, 0);
     else if (const DWORD error = GetLastError(); error != ERROR_IO_PENDING)  // refused: no completion will come
-        EndRequest(context, *request, false, wide ? "InternetOpenUrlW" : "InternetOpenUrlA", error);
+        EndRequest(context, *request, false, "InternetOpenUrlA", error);
 }
 
 void CALLBACK ServiceStatusCallback(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info,
@@ -343,15 +324,11 @@ void ForgetMainDialog(HWND mainDialog)
 
 void StartAccountCheck(const ServiceAccount& account)
 {
-    uint32_t login;
-    HWND dialog, indicator;
-    {
-        std::lock_guard<std::mutex> hold(session.lock);
-        login = ++session.newestLogin;  // supersedes any earlier login still waiting for its replies
+    const auto [login, dialog, indicator] = Locked([] {
         session.loginAnswered = false;
-        dialog = session.dialog;
-        indicator = session.indicator;
-    }
+        // Supersedes any earlier login still waiting for its replies.
+        return std::make_tuple(++session.newestLogin, session.dialog, session.indicator);
+    });
     // The indicator empty and red on a range of two steps; no balance yet.
     Post(indicator, PBM_SETRANGE, 0, MAKELPARAM(0, 2));
     Post(indicator, PBM_SETSTEP, 1, 0);
@@ -375,11 +352,7 @@ void CheckForUpdate(Settings& settings)
 
 void SendAlarmNotice(const ServiceAccount& account)
 {
-    std::string url;
-    {
-        std::lock_guard<std::mutex> hold(session.lock);
-        url = SignedRequestUrl(KIND_ALARM_NOTICE, account, session.nonce, Md5Hex);
-    }
+    const std::string url = Locked([&] { return SignedRequestUrl(KIND_ALARM_NOTICE, account, session.nonce, Md5Hex); });
     IssueRequest(KIND_ALARM_NOTICE, url, 0, account);
 }
 

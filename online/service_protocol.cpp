@@ -41,28 +41,18 @@ std::string NonceUrl(const std::string& base, const std::string& user)
     return base + "/beta/lastnonce.php?e=" + PercentEncode(user);
 }
 
-std::string SignedUrl(int kind, const std::string& base, const std::string& user, int32_t nonce,
-                      const std::string& hash)
-{
-    return base + (kind == KIND_ALARM_NOTICE ? "/beta/alarm.php" : "/beta/accountinfo.php") + "?u=" +
-           PercentEncode(user) + "&n=" + PercentEncode(std::to_string(nonce)) + "&h=" + PercentEncode(hash);
-}
-
 std::string UpdateCheckUrl(const std::string& base)
 {
     return base + "/beta/currentversion.php?v=1.99";
-}
-
-std::string MakeLoginHash(const std::string& password, int32_t nonce, Md5Function md5)
-{
-    return md5(password + std::to_string(nonce));
 }
 
 std::string SignedRequestUrl(int kind, const ServiceAccount& account, int32_t& nonce, Md5Function md5)
 {
     // Through unsigned: past the largest int it wraps, where + 1 would overflow.
     nonce = int32_t(uint32_t(nonce) + 1u);
-    return SignedUrl(kind, account.serviceUrl, account.user, nonce, MakeLoginHash(account.pass, nonce, md5));
+    const std::string number = std::to_string(nonce);  // digits and a sign need no encoding
+    return account.serviceUrl + (kind == KIND_ALARM_NOTICE ? "/beta/alarm.php" : "/beta/accountinfo.php") + "?u=" +
+           PercentEncode(account.user) + "&n=" + number + "&h=" + PercentEncode(md5(account.pass + number));
 }
 
 double LeadingNumber(const std::string& text)
@@ -78,35 +68,6 @@ double LeadingNumber(const std::string& text)
     double value = 0.0;
     std::from_chars(number.data(), number.data() + number.size(), value, std::chars_format::fixed);
     return negative ? -value : value;
-}
-
-std::string ReplyText(const std::string& replyBytes)
-{
-    return replyBytes.substr(0, replyBytes.find('\0'));
-}
-
-AccountVerdict JudgeAccountReply(const std::string& replyBytes)
-{
-    AccountVerdict verdict;
-    if (replyBytes.size() < 6 || replyBytes.compare(0, 5, "VALID") != 0)
-        return verdict;
-    verdict.valid = true;
-    verdict.balance = LeadingInteger(ReplyText(replyBytes.substr(5)));
-    return verdict;
-}
-
-const char* AlarmRefusal(const std::string& replyBytes)
-{
-    const std::string text = ReplyText(replyBytes);
-    return text == "INVALID" ? INVALID_LOGIN_MESSAGE
-           : text == "NOSMS" ? NO_CREDIT_MESSAGE
-           : text == "CELL"  ? CELL_NOT_VALIDATED_MESSAGE
-                             : nullptr;
-}
-
-bool OffersNewerVersion(const std::string& replyBytes)
-{
-    return LeadingNumber(ReplyText(replyBytes)) > PROGRAM_VERSION;
 }
 
 bool TakeUpdateCheck(Settings& settings, const UtcDate& today)
@@ -133,28 +94,33 @@ ReplyAction ActOnReply(int kind, const std::string& replyBytes, const ServiceAcc
                        Md5Function md5)
 {
     ReplyAction action;
+    const std::string text = replyBytes.substr(0, replyBytes.find('\0'));
     switch (kind) {
     case KIND_UPDATE_CHECK:
         // The date first: the question waits for the owner, who may close
         // the main dialog meanwhile.
         action.updateChecked = true;
-        if (OffersNewerVersion(replyBytes))
+        if (LeadingNumber(text) > PROGRAM_VERSION)
             action.offeredPage = account.serviceUrl + "/";
         break;
     case KIND_ALARM_NOTICE:
-        action.refusal = AlarmRefusal(replyBytes);
+        action.refusal = text == "INVALID" ? INVALID_LOGIN_MESSAGE
+                         : text == "NOSMS" ? NO_CREDIT_MESSAGE
+                         : text == "CELL"  ? CELL_NOT_VALIDATED_MESSAGE
+                                           : nullptr;
         break;
     case KIND_NONCE:
         action.stepIndicator = true;
-        nonce = LeadingInteger(ReplyText(replyBytes));
+        nonce = LeadingInteger(text);
         action.nextKind = KIND_ACCOUNT_INFO;
         action.nextUrl = SignedRequestUrl(KIND_ACCOUNT_INFO, account, nonce, md5);
         break;
     case KIND_ACCOUNT_INFO:
         action.answersLogin = true;
-        action.login = JudgeAccountReply(replyBytes);
-        action.stepIndicator = action.indicatorGreen = action.login.valid;
-        if (!action.login.valid)
+        action.loginValid = replyBytes.size() > 5 && replyBytes.compare(0, 5, "VALID") == 0;
+        action.balance = action.loginValid ? LeadingInteger(text.substr(5)) : 0;
+        action.stepIndicator = action.indicatorGreen = action.loginValid;
+        if (!action.loginValid)
             action.refusal = INVALID_LOGIN_MESSAGE;
         break;
     }

@@ -41,36 +41,21 @@ size_t ReplyBytesToRead(int kind, uint32_t httpStatus);
 std::string PercentEncode(const std::string& value);
 
 std::string NonceUrl(const std::string& base, const std::string& user);
-// The account request's URL, or the alarm notice's for KIND_ALARM_NOTICE.
-std::string SignedUrl(int kind, const std::string& base, const std::string& user, int32_t nonce,
-                      const std::string& hash);
 std::string UpdateCheckUrl(const std::string& base);
 
 // MD5 as 32 lowercase hex digits: Md5Hex (online/crypto_win32.h), passed in
 // so that these rules build and test without Windows.
 using Md5Function = std::string (*)(const std::string& bytes);
 
-// MD5 of the password's bytes followed by the nonce in decimal.
-std::string MakeLoginHash(const std::string& password, int32_t nonce, Md5Function md5);
-
-// The signed request of this kind (the account request or the alarm
-// notice), made with the nonce after this one, which it takes: each signed
-// request uses the next, wrapping past the largest int.
+// The signed request of this kind (the account request, or the alarm notice
+// for KIND_ALARM_NOTICE), made with the nonce after this one, which it takes:
+// each signed request uses the next, wrapping past the largest int. Its hash
+// is the MD5 of the password's bytes followed by the nonce in decimal.
 std::string SignedRequestUrl(int kind, const ServiceAccount& account, int32_t& nonce, Md5Function md5);
 
 // The leading decimal number: optional white space, an optional sign, digits
 // with an optional point and fraction; no number gives 0.
 double LeadingNumber(const std::string& text);
-
-// The reply as text: the bytes before the first zero byte.
-std::string ReplyText(const std::string& replyBytes);
-
-struct AccountVerdict {
-    bool valid = false;
-    int32_t balance = 0;
-};
-// "VALID" and at least one more byte read; the balance is what follows.
-AccountVerdict JudgeAccountReply(const std::string& replyBytes);
 
 // Arrays, each one object in every file, so a refusal can be told by its
 // address too.
@@ -79,12 +64,6 @@ inline constexpr char INVALID_LOGIN_MESSAGE[] =
 inline constexpr char NO_CREDIT_MESSAGE[] = "You are out of SMS credits. No alarm was sent to your cell phone!";
 inline constexpr char CELL_NOT_VALIDATED_MESSAGE[] =
     "Your cell phone is not yet validated. No alarm was sent to your cell phone!";
-
-// The refusal an alarm reply stands for, or null when the alarm counts as
-// sent. Only a whole reply that is exactly one of the words refuses.
-const char* AlarmRefusal(const std::string& replyBytes);
-
-bool OffersNewerVersion(const std::string& replyBytes);
 
 // A login is numbered when it starts; its nonce and account requests carry
 // the number. A later login supersedes it: its replies are then dropped, so
@@ -97,12 +76,15 @@ struct ReplyAction {
     bool stepIndicator = false;  // the account indicator one step further
     bool indicatorGreen = false;
     bool answersLogin = false;  // the main dialog learns the verdict; the watchdog keeps quiet
-    AccountVerdict login;
+    bool loginValid = false;  // "VALID" and at least one more byte read
+    int32_t balance = 0;  // what follows "VALID"
     bool updateChecked = false;  // the main dialog records today as the last check
     int nextKind = 0;  // a request to send now, to nextUrl: the signed account request after a nonce
     std::string nextUrl;
-    std::string offeredPage;  // "New Version Available!" asked, and this page opened on yes
-    const char* refusal = nullptr;  // shown in a "Warning" box
+    std::string offeredPage;  // "New Version Available!" asked (a version above ours), and this page opened on yes
+    // Shown in a "Warning" box. An alarm reply refuses only when, up to its
+    // first zero byte, it is exactly one of the words; otherwise it counts as sent.
+    const char* refusal = nullptr;
 };
 // account: the one its request was made for; nonce: the client's, which a
 // nonce reply sets and its account request takes.

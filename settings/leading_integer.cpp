@@ -1,22 +1,17 @@
 #include "settings/leading_integer.h"
 
 #include <algorithm>
-#include <limits>
+#include <cstdint>
 
 int32_t LeadingInteger(const std::string& text)
 {
     // C-locale white space, whatever the machine's locale.
-    size_t pos = 0;
-    while (pos < text.size() && (text[pos] == ' ' || (text[pos] >= '\t' && text[pos] <= '\r')))
+    size_t pos = std::min(text.find_first_not_of(" \t\n\v\f\r"), text.size());
+    const bool negative = pos < text.size() && text[pos] == '-';
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-'))
         ++pos;
-    bool negative = false;
-    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
-        negative = text[pos] == '-';
-        ++pos;
-    }
-    int64_t value = 0;
-    const int64_t limit = int64_t(std::numeric_limits<int32_t>::max()) + 1;
+    int64_t value = 0;  // held at one past the largest int32, the smallest's magnitude
     for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos)
-        value = std::min(value * 10 + (text[pos] - '0'), limit);
-    return int32_t(negative ? -value : std::min<int64_t>(value, std::numeric_limits<int32_t>::max()));
+        value = std::min<int64_t>(value * 10 + (text[pos] - '0'), int64_t(INT32_MAX) + 1);
+    return int32_t(std::clamp<int64_t>(negative ? -value : value, INT32_MIN, INT32_MAX));
 }

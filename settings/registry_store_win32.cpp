@@ -24,8 +24,7 @@ public:
     {
         // A value larger than the buffer fails with ERROR_MORE_DATA.
         std::vector<BYTE> buffer(bufferSize);
-        DWORD type = 0;
-        DWORD size = DWORD(buffer.size());
+        DWORD type = 0, size = DWORD(bufferSize);
         LSTATUS status = width == TextWidth::Wide
                              ? RegQueryValueExW(key_.Get(), Widen(name).c_str(), nullptr, &type, buffer.data(), &size)
                              : RegQueryValueExA(key_.Get(), name.c_str(), nullptr, &type, buffer.data(), &size);

@@ -6,8 +6,10 @@
 // what each request needs. Portable: no Windows headers.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <string>
 
 // Bits of the flag word, stored as "Settings".
@@ -69,7 +71,11 @@ struct Settings {
     PushKind notifyKind = PushKind::Ntfy;
 
     std::u16string GetPassword() const { return std::u16string(password); }
-    void SetPassword(const std::u16string& text);  // cut to 9 units
+    void SetPassword(const std::u16string& text)  // up to a NUL, at most 9 units, zeros after
+    {
+        std::fill(std::begin(password), std::end(password), u'\0');
+        text.copy(password, std::min(text.find(u'\0'), PASSWORD_UNITS - 1));
+    }
 
 private:
     std::string serverUser;

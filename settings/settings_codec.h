@@ -13,8 +13,9 @@ std::unique_ptr<RegistryKey> LoadSettings(Settings& settings, RegistryStore& sto
 // as absent, like a "NotifyUrl" longer than PUSH_ADDRESS_MAX_CHARS.
 constexpr size_t NOTIFY_TOKEN_MAX_CHARS = 200;
 
-// Plain ASCII text from a REG_SZ of at most maxChars, or nothing: what is
-// sent in a request line or a header is never converted on the way.
+// Plain ASCII text from a REG_SZ of at most maxChars (empty when it is
+// missing or bad), or nothing when it holds any other character: what is sent
+// in a request line or a header is never converted on the way.
 std::optional<std::string> ReadAsciiText(RegistryKey& key, const char* name, size_t maxChars);
 
 // Writes every stored value ("NotifyUrl" and "NotifyKind" deleted when there

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "online/push_notice.h"
 #include "settings/leading_integer.h"
@@ -9,11 +10,6 @@
 ScreenPoint ClientPointFromMessage(uint32_t lParam)
 {
     return {int32_t(lParam & 0xFFFFu), int32_t(lParam >> 16)};
-}
-
-bool IsStrictlyInside(const ScreenRect& frame, const ScreenPoint& point)
-{
-    return frame.left < point.x && point.x < frame.right && frame.top < point.y && point.y < frame.bottom;
 }
 
 int64_t DragDistance(const ScreenPoint& start, const ScreenPoint& sample)
@@ -30,9 +26,10 @@ int64_t DragDistance(const ScreenPoint& start, const ScreenPoint& sample)
 bool BeginDrag(DragState& state, const ScreenPoint& start, const ScreenRect& frame)
 {
     state.start = start;
-    if (IsStrictlyInside(frame, start))
-        state.dragging = true;
-    return IsStrictlyInside(frame, start);
+    // A click on the frame's border does not count.
+    const bool inside = frame.left < start.x && start.x < frame.right && frame.top < start.y && start.y < frame.bottom;
+    state.dragging = state.dragging || inside;
+    return inside;
 }
 
 std::optional<int64_t> DragMove(DragState& state, bool leftButtonDown, const ScreenPoint& cursorNow)
@@ -45,19 +42,12 @@ std::optional<int64_t> DragMove(DragState& state, bool leftButtonDown, const Scr
 
 bool EndDrag(DragState& state)
 {
-    const bool ended = state.dragging;
-    state.dragging = false;
-    return ended;
+    return std::exchange(state.dragging, false);
 }
 
 std::string SensitivityFieldText(int64_t value)
 {
     return std::to_string(value).substr(0, SENSITIVITY_TEXT_BYTES - 1);
-}
-
-int32_t ParseSensitivity(const std::string& text)
-{
-    return LeadingInteger(text.substr(0, SENSITIVITY_TEXT_BYTES - 1));
 }
 
 SettingsDialogEntries EntriesFromSettings(const Settings& settings)
@@ -85,8 +75,9 @@ std::string NotifyUrlText(const std::u16string& typed)
 
 bool StoreSettingsDialogEntries(Settings& settings, const SettingsDialogEntries& entries)
 {
-    // No range check: 0 and negative sensitivities are stored as typed.
-    settings.sensitivity = ParseSensitivity(entries.sensitivityText);
+    // atoi on what the edit's buffer holds, without a range check: 0 and
+    // negative sensitivities are stored as typed.
+    settings.sensitivity = LeadingInteger(entries.sensitivityText.substr(0, SENSITIVITY_TEXT_BYTES - 1));
     settings.SetFlag(FLAG_DAILY_UPDATE_CHECK, entries.dailyUpdateCheck);
     settings.SetPassword(entries.password);
     settings.SetServerUser(entries.serverUser);

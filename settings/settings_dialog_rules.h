@@ -35,15 +35,12 @@ struct DragState {
 // unsigned, so a click left of or above the client area reads as large.
 ScreenPoint ClientPointFromMessage(uint32_t lParam);
 
-// A click on the frame's border does not count.
-bool IsStrictlyInside(const ScreenRect& frame, const ScreenPoint& point);
-
 // Straight-line distance in pixels, truncated. Each coordinate is first
 // clamped to +-65536, past anything a client point or a cursor reaches.
 int64_t DragDistance(const ScreenPoint& start, const ScreenPoint& sample);
 
 // Button down: records the start point whether or not a drag begins; true
-// when it begins (the caller captures the mouse).
+// when it begins, strictly inside the frame (the caller captures the mouse).
 bool BeginDrag(DragState& state, const ScreenPoint& start, const ScreenRect& frame);
 
 // Mouse move with the cursor sampled just now: while dragging with the left
@@ -56,10 +53,6 @@ bool EndDrag(DragState& state);
 // A number as the sensitivity edit shows it: decimal, cut to what its
 // 10-byte buffer holds, so what is shown is what OK stores.
 std::string SensitivityFieldText(int64_t value);
-
-// atoi on at most the first 9 characters: leading white space, an optional
-// sign, digits up to the first other character; no digits gives 0.
-int32_t ParseSensitivity(const std::string& text);
 
 // The dialog's fields, as shown at initialisation and as read on OK.
 struct SettingsDialogEntries {

@@ -10,6 +10,7 @@
 #include "fuzz_input.h"
 #include "online/service_protocol.h"
 #include "settings/leading_integer.h"
+#include "settings/settings.h"
 
 namespace {
 
@@ -19,6 +20,12 @@ bool IsLowerHex(const std::string& text)
         if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
             return false;
     return true;
+}
+
+// The reply as text: the bytes before the first zero byte.
+std::string Text(const std::string& body)
+{
+    return body.substr(0, body.find('\0'));
 }
 
 void HandleOne(int kind, const std::string& body, int32_t nonceBefore)
@@ -38,11 +45,11 @@ void HandleOne(int kind, const std::string& body, int32_t nonceBefore)
     switch (kind) {
     case KIND_UPDATE_CHECK:
         FUZZ_CHECK(action.refusal == nullptr && !action.stepIndicator);
-        FUZZ_CHECK(action.offeredPage == (OffersNewerVersion(body) ? account.serviceUrl + "/" : ""));
+        FUZZ_CHECK(action.offeredPage == (LeadingNumber(Text(body)) > PROGRAM_VERSION ? account.serviceUrl + "/" : ""));
         break;
     case KIND_ALARM_NOTICE: {
         FUZZ_CHECK(!action.stepIndicator);
-        const std::string text = ReplyText(body);
+        const std::string text = Text(body);
         if (text == "INVALID")
             FUZZ_CHECK(action.refusal == INVALID_LOGIN_MESSAGE);
         else if (text == "NOSMS")
@@ -57,7 +64,7 @@ void HandleOne(int kind, const std::string& body, int32_t nonceBefore)
         // One follow-up, signed with the reply's nonce plus one.
         FUZZ_CHECK(action.refusal == nullptr && action.stepIndicator && !action.indicatorGreen);
         FUZZ_CHECK(action.nextKind == KIND_ACCOUNT_INFO);
-        const int32_t sent = int32_t(uint32_t(LeadingInteger(ReplyText(body))) + 1u);
+        const int32_t sent = int32_t(uint32_t(LeadingInteger(Text(body))) + 1u);
         FUZZ_CHECK(nonce == sent);
         const std::string prefix = account.serviceUrl + "/beta/accountinfo.php?u=owner%40example.org&n=";
         const std::string& url = action.nextUrl;
@@ -66,15 +73,15 @@ void HandleOne(int kind, const std::string& body, int32_t nonceBefore)
         const std::string digits = std::to_string(sent);  // '-' needs no escape
         FUZZ_CHECK(rest.compare(0, digits.size() + 3, digits + "&h=") == 0);
         const std::string hash = rest.substr(digits.size() + 3);
-        FUZZ_CHECK(hash.size() == 32 && IsLowerHex(hash) && hash == MakeLoginHash("secret", sent, FakeMd5));
+        FUZZ_CHECK(hash.size() == 32 && IsLowerHex(hash) && hash == FakeMd5("secret" + digits));
         break;
     }
     case KIND_ACCOUNT_INFO: {
         const bool valid = body.size() >= 6 && body.compare(0, 5, "VALID") == 0;
-        FUZZ_CHECK(action.login.valid == valid && action.stepIndicator == valid && action.indicatorGreen == valid);
+        FUZZ_CHECK(action.loginValid == valid && action.stepIndicator == valid && action.indicatorGreen == valid);
         if (valid)
             FUZZ_CHECK(action.refusal == nullptr &&
-                       action.login.balance == LeadingInteger(ReplyText(body.substr(5))));
+                       action.balance == LeadingInteger(Text(body.substr(5))));
         else
             FUZZ_CHECK(action.refusal == INVALID_LOGIN_MESSAGE);
         break;
@@ -109,8 +116,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // up to a zero byte, is one of the words: no error page passes for one.
     std::string errorRead = body.substr(0, ReplyBytesToRead(KIND_ALARM_NOTICE, 500));
     FUZZ_CHECK(errorRead.size() < REPLY_BUFFER_BYTES);
-    if (AlarmRefusal(errorRead)) {
-        std::string whole = ReplyText(body);
+    int32_t nonce = nonceBefore;
+    if (ActOnReply(KIND_ALARM_NOTICE, errorRead, ServiceAccount{}, nonce, FakeMd5).refusal) {
+        std::string whole = Text(body);
         FUZZ_CHECK(whole == "INVALID" || whole == "NOSMS" || whole == "CELL");
     }
     return 0;

@@ -62,7 +62,7 @@ void CheckSignedUrl(const std::string& url, const std::string& prefix, const std
     FUZZ_CHECK(CheckedDecode(query.substr(3, nField - 3)) == user);
     FUZZ_CHECK(CheckedDecode(query.substr(nField + 3, hField - nField - 3)) == std::to_string(nonce));
     const std::string hash = query.substr(hField + 3);
-    FUZZ_CHECK(CheckedDecode(hash) == hash && hash == MakeLoginHash(password, nonce, FakeMd5));
+    FUZZ_CHECK(CheckedDecode(hash) == hash && hash == FakeMd5(password + std::to_string(nonce)));
 }
 
 }  // namespace
@@ -85,10 +85,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(nonceUrl.compare(0, noncePrefix.size(), noncePrefix) == 0);
     FUZZ_CHECK(CheckedDecode(nonceUrl.substr(noncePrefix.size())) == user);
 
-    CheckSignedUrl(SignedUrl(KIND_ACCOUNT_INFO, base, user, nonce, MakeLoginHash(password, nonce, FakeMd5)),
-                   base + "/beta/accountinfo.php", user, password, nonce);
-    CheckSignedUrl(SignedUrl(KIND_ALARM_NOTICE, base, user, nonce, MakeLoginHash(password, nonce, FakeMd5)),
-                   base + "/beta/alarm.php", user, password, nonce);
+    // Each signed request takes the nonce after the one given.
+    const ServiceAccount account{base, user, password};
+    for (int kind : {KIND_ACCOUNT_INFO, KIND_ALARM_NOTICE}) {
+        int32_t taken = int32_t(uint32_t(nonce) - 1u);
+        const std::string url = SignedRequestUrl(kind, account, taken, FakeMd5);
+        FUZZ_CHECK(taken == nonce);
+        CheckSignedUrl(url, base + (kind == KIND_ALARM_NOTICE ? "/beta/alarm.php" : "/beta/accountinfo.php"), user,
+                       password, nonce);
+    }
 
     return 0;
 }

@@ -19,6 +19,16 @@
 
 namespace {
 
+// The sensitivity OK stores for this text.
+int32_t ParseSensitivity(const std::string& typed)
+{
+    Settings settings;
+    SettingsDialogEntries entries;
+    entries.sensitivityText = typed;
+    (void)StoreSettingsDialogEntries(settings, entries);
+    return settings.sensitivity;
+}
+
 void CheckSensitivity(const std::string& typed)
 {
     const int32_t parsed = ParseSensitivity(typed);

@@ -23,7 +23,7 @@ std::string Describe(const ReplyAction& action)
     if (action.indicatorGreen)
         line += "green ";
     if (action.answersLogin)
-        line += action.login.valid ? "valid " + std::to_string(action.login.balance) + " " : "invalid ";
+        line += action.loginValid ? "valid " + std::to_string(action.balance) + " " : "invalid ";
     if (action.updateChecked)
         line += "dated ";
     if (action.nextKind != 0)
@@ -49,15 +49,40 @@ TEST(ReplyActions, EachKindWithTheBodyTheCallbackReads)
         {KIND_NONCE, "41", 0, "step " + account + "42&h=md5-secret42 ", 42},
         {KIND_NONCE, "123456", 0, "step " + account + "1235&h=md5-secret1235 ", 1235},  // 4 bytes
         {KIND_NONCE, "oops", 5, "step " + account + "1&h=md5-secret1 ", 1},
+        // "VALID" and at least one more byte; the balance is what follows.
         {KIND_ACCOUNT_INFO, "VALID42", 7, "step green valid 42 ", 7},
         {KIND_ACCOUNT_INFO, "VALID12345678", 7, "step green valid 12345 ", 7},  // 10 bytes
+        {KIND_ACCOUNT_INFO, "VALID0", 7, "step green valid 0 ", 7},
+        {KIND_ACCOUNT_INFO, "VALIDx", 7, "step green valid 0 ", 7},
+        {KIND_ACCOUNT_INFO, "VALID\n", 7, "step green valid 0 ", 7},
+        {KIND_ACCOUNT_INFO, std::string("VALID\0" "5", 7), 7, "step green valid 0 ", 7},
         {KIND_ACCOUNT_INFO, "VALID", 7, "invalid " + invalid, 7},
+        {KIND_ACCOUNT_INFO, "", 7, "invalid " + invalid, 7},
+        {KIND_ACCOUNT_INFO, "INVALID", 7, "invalid " + invalid, 7},
+        {KIND_ACCOUNT_INFO, "valid42", 7, "invalid " + invalid, 7},
+        {KIND_ACCOUNT_INFO, " VALID42", 7, "invalid " + invalid, 7},
+        // Only the whole word refuses (up to a zero byte), of the 7 bytes read.
         {KIND_ALARM_NOTICE, "INVALID", 7, invalid, 7},
+        {KIND_ALARM_NOTICE, "INVALIDxxxxxx", 7, invalid, 7},
         {KIND_ALARM_NOTICE, "NOSMS", 7, std::string("refuse ") + NO_CREDIT_MESSAGE, 7},
+        {KIND_ALARM_NOTICE, std::string("NOSMS\0x", 7), 7, std::string("refuse ") + NO_CREDIT_MESSAGE, 7},
         {KIND_ALARM_NOTICE, "CELL", 7, std::string("refuse ") + CELL_NOT_VALIDATED_MESSAGE, 7},
         {KIND_ALARM_NOTICE, "SENT", 7, "", 7},
+        {KIND_ALARM_NOTICE, "NOSMS\n", 7, "", 7},
+        {KIND_ALARM_NOTICE, "NOSMS\r\n", 7, "", 7},
+        {KIND_ALARM_NOTICE, "NOSMS\nxxxxxxx", 7, "", 7},
+        {KIND_ALARM_NOTICE, "CELL ", 7, "", 7},
+        {KIND_ALARM_NOTICE, "nosms", 7, "", 7},
+        {KIND_ALARM_NOTICE, "INVALI", 7, "", 7},
+        {KIND_ALARM_NOTICE, "", 7, "", 7},
+        // A newer version only when strictly above ours, of the 4 bytes read.
         {KIND_UPDATE_CHECK, "2.0", 7, "dated offer http://127.0.0.1:5555/ ", 7},
+        {KIND_UPDATE_CHECK, "2", 7, "dated offer http://127.0.0.1:5555/ ", 7},
         {KIND_UPDATE_CHECK, "1.995", 7, "dated ", 7},
+        {KIND_UPDATE_CHECK, "1.99", 7, "dated ", 7},
+        {KIND_UPDATE_CHECK, "1.98", 7, "dated ", 7},
+        {KIND_UPDATE_CHECK, "-3", 7, "dated ", 7},
+        {KIND_UPDATE_CHECK, "abc", 7, "dated ", 7},
         {KIND_UPDATE_CHECK, "", 7, "dated ", 7},
         {9, "VALID42", 5, "", 5},
     };
@@ -67,6 +92,10 @@ TEST(ReplyActions, EachKindWithTheBodyTheCallbackReads)
         EXPECT_EQ(Describe(action), c.action) << c.kind << " " << c.body;
         EXPECT_EQ(nonce, c.nonceAfter) << c.kind << " " << c.body;
     }
+    EXPECT_STREQ(INVALID_LOGIN_MESSAGE, "You supplied an invalid login.\nPlease retype your username and/or password.");
+    EXPECT_STREQ(NO_CREDIT_MESSAGE, "You are out of SMS credits. No alarm was sent to your cell phone!");
+    EXPECT_STREQ(CELL_NOT_VALIDATED_MESSAGE,
+                 "Your cell phone is not yet validated. No alarm was sent to your cell phone!");
 }
 
 TEST(ReplyActions, AlarmAfterLoginUsesTheServiceNoncePlusTwo)

@@ -27,7 +27,10 @@ TEST(AlarmReplies, AnErrorStatusRefusesOnlyWithAWholeWord)
     };
     for (const Case& c : cases) {
         std::string read = c.body.substr(0, ReplyBytesToRead(KIND_ALARM_NOTICE, c.status));
-        EXPECT_EQ(AlarmRefusal(read), c.refusal) << c.status << " " << c.body;
+        int32_t nonce = 0;
+        const ServiceAccount account;
+        EXPECT_EQ(ActOnReply(KIND_ALARM_NOTICE, read, account, nonce, nullptr).refusal, c.refusal)
+            << c.status << " " << c.body;
     }
 }
 

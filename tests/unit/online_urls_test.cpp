@@ -62,45 +62,38 @@ TEST(ServiceUrls, NonceRequest)
     EXPECT_EQ(NonceUrl(BASE, ""), BASE + "/beta/lastnonce.php?e=");
 }
 
+// Each signed request takes the nonce after the one given (wrapping past the
+// largest int), the user percent-encoded so that no name can add a field, and
+// the hash of the password followed by that nonce's digits.
 TEST(ServiceUrls, SignedRequestsCarryUserNonceAndHash)
 {
-    EXPECT_EQ(SignedUrl(KIND_ACCOUNT_INFO, BASE, "kim", 42, "5ce06e46867de8252365147b667f1c20"),
-              BASE + "/beta/accountinfo.php?u=kim&n=42&h=5ce06e46867de8252365147b667f1c20");
-    EXPECT_EQ(SignedUrl(KIND_ALARM_NOTICE, BASE, "kim", 43, MakeLoginHash("secret", 43, FakeMd5)),
-              BASE + "/beta/alarm.php?u=kim&n=43&h=md5-secret43");
-}
-
-TEST(ServiceUrls, UserNameCannotInjectParameters)
-{
-    std::string url = SignedUrl(KIND_ACCOUNT_INFO, BASE, "a b&n=1+c#d%", 42, "00");
-    EXPECT_EQ(url, BASE + "/beta/accountinfo.php?u=a%20b%26n%3D1%2Bc%23d%25&n=42&h=00");
-    EXPECT_EQ(std::count(url.begin(), url.end(), '&'), 2);
-    EXPECT_EQ(url.find('#'), std::string::npos);
-    EXPECT_EQ(url.find(' '), std::string::npos);
-}
-
-TEST(ServiceUrls, NegativeNonceKeepsItsSign)
-{
-    EXPECT_EQ(SignedUrl(KIND_ALARM_NOTICE, BASE, "kim", -7, "x"), BASE + "/beta/alarm.php?u=kim&n=-7&h=x");
+    const struct {
+        int kind;
+        const char* user;
+        const char* password;
+        int32_t nonceBefore;
+        const char* query;
+    } cases[] = {
+        {KIND_ACCOUNT_INFO, "kim", "secret", 41, "/beta/accountinfo.php?u=kim&n=42&h=md5-secret42"},
+        {KIND_ALARM_NOTICE, "kim", "secret", 42, "/beta/alarm.php?u=kim&n=43&h=md5-secret43"},
+        {KIND_ALARM_NOTICE, "kim", "pw", -8, "/beta/alarm.php?u=kim&n=-7&h=md5-pw-7"},
+        {KIND_ACCOUNT_INFO, "kim", "", 41, "/beta/accountinfo.php?u=kim&n=42&h=md5-42"},
+        {KIND_ACCOUNT_INFO, "kim", "x", -1, "/beta/accountinfo.php?u=kim&n=0&h=md5-x0"},
+        {KIND_ACCOUNT_INFO, "kim", "x", 2147483646, "/beta/accountinfo.php?u=kim&n=2147483647&h=md5-x2147483647"},
+        {KIND_ACCOUNT_INFO, "kim", "x", 2147483647, "/beta/accountinfo.php?u=kim&n=-2147483648&h=md5-x-2147483648"},
+        {KIND_ACCOUNT_INFO, "a b&n=1+c#d%", "p&w", 41,
+         "/beta/accountinfo.php?u=a%20b%26n%3D1%2Bc%23d%25&n=42&h=md5-p%26w42"},
+    };
+    for (const auto& c : cases) {
+        int32_t nonce = c.nonceBefore;
+        EXPECT_EQ(SignedRequestUrl(c.kind, ServiceAccount{BASE, c.user, c.password}, nonce, FakeMd5), BASE + c.query);
+        EXPECT_EQ(nonce, int32_t(uint32_t(c.nonceBefore) + 1u)) << c.query;
+    }
 }
 
 TEST(ServiceUrls, UpdateCheck)
 {
     EXPECT_EQ(UpdateCheckUrl(BASE), BASE + "/beta/currentversion.php?v=1.99");
-}
-
-TEST(LoginHash, Md5OfThePasswordFollowedByTheNonceDigits)
-{
-    const struct {
-        const char* password;
-        int32_t nonce;
-        const char* hashed;
-    } cases[] = {
-        {"secret", 42, "secret42"}, {"pw", -7, "pw-7"}, {"", 42, "42"}, {"x", 0, "x0"},
-        {"x", 2147483647, "x2147483647"}, {"x", -2147483647 - 1, "x-2147483648"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(MakeLoginHash(c.password, c.nonce, FakeMd5), std::string("md5-") + c.hashed);
 }
 
 }  // namespace

@@ -51,16 +51,23 @@ TEST(DragDistance, StraightLineTruncatedAndClamped)
     }
 }
 
-TEST(DragFrame, OnlyStrictlyInsideCounts)
+TEST(DragFrame, OnlyAClickStrictlyInsideStartsADrag)
 {
-    EXPECT_TRUE(IsStrictlyInside(FRAME, At(101, 201)));
-    EXPECT_TRUE(IsStrictlyInside(FRAME, At(139, 249)));
-    EXPECT_FALSE(IsStrictlyInside(FRAME, At(100, 220))) << "left edge";
-    EXPECT_FALSE(IsStrictlyInside(FRAME, At(120, 200))) << "top edge";
-    EXPECT_FALSE(IsStrictlyInside(FRAME, At(140, 220))) << "right edge";
-    EXPECT_FALSE(IsStrictlyInside(FRAME, At(120, 250))) << "bottom edge";
-    EXPECT_FALSE(IsStrictlyInside(FRAME, At(50, 220)));
-    EXPECT_FALSE(IsStrictlyInside(FRAME, At(120, 500)));
+    const struct {
+        const char* name;
+        ScreenPoint click;
+        bool inside;
+    } cases[] = {
+        {"top left inside", At(101, 201), true},   {"bottom right inside", At(139, 249), true},
+        {"left edge", At(100, 220), false},        {"top edge", At(120, 200), false},
+        {"right edge", At(140, 220), false},       {"bottom edge", At(120, 250), false},
+        {"left of the frame", At(50, 220), false}, {"below the frame", At(120, 500), false},
+    };
+    for (const auto& c : cases) {
+        DragState state;
+        EXPECT_EQ(BeginDrag(state, c.click, FRAME), c.inside) << c.name;
+        EXPECT_EQ(state.dragging, c.inside) << c.name;
+    }
 }
 
 TEST(DragFrame, ClickPositionIsTwoUnsignedWords)
@@ -125,15 +132,6 @@ TEST(SensitivityText, DecimalCutToTheFieldsBuffer)
     EXPECT_EQ(SensitivityFieldText(6074000998LL), "607400099");
 }
 
-TEST(SensitivityText, OnlyTheFirstNineCharactersCount)
-{
-    EXPECT_EQ(ParseSensitivity("123456789"), 123456789);
-    EXPECT_EQ(ParseSensitivity("1234567890123"), 123456789);
-    EXPECT_EQ(ParseSensitivity("-9999999999"), -99999999);
-    EXPECT_EQ(ParseSensitivity("        12"), 1) << "eight spaces leave one digit";
-    EXPECT_EQ(ParseSensitivity("         12"), 0);
-}
-
 class SettingsDialogOk : public testing::Test {
 protected:
     SettingsDialogEntries Typed(const std::string& sensitivity) const
@@ -168,14 +166,20 @@ TEST_F(SettingsDialogOk, InitialisationShowsTheRecord)
     EXPECT_FALSE(shown.useSmsService);
 }
 
+// atoi on the first 9 characters, without a range check.
 TEST_F(SettingsDialogOk, StoresTheParsedSensitivityWithoutRangeCheck)
 {
-    EXPECT_FALSE(StoreSettingsDialogEntries(settings, Typed(" -7x")));
-    EXPECT_EQ(settings.sensitivity, -7);
-    EXPECT_FALSE(StoreSettingsDialogEntries(settings, Typed("letters")));
-    EXPECT_EQ(settings.sensitivity, 0);
-    EXPECT_FALSE(StoreSettingsDialogEntries(settings, Typed("250")));
-    EXPECT_EQ(settings.sensitivity, 250);
+    const struct {
+        const char* typed;
+        int32_t stored;
+    } cases[] = {
+        {" -7x", -7}, {"letters", 0}, {"250", 250}, {"123456789", 123456789}, {"1234567890123", 123456789},
+        {"-9999999999", -99999999}, {"        12", 1}, {"         12", 0},  // eight spaces leave one digit
+    };
+    for (const auto& c : cases) {
+        EXPECT_FALSE(StoreSettingsDialogEntries(settings, Typed(c.typed)));
+        EXPECT_EQ(settings.sensitivity, c.stored) << '"' << c.typed << '"';
+    }
 }
 
 TEST_F(SettingsDialogOk, PasswordKeepsNineUnits)

@@ -29,6 +29,8 @@ TEST(Crypto, PublishedVectorsAndTheBotsSignatures)
                                               "SECkestrova"}, test, 1700000000000, system).url;
     const std::string feishu = MakePushRequest({PushKind::Feishu, "https://open.feishu.cn/open-apis/bot/v2/hook/h",
                                                 "kestrova-secret"}, test, 1700000000999, system).body;
+    int32_t nonce = 2147483647;  // the next one wraps
+    const std::string login = SignedRequestUrl(KIND_ACCOUNT_INFO, {"", "u", "x"}, nonce, Md5Hex);
     const struct {
         std::string got;
         const char* expected;
@@ -42,7 +44,7 @@ TEST(Crypto, PublishedVectorsAndTheBotsSignatures)
         // RFC 1321's empty message.
         {Md5Hex(""), "d41d8cd98f00b204e9800998ecf8427e"},
         // The login hash: MD5 of the password and the nonce's digits.
-        {MakeLoginHash("x", -2147483647 - 1, Md5Hex), "123494b5f221a10a7786096ef1ac50df"},
+        {login.substr(login.find("&h=")), "&h=123494b5f221a10a7786096ef1ac50df"},
         // ntfy's documented Basic example, and one past a line's 76 characters.
         {Base64("phil:mypass"), "cGhpbDpteXBhc3M="},
         {Base64(std::string(60, 'k')),
