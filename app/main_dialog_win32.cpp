@@ -10,7 +10,7 @@
 #include "resources/resource_ids.h"
 #include "settings/settings.h"
 #include "settings/service_url.h"
-#include "settings/settings_dialog_win32.h"
+#include "app/settings_dialog_win32.h"
 #include "win32/web_page_win32.h"
 
 static_assert(MAIN_COMMAND_CLOSE == IDCANCEL, "the close command is IDCANCEL");

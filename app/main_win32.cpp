@@ -8,7 +8,7 @@
 #include "win32/scoped_win32.h"
 #include "app/main_dialog_win32.h"
 #include "app/start_dialogs_win32.h"
-#include "app/ui_resources_win32.h"
+#include "win32/ui_resources_win32.h"
 #include "guard/give_back_win32.h"
 #include "guard/guard_config.h"
 #include "guard/guard_thread_win32.h"

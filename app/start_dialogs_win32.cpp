@@ -6,8 +6,8 @@
 
 #include "win32/callback_edge_win32.h"
 #include "win32/data_resource_win32.h"
-#include "app/fatal_error_win32.h"
-#include "app/ui_resources_win32.h"
+#include "win32/fatal_error_win32.h"
+#include "win32/ui_resources_win32.h"
 #include "resources/resource_ids.h"
 #include "settings/settings.h"
 

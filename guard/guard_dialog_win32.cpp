@@ -18,7 +18,7 @@
 #include "win32/event_log.h"
 #include "win32/event_log_win32.h"
 #include "win32/scoped_win32.h"
-#include "app/ui_resources_win32.h"
+#include "win32/ui_resources_win32.h"
 #include "guard/give_back_win32.h"
 #include "guard/guard_config.h"
 #include "guard/guard_rules.h"

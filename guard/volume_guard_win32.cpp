@@ -4,7 +4,7 @@
 
 #include "win32/event_log_win32.h"
 #include "win32/scoped_win32.h"
-#include "app/fatal_error_win32.h"
+#include "win32/fatal_error_win32.h"
 
 // The portable names carry the Windows values unchanged through the device.
 static_assert(GUARD_MIXERLINE_COMPONENTTYPE_DST_SPEAKERS == MIXERLINE_COMPONENTTYPE_DST_SPEAKERS &&

@@ -15,8 +15,6 @@
 
 // --- The address ("NotifyUrl") ------------------------------------------------
 
-constexpr size_t PUSH_ADDRESS_MAX_CHARS = 300;
-
 // Why an address is refused, for the owner's box; null when it is taken or
 // empty (no address: no message is sent). Taken: https://host[:port]/topic
 // [?query], or the same with http:// when the host is this computer

@@ -32,6 +32,9 @@ constexpr int32_t DEFAULT_SENSITIVITY = 50;
 constexpr uint32_t DEFAULT_HOTKEY_MODIFIERS = 3;  // Alt + Control
 constexpr uint32_t DEFAULT_HOTKEY_CODE = 0x67;    // numpad 7
 
+// The longest push address ("NotifyUrl") kept.
+constexpr size_t PUSH_ADDRESS_MAX_CHARS = 300;
+
 // The push service the address belongs to ("NotifyKind", by its name here;
 // absent or unknown: ntfy). What each is sent: online/push_kinds.h.
 enum class PushKind : uint8_t { Ntfy, Bark, WeCom, DingTalk, Feishu };

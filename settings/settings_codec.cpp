@@ -5,7 +5,6 @@
 #include <initializer_list>
 #include <iterator>
 
-#include "online/push_notice.h"
 #include "settings/service_url.h"
 #include "win32/event_log.h"
 

@@ -28,7 +28,7 @@
 #include <new>
 #include <string>
 
-#include "app/ui_resources_win32.h"
+#include "win32/ui_resources_win32.h"
 #include "guard/guard_config.h"
 #include "guard/guard_dialog_win32.h"
 #include "guard/guard_thread_win32.h"

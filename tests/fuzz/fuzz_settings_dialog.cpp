@@ -15,7 +15,7 @@
 #include "fuzz_input.h"
 #include "guard/password_rules.h"
 #include "settings/settings.h"
-#include "settings/settings_dialog_rules.h"
+#include "app/settings_dialog_rules.h"
 
 namespace {
 

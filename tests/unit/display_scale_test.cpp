@@ -2,7 +2,7 @@
 // up, and the fallback when the system gives no DPI.
 #include <gtest/gtest.h>
 
-#include "app/display_scale.h"
+#include "win32/display_scale.h"
 
 namespace {
 

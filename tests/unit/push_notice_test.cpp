@@ -13,7 +13,7 @@
 #include "online/push_kinds.h"
 #include "online/push_notice.h"
 #include "online/push_waiting.h"
-#include "settings/settings_dialog_rules.h"
+#include "app/settings_dialog_rules.h"
 
 namespace {
 

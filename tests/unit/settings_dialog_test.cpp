@@ -6,7 +6,7 @@
 #include <string>
 
 #include "settings/settings.h"
-#include "settings/settings_dialog_rules.h"
+#include "app/settings_dialog_rules.h"
 
 namespace {
 

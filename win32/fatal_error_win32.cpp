@@ -1,4 +1,4 @@
-#include "app/fatal_error_win32.h"
+#include "win32/fatal_error_win32.h"
 
 #include "win32/desktop_box_win32.h"
 #include "win32/event_log.h"

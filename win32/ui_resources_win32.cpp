@@ -1,11 +1,11 @@
-#include "app/ui_resources_win32.h"
+#include "win32/ui_resources_win32.h"
 
 #include <windows.h>
 #include <commctrl.h>
 #include <shlwapi.h>
 
 #include "win32/data_resource_win32.h"
-#include "app/display_scale.h"
+#include "win32/display_scale.h"
 #include "win32/system_function_win32.h"
 
 static_assert(STANDARD_DPI == USER_DEFAULT_SCREEN_DPI, "USER_DEFAULT_SCREEN_DPI");

@@ -2,7 +2,7 @@
 // inside the small frame), daily update check, the SMS account, and the push
 // address with its service and token.
 #include "win32/callback_edge_win32.h"
-#include "settings/settings_dialog_win32.h"
+#include "app/settings_dialog_win32.h"
 
 #include <algorithm>
 #include <memory>
@@ -16,7 +16,7 @@
 #include "settings/service_url.h"
 #include "settings/settings.h"
 #include "settings/settings_codec.h"
-#include "settings/settings_dialog_rules.h"
+#include "app/settings_dialog_rules.h"
 #include "win32/web_page_win32.h"
 
 namespace {

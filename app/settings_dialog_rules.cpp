@@ -1,4 +1,4 @@
-#include "settings/settings_dialog_rules.h"
+#include "app/settings_dialog_rules.h"
 
 #include <algorithm>
 #include <cmath>

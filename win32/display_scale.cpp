@@ -1,4 +1,4 @@
-#include "app/display_scale.h"
+#include "win32/display_scale.h"
 
 PictureRect ScaledPicture(int32_t x, int32_t y, uint32_t width, uint32_t height, uint32_t dpi)
 {
