@@ -31,8 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const auto owner = power.values;
     power.values = {};  // as arming left them: every action "Do nothing"
     for (const auto& [slot, action] : owner)
-        power.values[slot] = POWER_ACTION_DO_NOTHING;
-    power.inEffect = power.values;
+        power.values[slot] = power.inEffect[slot] = POWER_ACTION_DO_NOTHING;
     const auto armed = power.values;
 
     std::optional<GiveBackRecord> left;

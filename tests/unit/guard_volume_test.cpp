@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <utility>
@@ -21,9 +22,7 @@ using Values = std::map<uint32_t, uint32_t>;
 Values Changed(const Values& before, const Values& now)
 {
     Values changed;
-    for (const auto& [control, value] : now)
-        if (before.at(control) != value)
-            changed[control] = value;
+    std::set_difference(now.begin(), now.end(), before.begin(), before.end(), std::inserter(changed, changed.end()));
     return changed;
 }
 
@@ -454,8 +453,8 @@ TEST_F(VolumeGuardTest, ARecordLeftByACrashIsGivenBack)
     const Values forced = mixer.values;
     Make(true)->GiveBack(record);
     EXPECT_EQ(Changed(forced, mixer.values), (Values{{MASTER_VOLUME, 0x4000}, {WAVE_MUTE, 1}}));
-    EXPECT_TRUE(endpoint.volume == 0.25f && endpoint.muted);
-    EXPECT_TRUE(endpoint.others[u"earphones"].volume == 1.0f && endpoint.others[u"earphones"].muted);
+    const FakeEndpointLevels earphones = endpoint.others[u"earphones"];
+    EXPECT_TRUE(endpoint.volume == 0.25f && endpoint.muted && earphones.volume == 1.0f && earphones.muted);
     EXPECT_EQ(endpoint.attaches, 0);
 }
 
