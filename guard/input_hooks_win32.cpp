@@ -130,6 +130,18 @@ void RenewHooksHere(ScopedHook& keyboard, ScopedHook& mouse) noexcept
         LogFailedCall(std::exchange(hooks.failedCall, nullptr), hooks.failedError);
 }
 
+// A test seam, never sent by the program: removes both hooks behind their
+// owners' backs, as Windows removes a hook that overran its time-out, and
+// answers the asking thread; the renewal has to put them back.
+void DropHooksForTest(const ScopedHook& keyboard, const ScopedHook& mouse, UINT message, DWORD asker) noexcept
+{
+    for (const ScopedHook* hook : {&keyboard, &mouse})
+        if (*hook && !UnhookWindowsHookEx(hook->Get()))
+            LogFailedCall("UnhookWindowsHookEx (the test seam)", GetLastError());
+    if (!PostThreadMessageW(asker, message, 0, 0))
+        LogFailedCall("PostThreadMessageW (the test seam's answer)", GetLastError());
+}
+
 // Answers its start only once the hooks are in; a start that fails ends the
 // thread unanswered.
 void RunHookThread(HWND guard)
@@ -147,6 +159,9 @@ void RunHookThread(HWND guard)
     if (!SetTimer(nullptr, 0, HOOK_RENEW_MS, nullptr))
         LogFailedCall("SetTimer (the hooks' renewal)", GetLastError());
     SetEvent(hooks.answered.Get());
+    const UINT dropHooks = RegisterWindowMessageW(L"Kestrova test seam: drop the input hooks");
+    if (dropHooks == 0)
+        LogFailedCall("RegisterWindowMessageW (the test seam)", GetLastError());
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         if (msg.message == WM_TIMER)  // the renewal's thread timer
@@ -155,6 +170,8 @@ void RunHookThread(HWND guard)
             reinterpret_cast<HookAsk>(msg.lParam)(keyboard, mouse);
             SetEvent(hooks.answered.Get());
         }
+        if (msg.message == dropHooks && dropHooks != 0)
+            DropHooksForTest(keyboard, mouse, dropHooks, DWORD(msg.wParam));
     }
     if (hooks.failedCall)
         LogFailedCall(std::exchange(hooks.failedCall, nullptr), hooks.failedError);

@@ -1,6 +1,7 @@
 #include "guard/volume_guard.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -9,12 +10,22 @@ struct MixerControl {
     uint32_t control;
 };
 
-// In the order of MixerValue, which is the order they are given back in.
+// In the order of MixerValue.
 constexpr MixerControl MIXER_CONTROLS[MIXER_VALUE_COUNT] = {
     {GUARD_MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME},
     {MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME},
     {GUARD_MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, GUARD_MIXERCONTROL_CONTROLTYPE_MUTE},
     {MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_MUTE},
+};
+
+// What an alarm writes, in its order. They are given back in the reverse
+// order: where two values share one control (a mixer without source lines),
+// the one saved first, the owner's, is written last.
+constexpr std::pair<MixerValue, uint32_t> FORCED[MIXER_VALUE_COUNT] = {
+    {MIXER_MASTER_VOLUME, MIXER_FULL_VOLUME},
+    {MIXER_WAVE_OUT_VOLUME, MIXER_FULL_VOLUME},
+    {MIXER_WAVE_OUT_MUTE, 0},
+    {MIXER_MASTER_MUTE, 0},
 };
 
 }  // namespace
@@ -104,10 +115,8 @@ bool VolumeGuard::AttachEndpoint()
 
 void VolumeGuard::ForceFullVolume()
 {
-    ForceStep(MIXER_MASTER_VOLUME, MIXER_FULL_VOLUME);
-    ForceStep(MIXER_WAVE_OUT_VOLUME, MIXER_FULL_VOLUME);
-    ForceStep(MIXER_WAVE_OUT_MUTE, 0);
-    ForceStep(MIXER_MASTER_MUTE, 0);
+    for (const auto& [which, value] : FORCED)
+        ForceStep(which, value);
     if (AttachEndpoint())
         ForceEndpoint();
 }
@@ -137,9 +146,9 @@ bool VolumeGuard::IsBelowFull()
 
 void VolumeGuard::Restore()
 {
-    for (size_t which = 0; which < MIXER_VALUE_COUNT; ++which)
-        if (saved_.mixer[which].saved)
-            Write(which, saved_.mixer[which].value);
+    for (size_t step = MIXER_VALUE_COUNT; step-- > 0;)
+        if (const SavedWord& saved = saved_.mixer[FORCED[step].first]; saved.saved)
+            Write(FORCED[step].first, saved.value);
     const bool wasAttached = endpointAttached_;
     bool leftTheDefault = false;
     for (const SavedEndpointVolume& saved : saved_.endpoints) {

@@ -31,7 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const auto owner = power.values;
     power.values = {};  // as arming left them: every action "Do nothing"
     for (const auto& [slot, action] : owner)
-        power.values[slot] = POWER_ACTION_DO_NOTHING;
+        power.values[slot] = power.inEffect[slot] = POWER_ACTION_DO_NOTHING;
+    const auto armed = power.values;
 
     std::optional<GiveBackRecord> left;
     const bool given = GiveBackLeftOver(*key.key, power, [&](const GiveBackRecord& record) { left = record; });
@@ -40,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                                     value.bytes.size() <= GIVE_BACK_RECORD_MAX_BYTES));
     FUZZ_CHECK(registry.values.count(GIVE_BACK_VALUE_NAME) == 0);
     if (!left) {
-        FUZZ_CHECK(power.applied == 0);
+        FUZZ_CHECK(power.values == armed && power.inEffect == armed);
         return 0;
     }
     // What the caller gives back is what was decoded.

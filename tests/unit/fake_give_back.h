@@ -27,7 +27,7 @@ public:
     std::map<Slot, uint32_t> values;  // of the active scheme
     std::set<Slot> pinned;            // writes refused, as a policy does
     std::set<Slot> unreadable;
-    int applied = 0;
+    std::map<Slot, uint32_t> inEffect;  // the values as the last Apply left them in force
     std::function<void()> beforeWrite = [] {};
 
     FakePowerStore()
@@ -35,6 +35,7 @@ public:
         for (size_t b = 0; b < HELD_POWER_SETTING_COUNT; ++b)
             for (size_t s = 0; s < POWER_SOURCE_COUNT; ++s)
                 values[{HeldPowerSetting(b), PowerSource(s)}] = b == POWER_ALLOW_STANDBY ? 1 : uint32_t(1 + b);
+        inEffect = values;
     }
 
     bool ActiveScheme(PowerScheme& scheme) override
@@ -57,5 +58,10 @@ public:
         values[{button, source}] = value;
         return true;
     }
-    bool Apply(const PowerScheme&) override { return ++applied > 0; }
+    bool Apply(const PowerScheme& scheme) override
+    {
+        if (scheme == active)
+            inEffect = values;
+        return scheme == active;
+    }
 };

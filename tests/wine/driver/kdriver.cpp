@@ -12,6 +12,7 @@
 #include <dbt.h>
 
 #include <sddl.h>
+#include <tlhelp32.h>
 
 #include <fcntl.h>
 #include <io.h>
@@ -488,6 +489,33 @@ void Flood(unsigned count)
     }
 }
 
+// drop-hooks TITLE MS CODES: the program's test seam. Every thread of the
+// window's process is asked to drop its input hooks (only the hook thread
+// knows the message, and answers once it has); MS after that answer the
+// chords are pressed as by keys.
+void DropHooksThenPress(HWND window, DWORD wait, const std::wstring& chords)
+{
+    const UINT seam = RegisterWindowMessageW(L"Kestrova test seam: drop the input hooks");
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    MSG answer;
+    PeekMessageW(&answer, nullptr, 0, 0, PM_NOREMOVE);  // a queue for the answer
+    const ScopedHandle threads(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    THREADENTRY32 thread = {};
+    thread.dwSize = sizeof thread;
+    for (BOOL more = Thread32First(threads.Get(), &thread); more; more = Thread32Next(threads.Get(), &thread))
+        if (thread.th32OwnerProcessID == process)
+            PostThreadMessageW(thread.th32ThreadID, seam, GetCurrentThreadId(), 0);
+    const ULONGLONG until = GetTickCount64() + 5000;
+    while (!PeekMessageW(&answer, nullptr, seam, seam, PM_REMOVE)) {
+        if (seam == 0 || GetTickCount64() > until)
+            Fail(L"no hook thread answered the test seam");
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_POSTMESSAGE);
+    }
+    Sleep(wait);
+    SendKeys(chords);
+}
+
 [[noreturn]] void Usage()
 {
     Fail(L"usage: kdriver COMMAND [ARGS] [--desktop NAME]\n"
@@ -500,7 +528,7 @@ void Flood(unsigned count)
           L"  reg-access readonly|writable|values | run-value | start-command LINE | flood COUNT\n"
           L"  keys CODES | type TEXT | move-to X Y | move-by DX DY | drag X1 Y1 X2 Y2 | cursor\n"
           L"  timed-move-to X Y | timed-key CODE | held CODE\n"
-          L"  device-removed TITLE hid|disk");
+          L"  device-removed TITLE hid|disk | drop-hooks TITLE MS CODES");
 }
 
 }  // namespace
@@ -577,6 +605,9 @@ int wmain(int argc, wchar_t** argv)
         Print(std::to_wstring(static_cast<long long>(result)));
     } else if (command == L"device-removed") {
         Print(std::to_wstring(SendDeviceRemoved(Window(arg(1)), arg(2))));
+    } else if (command == L"drop-hooks") {
+        DropHooksThenPress(Window(arg(1)), DWORD(Number(arg(2))), arg(3));
+        Print(L"ok");
     } else if (command == L"box-text") {
         // A message box's text is its static control 0xFFFF.
         Print(WindowText(Control(arg(1), L"0xFFFF")));
