@@ -356,6 +356,11 @@ INT_PTR GuardDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         InvalidateRect(dialog, nullptr, TRUE);
         return FALSE;
     case WM_COMMAND:
+        // A caret blinks by a timer of its thread, twice a second for as long
+        // as the box has the focus: hidden, the armed guard wakes for nothing.
+        // The typed password's dots still show where the typing goes.
+        if (LOWORD(wParam) == IDC_GUARD_PASSWORD && HIWORD(wParam) == EN_SETFOCUS)
+            HideCaret(reinterpret_cast<HWND>(lParam));
         if (LOWORD(wParam) != IDOK && LOWORD(wParam) != IDCANCEL)
             return FALSE;
         SubmitPassword(dialog, *data, LOWORD(wParam));
