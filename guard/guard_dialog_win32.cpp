@@ -38,6 +38,13 @@ constexpr UINT WM_APP_DESKTOP_SWITCHED = WM_APP + 0x61;
 
 constexpr wchar_t ARMED_REASON[] = L"Kestrova alarm is armed";
 
+// The desktop watch: four ticks a second at most, each of which the system
+// may put off by up to 50 ms to share a wake-up with other timers (a laptop
+// may stay guarded for hours on battery); a switch away is still undone
+// within 300 ms where no desktop-switch event comes (Wine).
+constexpr UINT WATCH_TICK_MS = 250;
+constexpr ULONG WATCH_TOLERANCE_MS = 50;
+
 // What one guard dialog keeps between its messages, on the guard thread alone.
 struct GuardDialogData {
     const GuardConfig& config;  // the guard thread's copy of the settings
@@ -164,11 +171,11 @@ void WatchDesktop(GuardDialogData& data)
     wchar_t name[256] = {};
     DWORD needed = 0;
     // A name that cannot be read reads as empty: another desktop. Logged once
-    // per arming: the tick would write ten lines a second.
+    // per arming: the tick would write four lines a second.
     if (desktop && !GetUserObjectInformationW(desktop.Get(), UOI_NAME, name, sizeof name - sizeof name[0], &needed) &&
         !std::exchange(data.desktopNameFailed, true))
         LogFailedCall("GetUserObjectInformationW", GetLastError());
-    // wchar_t is UTF-16 on Windows; a view, so the 100 ms tick allocates nothing.
+    // wchar_t is UTF-16 on Windows; a view, so the tick allocates nothing.
     const DesktopWatch watch = WatchInputDesktop(bool(desktop), reinterpret_cast<const char16_t*>(name),
                                                  data.guardDesktopSeen);
     data.guardDesktopSeen = data.guardDesktopSeen || watch == DesktopWatch::GuardSeen;
@@ -229,8 +236,8 @@ void InitGuardDialog(HWND dialog, GuardDialogData& data)
     data.acLineStatusAtArming = power.ACLineStatus;
     // Kept beside the desktop-switch event: a switch whose event never comes
     // is still seen. Its ticks do nothing until the hooks are in.
-    if (!SetTimer(dialog, IDT_GUARD_WATCH, 100, nullptr))
-        return RefuseArming(dialog, data, "SetTimer");
+    if (!SetCoalescableTimer(dialog, IDT_GUARD_WATCH, WATCH_TICK_MS, nullptr, WATCH_TOLERANCE_MS))
+        return RefuseArming(dialog, data, "SetCoalescableTimer");
     // What arming changes on the machine is saved (and flushed) before it
     // changes; the autostart value follows the record.
     data.giveBack = SaveAndChangeForArming(*data.siren.volume);
@@ -349,6 +356,11 @@ INT_PTR GuardDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         InvalidateRect(dialog, nullptr, TRUE);
         return FALSE;
     case WM_COMMAND:
+        // A caret blinks by a timer of its thread, twice a second for as long
+        // as the box has the focus: hidden, the armed guard wakes for nothing.
+        // The typed password's dots still show where the typing goes.
+        if (LOWORD(wParam) == IDC_GUARD_PASSWORD && HIWORD(wParam) == EN_SETFOCUS)
+            HideCaret(reinterpret_cast<HWND>(lParam));
         if (LOWORD(wParam) != IDOK && LOWORD(wParam) != IDCANCEL)
             return FALSE;
         SubmitPassword(dialog, *data, LOWORD(wParam));

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <utility>
 
 #include "win32/event_log.h"
 #include "win32/event_log_win32.h"
@@ -49,9 +50,51 @@ bool Succeeded(DWORD status, const char* call)
 
 class PowrprofPowerStore : public PowerStore {
 public:
-    // From the system folder only, never from beside the program.
-    PowrprofPowerStore() : module_(LoadLibraryExW(L"powrprof.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32))
+    bool ActiveScheme(PowerScheme& scheme) override
     {
+        ScopedLocal<GUID> active;
+        if (!Loaded() || !Succeeded(getActiveScheme_(nullptr, active.Receive()), "PowerGetActiveScheme") || !active)
+            return false;
+        std::memcpy(scheme.data(), active.Get(), scheme.size());
+        return true;
+    }
+
+    bool ReadAction(const PowerScheme& scheme, HeldPowerSetting setting, PowerSource source, uint32_t& value) override
+    {
+        const GUID guid = ToGuid(scheme);
+        const PowerSettingPlace& place = HELD_SETTINGS[setting];
+        DWORD index = 0;
+        if (!Loaded() ||
+            !Succeeded(read_[source](nullptr, &guid, place.subgroup, &place.setting, &index), READ_NAMES[source]))
+            return false;
+        value = index;
+        return true;
+    }
+
+    bool WriteAction(const PowerScheme& scheme, HeldPowerSetting setting, PowerSource source, uint32_t value) override
+    {
+        const GUID guid = ToGuid(scheme);
+        const PowerSettingPlace& place = HELD_SETTINGS[setting];
+        // A value that a policy sets cannot be changed by us, and should not be.
+        return Loaded() &&
+               (!accessCheck_ || Succeeded(accessCheck_(int(source), &place.setting), "PowerSettingAccessCheck")) &&
+               Succeeded(write_[source](nullptr, &guid, place.subgroup, &place.setting, value), WRITE_NAMES[source]);
+    }
+
+    bool Apply(const PowerScheme& scheme) override
+    {
+        const GUID guid = ToGuid(scheme);
+        return Loaded() && Succeeded(setActiveScheme_(nullptr, &guid), "PowerSetActiveScheme");
+    }
+
+private:
+    // At the first call, not at start-up, where most starts find no record to
+    // give back; from the system folder only, never from beside the program.
+    bool Loaded()
+    {
+        if (std::exchange(tried_, true))
+            return getActiveScheme_ != nullptr;
+        module_.Reset(LoadLibraryExW(L"powrprof.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
         getActiveScheme_ = SystemFunction<GetActiveScheme>(module_.Get(), "PowerGetActiveScheme");
         bool complete = getActiveScheme_ != nullptr;
         for (size_t source = 0; source < POWER_SOURCE_COUNT; ++source) {
@@ -66,53 +109,16 @@ public:
             getActiveScheme_ = nullptr;
             LogEvent("powrprof lacks the power scheme functions: arming will not hold the lid, the buttons or sleep.");
         }
+        return getActiveScheme_ != nullptr;
     }
 
-    bool ActiveScheme(PowerScheme& scheme) override
-    {
-        ScopedLocal<GUID> active;
-        if (!getActiveScheme_ || !Succeeded(getActiveScheme_(nullptr, active.Receive()), "PowerGetActiveScheme") ||
-            !active)
-            return false;
-        std::memcpy(scheme.data(), active.Get(), scheme.size());
-        return true;
-    }
-
-    bool ReadAction(const PowerScheme& scheme, HeldPowerSetting setting, PowerSource source, uint32_t& value) override
-    {
-        const GUID guid = ToGuid(scheme);
-        const PowerSettingPlace& place = HELD_SETTINGS[setting];
-        DWORD index = 0;
-        if (!getActiveScheme_ ||
-            !Succeeded(read_[source](nullptr, &guid, place.subgroup, &place.setting, &index), READ_NAMES[source]))
-            return false;
-        value = index;
-        return true;
-    }
-
-    bool WriteAction(const PowerScheme& scheme, HeldPowerSetting setting, PowerSource source, uint32_t value) override
-    {
-        const GUID guid = ToGuid(scheme);
-        const PowerSettingPlace& place = HELD_SETTINGS[setting];
-        // A value that a policy sets cannot be changed by us, and should not be.
-        return getActiveScheme_ &&
-               (!accessCheck_ || Succeeded(accessCheck_(int(source), &place.setting), "PowerSettingAccessCheck")) &&
-               Succeeded(write_[source](nullptr, &guid, place.subgroup, &place.setting, value), WRITE_NAMES[source]);
-    }
-
-    bool Apply(const PowerScheme& scheme) override
-    {
-        const GUID guid = ToGuid(scheme);
-        return getActiveScheme_ && Succeeded(setActiveScheme_(nullptr, &guid), "PowerSetActiveScheme");
-    }
-
-private:
     using GetActiveScheme = DWORD(WINAPI*)(HKEY, GUID**);
     using ReadValueIndex = DWORD(WINAPI*)(HKEY, const GUID*, const GUID*, const GUID*, LPDWORD);
     using WriteValueIndex = DWORD(WINAPI*)(HKEY, const GUID*, const GUID*, const GUID*, DWORD);
     using SetActiveScheme = DWORD(WINAPI*)(HKEY, const GUID*);
     using AccessCheck = DWORD(WINAPI*)(int, const GUID*);
 
+    bool tried_ = false;
     ScopedLibrary module_;
     GetActiveScheme getActiveScheme_ = nullptr;
     ReadValueIndex read_[POWER_SOURCE_COUNT] = {};  // by PowerSource

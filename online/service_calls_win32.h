@@ -7,9 +7,9 @@
 
 #include "online/service_protocol.h"
 
-// Opens the one session on the first call, on the main thread, which owns
-// the login's watchdog. Every call names the main dialog just opened: the
-// account indicator (a progress bar) and the messages below go to it.
+// On the main thread, which owns the login's watchdog; the session itself
+// opens with the first request. Every call names the main dialog just opened:
+// the account indicator (a progress bar) and the messages below go to it.
 void OpenServiceSession(HWND mainDialog, HWND accountIndicator);
 // The main dialog is going: replies that come meanwhile touch no window.
 void ForgetMainDialog(HWND mainDialog);

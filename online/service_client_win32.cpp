@@ -61,7 +61,6 @@ struct Request {
 // destroyed: the library may still call back while the process ends.
 struct ServiceSession {
     std::mutex lock;
-    HINTERNET internet = nullptr;
     HWND dialog = nullptr;     // the main dialog; null while none is open
     HWND indicator = nullptr;  // its account indicator
     std::map<DWORD_PTR, std::shared_ptr<Request>> requests;  // in flight: a request ends when it leaves
@@ -242,12 +241,32 @@ void OnOpenComplete(DWORD_PTR context, Request& request, HINTERNET returned, DWO
 
 // Calls into the library are made without the lock: it may call back on the
 // calling thread before it returns.
+void CALLBACK ServiceStatusCallback(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info,
+                                    DWORD infoLength) noexcept;
+
+// The one session, opened by the first request: a start with no login and no
+// update check due opens none.
+HINTERNET Internet()
+{
+    static const HINTERNET internet = [] {
+        const HINTERNET opened =
+            InternetOpenW(L"KESTROVA", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, INTERNET_FLAG_ASYNC);
+        if (!opened)
+            LogFailedCall("InternetOpenW", GetLastError());
+        else if (InternetSetStatusCallbackW(opened, ServiceStatusCallback) == INTERNET_INVALID_STATUS_CALLBACK)
+            LogFailedCall("InternetSetStatusCallbackW", GetLastError());
+        return opened;
+    }();
+    return internet;
+}
+
 void IssueRequest(int kind, const std::string& url, uint32_t login, const ServiceAccount& account)
 {
     const auto request = std::make_shared<Request>(Request{kind, login, account});
-    const auto [internet, context] = Locked([&] {
+    const HINTERNET internet = Internet();
+    const DWORD_PTR context = Locked([&] {
         session.requests[++session.lastContext] = request;
-        return std::make_pair(session.internet, session.lastContext);
+        return session.lastContext;
     });
     // Every URL is plain ASCII: the service's address is, and the account's
     // texts are percent-encoded.
@@ -300,17 +319,7 @@ void CALLBACK ServiceStatusCallback(HINTERNET, DWORD_PTR context, DWORD status, 
 
 void OpenServiceSession(HWND mainDialog, HWND accountIndicator)
 {
-    static const HINTERNET internet = [] {
-        const HINTERNET opened =
-            InternetOpenW(L"KESTROVA", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, INTERNET_FLAG_ASYNC);
-        if (!opened)
-            LogFailedCall("InternetOpenW", GetLastError());
-        else if (InternetSetStatusCallbackW(opened, ServiceStatusCallback) == INTERNET_INVALID_STATUS_CALLBACK)
-            LogFailedCall("InternetSetStatusCallbackW", GetLastError());
-        return opened;
-    }();
     std::lock_guard<std::mutex> hold(session.lock);
-    session.internet = internet;
     session.dialog = mainDialog;
     session.indicator = accountIndicator;
 }

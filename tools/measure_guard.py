@@ -19,16 +19,24 @@ after building the mingw preset:
 2. A switch away from the guard's desktop (as Task Manager makes): from
    SwitchDesktop to the siren at the sink, and to the guard's desktop having
    the input again (kdriver switch-to polls the input desktop every 5 ms).
-3. CPU of the kestrova.exe process armed and idle for 30 seconds.
+3. CPU of the kestrova.exe process armed and idle for 30 seconds, and its
+   wake-ups meanwhile: the messages its threads took, as Wine's message
+   trace names them (a timer's wake-up is a WM_TIMER or WM_SYSTIMER taken),
+   and the voluntary context switches of its threads, which also count every
+   wait for Wine's server, more of them the busier the machine. A start of
+   its own: the trace would slow the other figures.
 4. Peak memory (VmHWM) of kestrova.exe armed with the siren sounding, beside
    the minimal program's after it played.
 """
 
 import array
+import collections
 import os
+import re
 import statistics
 import subprocess
 import sys
+import tempfile
 import threading
 import time
 
@@ -47,7 +55,8 @@ RATE = 22050
 THRESHOLD = 500  # of 32767; the null sink gives exactly 0 with nothing playing
 GUARD, DESKTOP = "@1018", "Kestrova"
 VK_F14 = 0x7D
-IDOK, IDC_MAIN_LOCK = 1, 1004
+IDOK, IDC_MAIN_LOCK, IDC_GUARD_PASSWORD = 1, 1004, 1018
+PASSWORD = "abc"  # nothing arms without one
 
 
 class Monitor:
@@ -134,6 +143,18 @@ def cpu_ticks(pid):
     return int(fields[11]) + int(fields[12])  # utime + stime
 
 
+def sleeps(pid):
+    """Voluntary context switches per thread of the process."""
+    found = {}
+    for task in os.listdir(f"/proc/{pid}/task"):
+        try:
+            with open(f"/proc/{pid}/task/{task}/status") as f:
+                found[task] = next(int(line.split()[1]) for line in f if line.startswith("voluntary_ctxt_switches:"))
+        except (OSError, StopIteration):
+            pass
+    return found
+
+
 def status_kb(pid, key):
     with open(f"/proc/{pid}/status") as f:
         for line in f:
@@ -149,26 +170,57 @@ def lock():
 
 
 def unlock():
-    kwine.command(GUARD, IDOK, desktop=DESKTOP)  # no password stored
+    kwine.set_text(GUARD, IDC_GUARD_PASSWORD, PASSWORD, desktop=DESKTOP)
+    kwine.command(GUARD, IDOK, desktop=DESKTOP)
     kwine.window_gone(GUARD, 15, desktop=DESKTOP)
 
 
-def kestrova_figures(monitor):
+def settings():
     kwine.accepted_settings(flags=kwine.FLAG_TRIGGER_MOUSE_MOVE, Sensitivity=50)
+    kwine.reg_set_text("PW", PASSWORD)
+
+
+def idle_figures():
+    """CPU, messages taken by thread and name, and context switches by
+    thread, of kestrova.exe armed and idle for 30 s."""
+    settings()
+    figures = {}
+    with tempfile.TemporaryFile() as trace:
+        program = subprocess.Popen([*kwine.RUNNER, os.environ["KESTROVA_EXE"]], stdout=subprocess.DEVNULL,
+                                   stderr=trace, env=dict(os.environ, WINEDEBUG="-all,trace+msg"))
+        try:
+            kwine.wait_window(kwine.MAIN_TITLE, 30)
+            pid = pid_of("kestrova.exe")
+            lock()
+            time.sleep(2)
+            cpu, slept, traced, started = cpu_ticks(pid), sleeps(pid), os.fstat(trace.fileno()).st_size, time.monotonic()
+            time.sleep(30)
+            elapsed = time.monotonic() - started
+            figures["cpu"] = 100.0 * (cpu_ticks(pid) - cpu) / os.sysconf("SC_CLK_TCK") / elapsed
+            # Per thread, a thread started meanwhile counted from 0.
+            woken = [(n - slept.get(t, 0)) / elapsed for t, n in sleeps(pid).items()]
+            figures["switches"] = sorted((w for w in woken if w > 0), reverse=True)
+            trace.seek(traced)
+            lines = trace.read(os.fstat(trace.fileno()).st_size - traced).decode(errors="replace").splitlines()
+            taken = collections.Counter(re.findall(r"^([0-9a-f]+):trace:msg:peek_message got type \d+ msg \w+ \((\w+)\)",
+                                                   "\n".join(lines), re.M))
+            figures["messages"] = sorted(((n / elapsed, f"{name} (thread {thread})") for (thread, name), n in
+                                          taken.items()), reverse=True)
+            unlock()
+            kwine.close(kwine.MAIN_TITLE)
+            kwine.wait_exit(program)
+        finally:
+            kwine.stop(program)
+    return figures
+
+
+def kestrova_figures(monitor):
+    settings()
     program = kwine.start()
     latencies, figures = [], {}
     try:
         kwine.wait_window(kwine.MAIN_TITLE, 30)
         pid = pid_of("kestrova.exe")
-
-        # CPU, armed and idle.
-        lock()
-        time.sleep(2)
-        before, started = cpu_ticks(pid), time.monotonic()
-        time.sleep(30)
-        used = (cpu_ticks(pid) - before) / os.sysconf("SC_CLK_TCK")
-        figures["cpu"] = 100.0 * used / (time.monotonic() - started)
-        unlock()
 
         discarded = 0
         while len(latencies) < TRIALS and discarded < TRIALS:
@@ -247,6 +299,7 @@ def spread(values):
 
 
 def main():
+    idle = idle_figures()
     monitor = Monitor()
     try:
         floor, floor_figures = minimal_figures(monitor)
@@ -267,7 +320,11 @@ def main():
     print("desktop switch (no trigger needed)")
     print("  to siren at the sink         ", spread(switch_siren))
     print("  to the guard's desktop again ", spread(switch_back))
-    print(f"CPU armed idle 30 s: kestrova.exe {guard_figures.get('cpu', float('nan')):.3f} % of one core")
+    print(f"CPU armed idle 30 s: kestrova.exe {idle['cpu']:.3f} % of one core")
+    print(f"messages taken armed idle: {sum(n for n, _ in idle['messages']):.1f} a second ("
+          + ", ".join(f"{n:.1f} {what}" for n, what in idle["messages"]) + ")")
+    print(f"  voluntary context switches: {sum(idle['switches']):.1f} a second (by thread: "
+          + ", ".join(f"{w:.1f}" for w in idle["switches"]) + ")")
     print(f"peak memory (VmHWM): kestrova.exe armed, siren on {guard_figures.get('peak', 0) / 1024:.1f} MiB "
           f"(RSS {guard_figures.get('rss', 0) / 1024:.1f});  minimal program {floor_figures.get('peak', 0) / 1024:.1f} MiB "
           f"(RSS {floor_figures.get('rss', 0) / 1024:.1f})")

@@ -18,14 +18,20 @@ void StartUiResources()
     // The progress class is asked for too: the account indicator is one.
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LINK_CLASS | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
-    ULONG_PTR token = 0;
-    GdiplusStartupInput input;  // version 1, no debug callback, codecs on
-    GdiplusStartup(&token, &input, nullptr);
 }
 
 Picture LoadPicture(int resourceId)
 {
+    // GDI+ starts with the first picture (the warning's, or the lock's), not
+    // with the program: the main dialog shows none. Never ended.
+    static const bool started = [] {
+        ULONG_PTR token = 0;
+        GdiplusStartupInput input;  // version 1, no debug callback, codecs on
+        return GdiplusStartup(&token, &input, nullptr) == Ok;
+    }();
     Picture picture;
+    if (!started)
+        return picture;
     const DataResource resource = FindDataResource(resourceId);
     if (resource.bytes)  // a copy: the stream is ours to keep
         picture.stream.Reset(SHCreateMemStream(static_cast<const BYTE*>(resource.bytes), resource.size));

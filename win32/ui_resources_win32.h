@@ -1,10 +1,10 @@
-// What the dialogs draw with: common controls, GDI+ and the pictures.
+// What the dialogs draw with: common controls, and the pictures through GDI+.
 #pragma once
 
 #include "win32/gdiplus_win32.h"
 
-// Common controls and GDI+, at start on the main thread, for every dialog
-// and picture from then on; never ended.
+// Common controls, at start on the main thread, for every dialog from then
+// on; never ended.
 void StartUiResources();
 
 // A picture from the data resources, owned by the dialog that shows it; no
