@@ -39,6 +39,21 @@ const char* NetworkErrorWords(uint32_t error)
     return found == std::end(known) ? "a network error" : found->second;
 }
 
+// 127.0.0.0/8 as four groups of one to three digits, each at most 255.
+bool IsLoopbackAddress(const std::string& host)
+{
+    unsigned bytes[4] = {};
+    size_t pos = 0;
+    for (unsigned& byte : bytes) {
+        const size_t start = pos;
+        for (; pos < host.size() && pos - start < 3 && host[pos] >= '0' && host[pos] <= '9'; ++pos)
+            byte = byte * 10 + unsigned(host[pos] - '0');
+        if (pos == start || byte > 255 || (&byte != &bytes[3] && (pos >= host.size() || host[pos++] != '.')))
+            return false;
+    }
+    return pos == host.size() && bytes[0] == 127;
+}
+
 }  // namespace
 
 const char* PushAddressRefusal(const std::string& url)
@@ -76,14 +91,8 @@ const char* PushAddressRefusal(const std::string& url)
         return "The push address has no server name after https://.";
     if (hostEnd < authority.size() && (authority[hostEnd] != ':' || !IsValidPort(authority.substr(hostEnd + 1))))
         return "The push address has a port that is not a number from 1 to 65535.";
-    // http:// only to this computer: localhost, [::1], or 127.0.0.0/8 written
-    // as four decimal bytes (without a sign, which %u would take).
-    unsigned bytes[4] = {};
-    char more = 0;
-    if (!secure && Lowered(host) != "localhost" && host != "[::1]" &&
-        (host.find('-') != std::string::npos ||
-         std::sscanf(host.c_str(), "%3u.%3u.%3u.%3u%c", &bytes[0], &bytes[1], &bytes[2], &bytes[3], &more) != 4 ||
-         bytes[0] != 127 || std::max({bytes[1], bytes[2], bytes[3]}) > 255))
+    // http:// only to this computer: localhost, [::1], or 127.0.0.0/8.
+    if (!secure && Lowered(host) != "localhost" && host != "[::1]" && !IsLoopbackAddress(host))
         return notHttps;
     // The topic: a path of at least one character after the slash.
     if (authorityEnd >= url.size() - 1 || url[authorityEnd] != '/' || url[authorityEnd + 1] == '?')

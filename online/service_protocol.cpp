@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 
 #include "settings/leading_integer.h"
 #include "settings/settings.h"
@@ -62,12 +61,34 @@ double LeadingNumber(const std::string& text)
     const bool negative = pos < text.size() && text[pos] == '-';
     if (pos < text.size() && (text[pos] == '+' || text[pos] == '-'))
         ++pos;
-    // From a 0: from_chars takes no point without a digit before it. Fixed:
-    // no exponent, no hex, no infinity.
-    const std::string number = "0" + text.substr(pos);
-    double value = 0.0;
-    std::from_chars(number.data(), number.data() + number.size(), value, std::chars_format::fixed);
-    return negative ? -value : value;
+    // Digits with one point: no exponent, no hex, no infinity. The first 15
+    // significant digits make one exact integer and the point an exact power
+    // of ten, so the one division rounds as the compiler rounds the literal
+    // (the library's float parser would add 30 KiB for a version number).
+    uint64_t digits = 0;
+    int significant = 0, fraction = 0, dropped = 0;
+    bool point = false;
+    for (; pos < text.size(); ++pos) {
+        const char c = text[pos];
+        if (c == '.' && !point) {
+            point = true;
+        } else if (c < '0' || c > '9') {
+            break;
+        } else if (significant < 15) {
+            digits = digits * 10 + uint64_t(c - '0');
+            significant += digits != 0;
+            fraction += point;
+        } else {
+            dropped += !point;  // whole digits past the 15th still scale it
+        }
+    }
+    double value = double(digits);
+    for (; dropped > 0; --dropped)
+        value *= 10.0;
+    double scale = 1.0;
+    for (; fraction > 0; --fraction)
+        scale *= 10.0;
+    return negative ? -value / scale : value / scale;
 }
 
 bool TakeUpdateCheck(Settings& settings, const UtcDate& today)

@@ -45,6 +45,9 @@ TEST(LeadingNumber, DecimalOnly)
     EXPECT_EQ(LeadingNumber("2e5"), 2.0);  // no exponent
     EXPECT_EQ(LeadingNumber("inf"), 0.0);
     EXPECT_EQ(LeadingNumber("0x10"), 0.0);
+    EXPECT_EQ(LeadingNumber("2.10.3"), 2.1);  // one point
+    EXPECT_EQ(LeadingNumber("0.000125"), 0.000125);
+    EXPECT_EQ(LeadingNumber("007.50 beta"), 7.5);
 }
 
 TEST(UpdateDate, DueUnlessTheStoredDateIsToday)
