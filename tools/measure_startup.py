@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Start-up figure: milliseconds from process start to the main dialog being
-visible under Wine, median of 5, beside a minimal one-dialog program built the
-same way. Run inside a Wine session after building the mingw preset:
+visible under Wine, beside a minimal one-dialog program built the same way,
+the two started in turn so that both meet the same load from other programs.
+Run inside a Wine session after building the mingw preset:
 
-    tools/wine-session tools/measure_startup.py [build/mingw]
+    tools/wine-session tools/measure_startup.py [build/mingw] [runs, 11]
 """
 
 import os
@@ -20,18 +21,15 @@ os.environ.setdefault("KDRIVER_EXE", os.path.join(BUILD, "tests", "wine", "kdriv
 import kwine  # noqa: E402
 
 PROBE = os.path.join(BUILD, "tests", "bench", "startup_probe.exe")
-RUNS = 5
+RUNS = int(sys.argv[2]) if len(sys.argv) > 2 else 11
 
 
-def times(title, program):
-    found = []
-    for _ in range(RUNS + 1):  # the first run warms the prefix's caches
-        # A file, not a pipe: Wine's helper processes would hold a pipe open.
-        with tempfile.TemporaryFile() as out:
-            subprocess.run(["wine", PROBE, title, program], stdout=out, timeout=120, check=True)
-            out.seek(0)
-            found.append(float(out.read().decode().strip()))
-    return found[1:]
+def start_time(title, program):
+    # A file, not a pipe: Wine's helper processes would hold a pipe open.
+    with tempfile.TemporaryFile() as out:
+        subprocess.run(["wine", PROBE, title, program], stdout=out, timeout=120, check=True)
+        out.seek(0)
+        return float(out.read().decode().strip())
 
 
 def report(name, values):
@@ -43,8 +41,16 @@ def main():
     # Accepted settings with no service: the main dialog comes first.
     kwine.accepted_settings(flags=kwine.DEFAULT_FLAGS & ~(kwine.FLAG_AGREEMENT_PENDING | kwine.FLAG_SHOW_WARNING
                                                          | kwine.FLAG_DAILY_UPDATE_CHECK))
-    report("kestrova.exe", times(kwine.MAIN_TITLE, os.path.join(BUILD, "resources", "kestrova.exe")))
-    report("minimal dialog", times("Minimal dialog", os.path.join(BUILD, "tests", "bench", "minimal_dialog.exe")))
+    programs = [("kestrova.exe", kwine.MAIN_TITLE, os.path.join(BUILD, "resources", "kestrova.exe")),
+                ("minimal dialog", "Minimal dialog", os.path.join(BUILD, "tests", "bench", "minimal_dialog.exe"))]
+    found = {name: [] for name, _, _ in programs}
+    for run in range(RUNS + 1):  # the first round warms the prefix's caches
+        for name, title, program in programs:
+            found[name].append(start_time(title, program))
+    for name in found:
+        report(name, found[name][1:])
+    ratio = statistics.median(found["kestrova.exe"][1:]) / statistics.median(found["minimal dialog"][1:])
+    print(f"ratio of the medians: {ratio:.2f}")
     size = os.path.getsize(os.path.join(BUILD, "resources", "kestrova.exe"))
     print(f"kestrova.exe size: {size} bytes ({size / 1024:.0f} KiB)")
 

@@ -6,6 +6,7 @@
 
 #include "win32/data_resource_win32.h"
 #include "win32/display_scale.h"
+#include "win32/event_log_win32.h"
 #include "win32/system_function_win32.h"
 
 static_assert(STANDARD_DPI == USER_DEFAULT_SCREEN_DPI, "USER_DEFAULT_SCREEN_DPI");
@@ -27,7 +28,10 @@ Picture LoadPicture(int resourceId)
     static const bool started = [] {
         ULONG_PTR token = 0;
         GdiplusStartupInput input;  // version 1, no debug callback, codecs on
-        return GdiplusStartup(&token, &input, nullptr) == Ok;
+        const Status status = GdiplusStartup(&token, &input, nullptr);
+        if (status != Ok)  // a Status, not a system error code
+            LogFailedCall("GdiplusStartup", static_cast<unsigned long>(status));
+        return status == Ok;
     }();
     Picture picture;
     if (!started)
