@@ -62,33 +62,24 @@ double LeadingNumber(const std::string& text)
     if (pos < text.size() && (text[pos] == '+' || text[pos] == '-'))
         ++pos;
     // Digits with one point: no exponent, no hex, no infinity. The first 15
-    // significant digits make one exact integer and the point an exact power
-    // of ten, so the one division rounds as the compiler rounds the literal
-    // (the library's float parser would add 30 KiB for a version number).
-    uint64_t digits = 0;
-    int significant = 0, fraction = 0, dropped = 0;
+    // significant digits make an exact whole number and the point an exact
+    // power of ten, so the one division rounds as the compiler rounds the
+    // literal (the library's float parser would add 30 KiB for a version).
+    double digits = 0.0, scale = 1.0;
+    int significant = 0;
     bool point = false;
-    for (; pos < text.size(); ++pos) {
-        const char c = text[pos];
-        if (c == '.' && !point) {
+    for (; pos < text.size() && (std::isdigit(uint8_t(text[pos])) || (text[pos] == '.' && !point)); ++pos) {
+        if (text[pos] == '.') {
             point = true;
-        } else if (c < '0' || c > '9') {
-            break;
         } else if (significant < 15) {
-            digits = digits * 10 + uint64_t(c - '0');
+            digits = digits * 10 + (text[pos] - '0');
             significant += digits != 0;
-            fraction += point;
-        } else {
-            dropped += !point;  // whole digits past the 15th still scale it
+            scale *= point ? 10 : 1;
+        } else if (!point) {
+            digits *= 10;  // whole digits past the 15th still scale it
         }
     }
-    double value = double(digits);
-    for (; dropped > 0; --dropped)
-        value *= 10.0;
-    double scale = 1.0;
-    for (; fraction > 0; --fraction)
-        scale *= 10.0;
-    return negative ? -value / scale : value / scale;
+    return (negative ? -digits : digits) / scale;
 }
 
 bool TakeUpdateCheck(Settings& settings, const UtcDate& today)
