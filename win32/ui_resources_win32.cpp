@@ -21,6 +21,15 @@ void StartUiResources()
     InitCommonControlsEx(&controls);
 }
 
+INT_PTR RunDialog(int templateId, HWND owner, DLGPROC procedure, LPARAM data) noexcept
+{
+    const INT_PTR result =
+        DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId), owner, procedure, data);
+    if (result == -1)
+        LogFailedCall("DialogBoxParamW", GetLastError());
+    return result;
+}
+
 Picture LoadPicture(int resourceId)
 {
     // GDI+ starts with the first picture (the warning's, or the lock's), not

@@ -1,11 +1,19 @@
-// What the dialogs draw with: common controls, and the pictures through GDI+.
+// What the dialogs need: common controls, one runner, and the pictures
+// through GDI+.
 #pragma once
+
+#include <windows.h>
 
 #include "win32/gdiplus_win32.h"
 
 // Common controls, at start on the main thread, for every dialog from then
 // on; never ended.
 void StartUiResources();
+
+// Every modal dialog: template id from this program's resources, data as
+// WM_INITDIALOG's lParam. Returns what EndDialog was given, or -1 when the
+// dialog never opened (logged here with its error).
+INT_PTR RunDialog(int templateId, HWND owner, DLGPROC procedure, LPARAM data) noexcept;
 
 // A picture from the data resources, owned by the dialog that shows it; no
 // bitmap when it cannot be read, and the dialog works without it.
