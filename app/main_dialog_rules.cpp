@@ -16,18 +16,3 @@ uint32_t FlagsFromCheckBoxes(uint32_t flags, const bool ticked[4])
         flags = ticked[i] ? flags | TRIGGER_CHECK_BOXES[i].flag : flags & ~TRIGGER_CHECK_BOXES[i].flag;
     return flags;
 }
-
-bool LockNeedsLoginQuestion(uint32_t flags, bool loggedIn)
-{
-    return (flags & FLAG_SMS_SERVICE) != 0 && !loggedIn;
-}
-
-bool RefusedWhileArmed(int command, bool armed)
-{
-    return armed && (command == MAIN_COMMAND_CLOSE || command == IDC_MAIN_SETTINGS);
-}
-
-std::string SmsBalanceText(int32_t balance)
-{
-    return "SMS Balance: " + (balance < 0 ? std::string("N/A") : std::to_string(balance));
-}

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 struct TriggerCheckBox {
     int controlId;
@@ -14,17 +13,3 @@ extern const TriggerCheckBox TRIGGER_CHECK_BOXES[4];
 
 // The flag word with each trigger bit taken from its box.
 uint32_t FlagsFromCheckBoxes(uint32_t flags, const bool ticked[4]);
-
-// Locking with the SMS service on but no accepted login asks first.
-bool LockNeedsLoginQuestion(uint32_t flags, bool loggedIn);
-
-// The close box, Esc and WM_CLOSE (IDCANCEL).
-constexpr int MAIN_COMMAND_CLOSE = 2;
-
-// While armed, the commands that would end the program (close) or change
-// what the guard compares (the settings: password, sensitivity) are refused;
-// only the password at the guard ends the armed state.
-bool RefusedWhileArmed(int command, bool armed);
-
-// "SMS Balance: 42", or "SMS Balance: N/A" for a negative count.
-std::string SmsBalanceText(int32_t balance);

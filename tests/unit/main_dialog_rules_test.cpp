@@ -1,5 +1,4 @@
-// The main dialog's rules: the trigger boxes, the login question, what is
-// refused while armed and the balance label.
+// The main dialog's trigger boxes: each sets and clears its own flag bit.
 #include <gtest/gtest.h>
 
 #include "app/main_dialog_rules.h"
@@ -19,29 +18,6 @@ TEST(MainDialogRules, CheckBoxesSetAndClearOnlyTheirOwnBits)
     const bool onlyMouseMove[4] = {false, false, true, false};
     EXPECT_EQ(FlagsFromCheckBoxes(DEFAULT_FLAGS, onlyMouseMove), 0x1E9u);  // 0x1FF less power, USB and shutdown
     EXPECT_EQ(TRIGGER_CHECK_BOXES[2].controlId, IDC_MAIN_TRIGGER_MOUSE_MOVE);
-}
-
-TEST(MainDialogRules, LoginQuestionOnlyWithTheServiceOnAndNoLogin)
-{
-    EXPECT_TRUE(LockNeedsLoginQuestion(FLAG_SMS_SERVICE, false));
-    EXPECT_FALSE(LockNeedsLoginQuestion(FLAG_SMS_SERVICE, true));
-    EXPECT_FALSE(LockNeedsLoginQuestion(DEFAULT_FLAGS, false));
-}
-
-TEST(MainDialogRules, CloseAndSettingsAreRefusedOnlyWhileArmed)
-{
-    for (int command : {MAIN_COMMAND_CLOSE, IDC_MAIN_SETTINGS})
-        EXPECT_TRUE(RefusedWhileArmed(command, true) && !RefusedWhileArmed(command, false)) << command;
-    for (int command : {IDC_MAIN_LOCK, IDC_MAIN_SIGN_UP})
-        EXPECT_FALSE(RefusedWhileArmed(command, true) || RefusedWhileArmed(command, false)) << command;
-}
-
-TEST(MainDialogRules, BalanceText)
-{
-    EXPECT_EQ(SmsBalanceText(-1), "SMS Balance: N/A");
-    EXPECT_EQ(SmsBalanceText(-2147483647 - 1), "SMS Balance: N/A");
-    EXPECT_EQ(SmsBalanceText(0), "SMS Balance: 0");
-    EXPECT_EQ(SmsBalanceText(12345), "SMS Balance: 12345");
 }
 
 }  // namespace
