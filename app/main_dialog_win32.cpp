@@ -5,7 +5,6 @@
 #include <string>
 
 #include "win32/callback_edge_win32.h"
-#include "app/main_dialog_rules.h"
 #include "guard/guard_thread_win32.h"
 #include "guard/password_rules.h"
 #include "online/service_calls_win32.h"
@@ -18,12 +17,21 @@
 
 namespace {
 
+// The four trigger boxes and the flag each sets.
+const struct {
+    int controlId;
+    uint32_t flag;
+} TRIGGER_CHECK_BOXES[] = {
+    {IDC_MAIN_TRIGGER_POWER, FLAG_TRIGGER_POWER},
+    {IDC_MAIN_TRIGGER_USB_MOUSE, FLAG_TRIGGER_USB_MOUSE},
+    {IDC_MAIN_TRIGGER_MOUSE_MOVE, FLAG_TRIGGER_MOUSE_MOVE},
+    {IDC_MAIN_TRIGGER_SHUTDOWN, FLAG_TRIGGER_SHUTDOWN},
+};
+
 void TakeTriggerFlags(HWND dialog, Settings& settings)
 {
-    bool ticked[4];
-    for (int i = 0; i < 4; ++i)
-        ticked[i] = IsDlgButtonChecked(dialog, TRIGGER_CHECK_BOXES[i].controlId) == BST_CHECKED;
-    settings.flags = FlagsFromCheckBoxes(settings.flags, ticked);
+    for (const auto& box : TRIGGER_CHECK_BOXES)
+        settings.SetFlag(box.flag, IsDlgButtonChecked(dialog, box.controlId) == BST_CHECKED);
 }
 
 // "SMS Balance: 42", or "SMS Balance: N/A" for a negative count.
@@ -52,7 +60,7 @@ INT_PTR MainDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
     if (message == WM_INITDIALOG) {
         SetWindowLongPtrW(dialog, DWLP_USER, lParam);
         Settings& settings = reinterpret_cast<OwnerState*>(lParam)->settings;
-        for (const TriggerCheckBox& box : TRIGGER_CHECK_BOXES)
+        for (const auto& box : TRIGGER_CHECK_BOXES)
             CheckDlgButton(dialog, box.controlId, settings.HasFlag(box.flag) ? BST_CHECKED : BST_UNCHECKED);
         OpenServiceSession(dialog, GetDlgItem(dialog, IDC_MAIN_PROGRESS));
         if (settings.HasFlag(FLAG_SMS_SERVICE))
