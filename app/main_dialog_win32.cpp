@@ -2,8 +2,9 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "win32/callback_edge_win32.h"
-#include "app/main_dialog_rules.h"
 #include "guard/guard_thread_win32.h"
 #include "guard/password_rules.h"
 #include "online/service_calls_win32.h"
@@ -11,22 +12,38 @@
 #include "settings/settings.h"
 #include "settings/service_url.h"
 #include "app/settings_dialog_win32.h"
+#include "win32/ui_resources_win32.h"
 #include "win32/web_page_win32.h"
-
-static_assert(MAIN_COMMAND_CLOSE == IDCANCEL, "the close command is IDCANCEL");
 
 namespace {
 
+// The four trigger boxes and the flag each sets.
+const struct {
+    int controlId;
+    uint32_t flag;
+} TRIGGER_CHECK_BOXES[] = {
+    {IDC_MAIN_TRIGGER_POWER, FLAG_TRIGGER_POWER},
+    {IDC_MAIN_TRIGGER_USB_MOUSE, FLAG_TRIGGER_USB_MOUSE},
+    {IDC_MAIN_TRIGGER_MOUSE_MOVE, FLAG_TRIGGER_MOUSE_MOVE},
+    {IDC_MAIN_TRIGGER_SHUTDOWN, FLAG_TRIGGER_SHUTDOWN},
+};
+
 void TakeTriggerFlags(HWND dialog, Settings& settings)
 {
-    bool ticked[4];
-    for (int i = 0; i < 4; ++i)
-        ticked[i] = IsDlgButtonChecked(dialog, TRIGGER_CHECK_BOXES[i].controlId) == BST_CHECKED;
-    settings.flags = FlagsFromCheckBoxes(settings.flags, ticked);
+    for (const auto& box : TRIGGER_CHECK_BOXES)
+        settings.SetFlag(box.flag, IsDlgButtonChecked(dialog, box.controlId) == BST_CHECKED);
+}
+
+// "SMS Balance: 42", or "SMS Balance: N/A" for a negative count.
+void ShowBalance(HWND dialog, int32_t balance)
+{
+    const std::string text = "SMS Balance: " + (balance < 0 ? std::string("N/A") : std::to_string(balance));
+    SetDlgItemTextA(dialog, IDC_MAIN_BALANCE, text.c_str());
 }
 
 // The settings dialog over the main one: what OK stored is saved at once,
-// and a changed SMS account logs in again.
+// and a changed SMS account logs in again. One that never opened ends the
+// main dialog too, and with it the program.
 void ChangeSettings(HWND dialog, OwnerState& owner)
 {
     const INT_PTR stored = RunSettingsDialog(dialog, owner.settings);
@@ -34,6 +51,8 @@ void ChangeSettings(HWND dialog, OwnerState& owner)
         SaveOwnerSettings(owner);
     if (stored == SETTINGS_RESULT_LOGIN)
         StartAccountCheck(ServiceAccountOf(owner.settings));
+    if (stored == -1)
+        EndDialog(dialog, MAIN_RESULT_FAILED);
 }
 
 INT_PTR MainDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
@@ -41,7 +60,7 @@ INT_PTR MainDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
     if (message == WM_INITDIALOG) {
         SetWindowLongPtrW(dialog, DWLP_USER, lParam);
         Settings& settings = reinterpret_cast<OwnerState*>(lParam)->settings;
-        for (const TriggerCheckBox& box : TRIGGER_CHECK_BOXES)
+        for (const auto& box : TRIGGER_CHECK_BOXES)
             CheckDlgButton(dialog, box.controlId, settings.HasFlag(box.flag) ? BST_CHECKED : BST_UNCHECKED);
         OpenServiceSession(dialog, GetDlgItem(dialog, IDC_MAIN_PROGRESS));
         if (settings.HasFlag(FLAG_SMS_SERVICE))
@@ -57,8 +76,9 @@ INT_PTR MainDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
     switch (message) {
     case WM_COMMAND:
         // While armed, ending the program would silence the siren, and the
-        // settings would change the password the guard compares.
-        if (RefusedWhileArmed(LOWORD(wParam), GuardArmed()))
+        // settings would change the password the guard compares; only the
+        // password at the guard ends the armed state.
+        if ((LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == IDC_MAIN_SETTINGS) && GuardArmed())
             return TRUE;
         switch (LOWORD(wParam)) {
         case IDCANCEL:
@@ -77,7 +97,8 @@ INT_PTR MainDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
                 ChangeSettings(dialog, *owner);
                 return TRUE;
             }
-            if (LockNeedsLoginQuestion(settings.flags, owner->loggedIn) &&
+            // With the SMS service on but no accepted login, the owner is asked.
+            if (settings.HasFlag(FLAG_SMS_SERVICE) && !owner->loggedIn &&
                 MessageBoxA(dialog,
                             "You're not logged in. You won't get a SMS warning when the alarm is triggered.\n"
                             "Are you sure you want to continue?",
@@ -106,12 +127,12 @@ INT_PTR MainDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
             EndDialog(dialog, IDCANCEL);
         return TRUE;
     case MAIN_MESSAGE_SHOW_BALANCE:
-        SetDlgItemTextA(dialog, IDC_MAIN_BALANCE, SmsBalanceText(int32_t(uint32_t(wParam))).c_str());
+        ShowBalance(dialog, int32_t(uint32_t(wParam)));
         return TRUE;
     case MAIN_MESSAGE_LOGIN_ANSWERED:
         owner->loggedIn = wParam != FALSE;
         if (owner->loggedIn)
-            SetDlgItemTextA(dialog, IDC_MAIN_BALANCE, SmsBalanceText(int32_t(lParam)).c_str());
+            ShowBalance(dialog, int32_t(lParam));
         return TRUE;
     case MAIN_MESSAGE_UPDATE_CHECKED:
         RecordUpdateCheck(settings, PostedDate(wParam));
@@ -131,6 +152,6 @@ const DLGPROC MainDialogProc = ProcedureAtEdge<INT_PTR, MainDialogProcBody, FALS
 
 int RunMainDialog(OwnerState& owner)
 {
-    return int(DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainDialogProc,
-                               reinterpret_cast<LPARAM>(&owner)));
+    const INT_PTR ended = RunDialog(IDD_MAIN, nullptr, MainDialogProc, reinterpret_cast<LPARAM>(&owner));
+    return ended == -1 ? MAIN_RESULT_FAILED : int(ended);
 }

@@ -24,7 +24,9 @@ inline void SaveOwnerSettings(const OwnerState& owner)
         WriteSettings(owner.settings, *owner.key);
 }
 
-// The main dialog's result for the lock command.
+// The main dialog's result for the lock command, and for a dialog that never
+// opened: the main dialog, or the settings dialog over it.
 constexpr int MAIN_RESULT_LOCK = 1004;
+constexpr int MAIN_RESULT_FAILED = -2;
 
-int RunMainDialog(OwnerState& owner);  // the command that ended it, or -1
+int RunMainDialog(OwnerState& owner);  // the command that ended it, or MAIN_RESULT_FAILED

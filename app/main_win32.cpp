@@ -38,8 +38,7 @@ void ShowOtherProgram()
         const HWND front = GetLastActivePopup(window);
         if (IsIconic(window))
             ShowWindow(window, SW_RESTORE);
-        if (!SetForegroundWindow(front))
-            LogFailedCall("SetForegroundWindow", GetLastError());
+        LogIfFalse(SetForegroundWindow(front), "SetForegroundWindow");
         return;
     }
 }
@@ -52,7 +51,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     // over what it will save, would undo its guard. This one changes nothing.
     // The mutex is held until the process ends, however it ends.
     const ScopedHandle sessionMutex(CreateMutexW(nullptr, FALSE, SESSION_MUTEX_NAME));
-    const DWORD error = GetLastError();
+    const DWORD error = GetLastError();  // ERROR_ALREADY_EXISTS when it opened the other copy's
     if (!sessionMutex)
         LogFailedCall("CreateMutexW", error);
     // Denied: it exists, made by a copy we may not open. Any other failure:
@@ -64,7 +63,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 
     OwnerState owner;
     Settings& settings = owner.settings;
-    owner.key = LoadSettings(settings, *CreateSettingsRegistryStore());
+    owner.key = LoadSettings(settings, OpenSettingsKey());
     // Messages an earlier run never got through go out before any news of
     // this one, such as what an armed process that never unlocked left
     // changed on the machine.
@@ -95,14 +94,18 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
             SaveOwnerSettings(owner);
     }
 
-    // Each lock starts a guard with its own copy of the settings, not kept:
-    // it ends itself at unlock.
-    while (RunMainDialog(owner) == MAIN_RESULT_LOCK)
-        StartGuardThread(GuardConfigFrom(settings, LoadNotifyToken()));
+    // Each lock starts a guard with its own copy of the settings (the push
+    // token as stored now), not kept: it ends itself at unlock.
+    int ended;
+    while ((ended = RunMainDialog(owner)) == MAIN_RESULT_LOCK)
+        StartGuardThread({settings.flags, settings.sensitivity, settings.GetPassword(), ServiceAccountOf(settings),
+                          PushTarget{settings.notifyKind, settings.GetNotifyUrl(), LoadNotifyToken()}});
 
     // A guard still up (the main dialog failed, or closed before the guard
     // had armed) keeps the program: it ends only after unlock.
     WaitForGuardThreads();
     SaveOwnerSettings(owner);
+    if (ended == MAIN_RESULT_FAILED)
+        DialogFailedExit();
     return 0;
 }

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "online/push_notice.h"
-#include "settings/leading_integer.h"
+#include "online/service_protocol.h"
 
 ScreenPoint ClientPointFromMessage(uint32_t lParam)
 {

@@ -17,6 +17,7 @@
 #include "settings/settings.h"
 #include "settings/settings_codec.h"
 #include "app/settings_dialog_rules.h"
+#include "win32/ui_resources_win32.h"
 #include "win32/web_page_win32.h"
 
 namespace {
@@ -237,6 +238,5 @@ const DLGPROC SettingsDialogProc = ProcedureAtEdge<INT_PTR, SettingsDialogProcBo
 INT_PTR RunSettingsDialog(HWND owner, Settings& settings)
 {
     SettingsDialog data{settings, {}};
-    return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_SETTINGS), owner, SettingsDialogProc,
-                           reinterpret_cast<LPARAM>(&data));
+    return RunDialog(IDD_SETTINGS, owner, SettingsDialogProc, reinterpret_cast<LPARAM>(&data));
 }

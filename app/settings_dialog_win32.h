@@ -7,6 +7,7 @@ struct Settings;
 
 // IDOK when OK stored the fields in the record, SETTINGS_RESULT_LOGIN when
 // it stored them with the SMS service on: the caller saves the record, and
-// starts the login for the latter. Anything else: nothing was stored.
+// starts the login for the latter. Anything else: nothing was stored; -1:
+// the dialog never opened.
 constexpr INT_PTR SETTINGS_RESULT_LOGIN = 0x100;
 INT_PTR RunSettingsDialog(HWND owner, Settings& settings);

@@ -6,7 +6,7 @@
 
 #include "win32/callback_edge_win32.h"
 #include "win32/data_resource_win32.h"
-#include "win32/fatal_error_win32.h"
+#include "win32/desktop_box_win32.h"
 #include "win32/ui_resources_win32.h"
 #include "resources/resource_ids.h"
 #include "settings/settings.h"
@@ -72,10 +72,17 @@ INT_PTR WarningDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM l
 
 }  // namespace
 
+void DialogFailedExit()
+{
+    FatalExit(L"Can't open the dialog", 1);
+}
+
 void RunAgreementDialog(Settings& settings)
 {
-    const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_AGREEMENT), nullptr,
-                                           ProcedureAtEdge<INT_PTR, AgreementDialogProcBody, FALSE>, 0);
+    const INT_PTR result =
+        RunDialog(IDD_AGREEMENT, nullptr, ProcedureAtEdge<INT_PTR, AgreementDialogProcBody, FALSE>, 0);
+    if (result == -1)
+        DialogFailedExit();
     if (result == RESULT_TEXT_MISSING || result == RESULT_TEXT_UNREADABLE)
         FatalExit(result == RESULT_TEXT_MISSING ? L"Can't find EULA resource" : L"Error", 1);
     if (result == IDOK)
@@ -85,8 +92,10 @@ void RunAgreementDialog(Settings& settings)
 void RunWarningDialog(Settings& settings)
 {
     const Picture picture = LoadPicture(IDR_WARNING_PICTURE);
-    if (DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_WARNING), nullptr,
-                        ProcedureAtEdge<INT_PTR, WarningDialogProcBody, FALSE>,
-                        reinterpret_cast<LPARAM>(&picture)) == RESULT_DONT_SHOW_AGAIN)
+    const INT_PTR result = RunDialog(IDD_WARNING, nullptr, ProcedureAtEdge<INT_PTR, WarningDialogProcBody, FALSE>,
+                                     reinterpret_cast<LPARAM>(&picture));
+    if (result == -1)
+        DialogFailedExit();
+    if (result == RESULT_DONT_SHOW_AGAIN)
         settings.SetFlag(FLAG_SHOW_WARNING, false);
 }

@@ -3,6 +3,11 @@
 
 struct Settings;
 
+// One of the owner's dialogs never opened (RunDialog logged why): the
+// "Fatal Error" box, then the program ends with exit code 1. The two below
+// end so; the main and settings dialogs once no guard runs.
+[[noreturn]] void DialogFailedExit();
+
 // The licence agreement: agreeing clears FLAG_AGREEMENT_PENDING. Without
 // its text the program cannot go on: a "Fatal Error" box, exit code 1.
 void RunAgreementDialog(Settings& settings);

@@ -18,13 +18,6 @@ const CLSID CLSID_DeviceEnumerator = {0xBCDE0395, 0xE52F, 0x467C, {0x8E, 0x3D, 0
 // Marks the endpoint writes this program makes, so their notices are ignored.
 const GUID OWN_WRITE = {0x6B1C2E5A, 0x93D4, 0x4F0B, {0xA1, 0x7E, 0x2C, 0x58, 0x0D, 0x94, 0xE3, 0x61}};
 
-bool Succeeded(HRESULT result, const char* call)
-{
-    if (FAILED(result))
-        LogFailedCall(call, DWORD(result));
-    return SUCCEEDED(result);
-}
-
 // The endpoint's volume notices and the default-device notices. Both come on
 // a system thread and only post to the guard thread; a volume notice caused
 // by our own write is ignored. Owned by its endpoint: no counting.
@@ -100,8 +93,8 @@ public:
     }
     bool SetVolume(float level) override
     {
-        return volume_ && Succeeded(volume_.Get()->SetMasterVolumeLevelScalar(level, &OWN_WRITE),
-                                    "IAudioEndpointVolume::SetMasterVolumeLevelScalar");
+        return volume_ && LogIfFailed(volume_.Get()->SetMasterVolumeLevelScalar(level, &OWN_WRITE),
+                                      "IAudioEndpointVolume::SetMasterVolumeLevelScalar");
     }
     bool GetMute(bool& muted) override
     {
@@ -112,8 +105,8 @@ public:
     }
     bool SetMute(bool muted) override
     {
-        return volume_ && Succeeded(volume_.Get()->SetMute(muted ? TRUE : FALSE, &OWN_WRITE),
-                                    "IAudioEndpointVolume::SetMute");
+        return volume_ && LogIfFailed(volume_.Get()->SetMute(muted ? TRUE : FALSE, &OWN_WRITE),
+                                      "IAudioEndpointVolume::SetMute");
     }
 
 private:
@@ -124,15 +117,15 @@ private:
         com_.Start(COINIT_MULTITHREADED);  // RPC_E_CHANGED_MODE: the thread's own apartment serves
         ScopedComPtr<IMMDevice> device;
         const bool reached =
-            Succeeded(CoCreateInstance(CLSID_DeviceEnumerator, nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
-                                       reinterpret_cast<void**>(enumerator_.Receive())),
-                      "CoCreateInstance (the audio device enumerator)") &&
-            (id ? Succeeded(enumerator_.Get()->GetDevice(id, device.Receive()), "IMMDeviceEnumerator::GetDevice")
-                : Succeeded(enumerator_.Get()->GetDefaultAudioEndpoint(eRender, eConsole, device.Receive()),
-                            "IMMDeviceEnumerator::GetDefaultAudioEndpoint")) &&
-            Succeeded(device.Get()->Activate(__uuidof(IAudioEndpointVolume), CLSCTX_ALL, nullptr,
-                                             reinterpret_cast<void**>(volume_.Receive())),
-                      "IMMDevice::Activate (the endpoint volume)");
+            LogIfFailed(CoCreateInstance(CLSID_DeviceEnumerator, nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
+                                         reinterpret_cast<void**>(enumerator_.Receive())),
+                        "CoCreateInstance (the audio device enumerator)") &&
+            (id ? LogIfFailed(enumerator_.Get()->GetDevice(id, device.Receive()), "IMMDeviceEnumerator::GetDevice")
+                : LogIfFailed(enumerator_.Get()->GetDefaultAudioEndpoint(eRender, eConsole, device.Receive()),
+                              "IMMDeviceEnumerator::GetDefaultAudioEndpoint")) &&
+            LogIfFailed(device.Get()->Activate(__uuidof(IAudioEndpointVolume), CLSCTX_ALL, nullptr,
+                                               reinterpret_cast<void**>(volume_.Receive())),
+                        "IMMDevice::Activate (the endpoint volume)");
         if (!reached) {
             volume_.Take();  // a failed call may leave anything there
             Detach();
@@ -144,10 +137,10 @@ private:
             id_.assign(reinterpret_cast<const char16_t*>(deviceId));
         }
         if (withNotices) {
-            noticeRegistered_ = Succeeded(volume_.Get()->RegisterControlChangeNotify(&notices_),
-                                          "IAudioEndpointVolume::RegisterControlChangeNotify");
-            deviceNoticeRegistered_ = Succeeded(enumerator_.Get()->RegisterEndpointNotificationCallback(&notices_),
-                                                "IMMDeviceEnumerator::RegisterEndpointNotificationCallback");
+            noticeRegistered_ = LogIfFailed(volume_.Get()->RegisterControlChangeNotify(&notices_),
+                                            "IAudioEndpointVolume::RegisterControlChangeNotify");
+            deviceNoticeRegistered_ = LogIfFailed(enumerator_.Get()->RegisterEndpointNotificationCallback(&notices_),
+                                                  "IMMDeviceEnumerator::RegisterEndpointNotificationCallback");
         }
         return true;
     }

@@ -6,15 +6,19 @@
 #include <memory>
 
 #include "guard/give_back.h"
-#include "guard/power_actions_win32.h"
 #include "guard/volume_guard.h"
 #include "settings/registry_store_win32.h"
+
+// The power schemes through powrprof, loaded at run time: Wine lacks some of
+// these functions, and where any is missing every call fails and arming goes
+// on without them (guard/power_actions_win32.cpp).
+std::unique_ptr<PowerStore> CreatePowrprofPowerStore();
 
 // One arming's, owned by its guard dialog. A key handle of its own on the
 // settings key: the settings record's handle is closed at the save at exit,
 // which may come while the guard still runs.
 struct GiveBackMachine {
-    OpenedKey key = CreateSettingsRegistryStore()->OpenOrCreate();
+    OpenedKey key = OpenSettingsKey();
     std::unique_ptr<PowerStore> power = CreatePowrprofPowerStore();
     GiveBackKeeper keeper{key.key.get(), *power};
 };

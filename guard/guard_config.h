@@ -16,6 +16,3 @@ struct GuardConfig {
     ServiceAccount account;  // the alarm's SMS notice
     PushTarget push;         // the push messages; an empty address sends none
 };
-
-// pushToken: as stored now (LoadNotifyToken), not in the record.
-GuardConfig GuardConfigFrom(const Settings& settings, const std::string& pushToken);

@@ -216,6 +216,7 @@ bool Arm(HWND guardDialog, const GuardConfig& config)
         return false;
     }
     hooks.window = guardDialog;
+    callbackFailureAlarm = PostCallbackFailureAlarm;
     return true;
 }
 

@@ -1,4 +1,4 @@
-#include "guard/power_actions_win32.h"
+#include "guard/give_back_win32.h"
 
 #include <windows.h>
 
@@ -41,19 +41,12 @@ GUID ToGuid(const PowerScheme& scheme)
     return guid;
 }
 
-bool Succeeded(DWORD status, const char* call)
-{
-    if (status != ERROR_SUCCESS)
-        LogFailedCall(call, status);
-    return status == ERROR_SUCCESS;
-}
-
 class PowrprofPowerStore : public PowerStore {
 public:
     bool ActiveScheme(PowerScheme& scheme) override
     {
         ScopedLocal<GUID> active;
-        if (!Loaded() || !Succeeded(getActiveScheme_(nullptr, active.Receive()), "PowerGetActiveScheme") || !active)
+        if (!Loaded() || !LogIfError(getActiveScheme_(nullptr, active.Receive()), "PowerGetActiveScheme") || !active)
             return false;
         std::memcpy(scheme.data(), active.Get(), scheme.size());
         return true;
@@ -65,7 +58,7 @@ public:
         const PowerSettingPlace& place = HELD_SETTINGS[setting];
         DWORD index = 0;
         if (!Loaded() ||
-            !Succeeded(read_[source](nullptr, &guid, place.subgroup, &place.setting, &index), READ_NAMES[source]))
+            !LogIfError(read_[source](nullptr, &guid, place.subgroup, &place.setting, &index), READ_NAMES[source]))
             return false;
         value = index;
         return true;
@@ -77,14 +70,14 @@ public:
         const PowerSettingPlace& place = HELD_SETTINGS[setting];
         // A value that a policy sets cannot be changed by us, and should not be.
         return Loaded() &&
-               (!accessCheck_ || Succeeded(accessCheck_(int(source), &place.setting), "PowerSettingAccessCheck")) &&
-               Succeeded(write_[source](nullptr, &guid, place.subgroup, &place.setting, value), WRITE_NAMES[source]);
+               (!accessCheck_ || LogIfError(accessCheck_(int(source), &place.setting), "PowerSettingAccessCheck")) &&
+               LogIfError(write_[source](nullptr, &guid, place.subgroup, &place.setting, value), WRITE_NAMES[source]);
     }
 
     bool Apply(const PowerScheme& scheme) override
     {
         const GUID guid = ToGuid(scheme);
-        return Loaded() && Succeeded(setActiveScheme_(nullptr, &guid), "PowerSetActiveScheme");
+        return Loaded() && LogIfError(setActiveScheme_(nullptr, &guid), "PowerSetActiveScheme");
     }
 
 private:

@@ -2,9 +2,9 @@
 
 #include <mmsystem.h>
 
+#include "win32/desktop_box_win32.h"
 #include "win32/event_log_win32.h"
 #include "win32/scoped_win32.h"
-#include "win32/fatal_error_win32.h"
 
 // The portable names carry the Windows values unchanged through the device.
 static_assert(GUARD_MIXERLINE_COMPONENTTYPE_DST_SPEAKERS == MIXERLINE_COMPONENTTYPE_DST_SPEAKERS &&
@@ -24,8 +24,7 @@ public:
     {
         const DWORD flags = notifyWindow ? CALLBACK_WINDOW : 0;
         const MMRESULT result = mixerOpen(handle_.Receive(), 0, DWORD_PTR(notifyWindow), 0, flags);
-        if (result != MMSYSERR_NOERROR)
-            LogFailedCall("mixerOpen", result);
+        LogIfError(result, "mixerOpen");
         return result;
     }
 

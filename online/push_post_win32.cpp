@@ -43,9 +43,12 @@ std::string Header(HINTERNET request, DWORD which)
 {
     wchar_t text[512];
     DWORD size = sizeof text;
-    if (!WinHttpQueryHeaders(request, which, WINHTTP_HEADER_NAME_BY_INDEX, text, &size, WINHTTP_NO_HEADER_INDEX)) {
-        if (GetLastError() != ERROR_WINHTTP_HEADER_NOT_FOUND)
-            LogFailedCall("WinHttpQueryHeaders", GetLastError());
+    const FailedCall failed = FailureIfFalse(
+        WinHttpQueryHeaders(request, which, WINHTTP_HEADER_NAME_BY_INDEX, text, &size, WINHTTP_NO_HEADER_INDEX),
+        "WinHttpQueryHeaders");
+    if (failed) {
+        if (failed.error != ERROR_WINHTTP_HEADER_NOT_FOUND)
+            LogFailedCall(failed);
         return {};
     }
     std::string ascii;
@@ -128,10 +131,8 @@ PushOutcome PostPush(const PushTarget& target, const PushMessage& message)
     std::string answer;
     char chunk[1024];
     for (DWORD read = 1; read > 0 && answer.size() < 4096; answer.append(chunk, read)) {
-        if (!WinHttpReadData(request.Get(), chunk, sizeof chunk, &read)) {
-            LogFailedCall("WinHttpReadData", GetLastError());
+        if (!LogIfFalse(WinHttpReadData(request.Get(), chunk, sizeof chunk, &read), "WinHttpReadData"))
             break;
-        }
     }
     JudgePushAnswer(target.kind, answer, outcome);
     return outcome;

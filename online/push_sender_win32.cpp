@@ -28,7 +28,7 @@ constexpr char PUSH_WAITING_VALUE[] = "PushWaiting";
 // the order they came. Saving nothing deletes it.
 void SavePushWaiting(const std::map<uint64_t, WaitingPush>& numbered)
 {
-    const OpenedKey opened = CreateSettingsRegistryStore()->OpenOrCreate();
+    const OpenedKey opened = OpenSettingsKey();
     if (!opened.key)
         return;
     std::vector<WaitingPush> pushes;
@@ -37,9 +37,9 @@ void SavePushWaiting(const std::map<uint64_t, WaitingPush>& numbered)
     if (pushes.empty()) {
         if (!opened.key->Delete(PUSH_WAITING_VALUE))
             LogEvent("Push: the value PushWaiting could not be deleted");
-    } else if (const uint32_t error = opened.key->Write(PUSH_WAITING_VALUE, {REG_BINARY, EncodePushWaiting(pushes)},
-                                                        TextWidth::Wide)) {
-        LogFailedCall("RegSetValueExW", error);
+    } else {
+        LogIfError(opened.key->Write(PUSH_WAITING_VALUE, {REG_BINARY, EncodePushWaiting(pushes)}, TextWidth::Wide),
+                   "RegSetValueExW");
     }
 }
 
@@ -131,8 +131,7 @@ LocalTime LocalNow()
     GetLocalTime(&local);
     TIME_ZONE_INFORMATION zone = {};
     const DWORD kind = GetTimeZoneInformation(&zone);
-    if (kind == TIME_ZONE_ID_INVALID)
-        LogFailedCall("GetTimeZoneInformation", GetLastError());
+    LogIfFalse(kind != TIME_ZONE_ID_INVALID, "GetTimeZoneInformation");
     const LONG bias = zone.Bias + (kind == TIME_ZONE_ID_DAYLIGHT   ? zone.DaylightBias
                                    : kind == TIME_ZONE_ID_STANDARD ? zone.StandardBias
                                                                    : 0);
@@ -143,10 +142,8 @@ std::string ComputerName()
 {
     wchar_t name[256] = {};
     DWORD length = ARRAYSIZE(name);
-    if (!GetComputerNameExW(ComputerNameDnsHostname, name, &length)) {
-        LogFailedCall("GetComputerNameExW", GetLastError());
+    if (!LogIfFalse(GetComputerNameExW(ComputerNameDnsHostname, name, &length), "GetComputerNameExW"))
         return "this computer";
-    }
     char text[1024];  // room for any of those names in UTF-8
     const int bytes = WideCharToMultiByte(CP_UTF8, 0, name, int(length), text, sizeof text, nullptr, nullptr);
     return bytes > 0 ? std::string(text, size_t(bytes)) : "this computer";
@@ -174,7 +171,7 @@ uint64_t QueueNew(const PushTarget& target, const char* what, Make make, const D
 void ResendWaitingPushes(const PushTarget& target) noexcept
 {
     try {
-        const OpenedKey opened = CreateSettingsRegistryStore()->OpenOrCreate();
+        const OpenedKey opened = OpenSettingsKey();
         // One byte more than any value written: a longer one does not read,
         // and is deleted as any other this program cannot read.
         const std::optional<RegistryValue> value =

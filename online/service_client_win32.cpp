@@ -85,8 +85,8 @@ auto Locked(Body body)
 // nobody waits for a reply handler. Posted messages keep their order.
 void Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (window && !PostMessageW(window, message, wParam, lParam))
-        LogFailedCall("PostMessageW (the service's news)", GetLastError());
+    if (window)
+        LogIfFalse(PostMessageW(window, message, wParam, lParam), "PostMessageW (the service's news)");
 }
 
 UtcDate TodayUtc()
@@ -169,10 +169,10 @@ void HandleReply(const Request& request, const std::string& reply)
 // A failed call is logged. The handle is closed first, since the update
 // question waits for the owner; a reply is handled only when its body was
 // read.
-void EndRequest(DWORD_PTR context, Request& request, bool read, const char* failedCall = nullptr, DWORD error = 0)
+void EndRequest(DWORD_PTR context, Request& request, bool read, FailedCall failed = {})
 {
-    if (!read && failedCall)
-        LogFailedCall(failedCall, error);
+    if (!read)
+        LogFailedCall(failed);
     HINTERNET handle;
     {
         std::lock_guard<std::mutex> hold(session.lock);
@@ -198,7 +198,7 @@ void LeaveRead(DWORD_PTR context, Request& request, bool completion, DWORD error
         return --request.readParties == 0;
     });
     if (last)  // nobody writes the error any more
-        EndRequest(context, request, request.readError == 0, "InternetReadFileExA", request.readError);
+        EndRequest(context, request, request.readError == 0, {"InternetReadFileExA", request.readError});
 }
 
 // returned: the open's return value when it finished at once, else the
@@ -220,8 +220,8 @@ void OnOpenComplete(DWORD_PTR context, Request& request, HINTERNET returned, DWO
         handle = request.handle;
     }
     if (error != 0 || !handle)  // the watchdog reports a failed login
-        return EndRequest(context, request, false, "InternetOpenUrl (completed)",
-                          error != 0 ? error : DWORD(ERROR_INVALID_HANDLE));
+        return EndRequest(context, request, false,
+                          {"InternetOpenUrl (completed)", error != 0 ? error : DWORD(ERROR_INVALID_HANDLE)});
     DWORD status = 0, size = sizeof status;
     if (!HttpQueryInfoW(handle, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
         status = 0;
@@ -231,12 +231,12 @@ void OnOpenComplete(DWORD_PTR context, Request& request, HINTERNET returned, DWO
     if (request.buffers.dwBufferLength == 0)
         return EndRequest(context, request, false);
     Locked([&] { request.reading = true; });
-    const BOOL read = InternetReadFileExA(handle, &request.buffers, IRF_ASYNC, context);
-    const DWORD readError = read ? 0 : GetLastError();
-    if (readError == ERROR_IO_PENDING)
+    const FailedCall failed =
+        FailureIfFalse(InternetReadFileExA(handle, &request.buffers, IRF_ASYNC, context), "InternetReadFileExA");
+    if (failed.error == ERROR_IO_PENDING)
         LeaveRead(context, request, false, 0);
     else
-        EndRequest(context, request, read != FALSE, "InternetReadFileExA", readError);
+        EndRequest(context, request, !failed, failed);
 }
 
 // Calls into the library are made without the lock: it may call back on the
@@ -251,10 +251,9 @@ HINTERNET Internet()
     static const HINTERNET internet = [] {
         const HINTERNET opened =
             InternetOpenW(L"KESTROVA", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, INTERNET_FLAG_ASYNC);
-        if (!opened)
-            LogFailedCall("InternetOpenW", GetLastError());
-        else if (InternetSetStatusCallbackW(opened, ServiceStatusCallback) == INTERNET_INVALID_STATUS_CALLBACK)
-            LogFailedCall("InternetSetStatusCallbackW", GetLastError());
+        if (LogIfFalse(opened != nullptr, "InternetOpenW"))
+            LogIfFalse(InternetSetStatusCallbackW(opened, ServiceStatusCallback) != INTERNET_INVALID_STATUS_CALLBACK,
+                       "InternetSetStatusCallbackW");
         return opened;
     }();
     return internet;
@@ -271,10 +270,11 @@ void IssueRequest(int kind, const std::string& url, uint32_t login, const Servic
     // Every URL is plain ASCII: the service's address is, and the account's
     // texts are percent-encoded.
     const HINTERNET handle = InternetOpenUrlA(internet, url.c_str(), nullptr, 0, REQUEST_FLAGS, context);
+    const FailedCall failed = FailureIfFalse(handle != nullptr, "InternetOpenUrlA");
     if (handle)  // done at once: a completion may never come, so it is run here
         OnOpenComplete(context, *request, handle, 0);
-    else if (const DWORD error = GetLastError(); error != ERROR_IO_PENDING)  // refused: no completion will come
-        EndRequest(context, *request, false, "InternetOpenUrlA", error);
+    else if (failed.error != ERROR_IO_PENDING)  // refused: no completion will come
+        EndRequest(context, *request, false, failed);
 }
 
 void CALLBACK ServiceStatusCallback(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info,
@@ -347,8 +347,7 @@ void StartAccountCheck(const ServiceAccount& account)
     // Started before the request is sent; a newer login's start restarts
     // the one timer.
     watchdog = SetTimer(nullptr, watchdog, WATCHDOG_MILLISECONDS, WatchdogFired);
-    if (!watchdog)
-        LogFailedCall("SetTimer (the login watchdog)", GetLastError());
+    LogIfFalse(watchdog != 0, "SetTimer (the login watchdog)");
     IssueRequest(KIND_NONCE, NonceUrl(account.serviceUrl, account.user), login, account);
 }
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 
-#include "settings/leading_integer.h"
 #include "settings/settings.h"
 
 ServiceAccount ServiceAccountOf(const Settings& settings)
@@ -80,6 +79,11 @@ double LeadingNumber(const std::string& text)
         }
     }
     return (negative ? -digits : digits) / scale;
+}
+
+int32_t LeadingInteger(const std::string& text)
+{
+    return int32_t(std::clamp(LeadingNumber(text), double(INT32_MIN), double(INT32_MAX)));
 }
 
 bool TakeUpdateCheck(Settings& settings, const UtcDate& today)

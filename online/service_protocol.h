@@ -56,6 +56,10 @@ std::string SignedRequestUrl(int kind, const ServiceAccount& account, int32_t& n
 // The leading decimal number: optional white space, an optional sign, digits
 // with an optional point and fraction; no number gives 0.
 double LeadingNumber(const std::string& text);
+// atoi as this program reads a typed sensitivity and the service's numbers,
+// without the C library's locale or its undefined overflow: the leading
+// number's whole part, held to the range of an int32.
+int32_t LeadingInteger(const std::string& text);
 
 // Arrays, each one object in every file, so a refusal can be told by its
 // address too.

@@ -12,7 +12,6 @@
 #define IDD_SETTINGS 141
 #define IDD_GUARD 142
 #define IDD_AGREEMENT 151
-#define IDD_NEW_VERSION 154
 
 // Pictures, sound, text and icon
 #define IDI_KESTROVA 100

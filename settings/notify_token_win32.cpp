@@ -25,7 +25,7 @@ void Delete(RegistryKey& key, const char* name)
 
 std::string LoadNotifyToken()
 {
-    const OpenedKey opened = CreateSettingsRegistryStore()->OpenOrCreate();
+    const OpenedKey opened = OpenSettingsKey();
     if (!opened.key)
         return {};
     const std::optional<RegistryValue> sealed = opened.key->Read(PROTECTED_VALUE, 4096, TextWidth::Wide);
@@ -33,34 +33,33 @@ std::string LoadNotifyToken()
         return ReadAsciiText(*opened.key, PLAIN_VALUE, NOTIFY_TOKEN_MAX_CHARS).value_or("");
     DATA_BLOB in = {DWORD(sealed->bytes.size()), const_cast<BYTE*>(sealed->bytes.data())};
     DATA_BLOB out = {};
-    if (!CryptUnprotectData(&in, nullptr, nullptr, nullptr, nullptr, CRYPTPROTECT_UI_FORBIDDEN, &out)) {
-        LogFailedCall("CryptUnprotectData", GetLastError());
+    if (!LogIfFalse(CryptUnprotectData(&in, nullptr, nullptr, nullptr, nullptr, CRYPTPROTECT_UI_FORBIDDEN, &out),
+                    "CryptUnprotectData"))
         return {};
-    }
     const ScopedLocal<BYTE> owned(out.pbData);
     return std::string(reinterpret_cast<const char*>(out.pbData), out.cbData);
 }
 
 void SaveNotifyToken(const std::string& token)
 {
-    const OpenedKey opened = CreateSettingsRegistryStore()->OpenOrCreate();
+    const OpenedKey opened = OpenSettingsKey();
     if (!opened.key)
         return;
     DATA_BLOB in = {DWORD(token.size()), reinterpret_cast<BYTE*>(const_cast<char*>(token.data()))};
     DATA_BLOB out = {};
     if (token.empty()) {
         Delete(*opened.key, PROTECTED_VALUE);
-    } else if (!CryptProtectData(&in, L"Kestrova", nullptr, nullptr, nullptr, CRYPTPROTECT_UI_FORBIDDEN, &out)) {
-        LogFailedCall("CryptProtectData", GetLastError());
+    } else if (!LogIfFalse(CryptProtectData(&in, L"Kestrova", nullptr, nullptr, nullptr, CRYPTPROTECT_UI_FORBIDDEN,
+                                            &out),
+                           "CryptProtectData")) {
         return;  // the plain value, if any, stays: better than none
     } else {
         const ScopedLocal<BYTE> owned(out.pbData);
-        if (const uint32_t error = opened.key->Write(
-                PROTECTED_VALUE, {REG_BINARY, std::vector<uint8_t>(out.pbData, out.pbData + out.cbData)},
-                TextWidth::Wide)) {
-            LogFailedCall("RegSetValueExW", error);
+        if (!LogIfError(opened.key->Write(PROTECTED_VALUE,
+                                          {REG_BINARY, std::vector<uint8_t>(out.pbData, out.pbData + out.cbData)},
+                                          TextWidth::Wide),
+                        "RegSetValueExW"))
             return;
-        }
     }
     Delete(*opened.key, PLAIN_VALUE);
 }

@@ -1,5 +1,5 @@
 // A narrow view of one registry key, so the settings codec can run against an
-// in-memory store in tests and against the real registry in kestrova.exe.
+// in-memory key in tests and against the real registry in kestrova.exe.
 #pragma once
 
 #include <cstddef>
@@ -36,14 +36,8 @@ public:
     virtual uint32_t Flush() = 0;
 };
 
+// The program's key, opened or created (settings/registry_store_win32.h).
 struct OpenedKey {
     std::unique_ptr<RegistryKey> key;  // null when it could be neither opened nor created
     bool created = false;
-};
-
-class RegistryStore {
-public:
-    virtual ~RegistryStore() = default;
-    // Opens the program's key, creating it when it does not exist.
-    virtual OpenedKey OpenOrCreate() = 0;
 };

@@ -53,48 +53,32 @@ private:
     ScopedKey key_;
 };
 
-class Win32RegistryStore : public RegistryStore {
-public:
-    Win32RegistryStore(HKEY root, std::wstring path) : root_(root), path_(std::move(path)) {}
-
-    OpenedKey OpenOrCreate() override
-    {
-        ScopedKey key;
-        DWORD disposition = 0;
-        // Reading and setting values is all the program does; asking for
-        // more (KEY_WRITE includes creating subkeys) fails where only values
-        // may be set, and every save would then be dropped.
-        LSTATUS status = RegCreateKeyExW(root_, path_.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                         KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, key.Receive(), &disposition);
-        if (status == ERROR_ACCESS_DENIED) {
-            // A key we may read but not write (locked by policy or by hand)
-            // still holds the owner's settings, password included: load them
-            // rather than the defaults; the writes at exit then fail, and
-            // the owner's log says so.
-            LogFailedCall("RegCreateKeyExW", DWORD(status));
-            status = RegOpenKeyExW(root_, path_.c_str(), 0, KEY_QUERY_VALUE, key.Receive());
-            disposition = REG_OPENED_EXISTING_KEY;
-        }
-        if (status != ERROR_SUCCESS) {
-            LogFailedCall("RegOpenKeyExW", DWORD(status));
-            return {};
-        }
-        return {std::make_unique<Win32RegistryKey>(std::move(key)), disposition == REG_CREATED_NEW_KEY};
-    }
-
-private:
-    HKEY root_;
-    std::wstring path_;
-};
-
 }  // namespace
 
-std::unique_ptr<RegistryStore> CreateRegistryStore(HKEY root, const std::wstring& path)
+OpenedKey OpenRegistryKey(HKEY root, const std::wstring& path)
 {
-    return std::make_unique<Win32RegistryStore>(root, path);
+    ScopedKey key;
+    DWORD disposition = 0;
+    // Reading and setting values is all the program does; asking for more
+    // (KEY_WRITE includes creating subkeys) fails where only values may be
+    // set, and every save would then be dropped.
+    LSTATUS status = RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                     KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, key.Receive(), &disposition);
+    if (!LogIfError(status, "RegCreateKeyExW") && status == ERROR_ACCESS_DENIED) {
+        // A key we may read but not write (locked by policy or by hand)
+        // still holds the owner's settings, password included: load them
+        // rather than the defaults; the writes at exit then fail, and the
+        // owner's log says so.
+        status = RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE, key.Receive());
+        disposition = REG_OPENED_EXISTING_KEY;
+        LogIfError(status, "RegOpenKeyExW");
+    }
+    if (status != ERROR_SUCCESS)
+        return {};
+    return {std::make_unique<Win32RegistryKey>(std::move(key)), disposition == REG_CREATED_NEW_KEY};
 }
 
-std::unique_ptr<RegistryStore> CreateSettingsRegistryStore()
+OpenedKey OpenSettingsKey()
 {
-    return CreateRegistryStore(HKEY_CURRENT_USER, L"Software\\Nobrik\\Kestrova");
+    return OpenRegistryKey(HKEY_CURRENT_USER, L"Software\\Nobrik\\Kestrova");
 }

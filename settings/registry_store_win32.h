@@ -3,14 +3,14 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <string>
 
 #include "settings/registry_key.h"
 
-// The store over the program's key, HKEY_CURRENT_USER\Software\Nobrik\Kestrova,
-// the one the settings and the give-back record both keep their values in.
-std::unique_ptr<RegistryStore> CreateSettingsRegistryStore();
+// The program's key, HKEY_CURRENT_USER\Software\Nobrik\Kestrova, the one the
+// settings and the give-back record both keep their values in: opened, or
+// created when it does not exist. Each caller gets a handle of its own.
+OpenedKey OpenSettingsKey();
 
-// A store over any root and path, so tests can point it somewhere harmless.
-std::unique_ptr<RegistryStore> CreateRegistryStore(HKEY root, const std::wstring& path);
+// The same over any root and path, so tests can point it somewhere harmless.
+OpenedKey OpenRegistryKey(HKEY root, const std::wstring& path);

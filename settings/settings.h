@@ -2,7 +2,7 @@
 // sensitivity, unlock password, SMS account, push kind and address, last
 // update check, hot key). A plain record owned by the main thread: the entry loads it,
 // hands it by reference to the dialogs and writes it back through its key;
-// the guard gets a copy at lock (GuardConfigFrom), the network a copy of
+// the guard gets a copy at lock (GuardConfig), the network a copy of
 // what each request needs. Portable: no Windows headers.
 #pragma once
 

@@ -125,10 +125,9 @@ std::optional<std::string> ReadAsciiText(RegistryKey& key, const char* name, siz
     return std::string(text.begin(), text.end());
 }
 
-std::unique_ptr<RegistryKey> LoadSettings(Settings& settings, RegistryStore& store)
+std::unique_ptr<RegistryKey> LoadSettings(Settings& settings, OpenedKey opened)
 {
     settings = Settings{};  // the defaults, for a new key or none
-    OpenedKey opened = store.OpenOrCreate();
     if (opened.key && !opened.created)
         ReadStoredValues(settings, *opened.key);
     settings.SetFlag(FLAG_ARMED, false);  // an armed bit never survives a restart

@@ -4,10 +4,10 @@
 #include "settings/registry_key.h"
 #include "settings/settings.h"
 
-// Opens the program's key and fills the record from it: defaults for a new
-// key, otherwise each value read on its own, its default taking the place of
-// any bad one. Returns the key to save through, null when none opened.
-std::unique_ptr<RegistryKey> LoadSettings(Settings& settings, RegistryStore& store);
+// Fills the record from the program's key as opened: defaults for a new key
+// or none, otherwise each value read on its own, its default taking the place
+// of any bad one. Returns the key to save through, null when none opened.
+std::unique_ptr<RegistryKey> LoadSettings(Settings& settings, OpenedKey opened);
 
 // The longest push token typed or read; a longer old "NotifyToken" counts
 // as absent, like a "NotifyUrl" longer than PUSH_ADDRESS_MAX_CHARS.

@@ -20,8 +20,7 @@ inline DWORD WINAPI DesktopBoxThread(LPVOID parameter) noexcept
 {
     const auto* box = static_cast<const DesktopBox*>(parameter);
     AtCallbackEdge([&] {
-        if (!SetThreadDesktop(box->desktop))
-            LogFailedCall("SetThreadDesktop (a box)", GetLastError());
+        LogIfFalse(SetThreadDesktop(box->desktop), "SetThreadDesktop (a box)");
         MessageBoxW(nullptr, box->text, box->title, box->flags);
     });
     return 0;
@@ -36,4 +35,12 @@ inline void ShowBoxOnDesktop(const wchar_t* text, const wchar_t* title, UINT fla
         WaitForSingleObject(thread.Get(), INFINITE);
     else
         MessageBoxW(nullptr, text, title, flags);
+}
+
+// The program's last word: a "Fatal Error" box (on the desktop given, when
+// there is one), then the process ends.
+[[noreturn]] inline void FatalExit(const wchar_t* text, int exitCode, HDESK desktop = nullptr) noexcept
+{
+    ShowBoxOnDesktop(text, L"Fatal Error", MB_ICONERROR, desktop);
+    ExitProcess(UINT(exitCode));
 }

@@ -27,9 +27,7 @@ inline bool StartDetachedThread(std::function<void()> job) noexcept
     if (!owned)
         return false;
     const ScopedHandle thread(CreateThread(nullptr, 0, DetachedThreadMain, owned.get(), 0, nullptr));
-    if (!thread)
-        LogFailedCall("CreateThread", GetLastError());
-    else
+    if (LogIfFalse(bool(thread), "CreateThread"))
         owned.release();  // the thread owns it now
     return bool(thread);
 }

@@ -27,7 +27,8 @@ inline void LogFailedCall(const FailedCall& failed) noexcept
 // so no other call runs between the failure and the read:
 //   if (!LogIfFalse(SwitchDesktop(desktop), "SwitchDesktop")) ...
 // LogIfFalse is for BOOL and handle results (GetLastError), LogIfFailed for
-// an HRESULT, LogIfError for an LSTATUS (the registry's and WinINet's codes).
+// an HRESULT, LogIfError for an LSTATUS and any other code whose 0 is
+// success (powrprof's, winmm's MMRESULT, a GDI+ Status).
 inline bool LogIfFalse(bool succeeded, const char* call) noexcept
 {
     if (!succeeded)

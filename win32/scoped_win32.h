@@ -66,7 +66,6 @@ using ScopedDeviceNotice = UniqueHandle<HDEVNOTIFY, UnregisterDeviceNotification
 using ScopedPowerSettingNotice = UniqueHandle<HPOWERNOTIFY, UnregisterPowerSettingNotification>;
 using ScopedSuspendResumeNotice = UniqueHandle<HPOWERNOTIFY, UnregisterSuspendResumeNotification>;
 using ScopedKey = UniqueHandle<HKEY, RegCloseKey>;
-using ScopedGlobal = UniqueHandle<HGLOBAL, GlobalFree>;
 template <class T>
 using ScopedLocal = UniqueHandle<T*, LocalFree>;
 template <class T>

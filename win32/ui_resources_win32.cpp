@@ -37,10 +37,7 @@ Picture LoadPicture(int resourceId)
     static const bool started = [] {
         ULONG_PTR token = 0;
         GdiplusStartupInput input;  // version 1, no debug callback, codecs on
-        const Status status = GdiplusStartup(&token, &input, nullptr);
-        if (status != Ok)  // a Status, not a system error code
-            LogFailedCall("GdiplusStartup", static_cast<unsigned long>(status));
-        return status == Ok;
+        return LogIfError(GdiplusStartup(&token, &input, nullptr), "GdiplusStartup");  // a Status: Ok is 0
     }();
     Picture picture;
     if (!started)

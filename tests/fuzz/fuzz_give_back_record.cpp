@@ -25,8 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     FakeRegistry registry;
     registry.values[GIVE_BACK_VALUE_NAME] = value;
-    FakeRegistryStore store(registry);
-    OpenedKey key = store.OpenOrCreate();
+    OpenedKey key = OpenFakeKey(registry);
     FakePowerStore power;
     const auto owner = power.values;
     power.values = {};  // as arming left them: every action "Do nothing"

@@ -9,7 +9,6 @@
 
 #include "fuzz_input.h"
 #include "online/service_protocol.h"
-#include "settings/leading_integer.h"
 #include "settings/settings.h"
 
 namespace {

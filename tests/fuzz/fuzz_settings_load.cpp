@@ -109,8 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const FakeRegistry stored = registry;
 
     Settings settings;
-    FakeRegistryStore store(registry);
-    const std::unique_ptr<RegistryKey> key = LoadSettings(settings, store);
+    const std::unique_ptr<RegistryKey> key = LoadSettings(settings, OpenFakeKey(registry));
     CheckInRange(settings);
 
     if (stored.openable && stored.exists) {
@@ -133,7 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (key) {
         WriteSettings(settings, *key);
         Settings reloaded;
-        LoadSettings(reloaded, store);
+        LoadSettings(reloaded, OpenFakeKey(registry));
         CheckInRange(reloaded);
         FUZZ_CHECK(Capture(reloaded) == before);
     }

@@ -41,13 +41,13 @@ private:
 
 }  // namespace
 
-OpenedKey FakeRegistryStore::OpenOrCreate()
+OpenedKey OpenFakeKey(FakeRegistry& registry)
 {
-    if (!registry_.openable)
+    if (!registry.openable)
         return {};
-    bool created = !registry_.exists;
-    registry_.exists = true;
-    return {std::make_unique<FakeRegistryKey>(registry_), created};
+    const bool created = !registry.exists;
+    registry.exists = true;
+    return {std::make_unique<FakeRegistryKey>(registry), created};
 }
 
 FakeRegistry& TestRegistry()

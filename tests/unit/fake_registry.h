@@ -20,11 +20,6 @@ struct FakeRegistry {
 // test.
 FakeRegistry& TestRegistry();
 
-class FakeRegistryStore : public RegistryStore {
-public:
-    explicit FakeRegistryStore(FakeRegistry& registry) : registry_(registry) {}
-    OpenedKey OpenOrCreate() override;
-
-private:
-    FakeRegistry& registry_;
-};
+// The key over the registry, as OpenSettingsKey opens the real one: created
+// when it did not exist, none when the registry is unopenable.
+OpenedKey OpenFakeKey(FakeRegistry& registry);

@@ -98,8 +98,7 @@ TEST(GiveBackRecord, ShortenedLongerOrAlteredRecordsAreRefused)
 class GiveBack : public testing::Test {
 protected:
     FakeRegistry registry;
-    FakeRegistryStore store{registry};
-    OpenedKey key = store.OpenOrCreate();
+    OpenedKey key = OpenFakeKey(registry);
     FakePowerStore power;
     const std::map<Slot, uint32_t> owner = power.values;
 
@@ -120,7 +119,7 @@ protected:
         FakePowerStore machine = power;
         machine.beforeWrite = [] {};
         ShortcutsCleared shortcuts = {};
-        GiveBackLeftOver(*FakeRegistryStore(disk).OpenOrCreate().key, machine,
+        GiveBackLeftOver(*OpenFakeKey(disk).key, machine,
                          [&](const GiveBackRecord& record) { shortcuts = record.shortcuts; });
         return {machine.values, shortcuts};
     }
@@ -237,11 +236,11 @@ TEST_F(GiveBack, TheSettingsLoadAndSaveLeaveTheRecordAlone)
 {
     registry.values["Settings"] = {REGISTRY_TYPE_DWORD, {0x12, 0, 0, 0}};
     Settings without;
-    LoadSettings(without, store);
+    LoadSettings(without, OpenFakeKey(registry));
     const RegistryValue record{REGISTRY_TYPE_BINARY, EncodeGiveBackRecord(FullRecord())};
     registry.values[GIVE_BACK_VALUE_NAME] = record;
     Settings with;
-    const std::unique_ptr<RegistryKey> key = LoadSettings(with, store);
+    const std::unique_ptr<RegistryKey> key = LoadSettings(with, OpenFakeKey(registry));
     EXPECT_EQ(with.flags, without.flags);
     EXPECT_EQ(with.sensitivity, without.sensitivity);
     WriteSettings(with, *key);

@@ -137,13 +137,4 @@ TEST(UpdateCheck, OnlyWhenOnAndNotAnsweredTodayAndTheReservedBitCleared)
     }
 }
 
-TEST(UpdateCheck, DateIsStoredInItsFieldWidths)
-{
-    Settings settings;
-    RecordUpdateCheck(settings, UtcDate{40000, 12, 31});
-    EXPECT_EQ(settings.lastCheckedDay, 31);
-    EXPECT_EQ(settings.lastCheckedMonth, 12);
-    EXPECT_EQ(settings.lastCheckedYear, int16_t(uint16_t(40000)));
-}
-
 }  // namespace

@@ -50,6 +50,37 @@ TEST(LeadingNumber, DecimalOnly)
     EXPECT_EQ(LeadingNumber("007.50 beta"), 7.5);
 }
 
+// atoi as the program reads a typed sensitivity and a service's numbers.
+TEST(LeadingInteger, LikeTheCLibraryButSaturating)
+{
+    const struct {
+        std::string text;
+        int32_t value;
+    } cases[] = {
+        {"41", 41},
+        {"  41x", 41},
+        {" -7x", -7},
+        {"\t-12", -12},
+        {"\t\n 30 40", 30},
+        {"+7", 7},
+        {"0041", 41},
+        {"5-3", 5},
+        {"41.9", 41},
+        {"-0.5", 0},
+        {"", 0},
+        {"abc", 0},
+        {"x12", 0},
+        {"-", 0},
+        {"- 5", 0},  // no space between sign and digits
+        {"99999999999", 2147483647},
+        {"-99999999999", -2147483647 - 1},
+        {std::string(400, '9'), 2147483647},
+        {std::string(" 1\0" "2", 4), 1},  // a zero byte ends the number
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(LeadingInteger(c.text), c.value) << '"' << c.text << '"';
+}
+
 TEST(UpdateDate, DueUnlessTheStoredDateIsToday)
 {
     const auto due = [](int8_t day, int8_t month, int16_t year) {

@@ -24,8 +24,3 @@ TEST(ServiceUrl, AtMostTwoHundredCharacters)
     EXPECT_TRUE(IsWellFormedServiceUrl(prefix + std::string(200 - prefix.size(), 'a')));
     EXPECT_FALSE(IsWellFormedServiceUrl(prefix + std::string(201 - prefix.size(), 'a')));
 }
-
-TEST(ServiceUrl, SignUpPageUnderTheAddress)
-{
-    EXPECT_EQ(SignUpPageUrl("http://127.0.0.1:8080"), "http://127.0.0.1:8080/signup.php");
-}

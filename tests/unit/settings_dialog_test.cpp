@@ -122,16 +122,6 @@ TEST(DragState, ADragShowsTheDistanceToTheCursorNow)
     EXPECT_EQ(state.start.x, 110) << "the state survives the drag";
 }
 
-TEST(SensitivityText, DecimalCutToTheFieldsBuffer)
-{
-    EXPECT_EQ(SensitivityFieldText(50), "50");
-    EXPECT_EQ(SensitivityFieldText(-7), "-7");
-    EXPECT_EQ(SensitivityFieldText(0), "0");
-    EXPECT_EQ(SensitivityFieldText(123456789), "123456789");
-    EXPECT_EQ(SensitivityFieldText(-2147483647 - 1), "-21474836");
-    EXPECT_EQ(SensitivityFieldText(6074000998LL), "607400099");
-}
-
 class SettingsDialogOk : public testing::Test {
 protected:
     SettingsDialogEntries Typed(const std::string& sensitivity) const
@@ -227,15 +217,6 @@ TEST_F(SettingsDialogOk, FlagsAreSetAndClearedAndNothingElseMoves)
     entries.useSmsService = false;
     EXPECT_FALSE(StoreSettingsDialogEntries(settings, entries)) << "no service, no account check";
     EXPECT_EQ(settings.flags, others);
-}
-
-TEST_F(SettingsDialogOk, LeavesTheHotKeyAlone)
-{
-    settings.hotKeyModifiers = 5;
-    settings.hotKeyCode = 0x41;
-    (void)StoreSettingsDialogEntries(settings, Typed("9"));
-    EXPECT_EQ(settings.hotKeyModifiers, 5u);
-    EXPECT_EQ(settings.hotKeyCode, 0x41u);
 }
 
 }  // namespace

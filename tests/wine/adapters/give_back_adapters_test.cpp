@@ -6,7 +6,6 @@
 
 #include "guard/give_back_win32.h"
 #include "guard/give_back.h"
-#include "guard/power_actions_win32.h"
 #include "settings/registry_store_win32.h"
 #include "tests/unit/fake_give_back.h"
 
@@ -23,7 +22,7 @@ TEST(GiveBackAdapters, ArmingThenUnlockLeavesThePowerActionsAndHotKeysAsTheyWere
     const ShortcutsCleared hotKeysBefore = ShortcutHotKeysOn();
 
     const wchar_t* const path = L"Software\\Kestrova Tests\\GiveBack";
-    OpenedKey key = CreateRegistryStore(HKEY_CURRENT_USER, path)->OpenOrCreate();
+    OpenedKey key = OpenRegistryKey(HKEY_CURRENT_USER, path);
     GiveBackKeeper keeper(key.key.get(), power);
     ASSERT_TRUE(keeper.Arm(hotKeysBefore));
     SetShortcutHotKeys(hotKeysBefore, false);

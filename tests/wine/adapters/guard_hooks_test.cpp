@@ -14,9 +14,11 @@
 #include <cstdlib>
 #include <functional>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
+#include "win32/callback_edge_win32.h"
 #include "win32/scoped_win32.h"
 #include "guard/guard_dialog_win32.h"
 #include "guard/guard_config.h"
@@ -248,6 +250,22 @@ protected:
     }
     void Disarm() { hooks.Run([] { ::Disarm(); }); }
 };
+
+// Arm registers the guard's alarm with the callback edge: a failure that
+// reaches any edge starts it while armed, and nothing once disarmed.
+TEST_F(GuardHooksTest, AFailureAtACallbacksEdgeStartsTheAlarmOnlyWhileArmed)
+{
+    const auto fail = [] { throw std::runtime_error("a failure for the test"); };
+    const int before = hooks.AlarmStarts();
+    Arm();
+    AtCallbackEdge(fail);
+    EXPECT_EQ(AlarmStartsReaching(before + 1), before + 1);
+    EXPECT_EQ(hooks.LastCause(), WPARAM(AlarmCause::CallbackFailure));
+    Disarm();
+    AtCallbackEdge(fail);
+    Settle();
+    EXPECT_EQ(hooks.AlarmStarts(), before + 1);
+}
 
 TEST_F(GuardHooksTest, UnarmedAltF4AsksTheWindowToClose)
 {

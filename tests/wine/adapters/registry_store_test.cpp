@@ -21,7 +21,7 @@ protected:
     void SetUp() override { RegDeleteTreeW(HKEY_CURRENT_USER, TEST_KEY); }
     void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, TEST_KEY); }
 
-    std::unique_ptr<RegistryStore> store = CreateRegistryStore(HKEY_CURRENT_USER, TEST_KEY);
+    static OpenedKey Open() { return OpenRegistryKey(HKEY_CURRENT_USER, TEST_KEY); }
 };
 
 RegistryValue Bytes(uint32_t type, std::vector<uint8_t> bytes)
@@ -31,17 +31,17 @@ RegistryValue Bytes(uint32_t type, std::vector<uint8_t> bytes)
 
 TEST_F(RegistryStoreTest, CreatesTheKeyOnceAndSaysSo)
 {
-    OpenedKey first = store->OpenOrCreate();
+    OpenedKey first = Open();
     ASSERT_NE(first.key, nullptr);
     EXPECT_TRUE(first.created);
-    OpenedKey second = store->OpenOrCreate();
+    OpenedKey second = Open();
     ASSERT_NE(second.key, nullptr);
     EXPECT_FALSE(second.created);
 }
 
 TEST_F(RegistryStoreTest, ValuesComeBackWithTheirTypeAndBytes)
 {
-    OpenedKey opened = store->OpenOrCreate();
+    OpenedKey opened = Open();
     RegistryKey& key = *opened.key;
     key.Write("Settings", Bytes(REG_DWORD, {0xCA, 0x04, 0, 0}), TextWidth::Wide);
     // An 8-byte value carrying the 4-byte type, as "LastVersion" is stored.
@@ -61,7 +61,7 @@ TEST_F(RegistryStoreTest, ValuesComeBackWithTheirTypeAndBytes)
 
 TEST_F(RegistryStoreTest, MissingOrLargerThanTheBufferReadsAsNothing)
 {
-    OpenedKey opened = store->OpenOrCreate();
+    OpenedKey opened = Open();
     RegistryKey& key = *opened.key;
     EXPECT_FALSE(key.Read("Sensitivity", 4, TextWidth::Wide));
     // Terminated, as the program writes its strings: Wine 10 reads an
@@ -75,7 +75,7 @@ TEST_F(RegistryStoreTest, MissingOrLargerThanTheBufferReadsAsNothing)
 
 TEST_F(RegistryStoreTest, ADeletedValueIsGoneAndDeletingAMissingOneSucceeds)
 {
-    OpenedKey opened = store->OpenOrCreate();
+    OpenedKey opened = Open();
     opened.key->Write("GiveBack", RegistryValue{3, {1, 2, 3}}, TextWidth::Wide);
     opened.key->Write("Settings", RegistryValue{REGISTRY_TYPE_DWORD, {1, 0, 0, 0}}, TextWidth::Wide);
     EXPECT_TRUE(opened.key->Delete("GiveBack"));
@@ -86,7 +86,7 @@ TEST_F(RegistryStoreTest, ADeletedValueIsGoneAndDeletingAMissingOneSucceeds)
 
 TEST_F(RegistryStoreTest, NarrowTextRoundTripsThroughTheACalls)
 {
-    OpenedKey opened = store->OpenOrCreate();
+    OpenedKey opened = Open();
     RegistryKey& key = *opened.key;
     std::vector<uint8_t> field(100, 0);
     std::memcpy(field.data(), "kim@example.org", 15);
@@ -108,7 +108,7 @@ TEST_F(RegistryStoreTest, SettingsSurviveASaveAndALoad)
 {
     {
         Settings settings;
-        const std::unique_ptr<RegistryKey> key = LoadSettings(settings, *store);
+        const std::unique_ptr<RegistryKey> key = LoadSettings(settings, Open());
         EXPECT_TRUE(settings.HasFlag(FLAG_AGREEMENT_PENDING));
         settings.SetFlag(FLAG_AGREEMENT_PENDING, false);
         settings.sensitivity = 99;
@@ -117,7 +117,7 @@ TEST_F(RegistryStoreTest, SettingsSurviveASaveAndALoad)
         WriteSettings(settings, *key);
     }
     Settings again;
-    LoadSettings(again, *store);
+    LoadSettings(again, Open());
     EXPECT_FALSE(again.HasFlag(FLAG_AGREEMENT_PENDING));
     EXPECT_EQ(again.sensitivity, 99);
     EXPECT_EQ(again.GetPassword(), u"geheim");
@@ -140,7 +140,7 @@ TEST_F(RegistryStoreTest, AReadOnlyKeyStillLoadsAndTheSaveChangesNothing)
 {
     {
         Settings stored;
-        const std::unique_ptr<RegistryKey> key = LoadSettings(stored, *store);
+        const std::unique_ptr<RegistryKey> key = LoadSettings(stored, Open());
         stored.sensitivity = 77;
         stored.SetPassword(u"geheim");
         stored.SetFlag(FLAG_AGREEMENT_PENDING, false);
@@ -149,7 +149,7 @@ TEST_F(RegistryStoreTest, AReadOnlyKeyStillLoadsAndTheSaveChangesNothing)
     SetKeyAccess(L"D:P(A;;KR;;;WD)");
 
     Settings loaded;
-    const std::unique_ptr<RegistryKey> key = LoadSettings(loaded, *store);
+    const std::unique_ptr<RegistryKey> key = LoadSettings(loaded, Open());
     EXPECT_EQ(loaded.sensitivity, 77);
     EXPECT_EQ(loaded.GetPassword(), u"geheim");
     EXPECT_FALSE(loaded.HasFlag(FLAG_AGREEMENT_PENDING));
@@ -158,7 +158,7 @@ TEST_F(RegistryStoreTest, AReadOnlyKeyStillLoadsAndTheSaveChangesNothing)
     WriteSettings(loaded, *key);  // refused value by value, and no crash
 
     Settings again;
-    LoadSettings(again, *store);
+    LoadSettings(again, Open());
     EXPECT_EQ(again.sensitivity, 77);
     EXPECT_EQ(again.GetPassword(), u"geheim");
     SetKeyAccess(L"D:P(A;;KA;;;WD)");  // so the test can delete it
@@ -166,19 +166,19 @@ TEST_F(RegistryStoreTest, AReadOnlyKeyStillLoadsAndTheSaveChangesNothing)
 
 TEST_F(RegistryStoreTest, AKeyThatMayBeWrittenButNotSecuredStillSaves)
 {
-    ASSERT_NE(store->OpenOrCreate().key, nullptr);
+    ASSERT_NE(Open().key, nullptr);
     // Values may be read and set; the key's security, owner and deletion
     // are out of reach, as under a locked-down policy.
     SetKeyAccess(L"D:P(A;;KRKW;;;WD)");
     {
         Settings stored;
-        const std::unique_ptr<RegistryKey> key = LoadSettings(stored, *store);
+        const std::unique_ptr<RegistryKey> key = LoadSettings(stored, Open());
         stored.sensitivity = 61;
         stored.SetPassword(u"neu");
         WriteSettings(stored, *key);
     }
     Settings again;
-    LoadSettings(again, *store);
+    LoadSettings(again, Open());
     EXPECT_EQ(again.sensitivity, 61);
     EXPECT_EQ(again.GetPassword(), u"neu");
     SetKeyAccess(L"D:P(A;;KA;;;WD)");
@@ -187,12 +187,10 @@ TEST_F(RegistryStoreTest, AKeyThatMayBeWrittenButNotSecuredStillSaves)
 TEST(RegistryStoreFailure, AKeyThatCannotBeOpenedGivesNoKey)
 {
     // A path no key can have: names may not be longer than 255 characters.
-    std::unique_ptr<RegistryStore> store =
-        CreateRegistryStore(HKEY_CURRENT_USER, L"Software\\" + std::wstring(300, L'x'));
-    OpenedKey opened = store->OpenOrCreate();
-    EXPECT_EQ(opened.key, nullptr);
+    const std::wstring path = L"Software\\" + std::wstring(300, L'x');
+    EXPECT_EQ(OpenRegistryKey(HKEY_CURRENT_USER, path).key, nullptr);
     Settings settings;
-    EXPECT_EQ(LoadSettings(settings, *store), nullptr);  // nothing to write to
+    EXPECT_EQ(LoadSettings(settings, OpenRegistryKey(HKEY_CURRENT_USER, path)), nullptr);  // nothing to write to
     EXPECT_EQ(settings.sensitivity, 50);
 }
 
