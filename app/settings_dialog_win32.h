@@ -9,4 +9,6 @@ struct Settings;
 // it stored them with the SMS service on: the caller saves the record, and
 // starts the login for the latter. Anything else: nothing was stored.
 constexpr INT_PTR SETTINGS_RESULT_LOGIN = 0x100;
-INT_PTR RunSettingsDialog(HWND owner, Settings& settings);
+// hotKeyTaken: the stored hot key is held by another program, and the note
+// beside it says so.
+INT_PTR RunSettingsDialog(HWND owner, Settings& settings, bool hotKeyTaken = false);
