@@ -52,6 +52,14 @@ struct Tray {
     bool balloonShown = false;
 };
 
+// The icon's notices come as sent messages, which GetMessageW answers
+// without returning: a posted one wakes WaitInTray to look at the wish.
+void WishFor(HWND window, Tray& tray, Wish wish)
+{
+    tray.wish = wish;
+    LogIfFalse(PostMessageW(window, WM_NULL, 0, 0), "PostMessageW (the icon's wish)");
+}
+
 Tray& TrayOf(HWND window)
 {
     return *reinterpret_cast<Tray*>(GetWindowLongPtrW(window, GWLP_USERDATA));
@@ -133,7 +141,7 @@ void ShowMainDialog(HWND window, Tray& tray)
     if (PopupBroughtToFront(window, tray.owner))
         return;
     if (!dialog) {
-        tray.wish = Wish::Show;
+        WishFor(window, tray, Wish::Show);
         return;
     }
     if (IsIconic(dialog))
@@ -162,7 +170,7 @@ void SettingsOrEnd(HWND window, Tray& tray, UINT item)
     if (owner.mainDialog)
         SendMessageW(owner.mainDialog, WM_COMMAND, item == ID_TRAY_EXIT ? IDCANCEL : IDC_MAIN_SETTINGS, 0);
     else if (item == ID_TRAY_EXIT)
-        tray.wish = Wish::End;
+        WishFor(window, tray, Wish::End);
     else
         ChangeSettings(window, owner);
 }
