@@ -1,9 +1,13 @@
 #include "app/hot_key.h"
 
-#include <cstdio>
+#include <string>
 #include <utility>
 
 namespace {
+
+// Each stored modifier beside the control's bit, in the order names list them.
+const std::pair<uint32_t, uint32_t> MODIFIER_BITS[] = {
+    {STORED_CONTROL, CONTROL_CONTROL}, {STORED_ALT, CONTROL_ALT}, {STORED_SHIFT, CONTROL_SHIFT}};
 
 // Page Up to Down, Insert, Delete and the number pad's divide: the codes
 // whose keys send the extended flag.
@@ -17,9 +21,8 @@ bool IsExtendedKey(uint32_t code)
 uint16_t HotKeyControlValue(const StoredHotKey& stored)
 {
     uint32_t bits = IsExtendedKey(stored.code) ? CONTROL_EXTENDED : 0;
-    bits |= (stored.modifiers & STORED_SHIFT) ? CONTROL_SHIFT : 0;
-    bits |= (stored.modifiers & STORED_CONTROL) ? CONTROL_CONTROL : 0;
-    bits |= (stored.modifiers & STORED_ALT) ? CONTROL_ALT : 0;
+    for (const auto& [storedBit, controlBit] : MODIFIER_BITS)
+        bits |= (stored.modifiers & storedBit) ? controlBit : 0;
     return uint16_t(bits << 8 | (stored.code & 0xFF));
 }
 
@@ -27,39 +30,28 @@ StoredHotKey HotKeyFromControl(uint16_t typed, const StoredHotKey& before)
 {
     if (typed == HotKeyControlValue(before))
         return before;
-    const uint32_t bits = typed >> 8;
     StoredHotKey key{0, typed & 0xFFu};
-    if (key.code == 0)
-        return {};
-    key.modifiers |= (bits & CONTROL_SHIFT) ? STORED_SHIFT : 0;
-    key.modifiers |= (bits & CONTROL_CONTROL) ? STORED_CONTROL : 0;
-    key.modifiers |= (bits & CONTROL_ALT) ? STORED_ALT : 0;
-    return key;
+    for (const auto& [storedBit, controlBit] : MODIFIER_BITS)
+        key.modifiers |= (typed >> 8 & controlBit) ? storedBit : 0;
+    return key.code ? key : StoredHotKey{};
 }
 
 std::string HotKeyName(const StoredHotKey& key)
 {
-    std::string name;
-    const std::pair<uint32_t, const char*> modifiers[] = {
-        {STORED_CONTROL, "Ctrl+"}, {STORED_ALT, "Alt+"}, {STORED_SHIFT, "Shift+"}, {STORED_WIN, "Win+"}};
-    for (const auto& [bit, text] : modifiers)
-        name += (key.modifiers & bit) ? text : "";
+    std::string name = key.modifiers & STORED_CONTROL ? "Ctrl+" : "";
+    name += std::string(key.modifiers & STORED_ALT ? "Alt+" : "") + (key.modifiers & STORED_SHIFT ? "Shift+" : "") +
+            (key.modifiers & STORED_WIN ? "Win+" : "");
     const uint32_t code = key.code;
-    char buffer[16];
+    const char* const arrows[] = {"Left", "Up", "Right", "Down"};
+    const char* const pad[] = {"*", "+", ",", "-", ".", "/"};
     if ((code >= '0' && code <= '9') || (code >= 'A' && code <= 'Z'))
-        std::snprintf(buffer, sizeof buffer, "%c", char(code));
-    else if (code >= 0x60 && code <= 0x69)  // the number pad's digits
-        std::snprintf(buffer, sizeof buffer, "Num %u", unsigned(code - 0x60));
-    else if (code >= 0x70 && code <= 0x87)
-        std::snprintf(buffer, sizeof buffer, "F%u", unsigned(code - 0x6F));
-    else
-        std::snprintf(buffer, sizeof buffer, "key 0x%02X", unsigned(code));
-    const std::pair<uint32_t, const char*> named[] = {{0x08, "Backspace"}, {0x09, "Tab"}, {0x0D, "Enter"},
-        {0x13, "Pause"}, {0x20, "Space"}, {0x21, "Page Up"}, {0x22, "Page Down"}, {0x23, "End"}, {0x24, "Home"},
-        {0x25, "Left"}, {0x26, "Up"}, {0x27, "Right"}, {0x28, "Down"}, {0x2D, "Insert"}, {0x2E, "Delete"},
-        {0x6A, "Num *"}, {0x6B, "Num +"}, {0x6D, "Num -"}, {0x6E, "Num ."}, {0x6F, "Num /"}};
-    for (const auto& [namedCode, text] : named)
-        if (namedCode == code)
-            return name + text;
-    return name + buffer;
+        return name + char(code);
+    if (code >= 0x25 && code <= 0x28)
+        return name + arrows[code - 0x25];
+    if (code >= 0x60 && code <= 0x6F)  // the number pad
+        return name + "Num " + (code <= 0x69 ? std::to_string(code - 0x60) : pad[code - 0x6A]);
+    if (code >= 0x70 && code <= 0x87)
+        return name + "F" + std::to_string(code - 0x6F);
+    const char hex[] = "0123456789ABCDEF";
+    return name + "key 0x" + hex[code >> 4 & 0xF] + hex[code & 0xF];
 }

@@ -2,7 +2,6 @@
 
 #include <shellapi.h>
 #include <windowsx.h>
-#include <wtsapi32.h>
 
 #include <memory>
 #include <string>
@@ -32,7 +31,7 @@ constexpr wchar_t SHOW_MESSAGE_NAME[] = L"Kestrova: show the main dialog";
 constexpr UINT TRAY_ICON_ID = 1;
 constexpr int LOCK_HOT_KEY_ID = 1;
 constexpr UINT WM_TRAY_ICON = WM_APP + 0x30;
-enum : UINT { ID_TRAY_LOCK = 1, ID_TRAY_SETTINGS, ID_TRAY_EXIT };
+enum : UINT { ID_TRAY_SHOW, ID_TRAY_LOCK, ID_TRAY_SETTINGS, ID_TRAY_EXIT };
 enum : UINT_PTR { IDT_ICON_RETRY = 1, IDT_GUARD_TIP, IDT_UPDATE_CHECK };
 constexpr UINT ICON_RETRY_MS = 5000;
 constexpr UINT ICON_RETRIES = 24;  // two minutes
@@ -135,44 +134,28 @@ bool PopupBroughtToFront(HWND window, const OwnerState& owner)
     return true;
 }
 
-void ShowMainDialog(HWND window, Tray& tray)
-{
-    const HWND dialog = tray.owner.mainDialog;
-    if (PopupBroughtToFront(window, tray.owner))
-        return;
-    if (!dialog) {
-        WishFor(window, tray, Wish::Show);
-        return;
-    }
-    if (IsIconic(dialog))
-        ShowWindow(dialog, SW_RESTORE);
-    LogIfFalse(SetForegroundWindow(dialog), "SetForegroundWindow");
-}
-
-// What the lock button does; shown, the main dialog does it (and comes
-// back after the guard), hidden, it stays hidden.
-void Lock(HWND window, OwnerState& owner)
-{
-    if (PopupBroughtToFront(window, owner))
-        return;
-    if (owner.mainDialog)
-        SendMessageW(owner.mainDialog, WM_COMMAND, IDC_MAIN_LOCK, 0);
-    else if (ConfirmLock(window, owner))
-        StartGuard(owner);
-}
-
-// "设置…" and "退出", refused while armed as the main dialog refuses them.
-void SettingsOrEnd(HWND window, Tray& tray, UINT item)
+// A click on the icon and each menu item. Shown, the main dialog does what
+// its own command does (a lock shows it again after the guard); hidden, a
+// lock leaves it hidden. "设置…" and "退出" are refused while armed, as the
+// main dialog refuses them.
+void Request(HWND window, Tray& tray, UINT request)
 {
     OwnerState& owner = tray.owner;
-    if (PopupBroughtToFront(window, owner) || GuardArmed())
+    const HWND dialog = owner.mainDialog;
+    if (PopupBroughtToFront(window, owner) || (request > ID_TRAY_LOCK && GuardArmed()))
         return;
-    if (owner.mainDialog)
-        SendMessageW(owner.mainDialog, WM_COMMAND, item == ID_TRAY_EXIT ? IDCANCEL : IDC_MAIN_SETTINGS, 0);
-    else if (item == ID_TRAY_EXIT)
-        WishFor(window, tray, Wish::End);
-    else
+    if (dialog && request == ID_TRAY_SHOW) {
+        LogIfFalse(SetForegroundWindow(dialog), "SetForegroundWindow");
+    } else if (dialog) {
+        const int commands[] = {0, IDC_MAIN_LOCK, IDC_MAIN_SETTINGS, IDCANCEL};
+        SendMessageW(dialog, WM_COMMAND, commands[request], 0);
+    } else if (request == ID_TRAY_SHOW || request == ID_TRAY_EXIT) {
+        WishFor(window, tray, request == ID_TRAY_SHOW ? Wish::Show : Wish::End);
+    } else if (request == ID_TRAY_SETTINGS) {
         ChangeSettings(window, owner);
+    } else if (ConfirmLock(window, owner)) {
+        StartGuard(owner);
+    }
 }
 
 void ShowMenu(HWND window, int x, int y)
@@ -202,24 +185,22 @@ LRESULT TrayWindowProcBody(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         return 0;
     }
     if (message == tray->showMessage) {
-        ShowMainDialog(window, *tray);
+        Request(window, *tray, ID_TRAY_SHOW);
         return 0;
     }
     switch (message) {
     case WM_TRAY_ICON:
         if (LOWORD(lParam) == NIN_SELECT || LOWORD(lParam) == NIN_KEYSELECT)
-            ShowMainDialog(window, *tray);
+            Request(window, *tray, ID_TRAY_SHOW);
         else if (LOWORD(lParam) == WM_CONTEXTMENU)
             ShowMenu(window, GET_X_LPARAM(wParam), GET_Y_LPARAM(wParam));
         return 0;
     case WM_HOTKEY:
-        Lock(window, owner);
+        Request(window, *tray, ID_TRAY_LOCK);
         return 0;
-    case WM_COMMAND:
-        if (LOWORD(wParam) == ID_TRAY_LOCK)
-            Lock(window, owner);
-        else if (LOWORD(wParam) == ID_TRAY_SETTINGS || LOWORD(wParam) == ID_TRAY_EXIT)
-            SettingsOrEnd(window, *tray, LOWORD(wParam));
+    case WM_COMMAND:  // the menu's items
+        if (LOWORD(wParam) >= ID_TRAY_LOCK && LOWORD(wParam) <= ID_TRAY_EXIT)
+            Request(window, *tray, LOWORD(wParam));
         return 0;
     case WM_TIMER:
         switch (wParam) {
@@ -241,10 +222,6 @@ LRESULT TrayWindowProcBody(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         if (wParam == PBT_APMRESUMEAUTOMATIC)
             CheckForUpdate(owner.settings);
         return TRUE;
-    case WM_WTSSESSION_CHANGE:
-        if (wParam == WTS_SESSION_UNLOCK)
-            CheckForUpdate(owner.settings);
-        return 0;
     // The network's news while the main dialog is hidden.
     case MAIN_MESSAGE_LOGIN_ANSWERED:
         owner.loggedIn = wParam != FALSE;
@@ -298,11 +275,8 @@ bool ShowRunningCopy(bool inTray)
 void OpenTray(OwnerState& owner, bool inTray)
 {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW windowClass = {};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = TrayWindowProc;
-    windowClass.hInstance = instance;
-    windowClass.lpszClassName = TRAY_CLASS;
+    const WNDCLASSEXW windowClass = {sizeof windowClass, 0, TrayWindowProc, 0, 0, instance, nullptr, nullptr, nullptr,
+                                     nullptr, TRAY_CLASS, nullptr};
     if (!LogIfFalse(RegisterClassExW(&windowClass) != 0, "RegisterClassExW (the icon's window)"))
         return;
     auto tray = std::make_unique<Tray>(Tray{owner, RegisterWindowMessageW(L"TaskbarCreated"),
@@ -315,7 +289,6 @@ void OpenTray(OwnerState& owner, bool inTray)
     PutIconInPlace(owner.tray, TrayOf(owner.tray), true);
     RegisterLockHotKey(owner);
     ScheduleUpdateCheck(owner.tray);
-    LogIfFalse(WTSRegisterSessionNotification(owner.tray, NOTIFY_FOR_THIS_SESSION), "WTSRegisterSessionNotification");
 }
 
 void CloseTray(OwnerState& owner)
@@ -325,7 +298,6 @@ void CloseTray(OwnerState& owner)
     NOTIFYICONDATAW data = IconData(owner.tray, false);
     if (TrayOf(owner.tray).iconShown)
         LogIfFalse(Shell_NotifyIconW(NIM_DELETE, &data), "Shell_NotifyIconW (NIM_DELETE)");
-    LogIfFalse(WTSUnRegisterSessionNotification(owner.tray), "WTSUnRegisterSessionNotification");
     LogIfFalse(DestroyWindow(std::exchange(owner.tray, nullptr)), "DestroyWindow (the icon's window)");
 }
 

@@ -269,6 +269,7 @@ TEST(HotKeyName, AsTheLogNamesIt)
     } cases[] = {
         {{3, 0x67}, "Ctrl+Alt+Num 7"}, {{15, 0x4C}, "Ctrl+Alt+Shift+Win+L"}, {{4, 0x7B}, "Shift+F12"},
         {{2, 0x26}, "Ctrl+Up"}, {{1, 0x6B}, "Alt+Num +"}, {{2, 0x30}, "Ctrl+0"}, {{0, 0xBA}, "key 0xBA"},
+        {{3, 0x87}, "Ctrl+Alt+F24"}, {{3, 0x6F}, "Ctrl+Alt+Num /"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(HotKeyName(c.key), c.name);
