@@ -13,6 +13,7 @@
 #include "settings/service_url.h"
 #include "app/settings_dialog_win32.h"
 #include "win32/ui_resources_win32.h"
+#include "app/tray_win32.h"
 #include "win32/web_page_win32.h"
 
 namespace {
@@ -41,24 +42,11 @@ void ShowBalance(HWND dialog, int32_t balance)
     SetDlgItemTextA(dialog, IDC_MAIN_BALANCE, text.c_str());
 }
 
-// The settings dialog over the main one: what OK stored is saved at once,
-// and a changed SMS account logs in again. One that never opened ends the
-// main dialog too, and with it the program.
-void ChangeSettings(HWND dialog, OwnerState& owner)
-{
-    const INT_PTR stored = RunSettingsDialog(dialog, owner.settings);
-    if (stored == IDOK || stored == SETTINGS_RESULT_LOGIN)
-        SaveOwnerSettings(owner);
-    if (stored == SETTINGS_RESULT_LOGIN)
-        StartAccountCheck(ServiceAccountOf(owner.settings));
-    if (stored == -1)
-        EndDialog(dialog, MAIN_RESULT_FAILED);
-}
-
 INT_PTR MainDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_INITDIALOG) {
         SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+        reinterpret_cast<OwnerState*>(lParam)->mainDialog = dialog;
         Settings& settings = reinterpret_cast<OwnerState*>(lParam)->settings;
         for (const auto& box : TRIGGER_CHECK_BOXES)
             CheckDlgButton(dialog, box.controlId, settings.HasFlag(box.flag) ? BST_CHECKED : BST_UNCHECKED);
@@ -88,26 +76,14 @@ INT_PTR MainDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
         case IDC_MAIN_LOCK:
             TakeTriggerFlags(dialog, settings);
             SaveOwnerSettings(*owner);
-            // Enter unlocks a guard with no password: nothing arms until one
-            // is set, and the owner then presses lock again.
-            if (PasswordIsEmpty(settings.GetPassword())) {
-                MessageBoxA(dialog,
-                            "Set an unlock password first.\nWithout one, anybody could unlock the guard with Enter.",
-                            "Warning", MB_OK | MB_ICONWARNING);
-                ChangeSettings(dialog, *owner);
-                return TRUE;
-            }
-            // With the SMS service on but no accepted login, the owner is asked.
-            if (settings.HasFlag(FLAG_SMS_SERVICE) && !owner->loggedIn &&
-                MessageBoxA(dialog,
-                            "You're not logged in. You won't get a SMS warning when the alarm is triggered.\n"
-                            "Are you sure you want to continue?",
-                            "Warning", MB_YESNO | MB_ICONWARNING) != IDYES)
-                return TRUE;
-            EndDialog(dialog, MAIN_RESULT_LOCK);
+            if (ConfirmLock(dialog, *owner))
+                EndDialog(dialog, MAIN_RESULT_LOCK);
             return TRUE;
         case IDC_MAIN_SETTINGS:
-            ChangeSettings(dialog, *owner);
+            // One that never opened ends the main dialog too, and with it
+            // the program.
+            if (ChangeSettings(dialog, *owner) == -1)
+                EndDialog(dialog, MAIN_RESULT_FAILED);
             return TRUE;
         case IDC_MAIN_SIGN_UP:
             RunOnStaThread(OpenInBrowser, SignUpPageUrl(settings.serviceUrl));
@@ -141,7 +117,16 @@ INT_PTR MainDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
         // Network replies that come in while no main dialog is open touch
         // no window.
         ForgetMainDialog(dialog);
+        owner->mainDialog = nullptr;
         break;
+    case WM_SYSCOMMAND:
+        // Minimized, it hides to the notification icon.
+        if ((wParam & 0xFFF0) != SC_MINIMIZE)
+            break;
+        TakeTriggerFlags(dialog, settings);
+        SaveOwnerSettings(*owner);
+        EndDialog(dialog, MAIN_RESULT_HIDE);
+        return TRUE;
     }
     return FALSE;
 }
@@ -149,6 +134,36 @@ INT_PTR MainDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
 const DLGPROC MainDialogProc = ProcedureAtEdge<INT_PTR, MainDialogProcBody, FALSE>;
 
 }  // namespace
+
+INT_PTR ChangeSettings(HWND window, OwnerState& owner)
+{
+    const INT_PTR stored = RunSettingsDialog(window, owner.settings, owner.hotKeyTaken);
+    if (stored == IDOK || stored == SETTINGS_RESULT_LOGIN) {
+        SaveOwnerSettings(owner);
+        RegisterLockHotKey(owner);
+    }
+    if (stored == SETTINGS_RESULT_LOGIN)
+        StartAccountCheck(ServiceAccountOf(owner.settings));
+    return stored;
+}
+
+bool ConfirmLock(HWND window, OwnerState& owner)
+{
+    const Settings& settings = owner.settings;
+    // Enter unlocks a guard with no password: nothing arms until one
+    // is set, and the owner then presses lock again.
+    if (PasswordIsEmpty(settings.GetPassword())) {
+        MessageBoxA(window, "Set an unlock password first.\nWithout one, anybody could unlock the guard with Enter.",
+                    "Warning", MB_OK | MB_ICONWARNING);
+        ChangeSettings(window, owner);
+        return false;
+    }
+    return !settings.HasFlag(FLAG_SMS_SERVICE) || owner.loggedIn ||
+           MessageBoxA(window,
+                       "You're not logged in. You won't get a SMS warning when the alarm is triggered.\n"
+                       "Are you sure you want to continue?",
+                       "Warning", MB_YESNO | MB_ICONWARNING) == IDYES;
+}
 
 int RunMainDialog(OwnerState& owner)
 {

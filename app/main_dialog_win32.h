@@ -2,6 +2,8 @@
 // indicator. Ends with MAIN_RESULT_LOCK for a lock, 2 when closed.
 #pragma once
 
+#include <windows.h>
+
 #include <memory>
 
 #include "settings/registry_key.h"
@@ -14,6 +16,9 @@ struct OwnerState {
     Settings settings;
     std::unique_ptr<RegistryKey> key;  // null when the key did not open: nothing is saved
     bool loggedIn = false;
+    HWND mainDialog = nullptr;  // while it is shown
+    HWND tray = nullptr;        // the notification icon's window (app/tray_win32.h)
+    bool hotKeyTaken = false;   // another program holds the stored hot key
 };
 
 // Whenever the owner changed the record, and at exit: only the main thread
@@ -29,4 +34,16 @@ inline void SaveOwnerSettings(const OwnerState& owner)
 constexpr int MAIN_RESULT_LOCK = 1004;
 constexpr int MAIN_RESULT_FAILED = -2;
 
+// Minimized: the dialog ends, and the program waits in the notification area.
+constexpr int MAIN_RESULT_HIDE = 0x200;
+
 int RunMainDialog(OwnerState& owner);  // the command that ended it, or MAIN_RESULT_FAILED
+
+// The lock button's questions, over window: a password must be set first (a
+// box, then the settings dialog), and without an SMS login the owner is asked.
+// True when the guard is to start.
+bool ConfirmLock(HWND window, OwnerState& owner);
+// The settings dialog over window; what OK stored is saved at once, the hot
+// key registered again, and a changed SMS account logs in again. Returns the
+// settings dialog's result (-1: it never opened).
+INT_PTR ChangeSettings(HWND window, OwnerState& owner);

@@ -1,13 +1,15 @@
-// kestrova.exe: the entry point and the start-up steps. The command line is
-// ignored.
+// kestrova.exe: the entry point and the start-up steps. "/tray" starts it
+// with the notification icon and no window.
 #include <windows.h>
 
 #include <memory>
+#include <utility>
 
 #include "win32/event_log_win32.h"
 #include "win32/scoped_win32.h"
 #include "app/main_dialog_win32.h"
 #include "app/start_dialogs_win32.h"
+#include "app/tray_win32.h"
 #include "win32/ui_resources_win32.h"
 #include "guard/give_back_win32.h"
 #include "guard/guard_config.h"
@@ -56,8 +58,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
         LogFailedCall("CreateMutexW", error);
     // Denied: it exists, made by a copy we may not open. Any other failure:
     // no way to tell, and a guard that never starts is worse.
+    const bool inTray = StartsInTray(GetCommandLineW());
     if (sessionMutex ? error == ERROR_ALREADY_EXISTS : error == ERROR_ACCESS_DENIED) {
-        ShowOtherProgram();
+        if (!ShowRunningCopy(inTray) && !inTray)
+            ShowOtherProgram();
         return 0;
     }
 
@@ -81,6 +85,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     });
 
     StartUiResources();
+    // With /tray no window shows, unless the agreement must be accepted first.
+    const bool hidden = inTray && !settings.HasFlag(FLAG_AGREEMENT_PENDING);
     if (settings.HasFlag(FLAG_AGREEMENT_PENDING)) {
         RunAgreementDialog(settings);
         // Declined: nothing is saved, so the agreement is asked for again.
@@ -88,24 +94,32 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
             return 0;
         SaveOwnerSettings(owner);
     }
-    if (settings.HasFlag(FLAG_SHOW_WARNING)) {
-        RunWarningDialog(settings);
-        if (!settings.HasFlag(FLAG_SHOW_WARNING))
-            SaveOwnerSettings(owner);
+    // The headphone warning waits for the first showing of the main dialog.
+    bool warningDue = settings.HasFlag(FLAG_SHOW_WARNING);
+    OpenTray(owner, hidden);
+    // Each lock from the dialog starts a guard with its own copy of the
+    // settings, not kept (it ends itself at unlock), and shows the dialog
+    // again; minimized, the dialog waits in the notification area.
+    int shown = hidden ? MAIN_RESULT_HIDE : MAIN_RESULT_LOCK;
+    while (shown != MAIN_RESULT_HIDE || WaitInTray(owner)) {
+        if (std::exchange(warningDue, false)) {
+            RunWarningDialog(settings);
+            if (!settings.HasFlag(FLAG_SHOW_WARNING))
+                SaveOwnerSettings(owner);
+        }
+        shown = RunMainDialog(owner);
+        if (shown == MAIN_RESULT_LOCK)
+            StartGuard(owner);
+        else if (shown != MAIN_RESULT_HIDE)
+            break;
     }
-
-    // Each lock starts a guard with its own copy of the settings (the push
-    // token as stored now), not kept: it ends itself at unlock.
-    int ended;
-    while ((ended = RunMainDialog(owner)) == MAIN_RESULT_LOCK)
-        StartGuardThread({settings.flags, settings.sensitivity, settings.GetPassword(), ServiceAccountOf(settings),
-                          PushTarget{settings.notifyKind, settings.GetNotifyUrl(), LoadNotifyToken()}});
+    CloseTray(owner);
 
     // A guard still up (the main dialog failed, or closed before the guard
     // had armed) keeps the program: it ends only after unlock.
     WaitForGuardThreads();
     SaveOwnerSettings(owner);
-    if (ended == MAIN_RESULT_FAILED)
+    if (shown == MAIN_RESULT_FAILED)
         DialogFailedExit();
     return 0;
 }

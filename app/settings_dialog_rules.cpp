@@ -4,6 +4,7 @@
 #include <cmath>
 #include <utility>
 
+#include "app/hot_key.h"
 #include "online/push_notice.h"
 #include "online/service_protocol.h"
 
@@ -54,7 +55,8 @@ SettingsDialogEntries EntriesFromSettings(const Settings& settings)
 {
     return {SensitivityFieldText(settings.sensitivity), settings.HasFlag(FLAG_DAILY_UPDATE_CHECK),
             settings.GetPassword(), settings.GetServerUser(), settings.GetServerPass(),
-            settings.HasFlag(FLAG_SMS_SERVICE), settings.GetNotifyUrl(), settings.notifyKind};
+            settings.HasFlag(FLAG_SMS_SERVICE), settings.GetNotifyUrl(), settings.notifyKind,
+            HotKeyControlValue({settings.hotKeyModifiers, settings.hotKeyCode}), settings.startWithWindows};
 }
 
 const char* NotifyUrlRefusal(const std::u16string& typed)
@@ -85,5 +87,9 @@ bool StoreSettingsDialogEntries(Settings& settings, const SettingsDialogEntries&
     settings.SetFlag(FLAG_SMS_SERVICE, entries.useSmsService);
     settings.SetNotifyUrl(entries.notifyUrl);
     settings.notifyKind = entries.notifyKind;
+    const StoredHotKey hotKey = HotKeyFromControl(entries.hotKey, {settings.hotKeyModifiers, settings.hotKeyCode});
+    settings.hotKeyModifiers = hotKey.modifiers;
+    settings.hotKeyCode = hotKey.code;
+    settings.startWithWindows = entries.startWithWindows;
     return entries.useSmsService;
 }

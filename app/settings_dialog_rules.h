@@ -64,6 +64,8 @@ struct SettingsDialogEntries {
     bool useSmsService = false;
     std::string notifyUrl;  // plain ASCII, once NotifyUrlRefusal has let it through
     PushKind notifyKind = PushKind::Ntfy;
+    uint16_t hotKey = 0;  // the hot-key control's word (HotKeyControlValue)
+    bool startWithWindows = false;
 };
 
 SettingsDialogEntries EntriesFromSettings(const Settings& settings);

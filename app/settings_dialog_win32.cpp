@@ -4,6 +4,8 @@
 #include "win32/callback_edge_win32.h"
 #include "app/settings_dialog_win32.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <memory>
 #include <string>
@@ -18,6 +20,8 @@
 #include "settings/settings_codec.h"
 #include "app/settings_dialog_rules.h"
 #include "win32/ui_resources_win32.h"
+#include "app/hot_key.h"
+#include "app/start_with_windows_win32.h"
 #include "win32/web_page_win32.h"
 
 namespace {
@@ -45,11 +49,29 @@ std::u16string ReadWideText(HWND dialog, int controlId, size_t bufferUnits)
 struct SettingsDialog {
     Settings& settings;
     DragState drag;
+    bool hotKeyTaken;  // another program held the stored hot key at its registration
 };
 
 SettingsDialog& DataOf(HWND dialog)
 {
     return *reinterpret_cast<SettingsDialog*>(GetWindowLongPtrW(dialog, DWLP_USER));
+}
+
+// Ctrl or Alt is asked for: a plain key or Shift alone would be taken from
+// every program. The control cannot show the Windows key; OK keeps it while
+// the key is left as shown.
+void InitHotKeyAndStart(HWND dialog, const SettingsDialogEntries& shown, bool hotKeyTaken)
+{
+    static_assert(CONTROL_SHIFT == HOTKEYF_SHIFT && CONTROL_CONTROL == HOTKEYF_CONTROL && CONTROL_ALT == HOTKEYF_ALT &&
+                      CONTROL_EXTENDED == HOTKEYF_EXT, "the control's bits");
+    SendDlgItemMessageW(dialog, IDC_SETTINGS_HOTKEY, HKM_SETRULES, HKCOMB_NONE | HKCOMB_S,
+                        MAKELPARAM(HOTKEYF_CONTROL | HOTKEYF_ALT, 0));
+    SendDlgItemMessageW(dialog, IDC_SETTINGS_HOTKEY, HKM_SETHOTKEY, shown.hotKey, 0);
+    if (hotKeyTaken)
+        SetDlgItemTextW(dialog, IDC_SETTINGS_HOTKEY_NOTE,
+                        L"\u53E6\u4E00\u4E2A\u7A0B\u5E8F\u5DF2\u5360\u7528\u8FD9\u4E2A\u70ED\u952E\uFF0C"
+                        L"\u8BF7\u6362\u4E00\u4E2A\u3002");
+    CheckDlgButton(dialog, IDC_SETTINGS_START_WITH_WINDOWS, shown.startWithWindows ? BST_CHECKED : BST_UNCHECKED);
 }
 
 void InitSettingsDialog(HWND dialog, Settings& settings)
@@ -78,6 +100,7 @@ void InitSettingsDialog(HWND dialog, Settings& settings)
     SetDlgItemTextA(dialog, IDC_SETTINGS_NOTIFY_URL, shown.notifyUrl.c_str());
     SendDlgItemMessageW(dialog, IDC_SETTINGS_NOTIFY_KIND, CB_SETCURSEL, WPARAM(shown.notifyKind), 0);
     SetDlgItemTextA(dialog, IDC_SETTINGS_NOTIFY_TOKEN, LoadNotifyToken().c_str());
+    InitHotKeyAndStart(dialog, shown, DataOf(dialog).hotKeyTaken);
 }
 
 // A pasted address whose host is a service's own chooses that service.
@@ -154,6 +177,10 @@ void StoreAndClose(HWND dialog)
     typed.serverPass = ReadText(dialog, IDC_SETTINGS_SMS_PASS, ACCOUNT_BYTES);
     typed.useSmsService = IsDlgButtonChecked(dialog, IDC_SETTINGS_USE_SMS) == BST_CHECKED;
     typed.notifyKind = ChosenKind(dialog);
+    typed.hotKey = uint16_t(SendDlgItemMessageW(dialog, IDC_SETTINGS_HOTKEY, HKM_GETHOTKEY, 0, 0));
+    typed.startWithWindows = IsDlgButtonChecked(dialog, IDC_SETTINGS_START_WITH_WINDOWS) == BST_CHECKED;
+    if (!WriteOwnerRunValue(dialog, typed.startWithWindows))
+        return;
     SaveNotifyToken(TypedToken(dialog));
     EndDialog(dialog, StoreSettingsDialogEntries(DataOf(dialog).settings, typed) ? SETTINGS_RESULT_LOGIN : IDOK);
 }
@@ -235,8 +262,8 @@ const DLGPROC SettingsDialogProc = ProcedureAtEdge<INT_PTR, SettingsDialogProcBo
 
 }  // namespace
 
-INT_PTR RunSettingsDialog(HWND owner, Settings& settings)
+INT_PTR RunSettingsDialog(HWND owner, Settings& settings, bool hotKeyTaken)
 {
-    SettingsDialog data{settings, {}};
+    SettingsDialog data{settings, {}, hotKeyTaken};
     return RunDialog(IDD_SETTINGS, owner, SettingsDialogProc, reinterpret_cast<LPARAM>(&data));
 }

@@ -10,4 +10,6 @@ struct Settings;
 // starts the login for the latter. Anything else: nothing was stored; -1:
 // the dialog never opened.
 constexpr INT_PTR SETTINGS_RESULT_LOGIN = 0x100;
-INT_PTR RunSettingsDialog(HWND owner, Settings& settings);
+// hotKeyTaken: the stored hot key is held by another program, and the note
+// beside it says so.
+INT_PTR RunSettingsDialog(HWND owner, Settings& settings, bool hotKeyTaken = false);

@@ -1,12 +1,14 @@
 #include "guard/give_back_win32.h"
 
 #include <windows.h>
+#include <shlwapi.h>
 
 #include <new>
 #include <string>
 
 #include "win32/event_log.h"
 #include "win32/event_log_win32.h"
+#include "win32/program_path_win32.h"
 #include "guard/volume_guard_win32.h"
 
 static_assert(REGISTRY_TYPE_BINARY == REG_BINARY, "REG_BINARY");
@@ -14,7 +16,9 @@ static_assert(REGISTRY_TYPE_BINARY == REG_BINARY, "REG_BINARY");
 namespace {
 
 constexpr wchar_t RUN_KEY[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr wchar_t AUTOSTART_VALUE[] = L"Kestrova";
+// A name of its own: Task Manager's startup switch, kept by value name, turns
+// off the owner's "Kestrova" without turning off this one.
+constexpr wchar_t AUTOSTART_VALUE[] = L"Kestrova (armed)";
 
 // Each shortcut's structure keeps its size first and its flags second.
 template <class Visit>
@@ -27,20 +31,11 @@ void ForEachShortcut(Visit visit)
 
 void AddAutostart() noexcept
 {
-    // Room for the longest path there is; a full buffer means a cut one.
-    std::wstring path(32768, L'\0');
-    const DWORD length = GetModuleFileNameW(nullptr, &path[0], DWORD(path.size()));
-    if (length == 0 || length >= path.size()) {
-        LogFailedCall("GetModuleFileNameW", GetLastError());
-        return;
-    }
-    path.resize(length);
-    // Quoted: an unquoted path with a space would run another program.
-    const std::wstring command = L"\"" + path + L"\"";
-    const LSTATUS status = RegSetKeyValueW(HKEY_CURRENT_USER, RUN_KEY, AUTOSTART_VALUE, REG_SZ, command.c_str(),
-                                           DWORD((command.size() + 1) * sizeof(wchar_t)));
-    if (status != ERROR_SUCCESS)
-        LogFailedCall("RegSetKeyValueW (the Run value)", DWORD(status));
+    const std::wstring command = QuotedProgramPath();
+    if (!command.empty())
+        LogIfError(RegSetKeyValueW(HKEY_CURRENT_USER, RUN_KEY, AUTOSTART_VALUE, REG_SZ, command.c_str(),
+                                   DWORD((command.size() + 1) * sizeof(wchar_t))),
+                   "RegSetKeyValueW (the Run value)");
 }
 
 }  // namespace
@@ -71,8 +66,15 @@ void SetShortcutHotKeys(const ShortcutsCleared& which, bool active) noexcept
 void RemoveAutostart() noexcept
 {
     const LSTATUS status = RegDeleteKeyValueW(HKEY_CURRENT_USER, RUN_KEY, AUTOSTART_VALUE);
-    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
-        LogFailedCall("RegDeleteKeyValueW (the Run value)", DWORD(status));
+    if (status != ERROR_FILE_NOT_FOUND)
+        LogIfError(status, "RegDeleteKeyValueW (the Run value)");
+    // An earlier version's guard wrote "Kestrova" without /tray; the owner's
+    // value has it.
+    wchar_t old[1024] = {};
+    DWORD size = sizeof old - sizeof old[0];
+    if (RegGetValueW(HKEY_CURRENT_USER, RUN_KEY, L"Kestrova", RRF_RT_REG_SZ, nullptr, old, &size) == ERROR_SUCCESS &&
+        !StrStrIW(old, L"/tray"))
+        LogIfError(RegDeleteKeyValueW(HKEY_CURRENT_USER, RUN_KEY, L"Kestrova"), "RegDeleteKeyValueW (an old Run value)");
 }
 
 bool GiveBackLeftOverRecord() noexcept

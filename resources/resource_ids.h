@@ -55,6 +55,11 @@
 #define IDC_SETTINGS_NOTIFY_TEST 1032
 #define IDC_SETTINGS_NOTIFY_KIND 1033
 #define IDC_SETTINGS_NOTIFY_TOKEN 1034
+// The lock hot key, the note beside it (Num Lock, or a key another program
+// holds) and "start with Windows".
+#define IDC_SETTINGS_HOTKEY_NOTE 1039
+#define IDC_SETTINGS_HOTKEY 1040
+#define IDC_SETTINGS_START_WITH_WINDOWS 1041
 
 // Guard dialog
 #define IDC_GUARD_PASSWORD 1018

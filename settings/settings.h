@@ -1,6 +1,6 @@
 // The owner's settings: the values kept under the program's key (flags,
 // sensitivity, unlock password, SMS account, push kind and address, last
-// update check, hot key). A plain record owned by the main thread: the entry loads it,
+// update check, hot key, start with Windows). A plain record owned by the main thread: the entry loads it,
 // hands it by reference to the dialogs and writes it back through its key;
 // the guard gets a copy at lock (GuardConfig), the network a copy of
 // what each request needs. Portable: no Windows headers.
@@ -50,6 +50,7 @@ struct Settings {
     int32_t sensitivity = DEFAULT_SENSITIVITY;
     uint32_t hotKeyModifiers = DEFAULT_HOTKEY_MODIFIERS;
     uint32_t hotKeyCode = DEFAULT_HOTKEY_CODE;
+    bool startWithWindows = false;  // "StartWithWindows": the owner's Run value is written at the dialog's OK
     char16_t password[PASSWORD_UNITS] = {};
     int8_t lastCheckedDay = 0;
     int8_t lastCheckedMonth = 0;

@@ -95,6 +95,7 @@ void ReadStoredValues(Settings& settings, RegistryKey& key)
     const uint32_t hotKey = ReadWord(key, "HotKey").value_or(DEFAULT_HOTKEY_MODIFIERS << 8 | DEFAULT_HOTKEY_CODE);
     settings.hotKeyModifiers = (hotKey >> 8) & 0xFF;
     settings.hotKeyCode = hotKey & 0xFF;
+    settings.startWithWindows = ReadWord(key, "StartWithWindows").value_or(0) != 0;
     const uint32_t lastChecked = ReadWord(key, "LastChecked").value_or(0);
     settings.lastCheckedDay = int8_t(lastChecked & 0xFF);
     settings.lastCheckedMonth = int8_t((lastChecked >> 8) & 0xFF);
@@ -147,6 +148,7 @@ void WriteSettings(const Settings& settings, RegistryKey& key)
                       {"Sensitivity", Number(uint32_t(settings.sensitivity), 4)},
                       {"LastChecked", Number(lastChecked, 4)},
                       {"HotKey", Number(settings.hotKeyModifiers << 8 | settings.hotKeyCode, 4)},
+                      {"StartWithWindows", Number(settings.startWithWindows ? 1 : 0, 4)},
                       // The whole 10-unit buffer, terminator and zeros included.
                       {"PW", WideText(std::u16string(settings.password, PASSWORD_UNITS))},
                       {"ServerUser", account(settings.GetServerUser()), TextWidth::Narrow},

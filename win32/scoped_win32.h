@@ -73,6 +73,7 @@ using ScopedCoTaskMem = UniqueHandle<T*, CoTaskMemFree>;
 using ScopedHandle = UniqueHandle<HANDLE, CloseHandle>;  // threads and events
 using ScopedMixer = UniqueHandle<HMIXER, mixerClose>;
 using ScopedLibrary = UniqueHandle<HMODULE, FreeLibrary>;
+using ScopedMenu = UniqueHandle<HMENU, DestroyMenu>;
 template <class Interface>
 using ScopedComPtr = UniqueHandle<Interface*, ReleaseCom<Interface>>;
 

@@ -16,8 +16,9 @@ using namespace Gdiplus::DllExports;
 
 void StartUiResources()
 {
-    // The progress class is asked for too: the account indicator is one.
-    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LINK_CLASS | ICC_PROGRESS_CLASS};
+    // The progress class is asked for too: the account indicator is one;
+    // and the settings dialog's hot-key control.
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LINK_CLASS | ICC_PROGRESS_CLASS | ICC_HOTKEY_CLASS};
     InitCommonControlsEx(&controls);
 }
 

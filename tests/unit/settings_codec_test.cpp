@@ -49,6 +49,7 @@ FakeRegistry SavedRegistry()
     registry.values["Settings"] = Word(0x4CA);
     registry.values["Sensitivity"] = Word(120);
     registry.values["HotKey"] = Word(0x0367);
+    registry.values["StartWithWindows"] = Word(1);
     registry.values["LastChecked"] = Word(0x07EA0C08);  // 8 December 2026
     registry.values["PW"] = WideText(u"s3cret", 20);
     registry.values["ServerUser"] = Text("owner@example.org", 100);
@@ -72,6 +73,7 @@ void ExpectDefaults(const Settings& settings)
     EXPECT_EQ(settings.GetServerPass(), "");
     EXPECT_EQ(settings.hotKeyModifiers, 3u);
     EXPECT_EQ(settings.hotKeyCode, 0x67u);
+    EXPECT_FALSE(settings.startWithWindows);
     EXPECT_EQ(settings.lastCheckedDay, 0);
     EXPECT_EQ(settings.lastCheckedMonth, 0);
     EXPECT_EQ(settings.lastCheckedYear, 0);
@@ -115,6 +117,7 @@ TEST(SettingsLoad, SavedValuesComeBack)
     EXPECT_EQ(settings.sensitivity, 120);
     EXPECT_EQ(settings.hotKeyModifiers, 3u);
     EXPECT_EQ(settings.hotKeyCode, 0x67u);
+    EXPECT_TRUE(settings.startWithWindows);
     EXPECT_EQ(settings.lastCheckedDay, 8);
     EXPECT_EQ(settings.lastCheckedMonth, 12);
     EXPECT_EQ(settings.lastCheckedYear, 2026);
@@ -260,8 +263,9 @@ TEST(SettingsSave, WritesEveryValueByteForByte)
     EXPECT_EQ(registry.values["Settings"].bytes, Word(0x4CA).bytes);
     EXPECT_EQ(registry.values["Sensitivity"].bytes, Word(120).bytes);
     EXPECT_EQ(registry.values["HotKey"].bytes, Word(0x0367).bytes);
+    EXPECT_EQ(registry.values["StartWithWindows"].bytes, Word(1).bytes);
     EXPECT_EQ(registry.values["LastChecked"].bytes, Word(0x07EA0C08).bytes);
-    for (const char* name : {"Settings", "Sensitivity", "HotKey", "LastChecked", "LastVersion"})
+    for (const char* name : {"Settings", "Sensitivity", "HotKey", "StartWithWindows", "LastChecked", "LastVersion"})
         EXPECT_EQ(registry.values[name].type, REGISTRY_TYPE_DWORD) << name;
     EXPECT_EQ(registry.values["LastVersion"].bytes, VERSION_1_99);
     EXPECT_EQ(registry.values["PW"].type, REGISTRY_TYPE_SZ);
@@ -270,7 +274,7 @@ TEST(SettingsSave, WritesEveryValueByteForByte)
     EXPECT_EQ(registry.values["ServerUser"].bytes, Text("owner@example.org", 100).bytes);
     EXPECT_EQ(registry.values["ServerPass"].bytes, Text("pa ss", 100).bytes);
     EXPECT_EQ(registry.values.count("ServiceUrl"), 0u) << "the address is never written";
-    EXPECT_EQ(registry.values.size(), 8u);
+    EXPECT_EQ(registry.values.size(), 9u);
 
     // A key that refuses the writes: the owner's log names what was not saved.
     registry.writeError = 5;
@@ -278,7 +282,7 @@ TEST(SettingsSave, WritesEveryValueByteForByte)
     WriteSettings(settings, *key);
     EXPECT_EQ(TakeLoggedTexts(),
               std::vector<std::string>{"The settings could not be saved (error 5): Settings, Sensitivity, LastChecked, "
-                                       "HotKey, PW, ServerUser, ServerPass, LastVersion"});
+                                       "HotKey, StartWithWindows, PW, ServerUser, ServerPass, LastVersion"});
 }
 
 TEST(SettingsSave, NegativeSensitivityAndFarDatesRoundTrip)

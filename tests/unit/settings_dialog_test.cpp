@@ -6,6 +6,7 @@
 #include <string>
 
 #include "settings/settings.h"
+#include "app/hot_key.h"
 #include "app/settings_dialog_rules.h"
 
 namespace {
@@ -217,6 +218,51 @@ TEST_F(SettingsDialogOk, FlagsAreSetAndClearedAndNothingElseMoves)
     entries.useSmsService = false;
     EXPECT_FALSE(StoreSettingsDialogEntries(settings, entries)) << "no service, no account check";
     EXPECT_EQ(settings.flags, others);
+}
+
+// The control's bits are not the stored ones; the Windows key it cannot
+// show survives while the control holds what it was given.
+TEST_F(SettingsDialogOk, HotKeyBitsConvertBothWays)
+{
+    const struct {
+        StoredHotKey before;
+        uint16_t shown;  // the control's word at initialisation
+        uint16_t typed;  // and at OK
+        StoredHotKey stored;
+    } cases[] = {
+        {{3, 0x67}, 0x0667, 0x0667, {3, 0x67}},        // Ctrl+Alt+Num 7 untouched
+        {{3, 0x67}, 0x0667, 0x0541, {5, 0x41}},        // Shift+Alt+A typed
+        {{11, 0x67}, 0x0667, 0x0667, {11, 0x67}},      // Win+Ctrl+Alt+Num 7 kept while unchanged
+        {{11, 0x67}, 0x0667, 0x0267, {2, 0x67}},       // changed: the Windows key goes
+        {{2, 0x26}, 0x0A26, 0x0A26, {2, 0x26}},        // Ctrl+Up: the extended bit shown
+        {{2, 0x26}, 0x0A26, 0x0E28, {3, 0x28}},        // Ctrl+Alt+Down typed: extended bit dropped
+        {{3, 0x67}, 0x0667, 0x0000, {0, 0}},           // cleared: no hot key
+        {{0, 0}, 0x0000, 0x0000, {0, 0}},
+    };
+    for (const auto& c : cases) {
+        settings.hotKeyModifiers = c.before.modifiers;
+        settings.hotKeyCode = c.before.code;
+        SettingsDialogEntries entries = EntriesFromSettings(settings);
+        EXPECT_EQ(entries.hotKey, c.shown) << std::hex << c.typed;
+        entries.hotKey = c.typed;
+        (void)StoreSettingsDialogEntries(settings, entries);
+        EXPECT_EQ(settings.hotKeyModifiers, c.stored.modifiers) << std::hex << c.typed;
+        EXPECT_EQ(settings.hotKeyCode, c.stored.code) << std::hex << c.typed;
+    }
+}
+
+TEST(HotKeyName, AsTheLogNamesIt)
+{
+    const struct {
+        StoredHotKey key;
+        const char* name;
+    } cases[] = {
+        {{3, 0x67}, "Ctrl+Alt+Num 7"}, {{15, 0x4C}, "Ctrl+Alt+Shift+Win+L"}, {{4, 0x7B}, "Shift+F12"},
+        {{2, 0x26}, "Ctrl+Up"}, {{1, 0x6B}, "Alt+Num +"}, {{2, 0x30}, "Ctrl+0"}, {{0, 0xBA}, "key 0xBA"},
+        {{3, 0x87}, "Ctrl+Alt+F24"}, {{3, 0x6F}, "Ctrl+Alt+Num /"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(HotKeyName(c.key), c.name);
 }
 
 }  // namespace

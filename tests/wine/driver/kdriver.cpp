@@ -9,6 +9,7 @@
 // Input always goes to the desktop that has the input, as a person's does.
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 #include <dbt.h>
 
 #include <sddl.h>
@@ -224,12 +225,12 @@ void RegistrySetText(const std::wstring& name, const std::wstring& text)
                    DWORD((text.size() + 1) * sizeof(wchar_t)));
 }
 
-// The program's value under the Run key, as stored, or "none".
-std::wstring RunValue()
+// A value under the Run key (the guard's by default), as stored, or "none".
+std::wstring RunValue(const std::wstring& name)
 {
     wchar_t data[4096] = {};
     DWORD size = sizeof data - sizeof data[0];
-    if (RegGetValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", L"Kestrova",
+    if (RegGetValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", name.c_str(),
                      RRF_RT_REG_SZ, nullptr, data, &size) != ERROR_SUCCESS)
         return L"none";
     return data;
@@ -516,6 +517,67 @@ void DropHooksThenPress(HWND window, DWORD wait, const std::wstring& chords)
     SendKeys(chords);
 }
 
+// --- the notification area (Wine's stand-in tray) ---------------------------
+
+// Wine shows each icon as a window of this class; Shell_NotifyIconGetRect is
+// not implemented there.
+std::vector<HWND> TrayIcons()
+{
+    std::vector<HWND> icons;
+    for (HWND top : TopLevelWindows()) {
+        EnumChildWindows(top, [](HWND child, LPARAM list) -> BOOL {
+            if (ClassOf(child) == L"__wine_tray_icon" && HasVisibleStyle(child))
+                reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
+            return TRUE;
+        }, reinterpret_cast<LPARAM>(&icons));
+    }
+    return icons;
+}
+
+// tray-click left|right: a click of the real mouse on the last icon.
+void TrayClick(const std::wstring& button)
+{
+    const std::vector<HWND> icons = TrayIcons();
+    if (icons.empty())
+        Fail(L"no icon in the notification area");
+    RECT rect = {};
+    GetWindowRect(icons.back(), &rect);
+    MoveTo((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    const bool left = button == L"left";
+    MouseEvent(left ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_RIGHTDOWN);
+    MouseEvent(left ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_RIGHTUP);
+}
+
+// explorer-restart CLASS: what an Explorer restart does to a program's icon
+// (uID 1 of the window of that class): gone, then "TaskbarCreated" to all.
+void ExplorerRestart(const std::wstring& windowClass)
+{
+    NOTIFYICONDATAW data = {};
+    data.cbSize = sizeof data;
+    data.hWnd = FindWindowW(windowClass.c_str(), nullptr);
+    data.uID = 1;
+    if (!data.hWnd || !Shell_NotifyIconW(NIM_DELETE, &data))
+        Fail(L"no icon of a window of class " + windowClass);
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0, SMTO_ABORTIFHUNG, 5000,
+                        &result);
+}
+
+// hold-hot-key MODIFIERS CODE: another program holding a hot key, as long
+// as its window titled "kdriver hot key" is open (close it to let go).
+void HoldHotKey(UINT modifiers, UINT code)
+{
+    const HWND window = CreateWindowExW(0, L"STATIC", L"kdriver hot key", WS_OVERLAPPED | WS_VISIBLE, 0, 0, 160, 60,
+                                        nullptr, nullptr, nullptr, nullptr);
+    if (!window || !RegisterHotKey(window, 1, modifiers, code))
+        Fail(L"RegisterHotKey failed: " + std::to_wstring(GetLastError()));
+    Print(L"ok");
+    for (MSG message; IsWindow(window); Sleep(50)) {
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+    }
+}
+
 [[noreturn]] void Usage()
 {
     Fail(L"usage: kdriver COMMAND [ARGS] [--desktop NAME]\n"
@@ -528,7 +590,8 @@ void DropHooksThenPress(HWND window, DWORD wait, const std::wstring& chords)
           L"  reg-access readonly|writable|values | run-value | start-command LINE | flood COUNT\n"
           L"  keys CODES | type TEXT | move-to X Y | move-by DX DY | drag X1 Y1 X2 Y2 | cursor\n"
           L"  timed-move-to X Y | timed-key CODE | held CODE\n"
-          L"  device-removed TITLE hid|disk | drop-hooks TITLE MS CODES");
+          L"  device-removed TITLE hid|disk | drop-hooks TITLE MS CODES | run-value [NAME]\n"
+          L"  tray-icons | tray-click left|right | explorer-restart CLASS | hold-hot-key MODIFIERS CODE");
 }
 
 }  // namespace
@@ -657,7 +720,17 @@ int wmain(int argc, wchar_t** argv)
         RegDeleteTreeW(HKEY_CURRENT_USER, SETTINGS_KEY);
         Print(L"ok");
     } else if (command == L"run-value") {
-        Print(RunValue());
+        Print(RunValue(args.size() > 1 ? args[1] : L"Kestrova (armed)"));
+    } else if (command == L"tray-icons") {
+        Print(std::to_wstring(TrayIcons().size()));
+    } else if (command == L"tray-click") {
+        TrayClick(arg(1));
+        Print(L"ok");
+    } else if (command == L"explorer-restart") {
+        ExplorerRestart(arg(1));
+        Print(L"ok");
+    } else if (command == L"hold-hot-key") {
+        HoldHotKey(UINT(Number(arg(1))), UINT(Number(arg(2))));
     } else if (command == L"start-command") {
         Print(std::to_wstring(StartCommand(arg(1))));
     } else if (command == L"reg-access") {

@@ -70,6 +70,7 @@ class FirstStart(Scenario):
             "Sensitivity": (REG_DWORD, struct.pack("<I", 50)),
             "LastChecked": (REG_DWORD, struct.pack("<I", 0)),
             "HotKey": (REG_DWORD, struct.pack("<I", 0x0367)),
+            "StartWithWindows": (REG_DWORD, struct.pack("<I", 0)),
             "PW": (REG_SZ, bytes(20)),
             # Written through the A call: the registry keeps them as UTF-16.
             "ServerUser": (REG_SZ, bytes(200)),
