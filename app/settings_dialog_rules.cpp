@@ -54,7 +54,7 @@ SettingsDialogEntries EntriesFromSettings(const Settings& settings)
 {
     return {SensitivityFieldText(settings.sensitivity), settings.HasFlag(FLAG_DAILY_UPDATE_CHECK),
             settings.GetPassword(), settings.GetServerUser(), settings.GetServerPass(),
-            settings.HasFlag(FLAG_SMS_SERVICE), settings.GetNotifyUrl(), settings.notifyKind};
+            settings.HasFlag(FLAG_SMS_SERVICE), settings.GetNotifyUrl(), settings.notifyKind, settings.takePhotos};
 }
 
 const char* NotifyUrlRefusal(const std::u16string& typed)
@@ -85,5 +85,6 @@ bool StoreSettingsDialogEntries(Settings& settings, const SettingsDialogEntries&
     settings.SetFlag(FLAG_SMS_SERVICE, entries.useSmsService);
     settings.SetNotifyUrl(entries.notifyUrl);
     settings.notifyKind = entries.notifyKind;
+    settings.takePhotos = entries.takePhotos;
     return entries.useSmsService;
 }

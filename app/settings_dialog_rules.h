@@ -64,6 +64,7 @@ struct SettingsDialogEntries {
     bool useSmsService = false;
     std::string notifyUrl;  // plain ASCII, once NotifyUrlRefusal has let it through
     PushKind notifyKind = PushKind::Ntfy;
+    bool takePhotos = false;
 };
 
 SettingsDialogEntries EntriesFromSettings(const Settings& settings);

@@ -71,6 +71,7 @@ void InitSettingsDialog(HWND dialog, Settings& settings)
     SetDlgItemTextA(dialog, IDC_SETTINGS_SMS_PASS, shown.serverPass.c_str());
     SetDlgItemTextA(dialog, IDC_SETTINGS_SMS_USER, shown.serverUser.c_str());
     CheckDlgButton(dialog, IDC_SETTINGS_USE_SMS, shown.useSmsService ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(dialog, IDC_SETTINGS_TAKE_PHOTOS, shown.takePhotos ? BST_CHECKED : BST_UNCHECKED);
     // By PushKind; the bots by their Chinese names, as their apps show them.
     for (const wchar_t* kind : {L"ntfy", L"Bark", L"\u4F01\u4E1A\u5FAE\u4FE1", L"\u9489\u9489", L"\u98DE\u4E66"})
         SendDlgItemMessageW(dialog, IDC_SETTINGS_NOTIFY_KIND, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kind));
@@ -153,6 +154,7 @@ void StoreAndClose(HWND dialog)
     typed.serverPass = ReadText(dialog, IDC_SETTINGS_SMS_PASS, ACCOUNT_BYTES);
     typed.useSmsService = IsDlgButtonChecked(dialog, IDC_SETTINGS_USE_SMS) == BST_CHECKED;
     typed.notifyKind = ChosenKind(dialog);
+    typed.takePhotos = IsDlgButtonChecked(dialog, IDC_SETTINGS_TAKE_PHOTOS) == BST_CHECKED;
     SaveNotifyToken(TypedToken(dialog));
     EndDialog(dialog, StoreSettingsDialogEntries(DataOf(dialog).settings, typed) ? SETTINGS_RESULT_LOGIN : IDOK);
 }

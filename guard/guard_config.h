@@ -15,6 +15,7 @@ struct GuardConfig {
     std::u16string password;
     ServiceAccount account;  // the alarm's SMS notice
     PushTarget push;         // the push messages; an empty address sends none
+    bool takePhotos = false;  // with each alarm, to the push address
 };
 
 // pushToken: as stored now (LoadNotifyToken), not in the record.

@@ -56,6 +56,8 @@
 #define IDC_SETTINGS_NOTIFY_TEST 1032
 #define IDC_SETTINGS_NOTIFY_KIND 1033
 #define IDC_SETTINGS_NOTIFY_TOKEN 1034
+// The camera's photos with each alarm ("TakePhotos").
+#define IDC_SETTINGS_TAKE_PHOTOS 1042
 
 // Guard dialog
 #define IDC_GUARD_PASSWORD 1018
