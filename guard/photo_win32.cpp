@@ -30,9 +30,10 @@ constexpr LONGLONG SETTLING = 10000000;  // 1 s in 100 ns: the frame kept comes 
 constexpr UINT WIDEST = 1280;
 constexpr size_t LARGEST_JPEG = 2 << 20;  // WeCom takes less than 2 MB
 
+const GUID VIDEO_CAPTURE = MF_DEVSOURCE_ATTRIBUTE_SOURCE_TYPE_VIDCAP_GUID;
+
 // Every function called from these DLLs, which load at their first call, is
 // in them since Windows 7; a missing DLL would end the process there.
-const GUID VIDEO_CAPTURE = MF_DEVSOURCE_ATTRIBUTE_SOURCE_TYPE_VIDCAP_GUID;
 const wchar_t* const MEDIA_FOUNDATION[] = {L"mfplat.dll", L"mf.dll", L"mfreadwrite.dll"};
 
 // A photo's first failed call, logged with its HRESULT as it fails; the

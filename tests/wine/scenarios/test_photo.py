@@ -7,7 +7,6 @@ import os
 import struct
 import subprocess
 import tempfile
-import time
 
 import kwine
 from test_guard import DESKTOP, GuardScenario
