@@ -357,9 +357,6 @@ class StandIn:
                     return
                 self._send(200, b"ok")
 
-            def do_PUT(self):
-                self._publish()
-
             def _publish(self):
                 data = self.rfile.read(int(self.headers.get("Content-Length", "0")))
                 photo = self.command == "PUT"
@@ -396,6 +393,8 @@ class StandIn:
                               if 200 <= reply.status <= 299 else self.responses.get(reply.status, ("Error",))[0])
                     self._send(reply.status, answer.encode(), "application/json", headers=reply.headers)
                 standin._answered(entry)
+
+            do_PUT = _publish
 
             def _send_then_reset(self, status, data, after):
                 self.send_response(status)

@@ -33,7 +33,7 @@ def camera_video():
     return chunk(b"RIFF", b"AVI " + chunk(b"LIST", b"hdrl" + hdrl) + movi + chunk(b"idx1", index))
 
 
-def kept(name):
+def kept(name):  # %LOCALAPPDATA%\Kestrova\photos
     return os.path.join(os.path.dirname(kwine.log_path()), "photos", name)
 
 
