@@ -56,7 +56,8 @@ SettingsDialogEntries EntriesFromSettings(const Settings& settings)
     return {SensitivityFieldText(settings.sensitivity), settings.HasFlag(FLAG_DAILY_UPDATE_CHECK),
             settings.GetPassword(), settings.GetServerUser(), settings.GetServerPass(),
             settings.HasFlag(FLAG_SMS_SERVICE), settings.GetNotifyUrl(), settings.notifyKind,
-            HotKeyControlValue({settings.hotKeyModifiers, settings.hotKeyCode}), settings.startWithWindows};
+            HotKeyControlValue({settings.hotKeyModifiers, settings.hotKeyCode}), settings.startWithWindows,
+            settings.takePhotos};
 }
 
 const char* NotifyUrlRefusal(const std::u16string& typed)
@@ -91,5 +92,6 @@ bool StoreSettingsDialogEntries(Settings& settings, const SettingsDialogEntries&
     settings.hotKeyModifiers = hotKey.modifiers;
     settings.hotKeyCode = hotKey.code;
     settings.startWithWindows = entries.startWithWindows;
+    settings.takePhotos = entries.takePhotos;
     return entries.useSmsService;
 }

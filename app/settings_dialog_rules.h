@@ -66,6 +66,7 @@ struct SettingsDialogEntries {
     PushKind notifyKind = PushKind::Ntfy;
     uint16_t hotKey = 0;  // the hot-key control's word (HotKeyControlValue)
     bool startWithWindows = false;
+    bool takePhotos = false;
 };
 
 SettingsDialogEntries EntriesFromSettings(const Settings& settings);

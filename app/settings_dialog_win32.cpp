@@ -94,6 +94,7 @@ void InitSettingsDialog(HWND dialog, Settings& settings)
     SetDlgItemTextA(dialog, IDC_SETTINGS_SMS_PASS, shown.serverPass.c_str());
     SetDlgItemTextA(dialog, IDC_SETTINGS_SMS_USER, shown.serverUser.c_str());
     CheckDlgButton(dialog, IDC_SETTINGS_USE_SMS, shown.useSmsService ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(dialog, IDC_SETTINGS_TAKE_PHOTOS, shown.takePhotos ? BST_CHECKED : BST_UNCHECKED);
     // By PushKind; the bots by their Chinese names, as their apps show them.
     for (const wchar_t* kind : {L"ntfy", L"Bark", L"\u4F01\u4E1A\u5FAE\u4FE1", L"\u9489\u9489", L"\u98DE\u4E66"})
         SendDlgItemMessageW(dialog, IDC_SETTINGS_NOTIFY_KIND, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kind));
@@ -179,6 +180,7 @@ void StoreAndClose(HWND dialog)
     typed.notifyKind = ChosenKind(dialog);
     typed.hotKey = uint16_t(SendDlgItemMessageW(dialog, IDC_SETTINGS_HOTKEY, HKM_GETHOTKEY, 0, 0));
     typed.startWithWindows = IsDlgButtonChecked(dialog, IDC_SETTINGS_START_WITH_WINDOWS) == BST_CHECKED;
+    typed.takePhotos = IsDlgButtonChecked(dialog, IDC_SETTINGS_TAKE_PHOTOS) == BST_CHECKED;
     if (!WriteOwnerRunValue(dialog, typed.startWithWindows))
         return;
     SaveNotifyToken(TypedToken(dialog));

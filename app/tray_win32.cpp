@@ -362,7 +362,7 @@ void StartGuard(OwnerState& owner)
     // token as stored now), not kept: it ends itself at unlock.
     const Settings& settings = owner.settings;
     StartGuardThread({settings.flags, settings.sensitivity, settings.GetPassword(), ServiceAccountOf(settings),
-                      PushTarget{settings.notifyKind, settings.GetNotifyUrl(), LoadNotifyToken()}});
+                      PushTarget{settings.notifyKind, settings.GetNotifyUrl(), LoadNotifyToken()}, settings.takePhotos});
     if (owner.tray)
         LogIfFalse(SetTimer(owner.tray, IDT_GUARD_TIP, 1000, nullptr) != 0, "SetTimer (the icon's tip)");
 }

@@ -15,4 +15,5 @@ struct GuardConfig {
     std::u16string password;
     ServiceAccount account;  // the alarm's SMS notice
     PushTarget push;         // the push messages; an empty address sends none
+    bool takePhotos = false;  // with each alarm, to the push address
 };

@@ -500,12 +500,15 @@ void StartAlarm(const GuardConfig& config, SirenState& state, AlarmCause cause)
     SoundOnArmingDevice(*state.volume, state.second);
     // After the sirens, so that the message and the disk can never hold them up.
     QueueAlarmPush(config.push, AlarmCauseText(cause));
+    if (config.takePhotos)
+        state.photos = StartAlarmPhotos(config.push, AlarmCauseText(cause));
     LogEvent(std::string("Alarm: ") + AlarmCauseText(cause));
 }
 
 void StopAlarm(SirenState& state)
 {
     state.sounding = false;
+    StopAlarmPhotos(state.photos);
     StopSiren();
     StopSirenOn(state.second);
     state.volume->Restore();

@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "guard/alarm_cause.h"
+#include "guard/photo_win32.h"
 #include "guard/siren_win32.h"
 #include "guard/volume_guard.h"
 
@@ -49,6 +50,7 @@ struct SirenState {
     std::optional<unsigned long long> startedMs;
     DeviceSiren second;
     std::unique_ptr<VolumeGuard> volume;
+    AlarmPhotosStop photos;
 };
 
 // Does nothing while the siren sounds. Otherwise, once per alarm and in this

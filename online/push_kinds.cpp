@@ -112,6 +112,42 @@ PushRequest MakePushRequest(const PushTarget& target, const PushMessage& message
     return request;
 }
 
+bool TakesPhotos(PushKind kind)
+{
+    return kind == PushKind::Ntfy || kind == PushKind::WeCom;
+}
+
+std::string HeaderValue(const std::string& text, const PushCrypto& crypto)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F; })
+               ? text
+               : "=?UTF-8?B?" + crypto.base64(text) + "?=";
+}
+
+PushRequest MakePhotoRequest(const PushTarget& target, const PushMessage& message, const std::string& jpeg,
+                             int64_t unixMs, const PushCrypto& crypto)
+{
+    if (!TakesPhotos(target.kind))
+        return MakePushRequest(target, PhotoKeptPush(message.photo), unixMs, crypto);
+    PushRequest request = MakePushRequest(target, message, unixMs, crypto);
+    if (target.kind == PushKind::WeCom) {
+        // The MD5 of the raw bytes, before Base64.
+        request.body = "{\"msgtype\":\"image\",\"image\":{\"base64\":\"" + crypto.base64(jpeg) + "\",\"md5\":\"" +
+                       crypto.md5Hex(jpeg) + "\"}}";
+        return request;
+    }
+    // ntfy: the JPEG as an attachment; its Authorization stays, after the first line.
+    request.url = target.url;
+    request.method = "PUT";
+    request.body = jpeg;
+    request.headers = "Content-Type: image/jpeg\r\nFilename: " + message.photo +
+                      "\r\nTitle: " + HeaderValue(message.title, crypto) +
+                      "\r\nMessage: " + HeaderValue(message.body, crypto) +
+                      "\r\nPriority: 5\r\nTags: " + HeaderValue(message.tags, crypto) + "\r\n" +
+                      request.headers.substr(request.headers.find("\r\n") + 2);
+    return request;
+}
+
 void JudgePushAnswer(PushKind kind, const std::string& body, PushOutcome& outcome)
 {
     const auto& row = KINDS[size_t(kind)];

@@ -16,18 +16,31 @@
 struct PushCrypto {
     std::string (*base64)(const std::string& bytes);
     std::string (*hmacSha256)(const std::string& key, const std::string& message);
+    std::string (*md5Hex)(const std::string& bytes) = nullptr;
 };
 
 struct PushRequest {
-    std::string url;      // POSTed to
+    std::string url;
     std::string headers;  // each line ended by CRLF
-    std::string body;     // JSON in UTF-8
+    std::string body;     // JSON in UTF-8, or a photo's JPEG
+    const char* method = "POST";
 };
 
 // For an address PushAddressRefusal let through. unixMs: now, which the bots'
 // signatures carry (they refuse one more than an hour off).
 PushRequest MakePushRequest(const PushTarget& target, const PushMessage& message, int64_t unixMs,
                             const PushCrypto& crypto);
+
+// A photo (message.photo names it, jpeg holds its bytes): ntfy's PUT of the
+// JPEG to the topic's address with the words in its headers, WeCom's image
+// message; the other kinds take no upload, only the text PhotoKeptPush.
+PushRequest MakePhotoRequest(const PushTarget& target, const PushMessage& message, const std::string& jpeg,
+                             int64_t unixMs, const PushCrypto& crypto);
+bool TakesPhotos(PushKind kind);
+
+// A header's value: one line of printable ASCII as it is, anything else as
+// one RFC 2047 word, =?UTF-8?B?...?=.
+std::string HeaderValue(const std::string& text, const PushCrypto& crypto);
 
 // Fills in taken, code and words from the answer's status and body: ntfy
 // takes with any 2xx; the others only with their own code for it in the

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <functional>
 #include <iterator>
 #include <utility>
 
@@ -34,6 +35,7 @@ const char* NetworkErrorWords(uint32_t error)
         {12057, "the server's certificate could not be checked for revocation"},
         {12169, "the server's certificate is not valid"}, {12170, "the server's certificate has been revoked"},
         {12157, "the secure connection to the server failed"}, {12175, "the secure connection to the server failed"},
+        {2, "the photo's file is gone"}, {3, "the photo's file is gone"},  // a waiting photo's, deleted meanwhile
     };
     const auto found = std::find_if(std::begin(known), std::end(known), [&](auto& row) { return row.first == error; });
     return found == std::end(known) ? "a network error" : found->second;
@@ -164,6 +166,44 @@ PushMessage TestPush(const std::string& computer, const LocalTime& time)
                 ". Alarms will reach you here."};
 }
 
+PushMessage PhotoPush(const std::string& causeText, const std::string& fileName, const std::string& computer,
+                      const LocalTime& time)
+{
+    return {"Kestrova alarm photo", "urgent", "camera",
+            "The alarm went off on " + computer + " at " + EventTimeText(time) + ": " + causeText + ".", fileName};
+}
+
+PushMessage PhotoKeptPush(const std::string& fileName)
+{
+    return {"Kestrova alarm photo", "urgent", "camera", "Photo kept on the laptop: " + fileName};
+}
+
+PushMessage NoPhotoPush(const std::string& reason)
+{
+    return {"Kestrova alarm photo", "high", "camera", "No photo: " + reason};
+}
+
+std::string PhotoFileName(const LocalTime& time)
+{
+    char name[64];
+    std::snprintf(name, sizeof name, "%04d%02d%02d-%02d%02d%02d.jpg", time.year, time.month, time.day, time.hour,
+                  time.minute, time.second);
+    return name;
+}
+
+std::vector<std::string> PhotosToDelete(std::vector<std::string> names, const std::vector<std::string>& waiting)
+{
+    const auto notOurs = [&](const std::string& name) {
+        const bool formed = name.size() == 19 && name.find_first_not_of("0123456789") == 8 && name[8] == '-' &&
+                            name.find_first_not_of("0123456789", 9) == 15 && name.compare(15, 4, ".jpg") == 0;
+        return !formed || std::find(waiting.begin(), waiting.end(), name) != waiting.end();
+    };
+    names.erase(std::remove_if(names.begin(), names.end(), notOurs), names.end());
+    std::sort(names.begin(), names.end(), std::greater<>());
+    names.erase(names.begin(), names.begin() + std::min(names.size(), PHOTOS_KEPT));
+    return names;
+}
+
 std::string PushOutcomeText(const PushOutcome& outcome)
 {
     if (!outcome.httpStatus)
@@ -218,9 +258,18 @@ std::string TestOutcomeBoxText(const PushOutcome& outcome)
     return told + (advice.empty() ? "" : "\n\n") + advice;
 }
 
-std::optional<int64_t> SettleTry(unsigned triesBefore, const PushOutcome& outcome, bool lastTry, bool unlockedSince)
+PhotoEnd PhotoTryEnd(const PushOutcome& outcome)
 {
-    if (outcome.taken || lastTry)
+    const uint32_t status = outcome.httpStatus;
+    if (!status && (outcome.error == 2 || outcome.error == 3))  // ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND
+        return PhotoEnd::FileGone;
+    return status >= 400 && status <= 499 && status != 408 && status != 429 ? PhotoEnd::Refused : PhotoEnd::None;
+}
+
+std::optional<int64_t> SettleTry(unsigned triesBefore, const PushOutcome& outcome, bool lastTry, bool unlockedSince,
+                                 bool photo)
+{
+    if (outcome.taken || lastTry || (photo && PhotoTryEnd(outcome) != PhotoEnd::None))
         return std::nullopt;
     if (unlockedSince)
         return 0;
@@ -229,13 +278,15 @@ std::optional<int64_t> SettleTry(unsigned triesBefore, const PushOutcome& outcom
 }
 
 std::string PushTryLogLine(const std::string& title, unsigned triesBefore, const PushOutcome& outcome,
-                           std::optional<int64_t> pauseMs, unsigned unsaid)
+                           std::optional<int64_t> pauseMs, unsigned unsaid, PhotoEnd end)
 {
     const std::string line =
         "Push message \"" + title + "\", try " + std::to_string(triesBefore + 1) + ": " + PushOutcomeText(outcome) +
         (unsaid ? "; " + std::to_string(unsaid) + " failed tries since the last line" : "");
-    return line + (outcome.taken ? ""
-                   : !pauseMs    ? "; dropped after its last try at unlock"
+    return line + (outcome.taken                 ? ""
+                   : end == PhotoEnd::FileGone   ? "; dropped"
+                   : end == PhotoEnd::Refused    ? "; refused for good: the text goes instead"
+                   : !pauseMs                    ? "; dropped after its last try at unlock"
                    : *pauseMs > 0 ? "; next try in " + DurationText(*pauseMs / 1000)
                                   : "; one last try now (unlocked)");
 }

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "settings/settings.h"
 
@@ -38,6 +39,7 @@ struct PushMessage {
     std::string priority;  // "urgent", "high" or "default"
     std::string tags;      // an emoji short code
     std::string body;      // UTF-8 text
+    std::string photo{};   // a photo's file name in the photos folder; empty for a text
 };
 
 // The computer's local time of an event, with its offset from UTC.
@@ -64,6 +66,25 @@ PushMessage StoppedWhileArmedPush(const std::string& computer, const LocalTime& 
 // While armed on battery at 10 % or less: hibernation will end the guard.
 PushMessage BatteryLowPush(const std::string& computer, const LocalTime& time);
 PushMessage TestPush(const std::string& computer, const LocalTime& time);
+
+// --- The alarm's photos ---------------------------------------------------------
+
+// A photo of the alarm, kept as fileName: the JPEG itself to ntfy and WeCom
+// (online/push_kinds.h), the text PhotoKeptPush to the other kinds.
+PushMessage PhotoPush(const std::string& causeText, const std::string& fileName, const std::string& computer,
+                      const LocalTime& time);
+// "Photo kept on the laptop: <file name>"
+PushMessage PhotoKeptPush(const std::string& fileName);
+// "No photo: <reason>", once per alarm, as soon as the reason is known.
+PushMessage NoPhotoPush(const std::string& reason);
+
+// "20261208-234107.jpg": the names sort as the times do.
+std::string PhotoFileName(const LocalTime& time);
+constexpr size_t PHOTOS_KEPT = 60;
+// Of the files in the photos folder, the photos to delete: all but the
+// newest PHOTOS_KEPT named as PhotoFileName names them, never counting nor
+// deleting one that still waits to be sent. Other files are not ours.
+std::vector<std::string> PhotosToDelete(std::vector<std::string> names, const std::vector<std::string>& waiting);
 
 // --- One try and its outcome ----------------------------------------------------
 
@@ -94,11 +115,18 @@ std::string TestOutcomeBoxText(const PushOutcome& outcome);
 // as long as the guard is up. lastTry: the unlock came before this try;
 // unlockedSince: it came during it (that try may have started before it, so
 // one more, at once).
+// A photo's tries also end without its being taken (PhotoTryEnd).
 std::optional<int64_t> SettleTry(unsigned triesBefore, const PushOutcome& outcome, bool lastTry,
-                                 bool unlockedSince);
+                                 bool unlockedSince, bool photo = false);
+
+// What ends a photo's tries untaken: its file is gone (dropped), or a 4xx
+// other than 408 and 429, a server that takes no attachments (final: the
+// text PhotoKeptPush goes instead).
+enum class PhotoEnd { None, FileGone, Refused };
+PhotoEnd PhotoTryEnd(const PushOutcome& outcome);
 
 // The log's line for one try: which message, which try, what came of it, and
 // what happens next (SettleTry's answer). Never the token. After the third
 // try, failed ones go unlogged up to an hour: unsaid counts them.
 std::string PushTryLogLine(const std::string& title, unsigned triesBefore, const PushOutcome& outcome,
-                           std::optional<int64_t> pauseMs, unsigned unsaid = 0);
+                           std::optional<int64_t> pauseMs, unsigned unsaid = 0, PhotoEnd end = PhotoEnd::None);

@@ -19,11 +19,6 @@ namespace {
 
 using ScopedWinHttp = UniqueHandle<HINTERNET, WinHttpCloseHandle>;
 
-std::wstring Widened(const std::string& ascii)
-{
-    return std::wstring(ascii.begin(), ascii.end());
-}
-
 PushOutcome Failed(const char* call)
 {
     PushOutcome outcome;
@@ -73,11 +68,21 @@ int64_t RetryAfterSeconds(const std::string& value)
 
 }  // namespace
 
+std::wstring Widened(const std::string& ascii)
+{
+    return std::wstring(ascii.begin(), ascii.end());
+}
+
 PushOutcome PostPush(const PushTarget& target, const PushMessage& message)
 {
     FILETIME now = {};
     GetSystemTimeAsFileTime(&now);
-    const PushRequest made = MakePushRequest(target, message, UnixMs(now), {Base64, HmacSha256});
+    const PushCrypto crypto = {Base64, HmacSha256, Md5Hex};
+    std::string jpeg;
+    if (!message.photo.empty() && !ReadPhoto(message.photo, jpeg))
+        return Failed("CreateFileW");
+    const PushRequest made = message.photo.empty() ? MakePushRequest(target, message, UnixMs(now), crypto)
+                                                   : MakePhotoRequest(target, message, jpeg, UnixMs(now), crypto);
     const std::wstring url = Widened(made.url);
     URL_COMPONENTS parts = {};
     parts.dwStructSize = sizeof parts;
@@ -104,8 +109,8 @@ PushOutcome PostPush(const PushTarget& target, const PushMessage& message)
     const ScopedWinHttp connection(WinHttpConnect(session.Get(), host.c_str(), parts.nPort, 0));
     if (!connection)
         return Failed("WinHttpConnect");
-    const ScopedWinHttp request(WinHttpOpenRequest(connection.Get(), L"POST", path.c_str(), nullptr,
-                                                   WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+    const ScopedWinHttp request(WinHttpOpenRequest(connection.Get(), Widened(made.method).c_str(), path.c_str(),
+                                                   nullptr, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                                    parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0));
     if (!request)
         return Failed("WinHttpOpenRequest");

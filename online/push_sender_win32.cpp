@@ -10,11 +10,15 @@
 #include <utility>
 #include <vector>
 
+#include <shlobj.h>
+
+#include "online/push_kinds.h"
 #include "online/push_waiting.h"
 #include "settings/registry_store_win32.h"
 #include "win32/detached_thread_win32.h"
 #include "win32/event_log.h"
 #include "win32/event_log_win32.h"
+#include "win32/scoped_win32.h"
 
 namespace {
 
@@ -60,6 +64,8 @@ struct Waiting {
 // Never destroyed: a message's thread may be in a try as the process ends.
 Waiting& waiting = *new Waiting;
 
+uint64_t Queue(const PushTarget& target, const std::vector<WaitingPush>& pushes, bool resent);
+
 // Under the lock: the message after this one may have its first try.
 void PassTurn(uint64_t number)
 {
@@ -72,6 +78,8 @@ void PassTurn(uint64_t number)
 void TryUntilSettled(uint64_t number, const PushTarget& target, const PushMessage& message, unsigned unlocks)
 {
     const auto unlocked = [&] { return waiting.unlocks != unlocks; };
+    const bool photo = !message.photo.empty();
+    PhotoEnd end = PhotoEnd::None;
     std::unique_lock<std::mutex> hold(waiting.lock);
     waiting.changed.wait_for(hold, FIRST_TRY_TURN, [&] { return waiting.firstTryTurn >= number; });
     auto saidAt = std::chrono::steady_clock::now();
@@ -79,15 +87,16 @@ void TryUntilSettled(uint64_t number, const PushTarget& target, const PushMessag
         const bool lastTry = unlocked();
         hold.unlock();
         const PushOutcome outcome = PostPush(target, message);
+        end = photo && !outcome.taken ? PhotoTryEnd(outcome) : PhotoEnd::None;
         hold.lock();
         if (tries == 0)
             PassTurn(number);
-        const std::optional<int64_t> pauseMs = SettleTry(tries, outcome, lastTry, unlocked());
+        const std::optional<int64_t> pauseMs = SettleTry(tries, outcome, lastTry, unlocked(), photo);
         hold.unlock();
         // A line for each of the first three tries and the last; the failed
         // ones between are summed in a line an hour.
         if (tries < 3 || !pauseMs || std::chrono::steady_clock::now() - saidAt >= std::chrono::hours(1)) {
-            LogEvent(PushTryLogLine(message.title, tries, outcome, pauseMs, std::exchange(unsaid, 0)));
+            LogEvent(PushTryLogLine(message.title, tries, outcome, pauseMs, std::exchange(unsaid, 0), end));
             saidAt = std::chrono::steady_clock::now();
         } else {
             ++unsaid;
@@ -96,6 +105,13 @@ void TryUntilSettled(uint64_t number, const PushTarget& target, const PushMessag
         if (!pauseMs)
             break;
         waiting.changed.wait_for(hold, std::chrono::milliseconds(*pauseMs), unlocked);
+    }
+    // A server that takes no attachments gets the photo's text instead.
+    if (end == PhotoEnd::Refused && TakesPhotos(target.kind)) {
+        const WaitingPush instead{waiting.pushes[number].firstTried, PhotoKeptPush(message.photo)};
+        hold.unlock();
+        Queue(target, {instead}, false);
+        hold.lock();
     }
     waiting.pushes.erase(number);
     SavePushWaiting(waiting.pushes);
@@ -166,7 +182,85 @@ uint64_t QueueNew(const PushTarget& target, const char* what, Make make, const D
     }
 }
 
+// %LOCALAPPDATA%\Kestrova\photos\, made when missing; empty when it cannot be.
+std::wstring PhotosFolder()
+{
+    ScopedCoTaskMem<wchar_t> base;
+    if (!LogIfFailed(SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_CREATE, nullptr, base.Receive()),
+                     "SHGetKnownFolderPath"))
+        return {};
+    const std::wstring folder = std::wstring(base.Get()) + L"\\Kestrova\\photos";
+    const int made = SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+    return LogIfError(made == ERROR_ALREADY_EXISTS ? 0 : made, "SHCreateDirectoryExW") ? folder + L"\\" : L"";
+}
+
+// A photo's file, or null with the system's error left; never outside the folder.
+HANDLE OpenPhoto(const std::string& name, DWORD access, DWORD disposition)
+{
+    const std::wstring folder = PhotosFolder();
+    const HANDLE file = folder.empty() ? INVALID_HANDLE_VALUE
+                                       : CreateFileW((folder + Widened(name)).c_str(), access, FILE_SHARE_READ, nullptr,
+                                                     disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return file == INVALID_HANDLE_VALUE ? nullptr : file;
+}
+
+// The newest photos are kept, and every one still waiting to be sent.
+void KeepNewestPhotos()
+{
+    const std::wstring folder = PhotosFolder();
+    std::vector<std::string> names, waitingNames;
+    WIN32_FIND_DATAW found = {};
+    // The folder holds the photo just saved: finding none is a failure too.
+    const HANDLE search = folder.empty() ? INVALID_HANDLE_VALUE : FindFirstFileW((folder + L"*.jpg").c_str(), &found);
+    if (!LogIfFalse(search != INVALID_HANDLE_VALUE, "FindFirstFileW"))
+        return;
+    const UniqueHandle<HANDLE, FindClose> owned(search);
+    do {
+        names.emplace_back(found.cFileName, found.cFileName + wcslen(found.cFileName));
+    } while (FindNextFileW(search, &found));
+    {
+        std::lock_guard<std::mutex> hold(waiting.lock);
+        for (const auto& entry : waiting.pushes)
+            waitingNames.push_back(entry.second.message.photo);
+    }
+    for (const std::string& name : PhotosToDelete(names, waitingNames))
+        LogIfFalse(DeleteFileW((folder + Widened(name)).c_str()), "DeleteFileW");
+}
+
 }  // namespace
+
+bool ReadPhoto(const std::string& name, std::string& jpeg)
+{
+    const ScopedHandle file(OpenPhoto(name, GENERIC_READ, OPEN_EXISTING));
+    LARGE_INTEGER size = {};
+    if (!file || !GetFileSizeEx(file.Get(), &size) || size.QuadPart > (64 << 20))
+        return false;
+    jpeg.resize(size_t(size.QuadPart));
+    DWORD read = 0;
+    return ReadFile(file.Get(), &jpeg[0], DWORD(jpeg.size()), &read, nullptr) && read == jpeg.size();
+}
+
+void QueuePhotoPush(const PushTarget& target, const std::string& causeText, const std::string& jpeg) noexcept
+{
+    try {
+        const std::string name = PhotoFileName(LocalNow());
+        const ScopedHandle file(OpenPhoto(name, GENERIC_WRITE, CREATE_ALWAYS));
+        DWORD written = 0;
+        if (!LogIfFalse(bool(file), "CreateFileW") ||
+            !LogIfFalse(WriteFile(file.Get(), jpeg.data(), DWORD(jpeg.size()), &written, nullptr), "WriteFile"))
+            return;
+        LogEvent("Photo taken: " + name);
+        KeepNewestPhotos();
+        QueueNew(target, "photo", PhotoPush, causeText, name);
+    } catch (const std::bad_alloc&) {
+        LogEvent("Push: the photo was lost (out of memory)");
+    }
+}
+
+void QueueNoPhotoPush(const PushTarget& target, const std::string& reason) noexcept
+{
+    QueueNew(target, "no-photo", [&](const std::string&, const LocalTime&) { return NoPhotoPush(reason); });
+}
 
 void ResendWaitingPushes(const PushTarget& target) noexcept
 {

@@ -35,6 +35,15 @@ void QueueUnlockPush(const PushTarget& target, std::optional<int64_t> sirenSecon
 void QueueGiveBackPush(const PushTarget& target) noexcept;
 // While armed on a nearly empty battery.
 void QueueBatteryLowPush(const PushTarget& target) noexcept;
+// A photo of the alarm: kept in %LOCALAPPDATA%\Kestrova\photos (the newest
+// PHOTOS_KEPT, and every one still waiting) and sent as a message that
+// names its file.
+void QueuePhotoPush(const PushTarget& target, const std::string& causeText, const std::string& jpeg) noexcept;
+// "No photo: <reason>".
+void QueueNoPhotoPush(const PushTarget& target, const std::string& reason) noexcept;
+// A kept photo's bytes; false, with the system's error left, when there are none.
+bool ReadPhoto(const std::string& name, std::string& jpeg);
+
 // When the session ends while armed: waits at most timeoutMs for the message
 // to be taken (no unlock can drop it while the guard thread waits here); one
 // not taken by then waits in PushWaiting for the next start.
@@ -45,6 +54,9 @@ void SendStoppedWhileArmedPush(const PushTarget& target, unsigned timeoutMs) noe
 // PushOutcome made by new in lParam that the window then owns. False when
 // the thread could not be started.
 bool StartPushTest(HWND window, UINT message, const PushTarget& target) noexcept;
+
+// Plain ASCII as UTF-16.
+std::wstring Widened(const std::string& ascii);
 
 // One POST of the message, waiting for the server's answer
 // (online/push_post_win32.cpp, apart: winhttp.h and wininet.h do not mix).

@@ -5,15 +5,17 @@
 
 namespace {
 
-// The mark, the version and a count of none.
-constexpr uint8_t HEAD[] = {'K', 'P', 'W', 1, 0};
-constexpr size_t COUNT_AT = sizeof HEAD - 1;
+// The mark, the version and a count of none. Version 1, without the photo's
+// name, is still read.
+constexpr uint8_t HEAD[] = {'K', 'P', 'W', 2, 0};
+constexpr size_t VERSION_AT = 3, COUNT_AT = sizeof HEAD - 1;
 
-// The five texts in their order, to read into or write from.
+// The six texts in their order, to read into or write from.
 template <class Push>
-auto Fields(Push& push) -> std::array<decltype(&push.firstTried), 5>
+auto Fields(Push& push) -> std::array<decltype(&push.firstTried), 6>
 {
-    return {&push.firstTried, &push.message.title, &push.message.priority, &push.message.tags, &push.message.body};
+    return {&push.firstTried, &push.message.title, &push.message.priority, &push.message.tags, &push.message.body,
+            &push.message.photo};
 }
 
 }  // namespace
@@ -38,12 +40,15 @@ std::vector<uint8_t> EncodePushWaiting(const std::vector<WaitingPush>& waiting)
 std::optional<std::vector<WaitingPush>> DecodePushWaiting(const std::vector<uint8_t>& bytes)
 {
     if (bytes.size() < sizeof HEAD || bytes.size() > PUSH_WAITING_MAX_BYTES ||
-        !std::equal(HEAD, HEAD + COUNT_AT, bytes.begin()) || bytes[COUNT_AT] > PUSH_WAITING_MAX_MESSAGES)
+        !std::equal(HEAD, HEAD + VERSION_AT, bytes.begin()) || (bytes[VERSION_AT] != 1 && bytes[VERSION_AT] != 2) ||
+        bytes[COUNT_AT] > PUSH_WAITING_MAX_MESSAGES)
         return std::nullopt;
     std::vector<WaitingPush> waiting(bytes[COUNT_AT]);
     size_t at = sizeof HEAD;
     for (WaitingPush& push : waiting) {
         for (std::string* field : Fields(push)) {
+            if (field == &push.message.photo && bytes[VERSION_AT] == 1)
+                break;
             // A 16-bit little-endian length, then the bytes; a cut value reads as nothing.
             const size_t length = bytes.size() - at < 2 ? 0 : size_t(bytes[at]) | size_t(bytes[at + 1]) << 8;
             if (bytes.size() - at < 2 + length)

@@ -23,8 +23,8 @@ constexpr size_t PUSH_WAITING_MAX_MESSAGES = 16;
 constexpr size_t PUSH_WAITING_MAX_BYTES = 16384;
 
 // "KPW", a version byte, a count byte, then for each message its first time,
-// title, priority, tags and body, each a 16-bit little-endian length and
-// its bytes.
+// title, priority, tags, body and photo's file name, each a 16-bit
+// little-endian length and its bytes.
 std::vector<uint8_t> EncodePushWaiting(const std::vector<WaitingPush>& waiting);
 // Nothing for a value this version did not write whole: a wrong mark or
 // version, a cut or over-long value, bytes left over, or a header field that

@@ -60,6 +60,8 @@
 #define IDC_SETTINGS_HOTKEY_NOTE 1039
 #define IDC_SETTINGS_HOTKEY 1040
 #define IDC_SETTINGS_START_WITH_WINDOWS 1041
+// The camera's photos with each alarm ("TakePhotos").
+#define IDC_SETTINGS_TAKE_PHOTOS 1042
 
 // Guard dialog
 #define IDC_GUARD_PASSWORD 1018

@@ -73,6 +73,7 @@ struct Settings {
     const std::string& GetNotifyUrl() const { return notifyUrl; }
     void SetNotifyUrl(const std::string& text) { notifyUrl = text; }
     PushKind notifyKind = PushKind::Ntfy;
+    bool takePhotos = false;  // "TakePhotos": the camera's photos with each alarm (guard/photo_win32.h)
 
     std::u16string GetPassword() const { return std::u16string(password); }
     void SetPassword(const std::u16string& text)  // up to a NUL, at most 9 units, zeros after

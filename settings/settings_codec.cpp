@@ -107,6 +107,7 @@ void ReadStoredValues(Settings& settings, RegistryKey& key)
     const std::string kind = ReadAsciiText(key, "NotifyKind", 16).value_or("");
     const auto named = std::find(std::begin(PUSH_KIND_NAMES), std::end(PUSH_KIND_NAMES), kind);
     settings.notifyKind = named == std::end(PUSH_KIND_NAMES) ? PushKind::Ntfy : PushKind(named - PUSH_KIND_NAMES);
+    settings.takePhotos = ReadWord(key, "TakePhotos").value_or(0) != 0;
     const std::string url = ReadAsciiText(key, "ServiceUrl", SERVICE_URL_MAX_CHARS).value_or("");
     if (IsWellFormedServiceUrl(url))
         settings.serviceUrl = url;
@@ -153,7 +154,8 @@ void WriteSettings(const Settings& settings, RegistryKey& key)
                       {"PW", WideText(std::u16string(settings.password, PASSWORD_UNITS))},
                       {"ServerUser", account(settings.GetServerUser()), TextWidth::Narrow},
                       {"ServerPass", account(settings.GetServerPass()), TextWidth::Narrow},
-                      {"LastVersion", CurrentVersion()}});
+                      {"LastVersion", CurrentVersion()},
+                      {"TakePhotos", Number(settings.takePhotos, 4)}});
     const std::string& url = settings.GetNotifyUrl();
     const std::string kind = PUSH_KIND_NAMES[size_t(settings.notifyKind)];
     if (url.empty()) {

@@ -16,7 +16,8 @@ TEST(PushKinds, EachMakesItsRequestAndJudgesItsAnswer)
     const PushCrypto fake = {[](const std::string& bytes) { return "b64(" + bytes + ")"; },
                              [](const std::string& key, const std::string& message) {
                                  return "hmac(" + key + "|" + message + ")";
-                             }};
+                             },
+                             [](const std::string& bytes) { return "md5(" + bytes + ")"; }};
     const PushMessage alarm{"Kestrova alarm", "urgent", "rotating_light", "Went \"off\"\t\xc3\xa9."};
     const std::string json = "Content-Type: application/json; charset=utf-8\r\n";
     const std::string text = R"("Kestrova alarm\nWent \"off\"\u0009)" "\xc3\xa9" R"(.")";
@@ -47,6 +48,19 @@ TEST(PushKinds, EachMakesItsRequestAndJudgesItsAnswer)
         EXPECT_EQ(std::make_tuple(request.url, request.headers, request.body),
                   std::make_tuple(row.url, row.headers, row.body));
     }
+
+    // A photo: ntfy's PUT of the JPEG, every header not one line of printable
+    // ASCII in RFC 2047; WeCom's image with the MD5 of the raw bytes.
+    const PushMessage photo = PhotoPush("moved", "20261208-234107.jpg", "\xe5\xb0\x8f\xe6\x9e\x97", {2026, 12, 8});
+    const PushRequest put = MakePhotoRequest({PushKind::Ntfy, "https://ntfy.sh/kim?auth=a", "tk_AbC"}, photo,
+                                             "\xff\xd8jpeg", 0, fake);
+    EXPECT_EQ(std::make_tuple(put.url, std::string(put.method), put.headers, put.body),
+              std::make_tuple("https://ntfy.sh/kim?auth=a", "PUT",
+                              "Content-Type: image/jpeg\r\nFilename: 20261208-234107.jpg\r\nTitle: Kestrova alarm "
+                              "photo\r\nMessage: =?UTF-8?B?b64(" + photo.body + ")?=\r\nPriority: 5\r\nTags: camera"
+                              "\r\nAuthorization: Bearer tk_AbC\r\n", "\xff\xd8jpeg"));
+    EXPECT_EQ(MakePhotoRequest({PushKind::WeCom, "https://q.example/s?key=k", ""}, photo, "\xff\xd8jpeg", 0, fake).body,
+              "{\"msgtype\":\"image\",\"image\":{\"base64\":\"b64(\xff\xd8jpeg)\",\"md5\":\"md5(\xff\xd8jpeg)\"}}");
 
     const struct {
         PushKind kind;

@@ -184,6 +184,35 @@ TEST(PushTries, RetryWithAGrowingPauseUntilTheUnlocksLastTry)
         EXPECT_EQ(PushTryLogLine("Kestrova alarm", row.triesBefore, outcome, pause, row.unsaid),
                   std::string("Push message \"Kestrova alarm\", ") + row.logTail);
     }
+
+    // A photo waits as any message does (408 and 429 too), but a server that
+    // takes no attachments refuses it for good, and one whose file is gone is dropped.
+    const struct { PushOutcome outcome; std::optional<int64_t> pause; PhotoEnd end; const char* logTail; } photos[] = {
+        {Answered(413, false), std::nullopt, PhotoEnd::Refused,
+         "refused (HTTP 413); refused for good: the text goes instead"},
+        {Answered(429, false), 5000, PhotoEnd::None, "refused (HTTP 429); next try in 5 s"},
+        {Answered(0, false, std::nullopt, 2), std::nullopt, PhotoEnd::FileGone,
+         "not sent: the photo's file is gone (error 2); dropped"},
+    };
+    for (const auto& row : photos) {
+        const std::optional<int64_t> pause = SettleTry(0, row.outcome, false, false, true);
+        EXPECT_EQ(std::make_tuple(pause, PhotoTryEnd(row.outcome)), std::make_tuple(row.pause, row.end)) << row.logTail;
+        EXPECT_EQ(PushTryLogLine("Kestrova alarm photo", 0, row.outcome, pause, 0, row.end),
+                  std::string("Push message \"Kestrova alarm photo\", try 1: ") + row.logTail);
+    }
+    EXPECT_EQ(SettleTry(0, Answered(404, false), false, false), 5000) << "a text is tried again";
+}
+
+// Named by the time taken; the newest 60 kept, never counting one that
+// waits to be sent, nor a file that is not a photo of ours.
+TEST(Photos, NamedByTheirTimeAndTheNewestKeptBesideThoseWaiting)
+{
+    std::vector<std::string> names = {"holiday.jpg", "20260101-000000.JPG", "2026010-1000000.jpg"};
+    for (int i = 0; i < 63; ++i)
+        names.push_back(PhotoFileName({2026, 1, 1, 0, i / 60, i % 60, 0}));
+    EXPECT_EQ(names.back(), "20260101-000102.jpg");
+    EXPECT_EQ(PhotosToDelete(names, {}), (std::vector<std::string>{names[5], names[4], names[3]}));
+    EXPECT_EQ(PhotosToDelete(names, {names[4], names.back()}), std::vector<std::string>{names[3]});
 }
 
 // The messages left waiting, as the registry keeps them: what this version
@@ -192,7 +221,7 @@ TEST(PushWaiting, RoundTripAndEveryValueItDidNotWriteWholeRefused)
 {
     const std::vector<WaitingPush> two = {
         {"2026-12-08 23:41:07 (UTC+01:00)", {"Kestrova alarm", "high", "rotating_light", "Went off: \xc3\xa9\n."}},
-        {"2026-12-08 23:45:00 (UTC+01:00)", {"Kestrova disarmed", "default", "unlock", ""}},
+        {"2026-12-08 23:45:00 (UTC+01:00)", {"Kestrova alarm photo", "urgent", "camera", "", "20261208-234500.jpg"}},
     };
     const std::vector<uint8_t> bytes = EncodePushWaiting(two);
     const auto changed = [&](size_t at, uint8_t to) {
@@ -202,6 +231,9 @@ TEST(PushWaiting, RoundTripAndEveryValueItDidNotWriteWholeRefused)
     };
     std::vector<uint8_t> longer = bytes;
     longer.push_back(0);
+    std::vector<uint8_t> older = EncodePushWaiting({{"t", {"T", "p", "g", "b"}}});
+    older.resize(older.size() - 2);  // without the photo's name
+    older[3] = 1;
     std::vector<uint8_t> overLong = EncodePushWaiting({});
     overLong.resize(PUSH_WAITING_MAX_BYTES + 1);
     const struct {
@@ -215,17 +247,19 @@ TEST(PushWaiting, RoundTripAndEveryValueItDidNotWriteWholeRefused)
         {"cut in the head", std::vector<uint8_t>(bytes.begin(), bytes.begin() + 4), SIZE_MAX},
         {"a byte left over", longer, SIZE_MAX},
         {"another mark", changed(0, 'X'), SIZE_MAX},
-        {"another version", changed(3, 2), SIZE_MAX},
+        {"another version", changed(3, 3), SIZE_MAX},
         {"a count past the bound", changed(4, PUSH_WAITING_MAX_MESSAGES + 1), SIZE_MAX},
         {"a line break in a title", changed(5 + 2 + two[0].firstTried.size() + 2, '\n'), SIZE_MAX},
         {"longer than any written", overLong, SIZE_MAX},
+        {"the version before photos", older, 1},
+        {"a line break in a photo's name", changed(bytes.size() - 1, '\n'), SIZE_MAX},
     };
     for (const auto& row : rows) {
         const std::optional<std::vector<WaitingPush>> read = DecodePushWaiting(row.value);
         ASSERT_EQ(read ? read->size() : SIZE_MAX, row.count) << row.name;
     }
     EXPECT_EQ(EncodePushWaiting(*DecodePushWaiting(bytes)), bytes);
-    EXPECT_EQ(DecodePushWaiting(bytes)->back().message.title, "Kestrova disarmed");
+    EXPECT_EQ(DecodePushWaiting(bytes)->back().message.photo, "20261208-234500.jpg");
 
     // Too many, or too big: the oldest are kept, within the bounds.
     std::vector<WaitingPush> many(PUSH_WAITING_MAX_MESSAGES + 3, two[0]);

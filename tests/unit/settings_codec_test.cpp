@@ -55,6 +55,7 @@ FakeRegistry SavedRegistry()
     registry.values["ServerUser"] = Text("owner@example.org", 100);
     registry.values["ServerPass"] = Text("pa ss", 100);
     registry.values["LastVersion"] = {REGISTRY_TYPE_DWORD, VERSION_1_99};
+    registry.values["TakePhotos"] = Word(1);
     return registry;
 }
 
@@ -265,7 +266,9 @@ TEST(SettingsSave, WritesEveryValueByteForByte)
     EXPECT_EQ(registry.values["HotKey"].bytes, Word(0x0367).bytes);
     EXPECT_EQ(registry.values["StartWithWindows"].bytes, Word(1).bytes);
     EXPECT_EQ(registry.values["LastChecked"].bytes, Word(0x07EA0C08).bytes);
-    for (const char* name : {"Settings", "Sensitivity", "HotKey", "StartWithWindows", "LastChecked", "LastVersion"})
+    EXPECT_EQ(registry.values["TakePhotos"].bytes, Word(1).bytes);
+    for (const char* name : {"Settings", "Sensitivity", "HotKey", "StartWithWindows", "LastChecked", "LastVersion",
+                             "TakePhotos"})
         EXPECT_EQ(registry.values[name].type, REGISTRY_TYPE_DWORD) << name;
     EXPECT_EQ(registry.values["LastVersion"].bytes, VERSION_1_99);
     EXPECT_EQ(registry.values["PW"].type, REGISTRY_TYPE_SZ);
@@ -274,7 +277,7 @@ TEST(SettingsSave, WritesEveryValueByteForByte)
     EXPECT_EQ(registry.values["ServerUser"].bytes, Text("owner@example.org", 100).bytes);
     EXPECT_EQ(registry.values["ServerPass"].bytes, Text("pa ss", 100).bytes);
     EXPECT_EQ(registry.values.count("ServiceUrl"), 0u) << "the address is never written";
-    EXPECT_EQ(registry.values.size(), 9u);
+    EXPECT_EQ(registry.values.size(), 10u);
 
     // A key that refuses the writes: the owner's log names what was not saved.
     registry.writeError = 5;
@@ -282,7 +285,7 @@ TEST(SettingsSave, WritesEveryValueByteForByte)
     WriteSettings(settings, *key);
     EXPECT_EQ(TakeLoggedTexts(),
               std::vector<std::string>{"The settings could not be saved (error 5): Settings, Sensitivity, LastChecked, "
-                                       "HotKey, StartWithWindows, PW, ServerUser, ServerPass, LastVersion"});
+                                       "HotKey, StartWithWindows, PW, ServerUser, ServerPass, LastVersion, TakePhotos"});
 }
 
 TEST(SettingsSave, NegativeSensitivityAndFarDatesRoundTrip)

@@ -18,7 +18,8 @@ is a message, logged as endpoint "push" with its path, Authorization, the
 JSON sent and its title and body, and answered in the form of the service
 whose body it has: ntfy's (with "topic"), Bark's ("device_key"), Feishu's
 ("msg_type") or WeCom's and DingTalk's ("msgtype"; WeCom's path starts with
-/cgi-bin/).
+/cgi-bin/). A PUT, ntfy's attachment, is logged with its headers decoded and
+its body in "data" (Base64); set_reply("photo", ...) answers PUTs alone.
 
 Each endpoint's reply can be replaced per test: another body, another HTTP
 status, a delay before answering, a pause between the headers and the body,
@@ -40,6 +41,8 @@ every request).
 """
 
 import argparse
+import base64
+import email.header
 import hashlib
 import http.server
 import json
@@ -171,7 +174,7 @@ class StandIn:
     def set_reply(self, endpoint, **reply):
         """Replaces the answer of one endpoint ("lastnonce", "accountinfo",
         "alarm", "currentversion"); see Reply for the keywords."""
-        if endpoint not in ENDPOINTS.values() and endpoint != "push":
+        if endpoint not in ENDPOINTS.values() and endpoint not in ("push", "photo"):
             raise ValueError("no endpoint " + endpoint)
         with self.lock:
             self.replies[endpoint] = Reply(**reply)
@@ -355,22 +358,31 @@ class StandIn:
                 self._send(200, b"ok")
 
             def _publish(self):
+                data = self.rfile.read(int(self.headers.get("Content-Length", "0")))
+                photo = self.command == "PUT"
                 try:
-                    sent = json.loads(self.rfile.read(int(self.headers.get("Content-Length", "0"))))
+                    sent = {} if photo else json.loads(data)
                 except ValueError:
                     sent = {}
                 entry = {"time": time.time(), "monotonic": time.monotonic(), "endpoint": "push", "path": self.path,
-                         "json": sent, "authorization": self.headers.get("Authorization"), "answered": False}
+                         "json": sent, "authorization": self.headers.get("Authorization"), "answered": False,
+                         "method": self.command}
                 # The bots get one text: the title, a line break, the body.
                 text = (sent.get("text") or sent.get("content") or {})
                 text = (text.get("content") or text.get("text") or "").partition("\n")
                 entry["title"], entry["body"] = sent.get("title", text[0]), sent.get("message", sent.get("body", text[2]))
+                if photo:
+                    words = {name: str(email.header.make_header(email.header.decode_header(self.headers.get(name, ""))))
+                             for name in ("Filename", "Title", "Message", "Priority", "Tags", "Content-Type")}
+                    entry.update(headers=words, data=base64.b64encode(data).decode(), title=words["Title"],
+                                 body=words["Message"])
+                    sent = {"topic": self.path.strip("/")}
                 answer = ({"id": "m", "event": "message", "topic": sent.get("topic")} if "topic" in sent else
                           {"code": 200, "message": "success"} if "device_key" in sent else
                           {"code": 0, "data": {}, "msg": "success"} if "msg_type" in sent else
                           {"errcode": 0, "errmsg": "ok"})
                 standin._record(entry)
-                reply = standin._take_reply("push") or Reply()
+                reply = standin._take_reply("photo" if photo else "push") or Reply()
                 if reply.delay:
                     time.sleep(reply.delay)
                 entry["status"] = reply.status
@@ -381,6 +393,8 @@ class StandIn:
                               if 200 <= reply.status <= 299 else self.responses.get(reply.status, ("Error",))[0])
                     self._send(reply.status, answer.encode(), "application/json", headers=reply.headers)
                 standin._answered(entry)
+
+            do_PUT = _publish
 
             def _send_then_reset(self, status, data, after):
                 self.send_response(status)
