@@ -2,11 +2,20 @@
 // would, but by window title and control id instead of screen coordinates.
 //
 //   kdriver COMMAND [ARGS...] [--desktop NAME]
+//   kdriver serve
 //
 // Prints its answer on stdout (UTF-8) and exits 0, or prints a reason on
 // stderr and exits 1. Windows are found by their exact title among the
 // top-level windows of the desktop (the default one, or --desktop NAME).
 // Input always goes to the desktop that has the input, as a person's does.
+//
+// "serve" runs one command per line read from stdin, each on a thread of
+// its own (so it starts on the default desktop), and answers each with
+// "CODE OUT ERR\n" and then OUT bytes of answer and ERR bytes of reason: a
+// test then starts Wine once, not once per command. A line is the desktop
+// (empty: the default one), then the command and its arguments, separated
+// by tabs, with "\\", "\t" and "\n" standing for a backslash, a tab and
+// a line break.
 #include <windows.h>
 #include <commctrl.h>
 #include <dbt.h>
@@ -19,6 +28,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -39,21 +49,28 @@ std::string Utf8(const std::wstring& text)
     return out;
 }
 
-void Print(const std::wstring& text)
+std::wstring Wide(const std::string& text)
 {
-    std::string bytes = Utf8(text) + "\n";
-    fwrite(bytes.data(), 1, bytes.size(), stdout);
-    fflush(stdout);
+    if (text.empty())
+        return {};
+    int size = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), int(text.size()), nullptr, 0);
+    std::wstring out(size_t(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), int(text.size()), &out[0], size);
+    return out;
 }
 
-// Every failure ends here: "kdriver: " and the reason on stderr, exit 1. A
-// run that exits otherwise never reached its command (Wine's loader).
+// How a command ended: its exit code, its answer and its reason.
+struct Ending {
+    int code;
+    std::wstring answer;
+    std::wstring reason;
+};
+
+// Every failure ends here: "kdriver: " and the reason, exit 1. A run that
+// exits otherwise never reached its command (Wine's loader).
 [[noreturn]] void Fail(const std::wstring& why)
 {
-    std::string bytes = "kdriver: " + Utf8(why) + "\n";
-    fwrite(bytes.data(), 1, bytes.size(), stderr);
-    fflush(stderr);
-    exit(1);
+    throw Ending{1, L"", L"kdriver: " + why};
 }
 
 long Number(const std::wstring& text)
@@ -190,10 +207,8 @@ ScopedKey OpenSettingsKey(bool create)
 std::wstring RegistryDump()
 {
     const ScopedKey key = OpenSettingsKey(false);
-    if (!key) {
-        Print(L"no key");
-        exit(2);
-    }
+    if (!key)
+        throw Ending{2, L"no key", L""};
     std::wstring lines;
     for (DWORD index = 0;; ++index) {
         wchar_t name[256];
@@ -346,13 +361,14 @@ DWORD_PTR SendDeviceRemoved(HWND window, const std::wstring& kind)
 // that has the input now. Windows (and Wine 10) refuse events injected from
 // a thread on any other desktop, so the thread moves there first. Returns
 // the error when it cannot (the input desktop may be changing just then).
+std::vector<ScopedDesktop> g_followedDesktops;  // a thread's desktop must stay open
+
 DWORD FollowInputDesktop()
 {
-    static std::vector<ScopedDesktop> used;  // a thread's desktop must stay open
     ScopedDesktop input(OpenInputDesktop(0, FALSE, GENERIC_ALL));
     if (!input || !SetThreadDesktop(input.Get()))
         return GetLastError();
-    used.push_back(std::move(input));
+    g_followedDesktops.push_back(std::move(input));
     return ERROR_SUCCESS;
 }
 
@@ -537,7 +553,7 @@ void DropHooksThenPress(HWND window, DWORD wait, const std::wstring& chords)
 // A command's words: [0] the command, then its arguments.
 class Args {
 public:
-    explicit Args(std::vector<std::wstring> words) : words_(std::move(words)) {}
+    explicit Args(const std::vector<std::wstring>& words) : words_(words) {}
     const std::wstring& operator[](size_t i) const
     {
         if (i >= words_.size())
@@ -550,7 +566,7 @@ public:
     std::wstring TextOr(size_t i, const wchar_t* fallback) const { return i < words_.size() ? words_[i] : fallback; }
 
 private:
-    std::vector<std::wstring> words_;
+    const std::vector<std::wstring>& words_;
 };
 
 std::wstring Rect(HWND window)
@@ -786,6 +802,80 @@ const Command COMMANDS[] = {
     {L"cursor", [](const Args&) { return Cursor(); }},
 };
 
+Ending Run(const std::vector<std::wstring>& words)
+{
+    try {
+        if (words.empty())
+            Usage();
+        for (const Command& command : COMMANDS) {
+            if (words[0] == command.name)
+                return {0, command.run(Args(words)), L""};
+        }
+        Usage();
+    } catch (const Ending& ending) {
+        return ending;
+    } catch (const std::exception& error) {
+        return {1, L"", L"kdriver: " + Wide(error.what())};
+    }
+}
+
+// One line of "serve": the desktop, then the command's words.
+struct Request {
+    std::wstring desktop;
+    std::vector<std::wstring> words;
+    Ending ending;
+};
+
+Request Parse(const std::wstring& line)
+{
+    std::vector<std::wstring> fields(1);
+    for (size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == L'\t') {
+            fields.emplace_back();
+        } else if (line[i] == L'\\' && i + 1 < line.size()) {
+            const wchar_t next = line[++i];
+            fields.back() += next == L't' ? L'\t' : next == L'n' ? L'\n' : next;
+        } else {
+            fields.back() += line[i];
+        }
+    }
+    return {fields[0], std::vector<std::wstring>(fields.begin() + 1, fields.end()), {}};
+}
+
+DWORD WINAPI RunRequest(void* parameter)
+{
+    Request& request = *static_cast<Request*>(parameter);
+    g_desktopName = request.desktop;
+    request.ending = Run(request.words);
+    return 0;
+}
+
+int Serve()
+{
+    _setmode(_fileno(stdin), _O_BINARY);
+    std::string line;
+    for (int c = getc(stdin); c != EOF; c = getc(stdin)) {
+        if (c != '\n') {
+            line += char(c);
+            continue;
+        }
+        Request request = Parse(Wide(line));
+        line.clear();
+        const ScopedHandle thread(CreateThread(nullptr, 0, RunRequest, &request, 0, nullptr));
+        if (thread)
+            WaitForSingleObject(thread.Get(), INFINITE);
+        else
+            request.ending = {1, L"", L"kdriver: CreateThread failed: error " + std::to_wstring(GetLastError())};
+        g_followedDesktops.clear();
+        const std::string answer = Utf8(request.ending.answer), reason = Utf8(request.ending.reason);
+        printf("%d %u %u\n", request.ending.code, unsigned(answer.size()), unsigned(reason.size()));
+        fwrite(answer.data(), 1, answer.size(), stdout);
+        fwrite(reason.data(), 1, reason.size(), stdout);
+        fflush(stdout);
+    }
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -802,13 +892,13 @@ int wmain(int argc, wchar_t** argv)
         else
             words.push_back(argv[i]);
     }
-    if (words.empty())
-        Usage();
-    for (const Command& command : COMMANDS) {
-        if (words[0] == command.name) {
-            Print(command.run(Args(std::move(words))));
-            return 0;
-        }
-    }
-    Usage();
+    if (words.size() == 1 && words[0] == L"serve")
+        return Serve();
+    const Ending ending = Run(words);
+    const std::string answer = Utf8(ending.answer), reason = Utf8(ending.reason);
+    if (!answer.empty() || ending.code == 0)
+        fwrite((answer + "\n").data(), 1, answer.size() + 1, stdout);
+    if (!reason.empty())
+        fwrite((reason + "\n").data(), 1, reason.size() + 1, stderr);
+    return ending.code;
 }
