@@ -357,12 +357,12 @@ DWORD_PTR SendDeviceRemoved(HWND window, const std::wstring& kind)
 
 // --- input ------------------------------------------------------------------
 
+std::vector<ScopedDesktop> g_followedDesktops;  // a thread's desktop must stay open
+
 // Input goes where a person's keyboard and mouse send it: to the desktop
 // that has the input now. Windows (and Wine 10) refuse events injected from
 // a thread on any other desktop, so the thread moves there first. Returns
 // the error when it cannot (the input desktop may be changing just then).
-std::vector<ScopedDesktop> g_followedDesktops;  // a thread's desktop must stay open
-
 DWORD FollowInputDesktop()
 {
     ScopedDesktop input(OpenInputDesktop(0, FALSE, GENERIC_ALL));
