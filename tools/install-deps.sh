@@ -29,5 +29,7 @@ else
     sudo=
 fi
 export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# Another apt (one started at boot) may hold the package locks: wait for it.
+apt_get="$(dirname "$0")/apt-get-waiting"
+$sudo "$apt_get" update -qq
+$sudo "$apt_get" install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

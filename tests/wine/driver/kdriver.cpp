@@ -2,11 +2,20 @@
 // would, but by window title and control id instead of screen coordinates.
 //
 //   kdriver COMMAND [ARGS...] [--desktop NAME]
+//   kdriver serve
 //
 // Prints its answer on stdout (UTF-8) and exits 0, or prints a reason on
 // stderr and exits 1. Windows are found by their exact title among the
 // top-level windows of the desktop (the default one, or --desktop NAME).
 // Input always goes to the desktop that has the input, as a person's does.
+//
+// "serve" runs one command per line read from stdin, each on a thread of
+// its own (so it starts on the default desktop), and answers each with
+// "CODE OUT ERR\n" and then OUT bytes of answer and ERR bytes of reason: a
+// test then starts Wine once, not once per command. A line is the desktop
+// (empty: the default one), then the command and its arguments, separated
+// by tabs, with "\\", "\t" and "\n" standing for a backslash, a tab and
+// a line break.
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
@@ -20,6 +29,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -40,21 +50,28 @@ std::string Utf8(const std::wstring& text)
     return out;
 }
 
-void Print(const std::wstring& text)
+std::wstring Wide(const std::string& text)
 {
-    std::string bytes = Utf8(text) + "\n";
-    fwrite(bytes.data(), 1, bytes.size(), stdout);
-    fflush(stdout);
+    if (text.empty())
+        return {};
+    int size = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), int(text.size()), nullptr, 0);
+    std::wstring out(size_t(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), int(text.size()), &out[0], size);
+    return out;
 }
 
-// Every failure ends here: "kdriver: " and the reason on stderr, exit 1. A
-// run that exits otherwise never reached its command (Wine's loader).
+// How a command ended: its exit code, its answer and its reason.
+struct Ending {
+    int code;
+    std::wstring answer;
+    std::wstring reason;
+};
+
+// Every failure ends here: "kdriver: " and the reason, exit 1. A run that
+// exits otherwise never reached its command (Wine's loader).
 [[noreturn]] void Fail(const std::wstring& why)
 {
-    std::string bytes = "kdriver: " + Utf8(why) + "\n";
-    fwrite(bytes.data(), 1, bytes.size(), stderr);
-    fflush(stderr);
-    exit(1);
+    throw Ending{1, L"", L"kdriver: " + why};
 }
 
 long Number(const std::wstring& text)
@@ -188,13 +205,12 @@ ScopedKey OpenSettingsKey(bool create)
 }
 
 // name<TAB>type<TAB>hex of the bytes, one value a line; "no key" exits 2.
-void RegistryDump()
+std::wstring RegistryDump()
 {
     const ScopedKey key = OpenSettingsKey(false);
-    if (!key) {
-        Print(L"no key");
-        exit(2);
-    }
+    if (!key)
+        throw Ending{2, L"no key", L""};
+    std::wstring lines;
     for (DWORD index = 0;; ++index) {
         wchar_t name[256];
         DWORD nameLength = ARRAYSIZE(name);
@@ -203,8 +219,10 @@ void RegistryDump()
         DWORD type = 0;
         if (RegEnumValueW(key.Get(), index, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS)
             break;
-        Print(std::wstring(name) + L"\t" + std::to_wstring(type) + L"\t" + Hex(data, size));
+        lines += (lines.empty() ? L"" : L"\n") + std::wstring(name) + L"\t" + std::to_wstring(type) + L"\t" +
+                 Hex(data, size);
     }
+    return lines;
 }
 
 void RegistrySet(const std::wstring& name, const std::wstring& type, const std::wstring& hex)
@@ -225,7 +243,7 @@ void RegistrySetText(const std::wstring& name, const std::wstring& text)
                    DWORD((text.size() + 1) * sizeof(wchar_t)));
 }
 
-// A value under the Run key (the guard's by default), as stored, or "none".
+// The program's value under the Run key, as stored, or "none".
 std::wstring RunValue(const std::wstring& name)
 {
     wchar_t data[4096] = {};
@@ -340,17 +358,18 @@ DWORD_PTR SendDeviceRemoved(HWND window, const std::wstring& kind)
 
 // --- input ------------------------------------------------------------------
 
+std::vector<ScopedDesktop> g_followedDesktops;  // a thread's desktop must stay open
+
 // Input goes where a person's keyboard and mouse send it: to the desktop
 // that has the input now. Windows (and Wine 10) refuse events injected from
 // a thread on any other desktop, so the thread moves there first. Returns
 // the error when it cannot (the input desktop may be changing just then).
 DWORD FollowInputDesktop()
 {
-    static std::vector<ScopedDesktop> used;  // a thread's desktop must stay open
     ScopedDesktop input(OpenInputDesktop(0, FALSE, GENERIC_ALL));
     if (!input || !SetThreadDesktop(input.Get()))
         return GetLastError();
-    used.push_back(std::move(input));
+    g_followedDesktops.push_back(std::move(input));
     return ERROR_SUCCESS;
 }
 
@@ -535,7 +554,7 @@ std::vector<HWND> TrayIcons()
 }
 
 // tray-click left|right: a click of the real mouse on the last icon.
-void TrayClick(const std::wstring& button)
+std::wstring TrayClick(const std::wstring& button)
 {
     const std::vector<HWND> icons = TrayIcons();
     if (icons.empty())
@@ -546,11 +565,12 @@ void TrayClick(const std::wstring& button)
     const bool left = button == L"left";
     MouseEvent(left ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_RIGHTDOWN);
     MouseEvent(left ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_RIGHTUP);
+    return L"ok";
 }
 
 // explorer-restart CLASS: what an Explorer restart does to a program's icon
 // (uID 1 of the window of that class): gone, then "TaskbarCreated" to all.
-void ExplorerRestart(const std::wstring& windowClass)
+std::wstring ExplorerRestart(const std::wstring& windowClass)
 {
     NOTIFYICONDATAW data = {};
     data.cbSize = sizeof data;
@@ -561,21 +581,22 @@ void ExplorerRestart(const std::wstring& windowClass)
     DWORD_PTR result = 0;
     SendMessageTimeoutW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0, SMTO_ABORTIFHUNG, 5000,
                         &result);
+    return L"ok";
 }
 
 // hold-hot-key MODIFIERS CODE: another program holding a hot key, as long
 // as its window titled "kdriver hot key" is open (close it to let go).
-void HoldHotKey(UINT modifiers, UINT code)
+std::wstring HoldHotKey(UINT modifiers, UINT code)
 {
     const HWND window = CreateWindowExW(0, L"STATIC", L"kdriver hot key", WS_OVERLAPPED | WS_VISIBLE, 0, 0, 160, 60,
                                         nullptr, nullptr, nullptr, nullptr);
     if (!window || !RegisterHotKey(window, 1, modifiers, code))
         Fail(L"RegisterHotKey failed: " + std::to_wstring(GetLastError()));
-    Print(L"ok");
     for (MSG message; IsWindow(window); Sleep(50)) {
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
             DispatchMessageW(&message);
     }
+    return L"ok";
 }
 
 [[noreturn]] void Usage()
@@ -594,6 +615,336 @@ void HoldHotKey(UINT modifiers, UINT code)
           L"  tray-icons | tray-click left|right | explorer-restart CLASS | hold-hot-key MODIFIERS CODE");
 }
 
+// A command's words: [0] the command, then its arguments.
+class Args {
+public:
+    explicit Args(const std::vector<std::wstring>& words) : words_(words) {}
+    const std::wstring& operator[](size_t i) const
+    {
+        if (i >= words_.size())
+            Fail(L"missing argument for " + words_[0]);
+        return words_[i];
+    }
+    long Num(size_t i) const { return Number((*this)[i]); }
+    // An optional argument, as a number.
+    long NumOr(size_t i, long fallback) const { return i < words_.size() ? Number(words_[i]) : fallback; }
+    std::wstring TextOr(size_t i, const wchar_t* fallback) const { return i < words_.size() ? words_[i] : fallback; }
+
+private:
+    const std::vector<std::wstring>& words_;
+};
+
+std::wstring Rect(HWND window)
+{
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    return std::to_wstring(rect.left) + L" " + std::to_wstring(rect.top) + L" " + std::to_wstring(rect.right) + L" " +
+           std::to_wstring(rect.bottom);
+}
+
+DWORD_PTR SendWaiting(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT timeoutMs = 5000)
+{
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, timeoutMs, &result);
+    return result;
+}
+
+std::wstring Sent(HWND target, const Args& a, size_t at)
+{
+    const DWORD_PTR result =
+        SendWaiting(target, UINT(a.Num(at)), WPARAM(a.Num(at + 1)), LPARAM(a.Num(at + 2)), 10000);
+    return std::to_wstring(static_cast<long long>(result));
+}
+
+std::wstring Gone(const std::wstring& title, DWORD timeout)
+{
+    const DWORD start = GetTickCount();
+    while (FindTitled(title)) {
+        if (GetTickCount() - start > timeout)
+            Fail(L"\"" + title + L"\" is still there");
+        Sleep(50);
+    }
+    return L"ok";
+}
+
+std::wstring List()
+{
+    std::wstring lines;
+    for (HWND window : TopLevelWindows()) {
+        wchar_t line[64];
+        swprintf(line, 64, L"%p\t%d\t", static_cast<void*>(window), HasVisibleStyle(window) ? 1 : 0);
+        lines += (lines.empty() ? L"" : L"\n") + std::wstring(line) + ClassOf(window) + L"\t" + TitleOf(window);
+    }
+    return lines;
+}
+
+std::wstring Progress(HWND bar)
+{
+    wchar_t line[64];
+    swprintf(line, 64, L"%u %u %06x", unsigned(SendWaiting(bar, PBM_GETPOS, 0, 0)),
+             unsigned(SendWaiting(bar, PBM_GETRANGE, FALSE, 0)), unsigned(SendWaiting(bar, PBM_GETBARCOLOR, 0, 0)));
+    return line;
+}
+
+// held CODE: presses the key, reads after a moment whether the system counts
+// it as down (a swallowed key never is), releases it.
+std::wstring Held(WORD key)
+{
+    Send(KeyInput(key, false));
+    Sleep(300);
+    OnInputDesktop();
+    const bool down = (GetAsyncKeyState(key) & 0x8000) != 0;
+    Send(KeyInput(key, true));
+    Sleep(20);
+    return down ? L"1" : L"0";
+}
+
+// The Unix time in microseconds just before the first input event, for
+// latency figures. A move is sent twice at once: the motion detector counts
+// a move at the event after it, unless the position it holds is not the one
+// the hook reads (under Wine a process with no recent input reads the X
+// pointer, which injected moves never carry), and then the first event
+// crosses already.
+std::wstring TimedMoveTo(LONG x, LONG y)
+{
+    OnInputDesktop();
+    const unsigned long long sent = UnixMicroseconds();
+    const INPUT move = AbsoluteMove(x, y);
+    Send(move);
+    Send(move);
+    return std::to_wstring(sent);
+}
+
+std::wstring TimedKey(WORD key)
+{
+    OnInputDesktop();
+    const unsigned long long sent = UnixMicroseconds();
+    SendKey(key, false);
+    SendKey(key, true);
+    return std::to_wstring(sent);
+}
+
+std::wstring Cursor()
+{
+    OnInputDesktop();
+    POINT point = {};
+    GetCursorPos(&point);
+    return std::to_wstring(point.x) + L" " + std::to_wstring(point.y);
+}
+
+// Each command and what it does; what it returns is printed as its answer.
+struct Command {
+    const wchar_t* name;
+    std::wstring (*run)(const Args&);
+};
+
+const Command COMMANDS[] = {
+    {L"list", [](const Args&) { return List(); }},
+    {L"wait",
+     [](const Args& a) -> std::wstring {
+         if (!WaitForWindow(a[1], DWORD(a.NumOr(2, 20000))))
+             Fail(L"timed out waiting for \"" + a[1] + L"\"");
+         return L"ok";
+     }},
+    {L"gone", [](const Args& a) { return Gone(a[1], DWORD(a.NumOr(2, 20000))); }},
+    {L"text", [](const Args& a) { return WindowText(Control(a[1], a[2])); }},
+    {L"set-text",
+     [](const Args& a) -> std::wstring {
+         SendWaiting(Control(a[1], a[2]), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(a[3].c_str()));
+         return L"ok";
+     }},
+    {L"checked", [](const Args& a) { return std::to_wstring(SendWaiting(Control(a[1], a[2]), BM_GETCHECK, 0, 0)); }},
+    {L"click",
+     [](const Args& a) -> std::wstring {
+         PostMessageW(Control(a[1], a[2]), BM_CLICK, 0, 0);
+         return L"ok";
+     }},
+    {L"command",
+     [](const Args& a) -> std::wstring {
+         const HWND window = Window(a[1]);
+         const int id = int(a.Num(2));
+         PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
+         return L"ok";
+     }},
+    {L"close",
+     [](const Args& a) -> std::wstring {
+         PostMessageW(Window(a[1]), WM_SYSCOMMAND, SC_CLOSE, 0);
+         return L"ok";
+     }},
+    {L"send", [](const Args& a) { return Sent(Window(a[1]), a, 2); }},
+    {L"send-to", [](const Args& a) { return Sent(Control(a[1], a[2]), a, 3); }},
+    {L"device-removed", [](const Args& a) { return std::to_wstring(SendDeviceRemoved(Window(a[1]), a[2])); }},
+    {L"drop-hooks",
+     [](const Args& a) -> std::wstring {
+         DropHooksThenPress(Window(a[1]), DWORD(a.Num(2)), a[3]);
+         return L"ok";
+     }},
+    // A message box's text is its static control 0xFFFF.
+    {L"box-text", [](const Args& a) { return WindowText(Control(a[1], L"0xFFFF")); }},
+    {L"rect", [](const Args& a) { return Rect(Control(a[1], a[2])); }},
+    {L"window-rect", [](const Args& a) { return Rect(Window(a[1])); }},
+    {L"progress", [](const Args& a) { return Progress(Control(a[1], a[2])); }},
+    // 1 when the window is the foreground window and not minimised.
+    {L"front",
+     [](const Args& a) -> std::wstring {
+         const HWND window = Window(a[1]);
+         return GetForegroundWindow() == window && !IsIconic(window) ? L"1" : L"0";
+     }},
+    {L"pid",
+     [](const Args& a) {
+         DWORD pid = 0;
+         GetWindowThreadProcessId(Window(a[1]), &pid);
+         return std::to_wstring(pid);
+     }},
+    {L"desktop-exists",
+     [](const Args& a) -> std::wstring {
+         const ScopedDesktop desktop(OpenDesktopW(a[1].c_str(), 0, FALSE, DESKTOP_READOBJECTS));
+         return desktop ? L"1" : L"0";
+     }},
+    {L"input-desktop", [](const Args&) { return InputDesktopName(); }},
+    {L"switch-to", [](const Args& a) { return SwitchAndWaitForReturn(a[1]); }},
+    {L"reg-dump", [](const Args&) { return RegistryDump(); }},
+    {L"reg-set",
+     [](const Args& a) -> std::wstring {
+         RegistrySet(a[1], a[2], a.TextOr(3, L""));
+         return L"ok";
+     }},
+    {L"reg-set-text",
+     [](const Args& a) -> std::wstring {
+         RegistrySetText(a[1], a[2]);
+         return L"ok";
+     }},
+    {L"reg-delete",
+     [](const Args&) -> std::wstring {
+         RegDeleteTreeW(HKEY_CURRENT_USER, SETTINGS_KEY);
+         return L"ok";
+     }},
+    {L"run-value", [](const Args& a) { return RunValue(a.TextOr(1, L"Kestrova (armed)")); }},
+    {L"tray-icons", [](const Args&) { return std::to_wstring(TrayIcons().size()); }},
+    {L"tray-click", [](const Args& a) { return TrayClick(a[1]); }},
+    {L"explorer-restart", [](const Args& a) { return ExplorerRestart(a[1]); }},
+    {L"hold-hot-key", [](const Args& a) { return HoldHotKey(UINT(a.Num(1)), UINT(a.Num(2))); }},
+    {L"start-command", [](const Args& a) { return std::to_wstring(StartCommand(a[1])); }},
+    {L"reg-access",
+     [](const Args& a) -> std::wstring {
+         RegistrySetAccess(a[1]);
+         return L"ok";
+     }},
+    {L"flood",
+     [](const Args& a) -> std::wstring {
+         Flood(unsigned(a.Num(1)));
+         return L"ok";
+     }},
+    {L"keys",
+     [](const Args& a) -> std::wstring {
+         SendKeys(a[1]);
+         return L"ok";
+     }},
+    {L"type",
+     [](const Args& a) -> std::wstring {
+         TypeText(a[1]);
+         return L"ok";
+     }},
+    {L"move-to",
+     [](const Args& a) -> std::wstring {
+         MoveTo(a.Num(1), a.Num(2));
+         return L"ok";
+     }},
+    {L"move-by",
+     [](const Args& a) -> std::wstring {
+         MouseEvent(MOUSEEVENTF_MOVE, a.Num(1), a.Num(2));
+         MouseEvent(MOUSEEVENTF_MOVE, 0, 0);  // the hook counts a move at the next event
+         return L"ok";
+     }},
+    {L"drag",
+     [](const Args& a) -> std::wstring {
+         MoveTo(a.Num(1), a.Num(2));
+         MouseEvent(MOUSEEVENTF_LEFTDOWN);
+         MoveTo(a.Num(3), a.Num(4));
+         MoveTo(a.Num(3), a.Num(4));
+         MouseEvent(MOUSEEVENTF_LEFTUP);
+         return L"ok";
+     }},
+    {L"held", [](const Args& a) { return Held(WORD(a.Num(1))); }},
+    {L"timed-move-to", [](const Args& a) { return TimedMoveTo(a.Num(1), a.Num(2)); }},
+    {L"timed-key", [](const Args& a) { return TimedKey(WORD(a.Num(1))); }},
+    {L"cursor", [](const Args&) { return Cursor(); }},
+};
+
+Ending Run(const std::vector<std::wstring>& words)
+{
+    try {
+        if (words.empty())
+            Usage();
+        for (const Command& command : COMMANDS) {
+            if (words[0] == command.name)
+                return {0, command.run(Args(words)), L""};
+        }
+        Usage();
+    } catch (const Ending& ending) {
+        return ending;
+    } catch (const std::exception& error) {
+        return {1, L"", L"kdriver: " + Wide(error.what())};
+    }
+}
+
+// One line of "serve": the desktop, then the command's words.
+struct Request {
+    std::wstring desktop;
+    std::vector<std::wstring> words;
+    Ending ending;
+};
+
+Request Parse(const std::wstring& line)
+{
+    std::vector<std::wstring> fields(1);
+    for (size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == L'\t') {
+            fields.emplace_back();
+        } else if (line[i] == L'\\' && i + 1 < line.size()) {
+            const wchar_t next = line[++i];
+            fields.back() += next == L't' ? L'\t' : next == L'n' ? L'\n' : next;
+        } else {
+            fields.back() += line[i];
+        }
+    }
+    return {fields[0], std::vector<std::wstring>(fields.begin() + 1, fields.end()), {}};
+}
+
+DWORD WINAPI RunRequest(void* parameter)
+{
+    Request& request = *static_cast<Request*>(parameter);
+    g_desktopName = request.desktop;
+    request.ending = Run(request.words);
+    return 0;
+}
+
+int Serve()
+{
+    _setmode(_fileno(stdin), _O_BINARY);
+    std::string line;
+    for (int c = getc(stdin); c != EOF; c = getc(stdin)) {
+        if (c != '\n') {
+            line += char(c);
+            continue;
+        }
+        Request request = Parse(Wide(line));
+        line.clear();
+        const ScopedHandle thread(CreateThread(nullptr, 0, RunRequest, &request, 0, nullptr));
+        if (thread)
+            WaitForSingleObject(thread.Get(), INFINITE);
+        else
+            request.ending = {1, L"", L"kdriver: CreateThread failed: error " + std::to_wstring(GetLastError())};
+        g_followedDesktops.clear();
+        const std::string answer = Utf8(request.ending.answer), reason = Utf8(request.ending.reason);
+        printf("%d %u %u\n", request.ending.code, unsigned(answer.size()), unsigned(reason.size()));
+        fwrite(answer.data(), 1, answer.size(), stdout);
+        fwrite(reason.data(), 1, reason.size(), stdout);
+        fflush(stdout);
+    }
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -603,198 +954,20 @@ int wmain(int argc, wchar_t** argv)
     // Rectangles and positions in screen pixels, as a screenshot has them,
     // not scaled down for a program that knows nothing of display scaling.
     SetProcessDPIAware();
-    std::vector<std::wstring> args;
+    std::vector<std::wstring> words;
     for (int i = 1; i < argc; ++i) {
         if (std::wstring(argv[i]) == L"--desktop" && i + 1 < argc)
             g_desktopName = argv[++i];
         else
-            args.push_back(argv[i]);
+            words.push_back(argv[i]);
     }
-    if (args.empty())
-        Usage();
-    const std::wstring& command = args[0];
-    auto arg = [&](size_t i) -> const std::wstring& {
-        if (i >= args.size())
-            Fail(L"missing argument for " + command);
-        return args[i];
-    };
-    DWORD_PTR result = 0;
-
-    if (command == L"list") {
-        for (HWND window : TopLevelWindows()) {
-            wchar_t line[64];
-            swprintf(line, 64, L"%p\t%d\t", static_cast<void*>(window), HasVisibleStyle(window) ? 1 : 0);
-            Print(line + ClassOf(window) + L"\t" + TitleOf(window));
-        }
-    } else if (command == L"wait") {
-        DWORD timeout = args.size() > 2 ? DWORD(Number(args[2])) : 20000;
-        if (!WaitForWindow(arg(1), timeout))
-            Fail(L"timed out waiting for \"" + arg(1) + L"\"");
-        Print(L"ok");
-    } else if (command == L"gone") {
-        DWORD timeout = args.size() > 2 ? DWORD(Number(args[2])) : 20000;
-        DWORD start = GetTickCount();
-        while (FindTitled(arg(1))) {
-            if (GetTickCount() - start > timeout)
-                Fail(L"\"" + arg(1) + L"\" is still there");
-            Sleep(50);
-        }
-        Print(L"ok");
-    } else if (command == L"text") {
-        Print(WindowText(Control(arg(1), arg(2))));
-    } else if (command == L"set-text") {
-        SendMessageTimeoutW(Control(arg(1), arg(2)), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(arg(3).c_str()),
-                            SMTO_ABORTIFHUNG, 5000, &result);
-        Print(L"ok");
-    } else if (command == L"checked") {
-        SendMessageTimeoutW(Control(arg(1), arg(2)), BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &result);
-        Print(std::to_wstring(result));
-    } else if (command == L"click") {
-        PostMessageW(Control(arg(1), arg(2)), BM_CLICK, 0, 0);
-        Print(L"ok");
-    } else if (command == L"command") {
-        HWND window = Window(arg(1));
-        int id = int(Number(arg(2)));
-        PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
-        Print(L"ok");
-    } else if (command == L"close") {
-        PostMessageW(Window(arg(1)), WM_SYSCOMMAND, SC_CLOSE, 0);
-        Print(L"ok");
-    } else if (command == L"send" || command == L"send-to") {
-        size_t at = command == L"send" ? 2 : 3;
-        HWND target = command == L"send" ? Window(arg(1)) : Control(arg(1), arg(2));
-        SendMessageTimeoutW(target, UINT(Number(arg(at))), WPARAM(Number(arg(at + 1))), LPARAM(Number(arg(at + 2))),
-                            SMTO_ABORTIFHUNG, 10000, &result);
-        Print(std::to_wstring(static_cast<long long>(result)));
-    } else if (command == L"device-removed") {
-        Print(std::to_wstring(SendDeviceRemoved(Window(arg(1)), arg(2))));
-    } else if (command == L"drop-hooks") {
-        DropHooksThenPress(Window(arg(1)), DWORD(Number(arg(2))), arg(3));
-        Print(L"ok");
-    } else if (command == L"box-text") {
-        // A message box's text is its static control 0xFFFF.
-        Print(WindowText(Control(arg(1), L"0xFFFF")));
-    } else if (command == L"rect") {
-        RECT rect = {};
-        GetWindowRect(Control(arg(1), arg(2)), &rect);
-        Print(std::to_wstring(rect.left) + L" " + std::to_wstring(rect.top) + L" " + std::to_wstring(rect.right) +
-              L" " + std::to_wstring(rect.bottom));
-    } else if (command == L"window-rect") {
-        RECT rect = {};
-        GetWindowRect(Window(arg(1)), &rect);
-        Print(std::to_wstring(rect.left) + L" " + std::to_wstring(rect.top) + L" " + std::to_wstring(rect.right) +
-              L" " + std::to_wstring(rect.bottom));
-    } else if (command == L"progress") {
-        HWND bar = Control(arg(1), arg(2));
-        DWORD_PTR position = 0, high = 0, colour = 0;
-        SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 5000, &position);
-        SendMessageTimeoutW(bar, PBM_GETRANGE, FALSE, 0, SMTO_ABORTIFHUNG, 5000, &high);
-        SendMessageTimeoutW(bar, PBM_GETBARCOLOR, 0, 0, SMTO_ABORTIFHUNG, 5000, &colour);
-        wchar_t line[64];
-        swprintf(line, 64, L"%u %u %06x", unsigned(position), unsigned(high), unsigned(colour));
-        Print(line);
-    } else if (command == L"front") {
-        // 1 when the window is the foreground window and not minimised.
-        const HWND window = Window(arg(1));
-        Print(GetForegroundWindow() == window && !IsIconic(window) ? L"1" : L"0");
-    } else if (command == L"pid") {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(Window(arg(1)), &pid);
-        Print(std::to_wstring(pid));
-    } else if (command == L"desktop-exists") {
-        const ScopedDesktop desktop(OpenDesktopW(arg(1).c_str(), 0, FALSE, DESKTOP_READOBJECTS));
-        Print(desktop ? L"1" : L"0");
-    } else if (command == L"input-desktop") {
-        Print(InputDesktopName());
-    } else if (command == L"switch-to") {
-        Print(SwitchAndWaitForReturn(arg(1)));
-    } else if (command == L"reg-dump") {
-        RegistryDump();
-    } else if (command == L"reg-set") {
-        RegistrySet(arg(1), arg(2), args.size() > 3 ? args[3] : L"");
-        Print(L"ok");
-    } else if (command == L"reg-set-text") {
-        RegistrySetText(arg(1), arg(2));
-        Print(L"ok");
-    } else if (command == L"reg-delete") {
-        RegDeleteTreeW(HKEY_CURRENT_USER, SETTINGS_KEY);
-        Print(L"ok");
-    } else if (command == L"run-value") {
-        Print(RunValue(args.size() > 1 ? args[1] : L"Kestrova (armed)"));
-    } else if (command == L"tray-icons") {
-        Print(std::to_wstring(TrayIcons().size()));
-    } else if (command == L"tray-click") {
-        TrayClick(arg(1));
-        Print(L"ok");
-    } else if (command == L"explorer-restart") {
-        ExplorerRestart(arg(1));
-        Print(L"ok");
-    } else if (command == L"hold-hot-key") {
-        HoldHotKey(UINT(Number(arg(1))), UINT(Number(arg(2))));
-    } else if (command == L"start-command") {
-        Print(std::to_wstring(StartCommand(arg(1))));
-    } else if (command == L"reg-access") {
-        RegistrySetAccess(arg(1));
-        Print(L"ok");
-    } else if (command == L"flood") {
-        Flood(unsigned(Number(arg(1))));
-        Print(L"ok");
-    } else if (command == L"keys") {
-        SendKeys(arg(1));
-        Print(L"ok");
-    } else if (command == L"type") {
-        TypeText(arg(1));
-        Print(L"ok");
-    } else if (command == L"move-to") {
-        MoveTo(Number(arg(1)), Number(arg(2)));
-        Print(L"ok");
-    } else if (command == L"move-by") {
-        MouseEvent(MOUSEEVENTF_MOVE, Number(arg(1)), Number(arg(2)));
-        MouseEvent(MOUSEEVENTF_MOVE, 0, 0);  // the hook counts a move at the next event
-        Print(L"ok");
-    } else if (command == L"drag") {
-        MoveTo(Number(arg(1)), Number(arg(2)));
-        MouseEvent(MOUSEEVENTF_LEFTDOWN);
-        MoveTo(Number(arg(3)), Number(arg(4)));
-        MoveTo(Number(arg(3)), Number(arg(4)));
-        MouseEvent(MOUSEEVENTF_LEFTUP);
-        Print(L"ok");
-    } else if (command == L"held") {
-        // held CODE: presses the key, reads after a moment whether the
-        // system counts it as down (a swallowed key never is), releases it.
-        const WORD key = WORD(Number(arg(1)));
-        Send(KeyInput(key, false));
-        Sleep(300);
-        OnInputDesktop();
-        const bool down = (GetAsyncKeyState(key) & 0x8000) != 0;
-        Send(KeyInput(key, true));
-        Sleep(20);
-        Print(down ? L"1" : L"0");
-    } else if (command == L"timed-move-to" || command == L"timed-key") {
-        // Prints the Unix time in microseconds just before the first input
-        // event, for latency figures. A move is sent twice at once: the
-        // motion detector counts a move at the event after it, unless the
-        // position it holds is not the one the hook reads (under Wine a
-        // process with no recent input reads the X pointer, which injected
-        // moves never carry), and then the first event crosses already.
-        OnInputDesktop();
-        const unsigned long long sent = UnixMicroseconds();
-        if (command == L"timed-move-to") {
-            const INPUT move = AbsoluteMove(Number(arg(1)), Number(arg(2)));
-            Send(move);
-            Send(move);
-        } else {
-            SendKey(WORD(Number(arg(1))), false);
-            SendKey(WORD(Number(arg(1))), true);
-        }
-        Print(std::to_wstring(sent));
-    } else if (command == L"cursor") {
-        OnInputDesktop();
-        POINT point = {};
-        GetCursorPos(&point);
-        Print(std::to_wstring(point.x) + L" " + std::to_wstring(point.y));
-    } else {
-        Usage();
-    }
-    return 0;
+    if (words.size() == 1 && words[0] == L"serve")
+        return Serve();
+    const Ending ending = Run(words);
+    const std::string answer = Utf8(ending.answer), reason = Utf8(ending.reason);
+    if (!answer.empty() || ending.code == 0)
+        fwrite((answer + "\n").data(), 1, answer.size() + 1, stdout);
+    if (!reason.empty())
+        fwrite((reason + "\n").data(), 1, reason.size() + 1, stderr);
+    return ending.code;
 }

@@ -9,12 +9,15 @@ build, empty on Windows).
 """
 
 import array
+import atexit
 import math
 import os
+import queue
 import struct
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import unittest
 
@@ -50,18 +53,114 @@ class DriverError(RuntimeError):
     pass
 
 
-def run_driver(command, timeout):
-    """(exit code, stdout, stderr) of one kdriver run. Wine's own errors are
-    on, so a run cut off outside kdriver's code says what Wine saw."""
-    env = dict(os.environ, WINEDEBUG="-all,err+all")
-    # Files, not pipes: a Wine service process that the call happens to
-    # start inherits the handles and would hold a pipe open for good.
-    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-        done = subprocess.run(command, stdout=out, stderr=err, timeout=timeout, env=env)
-        out.seek(0)
-        err.seek(0)
-        return (done.returncode, out.read().decode("utf-8", "replace").strip(),
-                err.read().decode("utf-8", "replace").strip())
+class _Server:
+    """One kdriver.exe serving a test's commands in turn ("kdriver serve"):
+    Wine starts once instead of once a command. Wine's own errors are on and
+    kept, so a server cut off outside kdriver's code says what Wine saw."""
+
+    def __init__(self):
+        self.errors = tempfile.TemporaryFile()
+        self.process = subprocess.Popen([*RUNNER, KDRIVER_EXE, "serve"], stdin=subprocess.PIPE,
+                                        stdout=subprocess.PIPE, stderr=self.errors,
+                                        env=dict(os.environ, WINEDEBUG="-all,err+all"))
+        # Read by a thread of its own: a Wine service process that a command
+        # happens to start inherits the pipe and may hold it open after
+        # kdriver ended, so the end shows as the process's, not as the pipe's.
+        self.chunks = queue.Queue()
+        self.buffer = b""
+        threading.Thread(target=self._read, args=(self.process.stdout,), daemon=True).start()
+
+    def _read(self, stdout):
+        while True:
+            chunk = stdout.read1(65536)
+            self.chunks.put(chunk)
+            if not chunk:
+                return
+
+    def _take(self, size, deadline):
+        """The next size bytes (None: the next line), or None once kdriver ended."""
+        while True:
+            end = self.buffer.find(b"\n") + 1 if size is None else size
+            if end > 0 if size is None else len(self.buffer) >= size:
+                taken, self.buffer = self.buffer[:end], self.buffer[end:]
+                return taken
+            try:
+                chunk = self.chunks.get(timeout=0.2)
+            except queue.Empty:
+                if self.process.poll() is not None and self.chunks.empty():
+                    return None
+                if time.monotonic() > deadline:
+                    self.stop()
+                    raise subprocess.TimeoutExpired(["kdriver", *self.words], self.timeout)
+                continue
+            if not chunk:
+                return None
+            self.buffer += chunk
+
+    def ask(self, words, desktop, timeout):
+        """(exit code, answer, reason) of one command, or None when kdriver
+        ended without answering."""
+        fields = [desktop or "", *words]
+        line = "\t".join(f.replace("\\", "\\\\").replace("\t", "\\t").replace("\n", "\\n") for f in fields)
+        try:
+            self.process.stdin.write(line.encode("utf-8") + b"\n")
+            self.process.stdin.flush()
+        except OSError:
+            return None
+        self.words, self.timeout = words, timeout
+        deadline = time.monotonic() + timeout
+        header = self._take(None, deadline)
+        if header is None:
+            return None
+        code, answer_size, reason_size = map(int, header.split())
+        answer = self._take(answer_size, deadline)
+        reason = self._take(reason_size, deadline)
+        if answer is None or reason is None:
+            return None
+        return code, answer.decode("utf-8", "replace").strip(), reason.decode("utf-8", "replace").strip()
+
+    def ended(self):
+        """The exit code and Wine's last words of a kdriver that ended."""
+        self.stop()
+        self.errors.seek(0)
+        return self.process.returncode, self.errors.read().decode("utf-8", "replace").strip()[-2000:]
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.stdin.close()
+            try:
+                self.process.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait(timeout=10)
+
+
+_server = None
+
+
+def stop_driver():
+    """Ends the serving kdriver; the next command starts another."""
+    global _server
+    if _server:
+        _server.stop()
+        _server = None
+
+
+atexit.register(stop_driver)
+
+
+def run_driver(words, desktop, timeout):
+    """(exit code, stdout, stderr) of one kdriver command; when kdriver ended
+    without answering, its exit code, nothing, and what Wine said."""
+    global _server
+    if _server is None or _server.process.poll() is not None:
+        _server = _Server()
+    outcome = _server.ask(words, desktop, timeout)
+    if outcome is None:
+        code, said = _server.ended()
+        _server = None
+        return code, "", said
+    return outcome
 
 
 # Commands that change nothing a test looks at when run twice: the queries,
@@ -77,11 +176,9 @@ RETRY_LOG = os.path.join(os.environ.get("KESTROVA_BUILD_DIR", tempfile.gettempdi
 
 def driver(*args, desktop=None, check=True, timeout=60):
     """Runs one kdriver command and returns its output, stripped."""
-    command = [*RUNNER, KDRIVER_EXE, *[str(a) for a in args]]
-    if desktop:
-        command += ["--desktop", desktop]
-    name = f"kdriver {' '.join(map(str, args))}"
-    code, answer, said = run_driver(command, timeout)
+    words = [str(a) for a in args]
+    name = f"kdriver {' '.join(words)}"
+    code, answer, said = run_driver(words, desktop, timeout)
     if code != 0 and not answer and "kdriver: " not in said:
         # kdriver says why whenever it fails; silence means Wine ended the
         # process outside its code (seen once on a busy machine).
@@ -90,7 +187,7 @@ def driver(*args, desktop=None, check=True, timeout=60):
         with open(RETRY_LOG, "a", encoding="utf-8") as retries:
             retries.write(f"{os.path.basename(sys.argv[-1])}: {name}: exit {code} {said!r}\n")
         print(f"{name}: ended with exit {code} and no word of its own ({said!r}); run again", file=sys.stderr)
-        code, answer, said = run_driver(command, timeout)
+        code, answer, said = run_driver(words, desktop, timeout)
     if check and code != 0:
         raise DriverError(f"{name}: exit {code}: {said or 'nothing on stderr'}; stdout {answer!r}")
     return answer
@@ -231,6 +328,7 @@ def set_dpi(dpi):
     access list)."""
     subprocess.run(["wine", "reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD",
                     "/d", str(dpi), "/f"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+    stop_driver()  # it would end with the server: the next command starts it at the new scale
     for step in (["-k"], ["-w"], ["-p"]):
         subprocess.run(["wineserver", *step], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
 
