@@ -76,6 +76,7 @@ class FirstStart(Scenario):
             "ServerUser": (REG_SZ, bytes(200)),
             "ServerPass": (REG_SZ, bytes(200)),
             "LastVersion": (REG_DWORD, VERSION_1_99),
+            "TakePhotos": (REG_DWORD, struct.pack("<I", 0)),
         }
         # The daily update check may have recorded today's date; it is
         # the only value allowed to differ, and only in LastChecked.

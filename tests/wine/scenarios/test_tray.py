@@ -71,6 +71,8 @@ class TrayTest(GuardScenario):
         # unlock leave it as it was.
         owners = self.set_start_with_windows(True)
         self.assertRegex(owners, r'^"[A-Za-z]:\\.*kestrova\.exe" /tray$')
+        # Saved once the dialog has gone.
+        self.assertTrue(kwine.until(lambda: "StartWithWindows" in kwine.reg_dump()))
         self.assertEqual(kwine.dword(kwine.reg_dump(), "StartWithWindows"), 1)
         self.hide_main()
         self.assertEqual(icons(), 1)
