@@ -25,22 +25,19 @@ void ForEachShortcut(Visit visit)
     visit(SHORTCUT_TOGGLE_KEYS, TOGGLEKEYS{}, SPI_GETTOGGLEKEYS, SPI_SETTOGGLEKEYS, DWORD(TKF_HOTKEYACTIVE));
 }
 
-void AddAutostart() noexcept
+void AddAutostart()
 {
     // Room for the longest path there is; a full buffer means a cut one.
     std::wstring path(32768, L'\0');
     const DWORD length = GetModuleFileNameW(nullptr, &path[0], DWORD(path.size()));
-    if (length == 0 || length >= path.size()) {
-        LogFailedCall("GetModuleFileNameW", GetLastError());
+    if (!LogIfFalse(length != 0 && length < path.size(), "GetModuleFileNameW"))
         return;
-    }
     path.resize(length);
     // Quoted: an unquoted path with a space would run another program.
     const std::wstring command = L"\"" + path + L"\"";
-    const LSTATUS status = RegSetKeyValueW(HKEY_CURRENT_USER, RUN_KEY, AUTOSTART_VALUE, REG_SZ, command.c_str(),
-                                           DWORD((command.size() + 1) * sizeof(wchar_t)));
-    if (status != ERROR_SUCCESS)
-        LogFailedCall("RegSetKeyValueW (the Run value)", DWORD(status));
+    LogIfError(RegSetKeyValueW(HKEY_CURRENT_USER, RUN_KEY, AUTOSTART_VALUE, REG_SZ, command.c_str(),
+                               DWORD((command.size() + 1) * sizeof(wchar_t))),
+               "RegSetKeyValueW (the Run value)");
 }
 
 }  // namespace
@@ -63,16 +60,16 @@ void SetShortcutHotKeys(const ShortcutsCleared& which, bool active) noexcept
             return;
         parameters.dwFlags = active ? (parameters.dwFlags | flag) : (parameters.dwFlags & ~flag);
         // No SPIF_UPDATEINIFILE: the owner's stored choice stays as it is.
-        if (!SystemParametersInfoW(set, sizeof parameters, &parameters, 0))
-            LogFailedCall("SystemParametersInfoW (an accessibility shortcut)", GetLastError());
+        LogIfFalse(SystemParametersInfoW(set, sizeof parameters, &parameters, 0),
+                   "SystemParametersInfoW (an accessibility shortcut)");
     });
 }
 
 void RemoveAutostart() noexcept
 {
     const LSTATUS status = RegDeleteKeyValueW(HKEY_CURRENT_USER, RUN_KEY, AUTOSTART_VALUE);
-    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
-        LogFailedCall("RegDeleteKeyValueW (the Run value)", DWORD(status));
+    if (status != ERROR_FILE_NOT_FOUND)
+        LogIfError(status, "RegDeleteKeyValueW (the Run value)");
 }
 
 bool GiveBackLeftOverRecord() noexcept
@@ -101,10 +98,12 @@ std::unique_ptr<GiveBackMachine> SaveAndChangeForArming(VolumeGuard& volume) noe
         // The listener is in place before the first forcing reads a value.
         volume.SetSavedListener([&keeper](const VolumeRecord& saved) { keeper.VolumeSaved(saved); });
         const ShortcutsCleared on = ShortcutHotKeysOn();
-        const bool recorded = keeper.Arm(on);
-        // Whether or not the record could be written, a kill should still
-        // reach the owner's phone at the next sign-in.
+        // Whether or not the record can be written, a kill should still reach
+        // the owner's phone at the next sign-in. Before the record: the Run
+        // value lives in the same hive, the user's, and reaches the disk with
+        // the record's flush, before anything changes.
         AddAutostart();
+        const bool recorded = keeper.Arm(on);
         if (recorded)
             SetShortcutHotKeys(on, false);
         else
