@@ -77,6 +77,12 @@ INT_PTR MainDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
                 ChangeSettings(dialog, *owner);
                 return TRUE;
             }
+            // Nor with one the guard's box cannot take (set by hand, or by
+            // an older version): the box names what it cannot.
+            if (RefuseUntypablePassword(dialog, settings.GetPassword())) {
+                ChangeSettings(dialog, *owner);
+                return TRUE;
+            }
             if (LockNeedsLoginQuestion(settings.flags, owner->loggedIn) &&
                 MessageBoxA(dialog,
                             "You're not logged in. You won't get a SMS warning when the alarm is triggered.\n"
