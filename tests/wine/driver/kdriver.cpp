@@ -525,7 +525,7 @@ void DropHooksThenPress(HWND window, DWORD wait, const std::wstring& chords)
           L"  rect TITLE ID | window-rect TITLE | progress TITLE ID | pid TITLE | desktop-exists NAME\n"
           L"  input-desktop | switch-to NAME\n"
           L"  reg-dump | reg-set NAME TYPE HEX | reg-set-text NAME TEXT | reg-delete\n"
-          L"  reg-access readonly|writable|values | run-value | start-command LINE | flood COUNT\n"
+          L"  reg-access readonly|writable|values | run-value | start-command LINE | flood COUNT | clipboard TEXT\n"
           L"  keys CODES | type TEXT | move-to X Y | move-by DX DY | drag X1 Y1 X2 Y2 | cursor\n"
           L"  timed-move-to X Y | timed-key CODE | held CODE\n"
           L"  device-removed TITLE hid|disk | drop-hooks TITLE MS CODES");
@@ -663,6 +663,19 @@ int wmain(int argc, wchar_t** argv)
     } else if (command == L"reg-access") {
         RegistrySetAccess(arg(1));
         Print(L"ok");
+    } else if (command == L"clipboard") {
+        // The text on the clipboard as a copy leaves it, owned by a window of
+        // ours (with none, SetClipboardData fails); it stays after we end.
+        const std::wstring& text = arg(1);
+        const HWND owner = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+        const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+        if (!memory || !OpenClipboard(owner) || !EmptyClipboard())
+            Fail(L"the clipboard cannot be had");
+        wcscpy(static_cast<wchar_t*>(GlobalLock(memory)), text.c_str());
+        GlobalUnlock(memory);
+        const bool set = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+        CloseClipboard();
+        Print(set ? L"ok" : L"refused");
     } else if (command == L"flood") {
         Flood(unsigned(Number(arg(1))));
         Print(L"ok");
