@@ -158,6 +158,12 @@ bool ConfirmLock(HWND window, OwnerState& owner)
         ChangeSettings(window, owner);
         return false;
     }
+    // Nor with one the guard's box cannot take (set by hand, or by an older
+    // version): the box names what it cannot.
+    if (RefuseUntypablePassword(window, settings.GetPassword())) {
+        ChangeSettings(window, owner);
+        return false;
+    }
     return !settings.HasFlag(FLAG_SMS_SERVICE) || owner.loggedIn ||
            MessageBoxA(window,
                        "You're not logged in. You won't get a SMS warning when the alarm is triggered.\n"

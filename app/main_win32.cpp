@@ -5,6 +5,8 @@
 #include <memory>
 #include <utility>
 
+#include "win32/callback_edge_win32.h"
+#include "win32/event_log.h"
 #include "win32/event_log_win32.h"
 #include "win32/scoped_win32.h"
 #include "app/main_dialog_win32.h"
@@ -45,17 +47,14 @@ void ShowOtherProgram()
     }
 }
 
-}  // namespace
-
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
+int RunProgram()
 {
     // The other copy may be armed: giving back its live record, or saving
     // over what it will save, would undo its guard. This one changes nothing.
     // The mutex is held until the process ends, however it ends.
     const ScopedHandle sessionMutex(CreateMutexW(nullptr, FALSE, SESSION_MUTEX_NAME));
     const DWORD error = GetLastError();  // ERROR_ALREADY_EXISTS when it opened the other copy's
-    if (!sessionMutex)
-        LogFailedCall("CreateMutexW", error);
+    LogIfFalse(bool(sessionMutex), "CreateMutexW");
     // Denied: it exists, made by a copy we may not open. Any other failure:
     // no way to tell, and a guard that never starts is worse.
     const bool inTray = StartsInTray(GetCommandLineW());
@@ -73,18 +72,26 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     // changed on the machine.
     const PushTarget push{settings.notifyKind, settings.GetNotifyUrl(), LoadNotifyToken()};
     ResendWaitingPushes(push);
-    if (GiveBackLeftOverRecord())
+    const bool neverUnlocked = GiveBackLeftOverRecord();
+    if (neverUnlocked)
         QueueGiveBackPush(push);
+    StartUiResources();
+    // The power held, an emergency restart, the process killed: the guard
+    // comes back at once, before any dialog, as if lock had been pressed, so a
+    // thief who cut the power meets it again rather than the owner's desktop.
+    if (neverUnlocked) {
+        LogEvent("Armed again: the last guard never unlocked");
+        StartGuard(owner);
+    }
     // The Run value started this run, or a killed guard left it: once the
     // give-back is done and every message went, nothing is left for a later
-    // start to do. Unless a lock has started a guard by then: it arms long
-    // after it is counted, so its own value is never the one removed here.
+    // start to do. Unless a guard is running by then (armed again, or by a
+    // lock): its value stays until its unlock.
     WhenNoPushWaits([] {
         if (!GuardThreadsRunning())
             RemoveAutostart();
     });
 
-    StartUiResources();
     // With /tray no window shows, unless the agreement must be accepted first.
     const bool hidden = inTray && !settings.HasFlag(FLAG_AGREEMENT_PENDING);
     if (settings.HasFlag(FLAG_AGREEMENT_PENDING)) {
@@ -122,4 +129,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     if (shown == MAIN_RESULT_FAILED)
         DialogFailedExit();
     return 0;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
+{
+    // The main thread's one catch: what escapes is logged, and a guard still
+    // up keeps the program until its unlock all the same.
+    const int result = AtCallbackEdge(1, RunProgram);
+    WaitForGuardThreads();
+    return result;
 }

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "guard/guard_thread_win32.h"
 #include "online/push_kinds.h"
 #include "online/push_notice.h"
 #include "online/push_sender_win32.h"
@@ -174,6 +175,12 @@ void StoreAndClose(HWND dialog)
     typed.sensitivityText = ReadText(dialog, IDC_SETTINGS_SENSITIVITY, SENSITIVITY_TEXT_BYTES);
     typed.dailyUpdateCheck = IsDlgButtonChecked(dialog, IDC_SETTINGS_UPDATE_CHECK) == BST_CHECKED;
     typed.password = ReadWideText(dialog, IDC_SETTINGS_PASSWORD, PASSWORD_UNITS);
+    // Nor while the guard could not take the password: the owner would be
+    // locked out until the power is cut.
+    if (RefuseUntypablePassword(dialog, typed.password)) {
+        SetFocus(GetDlgItem(dialog, IDC_SETTINGS_PASSWORD));
+        return;
+    }
     typed.serverUser = ReadText(dialog, IDC_SETTINGS_SMS_USER, ACCOUNT_BYTES);
     typed.serverPass = ReadText(dialog, IDC_SETTINGS_SMS_PASS, ACCOUNT_BYTES);
     typed.useSmsService = IsDlgButtonChecked(dialog, IDC_SETTINGS_USE_SMS) == BST_CHECKED;

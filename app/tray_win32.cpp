@@ -289,6 +289,9 @@ void OpenTray(OwnerState& owner, bool inTray)
     PutIconInPlace(owner.tray, TrayOf(owner.tray), true);
     RegisterLockHotKey(owner);
     ScheduleUpdateCheck(owner.tray);
+    // A guard armed again at this start came before the icon.
+    if (GuardThreadsRunning())
+        LogIfFalse(SetTimer(owner.tray, IDT_GUARD_TIP, 1000, nullptr) != 0, "SetTimer (the icon's tip)");
 }
 
 void CloseTray(OwnerState& owner)

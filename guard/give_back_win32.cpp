@@ -29,7 +29,7 @@ void ForEachShortcut(Visit visit)
     visit(SHORTCUT_TOGGLE_KEYS, TOGGLEKEYS{}, SPI_GETTOGGLEKEYS, SPI_SETTOGGLEKEYS, DWORD(TKF_HOTKEYACTIVE));
 }
 
-void AddAutostart() noexcept
+void AddAutostart()
 {
     const std::wstring command = QuotedProgramPath();
     if (!command.empty())
@@ -58,8 +58,8 @@ void SetShortcutHotKeys(const ShortcutsCleared& which, bool active) noexcept
             return;
         parameters.dwFlags = active ? (parameters.dwFlags | flag) : (parameters.dwFlags & ~flag);
         // No SPIF_UPDATEINIFILE: the owner's stored choice stays as it is.
-        if (!SystemParametersInfoW(set, sizeof parameters, &parameters, 0))
-            LogFailedCall("SystemParametersInfoW (an accessibility shortcut)", GetLastError());
+        LogIfFalse(SystemParametersInfoW(set, sizeof parameters, &parameters, 0),
+                   "SystemParametersInfoW (an accessibility shortcut)");
     });
 }
 
@@ -103,10 +103,12 @@ std::unique_ptr<GiveBackMachine> SaveAndChangeForArming(VolumeGuard& volume) noe
         // The listener is in place before the first forcing reads a value.
         volume.SetSavedListener([&keeper](const VolumeRecord& saved) { keeper.VolumeSaved(saved); });
         const ShortcutsCleared on = ShortcutHotKeysOn();
-        const bool recorded = keeper.Arm(on);
-        // Whether or not the record could be written, a kill should still
-        // reach the owner's phone at the next sign-in.
+        // Whether or not the record can be written, a kill should still reach
+        // the owner's phone at the next sign-in. Before the record: the Run
+        // value lives in the same hive, the user's, and reaches the disk with
+        // the record's flush, before anything changes.
         AddAutostart();
+        const bool recorded = keeper.Arm(on);
         if (recorded)
             SetShortcutHotKeys(on, false);
         else

@@ -52,8 +52,8 @@ void SetShortcutHotKeys(const ShortcutsCleared& which, bool active) noexcept;
 // The program's value under the current user's Run key while there is work
 // left for a later start: a guard that was killed, cut off or signed out
 // while armed starts again at the next sign-in, gives back what arming
-// changed and tells the owner's phone. Added at arming, right after the
-// give-back record is written (the program's path, quoted); removed when
-// nothing is left to do: at unlock, or at a later start once the give-back
-// is done and no push message waits.
+// changed, tells the owner's phone and arms again. Added at arming, before
+// the give-back record is written and flushed with it (the program's path,
+// quoted); removed when nothing is left to do: at unlock, or at a later
+// start that did not arm again once no push message waits.
 void RemoveAutostart() noexcept;

@@ -2,12 +2,14 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
 #include <dbt.h>
 #include <wtsapi32.h>
 // GUID_DEVINTERFACE_HID is defined here, not in a library.
 #include <initguid.h>
 #include <hidclass.h>
 
+#include <cstdio>
 #include <cstring>
 #include <iterator>
 #include <optional>
@@ -65,30 +67,27 @@ struct GuardDialogData {
         ScopedWinEvent desktopSwitch;
     } notices{};  // from arming to the unlock
     ScopedHandle runningRequest{};
-    GuardEnd end = {GuardEnd::Unlocked, nullptr};
+    GuardEnd end = {GuardEnd::Unlocked, {}};
 };
-
-}  // namespace
-
-// The siren on the default output device: WAVE resource 132, looping.
-void StartSiren() noexcept
-{
-    if (!PlaySoundW(MAKEINTRESOURCEW(IDR_SIREN), GetModuleHandleW(nullptr), SND_RESOURCE | SND_LOOP | SND_ASYNC))
-        LogFailedCall("PlaySoundW", GetLastError());
-}
-
-void StopSiren() noexcept
-{
-    PlaySoundW(nullptr, nullptr, 0);
-}
-
-namespace {
 
 // Switches the screen to the calling thread's desktop (the guard's).
 void BringGuardDesktopToFront() noexcept
 {
-    if (!SwitchDesktop(GetThreadDesktop(GetCurrentThreadId())))
-        LogFailedCall("SwitchDesktop", GetLastError());
+    LogIfFalse(SwitchDesktop(GetThreadDesktop(GetCurrentThreadId())), "SwitchDesktop");
+}
+
+// One step of the alarm's start, standing alone: a throw (out of memory) skips
+// it, and the steps after it still run.
+template <class Step>
+void AlarmStep(const char* name, Step step) noexcept
+{
+    try {
+        step();
+    } catch (const std::exception& error) {
+        char line[LOG_TEXT_LIMIT];  // no allocation: this may follow a failed one
+        std::snprintf(line, sizeof line, "The alarm's step %s failed: %s", name, error.what());
+        LogEvent(line);
+    }
 }
 
 // While the siren sounds: the device of arming, when another one is the
@@ -103,18 +102,6 @@ void SoundOnArmingDevice(VolumeGuard& volume, DeviceSiren& second)
         StartSirenOn(second, device);
 }
 
-// Until told the siren has started, going out of scope starts it: a step
-// before the siren that throws (out of memory) starts it on its way to the
-// dialog's edge, where the one catch is.
-struct SirenOnUnwind {
-    bool started = false;
-    ~SirenOnUnwind()
-    {
-        if (!started)
-            StartSiren();
-    }
-};
-
 // The session has the console again while the siren sounds (after Switch
 // user or a remote session): the system closed the siren's streams
 // meanwhile, and the default device may be another one.
@@ -123,11 +110,11 @@ void RestartAlarmSound(SirenState& siren)
     if (!siren.sounding)
         return;
     BringGuardDesktopToFront();
-    SirenOnUnwind unwind;
-    siren.volume->FollowDefaultEndpoint(true);
-    siren.volume->ForceFullVolume();
+    AlarmStep("FollowDefaultEndpoint", [&] {
+        siren.volume->FollowDefaultEndpoint(true);
+        siren.volume->ForceFullVolume();
+    });
     StartSiren();
-    unwind.started = true;
     // The second siren's stream may have died too, even on the same device.
     StopSirenOn(siren.second);
     SoundOnArmingDevice(*siren.volume, siren.second);
@@ -137,11 +124,10 @@ void RestartAlarmSound(SirenState& siren)
 bool PowerSourceChanged(BYTE acLineStatusAtArming) noexcept
 {
     SYSTEM_POWER_STATUS status = {};
-    if (GetSystemPowerStatus(&status))
+    if (LogIfFalse(GetSystemPowerStatus(&status), "GetSystemPowerStatus"))
         return status.ACLineStatus != acLineStatusAtArming;
     // Blind to the cable: "unknown" (255) differs from the status at arming,
     // so the power trigger sounds rather than watching nothing.
-    LogFailedCall("GetSystemPowerStatus", GetLastError());
     return acLineStatusAtArming != 255;
 }
 
@@ -152,8 +138,8 @@ void TellIfBatteryLow(GuardDialogData& data)
     SYSTEM_POWER_STATUS power = {};
     if (data.batteryLowTold)
         return;
-    if (!GetSystemPowerStatus(&power))
-        return LogFailedCall("GetSystemPowerStatus", GetLastError());
+    if (!LogIfFalse(GetSystemPowerStatus(&power), "GetSystemPowerStatus"))
+        return;
     if (!BatteryLow(power.ACLineStatus, power.BatteryLifePercent))
         return;
     data.batteryLowTold = true;
@@ -172,9 +158,13 @@ void WatchDesktop(GuardDialogData& data)
     DWORD needed = 0;
     // A name that cannot be read reads as empty: another desktop. Logged once
     // per arming: the tick would write four lines a second.
-    if (desktop && !GetUserObjectInformationW(desktop.Get(), UOI_NAME, name, sizeof name - sizeof name[0], &needed) &&
-        !std::exchange(data.desktopNameFailed, true))
-        LogFailedCall("GetUserObjectInformationW", GetLastError());
+    if (desktop) {
+        const FailedCall failed = FailureIfFalse(
+            GetUserObjectInformationW(desktop.Get(), UOI_NAME, name, sizeof name - sizeof name[0], &needed),
+            "GetUserObjectInformationW");
+        if (failed && !std::exchange(data.desktopNameFailed, true))
+            LogFailedCall(failed);
+    }
     // wchar_t is UTF-16 on Windows; a view, so the tick allocates nothing.
     const DesktopWatch watch = WatchInputDesktop(bool(desktop), reinterpret_cast<const char16_t*>(name),
                                                  data.guardDesktopSeen);
@@ -210,16 +200,30 @@ std::string ArmedEventText(uint32_t flags)
 
 // A call the guard depends on failed before anything was armed: the lock is
 // refused, and the guard thread tells the owner on their own desktop.
-void RefuseArming(HWND dialog, GuardDialogData& data, const char* call)
+void RefuseArming(HWND dialog, GuardDialogData& data, const FailedCall& failed)
 {
-    LogFailedCall(call, GetLastError());
+    LogFailedCall(failed);
     data.siren.volume->CloseMixer();
-    data.end = {GuardEnd::Refused, call};
+    data.end = {GuardEnd::Refused, failed};
     EndDialog(dialog, 0);
+}
+
+// The password box takes typed keys alone: no paste and no context menu
+// (whose Paste would do the same), so a password left on the clipboard never
+// unlocks. Shift+Insert is dropped as a key, as an edit may paste without
+// sending itself WM_PASTE. The clipboard itself is left as it is.
+LRESULT CALLBACK TypedKeysOnly(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) noexcept
+{
+    if (message == WM_PASTE || message == WM_CONTEXTMENU || (message == WM_KEYDOWN && wParam == VK_INSERT))
+        return 0;
+    if (message == WM_NCDESTROY)
+        RemoveWindowSubclass(edit, TypedKeysOnly, 0);
+    return DefSubclassProc(edit, message, wParam, lParam);
 }
 
 void InitGuardDialog(HWND dialog, GuardDialogData& data)
 {
+    LogIfFalse(SetWindowSubclass(GetDlgItem(dialog, IDC_GUARD_PASSWORD), TypedKeysOnly, 0, 0), "SetWindowSubclass");
     // No siren, no guard: checked before anything on the machine changes, so
     // the guard thread can show the fatal box on the owner's desktop and
     // nothing is left to give back.
@@ -231,13 +235,18 @@ void InitGuardDialog(HWND dialog, GuardDialogData& data)
     }
     // The calls the guard cannot watch without, before anything changes.
     SYSTEM_POWER_STATUS power = {};
-    if (!GetSystemPowerStatus(&power))
-        return RefuseArming(dialog, data, "GetSystemPowerStatus");
+    if (const FailedCall failed = FailureIfFalse(GetSystemPowerStatus(&power), "GetSystemPowerStatus"))
+        return RefuseArming(dialog, data, failed);
     data.acLineStatusAtArming = power.ACLineStatus;
     // Kept beside the desktop-switch event: a switch whose event never comes
     // is still seen. Its ticks do nothing until the hooks are in.
-    if (!SetCoalescableTimer(dialog, IDT_GUARD_WATCH, WATCH_TICK_MS, nullptr, WATCH_TOLERANCE_MS))
-        return RefuseArming(dialog, data, "SetCoalescableTimer");
+    if (const FailedCall failed = FailureIfFalse(
+            SetCoalescableTimer(dialog, IDT_GUARD_WATCH, WATCH_TICK_MS, nullptr, WATCH_TOLERANCE_MS),
+            "SetCoalescableTimer"))
+        return RefuseArming(dialog, data, failed);
+    // The SMS notice's DLLs load at their first call: now, not at the alarm.
+    if (data.config.flags & FLAG_SMS_SERVICE)
+        PrepareAlarmNotice();
     // What arming changes on the machine is saved (and flushed) before it
     // changes; the autostart value follows the record.
     data.giveBack = SaveAndChangeForArming(*data.siren.volume);
@@ -248,53 +257,45 @@ void InitGuardDialog(HWND dialog, GuardDialogData& data)
     REASON_CONTEXT reason = {POWER_REQUEST_CONTEXT_VERSION, POWER_REQUEST_CONTEXT_SIMPLE_STRING, {}};
     reason.Reason.SimpleReasonString = const_cast<wchar_t*>(ARMED_REASON);
     const HANDLE request = PowerCreateRequest(&reason);
-    data.runningRequest.Reset(request == INVALID_HANDLE_VALUE ? nullptr : request);
-    if (!data.runningRequest)
-        LogFailedCall("PowerCreateRequest", GetLastError());
-    else if (!PowerSetRequest(request, PowerRequestExecutionRequired))
-        LogFailedCall("PowerSetRequest", GetLastError());
+    if (LogIfFalse(request != INVALID_HANDLE_VALUE, "PowerCreateRequest")) {
+        data.runningRequest.Reset(request);
+        LogIfFalse(PowerSetRequest(request, PowerRequestExecutionRequired), "PowerSetRequest");
+    }
     // Blind without its hooks: what arming changed goes back at once.
-    if (!Arm(dialog, data.config)) {
+    if (const FailedCall failed = Arm(dialog, data.config)) {
         data.runningRequest.Reset();
         GiveBackAtUnlock(data.giveBack.get());
-        return RefuseArming(dialog, data, "SetWindowsHookExW");
+        return RefuseArming(dialog, data, failed);
     }
     LogEvent(ArmedEventText(data.config.flags));
     LogEvent(PushStateText(data.config.push));
     // Since Vista an idle machine sleeps without asking, and a sleeping one
     // cannot sound; and a refused shutdown should say why.
-    if (!SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED | ES_DISPLAY_REQUIRED))
-        LogFailedCall("SetThreadExecutionState", GetLastError());
-    if (!ShutdownBlockReasonCreate(dialog, ARMED_REASON))
-        LogFailedCall("ShutdownBlockReasonCreate", GetLastError());
+    LogIfFalse(SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED | ES_DISPLAY_REQUIRED),
+               "SetThreadExecutionState");
+    LogIfFalse(ShutdownBlockReasonCreate(dialog, ARMED_REASON), "ShutdownBlockReasonCreate");
     DEV_BROADCAST_DEVICEINTERFACE_W hid = {sizeof hid, DBT_DEVTYP_DEVICEINTERFACE, 0, GUID_DEVINTERFACE_HID, {}};
     GuardDialogData::Notices& notices = data.notices;
     notices.hid.Reset(RegisterDeviceNotificationW(dialog, &hid, DEVICE_NOTIFY_WINDOW_HANDLE));
-    if (!notices.hid)
-        LogFailedCall("RegisterDeviceNotificationW", GetLastError());
+    LogIfFalse(bool(notices.hid), "RegisterDeviceNotificationW");
     // A window on a desktop of its own gets suspend and resume only when
     // registered for them, and the lid switch, the power source and the
     // display state only through power-setting notices.
     notices.suspendResume.Reset(RegisterSuspendResumeNotification(dialog, DEVICE_NOTIFY_WINDOW_HANDLE));
-    if (!notices.suspendResume)
-        LogFailedCall("RegisterSuspendResumeNotification", GetLastError());
+    LogIfFalse(bool(notices.suspendResume), "RegisterSuspendResumeNotification");
     const GUID* const settings[] = {&GUID_LIDSWITCH_STATE_CHANGE, &GUID_ACDC_POWER_SOURCE, &GUID_CONSOLE_DISPLAY_STATE};
     for (size_t i = 0; i < std::size(settings); ++i) {
         notices.powerSettings[i].Reset(
             RegisterPowerSettingNotification(dialog, settings[i], DEVICE_NOTIFY_WINDOW_HANDLE));
-        if (!notices.powerSettings[i])
-            LogFailedCall("RegisterPowerSettingNotification", GetLastError());
+        LogIfFalse(bool(notices.powerSettings[i]), "RegisterPowerSettingNotification");
     }
     // Switch user or a remote session takes the console without any other
     // notice reaching the guard.
-    if (WTSRegisterSessionNotification(dialog, NOTIFY_FOR_THIS_SESSION))
+    if (LogIfFalse(WTSRegisterSessionNotification(dialog, NOTIFY_FOR_THIS_SESSION), "WTSRegisterSessionNotification"))
         notices.session.Reset(dialog);
-    else
-        LogFailedCall("WTSRegisterSessionNotification", GetLastError());
     notices.desktopSwitch.Reset(SetWinEventHook(EVENT_SYSTEM_DESKTOPSWITCH, EVENT_SYSTEM_DESKTOPSWITCH, nullptr,
                                                 DesktopSwitched, 0, 0, WINEVENT_OUTOFCONTEXT));
-    if (!notices.desktopSwitch)
-        LogFailedCall("SetWinEventHook", GetLastError());
+    LogIfFalse(bool(notices.desktopSwitch), "SetWinEventHook");
 }
 
 void Unlock(HWND dialog, GuardDialogData& data, WORD id)
@@ -309,22 +310,24 @@ void Unlock(HWND dialog, GuardDialogData& data, WORD id)
     const std::optional<unsigned long long>& started = data.siren.startedMs;
     QueueUnlockPush(data.config.push,
                     started ? std::optional<int64_t>((GetTickCount64() - *started) / 1000) : std::nullopt, wrong);
-    SetThreadExecutionState(ES_CONTINUOUS);
-    ShutdownBlockReasonDestroy(dialog);
+    LogIfFalse(SetThreadExecutionState(ES_CONTINUOUS), "SetThreadExecutionState");
+    LogIfFalse(ShutdownBlockReasonDestroy(dialog), "ShutdownBlockReasonDestroy");
     LogEvent(wrong == 0 ? std::string("Unlocked") : "Unlocked after " + std::to_string(wrong) + " wrong password(s)");
     EndDialog(dialog, id);
 }
 
 // The right password disarms at any time. A wrong one gives no message; the
 // fifth counted sounds. The log counts them (never what was typed), and the
-// owner is told the count at unlock.
+// owner is told the count at unlock. Each try that does not unlock empties
+// the box, as Windows' own sign-in does: the next starts clean.
 void SubmitPassword(HWND dialog, GuardDialogData& data, WORD id)
 {
     PasswordEdit typed = {};  // wchar_t is UTF-16 on Windows
     GetDlgItemTextW(dialog, IDC_GUARD_PASSWORD, reinterpret_cast<wchar_t*>(typed.data()), PASSWORD_UNITS);
-    if (PasswordMatches(typed, ReadPasswordEdit(data.config.password))) {
-        Unlock(dialog, data, id);
-    } else if (data.wrongPasswords.Submitted(typed)) {
+    if (PasswordMatches(typed, ReadPasswordEdit(data.config.password)))
+        return Unlock(dialog, data, id);
+    LogIfFalse(SetDlgItemTextW(dialog, IDC_GUARD_PASSWORD, L""), "SetDlgItemTextW");
+    if (data.wrongPasswords.Submitted(typed)) {
         const uint32_t wrong = data.wrongPasswords.Count();
         if (wrong == WRONG_PASSWORDS_FOR_ALARM)
             StartAlarm(data.config, data.siren, AlarmCause::WrongPasswords);
@@ -458,6 +461,9 @@ INT_PTR GuardDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         if (armed)
             StartAlarm(data->config, data->siren, static_cast<AlarmCause>(wParam));
         return TRUE;
+    case WM_APP_HOOK_FAILED:
+        LogHookThreadFailure(wParam, lParam);
+        return TRUE;
     case WM_APP_ENDPOINT_CHANGED:
         if (armed && data->siren.sounding)
             data->siren.volume->ReforceEndpoint();
@@ -488,20 +494,23 @@ void StartAlarm(const GuardConfig& config, SirenState& state, AlarmCause cause)
     if (state.sounding)
         return;
     state.sounding = true;
-    SirenOnUnwind siren;
-    if (config.flags & FLAG_SMS_SERVICE)
-        SendAlarmNotice(config.account);
-    BringGuardDesktopToFront();
-    state.volume->ForceFullVolume();
-    StartSiren();
-    siren.started = true;
-    if (!state.startedMs)
-        state.startedMs = GetTickCount64();
-    SoundOnArmingDevice(*state.volume, state.second);
-    // After the sirens, so that the message and the disk can never hold them up.
-    QueueAlarmPush(config.push, AlarmCauseText(cause));
-    if (config.takePhotos)
-        state.photos = StartAlarmPhotos(config.push, AlarmCauseText(cause));
+    {
+        // Nothing before the sirens waits on the disk: what the steps log is
+        // written once they sound.
+        const HeldLogLines held;
+        if (config.flags & FLAG_SMS_SERVICE)
+            AlarmStep("SendAlarmNotice", [&] { SendAlarmNotice(config.account); });
+        BringGuardDesktopToFront();
+        AlarmStep("ForceFullVolume", [&] { state.volume->ForceFullVolume(); });
+        StartSiren();
+        if (!state.startedMs)
+            state.startedMs = GetTickCount64();
+        AlarmStep("StartSirenOn", [&] { SoundOnArmingDevice(*state.volume, state.second); });
+        // After the sirens, so that the message can never hold them up.
+        AlarmStep("QueueAlarmPush", [&] { QueueAlarmPush(config.push, AlarmCauseText(cause)); });
+        if (config.takePhotos)
+            AlarmStep("StartAlarmPhotos", [&] { state.photos = StartAlarmPhotos(config.push, AlarmCauseText(cause)); });
+    }
     LogEvent(std::string("Alarm: ") + AlarmCauseText(cause));
 }
 
@@ -521,18 +530,20 @@ AlarmCause PowerSettingAlarm(const POWERBROADCAST_SETTING& notice, uint32_t flag
     const bool hasValue = notice.DataLength >= sizeof value;
     if (hasValue)
         std::memcpy(&value, notice.Data, sizeof value);
-    // The lid closed or the display off, each 0, with the shutdown trigger.
-    const bool offWithShutdown = hasValue && value == 0 && (flags & FLAG_TRIGGER_SHUTDOWN) != 0;
+    // The lid closed or the display off: each 0.
+    const bool off = hasValue && value == 0;
     if (IsEqualGUID(notice.PowerSetting, GUID_LIDSWITCH_STATE_CHANGE)) {
         // The first notice after registering only reports the lid's state.
         const bool reportOnly = hasValue && !std::exchange(lidStateKnown, true);
-        return offWithShutdown && !reportOnly ? AlarmCause::LidClosed : AlarmCause::Unknown;
+        // Closing the lid and carrying the laptop off moves it, too.
+        const bool triggered = (flags & (FLAG_TRIGGER_SHUTDOWN | FLAG_TRIGGER_MOUSE_MOVE)) != 0;
+        return off && triggered && !reportOnly ? AlarmCause::LidClosed : AlarmCause::Unknown;
     }
     // On a Modern Standby laptop, where Sleep cannot be refused, the display
     // going off (0; 1 is on, 2 dimmed) while the guard holds it on is the
-    // sleep itself beginning.
+    // sleep itself beginning: with the shutdown trigger.
     if (IsEqualGUID(notice.PowerSetting, GUID_CONSOLE_DISPLAY_STATE))
-        return offWithShutdown ? AlarmCause::Sleep : AlarmCause::Unknown;
+        return off && (flags & FLAG_TRIGGER_SHUTDOWN) ? AlarmCause::Sleep : AlarmCause::Unknown;
     if (IsEqualGUID(notice.PowerSetting, GUID_ACDC_POWER_SOURCE) && (flags & FLAG_TRIGGER_POWER) &&
         PowerSourceChanged(acLineStatusAtArming))
         return AlarmCause::PowerSource;
@@ -552,10 +563,7 @@ bool HidInterfaceRemoved(WPARAM wParam, LPARAM lParam) noexcept
 GuardEnd RunGuardDialog(const GuardConfig& config, const Picture& lockPicture) noexcept
 {
     GuardDialogData data{config, lockPicture};
-    if (DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_GUARD), nullptr, GuardDialogProc,
-                        reinterpret_cast<LPARAM>(&data)) == -1) {
-        LogFailedCall("DialogBoxParamW (the guard)", GetLastError());
-        return {GuardEnd::Refused, "DialogBoxParamW"};
-    }
+    if (RunDialog(IDD_GUARD, nullptr, GuardDialogProc, reinterpret_cast<LPARAM>(&data)) == -1)
+        return {GuardEnd::Refused, FailureIfFalse(false, "DialogBoxParamW")};  // the log keeps the error
     return data.end;
 }

@@ -7,6 +7,7 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "win32/callback_edge_win32.h"
 #include "win32/desktop_box_win32.h"
@@ -48,11 +49,11 @@ void CountGuardThread(int change)
         guards.ended.notify_all();
 }
 
-// Both ways: to the guard and back to the owner.
+// Back to the owner, and to a guard already up.
 void SwitchDesktopOrLog(HDESK desktop)
 {
-    if (desktop && !SwitchDesktop(desktop))
-        LogFailedCall("SwitchDesktop", GetLastError());
+    if (desktop)
+        LogIfFalse(SwitchDesktop(desktop), "SwitchDesktop");
 }
 
 void RunGuard(const GuardConfig& config)
@@ -62,13 +63,14 @@ void RunGuard(const GuardConfig& config)
     // last line.
     if (PasswordIsEmpty(config.password))
         return LogEvent("Not armed: no unlock password is set");
+    if (!UntypableAtGuard(config.password).empty())
+        return LogEvent("Not armed: the unlock password has characters the guard cannot take");
     // A lock command while a guard is up (only reachable by leaving the
     // guard's desktop) shows that guard again, found by its name, instead of
     // stacking another.
     if (guards.active.exchange(true)) {
         const ScopedDesktop shown(OpenDesktopW(GUARD_DESKTOP, 0, FALSE, DESKTOP_SWITCHDESKTOP));
-        if (!shown)
-            LogFailedCall("OpenDesktopW", GetLastError());
+        LogIfFalse(bool(shown), "OpenDesktopW");
         return SwitchDesktopOrLog(shown.Get());
     }
 
@@ -76,24 +78,21 @@ void RunGuard(const GuardConfig& config)
     const Picture lockPicture = LoadPicture(IDR_LOCK_PICTURE);
     const HDESK ownerDesktop = GetThreadDesktop(GetCurrentThreadId());
     ScopedDesktop inputDesktop(OpenInputDesktop(0, FALSE, DESKTOP_SWITCHDESKTOP));
-    if (!inputDesktop)
-        LogFailedCall("OpenInputDesktop", GetLastError());
-    // Without its own desktop the guard would show on the owner's, where a
-    // click on the taskbar leaves it: the lock is refused instead.
+    LogIfFalse(bool(inputDesktop), "OpenInputDesktop");
+    // Without its own desktop, or with it unseen, the guard would leave the
+    // owner's usable (a click on the taskbar leaves it): the lock is refused.
     ScopedDesktop guardDesktop(CreateDesktopW(GUARD_DESKTOP, nullptr, nullptr, 0, GENERIC_ALL, nullptr));
-    const char* failedCall = !guardDesktop                         ? "CreateDesktopW"
-                             : !SetThreadDesktop(guardDesktop.Get()) ? "SetThreadDesktop"
-                                                                     : nullptr;
-    if (failedCall)
-        LogFailedCall(failedCall, GetLastError());
-    else
-        SwitchDesktopOrLog(guardDesktop.Get());
+    FailedCall failed = FailureIfFalse(bool(guardDesktop), "CreateDesktopW");
+    if (!failed)
+        failed = FailureIfFalse(SetThreadDesktop(guardDesktop.Get()), "SetThreadDesktop");
+    if (!failed)
+        failed = FailureIfFalse(SwitchDesktop(guardDesktop.Get()), "SwitchDesktop");
+    LogFailedCall(failed);
 
-    const GuardEnd end = failedCall ? GuardEnd{GuardEnd::Refused, failedCall} : RunGuardDialog(config, lockPicture);
+    const GuardEnd end = failed ? GuardEnd{GuardEnd::Refused, failed} : RunGuardDialog(config, lockPicture);
 
     SwitchDesktopOrLog(inputDesktop.Get());
-    if (!SetThreadDesktop(ownerDesktop))
-        LogFailedCall("SetThreadDesktop (back to the owner's desktop)", GetLastError());
+    LogIfFalse(SetThreadDesktop(ownerDesktop), "SetThreadDesktop (back to the owner's desktop)");
     // Closed after the switch back, and before another guard may start.
     guardDesktop.Reset();
     inputDesktop.Reset();
@@ -104,9 +103,10 @@ void RunGuard(const GuardConfig& config)
     if (end.kind == GuardEnd::Refused) {
         // Arming did not happen and nothing is left changed: the owner may
         // lock again.
-        const std::string_view call = end.failedCall;  // ASCII
+        const std::string_view call = end.failed.call;  // ASCII
         const std::wstring text = L"Kestrova could not arm: " + std::wstring(call.begin(), call.end()) +
-                                  L" failed.\nNothing was changed. Press lock to try again.";
+                                  L" failed (error " + std::to_wstring(end.failed.error) +
+                                  L").\nNothing was changed. Press lock to try again.";
         ShowBoxOnDesktop(text.c_str(), L"Warning", MB_OK | MB_ICONWARNING | MB_TOPMOST, ownerDesktop);
     }
 }
@@ -128,8 +128,7 @@ void StartGuardThread(const GuardConfig& config) noexcept
         return LogEvent("The guard could not start (out of memory)");
     CountGuardThread(+1);  // before the thread runs: a wait right after this call already waits for it
     const ScopedHandle thread(CreateThread(nullptr, 0, GuardThreadMain, copy, 0, nullptr));
-    if (!thread) {
-        LogFailedCall("CreateThread (the guard thread)", GetLastError());
+    if (!LogIfFalse(bool(thread), "CreateThread (the guard thread)")) {
         delete copy;
         CountGuardThread(-1);
     }
@@ -145,4 +144,25 @@ void WaitForGuardThreads() noexcept
 {
     std::unique_lock<std::mutex> lock(guards.lock);
     guards.ended.wait(lock, [] { return guards.running == 0; });
+}
+
+std::u16string UntypableAtGuard(std::u16string_view password)
+{
+    const HKL layout = GetKeyboardLayout(0);
+    std::vector<int16_t> scans;
+    for (const char16_t unit : password)
+        scans.push_back(VkKeyScanExW(wchar_t(unit), layout));
+    return UntypableAtGuard(password, scans);
+}
+
+bool RefuseUntypablePassword(HWND owner, std::u16string_view password)
+{
+    const std::u16string untypable = UntypableAtGuard(password);
+    if (untypable.empty())
+        return false;
+    const std::wstring text = L"The guard cannot take these characters of the unlock password: " +
+                              std::wstring(untypable.begin(), untypable.end()) +
+                              L"\n\nIt takes what this keyboard types with Shift at most: no input method, no AltGr.";
+    MessageBoxW(owner, text.c_str(), L"Warning", MB_OK | MB_ICONWARNING);
+    return true;
 }

@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+#include <string>
+#include <string_view>
+
 struct GuardConfig;
 
 // Starts a guard thread, neither waited for nor kept, with its own copy of
@@ -15,3 +18,11 @@ bool GuardArmed() noexcept;
 bool GuardThreadsRunning() noexcept;
 // Returns once every guard thread started by StartGuardThread has ended.
 void WaitForGuardThreads() noexcept;
+
+// The characters of password that the guard's box cannot take with the
+// calling thread's keyboard layout (the rule: UntypableAtGuard in
+// guard/password_rules.h); empty when it takes them all.
+std::u16string UntypableAtGuard(std::u16string_view password);
+// When there are any, a "Warning" box over owner names them, and true: such
+// a password is neither stored nor armed with.
+bool RefuseUntypablePassword(HWND owner, std::u16string_view password);

@@ -1,6 +1,8 @@
 #include "guard/input_hooks_win32.h"
 
 #include <atomic>
+#include <cstring>
+#include <iterator>
 #include <utility>
 
 #include "win32/callback_edge_win32.h"
@@ -25,7 +27,8 @@ static_assert(KEY_CONTROL == VK_CONTROL && KEY_MENU == VK_MENU && KEY_LEFT_WIN =
 // else and never waits: the guard thread's slow work (the mixer at arming,
 // the SMS request and the first sound at the alarm) never stands between an
 // input event and its answer, and the hook procedures only decide and post.
-// They do not log either: a stalled disk must not delay an answer.
+// Nor does the hook thread log: a stalled disk must not delay an answer, so
+// what fails there is posted to the guard dialog, which logs it.
 
 namespace {
 
@@ -52,9 +55,25 @@ struct {
     bool mouse = false;
     int32_t sensitivity = DEFAULT_SENSITIVITY;
     MotionState motion;
-    const char* failedCall = nullptr;  // inside a hook procedure, logged at the next renewal
-    DWORD failedError = 0;
+    // A failed start, read by Arm once the thread ended; one inside a hook
+    // procedure, posted at the next renewal.
+    FailedCall failed;
 } hooks;
+
+// What the hook thread reports, by number: a message from another process
+// could carry any number, and only these are read.
+const char* const HOOK_THREAD_CALLS[] = {"SetThreadPriority (the hook thread)", "SetWindowsHookExW (keyboard)",
+    "SetWindowsHookExW (mouse)", "GetCursorPos", "GetCursorPos (in the mouse hook)",
+    "PostMessageW (the mouse hook's alarm)", "UnhookWindowsHookEx (the test seam)",
+    "PostThreadMessageW (the test seam's answer)", "RegisterWindowMessageW (the test seam)"};
+
+// Nothing is left to report a failed post to.
+void Report(const FailedCall& failed) noexcept
+{
+    for (WPARAM i = 0; failed && i < std::size(HOOK_THREAD_CALLS); ++i)
+        if (std::strcmp(failed.call, HOOK_THREAD_CALLS[i]) == 0)
+            PostMessageW(hooks.guard, WM_APP_HOOK_FAILED, i, LPARAM(failed.error));
+}
 
 // The hook handle given to CallNextHookEx is ignored by Windows, so none is
 // kept where the procedures could see it.
@@ -69,50 +88,43 @@ LRESULT CALLBACK LowLevelKeyboardProc(int code, WPARAM wParam, LPARAM lParam) no
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-void NoteFailure(const char* call) noexcept
-{
-    hooks.failedCall = call;
-    hooks.failedError = GetLastError();
-}
-
 LRESULT CALLBACK LowLevelMouseProc(int code, WPARAM wParam, LPARAM lParam) noexcept
 {
     if (code == HC_ACTION) {
         // The position before this event, as the system still reports it: a
         // move is counted at the event after it.
         POINT cursor = {};
-        if (!GetCursorPos(&cursor))
-            NoteFailure("GetCursorPos (in the mouse hook)");
-        else if (StepMotion(hooks.motion, cursor.x, cursor.y, hooks.sensitivity) &&
-                 !PostMessageW(hooks.guard, WM_APP_ALARM, WPARAM(AlarmCause::MouseMoved), 0))
-            NoteFailure("PostMessageW (the mouse hook's alarm)");
+        FailedCall failed = FailureIfFalse(GetCursorPos(&cursor), "GetCursorPos (in the mouse hook)");
+        if (!failed && StepMotion(hooks.motion, cursor.x, cursor.y, hooks.sensitivity))
+            failed = FailureIfFalse(PostMessageW(hooks.guard, WM_APP_ALARM, WPARAM(AlarmCause::MouseMoved), 0),
+                                    "PostMessageW (the mouse hook's alarm)");
+        if (failed)
+            hooks.failed = failed;
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 // Installs a fresh hook; one held before goes only once the fresh one is in,
 // so no event finds neither.
-bool InstallHook(ScopedHook& hook, int type) noexcept
+FailedCall InstallHook(ScopedHook& hook, int type) noexcept
 {
     const bool keys = type == WH_KEYBOARD_LL;
     const HHOOK fresh = SetWindowsHookExW(type, keys ? LowLevelKeyboardProc : LowLevelMouseProc,
                                           GetModuleHandleW(nullptr), 0);
-    if (!fresh)
-        LogFailedCall(keys ? "SetWindowsHookExW (keyboard)" : "SetWindowsHookExW (mouse)", GetLastError());
-    else
+    const FailedCall failed = FailureIfFalse(fresh != nullptr, keys ? HOOK_THREAD_CALLS[1] : HOOK_THREAD_CALLS[2]);
+    if (fresh)
         hook.Reset(fresh);
-    return fresh != nullptr;
+    return failed;
 }
 
 void ResetMotionHere() noexcept
 {
     POINT cursor = {};
-    if (!GetCursorPos(&cursor))
-        LogFailedCall("GetCursorPos", GetLastError());
+    Report(FailureIfFalse(GetCursorPos(&cursor), "GetCursorPos"));
     ResetMotion(hooks.motion, cursor.x, cursor.y);
 }
 
-bool SetMouseHook(ScopedHook& mouse) noexcept
+FailedCall SetMouseHook(ScopedHook& mouse) noexcept
 {
     ResetMotionHere();
     return InstallHook(mouse, WH_MOUSE_LL);
@@ -122,12 +134,13 @@ bool SetMouseHook(ScopedHook& mouse) noexcept
 // to keys or motion: that starts the alarm.
 void RenewHooksHere(ScopedHook& keyboard, ScopedHook& mouse) noexcept
 {
-    const bool keys = !keyboard || InstallHook(keyboard, WH_KEYBOARD_LL);
-    const bool moves = !mouse || InstallHook(mouse, WH_MOUSE_LL);
-    if (!keys || !moves)
-        PostCallbackFailureAlarm();
-    if (hooks.failedCall)
-        LogFailedCall(std::exchange(hooks.failedCall, nullptr), hooks.failedError);
+    const FailedCall keys = keyboard ? InstallHook(keyboard, WH_KEYBOARD_LL) : FailedCall{};
+    const FailedCall moves = mouse ? InstallHook(mouse, WH_MOUSE_LL) : FailedCall{};
+    if (keys || moves)
+        PostMessageW(hooks.guard, WM_APP_ALARM, WPARAM(AlarmCause::CallbackFailure), 0);
+    Report(keys);
+    Report(moves);
+    Report(std::exchange(hooks.failed, {}));
 }
 
 // A test seam, never sent by the program: removes both hooks behind their
@@ -136,32 +149,30 @@ void RenewHooksHere(ScopedHook& keyboard, ScopedHook& mouse) noexcept
 void DropHooksForTest(const ScopedHook& keyboard, const ScopedHook& mouse, UINT message, DWORD asker) noexcept
 {
     for (const ScopedHook* hook : {&keyboard, &mouse})
-        if (*hook && !UnhookWindowsHookEx(hook->Get()))
-            LogFailedCall("UnhookWindowsHookEx (the test seam)", GetLastError());
-    if (!PostThreadMessageW(asker, message, 0, 0))
-        LogFailedCall("PostThreadMessageW (the test seam's answer)", GetLastError());
+        if (*hook)
+            Report(FailureIfFalse(UnhookWindowsHookEx(hook->Get()), "UnhookWindowsHookEx (the test seam)"));
+    Report(FailureIfFalse(PostThreadMessageW(asker, message, 0, 0), "PostThreadMessageW (the test seam's answer)"));
 }
 
 // Answers its start only once the hooks are in; a start that fails ends the
-// thread unanswered.
+// thread unanswered, the failure in hooks.failed.
 void RunHookThread(HWND guard)
 {
-    // Low-level hooks hear only the input of their own thread's desktop.
-    if (!SetThreadDesktop(hooks.desktop))
-        return LogFailedCall("SetThreadDesktop (the hook thread)", GetLastError());
-    if (!SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST))
-        LogFailedCall("SetThreadPriority (the hook thread)", GetLastError());
     hooks.guard = guard;
     ScopedHook keyboard;
     ScopedHook mouse;
-    if (!InstallHook(keyboard, WH_KEYBOARD_LL) || (hooks.mouse && !SetMouseHook(mouse)))
+    // Low-level hooks hear only the input of their own thread's desktop.
+    // Hooks that are not renewed may go within seconds (Windows removes one
+    // that overran its time-out), so no timer is no guard either.
+    if ((hooks.failed = FailureIfFalse(SetThreadDesktop(hooks.desktop), "SetThreadDesktop (the hook thread)")) ||
+        (hooks.failed = InstallHook(keyboard, WH_KEYBOARD_LL)) ||
+        (hooks.mouse && (hooks.failed = SetMouseHook(mouse))) ||
+        (hooks.failed = FailureIfFalse(SetTimer(nullptr, 0, HOOK_RENEW_MS, nullptr), "SetTimer (the hooks' renewal)")))
         return;
-    if (!SetTimer(nullptr, 0, HOOK_RENEW_MS, nullptr))
-        LogFailedCall("SetTimer (the hooks' renewal)", GetLastError());
+    Report(FailureIfFalse(SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST), HOOK_THREAD_CALLS[0]));
     SetEvent(hooks.answered.Get());
     const UINT dropHooks = RegisterWindowMessageW(L"Kestrova test seam: drop the input hooks");
-    if (dropHooks == 0)
-        LogFailedCall("RegisterWindowMessageW (the test seam)", GetLastError());
+    Report(FailureIfFalse(dropHooks != 0, "RegisterWindowMessageW (the test seam)"));
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         if (msg.message == WM_TIMER)  // the renewal's thread timer
@@ -173,8 +184,6 @@ void RunHookThread(HWND guard)
         if (msg.message == dropHooks && dropHooks != 0)
             DropHooksForTest(keyboard, mouse, dropHooks, DWORD(msg.wParam));
     }
-    if (hooks.failedCall)
-        LogFailedCall(std::exchange(hooks.failedCall, nullptr), hooks.failedError);
 }
 
 DWORD WINAPI HookThreadMain(LPVOID guard) noexcept
@@ -188,52 +197,62 @@ void AskHookThread(HookAsk ask) noexcept
 {
     if (!hooks.thread)
         return;
-    if (!PostThreadMessageW(GetThreadId(hooks.thread.Get()), HOOK_MESSAGE_ASK, 0, reinterpret_cast<LPARAM>(ask)))
-        return LogFailedCall("PostThreadMessageW (to the hook thread)", GetLastError());
+    if (!LogIfFalse(PostThreadMessageW(GetThreadId(hooks.thread.Get()), HOOK_MESSAGE_ASK, 0,
+                                       reinterpret_cast<LPARAM>(ask)),
+                    "PostThreadMessageW (to the hook thread)"))
+        return;
     const HANDLE waits[] = {hooks.answered.Get(), hooks.thread.Get()};
     WaitForMultipleObjects(2, waits, FALSE, INFINITE);
 }
 
 }  // namespace
 
-bool Arm(HWND guardDialog, const GuardConfig& config)
+FailedCall Arm(HWND guardDialog, const GuardConfig& config)
 {
     hooks.desktop = GetThreadDesktop(GetCurrentThreadId());
     hooks.mouse = (config.flags & FLAG_TRIGGER_MOUSE_MOVE) != 0;
     hooks.sensitivity = config.sensitivity;
+    hooks.failed = {};
     hooks.answered.Reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
-    if (hooks.answered)
-        hooks.thread.Reset(CreateThread(nullptr, 0, HookThreadMain, guardDialog, 0, nullptr));
-    if (!hooks.thread) {
-        LogFailedCall(hooks.answered ? "CreateThread (the hook thread)" : "CreateEventW (the hook thread's answers)",
-                      GetLastError());
-        return false;
-    }
+    if (!hooks.answered)
+        return FailureIfFalse(false, "CreateEventW (the hook thread's answers)");
+    hooks.thread.Reset(CreateThread(nullptr, 0, HookThreadMain, guardDialog, 0, nullptr));
+    if (!hooks.thread)
+        return FailureIfFalse(false, "CreateThread (the hook thread)");
     const HANDLE waits[] = {hooks.answered.Get(), hooks.thread.Get()};
     if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
         WaitForSingleObject(hooks.thread.Get(), INFINITE);
         hooks.thread.Reset();
-        return false;
+        // Ended by a throw at its edge (logged there) when it names no call.
+        return hooks.failed ? hooks.failed : FailedCall{"the hook thread", ERROR_INTERNAL_ERROR};
     }
     hooks.window = guardDialog;
     callbackFailureAlarm = PostCallbackFailureAlarm;
-    return true;
+    return {};
 }
 
 void Disarm()
 {
     if (hooks.thread) {
-        if (!PostThreadMessageW(GetThreadId(hooks.thread.Get()), WM_QUIT, 0, 0))
-            LogFailedCall("PostThreadMessageW (the hook thread's end)", GetLastError());
+        LogIfFalse(PostThreadMessageW(GetThreadId(hooks.thread.Get()), WM_QUIT, 0, 0),
+                   "PostThreadMessageW (the hook thread's end)");
         WaitForSingleObject(hooks.thread.Get(), INFINITE);
         hooks.thread.Reset();
+        // Noted in a hook procedure since the last renewal.
+        LogFailedCall(std::exchange(hooks.failed, {}));
     }
     hooks.window = nullptr;
 }
 
+void LogHookThreadFailure(WPARAM call, LPARAM error) noexcept
+{
+    if (call < std::size(HOOK_THREAD_CALLS))
+        LogFailedCall(HOOK_THREAD_CALLS[call], DWORD(error));
+}
+
 extern "C" void SetHook()
 {
-    AskHookThread([](ScopedHook&, ScopedHook& mouse) noexcept { SetMouseHook(mouse); });
+    AskHookThread([](ScopedHook&, ScopedHook& mouse) noexcept { Report(SetMouseHook(mouse)); });
 }
 
 extern "C" void StopHook()
@@ -253,8 +272,8 @@ void RenewHooks() noexcept
 
 void PostToGuard(UINT message, WPARAM wParam) noexcept
 {
-    if (const HWND window = hooks.window; window && !PostMessageW(window, message, wParam, 0))
-        LogFailedCall("PostMessageW (to the guard dialog)", GetLastError());
+    if (const HWND window = hooks.window)
+        LogIfFalse(PostMessageW(window, message, wParam, 0), "PostMessageW (to the guard dialog)");
 }
 
 bool GuardArmed() noexcept

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include "win32/event_log_win32.h"
+
 struct GuardConfig;
 
 // On the guard thread: starts the hook thread on the calling thread's desktop
@@ -13,13 +15,18 @@ struct GuardConfig;
 // whose travel past the sensitivity posts WM_APP_ALARM to the guard
 // dialog. Returns once both are in place; then the dialog is the target of
 // PostToGuard, GuardArmed answers true and an unexpected failure in any
-// callback starts the alarm. False, with the failure logged and no hook
-// thread left, when the thread could not start, reach the desktop or install
-// a hook: the guard is not armed.
-[[nodiscard]] bool Arm(HWND guardDialog, const GuardConfig& config);
+// callback starts the alarm. The call that failed, with its error and no
+// hook thread left, when the thread could not start, reach the desktop,
+// install a hook or set the timer that renews them: the guard is not armed.
+// The hook thread writes no file: what fails there later is posted to the
+// dialog as WM_APP_HOOK_FAILED, for LogHookThreadFailure.
+[[nodiscard]] FailedCall Arm(HWND guardDialog, const GuardConfig& config);
 // Ends the hook thread, its hooks with it, and waits for it; then GuardArmed
 // answers false and nothing is posted to the guard any more.
 void Disarm();
+// On the guard thread: logs what a WM_APP_HOOK_FAILED names; a message from
+// elsewhere that names no call of the hook thread logs nothing.
+void LogHookThreadFailure(WPARAM call, LPARAM error) noexcept;
 
 // Exported by name. Between Arm and Disarm, from the thread that armed; each
 // waits for the hook thread to have done it.

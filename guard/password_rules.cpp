@@ -24,6 +24,15 @@ bool PasswordIsEmpty(std::u16string_view stored)
     return PasswordMatches(ReadPasswordEdit(u""), ReadPasswordEdit(stored));
 }
 
+std::u16string UntypableAtGuard(std::u16string_view stored, const std::vector<int16_t>& scans)
+{
+    std::u16string untypable;
+    for (size_t i = 0; i < stored.size() && i < PASSWORD_UNITS - 1 && stored[i] != 0; ++i)
+        if (i >= scans.size() || scans[i] == -1 || (uint16_t(scans[i]) >> 8) > 1)
+            untypable += stored[i];
+    return untypable;
+}
+
 bool WrongPasswords::Submitted(const PasswordEdit& typed)
 {
     if (typed[0] == 0 || (count_ > 0 && PasswordMatches(typed, last_)))

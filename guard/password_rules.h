@@ -4,7 +4,9 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "settings/settings.h"
 
@@ -22,6 +24,14 @@ bool PasswordMatches(const PasswordEdit& typed, const PasswordEdit& stored);
 // A stored password that an empty edit matches: such a guard guards nothing,
 // so nothing arms with it.
 bool PasswordIsEmpty(std::u16string_view stored);
+
+// The characters of a stored password that the guard's box cannot take,
+// given VkKeyScanExW's result with the keyboard layout for each unit (scans[i]
+// for stored[i]). The box is a password edit (no input method) behind a
+// filter that swallows Ctrl and Alt: a character counts only when the layout
+// types it (not -1) with Shift at most (no Ctrl, Alt, Hankaku or reserved bit
+// in the high byte). Only what the edit reads is judged (ReadPasswordEdit).
+std::u16string UntypableAtGuard(std::u16string_view stored, const std::vector<int16_t>& scans);
 
 // The fifth wrong password since arming starts the alarm: guessing is not free.
 constexpr uint32_t WRONG_PASSWORDS_FOR_ALARM = 5;

@@ -59,7 +59,18 @@ bool FindWave(const DataResource& file, WAVEFORMATEX& format, WAVEHDR& header)
 
 }  // namespace
 
-void StartSirenOn(DeviceSiren& siren, const std::u16string& endpoint) noexcept
+void StartSiren() noexcept
+{
+    LogIfFalse(PlaySoundW(MAKEINTRESOURCEW(IDR_SIREN), GetModuleHandleW(nullptr), SND_RESOURCE | SND_LOOP | SND_ASYNC),
+               "PlaySoundW");
+}
+
+void StopSiren() noexcept
+{
+    PlaySoundW(nullptr, nullptr, 0);
+}
+
+void StartSirenOn(DeviceSiren& siren, const std::u16string& endpoint)
 {
     if (endpoint.empty() || siren.endpoint == endpoint)
         return;
@@ -69,22 +80,20 @@ void StartSirenOn(DeviceSiren& siren, const std::u16string& endpoint) noexcept
         return LogFailedCall("waveOutMessage(DRV_QUERYFUNCTIONINSTANCEID)", ERROR_NOT_FOUND);
     WAVEFORMATEX format = {};
     siren.header = {};
-    if (!FindWave(FindDataResource(IDR_SIREN, L"WAVE"), format, siren.header))
-        return LogFailedCall("FindResourceW", GetLastError());
+    if (!LogIfFalse(FindWave(FindDataResource(IDR_SIREN, L"WAVE"), format, siren.header), "FindResourceW"))
+        return;
     siren.header.dwFlags = WHDR_BEGINLOOP | WHDR_ENDLOOP;
     siren.header.dwLoops = 0xFFFFFFFF;  // more than a century of siren
-    MMRESULT result = waveOutOpen(&siren.wave, device, &format, 0, 0, CALLBACK_NULL);
-    if (result != MMSYSERR_NOERROR) {
+    // MMRESULT: 0 for success, as an LSTATUS.
+    if (!LogIfError(LSTATUS(waveOutOpen(&siren.wave, device, &format, 0, 0, CALLBACK_NULL)), "waveOutOpen")) {
         siren.wave = nullptr;
-        return LogFailedCall("waveOutOpen", result);
+        return;
     }
-    result = waveOutPrepareHeader(siren.wave, &siren.header, sizeof siren.header);
+    MMRESULT result = waveOutPrepareHeader(siren.wave, &siren.header, sizeof siren.header);
     if (result == MMSYSERR_NOERROR)
         result = waveOutWrite(siren.wave, &siren.header, sizeof siren.header);
-    if (result != MMSYSERR_NOERROR) {
-        LogFailedCall("waveOutWrite", result);
+    if (!LogIfError(LSTATUS(result), "waveOutWrite"))
         return StopSirenOn(siren);
-    }
     siren.endpoint = endpoint;
 }
 

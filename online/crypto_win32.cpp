@@ -15,19 +15,23 @@ void CloseAlgorithm(BCRYPT_ALG_HANDLE algorithm) noexcept
     BCryptCloseAlgorithmProvider(algorithm, 0);
 }
 
-// The digest of message by the algorithm, keyed for an HMAC.
+// The digest of message by the algorithm, keyed for an HMAC, by calls every
+// Windows the program runs on has (BCryptHash, one call, needs Windows 10).
+// An NTSTATUS fails as an HRESULT does: negative.
 std::string Digest(const wchar_t* algorithm, ULONG flags, const std::string& key, const std::string& message,
                    ULONG bytes)
 {
     UniqueHandle<BCRYPT_ALG_HANDLE, CloseAlgorithm> provider;
-    NTSTATUS status = BCryptOpenAlgorithmProvider(provider.Receive(), algorithm, nullptr, flags);
+    UniqueHandle<BCRYPT_HASH_HANDLE, BCryptDestroyHash> hash;
     std::string digest(bytes, '\0');
-    if (status >= 0)
-        status = BCryptHash(provider.Get(), key.empty() ? nullptr : PUCHAR(key.data()), ULONG(key.size()),
-                            PUCHAR(message.data()), ULONG(message.size()), PUCHAR(&digest[0]), bytes);
-    if (status >= 0)
+    if (LogIfFailed(BCryptOpenAlgorithmProvider(provider.Receive(), algorithm, nullptr, flags),
+                    "BCryptOpenAlgorithmProvider") &&
+        LogIfFailed(BCryptCreateHash(provider.Get(), hash.Receive(), nullptr, 0,
+                                     key.empty() ? nullptr : PUCHAR(key.data()), ULONG(key.size()), 0),
+                    "BCryptCreateHash") &&
+        LogIfFailed(BCryptHashData(hash.Get(), PUCHAR(message.data()), ULONG(message.size()), 0), "BCryptHashData") &&
+        LogIfFailed(BCryptFinishHash(hash.Get(), PUCHAR(&digest[0]), bytes, 0), "BCryptFinishHash"))
         return digest;
-    LogFailedCall(provider ? "BCryptHash" : "BCryptOpenAlgorithmProvider", ULONG(status));
     return {};
 }
 
@@ -52,9 +56,9 @@ std::string Base64(const std::string& bytes)
         return {};
     DWORD length = DWORD((bytes.size() + 2) / 3 * 4 + 1);  // with the terminating zero, then without it
     std::string text(length, '\0');
-    if (CryptBinaryToStringA(reinterpret_cast<const BYTE*>(bytes.data()), DWORD(bytes.size()),
-                             CRYPT_STRING_BASE64 | CRYPT_STRING_NOCRLF, &text[0], &length))
+    if (LogIfFalse(CryptBinaryToStringA(reinterpret_cast<const BYTE*>(bytes.data()), DWORD(bytes.size()),
+                                        CRYPT_STRING_BASE64 | CRYPT_STRING_NOCRLF, &text[0], &length),
+                   "CryptBinaryToStringA"))
         return text.substr(0, length);
-    LogFailedCall("CryptBinaryToStringA", GetLastError());
     return {};
 }

@@ -17,6 +17,9 @@ void ForgetMainDialog(HWND mainDialog);
 void StartAccountCheck(const ServiceAccount& account);  // the SMS login, shown on the account indicator
 void CheckForUpdate(Settings& settings);  // once a UTC day, when the daily check is on; main thread
 void SendAlarmNotice(const ServiceAccount& account);  // asks the service to text the owner's phone
+// At arming, with the SMS alarm on: what the notice needs at its first call
+// (the DLLs, the session) is had now, so the alarm waits for none of it.
+void PrepareAlarmNotice();
 
 // Posted to the main dialog. wParam: the SMS balance, -1 while unknown.
 constexpr UINT MAIN_MESSAGE_SHOW_BALANCE = WM_APP + 0x20;

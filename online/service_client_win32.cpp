@@ -364,6 +364,12 @@ void SendAlarmNotice(const ServiceAccount& account)
     IssueRequest(KIND_ALARM_NOTICE, url, 0, account);
 }
 
+void PrepareAlarmNotice()
+{
+    Md5Hex({});
+    Internet();
+}
+
 UtcDate PostedDate(WPARAM date)
 {
     return UtcDate{HIWORD(date), HIBYTE(LOWORD(date)), LOBYTE(LOWORD(date))};

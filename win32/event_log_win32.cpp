@@ -18,6 +18,9 @@ namespace {
 // replace the older file with a file of one line.
 SRWLOCK rolloverLock = SRWLOCK_INIT;
 
+// The calling thread's HeldLogLines, while one lives.
+thread_local HeldLogLines* heldLines = nullptr;
+
 // The log cannot log its own failure; a debugger can see it, and the line.
 void Report(const char* call, unsigned long error, const char* lostLine = nullptr) noexcept
 {
@@ -31,12 +34,10 @@ void Report(const char* call, unsigned long error, const char* lostLine = nullpt
     }
 }
 
-}  // namespace
-
 // Opened for each line and shared, so that the owner can read the file while
 // the program runs, a second copy can add its lines, and another thread can
 // roll it over meanwhile.
-void LogEvent(std::string_view utf8Text) noexcept
+void WriteLine(std::string_view utf8Text) noexcept
 {
     try {
         SYSTEMTIME now = {};
@@ -80,10 +81,40 @@ void LogEvent(std::string_view utf8Text) noexcept
     }
 }
 
+}  // namespace
+
+void LogEvent(std::string_view utf8Text) noexcept
+{
+    // A caller may read the error of the call it logged once more, for a box.
+    const DWORD lastError = GetLastError();
+    if (!heldLines) {
+        WriteLine(utf8Text);
+    } else {
+        try {
+            heldLines->lines_.emplace_back(utf8Text);
+        } catch (const std::bad_alloc&) {
+            Report("LogEvent (out of memory)", ERROR_NOT_ENOUGH_MEMORY);
+        }
+    }
+    SetLastError(lastError);
+}
+
 void LogFailedCall(const char* call, unsigned long error) noexcept
 {
     char text[160];
     std::snprintf(text, sizeof text, "%s failed with error %lu (0x%08lX)", call ? call : "?", error,
                   error);
     LogEvent(text);
+}
+
+HeldLogLines::HeldLogLines() noexcept
+{
+    heldLines = this;
+}
+
+HeldLogLines::~HeldLogLines()
+{
+    heldLines = nullptr;
+    for (const std::string& line : lines_)
+        LogEvent(line);
 }

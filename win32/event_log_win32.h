@@ -5,6 +5,10 @@
 
 #include <windows.h>
 
+#include <string>
+#include <string_view>
+#include <vector>
+
 // A failed call, named, with the error code it left: what a refusal tells
 // the owner, or what waits to be logged until the siren sounds.
 struct FailedCall {
@@ -14,7 +18,7 @@ struct FailedCall {
 };
 
 // One line naming the call and its error code. Never throws; waits on the
-// disk as LogEvent does.
+// disk as LogEvent does, and leaves the thread's last error as it was.
 void LogFailedCall(const char* call, unsigned long error) noexcept;
 inline void LogFailedCall(const FailedCall& failed) noexcept
 {
@@ -54,3 +58,18 @@ inline FailedCall FailureIfFalse(bool succeeded, const char* call) noexcept
 {
     return succeeded ? FailedCall{} : FailedCall{call, GetLastError()};
 }
+
+// While one lives, the lines its thread logs wait in memory, and they are
+// written in order when it ends: the alarm holds them until its siren
+// sounds. A line that finds no memory is lost.
+class HeldLogLines {
+public:
+    HeldLogLines() noexcept;
+    ~HeldLogLines();
+    HeldLogLines(const HeldLogLines&) = delete;
+    HeldLogLines& operator=(const HeldLogLines&) = delete;
+
+private:
+    friend void LogEvent(std::string_view utf8Text) noexcept;
+    std::vector<std::string> lines_;
+};

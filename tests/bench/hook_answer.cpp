@@ -84,7 +84,7 @@ DWORD WINAPI GuardThread(LPVOID ready) noexcept
     RegisterClassExW(&windowClass);
     const HWND guardWindow = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                              windowClass.hInstance, nullptr);
-    armed = Arm(guardWindow, config);
+    armed = !Arm(guardWindow, config);
     SetEvent(static_cast<HANDLE>(ready));
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         if (msg.message == GUARD_STOP_ALARM && !msg.hwnd) {

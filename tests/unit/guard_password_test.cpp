@@ -99,3 +99,24 @@ TEST(GuardPasswordTest, OnlyAPasswordAnEmptyEditMatchesIsEmpty)
     EXPECT_FALSE(PasswordIsEmpty(u" ")) << "a space is a password";
     EXPECT_FALSE(PasswordIsEmpty(u"a"));
 }
+
+TEST(GuardPasswordTest, OnlyWhatTheLayoutTypesWithShiftAtMostReachesTheGuard)
+{
+    // VkKeyScanExW's result: the shift state in the high byte (1 Shift, 2 Ctrl,
+    // 4 Alt, 8 Hankaku, 16 and 32 the layout's own), -1 for none.
+    const struct {
+        std::u16string stored;
+        std::vector<int16_t> scans;
+        std::u16string untypable;
+        const char* why;
+    } cases[] = {
+        {u"aA", {0x0041, 0x0141}, u"", "plain and Shift"},
+        {u"a\u20ac", {0x0041, 0x0645}, u"\u20ac", "AltGr is Ctrl+Alt, which the filter swallows"},
+        {u"\u20ac\u5bc6", {-1, -1}, u"\u20ac\u5bc6", "characters the layout lacks: the euro (US), an input method's"},
+        {u"abc", {0x0241, 0x0441, 0x0841}, u"abc", "Ctrl, Alt or Hankaku alone"},
+        {u"abcdefghi\u20ac", {0x41, 0x42, 0x43, 0x44, 0x45, 0x46, 0x47, 0x48, 0x49, -1}, u"",
+         "a stored tenth unit never reaches the edit"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(UntypableAtGuard(c.stored, c.scans), c.untypable) << c.why;
+}

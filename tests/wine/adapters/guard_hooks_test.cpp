@@ -245,7 +245,7 @@ protected:
     void Arm()
     {
         bool armed = false;
-        hooks.Run([&] { armed = ::Arm(hooks.Window(), config); });
+        hooks.Run([&] { armed = !::Arm(hooks.Window(), config); });
         ASSERT_TRUE(armed);
     }
     void Disarm() { hooks.Run([] { ::Disarm(); }); }
@@ -475,7 +475,7 @@ TEST(GuardHooksRefusalTest, NoHooksOnTheDesktopRefusesToArm)
     bool armed = true;
     std::thread([&] {
         ASSERT_TRUE(SetThreadDesktop(noHooks.Get()));
-        armed = Arm(nullptr, GuardConfig{});
+        armed = !Arm(nullptr, GuardConfig{});
         EXPECT_FALSE(GuardArmed());
         ResetDistance();  // no hook thread to wait for
         Disarm();

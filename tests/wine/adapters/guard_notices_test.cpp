@@ -28,7 +28,7 @@ TEST(GuardNotices, APowerSettingSoundsOnlyForItsTriggersChange)
     ASSERT_TRUE(GetSystemPowerStatus(&power));
     const BYTE now = power.ACLineStatus;
     const BYTE other = BYTE(now == 1 ? 0 : 1);
-    constexpr uint32_t SHUTDOWN = FLAG_TRIGGER_SHUTDOWN, POWER = FLAG_TRIGGER_POWER;
+    constexpr uint32_t SHUTDOWN = FLAG_TRIGGER_SHUTDOWN, POWER = FLAG_TRIGGER_POWER, MOVE = FLAG_TRIGGER_MOUSE_MOVE;
     const GUID LID = GUID_LIDSWITCH_STATE_CHANGE, DISPLAY = GUID_CONSOLE_DISPLAY_STATE;
     const struct {
         const char* name;
@@ -43,6 +43,8 @@ TEST(GuardNotices, APowerSettingSoundsOnlyForItsTriggersChange)
         {"lid, first notice, closed", LID, 4, 0, SHUTDOWN, now, false, AlarmCause::Unknown, true},
         {"lid closed", LID, 4, 0, SHUTDOWN, now, true, AlarmCause::LidClosed, true},
         {"lid closed without the trigger", LID, 4, 0, POWER, now, true, AlarmCause::Unknown, true},
+        {"lid closed with the mouse-motion trigger alone", LID, 4, 0, MOVE, now, true, AlarmCause::LidClosed, true},
+        {"display off with the mouse-motion trigger alone", DISPLAY, 4, 0, MOVE, now, true, AlarmCause::Unknown, true},
         {"lid opened", LID, 4, 1, SHUTDOWN, now, true, AlarmCause::Unknown, true},
         {"lid, no data", LID, 0, 0, SHUTDOWN, now, false, AlarmCause::Unknown, false},
         {"display off", DISPLAY, 4, 0, SHUTDOWN, now, false, AlarmCause::Sleep, false},

@@ -599,6 +599,21 @@ std::wstring HoldHotKey(UINT modifiers, UINT code)
     return L"ok";
 }
 
+// clipboard TEXT: the text on the clipboard as a copy leaves it, owned by a
+// window of ours (with none, SetClipboardData fails); it stays after we end.
+std::wstring Clipboard(const std::wstring& text)
+{
+    const HWND owner = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+    if (!memory || !OpenClipboard(owner) || !EmptyClipboard())
+        Fail(L"the clipboard cannot be had");
+    wcscpy(static_cast<wchar_t*>(GlobalLock(memory)), text.c_str());
+    GlobalUnlock(memory);
+    const bool set = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+    CloseClipboard();
+    return set ? L"ok" : L"refused";
+}
+
 [[noreturn]] void Usage()
 {
     Fail(L"usage: kdriver COMMAND [ARGS] [--desktop NAME]\n"
@@ -608,7 +623,7 @@ std::wstring HoldHotKey(UINT modifiers, UINT code)
           L"  rect TITLE ID | window-rect TITLE | progress TITLE ID | pid TITLE | desktop-exists NAME\n"
           L"  input-desktop | switch-to NAME\n"
           L"  reg-dump | reg-set NAME TYPE HEX | reg-set-text NAME TEXT | reg-delete\n"
-          L"  reg-access readonly|writable|values | run-value | start-command LINE | flood COUNT\n"
+          L"  reg-access readonly|writable|values | run-value | start-command LINE | flood COUNT | clipboard TEXT\n"
           L"  keys CODES | type TEXT | move-to X Y | move-by DX DY | drag X1 Y1 X2 Y2 | cursor\n"
           L"  timed-move-to X Y | timed-key CODE | held CODE\n"
           L"  device-removed TITLE hid|disk | drop-hooks TITLE MS CODES | run-value [NAME]\n"
@@ -830,6 +845,7 @@ const Command COMMANDS[] = {
          RegistrySetAccess(a[1]);
          return L"ok";
      }},
+    {L"clipboard", [](const Args& a) { return Clipboard(a[1]); }},
     {L"flood",
      [](const Args& a) -> std::wstring {
          Flood(unsigned(a.Num(1)));

@@ -27,6 +27,7 @@ BROADCAST_QUERY_DENY = 0x424D5144
 
 VK_RETURN, VK_ESCAPE, VK_TAB, VK_SHIFT, VK_CONTROL, VK_MENU, VK_F4 = 0x0D, 0x1B, 0x09, 0x10, 0x11, 0x12, 0x73
 VK_LWIN, VK_RWIN, VK_LCONTROL, VK_RCONTROL = 0x5B, 0x5C, 0xA2, 0xA3
+VK_INSERT, VK_APPS, VK_F10 = 0x2D, 0x5D, 0x79
 
 # Wine starts a process for a new desktop: its first window can take ~12 s.
 GUARD_TIMEOUT = 30.0
@@ -284,16 +285,25 @@ class GuardTest(GuardScenario):
         self.assertTrue(kwine.quiet())
         self.close_main(program)
 
-    def test_the_password_still_unlocks_after_ctrl(self):
+    def test_the_clipboard_never_unlocks_and_a_wrong_try_leaves_the_box_empty(self):
         program = self.start_main(0, password="Ab9")
         self.lock()
+        # The password on the clipboard: Shift+Insert, and the context menu's
+        # Paste ("p") from the menu key or Shift+F10, would each put it in.
+        self.assertEqual(kwine.driver("clipboard", "Ab9"), "ok")
+        guard_keys(f"{VK_SHIFT:#x}+{VK_INSERT:#x},{VK_RETURN:#x}")
+        for menu in (f"{VK_APPS:#x}", f"{VK_SHIFT:#x}+{VK_F10:#x}"):
+            guard_keys(menu)
+            guard_type("p")
+            guard_keys(f"{VK_RETURN:#x}")
+        self.assertTrue(self.still_armed(), "a paste unlocked")
         guard_keys(f"{VK_CONTROL:#x},{VK_LCONTROL:#x},{VK_RCONTROL:#x}")
-        guard_type("ab9")  # case matters
-        guard_keys(f"{VK_RETURN:#x}")
-        self.assertTrue(self.still_armed())
-        guard_keys(f"{VK_ESCAPE:#x}")  # Esc submits too: still wrong
-        self.assertTrue(self.still_armed())
-        self.unlock("Ab9")
+        # Typed after a wrong try, the right one unlocks: the try emptied the box.
+        for typed in ("ab9", "Ab9"):  # case matters
+            guard_type(typed)
+            guard_keys(f"{VK_RETURN:#x}")
+        kwine.window_gone(GUARD, 10, desktop=DESKTOP)
+        self.assertIn("Unlocked after 2 wrong password(s)", kwine.log_texts())
         self.close_main(program)
 
     def test_shutdown_is_refused_while_armed_and_sounds_only_with_the_trigger(self):

@@ -13,6 +13,7 @@ import unittest
 
 import kwine
 from kwine import Scenario
+from online_common import StandIn
 
 GUARD_PROBE_EXE = os.environ.get("GUARD_PROBE_EXE", "")
 IDC_MAIN_LOCK = 1004
@@ -77,23 +78,29 @@ class Siren(Scenario):
     def test_alarm_forces_full_volume_and_gives_the_owners_back_and_a_failed_step_keeps_no_silence(self):
         # The owner's master volume is a quarter (0x4000). "failing": the
         # volume step runs out of memory before its first write; the siren
-        # after it sounds all the same, at the owner's volume.
+        # after it sounds all the same, at the owner's volume. "sms": the SMS
+        # notice runs out of memory; the volume is forced and the push
+        # message goes all the same.
+        push = StandIn().start()
+        self.addCleanup(push.stop)
         steady = {}
-        for args in ((), ("failing",)):
-            with self.subTest(args=args):
+        for args in ((), ("failing",), ("sms", push.url + "/kim-laptop")):
+            with self.subTest(args=args[:1]):
                 probe = Probe("alarm", *args)
                 try:
                     status = probe.wait_for("playing")
                     print(f"StartAlarm took {status.split('start_us=')[1].split()[0]} us", file=sys.stderr)
                     playing = kwine.loudest()
-                    steady[args] = kwine.sink_level(1.0)
+                    steady[args[:1]] = kwine.sink_level(1.0)
+                    pushed = [r["title"] for r in push.wait_requests("push", 1 if args[:1] == ("sms",) else 0)]
                     probe.tell("stop")
                     after, = master(probe.wait_for("stopped"))
                     stopped = kwine.level_after_silence()
                 finally:
                     probe.close()
-                self.assertEqual("failed" in status.split(), bool(args))
-                self.assertEqual((master(status)[0], after), (0x4000, 0x4000))
+                self.assertEqual(master(status), [0x4000, 0x4000 if args == ("failing",) else 0xFFFF])
+                self.assertEqual(pushed, ["Kestrova alarm"] if args[:1] == ("sms",) else [])
+                self.assertEqual(after, 0x4000)
                 self.assertGreater(playing, kwine.AUDIBLE)
                 self.assertLess(stopped, kwine.SILENT)
         # Where the owner hears it: forced to full, the siren plays about four

@@ -89,6 +89,10 @@ class SleepWhileArmed(GuardScenario):
         again = self.launch()
         told, = self.service.wait_requests("push", 1)
         self.assertEqual((told["title"], told["json"]["priority"]), ("Kestrova was stopped while armed", 5))
+        # Given back, then armed again (test_online_push): once unlocked,
+        # nothing is left changed.
+        kwine.wait_window(GUARD, 30, desktop=DESKTOP)
+        self.unlock("abc")
         kwine.wait_window(kwine.MAIN_TITLE, 30)
         after = kwine.reg_dump()
         self.assertNotIn(GIVE_BACK, after)

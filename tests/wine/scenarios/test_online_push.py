@@ -18,7 +18,7 @@ import time
 
 import kwine
 from online_common import StandIn
-from test_guard import DESKTOP, VK_RETURN, GuardScenario, guard_keys, guard_type
+from test_guard import DESKTOP, GUARD, VK_RETURN, GuardScenario, guard_keys, guard_type, input_desktop
 
 SETTINGS_TITLE = "设置"
 IDOK = 1
@@ -235,9 +235,15 @@ class PushMessages(GuardScenario):
         self.assertRegex(alarm["body"], r"^The alarm went off on .+: the mouse was moved\.\n"
                                         r"First tried: \d{4}-\d\d-\d\d \d\d:\d\d:\d\d \(UTC[+-]\d\d:\d\d\)$")
         self.assertEqual(told["title"], "Kestrova was stopped while armed")
+        # Armed again at once, with the input: a thief who cut the power
+        # meets the guard, not the owner's desktop.
+        kwine.wait_window(GUARD, 30, desktop=DESKTOP)
+        self.assertTrue(kwine.until(lambda: input_desktop() == DESKTOP))
+        self.assertIn("Armed again: the last guard never unlocked", kwine.log_texts())
         kwine.wait_window(kwine.MAIN_TITLE, 30)
         self.assertTrue(kwine.until(lambda: "PushWaiting" not in kwine.reg_dump(), timeout=20))
-        # Given back and told: nothing is left for a later sign-in.
-        self.assertTrue(kwine.until(lambda: kwine.driver("run-value") == "none", timeout=20))
+        self.assertEqual(kwine.driver("run-value"), run, "gone before that guard's unlock")
+        self.unlock("abc")
+        self.assertEqual(kwine.driver("run-value"), "none")
         kwine.close(kwine.MAIN_TITLE)
         self.assertTrue(kwine.until(lambda: not kwine.window_exists(kwine.MAIN_TITLE), timeout=20))

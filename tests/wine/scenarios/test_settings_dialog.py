@@ -90,6 +90,16 @@ class SettingsDialog(Scenario):
         self.assertEqual(self.sensitivity_shown(), "50")
         self.assertEqual(kwine.text(SETTINGS_TITLE, IDC_SETTINGS_PASSWORD), "")
         kwine.set_text(SETTINGS_TITLE, IDC_SETTINGS_SENSITIVITY, " -7x")
+        # An input method's characters, and one the US layout cannot type:
+        # the guard could never take them, so OK names them and stores nothing.
+        for password, named in (("密码", "密码"), ("pass€", "€")):
+            kwine.set_text(SETTINGS_TITLE, IDC_SETTINGS_PASSWORD, password)
+            kwine.command(SETTINGS_TITLE, IDOK)
+            kwine.wait_window("Warning")
+            self.assertIn("the unlock password: " + named + "\n", kwine.box_text("Warning").replace("\r", ""))
+            kwine.command("Warning", IDOK)
+            kwine.window_gone("Warning")
+            self.assertNotIn("PW", kwine.reg_dump())
         # Longer than the read buffer: only the first nine characters count.
         kwine.set_text(SETTINGS_TITLE, IDC_SETTINGS_PASSWORD, "abcdefghijkl")
         kwine.set_text(SETTINGS_TITLE, IDC_SETTINGS_SMS_USER, "owner@example.org")
