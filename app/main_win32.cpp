@@ -24,27 +24,6 @@ namespace {
 // In the session's own namespace: another user's session may run its own copy.
 constexpr wchar_t SESSION_MUTEX_NAME[] = L"Local\\Kestrova.Program";
 
-// The other copy's windows by their titles, the main dialog first: before it
-// the agreement or the warning may be up.
-const wchar_t* const OTHER_PROGRAM_TITLES[] = {
-    L"Kestrova v2.0beta", L"\u6700\u7EC8\u7528\u6237\u8BB8\u53EF\u534F\u8BAE", L"\u8B66\u544A\uFF01"};
-
-// Brings the other copy's window to the front: the settings dialog, when it
-// is open, rather than its owner.
-void ShowOtherProgram()
-{
-    for (const wchar_t* title : OTHER_PROGRAM_TITLES) {
-        const HWND window = FindWindowW(L"#32770", title);
-        if (!window)
-            continue;
-        const HWND front = GetLastActivePopup(window);
-        if (IsIconic(window))
-            ShowWindow(window, SW_RESTORE);
-        LogIfFalse(SetForegroundWindow(front), "SetForegroundWindow");
-        return;
-    }
-}
-
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
@@ -60,8 +39,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     // no way to tell, and a guard that never starts is worse.
     const bool inTray = StartsInTray(GetCommandLineW());
     if (sessionMutex ? error == ERROR_ALREADY_EXISTS : error == ERROR_ACCESS_DENIED) {
-        if (!ShowRunningCopy(inTray) && !inTray)
-            ShowOtherProgram();
+        ShowRunningCopy(inTray);
         return 0;
     }
 
