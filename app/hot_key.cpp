@@ -1,6 +1,5 @@
 #include "app/hot_key.h"
 
-#include <string>
 #include <utility>
 
 namespace {
