@@ -2,7 +2,6 @@
 // with the notification icon and no window.
 #include <windows.h>
 
-#include <memory>
 #include <utility>
 
 #include "win32/event_log_win32.h"
@@ -12,7 +11,6 @@
 #include "app/tray_win32.h"
 #include "win32/ui_resources_win32.h"
 #include "guard/give_back_win32.h"
-#include "guard/guard_config.h"
 #include "guard/guard_thread_win32.h"
 #include "online/push_sender_win32.h"
 #include "settings/notify_token_win32.h"

@@ -46,8 +46,6 @@ enum class Wish { None, Show, End };
 // The icon window's own, freed with it.
 struct Tray {
     OwnerState& owner;
-    UINT taskbarCreated;
-    UINT showMessage;
     bool online;  // the login and the update check were started
     Wish wish = Wish::None;
     UINT retriesLeft = 0;
@@ -179,11 +177,13 @@ LRESULT TrayWindowProcBody(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     if (!tray)
         return DefWindowProcW(window, message, wParam, lParam);
     OwnerState& owner = tray->owner;
-    if (message == tray->taskbarCreated) {  // Explorer started again: its icons are gone
+    static const UINT taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
+    static const UINT showMessage = RegisterWindowMessageW(SHOW_MESSAGE_NAME);
+    if (message == taskbarCreated) {  // Explorer started again: its icons are gone
         PutIconInPlace(window, *tray, true);
         return 0;
     }
-    if (message == tray->showMessage) {
+    if (message == showMessage) {
         Request(window, *tray, ID_TRAY_SHOW);
         return 0;
     }
@@ -286,8 +286,7 @@ void OpenTray(OwnerState& owner, bool inTray)
                                      nullptr, TRAY_CLASS, nullptr};
     if (!LogIfFalse(RegisterClassExW(&windowClass) != 0, "RegisterClassExW (the icon's window)"))
         return;
-    auto tray = std::make_unique<Tray>(Tray{owner, RegisterWindowMessageW(L"TaskbarCreated"),
-                                            RegisterWindowMessageW(SHOW_MESSAGE_NAME), !inTray});
+    auto tray = std::make_unique<Tray>(Tray{owner, !inTray});
     // Top-level and never shown.
     owner.tray = CreateWindowExW(0, TRAY_CLASS, L"Kestrova", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
     if (!LogIfFalse(owner.tray != nullptr, "CreateWindowExW (the icon's window)"))

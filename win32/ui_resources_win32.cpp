@@ -25,8 +25,7 @@ INT_PTR RunDialog(int templateId, HWND owner, DLGPROC procedure, LPARAM data) no
 {
     const INT_PTR result =
         DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId), owner, procedure, data);
-    if (result == -1)
-        LogFailedCall("DialogBoxParamW", GetLastError());
+    LogIfFalse(result != -1, "DialogBoxParamW");
     return result;
 }
 
