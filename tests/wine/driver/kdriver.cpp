@@ -583,7 +583,8 @@ void HoldHotKey(UINT modifiers, UINT code)
     Fail(L"usage: kdriver COMMAND [ARGS] [--desktop NAME]\n"
           L"  list | wait TITLE [MS] | gone TITLE [MS] | text TITLE ID | set-text TITLE ID TEXT\n"
           L"  checked TITLE ID | click TITLE ID | command TITLE ID | close TITLE\n"
-          L"  send TITLE MSG WPARAM LPARAM | send-to TITLE ID MSG WPARAM LPARAM | box-text TITLE\n"
+          L"  send TITLE MSG WPARAM LPARAM | send-to TITLE ID MSG WPARAM LPARAM | send-class CLASS MSG WPARAM LPARAM\n"
+          L"  box-text TITLE\n"
           L"  rect TITLE ID | window-rect TITLE | progress TITLE ID | pid TITLE | desktop-exists NAME\n"
           L"  input-desktop | switch-to NAME\n"
           L"  reg-dump | reg-set NAME TYPE HEX | reg-set-text NAME TEXT | reg-delete\n"
@@ -660,9 +661,12 @@ int wmain(int argc, wchar_t** argv)
     } else if (command == L"close") {
         PostMessageW(Window(arg(1)), WM_SYSCOMMAND, SC_CLOSE, 0);
         Print(L"ok");
-    } else if (command == L"send" || command == L"send-to") {
-        size_t at = command == L"send" ? 2 : 3;
-        HWND target = command == L"send" ? Window(arg(1)) : Control(arg(1), arg(2));
+    } else if (command == L"send" || command == L"send-to" || command == L"send-class") {
+        size_t at = command == L"send-to" ? 3 : 2;
+        // send-class: to the window of that class, shown or not.
+        HWND target = command == L"send"         ? Window(arg(1))
+                      : command == L"send-class" ? FindWindowW(arg(1).c_str(), nullptr)
+                                                 : Control(arg(1), arg(2));
         SendMessageTimeoutW(target, UINT(Number(arg(at))), WPARAM(Number(arg(at + 1))), LPARAM(Number(arg(at + 2))),
                             SMTO_ABORTIFHUNG, 10000, &result);
         Print(std::to_wstring(static_cast<long long>(result)));
