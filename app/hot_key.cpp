@@ -1,6 +1,5 @@
 #include "app/hot_key.h"
 
-#include <string>
 #include <utility>
 
 namespace {
@@ -9,21 +8,18 @@ namespace {
 const std::pair<uint32_t, uint32_t> MODIFIER_BITS[] = {
     {STORED_CONTROL, CONTROL_CONTROL}, {STORED_ALT, CONTROL_ALT}, {STORED_SHIFT, CONTROL_SHIFT}};
 
-// Page Up to Down, Insert, Delete and the number pad's divide: the codes
-// whose keys send the extended flag.
-bool IsExtendedKey(uint32_t code)
-{
-    return (code >= 0x21 && code <= 0x28) || code == 0x2D || code == 0x2E || code == 0x6F;
-}
-
 }  // namespace
 
 uint16_t HotKeyControlValue(const StoredHotKey& stored)
 {
-    uint32_t bits = IsExtendedKey(stored.code) ? CONTROL_EXTENDED : 0;
+    // Page Up to Down, Insert, Delete and the number pad's divide: the keys
+    // that send the extended flag.
+    const uint32_t code = stored.code;
+    const bool extended = (code >= 0x21 && code <= 0x28) || code == 0x2D || code == 0x2E || code == 0x6F;
+    uint32_t bits = extended ? CONTROL_EXTENDED : 0;
     for (const auto& [storedBit, controlBit] : MODIFIER_BITS)
         bits |= (stored.modifiers & storedBit) ? controlBit : 0;
-    return uint16_t(bits << 8 | (stored.code & 0xFF));
+    return uint16_t(bits << 8 | (code & 0xFF));
 }
 
 StoredHotKey HotKeyFromControl(uint16_t typed, const StoredHotKey& before)

@@ -1,7 +1,5 @@
 #include "app/main_dialog_win32.h"
 
-#include <windows.h>
-
 #include <string>
 
 #include "win32/callback_edge_win32.h"
@@ -9,7 +7,6 @@
 #include "guard/password_rules.h"
 #include "online/service_calls_win32.h"
 #include "resources/resource_ids.h"
-#include "settings/settings.h"
 #include "settings/service_url.h"
 #include "app/settings_dialog_win32.h"
 #include "win32/ui_resources_win32.h"

@@ -2,7 +2,6 @@
 // with the notification icon and no window.
 #include <windows.h>
 
-#include <memory>
 #include <utility>
 
 #include "win32/callback_edge_win32.h"
@@ -14,7 +13,6 @@
 #include "app/tray_win32.h"
 #include "win32/ui_resources_win32.h"
 #include "guard/give_back_win32.h"
-#include "guard/guard_config.h"
 #include "guard/guard_thread_win32.h"
 #include "online/push_sender_win32.h"
 #include "settings/notify_token_win32.h"
@@ -25,27 +23,6 @@ namespace {
 
 // In the session's own namespace: another user's session may run its own copy.
 constexpr wchar_t SESSION_MUTEX_NAME[] = L"Local\\Kestrova.Program";
-
-// The other copy's windows by their titles, the main dialog first: before it
-// the agreement or the warning may be up.
-const wchar_t* const OTHER_PROGRAM_TITLES[] = {
-    L"Kestrova v2.0beta", L"\u6700\u7EC8\u7528\u6237\u8BB8\u53EF\u534F\u8BAE", L"\u8B66\u544A\uFF01"};
-
-// Brings the other copy's window to the front: the settings dialog, when it
-// is open, rather than its owner.
-void ShowOtherProgram()
-{
-    for (const wchar_t* title : OTHER_PROGRAM_TITLES) {
-        const HWND window = FindWindowW(L"#32770", title);
-        if (!window)
-            continue;
-        const HWND front = GetLastActivePopup(window);
-        if (IsIconic(window))
-            ShowWindow(window, SW_RESTORE);
-        LogIfFalse(SetForegroundWindow(front), "SetForegroundWindow");
-        return;
-    }
-}
 
 int RunProgram()
 {
@@ -59,8 +36,7 @@ int RunProgram()
     // no way to tell, and a guard that never starts is worse.
     const bool inTray = StartsInTray(GetCommandLineW());
     if (sessionMutex ? error == ERROR_ALREADY_EXISTS : error == ERROR_ACCESS_DENIED) {
-        if (!ShowRunningCopy(inTray) && !inTray)
-            ShowOtherProgram();
+        ShowRunningCopy(inTray);
         return 0;
     }
 
@@ -137,7 +113,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
     // The main thread's one catch: what escapes is logged, and a guard still
     // up keeps the program until its unlock all the same.
-    const int result = AtCallbackEdge(1, RunProgram);
+    const int result = RunAtCallbackEdge(OnCallbackFailure, 1, RunProgram);
     WaitForGuardThreads();
     return result;
 }

@@ -13,28 +13,18 @@
 
 namespace {
 
-// How the agreement ends when its text cannot be shown, and the warning when
-// its check box was ticked.
-constexpr INT_PTR RESULT_TEXT_MISSING = -2;
-constexpr INT_PTR RESULT_TEXT_UNREADABLE = -3;
+// How the warning ends when its check box was ticked.
 constexpr INT_PTR RESULT_DONT_SHOW_AGAIN = 0x100;
 
-INT_PTR AgreementDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+INT_PTR AgreementDialogProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_INITDIALOG: {
-        const DataResource resource = FindDataResource(IDR_AGREEMENT_TEXT);
-        // Exactly the resource's bytes: the text has no terminating zero.
-        if (resource.bytes)
-            SetDlgItemTextA(dialog, IDC_AGREEMENT_TEXT,
-                            std::string(static_cast<const char*>(resource.bytes), resource.size).c_str());
-        else
-            EndDialog(dialog, resource.found ? RESULT_TEXT_UNREADABLE : RESULT_TEXT_MISSING);
+    case WM_INITDIALOG:
+        SetDlgItemTextA(dialog, IDC_AGREEMENT_TEXT, reinterpret_cast<const char*>(lParam));
         // The focus goes to the agree button ourselves: in the edit it would
         // select the whole text and scroll it to its end.
         SetFocus(GetDlgItem(dialog, IDOK));
         return FALSE;
-    }
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
             EndDialog(dialog, LOWORD(wParam));
@@ -79,12 +69,15 @@ void DialogFailedExit()
 
 void RunAgreementDialog(Settings& settings)
 {
-    const INT_PTR result =
-        RunDialog(IDD_AGREEMENT, nullptr, ProcedureAtEdge<INT_PTR, AgreementDialogProcBody, FALSE>, 0);
+    const DataResource resource = FindDataResource(IDR_AGREEMENT_TEXT);
+    if (!resource.bytes)
+        FatalExit(resource.found ? L"Error" : L"Can't find EULA resource", 1);
+    // Exactly the resource's bytes: the text has no terminating zero.
+    const std::string text(static_cast<const char*>(resource.bytes), resource.size);
+    const INT_PTR result = RunDialog(IDD_AGREEMENT, nullptr, ProcedureAtEdge<INT_PTR, AgreementDialogProcBody, FALSE>,
+                                     reinterpret_cast<LPARAM>(text.c_str()));
     if (result == -1)
         DialogFailedExit();
-    if (result == RESULT_TEXT_MISSING || result == RESULT_TEXT_UNREADABLE)
-        FatalExit(result == RESULT_TEXT_MISSING ? L"Can't find EULA resource" : L"Error", 1);
     if (result == IDOK)
         settings.SetFlag(FLAG_AGREEMENT_PENDING, false);
 }

@@ -2,7 +2,9 @@
 
 #include <shellapi.h>
 #include <windowsx.h>
+#include <wtsapi32.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <utility>
@@ -28,6 +30,9 @@ namespace {
 constexpr wchar_t TRAY_CLASS[] = L"Kestrova.Tray";
 // Posted by a second start: the first shows its main dialog.
 constexpr wchar_t SHOW_MESSAGE_NAME[] = L"Kestrova: show the main dialog";
+// The other copy's windows before it has its icon's, by their titles.
+const wchar_t* const OTHER_PROGRAM_TITLES[] = {
+    L"Kestrova v2.0beta", L"\u6700\u7EC8\u7528\u6237\u8BB8\u53EF\u534F\u8BAE", L"\u8B66\u544A\uFF01"};
 constexpr UINT TRAY_ICON_ID = 1;
 constexpr int LOCK_HOT_KEY_ID = 1;
 constexpr UINT WM_TRAY_ICON = WM_APP + 0x30;
@@ -41,23 +46,14 @@ enum class Wish { None, Show, End };
 // The icon window's own, freed with it.
 struct Tray {
     OwnerState& owner;
-    UINT taskbarCreated;
-    UINT showMessage;
     bool online;  // the login and the update check were started
     Wish wish = Wish::None;
     UINT retriesLeft = 0;
     bool iconShown = false;
     bool tipArmed = false;
     bool balloonShown = false;
+    UniqueHandle<HWND, WTSUnRegisterSessionNotification> sessionNotices{};  // unregistered when the window goes
 };
-
-// The icon's notices come as sent messages, which GetMessageW answers
-// without returning: a posted one wakes WaitInTray to look at the wish.
-void WishFor(HWND window, Tray& tray, Wish wish)
-{
-    tray.wish = wish;
-    LogIfFalse(PostMessageW(window, WM_NULL, 0, 0), "PostMessageW (the icon's wish)");
-}
 
 Tray& TrayOf(HWND window)
 {
@@ -83,6 +79,8 @@ NOTIFYICONDATAW IconData(HWND window, bool armed)
 // minutes (a retry round), and at each "TaskbarCreated".
 void PutIconInPlace(HWND window, Tray& tray, bool newRound)
 {
+    if (!newRound && --tray.retriesLeft == 0)
+        KillTimer(window, IDT_ICON_RETRY);
     NOTIFYICONDATAW data = IconData(window, tray.tipArmed);
     tray.iconShown = Shell_NotifyIconW(NIM_MODIFY, &data) || Shell_NotifyIconW(NIM_ADD, &data);
     if (newRound && !LogIfFalse(tray.iconShown, "Shell_NotifyIconW (NIM_ADD)")) {
@@ -123,17 +121,6 @@ void ScheduleUpdateCheck(HWND window)
                "SetTimer (the daily update check)");
 }
 
-// A dialog or box already up over the main dialog, or over the icon's
-// window while the main dialog is hidden, comes to the front instead.
-bool PopupBroughtToFront(HWND window, const OwnerState& owner)
-{
-    const HWND base = owner.mainDialog ? owner.mainDialog : window;
-    if (IsWindowEnabled(base))
-        return false;
-    LogIfFalse(SetForegroundWindow(GetLastActivePopup(base)), "SetForegroundWindow");
-    return true;
-}
-
 // A click on the icon and each menu item. Shown, the main dialog does what
 // its own command does (a lock shows it again after the guard); hidden, a
 // lock leaves it hidden. "设置…" and "退出" are refused while armed, as the
@@ -142,7 +129,14 @@ void Request(HWND window, Tray& tray, UINT request)
 {
     OwnerState& owner = tray.owner;
     const HWND dialog = owner.mainDialog;
-    if (PopupBroughtToFront(window, owner) || (request > ID_TRAY_LOCK && GuardArmed()))
+    // A dialog or box already up over the main dialog, or over the icon's
+    // window while the main dialog is hidden, comes to the front instead.
+    const HWND base = dialog ? dialog : window;
+    if (!IsWindowEnabled(base)) {
+        LogIfFalse(SetForegroundWindow(GetLastActivePopup(base)), "SetForegroundWindow");
+        return;
+    }
+    if (request > ID_TRAY_LOCK && GuardArmed())
         return;
     if (dialog && request == ID_TRAY_SHOW) {
         LogIfFalse(SetForegroundWindow(dialog), "SetForegroundWindow");
@@ -150,7 +144,10 @@ void Request(HWND window, Tray& tray, UINT request)
         const int commands[] = {0, IDC_MAIN_LOCK, IDC_MAIN_SETTINGS, IDCANCEL};
         SendMessageW(dialog, WM_COMMAND, commands[request], 0);
     } else if (request == ID_TRAY_SHOW || request == ID_TRAY_EXIT) {
-        WishFor(window, tray, request == ID_TRAY_SHOW ? Wish::Show : Wish::End);
+        // The icon's notices come as sent messages, which GetMessageW answers
+        // without returning: a posted one wakes WaitInTray to look at the wish.
+        tray.wish = request == ID_TRAY_SHOW ? Wish::Show : Wish::End;
+        LogIfFalse(PostMessageW(window, WM_NULL, 0, 0), "PostMessageW (the icon's wish)");
     } else if (request == ID_TRAY_SETTINGS) {
         ChangeSettings(window, owner);
     } else if (ConfirmLock(window, owner)) {
@@ -180,11 +177,13 @@ LRESULT TrayWindowProcBody(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     if (!tray)
         return DefWindowProcW(window, message, wParam, lParam);
     OwnerState& owner = tray->owner;
-    if (message == tray->taskbarCreated) {  // Explorer started again: its icons are gone
+    static const UINT taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
+    static const UINT showMessage = RegisterWindowMessageW(SHOW_MESSAGE_NAME);
+    if (message == taskbarCreated) {  // Explorer started again: its icons are gone
         PutIconInPlace(window, *tray, true);
         return 0;
     }
-    if (message == tray->showMessage) {
+    if (message == showMessage) {
         Request(window, *tray, ID_TRAY_SHOW);
         return 0;
     }
@@ -203,23 +202,19 @@ LRESULT TrayWindowProcBody(HWND window, UINT message, WPARAM wParam, LPARAM lPar
             Request(window, *tray, LOWORD(wParam));
         return 0;
     case WM_TIMER:
-        switch (wParam) {
-        case IDT_ICON_RETRY:
-            if (--tray->retriesLeft == 0)
-                KillTimer(window, IDT_ICON_RETRY);
+        if (wParam == IDT_ICON_RETRY) {
             PutIconInPlace(window, *tray, false);
-            break;
-        case IDT_GUARD_TIP:
+        } else if (wParam == IDT_GUARD_TIP) {
             FollowGuard(window, *tray);
-            break;
-        case IDT_UPDATE_CHECK:
+        } else if (wParam == IDT_UPDATE_CHECK) {
             ScheduleUpdateCheck(window);
             CheckForUpdate(owner.settings);
-            break;
         }
         return 0;
+    // The daily check, when it is due, at resume and at unlock too.
     case WM_POWERBROADCAST:
-        if (wParam == PBT_APMRESUMEAUTOMATIC)
+    case WM_WTSSESSION_CHANGE:
+        if (wParam == (message == WM_POWERBROADCAST ? PBT_APMRESUMEAUTOMATIC : WTS_SESSION_UNLOCK))
             CheckForUpdate(owner.settings);
         return TRUE;
     // The network's news while the main dialog is hidden.
@@ -252,24 +247,36 @@ bool StartsInTray(const wchar_t* commandLine)
     const ScopedLocal<wchar_t*> arguments(CommandLineToArgvW(commandLine, &count));
     if (!LogIfFalse(bool(arguments), "CommandLineToArgvW"))
         return false;
-    for (int i = 1; i < count; ++i) {
-        if (lstrcmpiW(arguments.Get()[i], L"/tray") == 0 || lstrcmpiW(arguments.Get()[i], L"-tray") == 0)
-            return true;
-    }
-    return false;
+    return std::any_of(arguments.Get() + 1, arguments.Get() + count, [](const wchar_t* argument) {
+        return lstrcmpiW(argument, L"/tray") == 0 || lstrcmpiW(argument, L"-tray") == 0;
+    });
 }
 
-bool ShowRunningCopy(bool inTray)
+void ShowRunningCopy(bool inTray)
 {
-    const HWND other = FindWindowW(TRAY_CLASS, nullptr);
-    if (!other || inTray)
-        return other != nullptr;
-    // This start has the foreground (the owner started it) and hands it on.
-    DWORD process = 0;
-    GetWindowThreadProcessId(other, &process);
-    LogIfFalse(AllowSetForegroundWindow(process), "AllowSetForegroundWindow");
-    LogIfFalse(PostMessageW(other, RegisterWindowMessageW(SHOW_MESSAGE_NAME), 0, 0), "PostMessageW (the first copy)");
-    return true;
+    if (inTray)
+        return;
+    if (const HWND other = FindWindowW(TRAY_CLASS, nullptr)) {
+        // This start has the foreground (the owner started it) and hands it on.
+        DWORD process = 0;
+        GetWindowThreadProcessId(other, &process);
+        LogIfFalse(AllowSetForegroundWindow(process), "AllowSetForegroundWindow");
+        LogIfFalse(PostMessageW(other, RegisterWindowMessageW(SHOW_MESSAGE_NAME), 0, 0),
+                   "PostMessageW (the first copy)");
+        return;
+    }
+    // No icon window yet: the other copy's windows by their titles, the main
+    // dialog first, before it the agreement or the warning. The settings
+    // dialog comes to the front, when it is open, rather than its owner.
+    for (const wchar_t* title : OTHER_PROGRAM_TITLES) {
+        if (const HWND window = FindWindowW(L"#32770", title)) {
+            const HWND front = GetLastActivePopup(window);
+            if (IsIconic(window))
+                ShowWindow(window, SW_RESTORE);
+            LogIfFalse(SetForegroundWindow(front), "SetForegroundWindow");
+            return;
+        }
+    }
 }
 
 void OpenTray(OwnerState& owner, bool inTray)
@@ -279,14 +286,17 @@ void OpenTray(OwnerState& owner, bool inTray)
                                      nullptr, TRAY_CLASS, nullptr};
     if (!LogIfFalse(RegisterClassExW(&windowClass) != 0, "RegisterClassExW (the icon's window)"))
         return;
-    auto tray = std::make_unique<Tray>(Tray{owner, RegisterWindowMessageW(L"TaskbarCreated"),
-                                            RegisterWindowMessageW(SHOW_MESSAGE_NAME), !inTray});
+    auto tray = std::make_unique<Tray>(Tray{owner, !inTray});
     // Top-level and never shown.
     owner.tray = CreateWindowExW(0, TRAY_CLASS, L"Kestrova", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
     if (!LogIfFalse(owner.tray != nullptr, "CreateWindowExW (the icon's window)"))
         return;
+    Tray& opened = *tray;
     SetWindowLongPtrW(owner.tray, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(tray.release()));
-    PutIconInPlace(owner.tray, TrayOf(owner.tray), true);
+    PutIconInPlace(owner.tray, opened, true);
+    if (LogIfFalse(WTSRegisterSessionNotification(owner.tray, NOTIFY_FOR_THIS_SESSION),
+                   "WTSRegisterSessionNotification"))
+        opened.sessionNotices.Reset(owner.tray);
     RegisterLockHotKey(owner);
     ScheduleUpdateCheck(owner.tray);
     // A guard armed again at this start came before the icon.

@@ -12,9 +12,9 @@ struct OwnerState;
 bool StartsInTray(const wchar_t* commandLine);
 
 // A second start: asks the copy that runs to show its main dialog (nothing
-// with /tray) and lets it take the foreground. False when that copy has no
-// icon window yet (its agreement or warning is up).
-bool ShowRunningCopy(bool inTray);
+// with /tray) and lets it take the foreground; before that copy has its
+// icon's window (its agreement or warning is up), brings that to the front.
+void ShowRunningCopy(bool inTray);
 
 // The window, the icon and the hot key; CloseTray takes them away.
 void OpenTray(OwnerState& owner, bool inTray);

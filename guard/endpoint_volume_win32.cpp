@@ -18,11 +18,14 @@ const CLSID CLSID_DeviceEnumerator = {0xBCDE0395, 0xE52F, 0x467C, {0x8E, 0x3D, 0
 // Marks the endpoint writes this program makes, so their notices are ignored.
 const GUID OWN_WRITE = {0x6B1C2E5A, 0x93D4, 0x4F0B, {0xA1, 0x7E, 0x2C, 0x58, 0x0D, 0x94, 0xE3, 0x61}};
 
-// The endpoint's volume notices and the default-device notices. Both come on
-// a system thread and only post to the guard thread; a volume notice caused
-// by our own write is ignored. Owned by its endpoint: no counting.
-class Notices : public IAudioEndpointVolumeCallback, public IMMNotificationClient {
+// The endpoint, and the receiver of its volume notices and the default-device
+// notices. Both come on a system thread and only post to the guard thread; a
+// volume notice caused by our own write is ignored. Never handed on: no
+// counting.
+class CoreAudioEndpoint : public AudioEndpoint, public IAudioEndpointVolumeCallback, public IMMNotificationClient {
 public:
+    ~CoreAudioEndpoint() override { Detach(); }
+
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) noexcept override
     {
         if (!object)
@@ -60,11 +63,6 @@ public:
     HRESULT STDMETHODCALLTYPE OnDeviceAdded(LPCWSTR) noexcept override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnDeviceRemoved(LPCWSTR) noexcept override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnPropertyValueChanged(LPCWSTR, const PROPERTYKEY) noexcept override { return S_OK; }
-};
-
-class CoreAudioEndpoint : public AudioEndpoint {
-public:
-    ~CoreAudioEndpoint() override { Detach(); }
 
     bool Attach() override { return Reach(nullptr, true); }
     bool AttachTo(const std::u16string& id) override
@@ -75,9 +73,9 @@ public:
     void Detach() override
     {
         if (noticeRegistered_)
-            volume_.Get()->UnregisterControlChangeNotify(&notices_);
+            volume_.Get()->UnregisterControlChangeNotify(this);
         if (deviceNoticeRegistered_)
-            enumerator_.Get()->UnregisterEndpointNotificationCallback(&notices_);
+            enumerator_.Get()->UnregisterEndpointNotificationCallback(this);
         noticeRegistered_ = deviceNoticeRegistered_ = false;
         volume_.Reset();
         enumerator_.Reset();
@@ -114,7 +112,7 @@ private:
     bool Reach(const wchar_t* id, bool withNotices)
     {
         Detach();
-        com_.Start(COINIT_MULTITHREADED);  // RPC_E_CHANGED_MODE: the thread's own apartment serves
+        com_ = StartComApartment(COINIT_MULTITHREADED);  // RPC_E_CHANGED_MODE: the thread's own apartment serves
         ScopedComPtr<IMMDevice> device;
         const bool reached =
             LogIfFailed(CoCreateInstance(CLSID_DeviceEnumerator, nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
@@ -137,15 +135,14 @@ private:
             id_.assign(reinterpret_cast<const char16_t*>(deviceId));
         }
         if (withNotices) {
-            noticeRegistered_ = LogIfFailed(volume_.Get()->RegisterControlChangeNotify(&notices_),
+            noticeRegistered_ = LogIfFailed(volume_.Get()->RegisterControlChangeNotify(this),
                                             "IAudioEndpointVolume::RegisterControlChangeNotify");
-            deviceNoticeRegistered_ = LogIfFailed(enumerator_.Get()->RegisterEndpointNotificationCallback(&notices_),
+            deviceNoticeRegistered_ = LogIfFailed(enumerator_.Get()->RegisterEndpointNotificationCallback(this),
                                                   "IMMDeviceEnumerator::RegisterEndpointNotificationCallback");
         }
         return true;
     }
 
-    Notices notices_;
     ScopedComApartment com_;  // before the pointers, which must go first
     ScopedComPtr<IMMDeviceEnumerator> enumerator_;
     ScopedComPtr<IAudioEndpointVolume> volume_;

@@ -5,13 +5,8 @@
 
 namespace {
 
-struct MixerControl {
-    uint32_t line;
-    uint32_t control;
-};
-
-// In the order of MixerValue.
-constexpr MixerControl MIXER_CONTROLS[MIXER_VALUE_COUNT] = {
+// Each value's line and control type, in the order of MixerValue.
+constexpr std::pair<uint32_t, uint32_t> MIXER_CONTROLS[MIXER_VALUE_COUNT] = {
     {GUARD_MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME},
     {MASTER_LINE, GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME},
     {GUARD_MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, GUARD_MIXERCONTROL_CONTROLTYPE_MUTE},
@@ -37,19 +32,19 @@ constexpr std::pair<MixerValue, uint32_t> FORCED[MIXER_VALUE_COUNT] = {
 // kind, and unmuting it with 0 would turn the siren's volume down.
 void VolumeGuard::Select(size_t which)
 {
-    const MixerControl wanted = MIXER_CONTROLS[which];
+    const auto [wantedLine, wantedControl] = MIXER_CONTROLS[which];
     ready_ = false;
     MixerLine destination;
     if (mixer_->GetDestination(GUARD_MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, destination) != 0)
         return;
     MixerLine line = destination;
-    for (uint32_t index = 0; wanted.line != MASTER_LINE && index < destination.connections; ++index) {
+    for (uint32_t index = 0; wantedLine != MASTER_LINE && index < destination.connections; ++index) {
         if (mixer_->GetSource(destination.destination, index, line) != 0)
             return;
-        if (line.componentType == wanted.line)
+        if (line.componentType == wantedLine)
             break;
     }
-    ready_ = mixer_->GetControl(line.lineId, wanted.control, controlId_) == 0;
+    ready_ = mixer_->GetControl(line.lineId, wantedControl, controlId_) == 0;
 }
 
 uint32_t VolumeGuard::Read(size_t which)
@@ -65,16 +60,6 @@ void VolumeGuard::Write(size_t which, uint32_t value)
 {
     Read(which);  // a control that cannot be read is not written
     ready_ = ready_ && mixer_->WriteValue(controlId_, value) == 0;
-}
-
-void VolumeGuard::ForceStep(size_t which, uint32_t value)
-{
-    SavedWord& saved = saved_.mixer[which];
-    if (!saved.saved) {
-        saved.value = Read(which);
-        NoteSaved(saved.saved = ready_);
-    }
-    Write(which, value);
 }
 
 bool VolumeGuard::OpenWithWindow(uintptr_t window)
@@ -115,8 +100,14 @@ bool VolumeGuard::AttachEndpoint()
 
 void VolumeGuard::ForceFullVolume()
 {
-    for (const auto& [which, value] : FORCED)
-        ForceStep(which, value);
+    for (const auto& [which, value] : FORCED) {
+        SavedWord& saved = saved_.mixer[which];
+        if (!saved.saved) {
+            saved.value = Read(which);
+            NoteSaved(saved.saved = ready_);
+        }
+        Write(which, value);
+    }
     if (AttachEndpoint())
         ForceEndpoint();
 }

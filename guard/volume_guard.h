@@ -124,7 +124,6 @@ public:
 
 private:
     void Select(size_t which);
-    void ForceStep(size_t which, uint32_t value);
     bool AttachEndpoint();
     void ForceEndpoint();
     void NoteSaved(bool saved);

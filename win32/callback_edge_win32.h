@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <cstdio>
-#include <utility>
 
 #include "win32/callback_edge.h"
 #include "win32/event_log.h"
@@ -29,12 +28,6 @@ inline void OnCallbackFailure(const char* what) noexcept
     char line[LOG_TEXT_LIMIT];  // no allocation: this may follow a failed one
     std::snprintf(line, sizeof line, "A failure in a callback: %s", what);
     LogEvent(line);
-}
-
-template <class R, class F>
-R AtCallbackEdge(R safeResult, F&& body) noexcept
-{
-    return RunAtCallbackEdge(OnCallbackFailure, safeResult, std::forward<F>(body));
 }
 
 template <class F>

@@ -44,10 +44,7 @@ std::string FormatLogLine(const LogTime& time, std::string_view utf8Text)
         if (line.size() - textStart + piece.size() > LOG_TEXT_LIMIT)
             break;
         const unsigned char lead = static_cast<unsigned char>(piece[0]);
-        if (lead < 0x20 || lead == 0x7F)
-            line += ' ';
-        else
-            line += piece;
+        line += lead < 0x20 || lead == 0x7F ? std::string_view(" ") : piece;
         at += length == 0 ? 1 : length;
     }
     line += '\n';

@@ -1,7 +1,7 @@
 // Owners for Win32 handles and COM pointers: each closes what it holds, once,
 // when it goes out of scope or is reset. Header only, in the leaf folder
 // every subsystem includes from, so that no program part needs a new link.
-// GDI+ owners live in win32/gdiplus_win32.h, with GDI+'s own headers; WinINet's
+// GDI+ owners live in win32/ui_resources_win32.h, with GDI+'s own headers; WinINet's
 // and WinHTTP's in the one file that uses each, as their headers do not mix.
 #pragma once
 
@@ -77,47 +77,15 @@ using ScopedMenu = UniqueHandle<HMENU, DestroyMenu>;
 template <class Interface>
 using ScopedComPtr = UniqueHandle<Interface*, ReleaseCom<Interface>>;
 
-// A device context from GetDC, given back to the window it came from.
-class ScopedWindowDC {
-public:
-    explicit ScopedWindowDC(HWND window) noexcept : window_(window), dc_(GetDC(window)) {}
-    ~ScopedWindowDC()
-    {
-        if (dc_)
-            ReleaseDC(window_, dc_);
-    }
-    ScopedWindowDC(const ScopedWindowDC&) = delete;
-    ScopedWindowDC& operator=(const ScopedWindowDC&) = delete;
-
-    HDC Get() const noexcept { return dc_; }
-
-private:
-    HWND window_;
-    HDC dc_;
-};
-
 // COM on the calling thread, ended only when this start succeeded: a thread
 // already in another apartment (RPC_E_CHANGED_MODE) keeps its own.
-class ScopedComApartment {
-public:
-    ScopedComApartment() noexcept = default;
-    explicit ScopedComApartment(DWORD flags) noexcept { Start(flags); }
-    ~ScopedComApartment() { Reset(); }
-    ScopedComApartment(const ScopedComApartment&) = delete;
-    ScopedComApartment& operator=(const ScopedComApartment&) = delete;
-
-    void Start(DWORD flags) noexcept
-    {
-        Reset();
-        started_ = SUCCEEDED(CoInitializeEx(nullptr, flags));
-    }
-    void Reset() noexcept
-    {
-        if (started_)
-            CoUninitialize();
-        started_ = false;
-    }
-
-private:
-    bool started_ = false;
-};
+// What it holds is whether the start succeeded.
+inline void EndComApartment(bool) noexcept
+{
+    CoUninitialize();
+}
+using ScopedComApartment = UniqueHandle<bool, EndComApartment>;
+inline ScopedComApartment StartComApartment(DWORD flags) noexcept
+{
+    return ScopedComApartment(SUCCEEDED(CoInitializeEx(nullptr, flags)));
+}

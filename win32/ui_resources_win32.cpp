@@ -1,6 +1,5 @@
 #include "win32/ui_resources_win32.h"
 
-#include <windows.h>
 #include <commctrl.h>
 #include <shlwapi.h>
 
@@ -26,8 +25,7 @@ INT_PTR RunDialog(int templateId, HWND owner, DLGPROC procedure, LPARAM data) no
 {
     const INT_PTR result =
         DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId), owner, procedure, data);
-    if (result == -1)
-        LogFailedCall("DialogBoxParamW", GetLastError());
+    LogIfFalse(result != -1, "DialogBoxParamW");
     return result;
 }
 
@@ -54,26 +52,21 @@ Picture LoadPicture(int resourceId)
 void PaintPicture(HWND window, const Picture& picture, int x, int y)
 {
     PAINTSTRUCT paint;
-    BeginPaint(window, &paint);
-    EndPaint(window, &paint);
-    if (!picture.bitmap)
-        return;
-    UINT width = 0;
-    UINT height = 0;
-    GdipGetImageWidth(picture.bitmap.Get(), &width);
-    GdipGetImageHeight(picture.bitmap.Get(), &height);
-    // Windows 10 1607 and later only; older systems draw at 96 DPI.
-    static const auto getDpiForWindow =
-        SystemFunction<decltype(&GetDpiForWindow)>(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
-    // The dialog around the picture grows with the display scaling; the
-    // picture and its place grow with it.
-    const PictureRect place =
-        ScaledPicture(x, y, width, height, getDpiForWindow ? getDpiForWindow(window) : 0);
-    const ScopedWindowDC dc(window);
-    ScopedGdiplusGraphics graphics;
-    if (GdipCreateFromHDC(dc.Get(), graphics.Receive()) == Ok) {
+    const HDC dc = BeginPaint(window, &paint);
+    if (ScopedGdiplusGraphics graphics; picture.bitmap && GdipCreateFromHDC(dc, graphics.Receive()) == Ok) {
+        UINT width = 0;
+        UINT height = 0;
+        GdipGetImageWidth(picture.bitmap.Get(), &width);
+        GdipGetImageHeight(picture.bitmap.Get(), &height);
+        // Windows 10 1607 and later only; older systems draw at 96 DPI.
+        static const auto getDpiForWindow =
+            SystemFunction<decltype(&GetDpiForWindow)>(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
+        // The dialog around the picture grows with the display scaling; the
+        // picture and its place grow with it.
+        const PictureRect place = ScaledPicture(x, y, width, height, getDpiForWindow ? getDpiForWindow(window) : 0);
         if (place.width != INT(width) || place.height != INT(height))
             GdipSetInterpolationMode(graphics.Get(), InterpolationModeHighQualityBicubic);
         GdipDrawImageRectI(graphics.Get(), picture.bitmap.Get(), place.x, place.y, place.width, place.height);
     }
+    EndPaint(window, &paint);
 }

@@ -1,10 +1,22 @@
 // What the dialogs need: common controls, one runner, and the pictures
-// through GDI+.
+// through GDI+, with owners for its flat-API objects.
 #pragma once
 
 #include <windows.h>
 
-#include "win32/gdiplus_win32.h"
+// GDI+'s headers want min and max, which NOMINMAX keeps out of windows.h.
+#include <algorithm>
+namespace Gdiplus {
+using std::max;
+using std::min;
+}  // namespace Gdiplus
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include "win32/scoped_win32.h"
+
+using ScopedGdiplusBitmap = UniqueHandle<Gdiplus::GpBitmap*, Gdiplus::DllExports::GdipDisposeImage>;
+using ScopedGdiplusGraphics = UniqueHandle<Gdiplus::GpGraphics*, Gdiplus::DllExports::GdipDeleteGraphics>;
 
 // Common controls, at start on the main thread, for every dialog from then
 // on; never ended.
@@ -23,8 +35,8 @@ struct Picture {
 };
 Picture LoadPicture(int resourceId);
 
-// A dialog's WM_PAINT: the background is painted and validated first, then
-// the picture drawn over it, so a later erase cannot wipe it out. Place and
-// size are given at 96 DPI and scaled to the window's; a missing picture
-// leaves its place empty.
+// A dialog's WM_PAINT: the picture drawn over the background that
+// BeginPaint erased, the window validated by EndPaint. Place and size are
+// given at 96 DPI and scaled to the window's; a missing picture leaves its
+// place empty.
 void PaintPicture(HWND window, const Picture& picture, int x, int y);

@@ -22,7 +22,7 @@ void OpenInBrowser(const std::string& url)
 bool RunOnStaThread(void (*work)(const std::string&), const std::string& text)
 {
     return StartDetachedThread([work, text] {
-        const ScopedComApartment com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+        const ScopedComApartment com = StartComApartment(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
         try {
             work(text);
         } catch (const std::bad_alloc&) {

@@ -619,7 +619,8 @@ std::wstring Clipboard(const std::wstring& text)
     Fail(L"usage: kdriver COMMAND [ARGS] [--desktop NAME]\n"
           L"  list | wait TITLE [MS] | gone TITLE [MS] | text TITLE ID | set-text TITLE ID TEXT\n"
           L"  checked TITLE ID | click TITLE ID | command TITLE ID | close TITLE\n"
-          L"  send TITLE MSG WPARAM LPARAM | send-to TITLE ID MSG WPARAM LPARAM | box-text TITLE\n"
+          L"  send TITLE MSG WPARAM LPARAM | send-to TITLE ID MSG WPARAM LPARAM | send-class CLASS MSG WPARAM LPARAM\n"
+          L"  box-text TITLE\n"
           L"  rect TITLE ID | window-rect TITLE | progress TITLE ID | pid TITLE | desktop-exists NAME\n"
           L"  input-desktop | switch-to NAME\n"
           L"  reg-dump | reg-set NAME TYPE HEX | reg-set-text NAME TEXT | reg-delete\n"
@@ -788,6 +789,8 @@ const Command COMMANDS[] = {
      }},
     {L"send", [](const Args& a) { return Sent(Window(a[1]), a, 2); }},
     {L"send-to", [](const Args& a) { return Sent(Control(a[1], a[2]), a, 3); }},
+    // To the window of that class, shown or not.
+    {L"send-class", [](const Args& a) { return Sent(FindWindowW(a[1].c_str(), nullptr), a, 2); }},
     {L"device-removed", [](const Args& a) { return std::to_wstring(SendDeviceRemoved(Window(a[1]), a[2])); }},
     {L"drop-hooks",
      [](const Args& a) -> std::wstring {

@@ -12,6 +12,7 @@ from online_common import IDNO, NEW_VERSION, UPDATE_TEXT, OnlineScenario, box_te
 
 # The daily check on, the SMS service off so only the check talks to it.
 UPDATE_FLAGS = DEFAULT_FLAGS & ~(FLAG_AGREEMENT_PENDING | FLAG_SHOW_WARNING)
+WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, WTS_SESSION_UNLOCK = 0x2B1, 7, 8
 
 
 class UpdateCheck(OnlineScenario):
@@ -91,6 +92,12 @@ class UpdateCheck(OnlineScenario):
         self.service.set_reply("currentversion", status=500, body="9.9")
         program = self.run_until_answered("2.0")
         self.assertTrue(self.no_window_for(NEW_VERSION, 3))
+        # Still due: a session lock asks nothing, the unlock asks again.
+        kwine.driver("send-class", "Kestrova.Tray", WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 0)
+        time.sleep(2)
+        self.assertEqual(len(self.service.requests("currentversion")), 1)
+        kwine.driver("send-class", "Kestrova.Tray", WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0)
+        self.assertEqual(len(self.service.wait_requests("currentversion", 2)), 2)
         self.close_main(program)
         self.assertEqual(self.stored_date(), 0)
 
