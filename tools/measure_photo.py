@@ -48,8 +48,7 @@ def photo_figures(monitor, server):
                     photos.append((put[0]["time"] - sent) * 1000)
             guard.unlock()
             monitor.wait_quiet()
-        kwine.close(kwine.MAIN_TITLE)
-        kwine.wait_exit(program)
+        kwine.close_program(program)
     finally:
         kwine.stop(program)
     return sirens, photos

@@ -106,8 +106,7 @@ def lock_times():
             kwine.wait_window(kwine.MAIN_TITLE, 30)
             found["lock button"].append(to_guard(("click", kwine.MAIN_TITLE, IDC_MAIN_LOCK)))
             kwine.wait_window(kwine.MAIN_TITLE, 30)
-        kwine.close(kwine.MAIN_TITLE)
-        kwine.wait_exit(program)
+        kwine.close_program(program)
     finally:
         kwine.stop(program)
     return found

@@ -116,8 +116,7 @@ TEST(SettingsLoad, SavedValuesComeBack)
     Load(settings, registry);
     EXPECT_EQ(settings.flags, 0x4CAu);
     EXPECT_EQ(settings.sensitivity, 120);
-    EXPECT_EQ(settings.hotKeyModifiers, 3u);
-    EXPECT_EQ(settings.hotKeyCode, 0x67u);
+    EXPECT_EQ(settings.hotKeyModifiers << 8 | settings.hotKeyCode, 0x0367u);  // the "HotKey" word
     EXPECT_TRUE(settings.startWithWindows);
     EXPECT_EQ(settings.lastCheckedDay, 8);
     EXPECT_EQ(settings.lastCheckedMonth, 12);

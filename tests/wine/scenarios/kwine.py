@@ -214,6 +214,12 @@ def stop(process):
             pass
 
 
+def close_program(program):
+    """Closes the main dialog; the program's exit code once it has ended."""
+    close(MAIN_TITLE)
+    return wait_exit(program)
+
+
 def wait_window(title, timeout=20.0, desktop=None):
     driver("wait", title, int(timeout * 1000), desktop=desktop, timeout=timeout + 30)
 
