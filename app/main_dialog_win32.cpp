@@ -149,23 +149,19 @@ bool ConfirmLock(HWND window, OwnerState& owner)
     const Settings& settings = owner.settings;
     // Enter unlocks a guard with no password: nothing arms until one
     // is set, and the owner then presses lock again.
-    if (PasswordIsEmpty(settings.GetPassword())) {
+    const bool empty = PasswordIsEmpty(settings.GetPassword());
+    if (empty)
         MessageBoxA(window, "Set an unlock password first.\nWithout one, anybody could unlock the guard with Enter.",
                     "Warning", MB_OK | MB_ICONWARNING);
-        ChangeSettings(window, owner);
-        return false;
-    }
     // Nor with one the guard's box cannot take (set by hand, or by an older
     // version): the box names what it cannot.
-    if (RefuseUntypablePassword(window, settings.GetPassword())) {
+    if (empty || RefuseUntypablePassword(window, settings.GetPassword())) {
         ChangeSettings(window, owner);
         return false;
     }
     return !settings.HasFlag(FLAG_SMS_SERVICE) || owner.loggedIn ||
-           MessageBoxA(window,
-                       "You're not logged in. You won't get a SMS warning when the alarm is triggered.\n"
-                       "Are you sure you want to continue?",
-                       "Warning", MB_YESNO | MB_ICONWARNING) == IDYES;
+           MessageBoxA(window, "You're not logged in. You won't get a SMS warning when the alarm is triggered.\n"
+                               "Are you sure you want to continue?", "Warning", MB_YESNO | MB_ICONWARNING) == IDYES;
 }
 
 int RunMainDialog(OwnerState& owner)

@@ -46,11 +46,11 @@ int RunProgram()
     // Messages an earlier run never got through go out before any news of
     // this one, such as what an armed process that never unlocked left
     // changed on the machine.
-    const PushTarget push{settings.notifyKind, settings.GetNotifyUrl(), LoadNotifyToken()};
+    const PushTarget push{settings.notifyKind, settings.notifyUrl, LoadNotifyToken()};
     ResendWaitingPushes(push);
     const bool neverUnlocked = GiveBackLeftOverRecord();
     if (neverUnlocked)
-        QueueGiveBackPush(push);
+        QueuePlainPush(push, GiveBackPush, "give-back");
     StartUiResources();
     // The power held, an emergency restart, the process killed: the guard
     // comes back at once, before any dialog, as if lock had been pressed, so a

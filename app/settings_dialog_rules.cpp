@@ -55,7 +55,7 @@ SettingsDialogEntries EntriesFromSettings(const Settings& settings)
 {
     return {SensitivityFieldText(settings.sensitivity), settings.HasFlag(FLAG_DAILY_UPDATE_CHECK),
             settings.GetPassword(), settings.GetServerUser(), settings.GetServerPass(),
-            settings.HasFlag(FLAG_SMS_SERVICE), settings.GetNotifyUrl(), settings.notifyKind,
+            settings.HasFlag(FLAG_SMS_SERVICE), settings.notifyUrl, settings.notifyKind,
             HotKeyControlValue({settings.hotKeyModifiers, settings.hotKeyCode}), settings.startWithWindows,
             settings.takePhotos};
 }
@@ -86,7 +86,7 @@ bool StoreSettingsDialogEntries(Settings& settings, const SettingsDialogEntries&
     settings.SetServerUser(entries.serverUser);
     settings.SetServerPass(entries.serverPass);
     settings.SetFlag(FLAG_SMS_SERVICE, entries.useSmsService);
-    settings.SetNotifyUrl(entries.notifyUrl);
+    settings.notifyUrl = entries.notifyUrl;
     settings.notifyKind = entries.notifyKind;
     const StoredHotKey hotKey = HotKeyFromControl(entries.hotKey, {settings.hotKeyModifiers, settings.hotKeyCode});
     settings.hotKeyModifiers = hotKey.modifiers;

@@ -34,16 +34,15 @@ constexpr UINT WM_PUSH_TESTED = WM_APP + 20;
 std::string ReadText(HWND dialog, int controlId, size_t bufferBytes)
 {
     std::string buffer(bufferBytes, '\0');
-    UINT length = GetDlgItemTextA(dialog, controlId, &buffer[0], int(bufferBytes));
-    buffer.resize(length);
+    buffer.resize(GetDlgItemTextA(dialog, controlId, &buffer[0], int(bufferBytes)));
     return buffer;
 }
 
 std::u16string ReadWideText(HWND dialog, int controlId, size_t bufferUnits)
 {
     std::wstring buffer(bufferUnits, L'\0');
-    UINT length = GetDlgItemTextW(dialog, controlId, &buffer[0], int(bufferUnits));
-    return std::u16string(buffer.begin(), buffer.begin() + length);
+    buffer.resize(GetDlgItemTextW(dialog, controlId, &buffer[0], int(bufferUnits)));
+    return std::u16string(buffer.begin(), buffer.end());
 }
 
 // What one opening keeps, its runner's: the owner's record and the drag.
@@ -58,23 +57,6 @@ SettingsDialog& DataOf(HWND dialog)
     return *reinterpret_cast<SettingsDialog*>(GetWindowLongPtrW(dialog, DWLP_USER));
 }
 
-// Ctrl or Alt is asked for: a plain key or Shift alone would be taken from
-// every program. The control cannot show the Windows key; OK keeps it while
-// the key is left as shown.
-void InitHotKeyAndStart(HWND dialog, const SettingsDialogEntries& shown, bool hotKeyTaken)
-{
-    static_assert(CONTROL_SHIFT == HOTKEYF_SHIFT && CONTROL_CONTROL == HOTKEYF_CONTROL && CONTROL_ALT == HOTKEYF_ALT &&
-                      CONTROL_EXTENDED == HOTKEYF_EXT, "the control's bits");
-    SendDlgItemMessageW(dialog, IDC_SETTINGS_HOTKEY, HKM_SETRULES, HKCOMB_NONE | HKCOMB_S,
-                        MAKELPARAM(HOTKEYF_CONTROL | HOTKEYF_ALT, 0));
-    SendDlgItemMessageW(dialog, IDC_SETTINGS_HOTKEY, HKM_SETHOTKEY, shown.hotKey, 0);
-    if (hotKeyTaken)
-        SetDlgItemTextW(dialog, IDC_SETTINGS_HOTKEY_NOTE,
-                        L"\u53E6\u4E00\u4E2A\u7A0B\u5E8F\u5DF2\u5360\u7528\u8FD9\u4E2A\u70ED\u952E\uFF0C"
-                        L"\u8BF7\u6362\u4E00\u4E2A\u3002");
-    CheckDlgButton(dialog, IDC_SETTINGS_START_WITH_WINDOWS, shown.startWithWindows ? BST_CHECKED : BST_UNCHECKED);
-}
-
 void InitSettingsDialog(HWND dialog, Settings& settings)
 {
     // Typing stops where the read buffers on OK would cut the text anyway.
@@ -87,11 +69,10 @@ void InitSettingsDialog(HWND dialog, Settings& settings)
 
     SetDlgItemTextA(dialog, IDC_SETTINGS_WEB_ADDRESS, settings.serviceUrl.c_str());  // plain ASCII
     const SettingsDialogEntries shown = EntriesFromSettings(settings);
-    if (shown.dailyUpdateCheck)
-        SendDlgItemMessageW(dialog, IDC_SETTINGS_UPDATE_CHECK, BM_SETCHECK, BST_CHECKED, 0);
+    CheckDlgButton(dialog, IDC_SETTINGS_UPDATE_CHECK, shown.dailyUpdateCheck ? BST_CHECKED : BST_UNCHECKED);
     SetDlgItemTextA(dialog, IDC_SETTINGS_SENSITIVITY, shown.sensitivityText.c_str());
-    const std::wstring password(shown.password.begin(), shown.password.end());
-    SetDlgItemTextW(dialog, IDC_SETTINGS_PASSWORD, password.c_str());
+    // wchar_t is UTF-16 on Windows.
+    SetDlgItemTextW(dialog, IDC_SETTINGS_PASSWORD, reinterpret_cast<const wchar_t*>(shown.password.c_str()));
     SetDlgItemTextA(dialog, IDC_SETTINGS_SMS_PASS, shown.serverPass.c_str());
     SetDlgItemTextA(dialog, IDC_SETTINGS_SMS_USER, shown.serverUser.c_str());
     CheckDlgButton(dialog, IDC_SETTINGS_USE_SMS, shown.useSmsService ? BST_CHECKED : BST_UNCHECKED);
@@ -102,7 +83,19 @@ void InitSettingsDialog(HWND dialog, Settings& settings)
     SetDlgItemTextA(dialog, IDC_SETTINGS_NOTIFY_URL, shown.notifyUrl.c_str());
     SendDlgItemMessageW(dialog, IDC_SETTINGS_NOTIFY_KIND, CB_SETCURSEL, WPARAM(shown.notifyKind), 0);
     SetDlgItemTextA(dialog, IDC_SETTINGS_NOTIFY_TOKEN, LoadNotifyToken().c_str());
-    InitHotKeyAndStart(dialog, shown, DataOf(dialog).hotKeyTaken);
+    // Ctrl or Alt is asked for: a plain key or Shift alone would be taken from
+    // every program. The control cannot show the Windows key; OK keeps it while
+    // the key is left as shown.
+    static_assert(CONTROL_SHIFT == HOTKEYF_SHIFT && CONTROL_CONTROL == HOTKEYF_CONTROL && CONTROL_ALT == HOTKEYF_ALT &&
+                      CONTROL_EXTENDED == HOTKEYF_EXT, "the control's bits");
+    SendDlgItemMessageW(dialog, IDC_SETTINGS_HOTKEY, HKM_SETRULES, HKCOMB_NONE | HKCOMB_S,
+                        MAKELPARAM(HOTKEYF_CONTROL | HOTKEYF_ALT, 0));
+    SendDlgItemMessageW(dialog, IDC_SETTINGS_HOTKEY, HKM_SETHOTKEY, shown.hotKey, 0);
+    if (DataOf(dialog).hotKeyTaken)
+        SetDlgItemTextW(dialog, IDC_SETTINGS_HOTKEY_NOTE,
+                        L"\u53E6\u4E00\u4E2A\u7A0B\u5E8F\u5DF2\u5360\u7528\u8FD9\u4E2A\u70ED\u952E\uFF0C"
+                        L"\u8BF7\u6362\u4E00\u4E2A\u3002");
+    CheckDlgButton(dialog, IDC_SETTINGS_START_WITH_WINDOWS, shown.startWithWindows ? BST_CHECKED : BST_UNCHECKED);
 }
 
 // A pasted address whose host is a service's own chooses that service.
@@ -160,10 +153,9 @@ void ShowPushTested(HWND dialog, LPARAM lParam)
 {
     const std::unique_ptr<PushOutcome> outcome(reinterpret_cast<PushOutcome*>(lParam));
     EnableWindow(GetDlgItem(dialog, IDC_SETTINGS_NOTIFY_TEST), TRUE);
-    if (!outcome)
-        return;
-    MessageBoxA(dialog, TestOutcomeBoxText(*outcome).c_str(), "Push test",
-                MB_OK | (outcome->taken ? MB_ICONINFORMATION : MB_ICONWARNING));
+    if (outcome)
+        MessageBoxA(dialog, TestOutcomeBoxText(*outcome).c_str(), "Push test",
+                    MB_OK | (outcome->taken ? MB_ICONINFORMATION : MB_ICONWARNING));
 }
 
 void StoreAndClose(HWND dialog)

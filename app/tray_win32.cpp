@@ -22,8 +22,7 @@
 #include "win32/scoped_win32.h"
 
 static_assert(STORED_ALT == MOD_ALT && STORED_CONTROL == MOD_CONTROL && STORED_SHIFT == MOD_SHIFT &&
-                  STORED_WIN == MOD_WIN,
-              "the stored bits are RegisterHotKey's");
+                  STORED_WIN == MOD_WIN, "the stored bits are RegisterHotKey's");
 
 namespace {
 
@@ -375,7 +374,7 @@ void StartGuard(OwnerState& owner)
     // token as stored now), not kept: it ends itself at unlock.
     const Settings& settings = owner.settings;
     StartGuardThread({settings.flags, settings.sensitivity, settings.GetPassword(), ServiceAccountOf(settings),
-                      PushTarget{settings.notifyKind, settings.GetNotifyUrl(), LoadNotifyToken()}, settings.takePhotos});
+                      PushTarget{settings.notifyKind, settings.notifyUrl, LoadNotifyToken()}, settings.takePhotos});
     if (owner.tray)
         LogIfFalse(SetTimer(owner.tray, IDT_GUARD_TIP, 1000, nullptr) != 0, "SetTimer (the icon's tip)");
 }

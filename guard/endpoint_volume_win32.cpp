@@ -1,7 +1,5 @@
 #include "guard/volume_guard_win32.h"
 
-#include <windows.h>
-
 #include <endpointvolume.h>
 #include <mmdeviceapi.h>
 
@@ -129,11 +127,9 @@ private:
             Detach();
             return false;
         }
-        LPWSTR deviceId = nullptr;
-        if (SUCCEEDED(device.Get()->GetId(&deviceId)) && deviceId) {
-            const ScopedCoTaskMem<wchar_t> owned(deviceId);
-            id_.assign(reinterpret_cast<const char16_t*>(deviceId));
-        }
+        ScopedCoTaskMem<wchar_t> deviceId;
+        if (SUCCEEDED(device.Get()->GetId(deviceId.Receive())) && deviceId)
+            id_.assign(reinterpret_cast<const char16_t*>(deviceId.Get()));
         if (withNotices) {
             noticeRegistered_ = LogIfFailed(volume_.Get()->RegisterControlChangeNotify(this),
                                             "IAudioEndpointVolume::RegisterControlChangeNotify");

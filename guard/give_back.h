@@ -13,7 +13,6 @@
 #pragma once
 
 #include <functional>
-#include <optional>
 
 #include "guard/give_back_record.h"
 #include "settings/registry_key.h"

@@ -28,11 +28,7 @@ struct SavedWord {
 // power-button and sleep-button actions, and whether sleep states (S1 to S3)
 // are allowed at all, which is what the power menu's Sleep asks for.
 enum HeldPowerSetting : size_t {
-    POWER_LID_CLOSE,
-    POWER_BUTTON,
-    POWER_SLEEP_BUTTON,
-    POWER_ALLOW_STANDBY,
-    HELD_POWER_SETTING_COUNT
+    POWER_LID_CLOSE, POWER_BUTTON, POWER_SLEEP_BUTTON, POWER_ALLOW_STANDBY, HELD_POWER_SETTING_COUNT
 };
 // A record of version 1 held the first three only.
 constexpr size_t HELD_POWER_SETTINGS_VERSION_1 = 3;
@@ -51,11 +47,7 @@ using ShortcutsCleared = std::array<bool, SHORTCUT_COUNT>;
 
 // The mixer's four forced controls, in the order they are given back.
 enum MixerValue : size_t {
-    MIXER_WAVE_OUT_VOLUME,
-    MIXER_MASTER_VOLUME,
-    MIXER_WAVE_OUT_MUTE,
-    MIXER_MASTER_MUTE,
-    MIXER_VALUE_COUNT
+    MIXER_WAVE_OUT_VOLUME, MIXER_MASTER_VOLUME, MIXER_WAVE_OUT_MUTE, MIXER_MASTER_MUTE, MIXER_VALUE_COUNT
 };
 
 // The owner's sound on one endpoint, found again by its id.

@@ -29,15 +29,6 @@ void ForEachShortcut(Visit visit)
     visit(SHORTCUT_TOGGLE_KEYS, TOGGLEKEYS{}, SPI_GETTOGGLEKEYS, SPI_SETTOGGLEKEYS, DWORD(TKF_HOTKEYACTIVE));
 }
 
-void AddAutostart()
-{
-    const std::wstring command = QuotedProgramPath();
-    if (!command.empty())
-        LogIfError(RegSetKeyValueW(HKEY_CURRENT_USER, RUN_KEY, AUTOSTART_VALUE, REG_SZ, command.c_str(),
-                                   DWORD((command.size() + 1) * sizeof(wchar_t))),
-                   "RegSetKeyValueW (the Run value)");
-}
-
 }  // namespace
 
 ShortcutsCleared ShortcutHotKeysOn() noexcept
@@ -107,9 +98,11 @@ std::unique_ptr<GiveBackMachine> SaveAndChangeForArming(VolumeGuard& volume) noe
         // the owner's phone at the next sign-in. Before the record: the Run
         // value lives in the same hive, the user's, and reaches the disk with
         // the record's flush, before anything changes.
-        AddAutostart();
-        const bool recorded = keeper.Arm(on);
-        if (recorded)
+        if (const std::wstring command = QuotedProgramPath(); !command.empty())
+            LogIfError(RegSetKeyValueW(HKEY_CURRENT_USER, RUN_KEY, AUTOSTART_VALUE, REG_SZ, command.c_str(),
+                                       DWORD((command.size() + 1) * sizeof(wchar_t))),
+                       "RegSetKeyValueW (the Run value)");
+        if (keeper.Arm(on))
             SetShortcutHotKeys(on, false);
         else
             LogEvent("Armed without holding the lid, the buttons, sleep and the shortcuts: "

@@ -1,7 +1,5 @@
 #include "guard/guard_dialog_win32.h"
 
-#include <windows.h>
-
 #include <commctrl.h>
 #include <dbt.h>
 #include <wtsapi32.h>
@@ -12,13 +10,11 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
-#include <optional>
 #include <string>
 #include <utility>
 
 #include "win32/callback_edge_win32.h"
 #include "win32/event_log.h"
-#include "win32/event_log_win32.h"
 #include "win32/scoped_win32.h"
 #include "win32/ui_resources_win32.h"
 #include "guard/give_back_win32.h"
@@ -136,15 +132,12 @@ bool PowerSourceChanged(BYTE acLineStatusAtArming) noexcept
 void TellIfBatteryLow(GuardDialogData& data)
 {
     SYSTEM_POWER_STATUS power = {};
-    if (data.batteryLowTold)
-        return;
-    if (!LogIfFalse(GetSystemPowerStatus(&power), "GetSystemPowerStatus"))
-        return;
-    if (!BatteryLow(power.ACLineStatus, power.BatteryLifePercent))
+    if (data.batteryLowTold || !LogIfFalse(GetSystemPowerStatus(&power), "GetSystemPowerStatus") ||
+        !BatteryLow(power.ACLineStatus, power.BatteryLifePercent))
         return;
     data.batteryLowTold = true;
     LogEvent("Battery low: " + std::to_string(power.BatteryLifePercent) + " % left");
-    QueueBatteryLowPush(data.config.push);
+    QueuePlainPush(data.config.push, BatteryLowPush, "battery");
 }
 
 // Every tick and every desktop-switch event, whatever the triggers say: a

@@ -5,8 +5,6 @@
 #include <memory>
 #include <mutex>
 #include <new>
-#include <string>
-#include <string_view>
 #include <vector>
 
 #include "win32/callback_edge_win32.h"

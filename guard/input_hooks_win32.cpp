@@ -6,7 +6,6 @@
 #include <utility>
 
 #include "win32/callback_edge_win32.h"
-#include "win32/event_log_win32.h"
 #include "win32/scoped_win32.h"
 #include "guard/alarm_cause.h"
 #include "guard/guard_dialog_win32.h"
@@ -195,14 +194,18 @@ DWORD WINAPI HookThreadMain(LPVOID guard) noexcept
 // Has the hook thread do it and waits until it has.
 void AskHookThread(HookAsk ask) noexcept
 {
-    if (!hooks.thread)
-        return;
-    if (!LogIfFalse(PostThreadMessageW(GetThreadId(hooks.thread.Get()), HOOK_MESSAGE_ASK, 0,
-                                       reinterpret_cast<LPARAM>(ask)),
-                    "PostThreadMessageW (to the hook thread)"))
+    if (!hooks.thread ||
+        !LogIfFalse(PostThreadMessageW(GetThreadId(hooks.thread.Get()), HOOK_MESSAGE_ASK, 0,
+                                       reinterpret_cast<LPARAM>(ask)), "PostThreadMessageW (to the hook thread)"))
         return;
     const HANDLE waits[] = {hooks.answered.Get(), hooks.thread.Get()};
     WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+}
+
+// The alarm for a failure at a callback's edge, which Arm registers.
+void PostCallbackFailureAlarm() noexcept
+{
+    PostToGuard(WM_APP_ALARM, WPARAM(AlarmCause::CallbackFailure));
 }
 
 }  // namespace
@@ -279,9 +282,4 @@ void PostToGuard(UINT message, WPARAM wParam) noexcept
 bool GuardArmed() noexcept
 {
     return hooks.window != nullptr;
-}
-
-void PostCallbackFailureAlarm() noexcept
-{
-    PostToGuard(WM_APP_ALARM, WPARAM(AlarmCause::CallbackFailure));
 }

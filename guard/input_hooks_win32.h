@@ -49,6 +49,3 @@ void RenewHooks() noexcept;
 // From any thread, never waiting: posts the message to the armed guard's
 // dialog; nothing while disarmed.
 void PostToGuard(UINT message, WPARAM wParam) noexcept;
-// The alarm for a failure at a callback's edge (AlarmCause::CallbackFailure),
-// through PostToGuard; Arm registers it with the edge.
-void PostCallbackFailureAlarm() noexcept;

@@ -1,7 +1,5 @@
 #include "guard/siren_win32.h"
 
-#include <windows.h>
-
 #include <mmsystem.h>
 // After mmsystem.h, whose types it uses.
 #include <mmddk.h>
@@ -23,8 +21,7 @@ bool WaveOutDeviceOf(const std::u16string& endpoint, UINT& device)
         const auto asDevice = reinterpret_cast<HWAVEOUT>(static_cast<UINT_PTR>(i));
         size_t bytes = 0;  // wide enough whichever width the system writes
         if (waveOutMessage(asDevice, DRV_QUERYFUNCTIONINSTANCEIDSIZE, reinterpret_cast<DWORD_PTR>(&bytes), 0) !=
-                MMSYSERR_NOERROR ||
-            bytes < sizeof(wchar_t) || bytes > 4096)
+                MMSYSERR_NOERROR || bytes < sizeof(wchar_t) || bytes > 4096)
             continue;
         std::wstring id(bytes / sizeof(wchar_t), L'\0');
         if (waveOutMessage(asDevice, DRV_QUERYFUNCTIONINSTANCEID, reinterpret_cast<DWORD_PTR>(&id[0]), bytes) !=

@@ -11,8 +11,7 @@ static_assert(GUARD_MIXERLINE_COMPONENTTYPE_DST_SPEAKERS == MIXERLINE_COMPONENTT
                   GUARD_MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT == MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT &&
                   GUARD_MIXERCONTROL_CONTROLTYPE_VOLUME == MIXERCONTROL_CONTROLTYPE_VOLUME &&
                   GUARD_MIXERCONTROL_CONTROLTYPE_MUTE == MIXERCONTROL_CONTROLTYPE_MUTE &&
-                  MASTER_LINE == MIXERLINE_COMPONENTTYPE_SRC_LAST + 1,
-              "the mixer's values");
+                  MASTER_LINE == MIXERLINE_COMPONENTTYPE_SRC_LAST + 1, "the mixer's values");
 
 namespace {
 
@@ -22,8 +21,8 @@ public:
 
     uint32_t Open(uintptr_t notifyWindow) override
     {
-        const DWORD flags = notifyWindow ? CALLBACK_WINDOW : 0;
-        const MMRESULT result = mixerOpen(handle_.Receive(), 0, DWORD_PTR(notifyWindow), 0, flags);
+        const MMRESULT result =
+            mixerOpen(handle_.Receive(), 0, DWORD_PTR(notifyWindow), 0, notifyWindow ? CALLBACK_WINDOW : 0);
         LogIfError(result, "mixerOpen");
         return result;
     }

@@ -1,7 +1,6 @@
 #include "online/push_kinds.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <iterator>
 
@@ -50,6 +49,15 @@ size_t JsonValueAt(const std::string& json, const char* name)
     if (at == std::string::npos || json[at] != ':')
         return std::string::npos;
     return json.find_first_not_of(" \t\r\n", at + 1);
+}
+
+// A header's value: one line of printable ASCII as it is, anything else as
+// one RFC 2047 word, =?UTF-8?B?...?=.
+std::string HeaderValue(const std::string& text, const PushCrypto& crypto)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F; })
+               ? text
+               : "=?UTF-8?B?" + crypto.base64(text) + "?=";
 }
 
 }  // namespace
@@ -117,13 +125,6 @@ bool TakesPhotos(PushKind kind)
     return kind == PushKind::Ntfy || kind == PushKind::WeCom;
 }
 
-std::string HeaderValue(const std::string& text, const PushCrypto& crypto)
-{
-    return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F; })
-               ? text
-               : "=?UTF-8?B?" + crypto.base64(text) + "?=";
-}
-
 PushRequest MakePhotoRequest(const PushTarget& target, const PushMessage& message, const std::string& jpeg,
                              int64_t unixMs, const PushCrypto& crypto)
 {
@@ -178,9 +179,7 @@ std::optional<PushKind> KindOfAddress(const std::string& url)
 {
     const size_t scheme = url.find("://");
     std::string host = scheme == std::string::npos ? "" : url.substr(scheme + 3);
-    host = host.substr(0, host.find_first_of(":/?"));
-    std::transform(host.begin(), host.end(), host.begin(),
-                   [](char c) { return char(std::tolower(static_cast<unsigned char>(c))); });
+    host = Lowered(host.substr(0, host.find_first_of(":/?")));
     const auto named =
         std::find_if(std::begin(KINDS) + 1, std::end(KINDS), [&](auto& row) { return host == row.host; });
     return named == std::end(KINDS) ? std::nullopt : std::optional<PushKind>(PushKind(named - KINDS));

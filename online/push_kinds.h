@@ -38,9 +38,6 @@ PushRequest MakePhotoRequest(const PushTarget& target, const PushMessage& messag
                              int64_t unixMs, const PushCrypto& crypto);
 bool TakesPhotos(PushKind kind);
 
-// A header's value: one line of printable ASCII as it is, anything else as
-// one RFC 2047 word, =?UTF-8?B?...?=.
-std::string HeaderValue(const std::string& text, const PushCrypto& crypto);
 
 // Fills in taken, code and words from the answer's status and body: ntfy
 // takes with any 2xx; the others only with their own code for it in the

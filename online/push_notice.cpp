@@ -9,16 +9,14 @@
 
 #include "settings/service_url.h"
 
-namespace {
-
-const char HOST_CHARS[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-.";
-
 std::string Lowered(std::string text)
 {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](char c) { return char(std::tolower(static_cast<unsigned char>(c))); });
     return text;
 }
+
+namespace {
 
 // The network errors an owner may meet, in words; a general phrase for the rest.
 const char* NetworkErrorWords(uint32_t error)
@@ -148,8 +146,7 @@ PushMessage StoppedWhileArmedPush(const std::string& computer, const LocalTime& 
 {
     return {"Kestrova was stopped while armed", "urgent", "warning",
             "Windows ended the session on " + computer + " at " + EventTimeText(time) +
-                " while Kestrova was armed: someone chose to sign out or shut down anyway. Nothing guards it "
-                "now."};
+                " while Kestrova was armed: someone chose to sign out or shut down anyway. Nothing guards it now."};
 }
 
 PushMessage BatteryLowPush(const std::string& computer, const LocalTime& time)

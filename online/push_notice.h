@@ -21,6 +21,8 @@
 // [?query], or the same with http:// when the host is this computer
 // (localhost, 127.x.x.x, [::1]), for tests.
 const char* PushAddressRefusal(const std::string& url);
+// ASCII letters in lower case, for names (schemes, hosts) that ignore case.
+std::string Lowered(std::string text);
 
 struct PushTarget {
     PushKind kind = PushKind::Ntfy;

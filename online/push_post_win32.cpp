@@ -12,6 +12,7 @@
 #include "online/crypto_win32.h"
 #include "online/push_kinds.h"
 #include "online/push_sender_win32.h"
+#include "settings/registry_store_win32.h"
 #include "win32/event_log_win32.h"
 #include "win32/scoped_win32.h"
 
@@ -59,19 +60,13 @@ int64_t RetryAfterSeconds(const std::string& value)
         return std::stoll(value);
     SYSTEMTIME when = {};
     FILETIME then = {}, now = {};
-    if (value.empty() || !WinHttpTimeToSystemTime(Widened(value).c_str(), &when) ||
-        !SystemTimeToFileTime(&when, &then))
+    if (value.empty() || !WinHttpTimeToSystemTime(Widened(value).c_str(), &when) || !SystemTimeToFileTime(&when, &then))
         return 0;
     GetSystemTimeAsFileTime(&now);
     return std::max<int64_t>(0, (UnixMs(then) - UnixMs(now)) / 1000);
 }
 
 }  // namespace
-
-std::wstring Widened(const std::string& ascii)
-{
-    return std::wstring(ascii.begin(), ascii.end());
-}
 
 PushOutcome PostPush(const PushTarget& target, const PushMessage& message)
 {
@@ -96,10 +91,9 @@ PushOutcome PostPush(const PushTarget& target, const PushMessage& message)
     // The system's proxy, found as Windows 8.1 and later find it; older
     // systems (and Wine) take the configured one.
     ScopedWinHttp session;
-    for (DWORD access : {WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY}) {
+    for (DWORD access : {WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY})
         if (!session)
             session.Reset(WinHttpOpen(L"Kestrova", access, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
-    }
     if (!session)
         return Failed("WinHttpOpen");
     // Resolve, connect, send, receive: long enough for a slow mobile network,
@@ -135,10 +129,9 @@ PushOutcome PostPush(const PushTarget& target, const PushMessage& message)
     // The services' answers are short: what a judgement needs is in the first 4 KB.
     std::string answer;
     char chunk[1024];
-    for (DWORD read = 1; read > 0 && answer.size() < 4096; answer.append(chunk, read)) {
+    for (DWORD read = 1; read > 0 && answer.size() < 4096; answer.append(chunk, read))
         if (!LogIfFalse(WinHttpReadData(request.Get(), chunk, sizeof chunk, &read), "WinHttpReadData"))
             break;
-    }
     JudgePushAnswer(target.kind, answer, outcome);
     return outcome;
 }

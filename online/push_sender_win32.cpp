@@ -313,14 +313,9 @@ void QueueUnlockPush(const PushTarget& target, std::optional<int64_t> sirenSecon
     QueueNew(target, "disarmed", UnlockPush, sirenSeconds, wrongPasswords);
 }
 
-void QueueGiveBackPush(const PushTarget& target) noexcept
+void QueuePlainPush(const PushTarget& target, PlainPush make, const char* what) noexcept
 {
-    QueueNew(target, "give-back", GiveBackPush);
-}
-
-void QueueBatteryLowPush(const PushTarget& target) noexcept
-{
-    QueueNew(target, "battery", BatteryLowPush);
+    QueueNew(target, what, make);
 }
 
 void SendStoppedWhileArmedPush(const PushTarget& target, unsigned timeoutMs) noexcept

@@ -29,12 +29,13 @@ void QueueAlarmPush(const PushTarget& target, const std::string& causeText) noex
 // At unlock: every message still waiting gets one last try and is then
 // dropped; the disarmed message goes out. sirenSeconds: how long the siren
 // sounded, none when it never started.
-void QueueUnlockPush(const PushTarget& target, std::optional<int64_t> sirenSeconds,
-                     uint32_t wrongPasswords) noexcept;
-// At start-up, when a crashed armed process's changes were given back.
-void QueueGiveBackPush(const PushTarget& target) noexcept;
-// While armed on a nearly empty battery.
-void QueueBatteryLowPush(const PushTarget& target) noexcept;
+void QueueUnlockPush(const PushTarget& target, std::optional<int64_t> sirenSeconds, uint32_t wrongPasswords) noexcept;
+// A message made of the computer's name and the time alone: GiveBackPush at
+// start-up, when a crashed armed process's changes were given back, or
+// BatteryLowPush while armed on a nearly empty battery. what: its name in the
+// log, should it be lost.
+using PlainPush = PushMessage (*)(const std::string& computer, const LocalTime& time);
+void QueuePlainPush(const PushTarget& target, PlainPush make, const char* what) noexcept;
 // A photo of the alarm: kept in %LOCALAPPDATA%\Kestrova\photos (the newest
 // PHOTOS_KEPT, and every one still waiting) and sent as a message that
 // names its file.
@@ -54,9 +55,6 @@ void SendStoppedWhileArmedPush(const PushTarget& target, unsigned timeoutMs) noe
 // PushOutcome made by new in lParam that the window then owns. False when
 // the thread could not be started.
 bool StartPushTest(HWND window, UINT message, const PushTarget& target) noexcept;
-
-// Plain ASCII as UTF-16.
-std::wstring Widened(const std::string& ascii);
 
 // One POST of the message, waiting for the server's answer
 // (online/push_post_win32.cpp, apart: winhttp.h and wininet.h do not mix).

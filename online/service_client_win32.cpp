@@ -117,9 +117,8 @@ void ShowRefusalBox(const std::string& text)
 
 void AskAndOpenHomePage(const std::string& url)
 {
-    if (MessageBoxW(nullptr,
-                    L"A new version of Kestrova is avaible!\n Do you want to take full advantage of the "
-                    L"new features and download it now?",
+    if (MessageBoxW(nullptr, L"A new version of Kestrova is avaible!\n Do you want to take full advantage of the "
+                             L"new features and download it now?",
                     L"New Version Available!", MB_TOPMOST | MB_ICONINFORMATION | MB_YESNO) == IDYES)
         OpenInBrowser(url);
 }
@@ -241,8 +240,7 @@ void OnOpenComplete(DWORD_PTR context, Request& request, HINTERNET returned, DWO
 
 // Calls into the library are made without the lock: it may call back on the
 // calling thread before it returns.
-void CALLBACK ServiceStatusCallback(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info,
-                                    DWORD infoLength) noexcept;
+void CALLBACK ServiceStatusCallback(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info, DWORD infoLength) noexcept;
 
 // The one session, opened by the first request: a start with no login and no
 // update check due opens none.
@@ -277,8 +275,7 @@ void IssueRequest(int kind, const std::string& url, uint32_t login, const Servic
         EndRequest(context, *request, false, failed);
 }
 
-void CALLBACK ServiceStatusCallback(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info,
-                                    DWORD infoLength) noexcept
+void CALLBACK ServiceStatusCallback(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info, DWORD infoLength) noexcept
 {
     // A creation notice points to the new handle (some systems send it as
     // the first field of an INTERNET_ASYNC_RESULT, which reads the same); a

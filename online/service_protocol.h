@@ -21,12 +21,7 @@ struct ServiceAccount {
 ServiceAccount ServiceAccountOf(const Settings& settings);
 
 // Carried with each request and handed back with its completion.
-enum RequestKind : int {
-    KIND_UPDATE_CHECK = 1,
-    KIND_ALARM_NOTICE = 2,
-    KIND_NONCE = 3,
-    KIND_ACCOUNT_INFO = 4,
-};
+enum RequestKind : int { KIND_UPDATE_CHECK = 1, KIND_ALARM_NOTICE = 2, KIND_NONCE = 3, KIND_ACCOUNT_INFO = 4 };
 
 constexpr size_t REPLY_BUFFER_BYTES = 11;  // the largest read and its zero byte
 

@@ -57,8 +57,7 @@ void SaveNotifyToken(const std::string& token)
         const ScopedLocal<BYTE> owned(out.pbData);
         if (!LogIfError(opened.key->Write(PROTECTED_VALUE,
                                           {REG_BINARY, std::vector<uint8_t>(out.pbData, out.pbData + out.cbData)},
-                                          TextWidth::Wide),
-                        "RegSetValueExW"))
+                                          TextWidth::Wide), "RegSetValueExW"))
             return;
     }
     Delete(*opened.key, PLAIN_VALUE);

@@ -26,8 +26,7 @@ public:
     virtual ~RegistryKey() = default;
     // The value, or nothing when it is missing, unreadable, or larger than
     // bufferSize bytes.
-    virtual std::optional<RegistryValue> Read(const std::string& name, size_t bufferSize,
-                                              TextWidth width) = 0;
+    virtual std::optional<RegistryValue> Read(const std::string& name, size_t bufferSize, TextWidth width) = 0;
     // 0, or the system's error code: the caller reports a failed save.
     virtual uint32_t Write(const std::string& name, const RegistryValue& value, TextWidth width) = 0;
     // Removes the value; true when it is gone (or was never there).

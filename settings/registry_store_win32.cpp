@@ -9,12 +9,12 @@
 static_assert(REGISTRY_TYPE_SZ == REG_SZ, "REG_SZ");
 static_assert(REGISTRY_TYPE_DWORD == REG_DWORD, "REG_DWORD");
 
-namespace {
-
-std::wstring Widen(const std::string& ascii)
+std::wstring Widened(const std::string& ascii)
 {
     return std::wstring(ascii.begin(), ascii.end());
 }
+
+namespace {
 
 class Win32RegistryKey : public RegistryKey {
 public:
@@ -26,7 +26,7 @@ public:
         std::vector<BYTE> buffer(bufferSize);
         DWORD type = 0, size = DWORD(bufferSize);
         LSTATUS status = width == TextWidth::Wide
-                             ? RegQueryValueExW(key_.Get(), Widen(name).c_str(), nullptr, &type, buffer.data(), &size)
+                             ? RegQueryValueExW(key_.Get(), Widened(name).c_str(), nullptr, &type, buffer.data(), &size)
                              : RegQueryValueExA(key_.Get(), name.c_str(), nullptr, &type, buffer.data(), &size);
         if (status != ERROR_SUCCESS || size > bufferSize)
             return std::nullopt;
@@ -37,13 +37,13 @@ public:
     {
         const DWORD size = DWORD(value.bytes.size());
         return uint32_t(width == TextWidth::Wide
-                            ? RegSetValueExW(key_.Get(), Widen(name).c_str(), 0, value.type, value.bytes.data(), size)
+                            ? RegSetValueExW(key_.Get(), Widened(name).c_str(), 0, value.type, value.bytes.data(), size)
                             : RegSetValueExA(key_.Get(), name.c_str(), 0, value.type, value.bytes.data(), size));
     }
 
     bool Delete(const std::string& name) override
     {
-        LSTATUS status = RegDeleteValueW(key_.Get(), Widen(name).c_str());
+        LSTATUS status = RegDeleteValueW(key_.Get(), Widened(name).c_str());
         return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
     }
 

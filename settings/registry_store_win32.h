@@ -14,3 +14,6 @@ OpenedKey OpenSettingsKey();
 
 // The same over any root and path, so tests can point it somewhere harmless.
 OpenedKey OpenRegistryKey(HKEY root, const std::wstring& path);
+
+// Plain ASCII as UTF-16.
+std::wstring Widened(const std::string& ascii);

@@ -4,7 +4,6 @@
 
 bool IsWellFormedServiceUrl(const std::string& url)
 {
-    constexpr char HOST_CHARS[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-.";
     const size_t start = url.compare(0, 7, "http://") == 0 ? 7 : url.compare(0, 8, "https://") == 0 ? 8 : 0;
     if (start == 0 || url.size() > SERVICE_URL_MAX_CHARS)
         return false;

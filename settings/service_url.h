@@ -6,6 +6,9 @@
 
 constexpr size_t SERVICE_URL_MAX_CHARS = 200;
 
+// What a host name may hold.
+constexpr char HOST_CHARS[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-.";
+
 bool IsWellFormedServiceUrl(const std::string& url);
 
 // The page where the owner opens an SMS account.

@@ -70,8 +70,7 @@ struct Settings {
 
     // The push address ("NotifyUrl"): plain ASCII, empty when absent. Its
     // token is not in the record: settings/notify_token_win32.h.
-    const std::string& GetNotifyUrl() const { return notifyUrl; }
-    void SetNotifyUrl(const std::string& text) { notifyUrl = text; }
+    std::string notifyUrl;
     PushKind notifyKind = PushKind::Ntfy;
     bool takePhotos = false;  // "TakePhotos": the camera's photos with each alarm (guard/photo_win32.h)
 
@@ -85,5 +84,4 @@ struct Settings {
 private:
     std::string serverUser;
     std::string serverPass;
-    std::string notifyUrl;
 };

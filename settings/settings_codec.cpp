@@ -103,7 +103,7 @@ void ReadStoredValues(Settings& settings, RegistryKey& key)
     settings.SetPassword(ReadText(key, "PW", PASSWORD_UNITS * 2, TextWidth::Wide));
     settings.SetServerUser(Narrow(ReadText(key, "ServerUser", ACCOUNT_BYTES, TextWidth::Narrow)));
     settings.SetServerPass(Narrow(ReadText(key, "ServerPass", ACCOUNT_BYTES, TextWidth::Narrow)));
-    settings.SetNotifyUrl(ReadAsciiText(key, "NotifyUrl", PUSH_ADDRESS_MAX_CHARS).value_or(""));
+    settings.notifyUrl = ReadAsciiText(key, "NotifyUrl", PUSH_ADDRESS_MAX_CHARS).value_or("");
     const std::string kind = ReadAsciiText(key, "NotifyKind", 16).value_or("");
     const auto named = std::find(std::begin(PUSH_KIND_NAMES), std::end(PUSH_KIND_NAMES), kind);
     settings.notifyKind = named == std::end(PUSH_KIND_NAMES) ? PushKind::Ntfy : PushKind(named - PUSH_KIND_NAMES);
@@ -156,7 +156,7 @@ void WriteSettings(const Settings& settings, RegistryKey& key)
                       {"ServerPass", account(settings.GetServerPass()), TextWidth::Narrow},
                       {"LastVersion", CurrentVersion()},
                       {"TakePhotos", Number(settings.takePhotos, 4)}});
-    const std::string& url = settings.GetNotifyUrl();
+    const std::string& url = settings.notifyUrl;
     const std::string kind = PUSH_KIND_NAMES[size_t(settings.notifyKind)];
     if (url.empty()) {
         key.Delete("NotifyUrl");

@@ -21,10 +21,9 @@ size_t SequenceLength(std::string_view text, size_t at)
     const unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
     if (length == 0 || at + length > text.size() || byte(1) < low || byte(1) > high)
         return 0;
-    for (size_t i = 2; i < length; ++i) {
+    for (size_t i = 2; i < length; ++i)
         if (byte(i) < 0x80 || byte(i) > 0xBF)
             return 0;
-    }
     return length;
 }
 
@@ -33,9 +32,8 @@ size_t SequenceLength(std::string_view text, size_t at)
 std::string FormatLogLine(const LogTime& time, std::string_view utf8Text)
 {
     char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d  ", time.year % 10000,
-                  time.month % 100, time.day % 100, time.hour % 100, time.minute % 100,
-                  time.second % 100);
+    std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d  ", time.year % 10000, time.month % 100,
+                  time.day % 100, time.hour % 100, time.minute % 100, time.second % 100);
     std::string line(stamp);
     const size_t textStart = line.size();
     for (size_t at = 0; at < utf8Text.size();) {

@@ -1,12 +1,9 @@
 #include "win32/event_log_win32.h"
 
-#include <windows.h>
-
 #include <shlobj.h>
 
 #include <cstdio>
 #include <new>
-#include <string>
 
 #include "win32/event_log.h"
 #include "win32/scoped_win32.h"
@@ -25,8 +22,7 @@ thread_local HeldLogLines* heldLines = nullptr;
 void Report(const char* call, unsigned long error, const char* lostLine = nullptr) noexcept
 {
     char text[96];
-    std::snprintf(text, sizeof text, "Kestrova: the log: %s failed with error %lu (0x%08lX)\n", call,
-                  error, error);
+    std::snprintf(text, sizeof text, "Kestrova: the log: %s failed with error %lu (0x%08lX)\n", call, error, error);
     OutputDebugStringA(text);
     if (lostLine) {
         OutputDebugStringA("Kestrova: the line lost: ");
@@ -102,8 +98,7 @@ void LogEvent(std::string_view utf8Text) noexcept
 void LogFailedCall(const char* call, unsigned long error) noexcept
 {
     char text[160];
-    std::snprintf(text, sizeof text, "%s failed with error %lu (0x%08lX)", call ? call : "?", error,
-                  error);
+    std::snprintf(text, sizeof text, "%s failed with error %lu (0x%08lX)", call ? call : "?", error, error);
     LogEvent(text);
 }
 

@@ -241,7 +241,7 @@ TEST(SettingsLoad, NotifyUrlAndKindRoundTrip)
             registry.values["NotifyKind"] = WideText(row.kind, (row.kind.size() + 1) * 2);
         Settings settings;
         const std::unique_ptr<RegistryKey> key = Load(settings, registry);
-        EXPECT_EQ(settings.GetNotifyUrl(), row.loaded);
+        EXPECT_EQ(settings.notifyUrl, row.loaded);
         WriteSettings(settings, *key);
         EXPECT_EQ(registry.values.count("NotifyUrl"), row.loaded.empty() ? 0u : 1u);
         EXPECT_EQ(registry.values.count("NotifyKind"), row.written.empty() ? 0u : 1u);
