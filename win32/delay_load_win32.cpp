@@ -37,7 +37,7 @@ FARPROC WINAPI DelayLoadFailed(unsigned notice, PDelayLoadInfo info) noexcept
         return reinterpret_cast<FARPROC>(GetModuleHandleW(nullptr));
     if (notice != dliFailGetProc)
         return nullptr;
-    for (const char* dll : {"bcrypt.dll", "gdiplus.dll", "ole32.dll"})
+    for (const char* dll : {"bcrypt.dll", "gdiplus.dll", "ole32.dll", "mfplat.dll", "mf.dll", "mfreadwrite.dll"})
         if (lstrcmpiA(info->szDll, dll) == 0)
             return MissingStatusFunction;
     return MissingFunction;
